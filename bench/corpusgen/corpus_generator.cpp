@@ -1,0 +1,1 @@
+#include "corpus_generator.h"

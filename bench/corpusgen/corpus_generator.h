@@ -1,0 +1,2 @@
+// Deterministic synthetic corpus generator (placeholder, see corpus_generator.cpp).
+#pragma once

@@ -1,0 +1,6 @@
+#include "workbench/startup.h"
+
+int main(int argc, char** argv)
+{
+  return RunQuillmar(argc, argv);
+}

@@ -1,0 +1,49 @@
+// The text language, case mapping, comparison and the 256-entry character
+// tables (type flags and folding).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Flags of CharTypeTable.
+enum : uint8_t {
+  ctSpace = 1, ctDigit = 2, ctUpper = 4, ctLower = 8, ctHexDigit = 16,
+  ctControl = 32, ctPunct = 64, ctBlank = 128,
+};
+
+extern int32_t LanguageId;
+extern uint16_t AnsiCodePage;
+extern bool FarEastLanguage;
+extern std::vector<std::string> LanguageNames;
+extern uint8_t CharTypeTable[256];
+extern char FoldTable[256];
+
+uint16_t LanguageCodePage();
+uint16_t CharsetToCodePage(int charset);
+bool IsFarEastLanguage(int32_t langId);
+int32_t LanguageIdByName(std::string_view name);
+std::string LanguageNameById(int32_t langId);
+const uint8_t* GetCharTypeTable();
+char CaseCounterpart(char c);
+char LocaleLowerChar(char c);
+char LocaleUpperChar(char c);
+void LocaleLowerPChar(char* text);            // NUL-terminated, any length, in place
+void LocaleLowerBytes(char* text, size_t n);  // the same for a byte range
+std::string LocaleLowerStr(std::string_view s);
+int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase);
+bool IsDoubleByteChar(const char* p);
+
+void InitLanguages();
+void AddLocaleLanguage(const std::string& localeText);
+// Sets LanguageId, AnsiCodePage and FarEastLanguage together; an identifier
+// without a row in the language table becomes the user's default language.
+void SetTextLanguage(int32_t langId);
+
+void BuildFoldTable();
+// Rebuilds CharTypeTable from the locale, then the folding table, and tells
+// every registered listener (the regular-expression syntax table is one).
+void BuildCharTables();
+void AddCharTablesListener(std::function<void()> listener);

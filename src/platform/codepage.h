@@ -1,0 +1,50 @@
+// Single-byte and double-byte ANSI code pages, built from ICU converters.
+//
+// Corpus text, patterns and settings are bytes of the current language's ANSI
+// code page throughout the core. These tables are the one source of truth for
+// classifying, case-mapping and converting those bytes; the widgets convert
+// to and from UTF-16 through them too.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Windows CT_CTYPE1 bits, as GetStringTypeEx reports them.
+enum : uint16_t {
+  C1_UPPER = 0x0001, C1_LOWER = 0x0002, C1_DIGIT = 0x0004, C1_SPACE = 0x0008,
+  C1_PUNCT = 0x0010, C1_CNTRL = 0x0020, C1_BLANK = 0x0040, C1_XDIGIT = 0x0080,
+  C1_ALPHA = 0x0100,
+};
+
+struct CodePage {
+  uint16_t id = 0;
+  bool dbcs = false;                       // double-byte code page (932, 936, 949, 950)
+  std::array<char16_t, 256> toU{};         // 0xFFFF: undefined byte or lead byte
+  std::array<bool, 256> lead{};            // DBCS lead bytes
+  std::array<uint16_t, 256> ctype{};       // C1_* bits per byte; 0 for undefined bytes
+  std::array<unsigned char, 256> lower{};  // round-trip simple case mappings only;
+  std::array<unsigned char, 256> upper{};  // a byte without a partner maps to itself
+};
+
+// Tables of a code page, built once and cached. An unknown code page falls
+// back to 1252.
+const CodePage& codePage(uint16_t id);
+
+// Bytes of the code page to UTF-16 and back. Undefined bytes become U+FFFD;
+// characters the page cannot hold become '?'.
+std::u16string toUtf16(const CodePage& cp, std::string_view bytes);
+std::string fromUtf16(const CodePage& cp, std::u16string_view text);
+
+// Lower-cases text of any length; on DBCS pages trail bytes are never touched
+// and double-byte characters are mapped only when the result keeps its length.
+std::string lowerText(const CodePage& cp, std::string_view bytes);
+std::string upperText(const CodePage& cp, std::string_view bytes);
+
+// True when p[0] is a lead byte of a DBCS page and p[1] is not the end.
+bool isDoubleByteChar(const CodePage& cp, const char* p);
+
+}  // namespace platform

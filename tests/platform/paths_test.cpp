@@ -1,0 +1,71 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name)
+  {
+    if (const char* old = std::getenv(name)) {
+      had_ = true;
+      old_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv()
+  {
+    if (had_)
+      ::setenv(name_, old_.c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+std::string makeScratchDir()
+{
+  char templ[] = "/tmp/quillpathsXXXXXX";
+  return ::mkdtemp(templ);
+}
+
+}  // namespace
+
+TEST(PathsTest, FoldersEndWithSlashAndFollowTheEnvironment)
+{
+  const std::string scratch = makeScratchDir();
+  {
+    ScopedEnv tmp("TMPDIR", scratch);
+    EXPECT_EQ(platform::tempFolder(), scratch + "/");
+  }
+  {
+    ScopedEnv config("XDG_CONFIG_HOME", scratch + "/cfg");
+    const std::string dir = platform::windowsFolder();
+    EXPECT_EQ(dir, scratch + "/cfg/quillmar/");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+  std::filesystem::remove_all(scratch);
+}
+
+TEST(PathsTest, ProgramFolderIsTheExecutablesUnlessSet)
+{
+  const std::string dir = platform::programFolder();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_TRUE(std::filesystem::exists(dir + "core_tests"));
+  platform::setProgramFolder("/some/where");
+  EXPECT_EQ(platform::programFolder(), "/some/where/");
+  platform::setProgramFolder("");
+  EXPECT_EQ(platform::programFolder(), dir);
+}
