@@ -23,14 +23,12 @@ std::string_view trim(std::string_view s)
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool sameName(std::string_view a, std::string_view b)
+std::string lowered(std::string_view s)
 {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (asciiLower(a[i]) != asciiLower(b[i]))
-      return false;
-  return true;
+  std::string out(s);
+  for (char& c : out)
+    c = asciiLower(c);
+  return out;
 }
 
 // The name of a section header line, or false when the line is no header.
@@ -125,17 +123,28 @@ IniFile::IniFile(std::string path) : path_(std::move(path))
   if (!in)
     return;
   const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto addLine = [this](std::string line) {
+    std::string_view name;
+    if (sectionName(line, name)) {
+      sections_.push_back(Section{std::move(line), {}, {}, false});
+    } else if (sections_.empty()) {
+      preamble_.push_back(std::move(line));
+    } else {
+      sections_.back().lines.push_back(std::move(line));
+    }
+  };
   size_t start = 0;
   for (size_t i = 0; i < data.size(); ++i) {
     if (data[i] != '\r' && data[i] != '\n')
       continue;
-    lines_.emplace_back(data, start, i - start);
+    addLine(data.substr(start, i - start));
     if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
       ++i;
     start = i + 1;
   }
   if (start < data.size())
-    lines_.emplace_back(data, start);
+    addLine(data.substr(start));
+  reindexSections();
 }
 
 IniFile IniFile::empty(std::string path)
@@ -146,61 +155,65 @@ IniFile IniFile::empty(std::string path)
   return ini;
 }
 
-// Index of the first line of the first matching section's header, or npos.
-static size_t findSection(const std::vector<std::string>& lines, std::string_view section)
+void IniFile::reindexSections()
 {
-  for (size_t i = 0; i < lines.size(); ++i) {
+  sectionIndex_.clear();
+  for (size_t i = 0; i < sections_.size(); ++i) {
     std::string_view name;
-    if (sectionName(lines[i], name) && sameName(name, section))
-      return i;
+    sectionName(sections_[i].header, name);
+    sectionIndex_.emplace(lowered(name), i);  // the first section of a name wins
   }
-  return std::string::npos;
 }
 
-// One past the last line of the section whose header is at `header`.
-static size_t sectionEnd(const std::vector<std::string>& lines, size_t header)
+const IniFile::Section* IniFile::findSection(std::string_view name) const
 {
-  size_t i = header + 1;
-  std::string_view name;
-  while (i < lines.size() && !sectionName(lines[i], name))
-    ++i;
-  return i;
+  auto it = sectionIndex_.find(lowered(trim(name)));
+  return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
-static size_t findKey(const std::vector<std::string>& lines, size_t header, std::string_view key)
+IniFile::Section* IniFile::findSection(std::string_view name)
 {
-  const size_t end = sectionEnd(lines, header);
-  for (size_t i = header + 1; i < end; ++i) {
-    std::string_view k, v;
-    if (keyLine(lines[i], k, v) && sameName(k, key))
-      return i;
+  return const_cast<Section*>(static_cast<const IniFile*>(this)->findSection(name));
+}
+
+const std::string* IniFile::findValueLine(const Section& sec, std::string_view key, size_t* at)
+{
+  if (!sec.indexed) {
+    sec.keys.clear();
+    for (size_t i = 0; i < sec.lines.size(); ++i) {
+      std::string_view k, v;
+      if (keyLine(sec.lines[i], k, v))
+        sec.keys.emplace(lowered(k), i);  // the first line of a key wins
+    }
+    sec.indexed = true;
   }
-  return std::string::npos;
+  auto it = sec.keys.find(lowered(trim(key)));
+  if (it == sec.keys.end())
+    return nullptr;
+  if (at)
+    *at = it->second;
+  return &sec.lines[it->second];
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view def) const
 {
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos)
-    return std::string(def);
-  const size_t line = findKey(lines_, header, key);
-  if (line == std::string::npos)
+  const Section* sec = findSection(section);
+  const std::string* line = sec ? findValueLine(*sec, key) : nullptr;
+  if (!line)
     return std::string(def);
   std::string_view k, v;
-  keyLine(lines_[line], k, v);
+  keyLine(*line, k, v);
   return std::string(v);
 }
 
 int IniFile::readInteger(std::string_view section, std::string_view key, int def) const
 {
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos)
-    return def;
-  const size_t line = findKey(lines_, header, key);
-  if (line == std::string::npos)
+  const Section* sec = findSection(section);
+  const std::string* line = sec ? findValueLine(*sec, key) : nullptr;
+  if (!line)
     return def;
   std::string_view k, v;
-  keyLine(lines_[line], k, v);
+  keyLine(*line, k, v);
   int value;
   return parseInteger(v, value) ? value : def;
 }
@@ -212,25 +225,24 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool def)
 
 bool IniFile::valueExists(std::string_view section, std::string_view key) const
 {
-  const size_t header = findSection(lines_, section);
-  return header != std::string::npos && findKey(lines_, header, key) != std::string::npos;
+  const Section* sec = findSection(section);
+  return sec && findValueLine(*sec, key);
 }
 
 bool IniFile::sectionExists(std::string_view section) const
 {
-  return findSection(lines_, section) != std::string::npos;
+  return findSection(section) != nullptr;
 }
 
 std::vector<std::string> IniFile::readSection(std::string_view section) const
 {
   std::vector<std::string> keys;
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos)
+  const Section* sec = findSection(section);
+  if (!sec)
     return keys;
-  const size_t end = sectionEnd(lines_, header);
-  for (size_t i = header + 1; i < end; ++i) {
+  for (const std::string& line : sec->lines) {
     std::string_view k, v;
-    if (keyLine(lines_[i], k, v) && !k.empty())
+    if (keyLine(line, k, v) && !k.empty())
       keys.emplace_back(k);
   }
   return keys;
@@ -239,28 +251,32 @@ std::vector<std::string> IniFile::readSection(std::string_view section) const
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
   const std::string k = cleanValue(trim(key));
-  const std::string line = k + "=" + cleanValue(value);
+  const std::string v = cleanValue(value);
   dirty_ = true;
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos) {
-    if (!lines_.empty() && !trim(lines_.back()).empty())
-      lines_.emplace_back();
-    lines_.push_back("[" + cleanValue(trim(section)) + "]");
-    lines_.push_back(line);
+  Section* sec = findSection(section);
+  if (!sec) {
+    // A new section goes at the end, after one blank line.
+    std::vector<std::string>& before = sections_.empty() ? preamble_ : sections_.back().lines;
+    if (!before.empty() && !trim(before.back()).empty())
+      before.emplace_back();
+    sections_.push_back(Section{"[" + cleanValue(trim(section)) + "]", {k + "=" + v}, {}, false});
+    reindexSections();
     return;
   }
-  const size_t existing = findKey(lines_, header, k);
-  if (existing != std::string::npos) {
+  size_t at = 0;
+  if (const std::string* line = findValueLine(*sec, k, &at)) {
     std::string_view oldKey, oldValue;
-    keyLine(lines_[existing], oldKey, oldValue);
-    lines_[existing] = std::string(oldKey) + "=" + cleanValue(value);
+    keyLine(*line, oldKey, oldValue);
+    sec->lines[at] = std::string(oldKey) + "=" + v;  // the key keeps its spelling
     return;
   }
-  // After the section's last non-blank line.
-  size_t at = sectionEnd(lines_, header);
-  while (at > header + 1 && trim(lines_[at - 1]).empty())
+  // After the section's last non-blank line; only blank lines follow it, so
+  // the key index stays valid.
+  at = sec->lines.size();
+  while (at > 0 && trim(sec->lines[at - 1]).empty())
     --at;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+  sec->lines.insert(sec->lines.begin() + static_cast<std::ptrdiff_t>(at), k + "=" + v);
+  sec->keys.emplace(lowered(k), at);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value)
@@ -275,24 +291,22 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::deleteKey(std::string_view section, std::string_view key)
 {
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos)
+  Section* sec = findSection(section);
+  size_t at = 0;
+  if (!sec || !findValueLine(*sec, key, &at))
     return;
-  const size_t line = findKey(lines_, header, key);
-  if (line == std::string::npos)
-    return;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+  sec->lines.erase(sec->lines.begin() + static_cast<std::ptrdiff_t>(at));
+  sec->indexed = false;
   dirty_ = true;
 }
 
 void IniFile::eraseSection(std::string_view section)
 {
-  const size_t header = findSection(lines_, section);
-  if (header == std::string::npos)
+  auto it = sectionIndex_.find(lowered(trim(section)));
+  if (it == sectionIndex_.end())
     return;
-  const size_t end = sectionEnd(lines_, header);
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
-               lines_.begin() + static_cast<std::ptrdiff_t>(end));
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  reindexSections();
   dirty_ = true;
 }
 
@@ -300,12 +314,24 @@ void IniFile::flush()
 {
   std::string data;
   size_t size = 0;
-  for (const auto& l : lines_)
+  for (const auto& l : preamble_)
     size += l.size() + 2;
+  for (const auto& sec : sections_) {
+    size += sec.header.size() + 2;
+    for (const auto& l : sec.lines)
+      size += l.size() + 2;
+  }
   data.reserve(size);
-  for (const auto& l : lines_) {
-    data += l;
+  auto put = [&data](const std::string& line) {
+    data += line;
     data += "\r\n";
+  };
+  for (const auto& l : preamble_)
+    put(l);
+  for (const auto& sec : sections_) {
+    put(sec.header);
+    for (const auto& l : sec.lines)
+      put(l);
   }
   writeFileAtomically(path_, data);
   dirty_ = false;
