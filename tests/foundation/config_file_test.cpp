@@ -132,15 +132,22 @@ TEST_F(ConfigFileTest, ListWriterKeepsEmptyItemsAndTheRestOfTheSection)
   EXPECT_EQ(list, (std::vector<std::string>{"a", "c"}));
 }
 
-TEST_F(ConfigFileTest, ListsReadAtMostTenThousandItems)
+TEST_F(ConfigFileTest, ListsKeepAtMostTenThousandItems)
 {
   IniFile ini = IniFile::empty(dir_.file("big.ini"));
+  WriteIniList(ini, "W", "P", Items("w", 10002));
+  EXPECT_EQ(ini.readInteger("W", "PCount", 0), 10000);
+  EXPECT_EQ(ini.readString("W", "P9999", ""), "w9999");
+  EXPECT_FALSE(ini.valueExists("W", "P10000"));
+  std::vector<std::string> list;
+  ReadIniList(ini, "W", "P", list);
+  EXPECT_EQ(list.size(), 10000u);
+
   // A count beyond the limit: keys are five digits wide from item 100 on.
   ini.writeInteger("S", "PCount", 50000);
   ini.writeString("S", "P07", "seven");
   ini.writeString("S", "P09999", "last");
   ini.writeString("S", "P10000", "beyond");
-  std::vector<std::string> list;
   ReadIniList(ini, "S", "P", list);
   EXPECT_EQ(list, (std::vector<std::string>{"seven", "last"}));
 }
