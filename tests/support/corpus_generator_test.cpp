@@ -1,13 +1,11 @@
 #include "corpus_generator.h"
+#include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -84,27 +82,6 @@ std::string lower(std::string s)
 const std::set<std::string> kPosTags = {"NN", "NNS", "NP", "VB", "VBD", "VBG", "JJ",
                                         "RB", "DT", "IN", "CC", "PRP", "TO"};
 
-class ScratchDir {
-public:
-  ScratchDir()
-  {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillgenXXXXXX";
-    path_ = ::mkdtemp(templ.data());
-  }
-  ~ScratchDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
-};
-
-std::string readFile(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 // --- Determinism -----------------------------------------------------------
@@ -161,9 +138,9 @@ TEST(CorpusGeneratorTest, ChunksStringAndFileHoldTheSameText)
   EXPECT_TRUE(gen.next().empty());
   EXPECT_EQ(joined, whole);
 
-  ScratchDir dir;
+  testsupport::ScratchFolder dir;
   corpusgen::writeToFile(o, dir.file("corpus.txt"));
-  EXPECT_EQ(readFile(dir.file("corpus.txt")), whole);
+  EXPECT_EQ(testsupport::readFile(dir.file("corpus.txt")), whole);
 }
 
 // --- Size and line ends ----------------------------------------------------
@@ -556,7 +533,7 @@ TEST(CorpusGeneratorTest, UnusableOptionsAreRefused)
 
 TEST(CorpusGeneratorTest, FailedFileWriteRaisesNamingTheFile)
 {
-  ScratchDir dir;
+  testsupport::ScratchFolder dir;
   const std::string path = dir.file("missing/corpus.txt");
   try {
     corpusgen::writeToFile(sized(1000), path);
