@@ -18,11 +18,14 @@ namespace {
 using corpusgen::LineEnd;
 using corpusgen::Options;
 
+// A smaller vocabulary than the default builds faster; the tests that are
+// about the words themselves use the default.
 Options sized(std::uint64_t size, LineEnd lineEnd = LineEnd::Lf)
 {
   Options o;
   o.size = size;
   o.lineEnd = lineEnd;
+  o.vocabularySize = 5000;
   return o;
 }
 
@@ -107,7 +110,9 @@ TEST(CorpusGeneratorTest, SameOptionsSameBytesOtherSeedOtherBytes)
 // default text; a change here changes every generated corpus.
 TEST(CorpusGeneratorTest, DefaultTextOfSeedOneIsPinned)
 {
-  const std::string text = corpusgen::generateToString(sized(100000, LineEnd::CrLf));
+  Options o;
+  o.size = 100000;
+  const std::string text = corpusgen::generateToString(o);
   std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
   for (unsigned char c : text)
     hash = (hash ^ c) * 0x100000001b3ULL;
@@ -117,7 +122,7 @@ TEST(CorpusGeneratorTest, DefaultTextOfSeedOneIsPinned)
 
 TEST(CorpusGeneratorTest, ChunksStringAndFileHoldTheSameText)
 {
-  Options o = sized(3 * 1024 * 1024 + 13, LineEnd::CrLf);
+  Options o = sized(1536 * 1024 + 13, LineEnd::CrLf);  // more than one chunk of the writers
   o.markupTags = true;
   o.posStyle = 1;
   const std::string whole = corpusgen::generateToString(o);
@@ -154,7 +159,6 @@ TEST(CorpusGeneratorTest, ExactSizeEndingInALineEndAndPrefixOfLongerText)
     big.pageSeparator = "<page>";
     big.pageEveryLines = 3;
     big.headingMarker = "<head>";
-    big.vocabularySize = 2000;  // quicker to build, as each size builds it anew
     const std::string longer = corpusgen::generateToString(big);
     for (std::uint64_t size : {0, 1, 2, 3, 4, 5, 9, 37, 100, 1001, 4097, 65543}) {
       SCOPED_TRACE(testing::Message() << "size " << size << " eol " << eol.size());
@@ -216,7 +220,10 @@ TEST(CorpusGeneratorTest, LineEndsAsAskedAndLinesOfVaryingLength)
 
 TEST(CorpusGeneratorTest, ZipfWordsInCapitalisedPunctuatedSentences)
 {
-  const std::string text = corpusgen::generateToString(sized(2 * 1024 * 1024));
+  Options o;
+  o.size = 1024 * 1024;
+  o.lineEnd = LineEnd::Lf;
+  const std::string text = corpusgen::generateToString(o);
   // Plain text holds only letters, blanks, line ends and sentence punctuation.
   for (char c : text)
     ASSERT_TRUE(isLetter(c) || std::string(" \n.,;:?!").find(c) != std::string::npos) << int(c);
@@ -257,7 +264,7 @@ TEST(CorpusGeneratorTest, ZipfWordsInCapitalisedPunctuatedSentences)
       ASSERT_TRUE(isUpper(text[j])) << text.substr(i, j - i + 10);
     }
   }
-  EXPECT_GT(ends, 10000u);
+  EXPECT_GT(ends, 5000u);
   for (char mark : {'.', '?', '!', ',', ';', ':'})
     EXPECT_NE(text.find(mark), std::string::npos) << mark;
 }
