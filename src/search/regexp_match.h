@@ -46,8 +46,8 @@ struct Text {
   int32_t length;
   const uint8_t* ctxOf;  // context bits of each byte
 
-  uint8_t LeftCtx(int32_t pos) const { return pos == 0 ? cxEdge : ctxOf[data[pos - 1]]; }
-  uint8_t RightCtx(int32_t pos) const { return pos == length ? cxEdge : ctxOf[data[pos]]; }
+  uint8_t LeftCtx(int32_t pos) const { return pos == 0 ? uint8_t(cxEdge) : ctxOf[data[pos - 1]]; }
+  uint8_t RightCtx(int32_t pos) const { return pos == length ? uint8_t(cxEdge) : ctxOf[data[pos]]; }
 };
 
 // Result codes of the matchers besides positions (>= 0).

@@ -256,7 +256,10 @@ int32_t Prefilter::Next(const Text& text, int32_t pos, int32_t limit) const
         return q;
     return rNone;
   }
-  return pos < limit ? pos : rNone;
+  for (int32_t q = pos; q < limit; ++q)
+    if (Verify(text, q))
+      return q;
+  return rNone;
 }
 
 void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256])

@@ -146,15 +146,15 @@ private:
 
   int32_t MakeSet(const ByteSet& set)
   {
-    auto it = setIndex_.find(set.bits);
+    const std::array<uint64_t, 4> key{set.bits[0], set.bits[1], set.bits[2], set.bits[3]};
+    auto it = setIndex_.find(key);
     int32_t index;
     if (it != setIndex_.end()) {
       index = it->second;
     } else {
       index = static_cast<int32_t>(tree_.sets.size());
       tree_.sets.push_back(set);
-      setIndex_.emplace(std::array<uint64_t, 4>{set.bits[0], set.bits[1], set.bits[2], set.bits[3]},
-                        index);
+      setIndex_.emplace(key, index);
     }
     Node n;
     n.kind = NodeKind::Set;
@@ -302,7 +302,6 @@ private:
     Frame& f = frames_.back();
     if (f.lastAtom < 0)
       return;
-    Grow(size);
     f.literalRun = 0;
     int32_t body;
     if (f.items.size() - static_cast<size_t>(f.lastAtom) == 1) {
@@ -317,9 +316,11 @@ private:
     if (inner.kind == NodeKind::Repeat && IsSimpleRepeat(inner.min, inner.max) &&
         IsSimpleRepeat(min, max)) {
       // x** x+? x?+ ...: one repetition of the same language.
+      // Consecutive operators like these collapse into one and cost nothing.
       inner.min = (inner.min == 0 || min == 0) ? 0 : 1;
       inner.max = (inner.max == Unbounded || max == Unbounded) ? Unbounded : 1;
     } else {
+      Grow(size);
       Node r;
       r.kind = NodeKind::Repeat;
       r.min = min;
