@@ -38,6 +38,17 @@ bool Backtracker::Push(int32_t tag, int32_t a, int32_t b)
 int32_t Backtracker::Search(const Text& text, int32_t start, const Prefilter* prefilter,
                             StepCounter& steps, int32_t& end)
 {
+  const int32_t result = SearchFrom(text, start, prefilter, steps, end);
+  // A deep search leaves a large stack behind; do not keep it with the
+  // expression.
+  if (stack_.capacity() > KeptFailureEntries)
+    std::vector<Entry>().swap(stack_);
+  return result;
+}
+
+int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
+                                StepCounter& steps, int32_t& end)
+{
   const bool usePrefilter = !nullable_ && prefilter && prefilter->Active();
   int32_t p = start;
   for (;;) {

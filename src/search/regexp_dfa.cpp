@@ -194,6 +194,7 @@ bool Dfa::Step(const std::vector<int32_t>& key, int byte, uint8_t edgeCtx,
 
 int32_t Dfa::Transition(int32_t state, uint8_t byte, bool& cleared, StepCounter& steps)
 {
+  ++bytes_;
   std::vector<int32_t> next;
   Step(keys_[state], byte, 0, next, steps);
   const int32_t target = StateFor(next, cleared);

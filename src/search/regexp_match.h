@@ -216,6 +216,10 @@ private:
   };
   enum : int32_t { tRegister = -1, tCount = -2, tIterPos = -3 };
 
+  static constexpr size_t KeptFailureEntries = size_t(1) << 16;
+
+  int32_t SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
+                     StepCounter& steps, int32_t& end);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
 
