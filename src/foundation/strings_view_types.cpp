@@ -12,17 +12,37 @@ void FontToSVFontInfo(const TFontRec& font, TSVFontInfo& info)
   info.Color = font.Color;
 }
 
-void SanitizeSVFormat(TSVFormatArray& runs, size_t textLength)
+void SanitizeSVFormat(TSVFormatArray& runs, std::string_view text, const platform::CodePage* cp)
 {
-  const int64_t len = static_cast<int64_t>(textLength);
+  const int64_t len = static_cast<int64_t>(text.size());
+  // trail[i]: byte i (0-based) is the second byte of a double-byte character.
+  std::vector<bool> trail;
+  if (cp != nullptr && cp->dbcs) {
+    trail.assign(text.size(), false);
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (cp->lead[static_cast<unsigned char>(text[i])] && i + 1 < text.size())
+        trail[++i] = true;
+    }
+  }
   int64_t prevEnd = 0;  // last byte of the previous run kept
   size_t kept = 0;
   for (size_t i = 0; i < runs.size(); ++i) {
     TSVFormatInfo r = runs[i];
-    if (r.Length <= 0 || r.Start < 1 || r.Start > len || r.Start <= prevEnd)
+    if (r.Length <= 0 || r.Start < 1 || r.Start > len)
       continue;
-    const int64_t end = std::min<int64_t>(int64_t(r.Start) + r.Length - 1, len);
-    r.Length = static_cast<int32_t>(end - r.Start + 1);
+    int64_t start = r.Start;
+    int64_t end = std::min<int64_t>(start + r.Length - 1, len);
+    if (!trail.empty()) {
+      // Edges inside a pair move out to the pair's edges.
+      if (trail[static_cast<size_t>(start - 1)])
+        --start;
+      if (end < len && trail[static_cast<size_t>(end)])
+        ++end;
+    }
+    if (start <= prevEnd)
+      continue;
+    r.Start = static_cast<int32_t>(start);
+    r.Length = static_cast<int32_t>(end - start + 1);
     prevEnd = end;
     runs[kept++] = std::move(r);
   }

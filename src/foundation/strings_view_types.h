@@ -66,12 +66,14 @@ using TSVStringsArray = std::vector<std::string>;
 // Copies a font's name, size, style and colour into run overrides.
 void FontToSVFontInfo(const TFontRec& font, TSVFontInfo& info);
 
-// Makes runs safe to walk over a text of textLength bytes: runs of length 0 or
-// less, starting before 1 or past the text, or starting inside or before the
-// previous run kept (overlapping or unsorted) are dropped; a run reaching past
-// the text is cut at its end. Callers never produce such runs; this keeps a
-// bad one from looping the view or reading outside the text.
-void SanitizeSVFormat(TSVFormatArray& runs, size_t textLength);
+// Makes runs safe to walk over text: runs of length 0 or less, starting before
+// 1 or past the text, or starting inside or before the previous run kept
+// (overlapping or unsorted) are dropped; a run reaching past the text is cut
+// at its end. On a double-byte page of cp (may be null) an edge inside a lead
+// and trail byte pair moves out to include the pair. Callers never produce
+// such runs; this keeps a bad one from looping the view, reading outside the
+// text or splitting a character.
+void SanitizeSVFormat(TSVFormatArray& runs, std::string_view text, const platform::CodePage* cp = nullptr);
 
 // One piece of a display line drawn in one font.
 struct TSVSegment {

@@ -87,7 +87,7 @@ public:
     TSVFontInfo Key;
     QFont Font;
     QFontMetrics Metrics;
-    std::array<int, 256> ByteWidths;
+    mutable std::array<int, 256> ByteWidths;  // -1 until measured
   };
 
   explicit FontCache(const TStringsView& view) : FView(view) {}
@@ -122,7 +122,7 @@ public:
   {
     if (ch.size() != 1)
       return e.Metrics.horizontalAdvance(FView.ToQString(ch));
-    int& w = const_cast<Entry&>(e).ByteWidths[static_cast<unsigned char>(ch[0])];
+    int& w = e.ByteWidths[static_cast<unsigned char>(ch[0])];
     if (w < 0)
       w = e.Metrics.horizontalAdvance(FView.ToQString(ch));
     return w;
@@ -363,7 +363,7 @@ void TStringsView::FormatItem(int32_t index, std::string& text, TSVFormatArray& 
     OnFormatItem(this, FFonts->Base().Metrics, index, text, format, label);
   else
     text = FStrings->Get(index);
-  SanitizeSVFormat(format, text.size());
+  SanitizeSVFormat(format, text, &platform::codePage(FCodePage != 0 ? FCodePage : AnsiCodePage));
 }
 
 void TStringsView::WrapItem(const std::string& text, const TSVFormatArray& format, QRect& rect,

@@ -50,12 +50,26 @@ TEST(SVFormatTest, SanitizeDropsBadRunsAndCutsAtTheTextEnd)
 {
   TSVFormatArray runs{MakeRun(1, 0), MakeRun(2, 3), MakeRun(3, 2) /* overlaps */, MakeRun(1, 1) /* unsorted */,
                       MakeRun(8, -1), MakeRun(6, 10) /* past the end */, MakeRun(0, 2), MakeRun(11, 1)};
-  SanitizeSVFormat(runs, 10);
+  SanitizeSVFormat(runs, "0123456789");
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].Start, 2);
   EXPECT_EQ(runs[0].Length, 3);
   EXPECT_EQ(runs[1].Start, 6);
   EXPECT_EQ(runs[1].Length, 5);
+}
+
+TEST(SVFormatTest, RunEdgesNeverSplitADoubleByteCharacter)
+{
+  const platform::CodePage& cp = platform::codePage(932);
+  const std::string text = "a\x82\xA0\x82\xA0" "b";  // a, two Hiragana letters, b
+  // Starts on a trail byte; ends on a lead byte.
+  TSVFormatArray runs{MakeRun(3, 1), MakeRun(5, 1)};
+  SanitizeSVFormat(runs, text, &cp);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].Start, 2);
+  EXPECT_EQ(runs[0].Length, 2);
+  EXPECT_EQ(runs[1].Start, 4);
+  EXPECT_EQ(runs[1].Length, 2);
 }
 
 TEST(SVSegmentsTest, OneLineSplitsAtRunEdges)
@@ -109,7 +123,7 @@ TEST(SVSegmentsTest, SegmentsCoverEveryByteOnceWhateverTheRuns)
     TSVFormatArray runs;
     for (int k = int(rng() % 6); k > 0; --k)
       runs.push_back(MakeRun(int(rng() % 45) - 2, int(rng() % 12) - 2, rng() % 2 == 0));
-    SanitizeSVFormat(runs, size_t(len));
+    SanitizeSVFormat(runs, std::string(size_t(len), 'x'));
     // Random line breaks.
     std::vector<int> lens;
     for (int rest = len; rest > 0;) {

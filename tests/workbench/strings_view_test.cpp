@@ -188,24 +188,21 @@ TEST_F(StringsViewTest, MetricsNeverShrink)
 {
   const int lh = view->LineHeight();
   const int cw = view->CharWidth();
-  ASSERT_GT(lh, 0);
-  ASSERT_GT(cw, 0);
-  QFont big = view->font();
-  big.setPixelSize(24);
-  view->setFont(big);
-  EXPECT_GT(view->LineHeight(), lh);
-  EXPECT_GT(view->CharWidth(), cw);
+  QFont f = view->font();
+  f.setPixelSize(24);
+  view->setFont(f);
+  ASSERT_GT(view->LineHeight(), lh);
+  ASSERT_GT(view->CharWidth(), cw);
   const int bigLh = view->LineHeight();
   const int bigCw = view->CharWidth();
-  QFont small = big;
-  small.setPixelSize(8);
-  view->setFont(small);
+  f.setPixelSize(8);
+  view->setFont(f);
   EXPECT_EQ(view->LineHeight(), bigLh);
   EXPECT_EQ(view->CharWidth(), bigCw);
-  QFont huge = small;
+  QFont huge = f;
   huge.setPixelSize(40);
   huge.setBold(true);
-  view->SetFonts({small, huge});
+  view->SetFonts({f, huge});
   EXPECT_GT(view->LineHeight(), bigLh);
   EXPECT_EQ(view->VisibleLines(), view->viewport()->height() / view->LineHeight());
 }
@@ -293,32 +290,6 @@ TEST_F(StringsViewTest, WrappedCentredRunIsCentredOnEachOfItsLines)
     EXPECT_NEAR((lo + hi) / 2, w / 2 - 2, 4);
   }
   EXPECT_GE(middles, 2);
-}
-
-TEST_F(StringsViewTest, WrappedLinesGiveTheTextBackWithTabsAsBlanks)
-{
-  MemoryStrings s;
-  s.Items = {"short", "a\tlong item that certainly needs several lines in a window four hundred pixels wide,"
-                      " with\ttabs and a verylongwordthatdoesnotfitanywhereinthewindowatallnotevenonitsown"
-                      "becauseitgoesonandonandonandonandon"};
-  std::vector<TSVStringsArray> lines(2);
-  view->OnDrawItem = [&](TStringsView* v, QPainter&, const QRect&, int& h, int&, const TSVFormatArray&, int32_t i,
-                         int32_t, const TSVStringsArray& l, TStringsView::TOwnerDrawState) {
-    lines[size_t(i)] = l;
-    h = int(l.size()) * v->LineHeight();
-  };
-  view->SetWordWrap(true);
-  view->SetStrings(&s);
-  Render();
-  ASSERT_GT(lines[1].size(), 3u);
-  std::string joined;
-  for (const std::string& l : lines[1])
-    joined += l;
-  std::string expected = s.Items[1];
-  std::replace(expected.begin(), expected.end(), '\t', ' ');
-  EXPECT_EQ(joined, expected);
-  EXPECT_EQ(view->ItemRect(1).height(), int(lines[1].size()) * view->LineHeight());
-  EXPECT_EQ(lines[0], TSVStringsArray{"short"});
 }
 
 TEST_F(StringsViewTest, ItemTallerThanTheWindowEndsTheLayoutIncomplete)
@@ -444,7 +415,8 @@ TEST_F(StringsViewTest, ExtendedClicksFollowTheModeTable)
   view->SetStrings(&s);
   events.clear();
 
-  Click(2);
+  // Shift without an anchor yet: a plain click, which sets the anchor.
+  Click(2, Qt::ShiftModifier);
   EXPECT_EQ(Selection(), (std::vector<int32_t>{2}));
   EXPECT_EQ(view->Anchor(), 2);
   EXPECT_EQ(events, (std::vector<Event>{{'+', 2}, {'c', 2}}));
@@ -470,18 +442,44 @@ TEST_F(StringsViewTest, ExtendedClicksFollowTheModeTable)
   Click(7);
   EXPECT_EQ(Selection(), (std::vector<int32_t>{7}));
   EXPECT_EQ(events, (std::vector<Event>{{'-', 1}, {'-', 2}, {'-', 3}, {'+', 7}, {'c', 7}}));
+
+  // Clearing reports every deselection, in selection order.
+  Click(0, Qt::ControlModifier);
+  Click(4, Qt::ControlModifier);
+  events.clear();
+  view->ClearSelection();
+  EXPECT_EQ(events, (std::vector<Event>{{'-', 7}, {'-', 0}, {'-', 4}}));
 }
 
-TEST_F(StringsViewTest, ShiftClickWithoutAnchorActsAsAPlainClick)
+TEST_F(StringsViewTest, OtherSelectionModesAndSetters)
 {
   MemoryStrings s(Numbered(20));
-  UseExtended();
+  view->SetEnableSelect(true);
+  view->SetMultiSelect(true);
   view->SetStrings(&s);
-  ASSERT_EQ(view->Anchor(), -1);
-  Click(6, Qt::ShiftModifier);
-  EXPECT_EQ(Selection(), (std::vector<int32_t>{6}));
-  EXPECT_EQ(view->Anchor(), 6);
-  EXPECT_EQ(view->ItemIndex(), 6);
+  // Multiple without extended: clicks toggle, a key selects the new item and
+  // deselects only the old current one (3, not selected).
+  Click(3);
+  Click(5);
+  Click(3);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Selection(), (std::vector<int32_t>{5, 4}));
+  view->setEnabled(false);
+  EXPECT_FALSE(view->IsSelected(4));
+  view->SetEnableSelect(false);  // ignored while disabled
+  EXPECT_TRUE(view->EnableSelect());
+  view->setEnabled(true);
+  view->SetMultiSelect(false);
+  EXPECT_EQ(view->SelCount(), 0);
+  EXPECT_EQ(view->ItemIndex(), -1);
+  // Single selection.
+  Click(2);
+  Click(8);
+  EXPECT_EQ(Selection(), (std::vector<int32_t>{8}));
+  view->SetEnableSelect(false);
+  EXPECT_EQ(view->SelCount(), 0);
+  view->SetEnableSelect(true);
+  EXPECT_EQ(view->ItemIndex(), 0);
 }
 
 TEST_F(StringsViewTest, DraggingSelectsARangeAndCtrlDraggingToggles)
@@ -522,73 +520,6 @@ TEST_F(StringsViewTest, DraggingBelowTheWindowScrollsOneItem)
   EXPECT_EQ(view->ItemIndex(), 0);
   EXPECT_EQ(view->TopIndex(), 0);
 }
-
-TEST_F(StringsViewTest, MultiAndSingleSelectionModes)
-{
-  MemoryStrings s(Numbered(20));
-  view->SetEnableSelect(true);
-  view->SetMultiSelect(true);
-  view->SetStrings(&s);
-  // Multiple without extended: clicks toggle, keys select the new item alone.
-  Click(3);
-  Click(5);
-  Click(3);
-  EXPECT_EQ(Selection(), (std::vector<int32_t>{5}));
-  Key(Qt::Key_Down);
-  EXPECT_EQ(view->ItemIndex(), 4);
-  EXPECT_EQ(Selection(), (std::vector<int32_t>{5, 4}));  // the old current item 3 was not selected
-
-  // Switching multiple selection off clears everything.
-  events.clear();
-  view->SetMultiSelect(false);
-  EXPECT_EQ(view->SelCount(), 0);
-  EXPECT_EQ(view->ItemIndex(), -1);
-
-  // Single: the new item is selected and the old current one deselected.
-  Click(2);
-  Click(8);
-  EXPECT_EQ(Selection(), (std::vector<int32_t>{8}));
-}
-
-TEST_F(StringsViewTest, ClearingReportsEveryDeselectionInSelectionOrder)
-{
-  MemoryStrings s(Numbered(20));
-  UseExtended();
-  view->SetStrings(&s);
-  Click(9);
-  Click(2, Qt::ControlModifier);
-  Click(4, Qt::ControlModifier);
-  events.clear();
-  view->ClearSelection();
-  EXPECT_EQ(events, (std::vector<Event>{{'-', 9}, {'-', 2}, {'-', 4}}));
-  EXPECT_EQ(view->SelCount(), 0);
-}
-
-TEST_F(StringsViewTest, SelectionSettersAndDisabledState)
-{
-  MemoryStrings s(Numbered(20));
-  UseExtended();
-  view->SetStrings(&s);
-  Click(4);
-  view->setEnabled(false);
-  EXPECT_FALSE(view->IsSelected(4));
-  view->SetEnableSelect(false);  // ignored while disabled
-  EXPECT_TRUE(view->EnableSelect());
-  view->setEnabled(true);
-  EXPECT_TRUE(view->IsSelected(4));
-
-  view->SetExtendedSelect(false);
-  EXPECT_EQ(view->Anchor(), -1);
-  view->SetExtendedSelect(true);
-  view->SetEnableSelect(false);
-  EXPECT_EQ(view->SelCount(), 0);
-  EXPECT_EQ(view->ItemIndex(), -1);
-  view->SetEnableSelect(true);
-  EXPECT_EQ(view->ItemIndex(), 0);
-}
-
-// ---------------------------------------------------------------------------
-// Keys
 
 TEST_F(StringsViewTest, KeysMoveTheCurrentItemIntoView)
 {
@@ -745,23 +676,6 @@ TEST_F(StringsViewTest, ScaledScrollBarReachesBothEnds)
   EXPECT_GE(vb->value(), 32761 - 1);
   vb->triggerAction(QAbstractSlider::SliderSingleStepSub);
   EXPECT_EQ(view->TopIndex(), s.N - 2);
-}
-
-TEST_F(StringsViewTest, PlainScrollBarMapsItemsOneToOne)
-{
-  MemoryStrings s(Numbered(50));
-  view->SetStrings(&s);
-  FitLines(10);
-  QScrollBar* vb = view->verticalScrollBar();
-  EXPECT_EQ(vb->maximum(), 49);
-  EXPECT_EQ(vb->pageStep(), 10);
-  vb->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(view->TopIndex(), 10);
-  EXPECT_EQ(vb->value(), 10);
-  vb->setSliderPosition(30);
-  EXPECT_EQ(view->TopIndex(), 30);
-  vb->triggerAction(QAbstractSlider::SliderToMinimum);
-  EXPECT_EQ(view->TopIndex(), 0);
 }
 
 TEST_F(StringsViewTest, WheelScrollsOneItemPerNotchAddingUpSmallDeltas)
