@@ -1,7 +1,9 @@
 #include "foundation/config_file.h"
 
 #include "foundation/chartables.h"
-#include "foundation/pending_deps.h"
+#include "foundation/dialogs.h"
+#include "foundation/program_state.h"
+#include "foundation/utils.h"
 #include "foundation/stop_list.h"
 #include "platform/paths.h"
 #include "platform/winlocale.h"

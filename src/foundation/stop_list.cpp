@@ -2,7 +2,9 @@
 
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
-#include "foundation/pending_deps.h"
+#include "foundation/buf_stream_config.h"
+#include "foundation/dialogs.h"
+#include "foundation/program_state.h"
 #include "platform/safe_write.h"
 
 #include <algorithm>

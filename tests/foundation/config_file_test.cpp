@@ -1,11 +1,12 @@
 #include "foundation/config_file.h"
 
 #include "foundation/chartables.h"
-#include "foundation/pending_deps.h"
+#include "foundation/program_state.h"
 #include "foundation/stop_list.h"
 #include "platform/paths.h"
 #include "platform/winlocale.h"
 #include "platform/safe_write.h"
+#include "support/fake_bridge.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 
@@ -28,19 +29,25 @@ protected:
     std::filesystem::create_directory(dir_.path() + "prog");
     platform::setProgramFolder(dir_.path() + "prog");
     InitProgramState();
+    InitSharedState();
     GlobalStopList = TStopList();
     URLHistory.clear();
-    SentDelimitersExcepts.clear();
-    CorpusPath = StopListPath = ConcordancePath = FreqPath = CorpusFreqPath = "";
-    SentDelimitersPath = WorkspacePath = "";
-    SaveOnExit = false;
-    pendingHooks().error = [this](const std::string& m) { errors_.push_back(m); };
   }
   ~ConfigFileTest() override
   {
     platform::setWriteFaultHook({});
     platform::setProgramFolder("");
-    pendingHooks() = PendingHooks{};
+  }
+
+  // The texts of the error boxes shown so far.
+  std::vector<std::string> Errors() const
+  {
+    std::vector<std::string> texts;
+    for (const auto& m : dialogs_.Messages) {
+      EXPECT_EQ(m.Kind, mtError);
+      texts.push_back(m.Text);
+    }
+    return texts;
   }
 
   std::string programIni() const { return dir_.path() + "prog/QUILPRO.INI"; }
@@ -49,7 +56,7 @@ protected:
   testsupport::ScratchFolder dir_;
   testsupport::ScopedEnv config_;
   testsupport::ScopedEnv tmp_;
-  std::vector<std::string> errors_;
+  testsupport::FakeDialogs dialogs_;
 };
 
 // Puts an area into a slot for one test.
@@ -277,7 +284,7 @@ TEST_F(ConfigFileTest, EveryHubKeyRoundTripsQuotesAndHighBytesIncluded)
   SentDelimitersExcepts.clear();
   URLHistory.clear();
   ASSERT_TRUE(ReadConfig(file));
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(CorpusPath, "/corpus/\xE9t\xE9/");
   EXPECT_EQ(StopListPath, "/stop/");
   EXPECT_EQ(ConcordancePath, "/conc/");
@@ -316,7 +323,7 @@ TEST_F(ConfigFileTest, ReadingDefaultsFontsLowerCasesExceptionsAndChecksTheLangu
   SentDelimiters = "x";
   EXPECT_TRUE(ReadConfig(dir_.file("none.ini")));
   EXPECT_EQ(SentDelimiters, ".!?");
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(ConfigFileTest, SettingsReaderAppliesTheDialogFont)
@@ -376,7 +383,7 @@ TEST_F(ConfigFileTest, ReaderFailureIsShownAndWhatWasReadStays)
   const std::string file = dir_.write("e.ini", "[GeneralConfiguration]\r\nCorpusPath=/read/\r\n");
   ScopedArea failing(csSearchParameters, {[](const IniFile&) { throw std::runtime_error("bad"); }, {}});
   EXPECT_FALSE(LoadConfigFile(file));
-  EXPECT_EQ(errors_, (std::vector<std::string>{"Could not read from configuration file " + file + "!"}));
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"Could not read from configuration file " + file + "!"}));
   EXPECT_EQ(CorpusPath, "/read/");
 }
 
@@ -388,13 +395,13 @@ TEST_F(ConfigFileTest, FailedWriteKeepsTheOldFileAndShowsTheMessage)
   // Fail each low-level step in turn until the write gets through.
   int failAt = 1;
   for (;; ++failAt) {
-    errors_.clear();
+    dialogs_.Messages.clear();
     platform::setWriteFaultHook([failAt](int call) { return call != failAt; });
     if (WriteConfig(file))
       break;
-    EXPECT_EQ(errors_, (std::vector<std::string>{"Could not write to configuration file " + file + "!"}));
+    EXPECT_EQ(Errors(), (std::vector<std::string>{"Could not write to configuration file " + file + "!"}));
     EXPECT_EQ(readFile(file), original) << "failure at step " << failAt;
-    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"QUILPRO.INI", "prog"}));  // no temporary left
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"QUILPRO.INI", "config", "prog"}));  // no temporary left
     ASSERT_LT(failAt, 20);
   }
   EXPECT_GT(failAt, 1);
@@ -442,7 +449,7 @@ TEST_F(ConfigFileTest, NoWritableLocationSavesNothingSilently)
   EXPECT_TRUE(SaveSettings());
   EXPECT_TRUE(WriteSaveOnExit());
   EXPECT_TRUE(WriteWorkspacePath());
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
   EXPECT_FALSE(std::filesystem::exists(programIni()));
 }
 
@@ -484,7 +491,7 @@ TEST_F(ConfigFileTest, FailedSingleKeyWriteKeepsTheFile)
   EXPECT_FALSE(WriteSaveOnExit());
   EXPECT_FALSE(WriteWorkspacePath());
   const std::string message = "Could not write to configuration file " + windowsIni() + "!";
-  EXPECT_EQ(errors_, (std::vector<std::string>{message, message}));
+  EXPECT_EQ(Errors(), (std::vector<std::string>{message, message}));
   EXPECT_EQ(readFile(windowsIni()), original);
 
   platform::setWriteFaultHook({});

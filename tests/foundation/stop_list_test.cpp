@@ -2,8 +2,9 @@
 
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
-#include "foundation/pending_deps.h"
+#include "foundation/program_state.h"
 #include "platform/safe_write.h"
+#include "support/fake_bridge.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 
@@ -17,25 +18,65 @@ using Words = std::vector<std::string>;
 
 namespace {
 
+// Also records the prompt and font of each input box.
+class ScriptedDialogs : public testsupport::FakeDialogs {
+public:
+  bool QueryInput(std::string_view caption, std::string_view prompt, const TFontRec& font,
+                  std::string& text) override
+  {
+    Prompts.emplace_back(prompt);
+    Fonts.push_back(font);
+    return FakeDialogs::QueryInput(caption, prompt, font, text);
+  }
+  std::vector<std::string> Prompts;
+  std::vector<TFontRec> Fonts;
+};
+
 class StopListTest : public ::testing::Test {
 protected:
   StopListTest() : tmp_("TMPDIR", dir_.path())
   {
     InitProgramState();
+    InitSharedState();
     ConcordSettings.NonWordChars = ".,;:!";
     FrequencySettings.IgnoreCase = true;
-    StopListPath.clear();
-    pendingHooks().error = [this](const std::string& m) { errors_.push_back(m); };
   }
-  ~StopListTest() override
+  ~StopListTest() override { platform::setWriteFaultHook({}); }
+
+  // The texts of the error boxes shown so far.
+  std::vector<std::string> Errors() const
   {
-    platform::setWriteFaultHook({});
-    pendingHooks() = PendingHooks{};
+    std::vector<std::string> texts;
+    for (const auto& m : dialogs_.Messages)
+      if (m.Kind == mtError)
+        texts.push_back(m.Text);
+    return texts;
+  }
+  // The texts of the confirmations asked so far; each has OK and Cancel.
+  std::vector<std::string> Confirmations() const
+  {
+    std::vector<std::string> texts;
+    for (const auto& m : dialogs_.Messages)
+      if (m.Kind == mtConfirmation) {
+        EXPECT_EQ(m.Buttons, Btn(mbOK) | Btn(mbCancel));
+        texts.push_back(m.Text);
+      }
+    return texts;
+  }
+  void Answer(std::initializer_list<bool> oks)
+  {
+    for (bool ok : oks)
+      dialogs_.Answers.push_back(ok ? mrOk : mrCancel);
+  }
+  void Input(std::initializer_list<std::string> texts)
+  {
+    for (const auto& t : texts)
+      dialogs_.Inputs.push_back({true, t});
   }
 
   testsupport::ScratchFolder dir_;
   testsupport::ScopedEnv tmp_;
-  std::vector<std::string> errors_;
+  ScriptedDialogs dialogs_;
 };
 
 // File dialogs that give fixed answers; an empty answer is Cancel.
@@ -67,33 +108,14 @@ private:
 // The dialog model over its own list, with scripted input and confirmations.
 class StopListDialogTest : public StopListTest {
 protected:
-  StopListDialogTest()
-  {
-    pendingHooks().query = [this](const std::string& caption, const std::string& prompt, std::string& text) {
-      queries_.push_back(caption + "|" + prompt);
-      if (inputs_.empty())
-        return false;
-      text = inputs_.front();
-      inputs_.pop_front();
-      return true;
-    };
-    pendingHooks().confirm = [this](const std::string& message) {
-      confirms_.push_back(message);
-      const bool answer = answers_.empty() ? true : answers_.front();
-      if (!answers_.empty())
-        answers_.pop_front();
-      return answer;
-    };
-  }
-
-  std::deque<std::string> inputs_;
-  std::vector<std::string> queries_;
-  std::deque<bool> answers_;
-  std::vector<std::string> confirms_;
   TStopList list_;
   FixedChooser chooser_;
   TViewStopListModel dlg_{list_, chooser_};
 };
+
+}  // namespace
+
+namespace {
 
 std::vector<bool> Select(const TViewStopListModel& dlg, const std::string& word)
 {
@@ -140,7 +162,7 @@ TEST_F(StopListTest, WithAFileOnlyItsNameIsWritten)
   EXPECT_EQ(back.FileName, file);
   EXPECT_EQ(back.Words(), (Words{"the", "of", "and", "a"}));
   EXPECT_TRUE(back.Active());
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(StopListTest, EmptyOrMissingListsAreInactive)
@@ -168,7 +190,7 @@ TEST_F(StopListTest, UnreadableFileShowsTheErrorAndLeavesAnEmptyList)
   list.SetWords({"old"});
   list.SetActive(true);
   list.ReadSettings(IniFile(ini));
-  EXPECT_EQ(errors_, (Words{"Unable to load stop-list words from file \r\n" + missing}));
+  EXPECT_EQ(Errors(), (Words{"Unable to load stop-list words from file \r\n" + missing}));
   EXPECT_EQ(list.FileName, missing);
   EXPECT_TRUE(list.Words().empty());
   EXPECT_FALSE(list.Active());
@@ -208,9 +230,11 @@ TEST_F(StopListDialogTest, AddSplitsAtDelimitersAndSkipsWordsAlreadyThere)
 {
   list_.SetWords({"the"});
   dlg_.Open();
-  inputs_ = {"a, b", "THE a c,c;b"};
+  Input({"a, b", "THE a c,c;b"});
   dlg_.Add();
-  EXPECT_EQ(queries_, (Words{"Add to Stop List|Enter word(s) to add to stop list:"}));
+  EXPECT_EQ(dialogs_.InputCaptions, (Words{"Add to Stop List"}));
+  EXPECT_EQ(dialogs_.Prompts, (Words{"Enter word(s) to add to stop list:"}));
+  EXPECT_EQ(dialogs_.Fonts, (std::vector<TFontRec>{SystemFont}));  // the word list's font
   EXPECT_EQ(list_.Words(), (Words{"the", "a", "b"}));
   EXPECT_TRUE(dlg_.Modified());
   // The list is not active, yet duplicates are still found.
@@ -222,7 +246,7 @@ TEST_F(StopListDialogTest, AddSplitsAtDelimitersAndSkipsWordsAlreadyThere)
 
   // With case kept, THE is a new word.
   FrequencySettings.IgnoreCase = false;
-  inputs_ = {"THE"};
+  Input({"THE"});
   dlg_.Add();
   EXPECT_EQ(list_.Words().back(), "THE");
 }
@@ -230,7 +254,7 @@ TEST_F(StopListDialogTest, AddSplitsAtDelimitersAndSkipsWordsAlreadyThere)
 TEST_F(StopListDialogTest, AddTakesTheFirst255CharactersAndCancelAddsNothing)
 {
   dlg_.Open();
-  inputs_ = {std::string(250, 'x') + " abcdefghij"};
+  Input({std::string(250, 'x') + " abcdefghij"});
   dlg_.Add();
   EXPECT_EQ(list_.Words(), (Words{std::string(250, 'x'), "abcd"}));
   dlg_.Open();
@@ -268,25 +292,25 @@ TEST_F(StopListDialogTest, ClearThenCancelRestoresWordsAndFileName)
   dlg_.Open();
   EXPECT_EQ(dlg_.FileNameLabel(), "stop.txt");
 
-  answers_ = {false};  // refuse the clearing
+  Answer({false});  // refuse the clearing
   dlg_.Clear();
   EXPECT_EQ(list_.Words().size(), 2u);
   EXPECT_FALSE(dlg_.Modified());
 
-  answers_ = {true, false};  // clear, then drop the changes
+  Answer({true, false});  // clear, then drop the changes
   dlg_.Clear();
   EXPECT_TRUE(list_.Words().empty());
   EXPECT_EQ(list_.FileName, "");
   EXPECT_EQ(dlg_.FileNameLabel(), "");
   dlg_.Close();
-  EXPECT_EQ(confirms_, (Words{"Remove all words from stop list?", "Remove all words from stop list?", "Save changes?"}));
+  EXPECT_EQ(Confirmations(), (Words{"Remove all words from stop list?", "Remove all words from stop list?", "Save changes?"}));
   EXPECT_EQ(list_.FileName, file);
   EXPECT_EQ(list_.Words(), (Words{"of", "the"}));
   EXPECT_TRUE(list_.Active());
 
   // Keeping the changes keeps the emptied list.
   dlg_.Open();
-  answers_ = {true, true};
+  Answer({true, true});
   dlg_.Clear();
   dlg_.Close();
   EXPECT_TRUE(list_.Words().empty());
@@ -298,7 +322,7 @@ TEST_F(StopListDialogTest, CloseWithoutChangesAsksNothing)
   list_.SetWords({"a"});
   dlg_.Open();
   dlg_.Close();
-  EXPECT_TRUE(confirms_.empty());
+  EXPECT_TRUE(Confirmations().empty());
   EXPECT_EQ(list_.Words(), (Words{"a"}));
 }
 
@@ -308,7 +332,7 @@ TEST_F(StopListDialogTest, SaveWithoutAFileNameAsksForOneAndKeepsTheWords)
   list_.SetWords({"b", "A"});
   list_.SetActive(true);
   dlg_.Open();
-  inputs_ = {"c"};
+  Input({"c"});
   dlg_.Add();
   chooser_.answers = {dir_.file("mine")};
   dlg_.Save();
@@ -323,7 +347,7 @@ TEST_F(StopListDialogTest, SaveWithoutAFileNameAsksForOneAndKeepsTheWords)
   EXPECT_FALSE(dlg_.Modified());
 
   // With a name it writes without asking.
-  inputs_ = {"d"};
+  Input({"d"});
   dlg_.Add();
   dlg_.Save();
   EXPECT_EQ(chooser_.asked.size(), 1u);
@@ -343,12 +367,12 @@ TEST_F(StopListDialogTest, FailedSaveIsReportedAndChangesNothing)
   StopListPath = "/start/";
   list_.SetWords({"a"});
   dlg_.Open();
-  inputs_ = {"b"};
+  Input({"b"});
   dlg_.Add();
   chooser_.answers = {dir_.file("s.txt")};
   platform::setWriteFaultHook([](int) { return false; });
   dlg_.Save();
-  EXPECT_EQ(errors_, (Words{"Unable to save stop-list words to file \r\n" + dir_.file("s.txt")}));
+  EXPECT_EQ(Errors(), (Words{"Unable to save stop-list words to file \r\n" + dir_.file("s.txt")}));
   EXPECT_EQ(list_.FileName, "");
   EXPECT_EQ(dlg_.FileNameLabel(), "");
   EXPECT_EQ(StopListPath, "/start/");
@@ -361,7 +385,7 @@ TEST_F(StopListDialogTest, FailedSaveIsReportedAndChangesNothing)
   dlg_.Save();
   EXPECT_EQ(readFile(file), "x\r\n");
   EXPECT_EQ(list_.FileName, file);
-  EXPECT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(Errors().size(), 2u);
 }
 
 TEST_F(StopListDialogTest, LoadReplacesNameAndWordsButNotActive)
@@ -371,11 +395,11 @@ TEST_F(StopListDialogTest, LoadReplacesNameAndWordsButNotActive)
   list_.SetActive(false);
   StopListPath = "/start/";
   dlg_.Open();
-  inputs_ = {"x"};
+  Input({"x"});
   dlg_.Add();
   chooser_.answers = {dir_.file("new")};  // completed with .TXT: not there
   dlg_.Load();
-  EXPECT_EQ(errors_, (Words{"Unable to load stop-list words from file \r\n" + dir_.file("new.TXT")}));
+  EXPECT_EQ(Errors(), (Words{"Unable to load stop-list words from file \r\n" + dir_.file("new.TXT")}));
   EXPECT_EQ(list_.Words(), (Words{"old", "x"}));
   EXPECT_EQ(list_.FileName, "");
   EXPECT_EQ(StopListPath, "/start/");
@@ -405,9 +429,9 @@ TEST_F(StopListDialogTest, KeptEditsOfAFileListReachTheDiskOnlyThroughSave)
   list_.FileName = file;
   ASSERT_TRUE(list_.LoadFromFile());
   dlg_.Open();
-  inputs_ = {"b"};
+  Input({"b"});
   dlg_.Add();
-  answers_ = {true};
+  Answer({true});
   dlg_.Close();
   IniFile ini = IniFile::empty(dir_.file("s.ini"));
   list_.WriteSettings(ini);

@@ -1,6 +1,6 @@
 #include "workbench/stop_list_dlg.h"
 
-#include "foundation/pending_deps.h"
+#include "foundation/dialogs.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -18,6 +18,46 @@ public:
   bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
 };
 
+// Input and confirmations from a script; no box is ever shown.
+class ScriptedDialogs : public DialogService {
+public:
+  ScriptedDialogs() : previous_(SetDialogService(this)) {}
+  ~ScriptedDialogs() override { SetDialogService(previous_); }
+
+  int ShowMessageBox(const MessageBoxRequest& request) override
+  {
+    messages.push_back(request.Message);
+    if (answers.empty())
+      return mrNone;
+    const bool ok = answers.front();
+    answers.pop_front();
+    return ok ? mrOk : mrCancel;
+  }
+  bool QueryInput(std::string_view, std::string_view, const TFontRec&, std::string& text) override
+  {
+    if (inputs.empty())
+      return false;
+    text = inputs.front();
+    inputs.pop_front();
+    return true;
+  }
+  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
+  {
+    return std::make_unique<ProgressDialog>(multiFile);
+  }
+  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
+  {
+    return std::make_unique<DoubleProgressDialog>();
+  }
+
+  std::deque<std::string> inputs;
+  std::deque<bool> answers;
+  std::vector<std::string> messages;
+
+private:
+  DialogService* previous_;
+};
+
 class StopListDlgTest : public ::testing::Test {
 protected:
   StopListDlgTest()
@@ -25,21 +65,7 @@ protected:
     InitProgramState();
     ConcordSettings.NonWordChars = ",;";
     FrequencySettings.IgnoreCase = true;
-    pendingHooks().query = [this](const std::string&, const std::string&, std::string& text) {
-      if (inputs_.empty())
-        return false;
-      text = inputs_.front();
-      inputs_.pop_front();
-      return true;
-    };
-    pendingHooks().confirm = [this](const std::string& message) {
-      confirms_.push_back(message);
-      const bool answer = answers_.front();
-      answers_.pop_front();
-      return answer;
-    };
   }
-  ~StopListDlgTest() override { pendingHooks() = PendingHooks{}; }
 
   QStringList Items() const
   {
@@ -49,9 +75,7 @@ protected:
     return items;
   }
 
-  std::deque<std::string> inputs_;
-  std::deque<bool> answers_;
-  std::vector<std::string> confirms_;
+  ScriptedDialogs dialogs_;
   TStopList list_;
   NoFiles files_;
   TViewStopListDlg dlg_{list_, &files_};
@@ -89,14 +113,14 @@ TEST_F(StopListDlgTest, ShowsTheSortedWordsAndEnablesRemoveAndClear)
   EXPECT_EQ(Items(), (QStringList{"Alpha", QString::fromUtf8("Été")}));
   EXPECT_FALSE(dlg_.RemoveButton->isEnabled());
 
-  answers_ = {true};
+  dialogs_.answers = {true};
   QTest::mouseClick(dlg_.ClearButton, Qt::LeftButton);
-  EXPECT_EQ(confirms_, (std::vector<std::string>{"Remove all words from stop list?"}));
+  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"Remove all words from stop list?"}));
   EXPECT_EQ(dlg_.WordList->count(), 0);
   EXPECT_EQ(dlg_.FileNameLabel->text(), QString());
   EXPECT_FALSE(dlg_.ClearButton->isEnabled());
 
-  answers_ = {true};  // keep the changes
+  dialogs_.answers = {true};  // keep the changes
   QTest::mouseClick(dlg_.CloseButton, Qt::LeftButton);
   EXPECT_FALSE(dlg_.isVisible());
   EXPECT_TRUE(list_.Words().empty());
@@ -107,14 +131,14 @@ TEST_F(StopListDlgTest, AddThenCloseWithCancelRestoresTheWords)
   list_.SetWords({"the"});
   list_.SetActive(true);
   dlg_.show();
-  inputs_ = {"a, b;THE"};
+  dialogs_.inputs = {"a, b;THE"};
   QTest::mouseClick(dlg_.AddButton, Qt::LeftButton);
   EXPECT_EQ(Items(), (QStringList{"a", "b", "the"}));
   EXPECT_EQ(list_.Words(), (std::vector<std::string>{"the", "a", "b"}));
 
-  answers_ = {false};  // "Save changes?" answered with Cancel
+  dialogs_.answers = {false};  // "Save changes?" answered with Cancel
   dlg_.reject();
-  EXPECT_EQ(confirms_, (std::vector<std::string>{"Save changes?"}));
+  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"Save changes?"}));
   EXPECT_EQ(list_.Words(), (std::vector<std::string>{"the"}));
   EXPECT_TRUE(list_.Active());
 
@@ -122,7 +146,7 @@ TEST_F(StopListDlgTest, AddThenCloseWithCancelRestoresTheWords)
   dlg_.show();
   EXPECT_EQ(Items(), (QStringList{"the"}));
   dlg_.close();
-  EXPECT_EQ(confirms_.size(), 1u);
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
 }
 
 TEST_F(StopListDlgTest, TheDialogFontReachesTheWordList)
