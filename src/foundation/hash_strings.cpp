@@ -21,35 +21,104 @@ constexpr size_t MaxStoredWordLength = 255;
 constexpr char FrequencyMagic[4] = {'H', 'S', 'T', 'R'};
 constexpr int32_t FrequencyVersion = 1;
 
-uint64_t load64(const char* p)
+// Equal bytes; short words are compared in place, without a call.
+inline bool sameBytes(const char* a, const char* b, size_t n)
 {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// A fast mixing hash over the word's bytes; the table size is a power of
-// two, so the high bits of a well-mixed value are used.
-uint32_t hashWord(std::string_view s)
-{
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (s.size() * 0xFF51AFD7ED558CCDull);
-  const char* p = s.data();
-  size_t n = s.size();
   while (n >= 8) {
-    h = (h ^ load64(p)) * 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
-    p += 8;
+    uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x != y)
+      return false;
+    a += 8;
+    b += 8;
     n -= 8;
   }
-  if (n) {
-    uint64_t tail = 0;
-    std::memcpy(&tail, p, n);
-    h = (h ^ tail) * 0x94D049BB133111EBull;
-  }
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i])
+      return false;
+  return true;
+}
+
+// A word as the table looks it up: its folded bytes (in a buffer of the
+// caller), their hash and their first 8 bytes, zero-padded.
+struct Key {
+  const char* data;
+  uint32_t length;
+  uint32_t hash;
+  uint64_t head;
+  std::string_view view() const { return std::string_view(data, length); }
+};
+
+inline uint64_t mix(uint64_t h)
+{
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
   h ^= h >> 32;
-  return static_cast<uint32_t>(h);
+  return h;
+}
+
+// Copies the word into out through the 256-byte table `map` (lower case or
+// identity) and computes its hash and head on the way, in one pass.
+inline Key makeKey(std::string_view word, const unsigned char* map, char* out)
+{
+  const auto* p = reinterpret_cast<const unsigned char*>(word.data());
+  const size_t n = word.size();
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
+  uint64_t head = 0;
+  uint64_t acc = 0;
+  unsigned shift = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = map[p[i]];
+    out[i] = static_cast<char>(c);
+    acc |= uint64_t(c) << shift;
+    shift += 8;
+    if (shift == 64) {
+      if (i == 7)
+        head = acc;
+      h = (h ^ acc) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+      acc = 0;
+      shift = 0;
+    }
+  }
+  if (n < 8)
+    head = acc;
+  if (shift)
+    h = (h ^ acc) * 0x94D049BB133111EBull;
+  return Key{out, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
+}
+
+struct IdentityMap {
+  unsigned char bytes[256];
+  IdentityMap()
+  {
+    for (int i = 0; i < 256; ++i)
+      bytes[i] = static_cast<unsigned char>(i);
+  }
+};
+const IdentityMap identity;
+
+// The hash of bytes stored already folded.
+uint32_t hashStored(std::string_view word, std::string& scratch)
+{
+  scratch.resize(word.size());
+  return makeKey(word, identity.bytes, scratch.data()).hash;
+}
+
+// The word's key, folded when foldCase is set, its bytes in out.
+Key keyOf(std::string_view word, bool foldCase, const platform::CodePage& cp, std::string& out)
+{
+  out.resize(word.size());
+  if (!foldCase)
+    return makeKey(word, identity.bytes, out.data());
+  if (cp.dbcs) {
+    // Double-byte characters are lower-cased whole, never byte by byte.
+    const std::string lower = platform::lowerText(cp, word);
+    out.resize(lower.size());
+    return makeKey(lower, identity.bytes, out.data());
+  }
+  return makeKey(word, cp.lower.data(), out.data());
 }
 
 void putInt32(std::string& out, int32_t v)
@@ -76,38 +145,25 @@ THashStrings::THashStrings(int32_t bucketCount, int32_t lcid)
   : bucketCount_(bucketCount), lcid_(lcid)
 {
   const uint16_t cp = platform::ansiCodePage(languageOf(lcid));
-  codePageId_ = cp ? cp : platform::systemAnsiCodePage();
+  codePage_ = &platform::codePage(cp ? cp : platform::systemAnsiCodePage());
 }
 
 THashStrings::~THashStrings() = default;
 
-std::string_view THashStrings::folded(std::string_view word, std::string& scratch) const
+int64_t THashStrings::find(const void* keyPtr) const
 {
-  if (!FoldCase)
-    return word;
-  const platform::CodePage& cp = platform::codePage(codePageId_);
-  if (cp.dbcs) {
-    scratch = platform::lowerText(cp, word);
-    return scratch;
-  }
-  scratch.resize(word.size());
-  for (size_t i = 0; i < word.size(); ++i)
-    scratch[i] = static_cast<char>(cp.lower[static_cast<unsigned char>(word[i])]);
-  return scratch;
-}
-
-int64_t THashStrings::find(std::string_view key, uint32_t hash) const
-{
+  const Key& key = *static_cast<const Key*>(keyPtr);
   if (slots_.empty())
     return -1;
-  for (uint32_t i = hash & slotMask_;; i = (i + 1) & slotMask_) {
+  for (uint32_t i = key.hash & slotMask_;; i = (i + 1) & slotMask_) {
     const Slot& s = slots_[i];
     if (s.item == 0)
       return -1;
-    if (s.hash != hash)
+    if (s.hash != key.hash)
       continue;
     const Item& it = items_[s.item - 1];
-    if (it.length == key.size() && std::memcmp(it.word, key.data(), key.size()) == 0)
+    if (it.length == key.length && it.head == key.head &&
+        (key.length <= 8 || sameBytes(it.word + 8, key.data + 8, key.length - 8)))
       return s.item - 1;
   }
 }
@@ -130,60 +186,102 @@ const char* THashStrings::storeWord(std::string_view key)
   return p;
 }
 
+void THashStrings::placeAll()
+{
+  std::string scratch;
+  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  for (uint32_t n = 0; n < items_.size(); ++n) {
+    const Item& it = items_[n];
+    const uint32_t h = hashStored(std::string_view(it.word, it.length), scratch);
+    uint32_t i = h & slotMask_;
+    while (slots_[i].item != 0)
+      i = (i + 1) & slotMask_;
+    slots_[i] = Slot{n + 1, h};
+  }
+}
+
 void THashStrings::growSlots()
 {
   const size_t newSize = slots_.empty() ? FirstSlotCount : slots_.size() * 2;
   slots_.assign(newSize, Slot{0, 0});
   slotMask_ = static_cast<uint32_t>(newSize - 1);
-  for (uint32_t n = 0; n < items_.size(); ++n) {
-    const Item& it = items_[n];
-    const uint32_t h = hashWord(std::string_view(it.word, it.length));
-    uint32_t i = h & slotMask_;
-    while (slots_[i].item != 0)
-      i = (i + 1) & slotMask_;
-    slots_[i] = Slot{n + 1, h};
-  }
+  placeAll();
 }
 
 void THashStrings::rebuildSlots()
 {
-  if (slots_.empty())
-    return;
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
-  for (uint32_t n = 0; n < items_.size(); ++n) {
-    const Item& it = items_[n];
-    const uint32_t h = hashWord(std::string_view(it.word, it.length));
-    uint32_t i = h & slotMask_;
-    while (slots_[i].item != 0)
-      i = (i + 1) & slotMask_;
-    slots_[i] = Slot{n + 1, h};
-  }
+  if (!slots_.empty())
+    placeAll();
 }
 
-uint32_t THashStrings::insert(std::string_view key, uint32_t hash)
+uint32_t THashStrings::insert(const void* keyPtr)
 {
+  const Key& key = *static_cast<const Key*>(keyPtr);
   if ((items_.size() + 1) * 2 > slots_.size())
     growSlots();
   if (items_.size() >= std::numeric_limits<int32_t>::max())
     throw std::length_error("Too many words in one table.");
   const auto index = static_cast<uint32_t>(items_.size());
-  items_.push_back(Item{storeWord(key), static_cast<uint32_t>(key.size()), 0});
-  uint32_t i = hash & slotMask_;
+  items_.push_back(Item{storeWord(key.view()), key.length, 0, key.head});
+  uint32_t i = key.hash & slotMask_;
   while (slots_[i].item != 0)
     i = (i + 1) & slotMask_;
-  slots_[i] = Slot{index + 1, hash};
+  slots_[i] = Slot{index + 1, key.hash};
   return index;
+}
+
+THashStrings::Item& THashStrings::findOrInsertKey(const void* key)
+{
+  const int64_t found = find(key);
+  sortState_ = ssUnsorted;
+  if (found >= 0)
+    return items_[static_cast<size_t>(found)];
+  return items_[insert(key)];
 }
 
 THashStrings::Item& THashStrings::findOrInsert(std::string_view word)
 {
-  const std::string_view key = folded(word, scratch_);
-  const uint32_t h = hashWord(key);
-  const int64_t found = find(key, h);
-  sortState_ = ssUnsorted;
-  if (found >= 0)
-    return items_[static_cast<size_t>(found)];
-  return items_[insert(key, h)];
+  const Key key = keyOf(word, FoldCase, *codePage_, scratch_);
+  return findOrInsertKey(&key);
+}
+
+void THashStrings::AddWords(const std::string_view* words, size_t n)
+{
+  const platform::CodePage& cp = *codePage_;
+  if (FoldCase && cp.dbcs) {
+    for (size_t k = 0; k < n; ++k)
+      Add(words[k], true);
+    return;
+  }
+  const unsigned char* map = FoldCase ? cp.lower.data() : identity.bytes;
+  constexpr size_t Batch = 32;
+  Key keys[Batch];
+  for (size_t first = 0; first < n; first += Batch) {
+    const size_t count = std::min(Batch, n - first);
+    // The keys of a batch first, with their slots and items fetched ahead
+    // of the lookups.
+    size_t total = 0;
+    for (size_t k = 0; k < count; ++k)
+      total += words[first + k].size();
+    if (batch_.size() < total)
+      batch_.resize(total);
+    size_t at = 0;
+    for (size_t k = 0; k < count; ++k) {
+      keys[k] = makeKey(words[first + k], map, batch_.data() + at);
+      at += keys[k].length;
+    }
+    if (!slots_.empty()) {
+      for (size_t k = 0; k < count; ++k)
+        __builtin_prefetch(&slots_[keys[k].hash & slotMask_]);
+      for (size_t k = 0; k < count; ++k) {
+        const Slot& slot = slots_[keys[k].hash & slotMask_];
+        if (slot.item != 0)
+          __builtin_prefetch(&items_[slot.item - 1]);
+      }
+    }
+    for (size_t k = 0; k < count; ++k)
+      changeCount(findOrInsertKey(&keys[k]), 1);
+  }
 }
 
 void THashStrings::changeCount(Item& item, int32_t n)
@@ -213,8 +311,8 @@ void THashStrings::AddCount(std::string_view word, int32_t n)
 int32_t THashStrings::CountOf(std::string_view word) const
 {
   std::string scratch;
-  const std::string_view key = folded(word, scratch);
-  const int64_t found = find(key, hashWord(key));
+  const Key key = keyOf(word, FoldCase, *codePage_, scratch);
+  const int64_t found = find(&key);
   return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
 }
 

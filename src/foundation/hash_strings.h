@@ -18,6 +18,10 @@
 #include <utility>
 #include <vector>
 
+namespace platform {
+struct CodePage;
+}
+
 class THashStrings {
 public:
   static constexpr int MaxTopCounts = 32;
@@ -42,6 +46,9 @@ public:
   void Add(std::string_view word, bool increment);
   // Finds or inserts the word; its count grows by n.
   void AddCount(std::string_view word, int32_t n);
+  // Add(word, true) for each word in turn; the same result, faster for long
+  // runs of words (the table's memory is fetched for several at once).
+  void AddWords(const std::string_view* words, size_t n);
   // The word's count (folded as Add folds it), 0 when absent.
   int32_t CountOf(std::string_view word) const;
 
@@ -81,21 +88,24 @@ public:
 
 private:
   struct Item {
-    const char* word;
+    const char* word;  // in the word storage; never moves
     uint32_t length;
     int32_t count;
+    uint64_t head;     // the first 8 bytes, zero-padded: most words compare here
   };
   struct Slot {
     uint32_t item;  // item index + 1; 0 = empty
     uint32_t hash;
   };
 
-  std::string_view folded(std::string_view word, std::string& scratch) const;
-  int64_t find(std::string_view key, uint32_t hash) const;   // item index or -1
-  uint32_t insert(std::string_view key, uint32_t hash);        // new item index
+  // The lookups take the internal key of a word (see the source).
+  int64_t find(const void* key) const;     // item index or -1
+  uint32_t insert(const void* key);        // new item index
+  Item& findOrInsertKey(const void* key);
   Item& findOrInsert(std::string_view word);
   void changeCount(Item& item, int32_t n);
   const char* storeWord(std::string_view key);
+  void placeAll();
   void growSlots();
   void rebuildSlots();
   void countChanged(int32_t oldCount, int32_t newCount);
@@ -104,7 +114,7 @@ private:
 
   int32_t bucketCount_;
   int32_t lcid_;
-  uint16_t codePageId_;
+  const platform::CodePage* codePage_;
   uint8_t sortState_ = ssUnsorted;
 
   std::vector<Item> items_;
@@ -115,6 +125,7 @@ private:
   size_t chunkUsed_ = 0;
   size_t chunkBytes_ = 0;  // total bytes of all chunks
   std::string scratch_;
+  std::string batch_;
 
   // Number of words per count value, highest value first; kept only while
   // a top limit is set.
