@@ -55,6 +55,7 @@ void Dfa::Clear()
   endMatch_.assign(forward_ ? 1 : 8, -1);
   index_.clear();
   memory_ = 0;
+  std::fill(std::begin(idle_), std::end(idle_), 0);
 }
 
 // Called after a clear; true when the cache does not pay off.
@@ -234,9 +235,14 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
 {
   const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
   auto idleState = [&](int32_t pos) {
-    std::vector<int32_t> key{text.LeftCtx(pos)};
-    bool cleared = false;
-    return StateFor(key, cleared);
+    const uint8_t left = text.LeftCtx(pos);
+    if (idle_[left] == 0) {
+      std::vector<int32_t> key{left};
+      bool cleared = false;
+      const int32_t s = StateFor(key, cleared);
+      idle_[left] = s;  // after any clear
+    }
+    return idle_[left];
   };
   int32_t p = start;
   int32_t lastEnd = rNone;

@@ -178,6 +178,7 @@ private:
   std::vector<std::vector<int32_t>> keys_;
   std::unordered_map<std::vector<int32_t>, int32_t, KeyHash> index_;
   size_t memory_ = 0;
+  int32_t idle_[8] = {};  // forward: the state with nothing pending, per left context
   int clears_ = 0;
   int64_t bytes_ = 0;  // bytes run through the table, for judging the cache
   int64_t progressAtClear_ = 0;

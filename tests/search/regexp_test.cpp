@@ -268,6 +268,9 @@ TEST_F(RegExpTest, ErrorTexts)
     {"((a)", "Unmatched ( or \\("},
     {"a(", "Unmatched ( or \\("},
     {"[a", "Unmatched [ or [^"},
+    {"[-", "Unmatched [ or [^"},
+    {"[a-", "Invalid range end"},             // a range whose end is missing
+    {"[a-b-", "Invalid range end"},
     {"[", "Unmatched [ or [^"},
     {"[^", "Unmatched [ or [^"},
     {"[]", "Unmatched [ or [^"},
