@@ -7,6 +7,7 @@
 #include <regex.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -190,4 +191,39 @@ TEST_F(RegExpDifferentialTest, AutomatonWithAFullCacheAgreesWithTheNfa)
     }
     EXPECT_GT(hits, 0) << pattern;
   }
+}
+
+TEST_F(RegExpDifferentialTest, ArbitraryPatternTextCompilesOrFailsCleanly)
+{
+  // Random strings of the operator characters: every one either compiles or
+  // raises one of the error texts, and what compiles gives one answer on
+  // every matcher.
+  static const char alphabet[] = "ab.()[]{}|*+?^$\\-:,1205wWbB<>`'";
+  const std::vector<std::string> known(RegExpErrorTexts, RegExpErrorTexts + RegExpErrorCount);
+  int compiled = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string pattern;
+    const uint32_t n = 1 + Draw(10);
+    for (uint32_t i = 0; i < n; ++i)
+      pattern += alphabet[Draw(sizeof alphabet - 1)];
+    const std::string error = CompileError(pattern);
+    if (!error.empty()) {
+      EXPECT_NE(std::find(known.begin(), known.end(), error), known.end()) << pattern;
+      continue;
+    }
+    ++compiled;
+    TRegExp automaton(pattern);
+    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
+    TRegExp backtracker(pattern, TRegExpMatcher::Backtracker);
+    for (int t = 0; t < 6; ++t) {
+      const std::string text = Text("ab.(){}*-1\n ", 12);
+      const int32_t start = static_cast<int32_t>(Draw(static_cast<uint32_t>(text.size()) + 1));
+      const std::string b = Extent(backtracker, text, start);
+      if (automaton.Matcher() != TRegExpMatcher::Backtracker) {
+        EXPECT_EQ(Extent(automaton, text, start), b) << "'" << pattern << "' on '" << text << "' at " << start;
+        EXPECT_EQ(Extent(nfa, text, start), b) << "'" << pattern << "' on '" << text << "' at " << start;
+      }
+    }
+  }
+  EXPECT_GT(compiled, 500);
 }
