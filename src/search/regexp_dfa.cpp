@@ -17,7 +17,6 @@ namespace regexp {
 
 namespace {
 
-constexpr size_t MemoryBudget = size_t(4) << 20;
 constexpr int32_t ScanChunk = 1 << 20;      // bytes scanned by the prefilter between polls
 constexpr int32_t FastChunk = 1 << 16;      // bytes run through the table between polls
 constexpr int32_t HeaderMatched = 8;
@@ -36,9 +35,9 @@ size_t Dfa::KeyHash::operator()(const std::vector<int32_t>& k) const
 }
 
 Dfa::Dfa(const Program& program, const ByteClasses& classes, const uint8_t ctxOf[256],
-         bool forward, bool idleIsSpecial)
+         bool forward, bool idleIsSpecial, size_t memoryBudget)
     : prog_(program), classes_(classes), ctxOf_(ctxOf), forward_(forward),
-      idleIsSpecial_(idleIsSpecial), stride_(classes.count)
+      idleIsSpecial_(idleIsSpecial), memoryBudget_(memoryBudget), stride_(classes.count)
 {
   visited_.Resize(prog_.insts.size());
   kernel_.Resize(prog_.insts.size());
@@ -95,7 +94,7 @@ int32_t Dfa::Intern(std::vector<int32_t>& key)
 
 int32_t Dfa::StateFor(std::vector<int32_t>& key, bool& cleared)
 {
-  if (memory_ > MemoryBudget && index_.find(key) == index_.end()) {
+  if (memory_ > memoryBudget_ && index_.find(key) == index_.end()) {
     Clear();
     cleared = true;
   }

@@ -165,34 +165,6 @@ TEST_F(RegExpDifferentialTest, IgnoreCaseAgreesAcrossMatchers)
   }
 }
 
-TEST_F(RegExpDifferentialTest, AutomatonWithAFullCacheAgreesWithTheNfa)
-{
-  // The n-th letter from the end: the DFA needs thousands of states, so its
-  // cache fills and is cleared (or given up for the NFA) during the scan.
-  std::string text;
-  for (int i = 0; i < 25000; ++i)
-    text += "ab"[Draw(2)];
-  for (const char* pattern : {"(a|b)*a(a|b){15}b", "a[ab]{16}ab*a", "(a|b)a(a|b){12}\\>"}) {
-    TRegExp automaton(pattern);
-    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
-    int32_t p = 0;
-    int hits = 0;
-    int32_t s1 = -1, e1 = -1, s2 = -1, e2 = -1;
-    for (;;) {
-      const bool f1 = automaton.Search(text.data(), static_cast<int32_t>(text.size()), p, s1, e1);
-      const bool f2 = nfa.Search(text.data(), static_cast<int32_t>(text.size()), p, s2, e2);
-      ASSERT_EQ(f1, f2) << pattern << " at " << p;
-      if (!f1)
-        break;
-      ASSERT_EQ(s1, s2) << pattern;
-      ASSERT_EQ(e1, e2) << pattern;
-      ++hits;
-      p = e1;
-    }
-    EXPECT_GT(hits, 0) << pattern;
-  }
-}
-
 TEST_F(RegExpDifferentialTest, ArbitraryPatternTextCompilesOrFailsCleanly)
 {
   // Random strings of the operator characters: every one either compiles or
