@@ -21,6 +21,9 @@ public:
   // Lets pending user-interface events run (they may re-enter the caller).
   virtual void processMessages() = 0;
   virtual bool isUiThread() const = 0;
+  // The busy (hourglass) cursor over the whole program; calls nest.
+  virtual void beginBusyCursor() {}
+  virtual void endBusyCursor() {}
 };
 
 // The installed bridge, or the headless one.
