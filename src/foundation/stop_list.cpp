@@ -77,7 +77,7 @@ void WriteStopListFile(const std::string& fileName, const std::vector<std::strin
 
 void TStopList::ReadSettings(const platform::IniFile& ini)
 {
-  FileName = ini.readString(FrequencySection, StopListFileNameKey, "");
+  FileName = ini.readString(StopListNameSection, StopListFileNameKey, "");
   if (FileName.empty()) {
     std::vector<std::string> words;
     ReadIniList(ini, StopListSection, "Word", words);
@@ -90,7 +90,7 @@ void TStopList::ReadSettings(const platform::IniFile& ini)
 
 void TStopList::WriteSettings(platform::IniFile& ini) const
 {
-  ini.writeString(FrequencySection, StopListFileNameKey, FileName);
+  ini.writeString(StopListNameSection, StopListFileNameKey, FileName);
   if (FileName.empty() && !words_.empty()) {
     ini.eraseSection(StopListSection);
     WriteIniList(ini, StopListSection, "Word", words_);

@@ -14,7 +14,7 @@
 
 inline constexpr const char* StopListSection = "StopList";
 inline constexpr const char* StopListFileNameKey = "StopListFileName";
-inline constexpr const char* FrequencySection = "FrequencyConfiguration";
+inline constexpr const char* StopListNameSection = "FrequencyConfiguration";
 
 class TStopList {
 public:

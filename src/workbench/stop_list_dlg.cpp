@@ -50,7 +50,9 @@ bool RunFileDialog(QWidget* parent, bool save, const std::string& title, const s
 {
   const QString caption = QString::fromLatin1(title.c_str());
   const QString filter = QString::fromLatin1(TViewStopListDlg::FileFilter);
-  const QString chosen = save ? QFileDialog::getSaveFileName(parent, caption, FromPath(startFolder), filter)
+  // The save dialog asks nothing about an existing file.
+  const QString chosen = save ? QFileDialog::getSaveFileName(parent, caption, FromPath(startFolder), filter,
+                                                             nullptr, QFileDialog::DontConfirmOverwrite)
                               : QFileDialog::getOpenFileName(parent, caption, FromPath(startFolder), filter);
   if (chosen.isEmpty())
     return false;

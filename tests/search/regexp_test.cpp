@@ -268,6 +268,9 @@ TEST_F(RegExpTest, ErrorTexts)
     {"((a)", "Unmatched ( or \\("},
     {"a(", "Unmatched ( or \\("},
     {"[a", "Unmatched [ or [^"},
+    {"[-", "Unmatched [ or [^"},
+    {"[a-", "Invalid range end"},             // a range whose end is missing
+    {"[a-b-", "Invalid range end"},
     {"[", "Unmatched [ or [^"},
     {"[^", "Unmatched [ or [^"},
     {"[]", "Unmatched [ or [^"},
@@ -322,9 +325,9 @@ TEST_F(RegExpTest, MatcherChoice)
 
 TEST_F(RegExpTest, LargeCountedRepeatsOnEitherMatcher)
 {
-  const std::string xs(1200, 'x');
-  EXPECT_EQ(Extent("x{1000}", xs), "0-1000");
-  EXPECT_EQ(Extent("(x{30}){30}", xs), "0-900");
+  const std::string xs(400, 'x');
+  EXPECT_EQ(Extent("x{300}", xs), "0-300");
+  EXPECT_EQ(Extent("(x{12}){12}", xs), "0-144");
   EXPECT_EQ(Extent("((x{100}){100}){3}", std::string(30000, 'x')), "0-30000");  // backtracker
   EXPECT_EQ(Extent("x{32767}", xs), "none");
   EXPECT_EQ(Extent("y(x{2,5}){3,}", "y" + xs.substr(0, 17)), "0-18");
