@@ -97,6 +97,9 @@ public:
   ~TRegExp();
   TRegExp(const TRegExp&) = delete;
   TRegExp& operator=(const TRegExp&) = delete;
+  // A moved-from expression may only be destroyed or assigned to.
+  TRegExp(TRegExp&&) noexcept;
+  TRegExp& operator=(TRegExp&&) noexcept;
 
   // Searches text[start..length) for the leftmost-longest match. The text
   // still begins at index 0: anchors and word boundaries at `start` look at

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace regexptest;
 
@@ -311,6 +312,19 @@ TEST_F(RegExpTest, ErrorTexts)
   EXPECT_STREQ(RegExpErrorTexts[12], "Memory exhausted");
   EXPECT_STREQ(RegExpInternalError, "Internal regexp error.");
   EXPECT_TRUE((std::is_base_of_v<std::runtime_error, ERegExp>));
+}
+
+TEST_F(RegExpTest, ExpressionsMoveWithTheirTables)
+{
+  std::vector<TRegExp> list;
+  list.emplace_back("walk(ed|ing)");
+  list.emplace_back("(a)\\1");
+  SetFolding(true, false);  // later tables do not touch compiled expressions
+  list.emplace_back("walk");
+  TRegExp moved = std::move(list[0]);
+  EXPECT_EQ(Extent(moved, "WALKED walking"), "7-14");
+  EXPECT_EQ(Extent(list[1], "xaa"), "1-3");
+  EXPECT_EQ(Extent(list[2], "WALK"), "0-4");
 }
 
 TEST_F(RegExpTest, MatcherChoice)
