@@ -42,6 +42,9 @@ void AddLocaleLanguage(const std::string& localeText);
 // without a row in the language table becomes the user's default language.
 void SetTextLanguage(int32_t langId);
 
+// CharTypeTable all zero, FoldTable the identity: the state before the first
+// BuildCharTables (part of InitProgramState).
+void ResetCharTables();
 void BuildFoldTable();
 // Rebuilds CharTypeTable from the locale, then the folding table, and tells
 // every registered listener (the regular-expression syntax table is one).

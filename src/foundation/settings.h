@@ -4,6 +4,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ using CharSetArray = std::vector<TCharSet>;
 // Colours are Windows BGR values: $FF0000 is blue, $0000FF red; negative
 // values are system colours (0x80000000 | index).
 using TColor = int32_t;
+inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
 
 // Font style bits.
 enum : int { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -140,15 +142,17 @@ extern TFrequencySettings FrequencySettings;
 extern bool BusyLoading, BusyCollecting, BusySearching, BusySaving, BusyPrinting, BusyCounting;
 bool IsBusy();
 
-// Sets one busy flag for its lifetime; clears it even when an exception leaves.
+// Sets one busy flag for its lifetime; on leaving, even by an exception, the
+// flag gets back the state it had (so a nested scope does not clear an outer one).
 class BusyScope {
 public:
-  explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~BusyScope() { flag_ = false; }
+  explicit BusyScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+  ~BusyScope() { flag_ = old_; }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 private:
   bool& flag_;
+  bool old_;
 };
 
 extern int32_t BigContextSize;
@@ -158,6 +162,7 @@ extern std::string SentDelimiters;
 extern bool SmartAbbrDetect;
 
 // The GUI supplies the concrete stock system font at start; tests fix one.
+// Until then it is a plain sans-serif font of size 8 in the window text colour.
 void SetStockSystemFont(const TFontRec& font);
 const TFontRec& StockSystemFont();
 
@@ -169,9 +174,14 @@ void ResetSortSpec(TAdvancedSortColOptions& spec);
 bool ToggleSuppressOption(std::array<bool, 3>& flags, std::array<bool, 3>& checks, int clicked);
 
 void CreateDefaultFonts();
-// Sets SystemFont; the dialogs take it up through their own hook.
+// Sets SystemFont, then tells every registered listener (the dialogs whose
+// text boxes use it). Listeners stay registered for the whole run.
 void SetDialogFont(const TFontRec& font);
+void AddDialogFontListener(std::function<void()> listener);
 
-// Creates the whole program state afresh (settings, fonts, busy flags, locale
-// tables). main() calls it before any window; tests call it for a clean state.
+// Creates the whole program state afresh (settings, fonts, busy flags, the
+// text language and language names; the character-type table is cleared and
+// the folding table is the identity until BuildCharTables runs). main() calls
+// it before any window; tests call it for a clean state. Registered listeners
+// are kept.
 void InitProgramState();

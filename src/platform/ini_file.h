@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -42,9 +43,25 @@ public:
   void flush();
 
 private:
+  // One section: its header line and the lines up to the next header, with a
+  // lazily built index from the lower-cased key to its first line.
+  struct Section {
+    std::string header;
+    std::vector<std::string> lines;
+    mutable std::unordered_map<std::string, size_t> keys;
+    mutable bool indexed = false;
+  };
+
   IniFile() = default;
+  const Section* findSection(std::string_view name) const;
+  Section* findSection(std::string_view name);
+  static const std::string* findValueLine(const Section& sec, std::string_view key, size_t* at = nullptr);
+  void reindexSections();
+
   std::string path_;
-  std::vector<std::string> lines_;
+  std::vector<std::string> preamble_;  // lines before the first section, kept as they are
+  std::vector<Section> sections_;
+  std::unordered_map<std::string, size_t> sectionIndex_;  // lower-cased name -> first section
   bool dirty_ = false;
 };
 

@@ -1,0 +1,160 @@
+#include "platform/safe_write.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::mutex hookMutex;
+std::function<bool(int)> faultHook;
+int faultCalls = 0;
+
+// Asks the test hook whether the next low-level call may go ahead; sets errno
+// as a full disk would when it may not.
+bool allowed()
+{
+  std::lock_guard lock(hookMutex);
+  if (!faultHook)
+    return true;
+  if (faultHook(++faultCalls))
+    return true;
+  errno = ENOSPC;
+  return false;
+}
+
+std::runtime_error writeError(const std::string& path, int err)
+{
+  return std::runtime_error("Unable to write file: " + path + " (" + std::strerror(err) + ").");
+}
+
+// The file a write lands in: the target of a symbolic link, so that saving
+// through a link keeps the link.
+std::string resolveTarget(const std::string& path)
+{
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    return path;
+  char buf[PATH_MAX];
+  if (::realpath(path.c_str(), buf))
+    return buf;
+  return path;  // a dangling link is replaced like a missing file
+}
+
+std::string folderOf(const std::string& path)
+{
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
+  return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path)
+{
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Creates a new temporary file beside the target; the umask applies, and an
+// existing target's permission bits are copied.
+int createSibling(const std::string& target, std::string& tempPath)
+{
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = folderOf(target);
+  const std::string base = baseOf(target);
+  for (int tries = 0; tries < 1000; ++tries) {
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".%d.%u.tmp", static_cast<int>(::getpid()), counter.fetch_add(1));
+    tempPath = (dir == "/" ? std::string("/") : dir + "/") + "." + base + suffix;
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      struct stat st {};
+      if (::stat(target.c_str(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 07777);
+      return fd;
+    }
+    if (errno != EEXIST)
+      return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool writeAll(int fd, std::string_view data)
+{
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    if (!allowed())
+      return false;
+    const size_t chunk = left < (1u << 20) ? left : (1u << 20);
+    const ssize_t n = ::write(fd, p, chunk);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view data)
+{
+  const std::string target = resolveTarget(path);
+  std::string tempPath;
+  const int fd = createSibling(target, tempPath);
+  if (fd < 0)
+    throw writeError(path, errno);
+
+  bool ok = writeAll(fd, data);
+  int err = ok ? 0 : errno;
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && !allowed()) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && ::rename(tempPath.c_str(), target.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(tempPath.c_str());
+    throw writeError(path, err);
+  }
+  // Make the rename itself durable; a failure here loses nothing.
+  const int dirFd = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+void setWriteFaultHook(std::function<bool(int callNumber)> hook)
+{
+  std::lock_guard lock(hookMutex);
+  faultHook = std::move(hook);
+  faultCalls = 0;
+}
+
+}  // namespace platform

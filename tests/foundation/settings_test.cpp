@@ -1,0 +1,207 @@
+#include "foundation/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+  void SetUp() override { InitProgramState(); }
+  void TearDown() override { InitProgramState(); }
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, ValuesAtCreationDifferFromTheReadersDefaults)
+{
+  const ConcordConfig& c = ConcordSettings;
+  EXPECT_EQ(c.MaximumHits, 1024);
+  EXPECT_EQ(c.FrequencyOfHits, 0);
+  EXPECT_EQ(c.ContextType, 0);
+  EXPECT_EQ(c.ContextSizes, (std::array<int32_t, 4>{0, 0, 0, 0}));
+  EXPECT_TRUE(c.NonWordChars.empty());
+  EXPECT_TRUE(c.SkippingChars.empty());
+  ASSERT_EQ(c.EqualCharSets.size(), 1u);  // one empty group, not none
+  EXPECT_TRUE(c.EqualCharSets[0].none());
+  EXPECT_EQ(c.WildCard0orMore, '\0');
+  EXPECT_EQ(c.WildCardMatchWords, '\0');
+  EXPECT_EQ(c.MatchWordsLo, 0);
+  EXPECT_EQ(c.MatchWordsHi, 0);
+  EXPECT_FALSE(c.IgnoreCase);
+  EXPECT_FALSE(c.UseSkipEqualChars);
+  EXPECT_EQ(c.AdvancedSort.First, 0);
+  EXPECT_TRUE(c.BatchSortItems.empty());
+  EXPECT_TRUE(c.HighlightCollocates);
+  EXPECT_EQ(c.TagStart, '\0');
+  EXPECT_TRUE(c.wTagStarts.empty());
+  EXPECT_TRUE(c.MetaTags.empty());
+  EXPECT_EQ(BigContextSize, 10);
+  EXPECT_EQ(SentDelimiters, ".!?");
+  EXPECT_FALSE(SmartAbbrDetect);
+  EXPECT_EQ(FrequencySettings.MinimumFrequency, 0);
+  EXPECT_EQ(FrequencySettings.CollocationSpan, 0);
+  EXPECT_FALSE(FrequencySettings.IgnoreCase);
+  EXPECT_FALSE(IsBusy());
+}
+
+TEST_F(SettingsTest, InitProgramStateStartsAfresh)
+{
+  ConcordSettings.MaximumHits = 5;
+  ConcordSettings.EqualCharSets.clear();
+  ConcordSettings.wTagStarts.push_back("<w ");
+  FrequencySettings.MinimumFrequency = 3;
+  BigContextSize = 31;
+  SentDelimiters = ".";
+  BusySaving = true;
+  InitProgramState();
+  EXPECT_EQ(ConcordSettings.MaximumHits, 1024);
+  EXPECT_EQ(ConcordSettings.EqualCharSets.size(), 1u);
+  EXPECT_TRUE(ConcordSettings.wTagStarts.empty());
+  EXPECT_EQ(FrequencySettings.MinimumFrequency, 0);
+  EXPECT_EQ(BigContextSize, 10);
+  EXPECT_EQ(SentDelimiters, ".!?");
+  EXPECT_FALSE(IsBusy());
+}
+
+TEST_F(SettingsTest, DefaultFontsComeFromTheStockFont)
+{
+  const TFontRec stock = StockSystemFont();
+  EXPECT_EQ(stock.Name, "DejaVu Sans");  // fixed by the test main
+  EXPECT_EQ(CorpusFont, stock);
+  EXPECT_EQ(ConcordSettings.NormalFont, stock);
+  EXPECT_EQ(FrequencySettings.Font, stock);
+  EXPECT_EQ(ConcordSettings.HiliteFont.Name, stock.Name);
+  EXPECT_EQ(ConcordSettings.HiliteFont.Color, 0xFF0000);    // blue in BGR
+  EXPECT_EQ(ConcordSettings.CollocateFont.Color, 0x0000FF); // red in BGR
+  EXPECT_EQ(SystemFont.Name, "MS Sans Serif");
+  EXPECT_EQ(SystemFont.Size, 8);
+  EXPECT_EQ(SystemFont.Style, 0);
+
+  ConcordSettings.NormalFont.Size = 30;
+  SystemFont.Name = "Other";
+  CreateDefaultFonts();
+  EXPECT_EQ(ConcordSettings.NormalFont, stock);
+  EXPECT_EQ(SystemFont.Name, "MS Sans Serif");
+}
+
+TEST_F(SettingsTest, DialogFontReachesListeners)
+{
+  // Listeners stay for the whole run, so this one owns what it records.
+  auto seen = std::make_shared<std::vector<std::string>>();
+  AddDialogFontListener([seen] { seen->push_back(SystemFont.Name); });
+  SetDialogFont(TFontRec{"Tahoma", 10, fsBold, 0, 204});
+  EXPECT_EQ(*seen, std::vector<std::string>{"Tahoma"});
+  EXPECT_EQ(SystemFont.Charset, 204);
+  EXPECT_EQ(SystemFont.Style, fsBold);
+}
+
+TEST_F(SettingsTest, ResetSortSpecClearsEverythingButTheThreeKeys)
+{
+  TAdvancedSortColOptions spec;
+  spec.First = ctx1L;
+  spec.FirstReverse = true;
+  spec.Second = ctxOrig;
+  spec.Third = ctxTrackedTag;
+  spec.ThirdReverse = true;
+  spec.Custom = true;
+  spec.CustomText = "1L,2R";
+  spec.TagName = "speaker";
+  spec.ShowFirst = 12;
+  spec.SpanCollocation = true;
+  spec.SpanNumber = 4;
+  ResetSortSpec(spec);
+  EXPECT_EQ(spec.First, ctxNone);
+  EXPECT_EQ(spec.Second, ctxNone);
+  EXPECT_EQ(spec.Third, ctxNone);
+  EXPECT_FALSE(spec.FirstReverse || spec.SecondReverse || spec.ThirdReverse);
+  EXPECT_FALSE(spec.Custom);
+  EXPECT_TRUE(spec.CustomText.empty());
+  EXPECT_TRUE(spec.TagName.empty());
+  EXPECT_EQ(spec.ShowFirst, 0);
+  EXPECT_FALSE(spec.SpanCollocation);
+  EXPECT_EQ(spec.SpanNumber, 0);
+}
+
+TEST(ToggleSuppress, AtMostTwoKindsHidden)
+{
+  std::array<bool, 3> flags{true, true, false};
+  std::array<bool, 3> checks{true, true, false};
+  // Tags and part-of-speech tags hidden: words cannot be hidden as well.
+  EXPECT_FALSE(ToggleSuppressOption(flags, checks, 2));
+  EXPECT_EQ(flags, (std::array<bool, 3>{true, true, false}));
+  EXPECT_EQ(checks, (std::array<bool, 3>{true, true, false}));
+  // A checked item can always be cleared.
+  EXPECT_TRUE(ToggleSuppressOption(flags, checks, 0));
+  EXPECT_EQ(flags, (std::array<bool, 3>{false, true, false}));
+  EXPECT_EQ(checks, (std::array<bool, 3>{false, true, false}));
+  // Now words can be hidden.
+  EXPECT_TRUE(ToggleSuppressOption(flags, checks, 2));
+  EXPECT_EQ(flags, (std::array<bool, 3>{false, true, true}));
+  EXPECT_FALSE(ToggleSuppressOption(flags, checks, 0));
+  EXPECT_FALSE(ToggleSuppressOption(flags, checks, 3));
+}
+
+TEST(ToggleSuppress, NewStateFollowsTheCheckMarkNotTheFlag)
+{
+  std::array<bool, 3> flags{true, false, false};   // out of step with the marks
+  std::array<bool, 3> checks{false, false, false};
+  EXPECT_TRUE(ToggleSuppressOption(flags, checks, 0));
+  EXPECT_TRUE(flags[0]);
+  EXPECT_TRUE(checks[0]);
+}
+
+TEST_F(SettingsTest, BusyScopeRestoresTheFlagEvenOnExceptions)
+{
+  try {
+    BusyScope busy(BusySearching);
+    EXPECT_TRUE(IsBusy());
+    throw std::runtime_error("cancelled");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(BusySearching);
+  {
+    BusyScope outer(BusySaving);
+    {
+      BusyScope inner(BusySaving);
+    }
+    EXPECT_TRUE(BusySaving);  // the inner scope does not clear the outer one
+  }
+  EXPECT_FALSE(IsBusy());
+  for (bool* flag : {&BusyLoading, &BusyCollecting, &BusySearching, &BusySaving, &BusyPrinting, &BusyCounting}) {
+    *flag = true;
+    EXPECT_TRUE(IsBusy());
+    *flag = false;
+  }
+}
+
+TEST_F(SettingsTest, CheckedValuesForReaders)
+{
+  EXPECT_EQ(ConcordSettings.EffectiveFrequencyOfHits(), 1);  // 0 at creation acts as 1
+  ConcordSettings.FrequencyOfHits = -5;
+  EXPECT_EQ(ConcordSettings.EffectiveFrequencyOfHits(), 1);
+  ConcordSettings.FrequencyOfHits = 7;
+  EXPECT_EQ(ConcordSettings.EffectiveFrequencyOfHits(), 7);
+
+  EXPECT_EQ(ClampContextSize(0, 1001), 1000);
+  EXPECT_EQ(ClampContextSize(0, -1), 0);
+  EXPECT_EQ(ClampContextSize(1, 41), 40);
+  EXPECT_EQ(ClampContextSize(2, 11), 10);
+  EXPECT_EQ(ClampContextSize(2, 4), 4);
+  EXPECT_EQ(ClampContextSize(3, 0), 1);
+  EXPECT_EQ(ClampContextSize(3, 5), 1);
+}
+
+TEST(SortVocabulary, DisplayNames)
+{
+  EXPECT_STREQ(ContextsNames[ctx0], "Search Term");
+  EXPECT_STREQ(ContextsNames[ctxOrig], "Original Order");
+  EXPECT_STREQ(ContextsNames[ctxNone], "Unsorted");
+  EXPECT_STREQ(ContextsNames[ctxTrackedTag], "Tracked tag");
+  EXPECT_STREQ(CollocatePositionNames[0], "4-Left");
+  EXPECT_STREQ(CollocatePositionNames[7], "4-Right");
+}
