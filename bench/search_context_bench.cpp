@@ -3,6 +3,7 @@
 // pathological wildcard match.
 #include "corpus_generator.h"
 #include "foundation/buf_stream.h"
+#include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"

@@ -72,6 +72,9 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
                                TSearchMode mode)
   : Mode(mode), SkipSet(skipSet), EqualCharsText(equalCharsText), CaseSensitive(caseSensitive)
 {
+  for (int c = 0; c < 256; ++c)
+    LowerTable[c] = LocaleLowerChar(static_cast<char>(c));
+  DoubleByteText = FarEastLanguage;
   Star = ConcordSettings.WildCard0orMore;
   ZeroOrOne = ConcordSettings.WildCard0or1;
   ExactlyOne = ConcordSettings.WildCardExactly1;
@@ -178,6 +181,8 @@ void TSearchContext::AddTagTerms(const std::string& token)
 
 bool TSearchContext::MatchWildcard(std::string_view word, std::string_view pattern)
 {
+  if (SkipSet.none() && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
+    return word == pattern;
   WildWord = word;
   WildPattern = pattern;
   MemoClean = false;
@@ -189,6 +194,15 @@ bool TSearchContext::MatchWildcard(std::string_view word, std::string_view patte
 // tries the rest through WildTry, which remembers every (pi, wi) that failed,
 // and a '*' remembers the lowest word index from which all its tries failed,
 // so a call costs at most pattern length x word length steps.
+bool TSearchContext::HasWildcard(std::string_view pattern) const
+{
+  for (char c : pattern) {
+    if ((c == Star || c == ZeroOrOne || c == ExactlyOne) && c != 0)
+      return true;
+  }
+  return false;
+}
+
 bool TSearchContext::WildRest(size_t pi, size_t wi)
 {
   const size_t plen = WildPattern.size();
@@ -299,6 +313,16 @@ bool TSearchContext::ReadNextWord()
   return Mode == TSearchMode::Tag ? ReadTagToken() : ReadTextWord();
 }
 
+void TSearchContext::LowerCurrentWord()
+{
+  if (DoubleByteText) {
+    LocaleLowerBytes(CurrentWord, CurrentLength);
+    return;
+  }
+  for (uint32_t i = 0; i < CurrentLength; ++i)
+    CurrentWord[i] = LowerTable[Byte(CurrentWord[i])];
+}
+
 // A run of characters outside Delimiters; the delimiter that ends it is
 // consumed. Only the range end ends a word or the text: a NUL is a delimiter.
 bool TSearchContext::ReadTextWord()
@@ -327,7 +351,7 @@ bool TSearchContext::ReadTextWord()
   CurrentWord[n] = 0;
   CurrentLength = n;
   if (!CaseSensitive)
-    LocaleLowerBytes(CurrentWord, n);
+    LowerCurrentWord();
   LastTokenEmpty = false;
   LastReadAfterDelimiter = afterDelimiter;
   LastReadEnd = reader.GetPosition();
@@ -370,7 +394,7 @@ bool TSearchContext::ReadTagToken()
     TrimWordTag(truncated);
   CurrentWord[CurrentLength] = 0;
   if (!CaseSensitive)
-    LocaleLowerBytes(CurrentWord, CurrentLength);
+    LowerCurrentWord();
   LastTokenEmpty = false;
   LastReadAfterDelimiter = false;
   LastReadEnd = reader.GetPosition();
@@ -385,9 +409,9 @@ void TSearchContext::TrimWordTag(bool truncated)
 {
   uint32_t n = CurrentLength;
   uint32_t drop = 1;
-  if (ConcordSettings.WordTag == 2) {
+  if (Reader->WordTagStyle() == 2) {
     drop = 0;
-    for (const std::string& start : ConcordSettings.wTagStarts) {
+    for (const std::string& start : Reader->WordTagStarts()) {
       if (!start.empty() && start.size() <= n && std::memcmp(CurrentWord, start.data(), start.size()) == 0) {
         drop = static_cast<uint32_t>(start.size());
         break;

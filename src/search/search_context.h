@@ -133,6 +133,7 @@ private:
   bool ReadTextWord();
   bool ReadTagToken();
   bool EndOfRange();
+  void LowerCurrentWord();
   void TrimWordTag(bool truncated);
   bool ReadGapWord();
   bool MatchTagPair(int32_t i);
@@ -147,6 +148,7 @@ private:
   bool WildRest(size_t pi, size_t wi);
   bool WildTry(size_t pi, size_t wi);
   void ClearMemo();
+  bool HasWildcard(std::string_view pattern) const;
 
   uint32_t CurrentLength = 0;
   bool LastTokenEmpty = false;
@@ -155,6 +157,9 @@ private:
   int32_t Restart = 0;
   bool StartPending = false;
   int32_t EmptyHitAt = -1;  // position of a hit that consumed no token, else -1
+
+  char LowerTable[256];
+  bool DoubleByteText = false;
 
   // Settings characters taken when the context is made.
   char Star = '*';

@@ -1,6 +1,7 @@
 #include "search/search_context.h"
 
 #include "foundation/buf_stream.h"
+#include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
