@@ -1,0 +1,288 @@
+#include "foundation/hash_strings.h"
+
+#include "platform/safe_write.h"
+#include "support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using testsupport::ScratchFolder;
+
+namespace {
+
+std::string le32(int32_t v)
+{
+  const auto u = static_cast<uint32_t>(v);
+  return std::string{char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
+}
+
+std::string frequencyFile(int32_t n, const std::vector<std::pair<std::string, int32_t>>& items)
+{
+  std::string s = "HSTR" + le32(1) + le32(n);
+  for (const auto& [w, c] : items)
+    s += le32(static_cast<int32_t>(w.size())) + w + le32(c);
+  return s;
+}
+
+std::vector<std::pair<int32_t, int32_t>> topList(const THashStrings& t)
+{
+  std::vector<std::pair<int32_t, int32_t>> out;
+  for (int32_t i = 0; i < t.TopUsed(); ++i)
+    out.push_back(t.TopCount(i));
+  return out;
+}
+
+void addTimes(THashStrings& t, const std::string& w, int n)
+{
+  for (int i = 0; i < n; ++i)
+    t.Add(w, true);
+}
+
+using Pairs = std::vector<std::pair<int32_t, int32_t>>;
+
+}  // namespace
+
+TEST(HashStringsTest, FoldingDecidesWhetherCaseVariantsAreOneItem)
+{
+  THashStrings folded(4096, 0x409);
+  folded.Add("Dog", true);
+  folded.Add("dog", true);
+  folded.Add("DOG", true);
+  ASSERT_EQ(folded.Count(), 1);
+  EXPECT_EQ(folded.Strings(0), "dog");
+  EXPECT_EQ(folded.CountOf("dOg"), 3);
+
+  THashStrings exact(4096, 0x409);
+  exact.FoldCase = false;
+  exact.Add("Dog", true);
+  exact.Add("dog", true);
+  EXPECT_EQ(exact.Count(), 2);
+  EXPECT_EQ(exact.CountOf("Dog"), 1);
+  EXPECT_EQ(exact.CountOf("DOG"), 0);
+}
+
+TEST(HashStringsTest, DistinctBytesAreNeverMergedAndCountsSurviveGrowth)
+{
+  THashStrings t(16, 0x409);
+  t.FoldCase = false;
+  std::map<std::string, int32_t> expected;
+  // Words that a locale order might call equal, plus enough others to force
+  // the index to grow many times.
+  const std::vector<std::string> lookalikes = {"coop", "co-op", "co'op", "Coop", "", std::string("a\0b", 3),
+                                               "a"};
+  for (int round = 0; round < 3; ++round)
+    for (const auto& w : lookalikes) {
+      t.Add(w, true);
+      ++expected[w];
+    }
+  for (int i = 0; i < 20000; ++i) {
+    const std::string w = "w" + std::to_string(i % 7001) + std::string(i % 23, 'x');
+    t.Add(w, true);
+    ++expected[w];
+  }
+  ASSERT_EQ(t.Count(), static_cast<int32_t>(expected.size()));
+  for (const auto& [w, c] : expected)
+    EXPECT_EQ(t.CountOf(w), c) << w;
+  int64_t total = 0;
+  for (int32_t i = 0; i < t.Count(); ++i)
+    total += t.Counts(i);
+  EXPECT_EQ(total, 20000 + 3 * static_cast<int64_t>(lookalikes.size()));
+}
+
+TEST(HashStringsTest, AddWithoutIncrementInsertsWithZeroAndEveryAddUnsorts)
+{
+  THashStrings t(4096, 0x409);
+  t.Add("alpha", false);
+  EXPECT_EQ(t.Count(), 1);
+  EXPECT_EQ(t.Counts(0), 0);
+  t.Sort(THashStrings::ssByCount);
+  EXPECT_EQ(t.SortState(), THashStrings::ssByCount);
+  t.Add("alpha", false);  // found, unchanged, still unsorted afterwards
+  EXPECT_EQ(t.SortState(), THashStrings::ssUnsorted);
+  t.Sort(THashStrings::ssByWord);
+  t.AddCount("alpha", 0);
+  EXPECT_EQ(t.SortState(), THashStrings::ssUnsorted);
+  EXPECT_EQ(t.CountOf("alpha"), 0);
+}
+
+TEST(HashStringsTest, SortingReordersTheMasterListAndLookupsStillWork)
+{
+  THashStrings t(4096, 0x409);
+  t.FoldCase = false;
+  addTimes(t, "pear", 2);
+  addTimes(t, "apple", 5);
+  addTimes(t, "fig", 2);
+  addTimes(t, "Zebra", 1);
+  addTimes(t, "date", 2);
+
+  t.Sort(THashStrings::ssByCount);
+  std::vector<std::string> byCount;
+  for (int32_t i = 0; i < t.Count(); ++i)
+    byCount.emplace_back(t.Strings(i));
+  // Highest first; equal counts keep their insertion order.
+  EXPECT_EQ(byCount, (std::vector<std::string>{"apple", "pear", "fig", "date", "Zebra"}));
+
+  t.Sort(THashStrings::ssByWord);
+  std::vector<std::string> byWord;
+  for (int32_t i = 0; i < t.Count(); ++i)
+    byWord.emplace_back(t.Strings(i));
+  EXPECT_EQ(byWord.front(), "apple");
+  EXPECT_EQ(std::set<std::string>(byWord.begin(), byWord.end()).size(), 5u);
+
+  EXPECT_EQ(t.CountOf("fig"), 2);
+  t.Add("fig", true);
+  EXPECT_EQ(t.CountOf("fig"), 3);
+  EXPECT_EQ(t.Count(), 5);
+}
+
+TEST(HashStringsTest, TopCountsAreTheHighestDistinctCounts)
+{
+  THashStrings t(4096, 0x409);
+  t.SetTopLimit(2);
+  addTimes(t, "a", 5);
+  addTimes(t, "b", 5);
+  addTimes(t, "c", 3);
+  addTimes(t, "d", 2);
+  EXPECT_EQ(topList(t), (Pairs{{5, 2}, {3, 1}}));
+  EXPECT_EQ(t.IndexOfTopCount(3), 1);
+  EXPECT_EQ(t.IndexOfTopCount(2), -1);
+
+  t.Add("c", true);  // 3 -> 4 replaces 3 by 4
+  EXPECT_EQ(topList(t), (Pairs{{5, 2}, {4, 1}}));
+
+  // A word joining a tracked count empties its old pair; the next lower
+  // count takes the free place.
+  t.Add("c", true);  // 4 -> 5
+  EXPECT_EQ(topList(t), (Pairs{{5, 3}, {2, 1}}));
+
+  t.SetTopLimit(100);
+  EXPECT_EQ(t.TopLimit(), 32);
+  t.SetTopLimit(1);
+  EXPECT_EQ(topList(t), (Pairs{{5, 3}}));
+  t.SetTopLimit(3);  // a larger limit rebuilds from all items
+  EXPECT_EQ(topList(t), (Pairs{{5, 3}, {2, 1}}));
+  t.Add("new", false);
+  EXPECT_EQ(t.IndexOfTopCount(0), -1);
+}
+
+TEST(HashStringsTest, TopLimitSetAfterCountingRebuildsFromAllItems)
+{
+  THashStrings t(4096, 0x409);
+  for (int i = 1; i <= 40; ++i)
+    t.AddCount("w" + std::to_string(i), i);
+  EXPECT_EQ(t.TopUsed(), 0);
+  t.SetTopLimit(32);
+  ASSERT_EQ(t.TopUsed(), 32);
+  EXPECT_EQ(t.TopCount(0), std::make_pair(40, 1));
+  EXPECT_EQ(t.TopCount(31), std::make_pair(9, 1));
+  t.Clear();
+  EXPECT_EQ(t.TopUsed(), 0);
+  t.Add("x", true);
+  EXPECT_EQ(topList(t), (Pairs{{1, 1}}));
+}
+
+TEST(HashStringsTest, SavedFileHasTheDocumentedBytes)
+{
+  ScratchFolder dir;
+  THashStrings t(4096, 0x409);
+  t.AddCount("abc", 7);
+  const std::string name = dir.file("one.frq");
+  t.SaveToFile(name);
+  const std::string expected = std::string("HSTR") + le32(1) + le32(1) + le32(3) + "abc" + le32(7);
+  EXPECT_EQ(testsupport::readFile(name), expected);
+}
+
+TEST(HashStringsTest, FileRoundTripKeepsOrderCutsLongWordsAndSumsDuplicates)
+{
+  ScratchFolder dir;
+  THashStrings t(4096, 0x409);
+  t.FoldCase = false;
+  const std::string longWord(300, 'q');
+  t.AddCount("zeta", 3);
+  t.AddCount(longWord, 2);
+  t.AddCount("Alpha", 9);
+  t.AddCount(std::string("n\0l\xE9", 4), 1);
+  const std::string name = dir.file("round.frq");
+  t.SaveToFile(name);
+
+  THashStrings back(4096, 0x409);
+  back.FoldCase = false;
+  back.AddCount("stale", 1);
+  back.LoadFromFile(name);
+  ASSERT_EQ(back.Count(), 4);
+  EXPECT_EQ(back.Strings(0), "zeta");
+  EXPECT_EQ(back.Strings(1), std::string(255, 'q'));
+  EXPECT_EQ(back.Strings(2), "Alpha");
+  EXPECT_EQ(back.Strings(3), std::string("n\0l\xE9", 4));
+  EXPECT_EQ(back.CountOf("stale"), 0);
+
+  // Loading folds like Add: two spellings and a repeat become one item.
+  const std::string dup = dir.write("dup.frq", frequencyFile(3, {{"Word", 2}, {"word", 5}, {"WORD", 1}}));
+  THashStrings folded(4096, 0x409);
+  folded.LoadFromFile(dup);
+  ASSERT_EQ(folded.Count(), 1);
+  EXPECT_EQ(folded.CountOf("word"), 8);
+}
+
+TEST(HashStringsTest, DamagedFrequencyFilesAreRejectedAndLeaveTheTableEmpty)
+{
+  ScratchFolder dir;
+  const std::string good = frequencyFile(2, {{"ab", 1}, {"cd", 2}});
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string badLength = "HSTR" + le32(1) + le32(1) + le32(256) + std::string(256, 'x') + le32(1);
+  const std::vector<Case> cases = {
+    {"bad magic", "HSTX" + good.substr(4)},
+    {"other version", "HSTR" + le32(2) + good.substr(8)},
+    {"empty", ""},
+    {"short header", "HSTR" + le32(1)},
+    {"negative n", "HSTR" + le32(1) + le32(-1)},
+    {"n too large", frequencyFile(3, {{"ab", 1}, {"cd", 2}})},
+    {"length above 255", badLength},
+    {"negative length", "HSTR" + le32(1) + le32(1) + le32(-3) + le32(1)},
+    {"negative count", frequencyFile(1, {{"ab", -1}})},
+    {"cut inside a word", good.substr(0, good.size() - 6)},
+    {"cut inside a count", good.substr(0, good.size() - 2)},
+    {"bytes after the last item", good + "x"},
+  };
+  for (const auto& c : cases) {
+    const std::string name = dir.write("bad.frq", c.bytes);
+    THashStrings t(4096, 0x409);
+    t.Add("kept", true);
+    try {
+      t.LoadFromFile(name);
+      ADD_FAILURE() << c.what << ": no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Invalid frequency file: " + name) << c.what;
+    }
+    EXPECT_EQ(t.Count(), 0) << c.what;
+  }
+
+  THashStrings t(4096, 0x409);
+  const std::string missing = dir.file("missing.frq");
+  try {
+    t.LoadFromFile(missing);
+    ADD_FAILURE() << "missing file loaded";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to open file: " + missing + ".");
+  }
+}
+
+TEST(HashStringsTest, FailedSaveRaisesAndKeepsTheOldFile)
+{
+  ScratchFolder dir;
+  const std::string name = dir.write("keep.frq", "old bytes");
+  THashStrings t(4096, 0x409);
+  t.AddCount("abc", 7);
+  platform::setWriteFaultHook([](int) { return false; });
+  EXPECT_THROW(t.SaveToFile(name), std::runtime_error);
+  platform::setWriteFaultHook(nullptr);
+  EXPECT_EQ(testsupport::readFile(name), "old bytes");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.frq"});
+}
