@@ -2,6 +2,7 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
+#include "foundation/utils.h"
 #include "search/regexp.h"
 
 #include <algorithm>
@@ -35,27 +36,7 @@ const TMetaTag* FindMetaTag(std::string_view name)
   return nullptr;
 }
 
-// Two characters of one equal-character group.
-bool InOneEqualGroup(char a, char b)
-{
-  for (const TCharSet& group : ConcordSettings.EqualCharSets) {
-    if (group[Byte(a)] && group[Byte(b)])
-      return true;
-  }
-  return false;
-}
-
 }  // namespace
-
-void TSearchOwner::StopCheck()
-{
-  if (++StopCheckCalls >= 512) {
-    StopCheckCalls = 0;
-    ProcessMessages();
-  }
-  if (CancelPressed())
-    Stopped = true;
-}
 
 TTerm::TTerm(uint8_t kind, std::string text) : Kind(kind), Text(std::move(text))
 {
@@ -72,8 +53,10 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
                                TSearchMode mode)
   : Mode(mode), SkipSet(skipSet), EqualCharsText(equalCharsText), CaseSensitive(caseSensitive)
 {
-  for (int c = 0; c < 256; ++c)
+  for (int c = 0; c < 256; ++c) {
     LowerTable[c] = LocaleLowerChar(static_cast<char>(c));
+    IdentityTable[c] = static_cast<char>(c);
+  }
   DoubleByteText = FarEastLanguage;
   Star = ConcordSettings.WildCard0orMore;
   ZeroOrOne = ConcordSettings.WildCard0or1;
@@ -87,6 +70,11 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
   Delimiters.set(Byte(ZeroOrOne));
   Delimiters.set(Byte(ExactlyOne));
   Delimiters &= ~SkipSet;
+  for (int c = 0; c < 256; ++c) {
+    DelimiterTable[c] = Delimiters[c];
+    SkipTable[c] = SkipSet[c];
+  }
+  NoSkipping = SkipSet.none();
 
   ParsePattern(pattern);
 }
@@ -99,6 +87,7 @@ TSearchContext::~TSearchContext() = default;
 void TSearchContext::AddTerm(uint8_t kind, std::string text)
 {
   Terms.emplace_back(kind, std::move(text));
+  Terms.back().Plain = !HasWildcard(Terms.back().Text);
   TermCount = static_cast<int32_t>(Terms.size());
 }
 
@@ -181,8 +170,13 @@ void TSearchContext::AddTagTerms(const std::string& token)
 
 bool TSearchContext::MatchWildcard(std::string_view word, std::string_view pattern)
 {
-  if (SkipSet.none() && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
+  if (NoSkipping && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
     return word == pattern;
+  return WildMatch(word, pattern);
+}
+
+bool TSearchContext::WildMatch(std::string_view word, std::string_view pattern)
+{
   WildWord = word;
   WildPattern = pattern;
   MemoClean = false;
@@ -208,7 +202,7 @@ bool TSearchContext::WildRest(size_t pi, size_t wi)
   const size_t plen = WildPattern.size();
   const size_t wlen = WildWord.size();
   while (pi < plen && wi < wlen) {
-    while (wi < wlen && SkipSet[Byte(WildWord[wi])])
+    while (wi < wlen && SkipTable[Byte(WildWord[wi])])
       ++wi;
     if (wi == wlen)
       break;
@@ -232,7 +226,7 @@ bool TSearchContext::WildRest(size_t pi, size_t wi)
       return WildTry(pi + 1, wi) || WildTry(pi + 1, wi + 1);
     }
     if (!(pc == ExactlyOne && pc != 0) && pc != WildWord[wi]
-        && !(EqualCharsOn && InOneEqualGroup(pc, WildWord[wi])))
+        && !(EqualCharsOn && CharsEqual(pc, WildWord[wi])))
       return false;
     ++pi;
     ++wi;
@@ -246,7 +240,7 @@ bool TSearchContext::WildRest(size_t pi, size_t wi)
     return true;
   }
   for (; wi < wlen; ++wi) {
-    if (!SkipSet[Byte(WildWord[wi])])
+    if (!SkipTable[Byte(WildWord[wi])])
       return false;
   }
   return true;
@@ -282,8 +276,11 @@ void TSearchContext::ClearMemo()
 
 bool TSearchContext::MatchTerm(const TTerm& term, std::string_view word)
 {
-  if (term.Kind != tkMetaTag)
-    return MatchWildcard(word, term.Text);
+  if (term.Kind != tkMetaTag) {
+    if (term.Plain && NoSkipping && !ConcordSettings.UseSkipEqualChars)
+      return word == term.Text;
+    return WildMatch(word, term.Text);
+  }
   const TMetaTag* meta = FindMetaTag(term.Text);
   if (meta == nullptr)
     throw EUnknownMetaTag(term.Text);
@@ -328,7 +325,7 @@ void TSearchContext::LowerCurrentWord()
 bool TSearchContext::ReadTextWord()
 {
   TBufStream& reader = *Reader;
-  const TCharSet& delimiters = Delimiters;
+  const bool* delimiters = DelimiterTable;
   char c;
   do {
     if (reader.AtEnd())
@@ -336,8 +333,13 @@ bool TSearchContext::ReadTextWord()
     c = reader.NextChar();
   } while (delimiters[Byte(c)]);
 
+  // Collected in a local buffer, so that the compiler knows the stores do not
+  // touch the reader's cursor; lower-cased on the way unless that needs the
+  // double-byte rules.
+  const char* lower = !CaseSensitive && !DoubleByteText ? LowerTable : IdentityTable;
+  char word[256];
   uint32_t n = 0;
-  CurrentWord[n++] = c;
+  word[n++] = lower[Byte(c)];
   bool afterDelimiter = false;
   while (!reader.AtEnd()) {
     c = reader.NextChar();
@@ -346,11 +348,12 @@ bool TSearchContext::ReadTextWord()
       break;
     }
     if (n < 255)
-      CurrentWord[n++] = c;
+      word[n++] = lower[Byte(c)];
   }
+  std::memcpy(CurrentWord, word, n);
   CurrentWord[n] = 0;
   CurrentLength = n;
-  if (!CaseSensitive)
+  if (!CaseSensitive && DoubleByteText)
     LowerCurrentWord();
   LastTokenEmpty = false;
   LastReadAfterDelimiter = afterDelimiter;
@@ -559,7 +562,7 @@ bool TSearchContext::MatchTagPair(int32_t i)
       StartPending = false;
       return false;
     }
-    if (!MatchWildcard(CurrentWordView(), wordTerm.Text)) {
+    if (!MatchTerm(wordTerm, CurrentWordView())) {
       // Step over the word's own tag, so that the next attempt starts behind it.
       const int32_t back = reader.GetPosition();
       if (!ReadNextWord() || TokenClass != ccWordTag) {
@@ -618,7 +621,7 @@ bool TSearchContext::MatchTagPair(int32_t i)
     if (StartPending)
       Restart = reader.GetPosition();
   }
-  if (!MatchWildcard(CurrentWordView(), wordTerm.Text)) {
+  if (!MatchTerm(wordTerm, CurrentWordView())) {
     StartPending = false;
     return false;
   }
@@ -662,7 +665,8 @@ bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
       return false;
     if (LastTokenEmpty || Restart <= HitStart)
       return false;
-    reader.SetPosition(Restart);
+    if (reader.GetPosition() != Restart)
+      reader.SetPosition(Restart);
     reader.ResetTagState();
     HitStart = Restart;
     StartPending = true;

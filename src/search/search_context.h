@@ -36,7 +36,15 @@ public:
   // Counts the call; on every 512th lets pending UI events run; then sets
   // Stopped when Cancel was pressed. It never clears Stopped, so a stop for
   // another reason (the maximum number of hits) survives later checks.
-  void StopCheck();
+  void StopCheck()
+  {
+    if (++StopCheckCalls >= 512) {
+      StopCheckCalls = 0;
+      ProcessMessages();
+    }
+    if (CancelPressed())
+      Stopped = true;
+  }
 
   bool Stopped = false;
   int64_t WordsTried = 0;      // words tried since the run's last reset
@@ -78,6 +86,7 @@ public:
   uint8_t Kind;
   std::string Text;
   std::unique_ptr<TRegExp> RegExp;  // only for tkRegExp
+  bool Plain = false;               // Text holds no wildcard character
 };
 
 using TTermArray = std::vector<TTerm>;
@@ -145,6 +154,7 @@ private:
   bool RegexFindNext(bool reportProgress);
 
   // Wildcard matcher with a memo of failed (pattern index, word index) pairs.
+  bool WildMatch(std::string_view word, std::string_view pattern);
   bool WildRest(size_t pi, size_t wi);
   bool WildTry(size_t pi, size_t wi);
   void ClearMemo();
@@ -158,7 +168,11 @@ private:
   bool StartPending = false;
   int32_t EmptyHitAt = -1;  // position of a hit that consumed no token, else -1
 
+  bool DelimiterTable[256];
+  bool SkipTable[256];
+  bool NoSkipping = true;
   char LowerTable[256];
+  char IdentityTable[256];
   bool DoubleByteText = false;
 
   // Settings characters taken when the context is made.

@@ -6,12 +6,10 @@
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
 #include "search/regexp.h"
+#include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -19,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // An owner that records what the matcher asks of it and presses Cancel at
 // the Nth check (0: never).
@@ -97,29 +93,25 @@ protected:
     ConcordSettings.MetaTags.clear();
     SetTextLanguage(0x409);
     BuildCharTables();
-
-    char templ[] = "/tmp/quillsearchXXXXXX";
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp && *tmp ? std::string(tmp) + "/quillsearchXXXXXX" : std::string(templ);
-    dir_ = ::mkdtemp(base.data());
   }
 
   void TearDown() override
   {
     ConcordSettings = saved_;
     BuildCharTables();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
   }
 
-  // Opens a reader over a new file with this text, configured from the settings.
-  TBufStream& Open(const std::string& text)
+  // Opens a reader over a new file with this text, configured from the
+  // settings; a small window makes words and tags straddle its slides.
+  TBufStream& Open(const std::string& text, int32_t windowSize = TBufStream::BufferSize)
   {
-    const std::string path = dir_ + "/corpus" + std::to_string(files_++) + ".txt";
-    std::ofstream(path, std::ios::binary) << text;
+    const std::string path = folder_.write("corpus" + std::to_string(files_++) + ".txt", text);
     text_ = text;
+    reader_.reset();
     stream_ = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-    reader_ = std::make_unique<TBufStream>(stream_.get());
+    TCharSet delimiters;
+    BuildDelimiterSet(delimiters);
+    reader_ = std::make_unique<TBufStream>(stream_.get(), delimiters, windowSize);
     ConfigureBufStream(*reader_);
     return *reader_;
   }
@@ -177,11 +169,18 @@ protected:
     return end;
   }
 
+  // The hits of a pattern in a text, the same with every window size (in Tag
+  // mode a window must hold a tag's start string for the reader to see it).
   std::vector<std::string> Hits(const std::string& pattern, const std::string& text,
                                 TSearchMode mode = TSearchMode::Text, uint8_t options = 0)
   {
     auto context = Context(pattern, mode, options);
-    return Hits(*context, Open(text));
+    const std::vector<std::string> hits = Hits(*context, Open(text));
+    for (int32_t windowSize : {mode == TSearchMode::Tag ? 3 : 1, 4, 7}) {
+      auto again = Context(pattern, mode, options);
+      EXPECT_EQ(Hits(*again, Open(text, windowSize)), hits) << "window of " << windowSize;
+    }
+    return hits;
   }
 
   FakeOwner owner_;
@@ -189,7 +188,7 @@ protected:
 
 private:
   ConcordConfig saved_;
-  std::string dir_;
+  testsupport::ScratchFolder folder_;
   int files_ = 0;
   std::unique_ptr<TFileSynchroStream> stream_;
   std::unique_ptr<TBufStream> reader_;
