@@ -104,6 +104,7 @@ void ScanCorpus(benchmark::State& state, const std::string& pattern)
       ++hits;
     benchmark::DoNotOptimize(hits);
   }
+  state.SetLabel(pattern);
   state.counters["hits"] = static_cast<double>(hits);
   state.counters["words"] = static_cast<double>(words);
   state.counters["per_word"] = benchmark::Counter(static_cast<double>(words),
