@@ -1,14 +1,30 @@
 #include "foundation/tag_scan.h"
 
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
 #include "foundation/hash_strings.h"
 #include "foundation/indexed_stream.h"
+#include "foundation/abort.h"
+#include "foundation/buf_stream_config.h"
+#include "foundation/dialogs.h"
+#include "foundation/utils.h"
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 std::vector<TWatchedTag> WatchedTags;
 bool TagScanCancelled = false;
+bool ForceScalarWordCount = false;
 
 namespace {
 
@@ -40,6 +56,108 @@ std::string searchText(const std::string& text, bool& mustEndAtBlank)
 }
 
 }  // namespace
+
+// Membership of every byte of a 32-byte block in two sets (word bytes, and
+// bytes that may start a tag), with AVX2 where the processor has it: each
+// set is looked up by the byte's low nibble (one table for high nibbles 0
+// to 7, one for 8 to 15), then tested against the bit of its high nibble.
+struct TTagScanner::ByteSets {
+  struct Set {
+    alignas(32) uint8_t rowsLow[32];   // bit h: byte (h << 4 | lo) is in the set, h 0..7
+    alignas(32) uint8_t rowsHigh[32];  // the same for h 8..15
+  };
+  Set word;
+  Set special;
+
+  static void fill(Set& set, const bool (&member)[256])
+  {
+    std::memset(&set, 0, sizeof set);
+    for (int b = 0; b < 256; ++b) {
+      if (!member[b])
+        continue;
+      const int lo = b & 15, hi = b >> 4;
+      uint8_t* rows = hi < 8 ? set.rowsLow : set.rowsHigh;
+      rows[lo] |= uint8_t(1u << (hi & 7));
+      rows[lo + 16] |= uint8_t(1u << (hi & 7));
+    }
+  }
+
+  static bool available()
+  {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+  }
+
+  // Counts word starts in whole blocks from j until a block holds a byte of
+  // the special set, which it reaches exactly; the new position.
+  int32_t countWords(const unsigned char* p, int32_t j, int32_t length, unsigned& prev, int64_t& starts) const;
+};
+
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace {
+
+__attribute__((target("avx2"))) inline uint32_t membersOf(__m256i v, __m256i hiNibbles, __m256i isHigh,
+                                                         __m256i loNibbles, const TTagScanner::ByteSets::Set& set)
+{
+  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
+                                        32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m256i rowsLow = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.rowsLow));
+  const __m256i rowsHigh = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.rowsHigh));
+  const __m256i rows =
+    _mm256_blendv_epi8(_mm256_shuffle_epi8(rowsLow, loNibbles), _mm256_shuffle_epi8(rowsHigh, loNibbles), isHigh);
+  const __m256i bit = _mm256_shuffle_epi8(bits, hiNibbles);
+  const __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(rows, bit), _mm256_setzero_si256());
+  return ~static_cast<uint32_t>(_mm256_movemask_epi8(none));
+}
+
+__attribute__((target("avx2"))) int32_t countWordsAvx2(const unsigned char* p, int32_t j, int32_t length,
+                                                       unsigned& prev, int64_t& starts,
+                                                       const TTagScanner::ByteSets& sets)
+{
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  unsigned carry = prev;
+  int64_t count = 0;
+  while (length - j >= 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
+    const __m256i lo = _mm256_and_si256(v, nibble);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+    const __m256i isHigh = _mm256_cmpgt_epi8(_mm256_setzero_si256(), v);
+    const uint32_t special = membersOf(v, hi, isHigh, lo, sets.special);
+    uint32_t word = membersOf(v, hi, isHigh, lo, sets.word);
+    int n = 32;
+    if (special) {
+      n = std::countr_zero(special);
+      if (n == 0)
+        break;
+      word &= (1u << n) - 1u;
+    }
+    count += std::popcount(word & ~((word << 1) | carry));
+    carry = (word >> (n - 1)) & 1u;
+    j += n;
+    if (n < 32)
+      break;
+  }
+  prev = carry;
+  starts += count;
+  return j;
+}
+
+}  // namespace
+
+int32_t TTagScanner::ByteSets::countWords(const unsigned char* p, int32_t j, int32_t length, unsigned& prev,
+                                          int64_t& starts) const
+{
+  return countWordsAvx2(p, j, length, prev, starts, *this);
+}
+#else
+int32_t TTagScanner::ByteSets::countWords(const unsigned char*, int32_t j, int32_t, unsigned&, int64_t&) const
+{
+  return j;
+}
+#endif
 
 TWatchedTag TWatchedTag::Make(std::string name, std::string start, std::string stop)
 {
@@ -79,12 +197,7 @@ TCharSet ScanDelimiterSet()
 {
   const ConcordConfig& cfg = ConcordSettings;
   TCharSet set;
-  for (int c = 0; c <= 32; ++c)
-    set.set(size_t(c));
-  for (char c : cfg.NonWordChars)
-    set.set(static_cast<unsigned char>(c));
-  for (char c : {cfg.WildCard0orMore, cfg.WildCard0or1, cfg.WildCardExactly1, cfg.WildCardMatchWords})
-    set.set(static_cast<unsigned char>(c));
+  BuildDelimiterSet(set);
   // A word and its embedded part-of-speech tag count as one word; #0 stays
   // a delimiter whatever the setting.
   if (cfg.WordTag != 2 && cfg.wTagDelimiter != 0)
@@ -131,6 +244,17 @@ TTagScanner::TTagScanner(TTagScanOptions options, TIndexedStream* lineIndex, TIn
     }
   }
   fillStopSet(wordTagStopSet_, options_.wordTagStop);
+
+  if (ByteSets::available() && !ForceScalarWordCount) {
+    bool word[256], special[256];
+    for (int c = 0; c < 256; ++c) {
+      word[c] = classes_[c] == 0;
+      special[c] = classes_[c] > kDelimiter;
+    }
+    byteSets_ = std::make_unique<ByteSets>();
+    ByteSets::fill(byteSets_->word, word);
+    ByteSets::fill(byteSets_->special, special);
+  }
 }
 
 TTagScanner::~TTagScanner() = default;
@@ -172,7 +296,7 @@ void TTagScanner::Finish()
 {
   if (options_.countWords) {
     scanWords(buffer_.data(), length_, true);
-    if (inWord_)
+    if (inWord_ && options_.wordTable)
       endWord(buffer_.data(), length_);
   }
   flushIndexes();
@@ -218,14 +342,16 @@ void TTagScanner::findLiteral(std::string_view text, bool mustEndAtBlank, const 
   if (text.empty() || n > length)
     return;
   const int32_t from = std::max(0, newStart - (n - 1));
+  // Candidates by their first byte, then the rest compared.
+  const char first = text[0];
   const char* p = chunk + from;
-  const char* end = chunk + length - (mustEndAtBlank ? 1 : 0);
-  while (p < end) {
-    const void* hit = ::memmem(p, size_t(end - p), text.data(), text.size());
-    if (!hit)
+  const char* last = chunk + length - n;  // the last place an occurrence may start
+  while (p <= last) {
+    const char* h = static_cast<const char*>(std::memchr(p, first, size_t(last - p) + 1));
+    if (!h)
       break;
-    const char* h = static_cast<const char*>(hit);
-    if (!mustEndAtBlank || isBlankByte(static_cast<unsigned char>(h[text.size()])))
+    if (std::memcmp(h + 1, text.data() + 1, text.size() - 1) == 0 &&
+        (!mustEndAtBlank || isBlankByte(static_cast<unsigned char>(h[text.size()]))))
       out.push_back(int32_t(h - chunk));
     p = h + 1;
   }
@@ -299,8 +425,6 @@ void TTagScanner::scanTags(const char* chunk, int32_t newStart, int32_t length)
 void TTagScanner::endWord(const char* chunk, int32_t end)
 {
   inWord_ = false;
-  if (!options_.wordTable)
-    return;
   const std::string_view tail(chunk + wordFrom_, size_t(end - wordFrom_));
   if (word_.empty()) {
     options_.wordTable->Add(tail.substr(0, MaxStoredWord), true);
@@ -317,39 +441,80 @@ void TTagScanner::endWord(const char* chunk, int32_t end)
 void TTagScanner::scanWords(const char* chunk, int32_t length, bool atEnd)
 {
   const auto* p = reinterpret_cast<const unsigned char*>(chunk);
+  const uint8_t* classes = classes_;
   int32_t i = std::max(wordNext_ - offset_, 0);
-  if (inWord_)
+  bool inWord = inWord_;
+  bool inTag = inTag_;
+  bool inWordTag = inWordTag_;
+  if (inWord)
     wordFrom_ = i;
   int64_t words = words_;
+  const auto finishWord = [&](int32_t end) {
+    inWord = false;
+    if (options_.wordTable)
+      endWord(chunk, end);
+  };
+  const bool fast = options_.wordTable == nullptr;
   while (i < length) {
-    if (inTag_) {
+    if (fast && !inTag && !inWordTag) {
+      // Plain words and delimiters without a branch per byte: a word starts
+      // wherever a word byte follows a byte that is not one. Stops at the
+      // first byte that may start a tag.
+      unsigned prev = inWord ? 1u : 0u;
+      int64_t starts = 0;
+      int32_t j = i;
+      if (byteSets_)
+        j = byteSets_->countWords(p, j, length, prev, starts);
+      for (; j < length; ++j) {
+        const uint8_t k = classes[p[j]];
+        if (k > kDelimiter)
+          break;
+        const unsigned w = k == 0 ? 1u : 0u;
+        starts += w & (prev ^ 1u);
+        prev = w;
+      }
+      words += starts;
+      inWord = prev != 0;
+      i = j;
+      if (i >= length)
+        break;
+    }
+    if (inTag) {
       while (i < length && !tagStopSet_[p[i]])
         ++i;
       if (i < length) {
-        inTag_ = false;
+        inTag = false;
         ++i;
       }
       continue;
     }
-    if (inWordTag_) {
+    if (inWordTag) {
       while (i < length && !wordTagStopSet_[p[i]])
         ++i;
       if (i < length) {
-        inWordTag_ = false;
+        inWordTag = false;
         ++i;
       }
       continue;
     }
-    const uint8_t k = classes_[p[i]];
+    uint8_t k = classes[p[i]];
     if (k == 0) {
-      if (!inWord_) {
-        inWord_ = true;
+      if (!inWord) {
+        inWord = true;
         ++words;
         wordFrom_ = i;
       }
-      ++i;
-      while (i < length && classes_[p[i]] == 0)
+      do
         ++i;
+      while (i < length && classes[p[i]] == 0);
+      continue;
+    }
+    if (k == kDelimiter) {
+      if (inWord)
+        finishWord(i);
+      do
+        ++i;
+      while (i < length && classes[p[i]] == kDelimiter);
       continue;
     }
     if (k & kWordTagFirst) {
@@ -371,40 +536,183 @@ void TTagScanner::scanWords(const char* chunk, int32_t length, bool atEnd)
       if (undecided)
         break;
       if (matched) {
-        if (inWord_)
-          endWord(chunk, i);
-        inWordTag_ = true;
+        if (inWord)
+          finishWord(i);
+        inWordTag = true;
         ++i;
         continue;
       }
     }
     if (k & kTagStart) {
-      if (inWord_)
-        endWord(chunk, i);
-      inTag_ = true;
+      if (inWord)
+        finishWord(i);
+      inTag = true;
       ++i;
       continue;
     }
     if (k & kDelimiter) {
-      if (inWord_)
-        endWord(chunk, i);
+      if (inWord)
+        finishWord(i);
       ++i;
       continue;
     }
     // A first character of a start string that starts none is a word character.
-    if (!inWord_) {
-      inWord_ = true;
+    if (!inWord) {
+      inWord = true;
       ++words;
       wordFrom_ = i;
     }
     ++i;
   }
+  inWord_ = inWord;
+  inTag_ = inTag;
+  inWordTag_ = inWordTag;
   words_ = words;
   wordNext_ = offset_ + i;
-  if (inWord_ && options_.wordTable && !atEnd) {
+  if (inWord && options_.wordTable && !atEnd) {
     // Keep the word's bytes so far; the chunk buffer moves on.
     const size_t room = MaxStoredWord - std::min(MaxStoredWord, word_.size());
     word_.append(chunk + wordFrom_, std::min(room, size_t(i - wordFrom_)));
     wordFrom_ = i;
+  }
+}
+
+// --- the pass over one corpus item ------------------------------------------
+
+namespace {
+
+// The indexes one pass creates, with the entries they belong to.
+struct NewIndex {
+  TIndexEntry* entry = nullptr;
+  std::string previousName;
+  std::string fileName;
+  std::unique_ptr<TIndexedStream> index;
+};
+
+void createIndex(NewIndex& n, TIndexEntry& entry, const char* prefix, int32_t columns, bool rowZero)
+{
+  n.entry = &entry;
+  n.previousName = entry.FileName;
+  n.fileName = MakeTempFileName(prefix);
+  entry.FileName = n.fileName;
+  n.index = TIndexedStream::Create(n.fileName, columns);
+  n.index->TempCopy = true;
+  if (rowZero)
+    n.index->Add(0);
+}
+
+// Undoes what the pass created: the indexes, their files and their entries.
+void discard(std::vector<NewIndex>& created)
+{
+  for (NewIndex& n : created) {
+    n.index.reset();
+    if (!n.fileName.empty())
+      ::unlink(n.fileName.c_str());
+    if (n.entry && n.entry->FileName == n.fileName)
+      n.entry->FileName = n.entry->Index ? n.previousName : std::string(" ");
+  }
+  created.clear();
+}
+
+constexpr auto DownloadWait = std::chrono::milliseconds(50);
+
+}  // namespace
+
+TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32_t& words, bool multiFile,
+                              bool wantTags, bool wantPages)
+{
+  if (TagScanCancelled)
+    return TTagScanResult::Skipped;
+  const int32_t j = CorpusList.IndexOf(fileName);
+  if (j < 0)
+    return TTagScanResult::Skipped;
+  TCorpusItem* item = &CorpusList[j];
+  TSynchroStream* source = item->Source.get();
+  if (!source)
+    return TTagScanResult::Skipped;
+  auto* download = dynamic_cast<TDownloadStream*>(source);
+  wantTags = wantTags && !WatchedTags.empty();
+  const bool countWords = words < 1;
+
+  std::vector<NewIndex> created;
+  bool addingWords = false;
+  try {
+    if (wantPages)
+      createIndex(created.emplace_back(), item->PageIndex, "PGT", 1, true);
+    if (wantLines)
+      createIndex(created.emplace_back(), item->LineIndex, "LNT", 1, true);
+    if (wantTags)
+      createIndex(created.emplace_back(), item->TagIndex, "WTT", static_cast<int32_t>(WatchedTags.size()), false);
+    auto indexOf = [&created](TIndexEntry& entry) -> TIndexedStream* {
+      for (NewIndex& n : created)
+        if (n.entry == &entry)
+          return n.index.get();
+      return nullptr;
+    };
+
+    THashStrings* wordTable = nullptr;
+    if (countWords && FrequencySettings.ScanTextsOnLoad) {
+      if (!CorpusFreqList) {
+        CorpusFreqList = std::make_unique<THashStrings>(4096, LanguageId);
+        CorpusFreqList->FoldCase = FrequencySettings.IgnoreCase;
+      }
+      wordTable = CorpusFreqList.get();
+      addingWords = true;
+    }
+    TTagScanner scanner(TTagScanOptions::FromSettings(wantLines, wantPages, wantTags, countWords, wordTable),
+                        indexOf(item->LineIndex), indexOf(item->PageIndex), indexOf(item->TagIndex));
+
+    std::unique_ptr<ProgressDialog> progress = CreateProgressForm(multiFile);
+    progress->SetCaption("Collecting tag information");
+    progress->SetProgressLabel(fileName);
+    progress->SetMaxValue(source->GetSize());
+    progress->Show();
+
+    int32_t pos = 0;
+    for (;;) {
+      progress->SetProgress(scanner.ChunkOffset());
+      const int tag = progress->poll();
+      if (tag != 0) {
+        if (tag == 2 || !multiFile)
+          TagScanCancelled = true;
+        throw EAbort();
+      }
+      if (CorpusList.IndexOf(item) < 0)
+        throw EAbort();  // the item went away while events ran
+      const bool finished = download ? download->Done() : true;
+      const int32_t size = source->GetSize();
+      const int32_t before = pos;
+      const int32_t got = source->ReadAt(pos, scanner.NewBytes(), scanner.Room());
+      if (got > 0) {
+        scanner.Commit(got);
+        if (!download && pos >= size)
+          break;
+        continue;
+      }
+      pos = before;
+      if (finished)
+        break;  // no more bytes: the end, or a file that shrank
+      std::this_thread::sleep_for(DownloadWait);  // a download still arriving
+    }
+    scanner.Finish();
+
+    for (NewIndex& n : created) {
+      ReleaseIndex(*n.entry);  // an index the entry held before
+      n.entry->Index = std::move(n.index);
+    }
+    created.clear();
+    if (countWords)
+      words = static_cast<int32_t>(std::min<int64_t>(scanner.Words(), std::numeric_limits<int32_t>::max()));
+    return TTagScanResult::Done;
+  } catch (const EAbort&) {
+    discard(created);
+    if (addingWords)
+      CorpusFreqList.reset();
+    return TTagScanResult::Cancelled;
+  } catch (...) {
+    discard(created);
+    if (addingWords)
+      CorpusFreqList.reset();
+    throw;
   }
 }

@@ -36,6 +36,22 @@ extern std::vector<TWatchedTag> WatchedTags;
 // scan); while it is set CollectTagInfo does nothing.
 extern bool TagScanCancelled;
 
+enum class TTagScanResult {
+  Done,       // the indexes were built (and the words counted when asked)
+  Skipped,    // TagScanCancelled was set, or the name is not in the corpus
+  Cancelled,  // the user cancelled; this pass's files are deleted
+};
+
+// The pass over the corpus item named fileName: builds the line, page and
+// tracked-tag indexes asked for (tags only when WatchedTags is not empty),
+// stores them in the item's entries, and counts the words when words is
+// below 1 (adding them to CorpusFreqList when FrequencySettings says so).
+// Cancel All, or Cancel in a single-file pass, sets TagScanCancelled. On a
+// cancel or a failure only the indexes this pass created are freed, their
+// files deleted and their entries cleared; a failure is raised again.
+TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32_t& words, bool multiFile,
+                              bool wantTags, bool wantPages);
+
 // What one pass looks for, taken from the settings when it starts.
 struct TTagScanOptions {
   bool lines = false;
@@ -93,6 +109,8 @@ public:
 
   int64_t Words() const { return words_; }
 
+  struct ByteSets;
+
 private:
   void scanLines(const char* chunk, int32_t newStart, int32_t length);
   void findLiteral(std::string_view text, bool mustEndAtBlank, const char* chunk, int32_t newStart, int32_t length,
@@ -138,4 +156,8 @@ private:
   int32_t wordFrom_ = 0;   // chunk index where the current word's unsaved bytes begin
   std::string word_;       // saved bytes of a word that crosses a chunk edge
   int64_t words_ = 0;
+  std::unique_ptr<ByteSets> byteSets_;  // block-wise counting where available
 };
+
+// Tests: count words byte by byte even where blocks could be used.
+extern bool ForceScalarWordCount;

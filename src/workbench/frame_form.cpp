@@ -1,14 +1,20 @@
 #include "workbench/frame_form.h"
 
+#include "foundation/abort.h"
 #include "foundation/chartables.h"
+#include "foundation/config_file.h"
+#include "foundation/dialogs.h"
+#include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "foundation/stop_list.h"
 #include "foundation/tag_scan.h"
 #include "platform/codepage.h"
-#include "platform/paths.h"
+#include "platform/frame_sink.h"
 #include "workbench/app_exceptions.h"
 #include "workbench/child_window.h"
 #include "workbench/file_association.h"
 #include "workbench/menu_table.h"
+#include "workbench/qt_text.h"
 #include "workbench/url_info_box.h"
 
 #include <QAbstractEventDispatcher>
@@ -29,6 +35,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -42,31 +49,10 @@ QString LongTimeFormat;
 
 namespace {
 
-// PENDING(shared state, corpus list, settings file): these stand in for the
-// program-wide values and routines that arrive with their parts.
-std::string ProgramTitleText;
-int32_t CorpusItemCount() { return 0; }
-int32_t PendingDownloads() { return 0; }
-bool SaveOnExitFlag() { return false; }
-bool AskYesNo(const std::string& message)
-{
-  return QMessageBox::question(nullptr, QStringLiteral("Confirm"), QString::fromStdString(message),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
-}
-void ShowErrorText(const std::string& message)
-{
-  QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(message));
-}
-
 TStopBox& StopBox()
 {
   static TStopBox box;
   return box;
-}
-
-QString FromAnsi(std::string_view text)
-{
-  return QString::fromStdU16String(platform::toUtf16(platform::codePage(AnsiCodePage), text));
 }
 
 // The first characters of text up to 255 bytes, never splitting a
@@ -129,6 +115,41 @@ void ShowStopBox(const std::string& caption, const std::string& text)
 }
 
 // ---------------------------------------------------------------------------
+// The frame interface the core calls
+
+class TFrameForm::TSink : public platform::FrameSink
+{
+public:
+  explicit TSink(TFrameForm& frame) : frame_(frame), previous_(platform::setFrameSink(this)) {}
+  ~TSink() override
+  {
+    if (&platform::frameSink() == this)
+      platform::setFrameSink(previous_);
+  }
+
+  void statusText(std::string_view text) override { frame_.StatusTextMessage(text); }
+  void corpusInfo() override { frame_.CorpusInfoMessage(); }
+  void closeChildWindows(int kind) override { frame_.CloseChildWindows(kind); }
+  void urlStart(std::string_view url, int64_t totalSize) override
+  {
+    frame_.URLStartMessage(std::string(url), totalSize < 0 || totalSize >= URLSizeNotGiven
+                                                 ? URLSizeNotGiven
+                                                 : static_cast<int32_t>(totalSize));
+  }
+  void urlProgress(std::string_view url, int64_t received) override
+  {
+    frame_.URLProgressMessage(std::string(url), static_cast<int32_t>(std::clamp<int64_t>(
+                                                    received, 0, std::numeric_limits<int32_t>::max())));
+  }
+  void urlDone(std::string_view url) override { frame_.URLDoneMessage(std::string(url)); }
+  void refreshConcordances() override { frame_.RefreshConcordancesMessage(); }
+
+private:
+  TFrameForm& frame_;
+  platform::FrameSink* previous_;
+};
+
+// ---------------------------------------------------------------------------
 // Creation and destruction
 
 TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
@@ -170,6 +191,7 @@ TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
   SetFileDialogParent(this);
 
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TFrameForm::OnSubWindowActivated);
+  sink_ = std::make_unique<TSink>(*this);
   // Key preview: the frame sees Escape before the focused control.
   qApp->installEventFilter(this);
 
@@ -182,8 +204,8 @@ void TFrameForm::FormCreate()
   // The hint event is the status tips caught in event(); exceptions that
   // escape an event handler come here.
   SetAppExceptionHandler([this](std::exception_ptr e) { HandleAppException(e); });
-  ProgramTitleText = "Quillmar Pro";
-  setWindowTitle(FromAnsi(ProgramTitleText));
+  ProgramTitle = "Quillmar Pro";
+  setWindowTitle(ToQString(ProgramTitle));
   FreqOrderWindow = nullptr;
   AlphaOrderWindow = nullptr;
   EmergencyReserve.reset(new char[EmergencyReserveSize]);
@@ -203,10 +225,12 @@ TFrameForm::~TFrameForm()
   // Children go first, while the frame is still whole.
   for (QMdiSubWindow* sub : ClientArea->subWindowList())
     delete sub;
+  sink_.reset();
   SetAppExceptionHandler({});
   if (FrameForm == this)
     FrameForm = nullptr;
   // FormDestroy
+  CorpusFreqList.reset();
   EmergencyReserve.reset();
   URLBoxes.clear();
 }
@@ -344,8 +368,11 @@ void TFrameForm::SetItemChecked(const char* name, bool checked)
 
 bool TFrameForm::FilesNeedCollecting() const
 {
-  // PENDING(corpus list): walks the corpus items in order.
-  (void)WatchedTags;
+  for (int32_t i = 0; i < CorpusList.Count(); ++i) {
+    const TCorpusItem& item = CorpusList[i];
+    if ((!WatchedTags.empty() && !item.TagIndex.Present()) || !item.PageIndex.Present() || item.WordCount <= 0)
+      return true;
+  }
   return false;
 }
 
@@ -360,7 +387,7 @@ void TFrameForm::UpdateMenuState()
   } reset{updatingMenus_};
 
   const bool busy = IsBusy();
-  const bool corpus = CorpusItemCount() >= 1;
+  const bool corpus = CorpusList.Count() >= 1;
   const bool collect = FilesNeedCollecting();
   const bool anyConc = HasConcordanceWindow();
   TMDIChildForm* active = ActiveChild();
@@ -369,7 +396,7 @@ void TFrameForm::UpdateMenuState()
   const bool activeColl = activeKind == mkCollocation;
   const bool activeList = activeKind == mkWordList;
   const bool activeComp = activeKind == mkCorpusComp;
-  const bool urls = PendingDownloads() > 0;
+  const bool urls = PendingURLCount > 0;
   const bool workspace = !WorkspaceName.empty();
   const bool children = !ChildWindows().empty();
 
@@ -383,7 +410,7 @@ void TFrameForm::UpdateMenuState()
   SetItemEnabled("FMF_SaveWorkspaceAs", !busy);
   SetItemEnabled("FMF_SaveWorkspace", workspace && !busy);
   SetItemEnabled("FMC_SaveOnExit", workspace);
-  SetItemChecked("FMC_SaveOnExit", workspace && SaveOnExitFlag());
+  SetItemChecked("FMC_SaveOnExit", workspace && SaveOnExit);
   SetItemEnabled("FMF_CollectTagInfo", collect && !busy);
   for (const char* name : {"CMD_TagSettings", "CMD_WordTagSettings", "FMF_Language", "FMF_PrintSetup", "FMF_Exit"})
     SetItemEnabled(name, !busy);
@@ -618,11 +645,12 @@ void TFrameForm::RunFirstActivation()
   if (!commandLine_.empty() && UpperExtension(commandLine_.front()) == ".QWS")
     opened = OpenWorkspaceHook && OpenWorkspaceHook(commandLine_.front());
   if (!opened) {
-    // PENDING(settings file, corpus list): LoadSettings, then every
-    // argument to LoadCorpusItems.
+    LoadSettings();
+    LoadCorpusItems(*this, commandLine_);
   }
   FirstActivation = false;
-  // PENDING(settings file): ReadSaveOnExit, ReadWorkspacePath.
+  ReadSaveOnExit();
+  ReadWorkspacePath();
 }
 
 QString TFrameForm::HintText() const
@@ -641,7 +669,7 @@ void TFrameForm::SetHint(const QString& text)
 
 void TFrameForm::ShowStatusHint()
 {
-  const QString text = currentHint_.isEmpty() ? CorpusCountText(CorpusItemCount()) : currentHint_;
+  const QString text = currentHint_.isEmpty() ? CorpusCountText(CorpusList.Count()) : currentHint_;
   SetHint(QLatin1Char(' ') + text);
 }
 
@@ -651,22 +679,39 @@ void TFrameForm::StatusTextMessage(std::string_view text)
     ShowStatusHint();
     return;
   }
-  SetHint(QLatin1Char(' ') + FromAnsi(CutStatusText(text)));
+  SetHint(QLatin1Char(' ') + ToQString(CutStatusText(text)));
 }
 
 void TFrameForm::CorpusInfoMessage()
 {
-  // PENDING(corpus list): UpdateCorpusInfo.
-  ShowStatusHint();
+  UpdateCorpusInfo(*this);
 }
 
 void TFrameForm::SetCorpusInfo(const std::string& text)
 {
-  const QString shown = FromAnsi(text);
+  const QString shown = ToQString(text);
   if (CorpusInfoWindow->text() != shown)
     CorpusInfoWindow->setText(shown);
   CorpusInfoWindow->setFixedWidth(CorpusInfoWindow->fontMetrics().horizontalAdvance(shown) + 8);
   ShowStatusHint();
+}
+
+void TFrameForm::ShowFullText(const std::string& name)
+{
+  if (ShowFullTextHook)
+    ShowFullTextHook(name);
+}
+
+void TFrameForm::CloseFullText(const std::string& name)
+{
+  if (CloseFullTextHook)
+    CloseFullTextHook(name);
+}
+
+void TFrameForm::ForgetWordListWindows()
+{
+  FreqOrderWindow = nullptr;
+  AlphaOrderWindow = nullptr;
 }
 
 void TFrameForm::RefreshConcordancesMessage()
@@ -707,16 +752,15 @@ bool TFrameForm::FormCloseQuery()
 {
   if (IsBusy())
     return false;
-  if (ConfirmOnExit && !AskYesNo(QuitQuestion))
+  if (ConfirmOnExit && !ConfirmYesNo(QuitQuestion, true))
     return false;
-  if (WorkspaceName.empty()) {
-    // PENDING(settings file): SaveSettings; its failure is shown and the
-    // close goes ahead.
-  } else if (SaveOnExitFlag() && SaveWorkspaceHook) {
+  // A failed write has been shown; the close goes ahead.
+  if (WorkspaceName.empty())
+    SaveSettings();
+  else if (SaveOnExit && SaveWorkspaceHook)
     SaveWorkspaceHook(WorkspaceName);
-  }
-  // PENDING(stop list, shared state): the global stop list and the
-  // sentence-delimiter exceptions are freed.
+  GlobalStopList = TStopList();
+  SentDelimitersExcepts.clear();
   return true;
 }
 
@@ -748,10 +792,12 @@ void TFrameForm::HandleAppException(std::exception_ptr exception)
       std::rethrow_exception(exception);
     } catch (const std::bad_alloc&) {
       ShowStopBox("Error", OutOfMemoryText);
+    } catch (const EAbort&) {
+      // The user stopped the operation: nothing to report.
     } catch (const std::logic_error&) {
       ShowStopBox("Error", InternalErrorText);
     } catch (const std::exception& e) {
-      ShowErrorText(e.what());
+      ShowError(e.what());
     } catch (...) {
       ShowStopBox("Error", InternalErrorText);
     }
@@ -845,7 +891,7 @@ void TFrameForm::LayoutURLBoxes()
 
 void TFrameForm::UpdateURLBoxHint(TURLInfoBox* box)
 {
-  const QString hint = FromAnsi(URLBoxHint(box->URL, box->TotalSize, box->LoadedSize));
+  const QString hint = ToQString(URLBoxHint(box->URL, box->TotalSize, box->LoadedSize));
   box->setToolTip(hint);
   box->setStatusTip(hint);
 }

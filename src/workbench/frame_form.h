@@ -8,6 +8,7 @@
 // command is registered for it.
 #pragma once
 
+#include "foundation/corpus_list.h"
 #include "workbench/frame_dialogs.h"
 
 #include <QMainWindow>
@@ -59,7 +60,7 @@ inline constexpr const char* InternalErrorText =
     "Internal error has occurred. Please save your work and restart the program.";
 inline constexpr const char* QuitQuestion = "Do you really want to quit?";
 
-class TFrameForm : public QMainWindow
+class TFrameForm : public QMainWindow, public TCorpusFrame
 {
   Q_OBJECT
 public:
@@ -130,7 +131,7 @@ public:
   // Asks every child of the kind to close, after the current event.
   void CloseChildWindows(int kind);
   // Asks every child to close, after the current event.
-  void CloseAllChildWindows();
+  void CloseAllChildWindows() override;
   void BroadcastTagsChanged();
   void BroadcastUpdateMenus();
 
@@ -147,7 +148,11 @@ public:
   // Some corpus item lacks an index it should have, or its word count.
   bool FilesNeedCollecting() const;
   // The text of the corpus information panel; the panel takes its width.
-  void SetCorpusInfo(const std::string& text);
+  void SetCorpusInfo(const std::string& text) override;
+  // What the corpus operations ask of the frame besides.
+  void ShowFullText(const std::string& name) override;
+  void CloseFullText(const std::string& name) override;
+  void ForgetWordListWindows() override;
 
   // --- messages ---------------------------------------------------------
   void StatusTextMessage(std::string_view text);                            // WM_STATUSTEXT
@@ -196,6 +201,9 @@ private:
   void SetItemVisible(const char* name, bool visible);
   void SetItemChecked(const char* name, bool checked);
   void SetHint(const QString& text);
+
+  class TSink;
+  std::unique_ptr<TSink> sink_;
 
   std::vector<std::string> commandLine_;
   std::map<QString, QAction*> items_;

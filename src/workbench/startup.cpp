@@ -1,17 +1,24 @@
 #include "workbench/startup.h"
 
+#include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "foundation/stop_list.h"
 #include "workbench/app_exceptions.h"
+#include "workbench/context_options_form.h"
 #include "workbench/frame_form.h"
+#include "workbench/qt_dialogs.h"
+#include "workbench/qt_ui_bridge.h"
+#include "workbench/stop_list_dlg.h"
 
 #include <QFont>
 
 std::string ApplicationHelpFile;
+QPointer<TViewStopListDlg> ViewStopListDlg;
 
 namespace {
 
 // The units' initialisation: the settings object, the fonts and the busy
-// flags, and the frame unit's own values.
+// flags, the shared program state and the frame unit's own values.
 void InitUnits()
 {
   // The stock system font is the toolkit's default font; the program state
@@ -20,6 +27,8 @@ void InitUnits()
   const int size = font.pointSize() > 0 ? font.pointSize() : 9;
   SetStockSystemFont(TFontRec{font.family().toStdString(), size, 0, clWindowText, 1});
   InitProgramState();
+  InitSharedState();
+  InstallContextOptionsForms();
   FirstActivation = true;
   EscapePressed = false;
 }
@@ -32,12 +41,16 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
   TProgramForms forms;
   try {
     QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
+    ApplicationTitle = "Quillmar Pro";
     ApplicationHelpFile = "QX2.2.HLP";
     forms.Frame = std::make_unique<TFrameForm>();
     forms.Frame->SetCommandLine(std::move(arguments));
-    // The long-lived dialogs follow here, in their order, as children of
-    // the frame.
+    // The long-lived dialogs follow, in their order, as children of the
+    // frame.
+    ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    ViewStopListDlg->setObjectName(QStringLiteral("ViewStopListDlg"));
   } catch (...) {
+    ViewStopListDlg = nullptr;
     forms = TProgramForms{};
     ShowStopBox(StartupErrorCaption, StartupErrorText);
     return forms;
@@ -53,6 +66,12 @@ int RunQuillmar(int argc, char** argv)
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i)
     arguments.emplace_back(argv[i]);
+  // The seams between the core and the toolkit: calls from worker threads,
+  // message pumping, messages, input and progress.
+  QtUiBridge bridge;
+  bridge.install();
+  QtDialogService dialogs;
+  dialogs.install();
   TProgramForms forms = StartQuillmar(std::move(arguments));
   if (!forms.Frame)
     return 1;

@@ -1,17 +1,23 @@
 // Program start-up, shared by main() and the tests.
 #pragma once
 
+#include <QPointer>
+
 #include <memory>
 #include <string>
 #include <vector>
 
 class TFrameForm;
+class TViewStopListDlg;
 
 inline constexpr const char* StartupErrorCaption = "Quillmar Pro - Error";
 inline constexpr const char* StartupErrorText = "Not enough memory to load the program.";
 
-// The application's title and help file.
+// The application's help file.
 extern std::string ApplicationHelpFile;
+
+// The dialogs that live for the whole run, once start-up has created them.
+extern QPointer<TViewStopListDlg> ViewStopListDlg;
 
 // Everything start-up creates: the frame (the main window) and, as its
 // children, the dialogs that live for the whole run.

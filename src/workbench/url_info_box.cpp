@@ -1,5 +1,7 @@
 #include "workbench/url_info_box.h"
 
+#include "foundation/utils.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QColor>
@@ -18,28 +20,6 @@ constexpr uint32_t Yellow = 0x00FFFF;
 QColor BgrColor(uint32_t bgr)
 {
   return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
-// PENDING(shared utilities): the shared SizeText replaces this copy.
-std::string SizeText(int64_t n, bool withUnit)
-{
-  if (n < 0)
-    return {};
-  char buffer[64];
-  std::string number, unit;
-  if (n < 1024) {
-    number = std::to_string(n);
-    unit = "byte";
-  } else {
-    const bool kilo = n < 1048576;
-    const double value = kilo ? n / 1024.0 : n / 1048576.0;
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-    number.assign(buffer, result.ptr);
-    unit = kilo ? "kbyte" : "mbyte";
-  }
-  if (number != "1")
-    unit += "s";
-  return withUnit ? number + " " + unit : number;
 }
 
 }  // namespace

@@ -272,10 +272,10 @@ TEST(TagScanTest, ResultsDoNotDependOnWhereChunksEnd)
   std::mt19937 rng(42);
   static const char* const pieces[] = {"word", "Other", " ", " ", "\r\n", "\r\n", "<pb>", "PG ", "PG5",
                                        "<w NN>", "<w", "<div>", "</div>", "<note n=1>", "<", ">", ",",
-                                       "", "longer-word", "\t"};
+                                       "", "longer-word", "\t", "caf\xE9", "\xA0\xFF"};
   std::string text;
   while (text.size() < 40000) {
-    const size_t k = rng() % 20;
+    const size_t k = rng() % 22;
     if (k == 17)
       text.push_back('\0');
     else
@@ -293,6 +293,7 @@ TEST(TagScanTest, ResultsDoNotDependOnWhereChunksEnd)
   o.skipTags = true;
   o.wordTagStyle = 2;
   o.wordTagStarts = {"<w "};
+  o.delimiters.set(0xA0);  // a delimiter above 0x7F
 
   TTagScanOptions withTable = o;
   withTable.wordTable = &reference;
@@ -316,6 +317,12 @@ TEST(TagScanTest, ResultsDoNotDependOnWhereChunksEnd)
       ASSERT_EQ(table.Count(), reference.Count());
       for (int32_t i = 0; i < reference.Count(); ++i)
         EXPECT_EQ(table.CountOf(reference.Strings(i)), reference.Counts(i));
+      // Counting without a table takes the block-wise path where it can.
+      for (bool scalar : {false, true}) {
+        ForceScalarWordCount = scalar;
+        EXPECT_EQ(scan(text, o, chunk, readSize).words, whole.words) << "scalar " << scalar;
+      }
+      ForceScalarWordCount = false;
     }
   }
 }

@@ -12,17 +12,9 @@
 #include <QTimer>
 
 using frametest::FrameTest;
+using frametest::MenuBarNames;
 
 namespace {
-
-QStringList MenuBarNames(QMenuBar* bar)
-{
-  QStringList names;
-  for (QAction* action : bar->actions())
-    if (action->menu() && action->isVisible())
-      names << action->menu()->objectName();
-  return names;
-}
 
 // Runs a real event loop, which waits for events, for a while.
 void RunEventLoop(int ms)
@@ -48,12 +40,15 @@ TEST_F(FrameTest, StartsWithoutArgumentsShowingTheFrameAndItsStatusBar)
   EXPECT_EQ(frame.HintBar->height(), 21);
   EXPECT_FALSE(frame.URLStatusPanel->isVisible());
   EXPECT_EQ(frame.URLStatusPanel->width(), 156);
-  EXPECT_EQ(frame.CorpusInfoWindow->width(), 176);
+  // The start-up corpus load has given the panel its text and width.
+  EXPECT_EQ(frame.CorpusInfoWindow->text(), QStringLiteral("0 bytes, 0 files"));
   EXPECT_EQ(frame.IdleTimer->interval(), 1000);
   EXPECT_TRUE(frame.IdleTimer->isActive());
 
   EXPECT_EQ(frame.HintWindow->text(), QStringLiteral(" No files loaded"));
   EXPECT_TRUE(frame.ConfirmOnExit);
+  TFrameForm fresh;
+  EXPECT_EQ(fresh.CorpusInfoWindow->width(), 176);
   EXPECT_TRUE(frame.WorkspaceName.empty());
   EXPECT_NE(EmergencyReserve, nullptr);
 }
@@ -88,7 +83,7 @@ TEST_F(FrameTest, EveryMenuEntryCarriesItsCaptionShortcutAndHint)
 TEST_F(FrameTest, WithoutCorpusOnlyFileAndInfoShowAndOnlyRegisteredCommandsAreEnabled)
 {
   TFrameForm& frame = Start();
-  EXPECT_EQ(MenuBarNames(frame.menuBar()), (QStringList{"FM_File", "FM_Info"}));
+  EXPECT_EQ(MenuBarNames(frame.menuBar()), "FM_File FM_Info");
   EXPECT_FALSE(Item("FMQ_Frequency")->isEnabled());
   EXPECT_FALSE(Item("FMQ_AdvColloc")->isEnabled());
   EXPECT_TRUE(Item("FMF_Exit")->isEnabled());

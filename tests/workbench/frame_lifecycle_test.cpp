@@ -1,5 +1,6 @@
 #include "frame_test_support.h"
 
+#include "foundation/abort.h"
 #include "workbench/app_exceptions.h"
 
 #include <QCloseEvent>
@@ -34,6 +35,12 @@ TEST_F(FrameTest, ExceptionsReachingTheApplicationAreReportedByKind)
   EXPECT_EQ(StopBoxes[1], (std::pair<std::string, std::string>{"Error", InternalErrorText}));
   // The reserve is taken again after each report.
   EXPECT_NE(EmergencyReserve, nullptr);
+
+  // Any other failure shows its own message; a stop by the user shows nothing.
+  EXPECT_FALSE(Deliver([] { throw std::runtime_error("Unable to open file: x."); }));
+  EXPECT_FALSE(Deliver([] { throw EAbort(); }));
+  EXPECT_EQ(Messages(mtError), std::vector<std::string>{"Unable to open file: x."});
+  EXPECT_EQ(StopBoxes.size(), 2u);
 
   // Without a reserve nothing at all is shown.
   EmergencyReserve.reset();

@@ -3,8 +3,12 @@
 // association tools, and child windows that stand in for the real ones.
 #pragma once
 
+#include "foundation/corpus_list.h"
+#include "foundation/dialogs.h"
+#include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "platform/paths.h"
+#include "support/fake_bridge.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 #include "workbench/child_window.h"
@@ -15,13 +19,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace frametest {
+
+// The object names of the visible menus of a menu bar, joined by blanks.
+inline std::string MenuBarNames(QMenuBar* bar)
+{
+  std::string names;
+  for (QAction* action : bar->actions())
+    if (action->menu() && action->isVisible())
+      names += (names.empty() ? "" : " ") + action->menu()->objectName().toStdString();
+  return names;
+}
 
 // A child window of any kind that counts the frame's calls.
 class TTestChild : public TMDIChildForm
@@ -69,6 +85,8 @@ protected:
 
   ~FrameTest() override
   {
+    TCorpusFrame none;
+    UnloadCorpus(forms_.Frame ? static_cast<TCorpusFrame&>(*forms_.Frame) : none);
     forms_.Frame.reset();
     InitProgramState();
     SetStopBox({});
@@ -87,12 +105,22 @@ protected:
   }
 
   TFrameForm& Frame() { return *forms_.Frame; }
+  // The texts of the message boxes of one kind, in order.
+  std::vector<std::string> Messages(TMsgDlgType kind) const
+  {
+    std::vector<std::string> out;
+    for (const auto& m : Dialogs.Messages)
+      if (m.Kind == kind)
+        out.push_back(m.Text);
+    return out;
+  }
   QAction* Item(const char* name) { return forms_.Frame->Item(QString::fromLatin1(name)); }
 
   testsupport::ScratchFolder folder_;
   testsupport::ScopedEnv config_;
   testsupport::ScopedEnv data_;
   testsupport::ScopedEnv temp_;
+  testsupport::FakeDialogs Dialogs;
   TProgramForms forms_;
   std::vector<std::pair<std::string, std::string>> StopBoxes;
   std::vector<std::string> ToolRuns;

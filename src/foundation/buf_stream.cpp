@@ -1,0 +1,799 @@
+#include "foundation/buf_stream.h"
+
+#include "foundation/buf_stream_config.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+bool isLineEndOrSpace(unsigned char c)
+{
+  return c == '\n' || c == '\r' || c == ' ';
+}
+
+// The stop set of a stop character: "#" means LF, CR and space.
+void fillStopTable(bool (&table)[256], ByteScanSet& set, char stop)
+{
+  std::fill(std::begin(table), std::end(table), false);
+  if (stop == '#') {
+    table[uint8_t('\n')] = table[uint8_t('\r')] = table[uint8_t(' ')] = true;
+  } else {
+    table[uint8_t(stop)] = true;
+  }
+  set.Clear();
+  for (int c = 0; c < 256; ++c)
+    if (table[c])
+      set.Add(uint8_t(c));
+}
+
+const char* const ValidateFailedText = "Internal error:\rValidateBuffer failed";
+
+}  // namespace
+
+TBufStream::TBufStream(TSynchroStream* stream) : TBufStream(stream, TCharSet{}, BufferSize)
+{
+  BuildDelimiterSet(delimiters_);
+  RebuildTables();
+}
+
+TBufStream::TBufStream(TSynchroStream* stream, const TCharSet& delimiters, int32_t windowSize)
+    : stream_(stream),
+      windowSize_(std::clamp(windowSize, int32_t(1), BufferSize)),
+      lookBehind_(std::min(LookBehind, windowSize_ - 1)),
+      buffer_(new unsigned char[size_t(windowSize_) + 1 + 64]()),
+      delimiters_(delimiters)
+{
+  buffer_[0] = 0;
+  Unset();
+  fillStopTable(tagStopTable_, tagStopSet_, tagStop_);
+  fillStopTable(wordTagStopTable_, wordTagStopSet_, wordTagStop_);
+  RebuildTables();
+  rangeStart_ = 0;
+  rangeEnd_ = stream_->GetSize();
+  Reposition(0, 0);
+}
+
+TBufStream::~TBufStream() = default;
+
+// --- window -----------------------------------------------------------------
+
+void TBufStream::Unset()
+{
+  bufPos_ = -1;
+  bufLen_ = 0;
+  buffer_[0] = 0;
+  cur_ = limit_ = buffer_.get();
+}
+
+void TBufStream::UpdateLimit()
+{
+  int32_t n = bufLen_;
+  if (bufPos_ < 0) {
+    n = 0;
+  } else if (int64_t(rangeEnd_) - bufPos_ < n) {
+    n = int32_t(std::max<int64_t>(0, int64_t(rangeEnd_) - bufPos_));
+  }
+  limit_ = buffer_.get() + n;
+}
+
+void TBufStream::Reposition(int32_t from, int32_t cursorPos)
+{
+  maskBlock_ = nullptr;
+  int32_t kept = 0;
+  if (bufPos_ >= 0 && from >= bufPos_ && from <= bufPos_ + bufLen_) {
+    kept = bufPos_ + bufLen_ - from;
+    if (kept > 0 && from != bufPos_)
+      std::memmove(buffer_.get(), buffer_.get() + (from - bufPos_), size_t(kept));
+  }
+  bufPos_ = from;
+  bufLen_ = kept;
+  int32_t readPos = from + kept;
+  int64_t want = std::min<int64_t>(windowSize_ - kept, int64_t(rangeEnd_) - readPos);
+  int32_t got = 0;
+  if (want > 0) {
+    streamPos_ = readPos;
+    got = stream_->ReadAt(streamPos_, buffer_.get() + kept, int32_t(want));
+    ++lockedReads_;
+  }
+  shortRead_ = got < want;
+  bufLen_ += got;
+  buffer_[bufLen_] = 0;
+  cur_ = buffer_.get() + (cursorPos - bufPos_);
+  UpdateLimit();
+}
+
+void TBufStream::Seek(int32_t pos)
+{
+  if (pos < 0) {
+    Unset();
+    return;
+  }
+  if (bufPos_ >= 0 && pos >= bufPos_ && pos <= bufPos_ + bufLen_) {
+    cur_ = buffer_.get() + (pos - bufPos_);
+    return;
+  }
+  Reposition(std::max(0, pos - lookBehind_), pos);
+}
+
+void TBufStream::SetRange(int32_t lo, int32_t hi)
+{
+  rangeStart_ = lo;
+  rangeEnd_ = hi;
+  validated_ = false;
+  classes_.clear();
+  inTag_ = false;
+  inWordTag_ = false;
+  Seek(lo);
+  if (bufPos_ >= 0 && lo >= bufPos_ && hi <= bufPos_ + bufLen_)
+    shortRead_ = false;
+  UpdateLimit();
+}
+
+bool TBufStream::Ensure(int32_t n)
+{
+  if (bufPos_ < 0)
+    return false;
+  int64_t pos = GetPosition();
+  if (pos + n > rangeEnd_)
+    return false;
+  if (limit_ - cur_ >= n)
+    return true;
+  if (n > windowSize_)
+    return false;
+  int32_t windowEnd = bufPos_ + bufLen_;
+  if (shortRead_ && stream_->GetSize() == windowEnd)
+    return false;
+  Slide(n);
+  return limit_ - cur_ >= n;
+}
+
+void TBufStream::Slide(int32_t need)
+{
+  int32_t pos = GetPosition();
+  int32_t windowEnd = bufPos_ + bufLen_;
+  int32_t keepFrom;
+  if (pos < bufPos_ || pos > windowEnd) {
+    keepFrom = std::max(0, pos - lookBehind_);
+  } else {
+    // The last bytes of the window, or every unread byte when there are more.
+    keepFrom = std::max(bufPos_, std::min(pos, windowEnd - lookBehind_));
+    // Never keep so much behind the cursor that the request cannot fit.
+    keepFrom = std::max(keepFrom, pos - (windowSize_ - need));
+  }
+  Reposition(keepFrom, pos);
+}
+
+unsigned char TBufStream::ByteBefore(const unsigned char* p)
+{
+  if (p > buffer_.get())
+    return p[-1];
+  int32_t pos = bufPos_ + int32_t(p - buffer_.get()) - 1;
+  if (bufPos_ < 0 || pos < 0)
+    return 0;
+  unsigned char b = 0;
+  int32_t at = pos;
+  if (stream_->ReadAt(at, &b, 1) != 1)
+    return 0;
+  ++lockedReads_;
+  return b;
+}
+
+// --- bytes ------------------------------------------------------------------
+
+char TBufStream::NextCharSlow()
+{
+  if (!Ensure(1))
+    return 0;
+  return char(*cur_++);
+}
+
+char TBufStream::PrevChar()
+{
+  if (bufPos_ < 0)
+    return 0;
+  int32_t pos = GetPosition();
+  if (pos <= rangeStart_ || pos - 1 >= rangeEnd_)
+    return 0;
+  if (cur_ > buffer_.get() && cur_ - 1 < buffer_.get() + bufLen_) {
+    --cur_;
+    return char(*cur_);
+  }
+  Seek(pos - 1);
+  if (GetPosition() == pos - 1 && cur_ < buffer_.get() + bufLen_)
+    return char(*cur_);
+  Seek(pos);
+  return 0;
+}
+
+// --- classification ---------------------------------------------------------
+
+void TBufStream::RebuildTables()
+{
+  for (int c = 0; c < 256; ++c) {
+    delimTable_[c] = delimiters_.test(size_t(c));
+    if (!delimTable_[c])
+      fastClass_[c] = ccWord;
+    else if (c == '\n')
+      fastClass_[c] = kLineFeed;
+    else
+      fastClass_[c] = DelimiterClass(0, char(c));
+    wordTagFirstTable_[c] = false;
+  }
+  if (tagStart_ != 0)
+    fastClass_[uint8_t(tagStart_)] = kSpecial;
+  if (wordTagStyle_ == 1 && wordTagDelimiter_ != 0)
+    fastClass_[uint8_t(wordTagDelimiter_)] = kSpecial;
+  if (wordTagStyle_ == 2) {
+    for (const std::string& s : wordTagStarts_) {
+      if (s.empty())
+        continue;
+      wordTagFirstTable_[uint8_t(s[0])] = true;
+      fastClass_[uint8_t(s[0])] = kSpecial;
+    }
+  }
+  maskBlock_ = nullptr;
+  wordSet_.Clear();
+  skipStopSet_.Clear();
+  delimSet_.Clear();
+  for (int c = 0; c < 256; ++c) {
+    if (fastClass_[c] == ccWord)
+      wordSet_.Add(uint8_t(c));
+    if (fastClass_[c] == ccWord || fastClass_[c] == kSpecial)
+      skipStopSet_.Add(uint8_t(c));
+    if (delimTable_[c])
+      delimSet_.Add(uint8_t(c));
+  }
+}
+
+void TBufStream::SetTagStart(char c)
+{
+  tagStart_ = c;
+  RebuildTables();
+}
+
+void TBufStream::SetTagStop(char c)
+{
+  tagStop_ = c;
+  fillStopTable(tagStopTable_, tagStopSet_, c);
+}
+
+void TBufStream::SetWordTagStyle(uint8_t style)
+{
+  wordTagStyle_ = style;
+  RebuildTables();
+}
+
+void TBufStream::SetWordTagStarts(const std::vector<std::string>* starts)
+{
+  wordTagStarts_.clear();
+  if (starts)
+    wordTagStarts_ = *starts;
+  RebuildTables();
+}
+
+void TBufStream::SetWordTagStop(char c)
+{
+  wordTagStop_ = c;
+  fillStopTable(wordTagStopTable_, wordTagStopSet_, c);
+}
+
+void TBufStream::SetWordTagDelimiter(char c)
+{
+  wordTagDelimiter_ = c;
+  RebuildTables();
+}
+
+int32_t TBufStream::MatchStartAt(const unsigned char* p, const unsigned char* end) const
+{
+  if (p >= end || !wordTagFirstTable_[*p])
+    return 0;
+  for (const std::string& s : wordTagStarts_) {
+    auto n = int32_t(s.size());
+    if (n == 0 || end - p < n)
+      continue;
+    if (std::memcmp(p, s.data(), size_t(n)) == 0)
+      return n;
+  }
+  return 0;
+}
+
+int32_t TBufStream::MatchWordTagStart()
+{
+  if (wordTagStarts_.empty() || !Ensure(1) || !wordTagFirstTable_[*cur_])
+    return 0;
+  for (const std::string& s : wordTagStarts_) {
+    auto n = int32_t(s.size());
+    if (n == 0 || uint8_t(s[0]) != *cur_ || !Ensure(n))
+      continue;
+    if (std::memcmp(cur_, s.data(), size_t(n)) == 0)
+      return n;
+  }
+  return 0;
+}
+
+TCharClass TBufStream::ClassifyOnTheFly(unsigned char c)
+{
+  // The cursor stands just after c.
+  if (inWordTag_) {
+    if (wordTagStyle_ == 2) {
+      if (wordTagStopTable_[c])
+        inWordTag_ = false;
+      return ccWordTag;
+    }
+    if (delimTable_[c]) {
+      inWordTag_ = false;
+      return DelimiterClass(char(ByteBefore(cur_ - 1)), char(c));
+    }
+    return ccWordTag;
+  }
+  if (inTag_) {
+    if (tagStopTable_[c])
+      inTag_ = false;
+    return ccTag;
+  }
+  if (wordTagStyle_ == 1 && wordTagDelimiter_ != 0 && c == uint8_t(wordTagDelimiter_)) {
+    inWordTag_ = true;
+    return ccWordTag;
+  }
+  if (wordTagStyle_ == 2 && wordTagFirstTable_[c]) {
+    int32_t at = GetPosition() - 1;
+    Seek(at);
+    int32_t n = MatchWordTagStart();
+    Seek(at + 1);
+    if (n > 0) {
+      inWordTag_ = true;
+      return ccWordTag;
+    }
+  }
+  if (tagStart_ != 0 && c == uint8_t(tagStart_)) {
+    inTag_ = true;
+    return ccTag;
+  }
+  if (delimTable_[c])
+    return DelimiterClass(char(ByteBefore(cur_ - 1)), char(c));
+  return ccWord;
+}
+
+char TBufStream::NextCharClassifiedSlow(TCharClass& cls)
+{
+  if (validated_) {
+    int32_t pos = GetPosition();
+    if (!Ensure(1)) {
+      cls = ccDelimiter;
+      return 0;
+    }
+    unsigned char c = *cur_++;
+    TCharClass k = ClassAt(pos);
+    cls = k == ccNone ? ccDelimiter : k;
+    return char(c);
+  }
+  if (!Ensure(1)) {
+    cls = ccDelimiter;
+    return 0;
+  }
+  unsigned char c = *cur_++;
+  cls = ClassifyOnTheFly(c);
+  return char(c);
+}
+
+TCharClass TBufStream::ClassAt(int32_t pos) const
+{
+  if (!validated_)
+    return ccNone;
+  int64_t i = int64_t(pos) - rangeStart_;
+  if (i < 0 || i >= int64_t(classes_.size()))
+    return ccNone;
+  return classes_[size_t(i)];
+}
+
+char TBufStream::PrevCharClassified(TCharClass& cls)
+{
+  if (!validated_) {
+    cls = ccNone;
+    return 0;
+  }
+  int32_t before = GetPosition();
+  char c = PrevChar();
+  int32_t now = GetPosition();
+  if (now == before) {
+    cls = ccDelimiter;
+    return 0;
+  }
+  TCharClass k = ClassAt(now);
+  cls = k == ccNone ? ccDelimiter : k;
+  return c;
+}
+
+void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
+{
+  if (hi < lo)
+    hi = lo;
+  if (int64_t(hi) - lo > windowSize_)
+    hi = lo + windowSize_;
+  SetRange(lo, hi);
+  const int32_t n = hi - lo;
+  if (bufPos_ < 0 || (n > 0 && !Ensure(n))) {
+    classes_.clear();
+    validated_ = false;
+    throw std::runtime_error(ValidateFailedText);
+  }
+  classes_.assign(size_t(n) + 1, ccNone);
+  const unsigned char* p = cur_;
+  const unsigned char* dataEnd = buffer_.get() + bufLen_;
+  const unsigned char* rangeEndPtr = p + n;
+  bool inTag = false;
+  bool inWordTag = false;
+  for (int32_t i = 0; i <= n;) {
+    const unsigned char c = p + i < dataEnd ? p[i] : 0;
+    auto prevByte = [&] { return char(i == 0 ? ByteBefore(p) : p[i - 1]); };
+    TCharClass k;
+    if (inWordTag) {
+      if (wordTagStyle_ == 2) {
+        if (wordTagStopTable_[c])
+          inWordTag = false;
+        k = ccWordTag;
+      } else if (delimTable_[c]) {
+        inWordTag = false;
+        k = DelimiterClass(prevByte(), char(c));
+      } else {
+        k = ccWordTag;
+      }
+    } else if (inTag) {
+      if (tagStopTable_[c])
+        inTag = false;
+      k = ccTag;
+    } else if (wordTagStyle_ == 1 && wordTagDelimiter_ != 0 && c == uint8_t(wordTagDelimiter_)) {
+      inWordTag = true;
+      k = ccWordTag;
+    } else if (int32_t len = wordTagStyle_ == 2 ? MatchStartAt(p + i, rangeEndPtr) : 0; len > 0) {
+      // The whole start string belongs to the tag; the walk goes on inside it.
+      for (int32_t j = 0; j < len; ++j)
+        classes_[size_t(i + j)] = ccWordTag;
+      i += len;
+      inWordTag = true;
+      continue;
+    } else if (tagStart_ != 0 && c == uint8_t(tagStart_)) {
+      inTag = true;
+      k = ccTag;
+    } else if (delimTable_[c]) {
+      k = DelimiterClass(prevByte(), char(c));
+    } else {
+      k = ccWord;
+    }
+    classes_[size_t(i)] = k;
+    ++i;
+  }
+  validated_ = true;
+}
+
+// --- words ------------------------------------------------------------------
+
+[[gnu::always_inline]] inline bool TBufStream::MasksAt(const unsigned char* p)
+{
+  if (maskBlock_ && p >= maskBlock_ && p < maskBlock_ + 64)
+    return true;
+  if (buffer_.get() + bufLen_ - p < 64)
+    return false;
+  if (!ByteScanSet::Masks64(p, wordSet_, skipStopSet_, delimSet_, maskWord_, maskStop_, maskDelim_))
+    return false;
+  maskBlock_ = p;
+  return true;
+}
+
+[[gnu::always_inline]] inline const unsigned char* TBufStream::Scan(const unsigned char* p,
+                                                                       const unsigned char* lim, int scan)
+{
+  while (p < lim && MasksAt(p)) {
+    const uint64_t all = scan == 0 ? ~maskWord_ : scan == 1 ? maskStop_ : maskDelim_;
+    const uint64_t m = all >> (p - maskBlock_);
+    if (m) {
+      const unsigned char* q = p + __builtin_ctzll(m);
+      return q < lim ? q : lim;
+    }
+    p = maskBlock_ + 64;
+  }
+  if (p >= lim)
+    return lim;
+  switch (scan) {
+  case 0: return wordSet_.FindNotIn(p, lim);
+  case 1: return skipStopSet_.FindIn(p, lim);
+  default: return delimSet_.FindIn(p, lim);
+  }
+}
+
+[[gnu::always_inline]] inline void TBufStream::SkipNonWordRun()
+{
+  const unsigned char* p = cur_;
+  const unsigned char* lim = limit_;
+  while (p < lim) {
+    if (inTag_) {
+      p = tagStopSet_.FindIn(p, lim);
+      if (p == lim)
+        break;
+      ++p;  // the stop character belongs to the tag
+      inTag_ = false;
+    } else if (inWordTag_) {
+      // Style 2 ends with its stop character; style 1 at a delimiter, which
+      // is no word character either.
+      p = wordTagStyle_ == 2 ? wordTagStopSet_.FindIn(p, lim) : Scan(p, lim, 2);
+      if (p == lim)
+        break;
+      ++p;
+      inWordTag_ = false;
+    } else {
+      p = Scan(p, lim, 1);
+      break;
+    }
+  }
+  cur_ = p;
+}
+
+std::string_view TBufStream::NextWord()
+{
+  wordLen_ = 0;
+  TCharClass cls;
+  // Skip to the first word character: whole runs of delimiters and tags at a
+  // time, and one classified character where the rules need more.
+  for (;;) {
+    if (!validated_) {
+      SkipNonWordRun();
+      if (cur_ < limit_ && !inTag_ && !inWordTag_ && fastClass_[*cur_] == ccWord) {
+        wordStart_ = GetPosition();
+        break;
+      }
+    }
+    if (AtEnd()) {
+      wordBuf_[0] = 0;
+      return {};
+    }
+    const int32_t pos = GetPosition();
+    const char c = NextCharClassified(cls);
+    if (cls == ccWord) {
+      wordStart_ = pos;
+      wordBuf_[wordLen_++] = c;
+      break;
+    }
+  }
+  wordEnd_ = GetPosition();
+  // Collect the run; the character that ends it is consumed too.
+  for (;;) {
+    if (!validated_ && !inTag_ && !inWordTag_) {
+      const unsigned char* start = cur_;
+      const unsigned char* p = Scan(start, limit_, 0);
+      const auto run = uint32_t(p - start);
+      const uint32_t take = std::min(run, 255 - wordLen_);
+      if (take <= 32 && wordLen_ + 32 <= sizeof wordBuf_)
+        std::memcpy(wordBuf_ + wordLen_, start, 32);  // whole block; the window is padded
+      else
+        std::memcpy(wordBuf_ + wordLen_, start, take);
+      wordLen_ += take;
+      wordEnd_ += int32_t(run);
+      cur_ = p;
+      if (p < limit_) {
+        const unsigned char c = *p;
+        if (fastClass_[c] != kSpecial) {
+          ++cur_;  // a plain delimiter: it changes no state
+          break;
+        }
+        if (wordTagStyle_ == 1 && c == uint8_t(wordTagDelimiter_)) {
+          ++cur_;
+          inWordTag_ = true;
+          break;
+        }
+        if (c == uint8_t(tagStart_) && !(wordTagStyle_ == 2 && wordTagFirstTable_[c])) {
+          ++cur_;
+          inTag_ = true;
+          break;
+        }
+      }
+    }
+    if (AtEnd())
+      break;
+    const char c = NextCharClassified(cls);
+    if (cls != ccWord)
+      break;
+    if (wordLen_ < 255)
+      wordBuf_[wordLen_++] = c;
+    wordEnd_ = GetPosition();
+  }
+  wordBuf_[wordLen_] = 0;
+  return std::string_view(wordBuf_, wordLen_);
+}
+
+std::string_view TBufStream::PrevWord()
+{
+  wordLen_ = 0;
+  wordBuf_[0] = 0;
+  if (!validated_)
+    return {};
+  TCharClass cls = ccNone;
+  char c;
+  // Step back over everything that is not a word character.
+  for (;;) {
+    int32_t before = GetPosition();
+    c = PrevCharClassified(cls);
+    if (GetPosition() == before)
+      return {};
+    if (cls == ccWord)
+      break;
+  }
+  wordEnd_ = GetPosition() + 1;
+  // Then over the run, collecting it from its end.
+  std::string reversed;
+  for (;;) {
+    reversed.push_back(c);
+    int32_t before = GetPosition();
+    c = PrevCharClassified(cls);
+    if (GetPosition() == before || cls != ccWord) {
+      wordStart_ = before;
+      break;
+    }
+  }
+  // Keep the run's first 255 characters, in reading order.
+  size_t len = reversed.size();
+  size_t take = std::min<size_t>(len, 255);
+  for (size_t i = 0; i < take; ++i)
+    wordBuf_[i] = reversed[len - 1 - i];
+  wordLen_ = uint32_t(take);
+  wordBuf_[wordLen_] = 0;
+  return std::string_view(wordBuf_, wordLen_);
+}
+
+// --- search -----------------------------------------------------------------
+
+const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::string_view lit,
+                                              bool atBlank) const
+{
+  const auto len = int32_t(lit.size());
+  const unsigned char* lim = limit_;
+  while (lim - from >= len) {
+    auto* hit = static_cast<const unsigned char*>(
+        memmem(from, size_t(lim - from), lit.data(), size_t(len)));
+    if (!hit)
+      break;
+    if (!atBlank || isLineEndOrSpace(hit[len - 1]))
+      return hit;
+    if (hit + len < lim) {
+      if (isLineEndOrSpace(hit[len]))
+        return hit;
+    } else {
+      break;  // the byte after it is not in this window: the next one decides
+    }
+    from = hit + 1;
+  }
+  return nullptr;
+}
+
+bool TBufStream::AdvanceSearchWindow(int32_t keepFrom)
+{
+  int32_t oldEnd = LimitPos();
+  Reposition(keepFrom, keepFrom);
+  return LimitPos() > oldEnd;
+}
+
+int32_t TBufStream::FindLiteral(std::string_view literal, bool mustEndAtBlank,
+                                const TBufProgressEvent& onProgress, bool noPosition)
+{
+  const auto len = int32_t(std::min<size_t>(literal.size(), size_t(BufferSize) + 1));
+  const int32_t n = len + (mustEndAtBlank ? 1 : 0);
+  if (len == 0 || n > windowSize_ || bufPos_ < 0 || !Ensure(n))
+    return -1;
+  for (;;) {
+    if (onProgress) {
+      bool stop = false;
+      onProgress(*this, noPosition ? -1 : bufPos_, stop);
+      if (stop)
+        return -1;
+    }
+    const bool atRangeEnd = LimitPos() >= rangeEnd_;
+    if (const unsigned char* hit = FindInWindow(cur_, literal, mustEndAtBlank)) {
+      cur_ = hit;
+      return GetPosition();
+    }
+    if (atRangeEnd)
+      return -1;
+    // Carry the last n - 1 bytes so an occurrence across the edge is found.
+    int32_t keepFrom = std::max(LimitPos() - (n - 1), GetPosition());
+    if (!AdvanceSearchWindow(keepFrom) || limit_ - cur_ < n)
+      return -1;
+  }
+}
+
+void TBufStream::FindTextRange(std::string_view textStart, bool textStartAtBlank,
+                               std::string_view textStop, bool textStopAtBlank,
+                               std::string_view headStart, bool headStartAtBlank,
+                               const TBufProgressEvent& onProgress, bool noPosition,
+                               int32_t& startPos, int32_t& stopPos, int32_t& headPos)
+{
+  startPos = stopPos = headPos = -1;
+  const std::string_view lits[3] = {textStart, textStop, headStart};
+  const bool blanks[3] = {textStartAtBlank, textStopAtBlank, headStartAtBlank};
+  int32_t shortest = INT32_MAX;
+  int32_t longest = 0;
+  for (int k = 0; k < 3; ++k) {
+    int64_t n = int64_t(lits[k].size()) + (blanks[k] ? 1 : 0);
+    if (lits[k].empty())
+      n = 0;
+    shortest = int32_t(std::min<int64_t>(shortest, n));
+    longest = int32_t(std::min<int64_t>(std::max<int64_t>(longest, n), int64_t(BufferSize) + 1));
+  }
+  if (shortest == 0 || longest > windowSize_ || bufPos_ < 0 || !Ensure(shortest))
+    return;
+
+  // First position of each literal that no window has decided yet.
+  int32_t next[3];
+  std::fill(std::begin(next), std::end(next), GetPosition());
+  int32_t pendingStart = -1;
+  int32_t pendingStop = -1;
+  for (;;) {
+    if (onProgress) {
+      bool stop = false;
+      onProgress(*this, noPosition ? -1 : bufPos_, stop);
+      if (stop)
+        return;
+    }
+    const int32_t limitPos = LimitPos();
+    const bool atRangeEnd = limitPos >= rangeEnd_;
+    auto find = [&](int k, int32_t fromPos) -> int32_t {
+      fromPos = std::max(fromPos, bufPos_);
+      if (fromPos >= limitPos)
+        return -1;
+      const unsigned char* hit = FindInWindow(buffer_.get() + (fromPos - bufPos_), lits[k], blanks[k]);
+      return hit ? bufPos_ + int32_t(hit - buffer_.get()) : -1;
+    };
+    int32_t undecidedFrom[3];
+    for (int k = 0; k < 3; ++k) {
+      // What this window cannot decide: occurrences that run past its end, or
+      // whose following byte lies past it.
+      undecidedFrom[k] = atRangeEnd ? limitPos
+                                    : limitPos - int32_t(lits[k].size()) + 1 - (blanks[k] ? 1 : 0);
+    }
+    const int32_t a = find(0, next[0]);
+    const int32_t b = find(1, next[1]);
+    const int32_t c = find(2, next[2]);
+
+    if (a >= 0 && b >= 0 && a < b) {
+      pendingStart = a;
+      pendingStop = b;
+    } else if (a >= 0 && b >= 0) {
+      if (pendingStart >= 0) {
+        pendingStop = b;
+      } else {
+        // The stop came before the start: take the start, and a stop after
+        // it in this same window completes the pair.
+        pendingStart = a;
+        pendingStop = find(1, a + 1);
+      }
+    } else if (a >= 0) {
+      pendingStart = a;
+      pendingStop = -1;
+    } else if (b >= 0 && pendingStart >= 0) {
+      pendingStop = b;
+    }
+
+    if (pendingStart >= 0 && pendingStop >= 0) {
+      if (c >= 0 && (c < pendingStart || c < pendingStop)) {
+        headPos = c;
+      } else {
+        startPos = pendingStart;
+        stopPos = pendingStop;
+        headPos = c;
+      }
+      return;
+    }
+    if (c >= 0) {
+      headPos = c;
+      return;
+    }
+    if (atRangeEnd)
+      return;
+    for (int k = 0; k < 3; ++k)
+      next[k] = std::max(next[k], undecidedFrom[k]);
+    // Carry the longest literal's length - 1 bytes into the next window.
+    int32_t keepFrom = std::max(bufPos_, limitPos - (longest - 1));
+    if (!AdvanceSearchWindow(keepFrom))
+      return;
+  }
+}

@@ -1,0 +1,327 @@
+// The corpus-text reader: a window of at most 8 KB sliding over a shared
+// synchronised stream, with a reading range, character classification, word
+// extraction both ways and literal search.
+//
+// Positions are 32-bit absolute byte offsets into the raw file; text is single
+// bytes, never decoded.
+//
+// The window and the cursor:
+//  - nothing is ever read at or past RangeEnd();
+//  - a slide keeps the last 256 bytes of the window, or every unread byte when
+//    more than 256 are unread, so short steps back need no reread;
+//  - a seek outside the window refills it from 256 bytes before the target;
+//    a negative seek unsets the cursor until the next seek;
+//  - a short read whose end is the stream's size means no more data; a stream
+//    that grows (a download) is read further on the next slide;
+//  - the stream's locked positional read happens once per slide, never per
+//    byte.
+//
+// End of data is a position, not a byte: a NUL inside the text is an ordinary
+// delimiter (class 1). NextChar() and NextCharClassified() give #0 at the end
+// too, so loops ask AtEnd(); NextWord() stops on it by itself.
+//
+// Character classes (TCharClass), in the order the rules are tried:
+//  1. inside a part-of-speech tag: style 1 ends at the next delimiter, which
+//     gets its own delimiter class; style 2 runs through the first character
+//     of its stop set (class 6);
+//  2. inside a markup tag: class 5 through the first character of the tag
+//     stop set;
+//  3. style 1 and the word-tag delimiter character: 6, a tag begins;
+//  4. style 2 and a start string at the character: 6, a tag begins;
+//  5. the tag start character: 5, a tag begins;
+//  6. a delimiter: 2 for a space or an LF right after CR, 3 for CR or another
+//     LF, 1 for the rest (the true previous byte decides, across refills);
+//  7. otherwise a word character, 4.
+// A stop character "#" stands for LF, CR and space. A tag start or word-tag
+// delimiter of #0 means "none".
+#pragma once
+
+#include "foundation/byte_scan.h"
+#include "foundation/settings.h"
+#include "foundation/sync_stream.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum TCharClass : uint8_t {
+  ccNone = 0,         // no class (PrevCharClassified outside a validated range)
+  ccDelimiter = 1,    // tab, control characters, non-word and wildcard characters, NUL
+  ccBlank = 2,        // space; LF right after CR
+  ccEndOfLine = 3,    // CR; LF not after CR
+  ccWord = 4,
+  ccTag = 5,          // markup tag
+  ccWordTag = 6,      // part-of-speech tag
+};
+
+class TBufStream;
+
+// Called before each window of a literal or heading search with the window's
+// first position (-1 when the caller asked for no positions). Setting stop
+// ends the search with no result.
+using TBufProgressEvent = std::function<void(TBufStream& sender, int32_t position, bool& stop)>;
+
+class TBufStream {
+public:
+  static constexpr int32_t BufferSize = 8192;
+  static constexpr int32_t LookBehind = 256;
+
+  // A reader over the whole stream, classifying with the delimiter set of the
+  // current settings. The stream is not owned and must outlive the reader.
+  explicit TBufStream(TSynchroStream* stream);
+  // The same with an explicit delimiter set and window size (1 to 8192; tests
+  // use tiny windows so that every token straddles a refill). The look-behind
+  // is 256 bytes, or one byte less than the window when that is smaller.
+  TBufStream(TSynchroStream* stream, const TCharSet& delimiters, int32_t windowSize = BufferSize);
+  virtual ~TBufStream();
+  TBufStream(const TBufStream&) = delete;
+  TBufStream& operator=(const TBufStream&) = delete;
+
+  // --- range and cursor ---------------------------------------------------
+  // Reading range [lo, hi); seeks to lo, drops the validated classes and
+  // clears the tag state.
+  void SetRange(int32_t lo, int32_t hi);
+  int32_t RangeStart() const { return rangeStart_; }
+  int32_t RangeEnd() const { return rangeEnd_; }
+  // The cursor's absolute position; -1 while it is unset.
+  int32_t GetPosition() const { return bufPos_ < 0 ? -1 : bufPos_ + int32_t(cur_ - buffer_.get()); }
+  void SetPosition(int32_t pos) { Seek(pos); }
+  void Seek(int32_t pos);
+  // True when no byte can be read at the cursor: it is unset, at or past the
+  // range end, or the stream has no more bytes.
+  bool AtEnd() { return !(cur_ < limit_) && !Ensure(1); }
+
+  // --- bytes --------------------------------------------------------------
+  // The byte at the cursor, cursor advanced; #0 when nothing is left.
+  char NextChar()
+  {
+    if (cur_ < limit_)
+      return char(*cur_++);
+    return NextCharSlow();
+  }
+  // The byte before the cursor, and the cursor moves onto it; #0 at
+  // RangeStart(), or when that byte lies at or past RangeEnd() (the cursor
+  // then stays).
+  char PrevChar();
+
+  // --- classification -----------------------------------------------------
+  // The next byte and its class: on the fly, or from the validated range.
+  // At the end of data: #0 with class 1.
+  char NextCharClassified(TCharClass& cls)
+  {
+    if (cur_ < limit_ && !validated_) {
+      unsigned char c = *cur_;
+      if (inTag_) {
+        ++cur_;
+        if (tagStopTable_[c])
+          inTag_ = false;
+        cls = ccTag;
+        return char(c);
+      }
+      if (!inWordTag_) {
+        uint8_t k = fastClass_[c];
+        if (k >= ccDelimiter && k <= ccWord) {
+          ++cur_;
+          cls = TCharClass(k);
+          return char(c);
+        }
+        if (k == kLineFeed && cur_ > buffer_.get()) {
+          cls = cur_[-1] == '\r' ? ccBlank : ccEndOfLine;
+          ++cur_;
+          return char(c);
+        }
+      } else if (wordTagStyle_ == 2) {
+        ++cur_;
+        if (wordTagStopTable_[c])
+          inWordTag_ = false;
+        cls = ccWordTag;
+        return char(c);
+      } else if (!delimTable_[c]) {
+        ++cur_;
+        cls = ccWordTag;
+        return char(c);
+      } else if (cur_ > buffer_.get()) {
+        cls = DelimiterClass(char(cur_[-1]), char(c));
+        inWordTag_ = false;
+        ++cur_;
+        return char(c);
+      }
+    }
+    return NextCharClassifiedSlow(cls);
+  }
+  // Inside a validated range: PrevChar() and the class of the byte it moved
+  // onto (#0 and class 1 at RangeStart()). Without one: #0 and class 0.
+  char PrevCharClassified(TCharClass& cls);
+  // Classifies [lo, hi) in advance (hi cut to lo + the window size; hi below lo
+  // gives an empty range), plus the byte after it, starting outside any tag,
+  // and makes it the reading range. Throws std::runtime_error
+  // "Internal error:\rValidateBuffer failed" when the range cannot be read
+  // into the window.
+  void ValidateBuffer(int32_t lo, int32_t hi);
+  bool Validated() const { return validated_; }
+  // Class of a position of the validated range (hi included); ccNone outside.
+  TCharClass ClassAt(int32_t pos) const;
+  void ResetTagState() { inTag_ = false; inWordTag_ = false; }
+  // Puts the on-the-fly state where a byte of this class leaves it: inside a
+  // markup tag for 5, inside a part-of-speech tag for 6, outside otherwise.
+  void SetTagState(TCharClass cls)
+  {
+    inTag_ = cls == ccTag;
+    inWordTag_ = cls == ccWordTag;
+  }
+  bool InTag() const { return inTag_; }
+  bool InWordTag() const { return inWordTag_; }
+  // LF: 2 after CR, else 3; CR: 3; space: 2; anything else: 1.
+  static TCharClass DelimiterClass(char prev, char c)
+  {
+    switch (c) {
+    case '\n': return prev == '\r' ? ccBlank : ccEndOfLine;
+    case '\r': return ccEndOfLine;
+    case ' ': return ccBlank;
+    default: return ccDelimiter;
+    }
+  }
+
+  // --- words --------------------------------------------------------------
+  // Skips to the next run of word characters and reads it, consuming the
+  // character that ends it. WordStart()/WordEnd() span the whole run; the text
+  // keeps its first 255 bytes. Empty at the end of data. The view stays valid
+  // until the next word is read.
+  std::string_view NextWord();
+  // Inside a validated range only (else empty): the nearest run of word
+  // characters left of the cursor. The cursor ends on the character before
+  // the word.
+  std::string_view PrevWord();
+  int32_t WordStart() const { return wordStart_; }
+  int32_t WordEnd() const { return wordEnd_; }
+  std::string_view Word() const { return std::string_view(wordBuf_, wordLen_); }
+
+  // --- search -------------------------------------------------------------
+  // The first occurrence of literal from the cursor (exact bytes); with
+  // mustEndAtBlank it counts only when the byte after it or its own last byte
+  // is LF, CR or space. The cursor moves onto the hit. -1 when none, when the
+  // literal is empty or longer than the window, or when the progress event
+  // stops the search.
+  int32_t FindLiteral(std::string_view literal, bool mustEndAtBlank,
+                      const TBufProgressEvent& onProgress, bool noPosition);
+  // The heading search: from the cursor, the text start with its text stop
+  // after it, and the next heading start. The results are -1 or positions; a
+  // pair is always a start before its stop. Each literal is found wherever it
+  // lies, across window edges too.
+  void FindTextRange(std::string_view textStart, bool textStartAtBlank,
+                     std::string_view textStop, bool textStopAtBlank,
+                     std::string_view headStart, bool headStartAtBlank,
+                     const TBufProgressEvent& onProgress, bool noPosition,
+                     int32_t& startPos, int32_t& stopPos, int32_t& headPos);
+
+  // --- tag configuration (ConfigureBufStream sets all of it) --------------
+  void SetTagStart(char c);
+  void SetTagStop(char c);
+  void SetWordTagStyle(uint8_t style);
+  void SetWordTagStarts(const std::vector<std::string>* starts);
+  void SetWordTagStop(char c);
+  void SetWordTagDelimiter(char c);
+  char TagStart() const { return tagStart_; }
+  char TagStop() const { return tagStop_; }
+  uint8_t WordTagStyle() const { return wordTagStyle_; }
+  const std::vector<std::string>& WordTagStarts() const { return wordTagStarts_; }
+  char WordTagStop() const { return wordTagStop_; }
+  char WordTagDelimiter() const { return wordTagDelimiter_; }
+  const TCharSet& Delimiters() const { return delimiters_; }
+  // Length of the first start string, in list order, that stands at the
+  // cursor (exact, case-sensitive, not running past the range); 0 when none.
+  int32_t MatchWordTagStart();
+
+  // --- stream -------------------------------------------------------------
+  TSynchroStream* Stream() const { return stream_; }
+  int32_t StreamSize() { return stream_->GetSize(); }
+  int32_t WindowSize() const { return windowSize_; }
+  // Window facts, for tests and benchmarks.
+  int32_t BufPos() const { return bufPos_; }
+  int32_t BufLen() const { return bufLen_; }
+  bool ShortRead() const { return shortRead_; }
+  int64_t LockedReads() const { return lockedReads_; }
+
+private:
+  static constexpr uint8_t kSpecial = 0;    // decided by the slow path
+  static constexpr uint8_t kLineFeed = 5;   // class depends on the byte before
+
+  char NextCharSlow();
+  char NextCharClassifiedSlow(TCharClass& cls);
+  TCharClass ClassifyOnTheFly(unsigned char c);
+  bool Ensure(int32_t n);
+  void Slide(int32_t need);
+  void Reposition(int32_t from, int32_t cursorPos);
+  void Unset();
+  void UpdateLimit();
+  unsigned char ByteBefore(const unsigned char* p);
+  void RebuildTables();
+  // Steps over delimiters and tags up to a word character, a character that
+  // needs the full rules, or the end of the window.
+  void SkipNonWordRun();
+  // The first position in [p, lim) that is not a word character (scan 0),
+  // that is a word character or needs the full rules (1), or a delimiter (2);
+  // lim when none. Uses the cached 64-byte masks where it can.
+  const unsigned char* Scan(const unsigned char* p, const unsigned char* lim, int scan);
+  bool MasksAt(const unsigned char* p);
+  int32_t LimitPos() const { return bufPos_ + int32_t(limit_ - buffer_.get()); }
+  int32_t MatchStartAt(const unsigned char* p, const unsigned char* end) const;
+  // First counting occurrence of lit in [from, limit_), or nullptr. An
+  // occurrence whose following byte lies past the window does not count here.
+  const unsigned char* FindInWindow(const unsigned char* from, std::string_view lit,
+                                    bool atBlank) const;
+  // Moves the window to start at keepFrom (bytes already held are kept) and
+  // fills it; false when that brought no new byte.
+  bool AdvanceSearchWindow(int32_t keepFrom);
+
+  TSynchroStream* stream_;
+  int32_t windowSize_;
+  int32_t lookBehind_;
+  int32_t streamPos_ = 0;
+  int32_t rangeStart_ = 0;
+  int32_t rangeEnd_ = 0;
+  std::unique_ptr<unsigned char[]> buffer_;
+  bool shortRead_ = false;
+  int32_t bufLen_ = 0;
+  const unsigned char* cur_ = nullptr;
+  const unsigned char* limit_ = nullptr;
+  int32_t bufPos_ = -1;
+  int64_t lockedReads_ = 0;
+
+  char tagStart_ = 0;
+  char tagStop_ = 0;
+  uint8_t wordTagStyle_ = 0;
+  std::vector<std::string> wordTagStarts_;
+  char wordTagStop_ = 0;
+  char wordTagDelimiter_ = 0;
+  bool inTag_ = false;
+  bool inWordTag_ = false;
+  TCharSet delimiters_;
+  bool validated_ = false;
+  std::vector<TCharClass> classes_;
+
+  int32_t wordStart_ = 0;
+  int32_t wordEnd_ = 0;
+  uint32_t wordLen_ = 0;
+  char wordBuf_[256 + 32] = {};  // room for whole 32-byte copies
+
+  // Lookup tables built from the delimiters and the tag configuration.
+  uint8_t fastClass_[256] = {};       // 1..4 final class, kLineFeed, or kSpecial
+  bool delimTable_[256] = {};
+  bool tagStopTable_[256] = {};
+  bool wordTagStopTable_[256] = {};
+  bool wordTagFirstTable_[256] = {};
+  ByteScanSet wordSet_;         // characters that are always words outside tags
+  ByteScanSet skipStopSet_;     // word characters and those that need the full rules
+  ByteScanSet delimSet_;
+  ByteScanSet tagStopSet_;
+  ByteScanSet wordTagStopSet_;
+  // Membership masks of one 64-byte block of the window (nullptr: none).
+  const unsigned char* maskBlock_ = nullptr;
+  uint64_t maskWord_ = 0;
+  uint64_t maskStop_ = 0;
+  uint64_t maskDelim_ = 0;
+};

@@ -1,0 +1,130 @@
+// Regular expressions of the search.
+//
+// The dialect is the POSIX extended syntax with the GNU operators and
+// back-references:
+//   c        an ordinary character, compared after translation
+//   .        any character but NUL (newline included)
+//   [...]    a list, [^...] its complement; ranges a-z (end points compared
+//            as unsigned bytes, untranslated); classes [:alnum:] [:alpha:]
+//            [:blank:] [:cntrl:] [:digit:] [:graph:] [:lower:] [:print:]
+//            [:punct:] [:space:] [:upper:] [:xdigit:]
+//   * + ? {m} {m,} {m,n}   repetition of the preceding atom (m, n <= 32767)
+//   ( ) |    grouping and alternation
+//   ^ $      line anchors anywhere in the pattern (text edges and LF)
+//   \1..\9   back-references, compared through the translate table
+//   \w \W \s \S \d \D      word, space and digit characters by the syntax table
+//   \< \> \b \B            word start, word end, boundary, not a boundary
+//   \` \'    the very start and end of the text
+// Known edge cases, all kept on purpose:
+//   - a '{' that does not open a valid interval is an ordinary character and
+//     what follows it is read again as pattern text ("x{2,1}", "x{");
+//   - a repetition operator with nothing before it (at the start, after '('
+//     or '|') is ignored; a ')' without its '(' is ordinary;
+//   - ']' first in a list and a backslash inside a list are ordinary;
+//     "[:" without a closing ":]" leaves '[' and ':' as list members;
+//   - any other escaped character is that character ("\n" is the letter n);
+//   - a reference to a group that is still open is the digit itself;
+//   - [[:upper:]] and [[:lower:]] admit every upper- or lower-case letter;
+//   - a back-reference compares through the translate table; a group that
+//     took no part in the match fails it, and a group inside a repeat keeps
+//     the text of the last pass that went through it.
+//
+// Matching is leftmost-longest for the whole match: the leftmost start at or
+// after the start position, then the longest end there. Search reports only
+// non-empty matches: an empty leftmost match makes it return false even when a
+// longer match starts further on.
+//
+// Patterns without back-references run on an automaton (lazy DFA, with an NFA
+// simulation behind it) that needs no limit; patterns with back-references,
+// and patterns whose counted repeats expand beyond the automaton's budget, run
+// on a backtracking matcher with a bounded failure stack. When that stack is
+// used up the search gives up: Search returns false, LastOutcome() tells
+// GaveUp and GiveUpCount() grows, so that a caller can warn the user.
+//
+// One expression is used by one thread at a time; different expressions are
+// independent of each other and may be searched on different threads at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// A compile error; the message is one of the error texts below.
+class ERegExp : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The error texts, indexed by error code. Codes 0 and 1 are never raised.
+inline constexpr int RegExpErrorCount = 17;
+extern const char* const RegExpErrorTexts[RegExpErrorCount];
+// Raised for an inconsistency inside the engine itself.
+extern const char* const RegExpInternalError;
+
+// The program-wide syntax table of the engine: per character the bits word,
+// space and digit, taken from CharTypeTable. Rebuilt on every BuildCharTables;
+// each expression copies it when it is compiled.
+enum : uint8_t { sySword = 1, sySpace = 2, syDigit = 4 };
+extern uint8_t RegExpSyntaxTable[256];
+// Rebuilds RegExpSyntaxTable from the current CharTypeTable.
+void BuildRegExpSyntaxTable();
+// Builds the syntax table once and hooks it to BuildCharTables. Compiling an
+// expression does this too; calling it again does nothing.
+void InitRegExpSyntaxTable();
+
+// How the last Search of an expression ended.
+enum class TRegExpOutcome : uint8_t {
+  Found,      // a match of at least one character
+  NoMatch,    // no match, or the leftmost match is empty
+  Cancelled,  // the cancel hook asked to stop
+  GaveUp,     // the backtracking matcher ran out of failure stack
+};
+
+// Which matcher runs an expression. Auto picks as described above; the others
+// are for tests and measurements. A pattern that a forced automaton cannot run
+// (back-references, oversized repeats) runs on the backtracker.
+enum class TRegExpMatcher : uint8_t { Auto, Backtracker, Nfa, Dfa };
+
+class TRegExp {
+public:
+  // Compiles a pattern (up to its first NUL) with a copy of the current
+  // FoldTable as translate table and copies of the character tables.
+  // Throws ERegExp with the error text on a bad pattern.
+  explicit TRegExp(const char* pattern, TRegExpMatcher matcher = TRegExpMatcher::Auto);
+  explicit TRegExp(const std::string& pattern, TRegExpMatcher matcher = TRegExpMatcher::Auto);
+  ~TRegExp();
+  TRegExp(const TRegExp&) = delete;
+  TRegExp& operator=(const TRegExp&) = delete;
+  // A moved-from expression may only be destroyed or assigned to.
+  TRegExp(TRegExp&&) noexcept;
+  TRegExp& operator=(TRegExp&&) noexcept;
+
+  // Searches text[start..length) for the leftmost-longest match. The text
+  // still begins at index 0: anchors and word boundaries at `start` look at
+  // the character before it. True for a match of at least one character, with
+  // the 0-based start and the exclusive end; false otherwise (see
+  // LastOutcome). Bytes beyond `length` are never read; NUL inside is an
+  // ordinary byte that only '.' refuses.
+  bool Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
+              int32_t& matchEnd);
+  // The same up to the text's first NUL.
+  bool Search(const char* text, int32_t start, int32_t& matchStart, int32_t& matchEnd);
+
+  // A hook that Search calls about every 64K matcher steps; when it returns
+  // true, Search stops at once and returns false with the outcome Cancelled.
+  void SetCancelHook(std::function<bool()> hook);
+  TRegExpOutcome LastOutcome() const;
+  // Searches that gave up since the expression was compiled or the count was
+  // reset.
+  int64_t GiveUpCount() const;
+  void ResetGiveUpCount();
+
+  // The matcher this expression runs on (never Auto).
+  TRegExpMatcher Matcher() const;
+
+private:
+  struct TImpl;
+  std::unique_ptr<TImpl> Impl;
+};

@@ -1,0 +1,201 @@
+// Differential tests: the automaton, the NFA simulation and the backtracker
+// must give the same extent on generated patterns and texts; on the subset
+// the C library shares (ASCII, no translation, no newlines, no escapes of
+// this dialect) its POSIX matcher serves as a referee.
+#include "regexp_fixture.h"
+
+#include <regex.h>
+
+#include <cstdint>
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace regexptest;
+
+namespace {
+
+class RegExpDifferentialTest : public RegExpFixture {
+protected:
+  uint32_t Draw(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+
+  std::string Alternatives(int depth, bool dialect)
+  {
+    std::string s = Sequence(depth, dialect);
+    while (Draw(4) == 0)
+      s += "|" + Sequence(depth, dialect);
+    return s;
+  }
+
+  std::string Sequence(int depth, bool dialect)
+  {
+    std::string s;
+    const uint32_t pieces = 1 + Draw(3);
+    for (uint32_t i = 0; i < pieces; ++i)
+      s += Piece(depth, dialect);
+    return s;
+  }
+
+  std::string Piece(int depth, bool dialect)
+  {
+    std::string atom;
+    const uint32_t kinds = dialect ? 14 : 8;
+    switch (Draw(depth < 2 ? kinds : kinds - 1)) {
+    case 0:
+    case 1: atom = "a"; break;
+    case 2: atom = "b"; break;
+    case 3: atom = "."; break;
+    case 4: atom = "[ab]"; break;
+    case 5: atom = "[^a]"; break;
+    case 6: atom = "a"; break;
+    case 7: atom = "b"; break;
+    case 8: atom = "\\w"; break;
+    case 9: atom = "\\W"; break;
+    case 10: {
+      static const char* const anchors[] = {"^", "$", "\\b", "\\B", "\\<", "\\>", "\\`", "\\'"};
+      return anchors[Draw(8)];
+    }
+    case 11: atom = "\\s"; break;
+    case 12: atom = "[^ .]"; break;
+    default: atom = "(" + Alternatives(depth + 1, dialect) + ")"; break;
+    }
+    switch (Draw(10)) {
+    case 0:
+    case 1: return atom + "*";
+    case 2: return atom + "+";
+    case 3: return atom + "?";
+    case 4: {
+      const uint32_t m = Draw(3);
+      switch (Draw(3)) {
+      case 0: return atom + "{" + std::to_string(m) + "}";
+      case 1: return atom + "{" + std::to_string(m) + ",}";
+      default: return atom + "{" + std::to_string(m) + "," + std::to_string(m + Draw(3)) + "}";
+      }
+    }
+    default: return atom;
+    }
+  }
+
+  std::string Text(const char* alphabet, size_t letters)
+  {
+    std::string t;
+    const uint32_t n = Draw(11);
+    for (uint32_t i = 0; i < n; ++i)
+      t += alphabet[Draw(static_cast<uint32_t>(letters))];
+    return t;
+  }
+
+  // The C library's leftmost-longest match from the text start.
+  static std::string Referee(const regex_t& re, const std::string& text)
+  {
+    regmatch_t m[1];
+    if (regexec(&re, text.c_str(), 1, m, 0) != 0 || m[0].rm_eo == m[0].rm_so)
+      return "none";
+    return std::to_string(m[0].rm_so) + "-" + std::to_string(m[0].rm_eo);
+  }
+
+  std::mt19937 rng_{20240611u};
+};
+
+}  // namespace
+
+TEST_F(RegExpDifferentialTest, MatchersAgreeWithEachOtherAndThePosixReferee)
+{
+  int compared = 0;
+  for (int round = 0; round < 250; ++round) {
+    const std::string pattern = Alternatives(0, false);
+    regex_t posix;
+    ASSERT_EQ(regcomp(&posix, pattern.c_str(), REG_EXTENDED), 0) << pattern;
+    TRegExp automaton(pattern);
+    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
+    TRegExp backtracker(pattern, TRegExpMatcher::Backtracker);
+    for (int t = 0; t < 25; ++t) {
+      const std::string text = Text("ab", 2);
+      const std::string expected = Referee(posix, text);
+      EXPECT_EQ(Extent(automaton, text), expected) << "'" << pattern << "' on '" << text << "'";
+      for (int32_t start = 0; start <= static_cast<int32_t>(text.size()); ++start) {
+        const std::string a = Extent(automaton, text, start);
+        EXPECT_EQ(Extent(nfa, text, start), a) << "'" << pattern << "' on '" << text << "' at " << start;
+        EXPECT_EQ(Extent(backtracker, text, start), a)
+            << "'" << pattern << "' on '" << text << "' at " << start;
+        ++compared;
+      }
+    }
+    regfree(&posix);
+  }
+  EXPECT_GT(compared, 10000);
+}
+
+TEST_F(RegExpDifferentialTest, MatchersAgreeOnTheDialect)
+{
+  // Anchors, word operators and this dialect's classes, with newlines, word
+  // and non-word characters in the text.
+  for (int round = 0; round < 300; ++round) {
+    const std::string pattern = Alternatives(0, true);
+    TRegExp automaton(pattern);
+    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
+    TRegExp backtracker(pattern, TRegExpMatcher::Backtracker);
+    for (int t = 0; t < 20; ++t) {
+      const std::string text = Text("ab. \n", 5);
+      for (int32_t start = 0; start <= static_cast<int32_t>(text.size()); ++start) {
+        const std::string a = Extent(automaton, text, start);
+        EXPECT_EQ(Extent(nfa, text, start), a) << "'" << pattern << "' on '" << text << "' at " << start;
+        EXPECT_EQ(Extent(backtracker, text, start), a)
+            << "'" << pattern << "' on '" << text << "' at " << start;
+      }
+    }
+  }
+}
+
+TEST_F(RegExpDifferentialTest, IgnoreCaseAgreesAcrossMatchers)
+{
+  SetFolding(true, false);
+  for (int round = 0; round < 150; ++round) {
+    const std::string pattern = Alternatives(0, false);
+    TRegExp automaton(pattern);
+    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
+    TRegExp backtracker(pattern, TRegExpMatcher::Backtracker);
+    for (int t = 0; t < 15; ++t) {
+      const std::string text = Text("abAB", 4);
+      const std::string a = Extent(automaton, text);
+      EXPECT_EQ(Extent(nfa, text), a) << "'" << pattern << "' on '" << text << "'";
+      EXPECT_EQ(Extent(backtracker, text), a) << "'" << pattern << "' on '" << text << "'";
+    }
+  }
+}
+
+TEST_F(RegExpDifferentialTest, ArbitraryPatternTextCompilesOrFailsCleanly)
+{
+  // Random strings of the operator characters: every one either compiles or
+  // raises one of the error texts, and what compiles gives one answer on
+  // every matcher.
+  static const char alphabet[] = "ab.()[]{}|*+?^$\\-:,1205wWbB<>`'";
+  const std::vector<std::string> known(RegExpErrorTexts, RegExpErrorTexts + RegExpErrorCount);
+  int compiled = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::string pattern;
+    const uint32_t n = 1 + Draw(10);
+    for (uint32_t i = 0; i < n; ++i)
+      pattern += alphabet[Draw(sizeof alphabet - 1)];
+    const std::string error = CompileError(pattern);
+    if (!error.empty()) {
+      EXPECT_NE(std::find(known.begin(), known.end(), error), known.end()) << pattern;
+      continue;
+    }
+    ++compiled;
+    TRegExp automaton(pattern);
+    TRegExp nfa(pattern, TRegExpMatcher::Nfa);
+    TRegExp backtracker(pattern, TRegExpMatcher::Backtracker);
+    for (int t = 0; t < 6; ++t) {
+      const std::string text = Text("ab.(){}*-1\n ", 12);
+      const int32_t start = static_cast<int32_t>(Draw(static_cast<uint32_t>(text.size()) + 1));
+      const std::string b = Extent(backtracker, text, start);
+      if (automaton.Matcher() != TRegExpMatcher::Backtracker) {
+        EXPECT_EQ(Extent(automaton, text, start), b) << "'" << pattern << "' on '" << text << "' at " << start;
+        EXPECT_EQ(Extent(nfa, text, start), b) << "'" << pattern << "' on '" << text << "' at " << start;
+      }
+    }
+  }
+  EXPECT_GT(compiled, 250);
+}
