@@ -2,6 +2,7 @@
 
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "workbench/context_options_form.h"
 #include "workbench/frame_form.h"
 #include "workbench/qt_dialogs.h"
 #include "workbench/qt_ui_bridge.h"
@@ -26,6 +27,7 @@ int RunQuillmar(int argc, char** argv)
   bridge.install();
   QtDialogService dialogs;
   dialogs.install();
+  InstallContextOptionsForms();
   TFrameForm frame;
   frame.show();
   return QApplication::exec();
