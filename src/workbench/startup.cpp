@@ -8,6 +8,7 @@
 #include "workbench/frame_form.h"
 #include "workbench/qt_dialogs.h"
 #include "workbench/qt_ui_bridge.h"
+#include "workbench/search_template_dlg.h"
 #include "workbench/stop_list_dlg.h"
 
 #include <QFont>
@@ -48,7 +49,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
-    ViewStopListDlg->setObjectName(QStringLiteral("ViewStopListDlg"));
+    new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
   } catch (...) {
     ViewStopListDlg = nullptr;
     forms = TProgramForms{};

@@ -4,7 +4,9 @@
 // $QUILL_REAL_WINDOW_DIR and leaves through File > Exit. Skipped elsewhere.
 #include "frame_test_support.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalSpy>
@@ -25,7 +27,12 @@ TEST_F(FrameTest, RealWindowCheck)
   const std::string second = folder_.write("second.txt", "A second file, shorter.\r\n");
   TFrameForm& frame = Start({first, second});
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-  QTest::qWait(300);  // let the first activation and the idle update finish
+  // A real event loop, which waits and so lets the idle update run.
+  QEventLoop loop;
+  QTimer::singleShot(300, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_EQ(frametest::MenuBarNames(frame.menuBar()), "FM_File FM_Concordance FM_Frequency FM_Info");
+  EXPECT_EQ(frame.HintText(), QStringLiteral("2 files in current corpus"));
 
   QScreen* screen = frame.screen();
   ASSERT_NE(screen, nullptr);

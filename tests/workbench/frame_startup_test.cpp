@@ -3,6 +3,7 @@
 #include "foundation/config_file.h"
 #include "foundation/stop_list.h"
 #include "platform/safe_write.h"
+#include "workbench/search_template_dlg.h"
 #include "workbench/stop_list_dlg.h"
 
 #include <QLabel>
@@ -120,6 +121,11 @@ TEST_F(FrameStartupTest, StartupReadsTheSettingsAndTheSaveOnExitFlag)
   EXPECT_EQ(WorkspacePath, "/data/ws/");
   EXPECT_NE(ViewStopListDlg, nullptr);
   EXPECT_EQ(ViewStopListDlg->parent(), &Frame());
+  ASSERT_NE(SearchTemplateDlg, nullptr);
+  EXPECT_EQ(SearchTemplateDlg->parent(), &Frame());
+  // Created in their order, after the frame.
+  const QObjectList children = Frame().children();
+  EXPECT_LT(children.indexOf(ViewStopListDlg.data()), children.indexOf(SearchTemplateDlg));
 }
 
 TEST_F(FrameStartupTest, CloseAsksThenWritesTheSettingsFile)
