@@ -108,6 +108,41 @@ inline Key makeKey(std::string_view word, const unsigned char* map, char* out)
   return makeKey(word, map, false, false, out);
 }
 
+// The same for a word already copied to p, with at least 8 writable bytes
+// after it: the last bytes are handled as one zero-padded block too. Gives
+// the same key as makeKey.
+inline Key makeKeyInPlace(char* p, size_t n, const unsigned char* map, bool asciiFast, bool fold)
+{
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
+  uint64_t head = 0;
+  for (size_t i = 0; i < n; i += 8) {
+    const size_t take = std::min<size_t>(8, n - i);
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    if (take < 8)
+      x &= (uint64_t(1) << (8 * take)) - 1;
+    if (asciiFast && (x & 0x8080808080808080ull) == 0) {
+      if (fold)
+        x = asciiLower8(x);
+    } else {
+      uint64_t y = 0;
+      for (unsigned b = 0; b < take; ++b)
+        y |= uint64_t(map[static_cast<unsigned char>(p[i + b])]) << (8 * b);
+      x = y;
+    }
+    std::memcpy(p + i, &x, 8);
+    if (i == 0)
+      head = x;
+    if (take == 8) {
+      h = (h ^ x) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+    } else {
+      h = (h ^ x) * 0x94D049BB133111EBull;
+    }
+  }
+  return Key{p, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
+}
+
 // The table lower-cases exactly the ASCII letters among the ASCII bytes.
 bool lowersAsciiPlainly(const unsigned char* map)
 {
@@ -275,6 +310,18 @@ THashStrings::Item& THashStrings::findOrInsert(std::string_view word)
   return findOrInsertKey(key);
 }
 
+bool THashStrings::MakeKeyInPlace(char* bytes, size_t n, Key& key) const
+{
+  if (!FoldCase) {
+    key = makeKeyInPlace(bytes, n, identity.bytes, true, false);
+    return true;
+  }
+  if (codePage_->dbcs)
+    return false;
+  key = makeKeyInPlace(bytes, n, codePage_->lower.data(), asciiLower_, true);
+  return true;
+}
+
 bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
 {
   if (!FoldCase) {
@@ -287,19 +334,36 @@ bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
   return true;
 }
 
-void THashStrings::AddKeys(const Key* keys, size_t n)
+void THashStrings::PrefetchSlots(const Key* keys, size_t n) const
 {
-  if (!slots_.empty()) {
-    for (size_t k = 0; k < n; ++k)
-      __builtin_prefetch(&slots_[keys[k].hash & slotMask_]);
-    for (size_t k = 0; k < n; ++k) {
-      const Slot& slot = slots_[keys[k].hash & slotMask_];
-      if (slot.item != 0)
-        __builtin_prefetch(&items_[slot.item - 1]);
-    }
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k)
+    __builtin_prefetch(&slots_[keys[k].hash & slotMask_]);
+}
+
+void THashStrings::PrefetchItems(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    const Slot& slot = slots_[keys[k].hash & slotMask_];
+    if (slot.item != 0)
+      __builtin_prefetch(&items_[slot.item - 1]);
   }
+}
+
+void THashStrings::CountKeys(const Key* keys, size_t n)
+{
   for (size_t k = 0; k < n; ++k)
     changeCount(findOrInsertKey(keys[k]), 1);
+}
+
+void THashStrings::AddKeys(const Key* keys, size_t n)
+{
+  PrefetchSlots(keys, n);
+  PrefetchItems(keys, n);
+  CountKeys(keys, n);
 }
 
 void THashStrings::AddWords(const std::string_view* words, size_t n)
@@ -314,8 +378,11 @@ void TWordBatch::Add(std::string_view word)
   if (word.size() > BufferBytes - used_)
     Flush();
   THashStrings::Key& key = keys_[count_];
-  if (word.size() > BufferBytes - used_ || !table_.MakeKey(word, buffer_ + used_, key)) {
-    table_.Add(word, true);  // a very long word, or one folded as double-byte text
+  if (word.size() <= BufferBytes)
+    std::memcpy(buffer_ + used_, word.data(), word.size());
+  if (word.size() > BufferBytes || !table_.MakeKeyInPlace(buffer_ + used_, word.size(), key)) {
+    Flush();
+    table_.Add(word, true);  // a very long word, or double-byte text folded whole
     return;
   }
   used_ += word.size();

@@ -61,9 +61,18 @@ public:
   // The key of a word, its folded bytes written to out (word.size() bytes);
   // false when the word cannot be folded byte by byte (double-byte text).
   bool MakeKey(std::string_view word, char* out, Key& key) const;
+  // The same for n bytes already at `bytes`, folded in place; at least 8
+  // writable bytes must follow them.
+  bool MakeKeyInPlace(char* bytes, size_t n, Key& key) const;
   // Add(word, true) for words given by their keys; their memory is fetched
   // ahead of the lookups.
   void AddKeys(const Key* keys, size_t n);
+  // The two steps of fetching ahead, for callers that pipeline them: the
+  // slots of the keys, then (once those have arrived) their items.
+  void PrefetchSlots(const Key* keys, size_t n) const;
+  void PrefetchItems(const Key* keys, size_t n) const;
+  // Add(word, true) for each key, without fetching ahead.
+  void CountKeys(const Key* keys, size_t n);
   // The word's count (folded as Add folds it), 0 when absent.
   int32_t CountOf(std::string_view word) const;
 
@@ -173,5 +182,5 @@ private:
   THashStrings::Key keys_[Group];
   size_t count_ = 0;
   size_t used_ = 0;
-  char buffer_[BufferBytes];
+  char buffer_[BufferBytes + 8];  // 8 bytes of room after the last word
 };

@@ -3,6 +3,7 @@
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
 #include "foundation/stop_list.h"
+#include "corpus_generator.h"
 #include "support/corpus_fixture.h"
 
 #include <gtest/gtest.h>
@@ -106,4 +107,50 @@ TEST_F(FrequencyListTest, FilterAndLines)
   FrequencySettings.MinimumFrequency = 1;
   EXPECT_EQ(linesOf(table, false), (std::vector<std::string>{"         5: 45.4545% apple", "         4: 36.3636% pear",
                                                              "         2: 18.1818% fig"}));
+}
+
+// The load-time scan and the corpus count classify the same bytes in two
+// different ways; on generated text larger than several chunks they must
+// agree, and the indexes must hold every line end and page separator.
+TEST_F(FrequencyListTest, LoadScanAgreesWithTheFileAndTheCorpusCount)
+{
+  ConcordSettings.PageSeparator = "<pb>";
+  for (corpusgen::LineEnd lineEnd : {corpusgen::LineEnd::CrLf, corpusgen::LineEnd::Lf}) {
+    corpusgen::Options o;
+    o.size = 300 * 1024;
+    o.seed = 11;
+    o.vocabularySize = 2000;
+    o.lineEnd = lineEnd;
+    o.markupTags = true;
+    o.pageSeparator = "<pb>";
+    o.pageEveryLines = 25;
+    const std::string text = corpusgen::generateToString(o);
+    const std::string file = files.write(lineEnd == corpusgen::LineEnd::Lf ? "lf.txt" : "crlf.txt", text);
+    LoadCorpusItems(frame, {file});
+    const TCorpusItem& item = CorpusList[CorpusList.IndexOf(file)];
+
+    std::vector<int32_t> lines = {0}, pages = {0};
+    const char end = lineEnd == corpusgen::LineEnd::Lf ? '\n' : '\r';
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == end)
+        lines.push_back(static_cast<int32_t>(i));
+      if (text.compare(i, 4, "<pb>") == 0)
+        pages.push_back(static_cast<int32_t>(i));
+    }
+    std::vector<int32_t> lineRows, pageRows;
+    for (int32_t r = 0; r < item.LineIndex.Index->RowCount(); ++r)
+      lineRows.push_back(item.LineIndex.Index->ValueAt(r, 0));
+    for (int32_t r = 0; r < item.PageIndex.Index->RowCount(); ++r)
+      pageRows.push_back(item.PageIndex.Index->ValueAt(r, 0));
+    EXPECT_EQ(lineRows, lines);
+    EXPECT_EQ(pageRows, pages);
+    EXPECT_GT(pages.size(), 10u);
+
+    const int32_t scanned = item.WordCount;
+    UnloadCorpus(frame);
+    LoadCorpusItems(frame, {file});
+    ASSERT_TRUE(CountCorpusWords());
+    EXPECT_EQ(TotalWordCount, scanned);
+    UnloadCorpus(frame);
+  }
 }
