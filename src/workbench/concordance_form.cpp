@@ -949,10 +949,9 @@ int32_t TConcordanceForm::LongestTagNameWidth()
 
 void TConcordanceForm::WriteReport(TTextSink& file, const TOutputOptions& options, bool printing)
 {
-  WriteConcordance(file, *FItems, this, FSearchText, options.SortLabels, options.SaveAsHTML, options.TrackedTags,
-                   options.RelativeLines, options.PageNumbers, options.LineNumbers, FItems->SuppressTags,
-                   FItems->SuppressPartOfSpeech, FItems->SuppressWords, FContextSizes, FContextType,
-                   options.ConcealCollocates, options.ConcealHits, options.ShowFile, printing, options.MaxLines);
+  WriteConcordance(file, *FItems, this, FSearchText, options,
+                   {FItems->SuppressTags, FItems->SuppressPartOfSpeech, FItems->SuppressWords}, FContextSizes,
+                   FContextType, printing);
 }
 
 void TConcordanceForm::SaveConcordance()

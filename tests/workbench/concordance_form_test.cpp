@@ -14,6 +14,7 @@
 #include "support/scratch_folder.h"
 #include "workbench/concordance_form.h"
 #include "workbench/file_association.h"
+#include "workbench/font_color_dialog.h"
 #include "workbench/frame_dialogs.h"
 #include "workbench/frame_form.h"
 #include "workbench/output_config_dlg.h"
@@ -25,6 +26,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -189,6 +191,29 @@ TEST_F(ConcordanceFormTest, HitsArriveWhileTheSearchRunsWithTheirCountTexts)
   EXPECT_EQ(Text(w.MatchCountWindow), "  0 matches");
 }
 
+TEST_F(ConcordanceFormTest, HighlightingStartsWithTheHundredthHitWhenSwitchedOn)
+{
+  std::string text;
+  for (int i = 0; i < 120; ++i)
+    text += "a cat ";
+  Load({{"a.txt", text}});
+  ConcordSettings.HighlightCollocates = true;
+  std::vector<int32_t> highlightedFrom;
+  TConcordanceForm& w = Run({"cat"}, [&](TConcordanceForm& win) {
+    if (win.Items().HighlightCollocates && highlightedFrom.empty())
+      highlightedFrom.push_back(win.Items().Count());
+  });
+  EXPECT_EQ(highlightedFrom, (std::vector<int32_t>{100}));
+  EXPECT_TRUE(w.CMD_HiliteCollocates->isChecked());
+  w.DropCollocates();
+  EXPECT_FALSE(w.Items().HighlightCollocates);
+  EXPECT_FALSE(w.CMD_HiliteCollocates->isChecked());
+
+  ConcordSettings.HighlightCollocates = false;
+  TConcordanceForm& off = Run({"cat"});
+  EXPECT_FALSE(off.Items().HighlightCollocates);
+}
+
 TEST_F(ConcordanceFormTest, CreationTakesTheSettingsContextAndAlignment)
 {
   Load({{"a.txt", "a cat\r\n"}});
@@ -305,6 +330,22 @@ TEST_F(ConcordanceFormTest, CopyingListLinesBracketsEachHitAndEndsEveryLine)
   EXPECT_EQ(Clipboard(), expected);
   EXPECT_NE(expected.find("One [[cat]] here"), std::string::npos);
   EXPECT_NE(expected.find("Three [[cat]]"), std::string::npos);
+}
+
+TEST(FontColorDialog, GivesTheChosenFontAndColourAndKeepsTheCharacterSet)
+{
+  const TFontRec start{"DejaVu Sans", 10, fsBold, clWindowText, 204};
+  TFontColorDialog unchanged(start, QStringLiteral("Font"));
+  EXPECT_EQ(unchanged.Font().Color, clWindowText);  // a system colour stays one
+  EXPECT_EQ(unchanged.Font().Style, fsBold);
+
+  TFontColorDialog dialog(start, QStringLiteral("Font"));
+  dialog.FontPart->setCurrentFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+  dialog.SetColor(QColor(0x11, 0x22, 0x33));
+  const TFontRec chosen = dialog.Font();
+  EXPECT_EQ(chosen.Size, 14);
+  EXPECT_EQ(chosen.Color, 0x332211);
+  EXPECT_EQ(chosen.Charset, 204);
 }
 
 TEST(BracketHitRun, BracketsTheHitRunNotACollocateBeforeIt)
@@ -670,6 +711,16 @@ TEST_F(ConcordanceFormTest, InTheFrameTheWindowMergesItsMenuAndRoutesCopy)
   w->ContextWindow->setFocus();
   QTest::keySequence(w->ContextWindow, QKeySequence::Copy);
   EXPECT_EQ(Clipboard(), "k [[cat]]");
+
+  // In the list the menu's Ctrl+C copies the selected lines, Ctrl+D deletes them.
+  QApplication::setActiveWindow(&frame);
+  w->ConcordWindow->setFocus();
+  Click(*w, 0);
+  QTest::keySequence(w->ConcordWindow, QKeySequence(QStringLiteral("Ctrl+C")));
+  EXPECT_NE(Clipboard().find("black [[cat]] sat"), std::string::npos);
+  EXPECT_EQ(Clipboard().substr(Clipboard().size() - 2), "\r\n");
+  QTest::keySequence(w->ConcordWindow, QKeySequence(QStringLiteral("Ctrl+D")));
+  EXPECT_EQ(w->Items().Count(), 0);
 
   w->subWindow()->close();
   QApplication::processEvents();
