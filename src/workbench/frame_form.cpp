@@ -43,8 +43,6 @@ std::unique_ptr<char[]> EmergencyReserve;
 bool FirstActivation = true;
 bool EscapePressed = false;
 TFrameForm* FrameForm = nullptr;
-// The program's long time format: the locale's short one, so that no time
-// the program prints shows seconds.
 QString LongTimeFormat;
 
 namespace {
@@ -430,7 +428,7 @@ void TFrameForm::UpdateMenuState()
   SetItemEnabled("FMQ_Save", listWindow);
   SetItemEnabled("FMQ_Print", listWindow);
   SetItemEnabled("FMQ_CopyClipboard", listWindow);
-  SetItemEnabled("FMQ_CorpusComp", Item(QStringLiteral("FMQ_Save"))->isEnabled());
+  SetItemEnabled("FMQ_CorpusComp", listWindow);  // the value FMQ_Save just received
   SetItemEnabled("FMQ_CorpusSort", activeComp);
   const bool display = activeColl || activeList || activeComp;
   SetItemEnabled("DM_Display", display);
