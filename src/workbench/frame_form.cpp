@@ -190,6 +190,7 @@ TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
 
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TFrameForm::OnSubWindowActivated);
   sink_ = std::make_unique<TSink>(*this);
+  childWatch_ = std::make_unique<QObject>();
   // Key preview: the frame sees Escape before the focused control.
   qApp->installEventFilter(this);
 
@@ -218,6 +219,7 @@ void TFrameForm::FormCreate()
 TFrameForm::~TFrameForm()
 {
   destroying_ = true;
+  childWatch_.reset();
   ClientArea->disconnect(this);
   IdleTimer->stop();
   // Children go first, while the frame is still whole.
@@ -519,14 +521,11 @@ QMdiSubWindow* TFrameForm::AddChildWindow(TMDIChildForm* child)
 {
   QMdiSubWindow* sub = ClientArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  QPointer<TFrameForm> self(this);
-  connect(sub, &QObject::destroyed, this, [self] {
+  connect(sub, &QObject::destroyed, childWatch_.get(), [this] {
     // The last child may go without an activation to follow.
-    QTimer::singleShot(0, self, [self] {
-      if (self) {
-        self->MergeMenus();
-        self->UpdateMenuState();
-      }
+    QTimer::singleShot(0, childWatch_.get(), [this] {
+      MergeMenus();
+      UpdateMenuState();
     });
   });
   child->show();

@@ -209,6 +209,9 @@ private:
 
   class TSink;
   std::unique_ptr<TSink> sink_;
+  // Context of the connections to the children's destruction; it goes first
+  // when the frame is destroyed, so that no child reaches a dying frame.
+  std::unique_ptr<QObject> childWatch_;
 
   std::vector<std::string> commandLine_;
   std::map<QString, QAction*> items_;
