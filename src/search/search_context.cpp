@@ -526,7 +526,7 @@ bool TSearchContext::MatchTermSequence(int32_t i)
       return false;
     next = i + 2;
   } else {
-    if (!ReadNextWord())
+    if (!ReadTextWord())
       return false;
     if (StartPending)
       Restart = Reader->GetPosition();

@@ -199,84 +199,64 @@ using Strings = std::vector<std::string>;
 // ---------------------------------------------------------------------------
 // Patterns to terms
 
-TEST_F(SearchContextTest, TextPatternsSplitAtBlanksAndGaps)
+struct ParseCase {
+  std::string pattern;
+  std::vector<Term> terms;
+  TSearchMode mode = TSearchMode::Text;
+  uint8_t options = 0;
+};
+
+TEST_F(SearchContextTest, PatternsBecomeTerms)
 {
-  struct Case { std::string pattern; std::vector<Term> terms; };
-  const std::vector<Case> cases = {
+  ConcordSettings.MetaTags = {{"NOUN", {"NN*", "NP"}}};
+  const TSearchMode tag = TSearchMode::Tag;
+  const std::vector<ParseCase> cases = {
     {"the@cat", {{0, "the"}, {4, ""}, {0, "cat"}}},
     {"the @@ cat", {{0, "the"}, {5, ""}, {0, "cat"}}},
-    {"@@@", {{5, ""}}},
-    {"gap@ x", {{0, "gap"}, {4, ""}, {0, "x"}}},
     {"@@@@ a", {{5, ""}, {0, "a"}}},
+    {"gap@ x", {{0, "gap"}, {4, ""}, {0, "x"}}},
     {"  \tThe  Cat\t", {{0, "the"}, {0, "cat"}}},
-    {"Walk* 10%", {{0, "walk*"}, {0, "10%"}}},
+    {"The CAT", {{0, "The"}, {0, "CAT"}}, TSearchMode::Text, soCaseSensitive},
     {"dog&NN", {{0, "dog&nn"}}},
-    {"", {}},
-    {" \t ", {}},
     {std::string("one\0two", 7), {{0, "one"}}},
+    {" \t ", {}},
+    {"dog&NN*", {{0, "dog"}, {1, "nn*"}}, tag},
+    {"dog&NN*", {{0, "dog"}, {1, "NN*"}}, tag, soCaseSensitive},
+    {"dog", {{0, "dog"}, {1, "*"}}, tag},
+    {"&", {{0, "*"}, {1, "*"}}, tag},
+    {"**", {{0, "*"}, {1, ""}}, tag},
+    {"&NN run&", {{0, "*"}, {1, "nn"}, {0, "run"}, {1, "*"}}, tag},
+    {"a&b&c", {{0, "a"}, {1, "b&c"}}, tag},
+    {"dog&Noun dog&noun?", {{0, "dog"}, {2, "noun"}, {0, "dog"}, {1, "noun?"}}, tag},
+    {"big @ dog&nn", {{0, "big"}, {1, "*"}, {4, ""}, {0, "dog"}, {1, "nn"}}, tag},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(TermsOf(*Context(c.pattern)), c.terms) << c.pattern;
+  for (const ParseCase& c : cases)
+    EXPECT_EQ(TermsOf(*Context(c.pattern, c.mode, c.options)), c.terms) << c.pattern;
 }
 
-TEST_F(SearchContextTest, CaseSensitivePatternsKeepTheirCase)
-{
-  EXPECT_EQ(TermsOf(*Context("The CAT", TSearchMode::Text, soCaseSensitive)),
-            (std::vector<Term>{{0, "The"}, {0, "CAT"}}));
-  EXPECT_EQ(TermsOf(*Context("dog&NN*", TSearchMode::Tag, soCaseSensitive)),
-            (std::vector<Term>{{0, "dog"}, {1, "NN*"}}));
-}
-
-TEST_F(SearchContextTest, SettingsCharactersAreTheGapAndWildcards)
+TEST_F(SearchContextTest, PatternCharactersComeFromTheSettings)
 {
   ConcordSettings.WildCardMatchWords = '~';
   ConcordSettings.TagSearchSeparator = '/';
   EXPECT_EQ(TermsOf(*Context("a~b ~~ c@d")), (std::vector<Term>{{0, "a"}, {4, ""}, {0, "b"}, {5, ""}, {0, "c@d"}}));
   EXPECT_EQ(TermsOf(*Context("dog/nn&x", TSearchMode::Tag)), (std::vector<Term>{{0, "dog"}, {1, "nn&x"}}));
-}
 
-TEST_F(SearchContextTest, TagPatternsSplitIntoWordAndTag)
-{
-  ConcordSettings.MetaTags = {{"NOUN", {"NN*", "NP"}}};
-  struct Case { std::string pattern; std::vector<Term> terms; };
-  const std::vector<Case> cases = {
-    {"dog&NN*", {{0, "dog"}, {1, "nn*"}}},
-    {"dog", {{0, "dog"}, {1, "*"}}},
-    {"&", {{0, "*"}, {1, "*"}}},
-    {"**", {{0, "*"}, {1, ""}}},
-    {"&NN", {{0, "*"}, {1, "nn"}}},
-    {"run&", {{0, "run"}, {1, "*"}}},
-    {"a&b&c", {{0, "a"}, {1, "b&c"}}},
-    {"dog&Noun", {{0, "dog"}, {2, "noun"}}},
-    {"dog&noun?", {{0, "dog"}, {1, "noun?"}}},
-    {"big @ dog&nn", {{0, "big"}, {1, "*"}, {4, ""}, {0, "dog"}, {1, "nn"}}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(TermsOf(*Context(c.pattern, TSearchMode::Tag)), c.terms) << c.pattern;
-}
-
-TEST_F(SearchContextTest, TagTermComesFirstOnlyForOutsideTagsBeforeTheWord)
-{
+  // The tag term comes first only for outside tags written before the word.
+  ConcordSettings.TagSearchSeparator = '&';
   ConcordSettings.wTagBefore = true;
-  ConcordSettings.WordTag = 2;
-  EXPECT_EQ(TermsOf(*Context("dog&nn", TSearchMode::Tag)), (std::vector<Term>{{1, "nn"}, {0, "dog"}}));
-  ConcordSettings.WordTag = 0;
-  EXPECT_EQ(TermsOf(*Context("dog&nn", TSearchMode::Tag)), (std::vector<Term>{{1, "nn"}, {0, "dog"}}));
-  ConcordSettings.WordTag = 1;
-  EXPECT_EQ(TermsOf(*Context("dog&nn", TSearchMode::Tag)), (std::vector<Term>{{0, "dog"}, {1, "nn"}}));
+  for (uint8_t style : {0, 1, 2}) {
+    ConcordSettings.WordTag = style;
+    const std::vector<Term> wordFirst{{0, "dog"}, {1, "nn"}};
+    const std::vector<Term> tagFirst{{1, "nn"}, {0, "dog"}};
+    EXPECT_EQ(TermsOf(*Context("dog&nn", TSearchMode::Tag)), style == 1 ? wordFirst : tagFirst) << int(style);
+  }
 }
 
-TEST_F(SearchContextTest, RegexPatternIsOneUntouchedTerm)
+TEST_F(SearchContextTest, RegexPatternIsOneCompiledTerm)
 {
   auto context = Context("The @ (b|c)+  x", TSearchMode::Regex);
-  ASSERT_EQ(context->TermCount, 1);
-  EXPECT_EQ(context->Terms[0].Kind, tkRegExp);
-  EXPECT_EQ(context->Terms[0].Text, "The @ (b|c)+  x");
+  ASSERT_EQ(TermsOf(*context), (std::vector<Term>{{3, "The @ (b|c)+  x"}}));
   EXPECT_NE(context->Terms[0].RegExp, nullptr);
-}
-
-TEST_F(SearchContextTest, RegexCompileErrorPassesOutOfTheContext)
-{
   try {
     Context("(a", TSearchMode::Regex);
     FAIL() << "no ERegExp";
@@ -288,63 +268,43 @@ TEST_F(SearchContextTest, RegexCompileErrorPassesOutOfTheContext)
 // ---------------------------------------------------------------------------
 // Wildcards
 
-struct WildCase {
-  const char* pattern;
-  const char* word;
-  bool match;
-};
-
-TEST_F(SearchContextTest, WildcardsWithoutSkipping)
+TEST_F(SearchContextTest, Wildcards)
 {
-  auto context = Context("x");
-  const WildCase cases[] = {
+  struct Case { const char* pattern; const char* word; bool match; bool skipping = false; };
+  const Case cases[] = {
     {"a*", "a", true}, {"a*", "ab", true}, {"a*", "ba", false},
     {"a%", "ab", true}, {"a%", "a", true}, {"a%", "abc", false},
     {"a%b", "ab", true}, {"a%b", "axb", true}, {"a%b", "axxb", false},
     {"?", "x", true}, {"?", "", false}, {"?", "xy", false},
-    {"*", "", true}, {"%", "", true}, {"*%*", "", true}, {"", "", true}, {"", "a", false},
-    {"a*b*c", "aXbYc", true}, {"a*b*c", "aXbY", false}, {"*ing", "walking", true},
-    {"a**", "a", true}, {"a*%", "abc", true}, {"a*?", "a", false},
-    {"\xE9t\xE9", "\xE9t\xE9", true}, {"\xFF*", "\xFFx", true},
+    {"*%*", "", true}, {"", "", true}, {"", "a", false},
+    {"a*b*c", "aXbYc", true}, {"a*b*c", "aXbY", false},
+    {"a**", "a", true}, {"a*%", "abc", true}, {"a*?", "a", false}, {"\xFF*", "\xFFx", true},
+    // With '-' and '=' skipping.
+    {"a*", "a-b", true, true}, {"ab", "a-b", true, true}, {"ab", "-a--b-", true, true},
+    {"a-b", "a-b", false, true},  // a skipping character in the pattern meets the next letter
+    {"a%", "ab-", false, true},   // a final '%' counts the skipping characters
+    {"a%", "a-", true, true}, {"a?c", "a-b-c", true, true}, {"?", "--", false, true}, {"", "--", true, true},
   };
-  for (const WildCase& c : cases)
-    EXPECT_EQ(context->MatchWildcard(c.word, c.pattern), c.match) << c.pattern << " / " << c.word;
-}
+  auto plain = Context("x");
+  auto skipping = Context("x", TSearchMode::Text, soSkipEqual);
+  for (const Case& c : cases) {
+    EXPECT_EQ((c.skipping ? skipping : plain)->MatchWildcard(c.word, c.pattern), c.match)
+      << c.pattern << " / " << c.word;
+  }
 
-TEST_F(SearchContextTest, WildcardsWithSkippingCharacters)
-{
-  auto context = Context("x", TSearchMode::Text, soSkipEqual);
-  const WildCase cases[] = {
-    {"a*", "a-b", true}, {"ab", "a-b", true}, {"ab", "ab-", true}, {"ab", "-a--b-", true},
-    {"a-b", "a-b", false},  // a skipping character in the pattern meets the next letter
-    {"a%", "ab-", false},   // a final '%' counts the skipping characters
-    {"a%", "a-", true}, {"a?c", "a-b-c", true}, {"?", "--", false}, {"", "--", true},
-  };
-  for (const WildCase& c : cases)
-    EXPECT_EQ(context->MatchWildcard(c.word, c.pattern), c.match) << c.pattern << " / " << c.word;
-}
+  ConcordSettings.EqualCharSets = {SetOf("e\xE9\xE8")};
+  EXPECT_FALSE(plain->MatchWildcard("caf\xE9", "cafe"));
+  ConcordSettings.UseSkipEqualChars = true;
+  EXPECT_TRUE(plain->MatchWildcard("caf\xE9", "cafe"));
+  EXPECT_TRUE(plain->MatchWildcard("caf\xE8", "caf\xE9"));
 
-TEST_F(SearchContextTest, WildcardsFollowTheSettingsCharacters)
-{
   ConcordSettings.WildCard0orMore = '#';
   ConcordSettings.WildCard0or1 = 0;  // switched off
-  auto context = Context("x");
-  EXPECT_TRUE(context->MatchWildcard("walked", "walk#"));
-  EXPECT_FALSE(context->MatchWildcard("walked", "walk*"));
-  EXPECT_TRUE(context->MatchWildcard("walk*", "walk*"));
-  EXPECT_FALSE(context->MatchWildcard("walk", "walk%"));
-  EXPECT_TRUE(context->MatchWildcard("walk%", "walk%"));
-}
-
-TEST_F(SearchContextTest, EqualCharacterGroupsFollowTheSettingsSwitch)
-{
-  ConcordSettings.EqualCharSets = {SetOf("e\xE9\xE8")};
-  auto context = Context("x");
-  EXPECT_FALSE(context->MatchWildcard("caf\xE9", "cafe"));
-  ConcordSettings.UseSkipEqualChars = true;
-  EXPECT_TRUE(context->MatchWildcard("caf\xE9", "cafe"));
-  EXPECT_TRUE(context->MatchWildcard("caf\xE8", "caf\xE9"));
-  EXPECT_FALSE(context->MatchWildcard("cafa", "cafe"));
+  auto other = Context("x");
+  EXPECT_TRUE(other->MatchWildcard("walked", "walk#"));
+  EXPECT_FALSE(other->MatchWildcard("walked", "walk*"));
+  EXPECT_FALSE(other->MatchWildcard("walk", "walk%"));
+  EXPECT_TRUE(other->MatchWildcard("walk%", "walk%"));
 }
 
 // The matcher as the letter has it, without a memo: exponential, so only for
@@ -406,53 +366,57 @@ TEST_F(SearchContextTest, MemoisedWildcardsAgreeWithThePlainRecursion)
         << "pattern " << pattern << " word " << word << " options " << int(options);
     }
   }
-}
-
-TEST_F(SearchContextTest, PathologicalStarsFinish)
-{
-  auto context = Context("x");
+  // Inputs the plain recursion would not finish.
+  auto plain = Context("x");
   const std::string as(255, 'a');
-  EXPECT_FALSE(context->MatchWildcard(as, "*a*a*a*a*a*a*a*b"));
-  EXPECT_TRUE(context->MatchWildcard(as.substr(1) + "b", "*a*a*a*a*a*a*a*b"));
-  EXPECT_FALSE(context->MatchWildcard(as, std::string(40, '%') + "b"));
-  EXPECT_FALSE(context->MatchWildcard(as, "*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%ab"));
+  EXPECT_FALSE(plain->MatchWildcard(as, "*a*a*a*a*a*a*a*b"));
+  EXPECT_TRUE(plain->MatchWildcard(as.substr(1) + "b", "*a*a*a*a*a*a*a*b"));
+  EXPECT_FALSE(plain->MatchWildcard(as, std::string(40, '%') + "b"));
+  EXPECT_FALSE(plain->MatchWildcard(as, "*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%a*a%ab"));
 }
 
 // ---------------------------------------------------------------------------
 // Text mode scans
 
+struct ScanCase {
+  std::string pattern;
+  std::string text;
+  Strings hits;
+  uint8_t options = 0;
+};
+
 TEST_F(SearchContextTest, TextModeHits)
 {
-  struct Case { std::string pattern; std::string text; Strings hits; };
-  const std::vector<Case> cases = {
-    {"dog", "The dog, the DOG and the dogs.", {"dog", "DOG"}},
-    {"dog*", "The dog, the DOG and the dogs.", {"dog", "DOG", "dogs"}},
-    {"the dog", "The dog, the DOG and the dogs.", {"The dog", "the DOG"}},
-    {"a a", "a a a", {"a a"}},
-    {"a b", "a a b", {"a b"}},
-    {"walk*", "walk walked sidewalk walking", {"walk", "walked", "walking"}},
-    {"wh?t", "what wh*t whit", {"what", "whit"}},
-    {"me%home", "me@home meXhome mehome", {"me@home", "meXhome", "mehome"}},
-    {"cat", "<b>cat</b>", {"cat"}},
-    {"b", "<b>cat</b>", {"b", "b"}},
+  ConcordSettings.NonWordChars += "-";
+  const std::string dogs = "The dog, the DOG and the dogs.";
+  const std::string longWord = std::string(300, 'x') + " y";
+  const std::vector<ScanCase> cases = {
+    {"dog", dogs, {"dog", "DOG"}},
+    {"DOG", dogs, {"DOG"}, soCaseSensitive},
+    {"dog*", dogs, {"dog", "DOG", "dogs"}},
+    {"the dog", dogs, {"The dog", "the DOG"}},
+    {"a a", "a a a", {"a a"}},  // hits never overlap
+    {"a b", "a a b", {"a b"}},  // the next attempt starts after the first word
+    {"wh?t", "what wh*t whit", {"what", "whit"}},       // wildcards are delimiters
+    {"me%home", "me@home meXhome", {"me@home", "meXhome"}},  // the gap character is not
+    {"b", "<b>cat</b>", {"b", "b"}},  // words inside markup count
     {"dog", "cat\r\ndog\r\n", {"dog"}},
+    {"ab", "a-b ab- a=b", {"ab"}},
+    {"ab", "a-b ab- a=b", {"a-b", "ab-", "a=b"}, soSkipEqual},  // skipping characters join words
+    {std::string(255, 'x'), longWord, {std::string(300, 'x')}},  // the first 255 characters count
+    {std::string(256, 'x'), longWord, {}},
+    {"dog", std::string("cat\0dog\0\0bird", 13), {"dog"}},  // NUL is a delimiter, not the end
+    {"cat dog bird", std::string("cat\0dog\0\0bird", 13), {std::string("cat\0dog\0\0bird", 13)}},
     {"x", "", {}},
     {"", "some words", {}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Hits(c.pattern, c.text), c.hits) << c.pattern << " in " << c.text;
-}
-
-TEST_F(SearchContextTest, CaseSensitiveTextMode)
-{
-  EXPECT_EQ(Hits("The", "the The THE", TSearchMode::Text, soCaseSensitive), (Strings{"The"}));
-  EXPECT_EQ(Hits("The", "the The THE"), (Strings{"the", "The", "THE"}));
+  for (const ScanCase& c : cases)
+    EXPECT_EQ(Hits(c.pattern, c.text, TSearchMode::Text, c.options), c.hits) << c.pattern << " in " << c.text;
 }
 
 TEST_F(SearchContextTest, WordGaps)
 {
-  struct Case { std::string pattern; std::string text; Strings hits; };
-  const std::vector<Case> cases = {
+  const std::vector<ScanCase> cases = {
     {"big @ dog", "big a b dog", {"big a b dog"}},
     {"big @ dog", "big a b c d e dog", {"big a b c d e dog"}},
     {"big @ dog", "big a dog", {}},
@@ -464,72 +428,31 @@ TEST_F(SearchContextTest, WordGaps)
     {"big @@", "big a b", {"big"}},
     {"@ dog", "a b dog", {"a b dog"}},
   };
-  for (const Case& c : cases)
+  for (const ScanCase& c : cases)
     EXPECT_EQ(Hits(c.pattern, c.text), c.hits) << c.pattern << " in " << c.text;
-}
 
-TEST_F(SearchContextTest, WordGapWithUpperBoundNotAboveLowerIsExact)
-{
   ConcordSettings.MatchWordsLo = 3;
-  ConcordSettings.MatchWordsHi = 1;
+  ConcordSettings.MatchWordsHi = 1;  // not above the lower bound: exactly 3
   EXPECT_EQ(Hits("a @ z", "a 1 2 z a 1 2 3 z a 1 2 3 4 z"), (Strings{"a 1 2 3 z"}));
-}
-
-TEST_F(SearchContextTest, SkippingCharactersJoinWords)
-{
-  ConcordSettings.NonWordChars += "-";
-  EXPECT_EQ(Hits("ab", "a-b ab- a=b", TSearchMode::Text, soSkipEqual), (Strings{"a-b", "ab-", "a=b"}));
-  EXPECT_EQ(Hits("ab", "a-b ab- a=b"), (Strings{"ab"}));
-  EXPECT_EQ(Hits("b", "a-b ab- a=b"), (Strings{"b", "b"}));
-}
-
-TEST_F(SearchContextTest, UpperCaseEqualGroupNeverFiresInIgnoreCaseSearch)
-{
-  ConcordSettings.UseSkipEqualChars = true;
-  ConcordSettings.EqualCharSets = {SetOf("E\xC9")};
-  EXPECT_EQ(Hits("cafe", "CAF\xC9"), Strings{});
-  EXPECT_EQ(Hits("CAFE", "CAF\xC9", TSearchMode::Text, soCaseSensitive), (Strings{"CAF\xC9"}));
-}
-
-TEST_F(SearchContextTest, LongWordsCompareByTheirFirst255Characters)
-{
-  const std::string text = std::string(300, 'x') + " y";
-  EXPECT_EQ(Hits(std::string(255, 'x'), text), (Strings{std::string(300, 'x')}));
-  EXPECT_EQ(Hits(std::string(256, 'x'), text), Strings{});
-  EXPECT_EQ(Hits("y", text), (Strings{"y"}));
-}
-
-TEST_F(SearchContextTest, NulIsADelimiterNotTheEnd)
-{
-  const std::string text("cat\0dog\0\0bird", 13);
-  EXPECT_EQ(Hits("dog", text), (Strings{"dog"}));
-  EXPECT_EQ(Hits("bird", text), (Strings{"bird"}));
-  EXPECT_EQ(Hits("cat dog bird", text), (Strings{std::string("cat\0dog\0\0bird", 13)}));
 }
 
 TEST_F(SearchContextTest, HitEndKnowsWhetherADelimiterWasConsumed)
 {
-  auto context = Context("cat");
-  TBufStream& reader = Open("cat cat");
+  auto context = Context("cat*");
+  TBufStream& reader = Open("cat catalog cat");
   ASSERT_TRUE(context->FindNextHit(reader, true));
   EXPECT_EQ(context->HitStart, 0);
   EXPECT_EQ(context->HitEnd, 4);
   EXPECT_TRUE(context->HitEndAfterDelimiter);
+
+  reader.SetRange(5, 10);  // "atalo": the range ends inside a word
+  EXPECT_FALSE(context->FindNextHit(reader, true));
+  reader.SetRange(3, 7);  // " cat"
   ASSERT_TRUE(context->FindNextHit(reader, true));
-  EXPECT_EQ(context->HitStart, 4);
+  EXPECT_EQ(context->HitStart, 3);
   EXPECT_EQ(context->HitEnd, 7);
   EXPECT_FALSE(context->HitEndAfterDelimiter);
   EXPECT_FALSE(context->FindNextHit(reader, true));
-}
-
-TEST_F(SearchContextTest, ScanKeepsToTheReadersRange)
-{
-  auto context = Context("cat*");
-  TBufStream& reader = Open("cat one catalog cat");
-  reader.SetRange(1, 11);  // "at one cat"
-  EXPECT_EQ(Hits(*context, reader), (Strings{"cat"}));
-  EXPECT_EQ(context->HitEnd, 11);
-  EXPECT_FALSE(context->HitEndAfterDelimiter);
 }
 
 TEST_F(SearchContextTest, PatternsOfGapsOnlyStillMoveOn)
@@ -554,71 +477,58 @@ TEST_F(SearchContextTest, EmbeddedTags)
   ConcordSettings.WordTag = 1;
   ConcordSettings.MetaTags = {{"Noun", {"NN*", "NP"}}};
   const std::string text = "The_DT dog_NN barked_VBD at Rex_NP . cat_NNS";
-  struct Case { std::string pattern; Strings hits; };
-  const std::vector<Case> cases = {
-    {"dog&NN", {"dog_NN"}},
-    {"&NN", {"dog_NN"}},
-    {"&nn*", {"dog_NN", "cat_NNS"}},
-    {"*&VB?", {"barked_VBD"}},
-    {"dog&VB", {}},
-    {"dog", {"dog_NN"}},
-    {"**", {"at"}},
-    {"at&", {"at"}},
-    {"at&*", {"at"}},
-    {"at&X", {}},
-    {"&NOUN", {"dog_NN", "Rex_NP", "cat_NNS"}},
-    {"the dog&nn", {"The_DT dog_NN"}},
-    {"the @ at", {"The_DT dog_NN barked_VBD at"}},
-    {"dog @@ rex&np", {"dog_NN barked_VBD at Rex_NP"}},
+  const std::vector<ScanCase> cases = {
+    {"dog&NN", text, {"dog_NN"}},
+    {"&nn*", text, {"dog_NN", "cat_NNS"}},
+    {"*&VB?", text, {"barked_VBD"}},
+    {"dog&VB", text, {}},
+    {"**", text, {"at"}},  // only a word without a tag
+    {"at&", text, {"at"}},
+    {"at&X", text, {}},
+    {"&NOUN", text, {"dog_NN", "Rex_NP", "cat_NNS"}},
+    {"the dog&nn", text, {"The_DT dog_NN"}},
+    {"the @ at", text, {"The_DT dog_NN barked_VBD at"}},
+    {"dog @@ rex&np", text, {"dog_NN barked_VBD at Rex_NP"}},
+    {"*", "big dog", {"big"}},  // the last word needs a tag after it in the range
+    {"*", "big dog_NN", {"big", "dog_NN"}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Hits(c.pattern, text, TSearchMode::Tag), c.hits) << c.pattern;
+  for (const ScanCase& c : cases)
+    EXPECT_EQ(Hits(c.pattern, c.text, TSearchMode::Tag), c.hits) << c.pattern << " in " << c.text;
 }
 
-TEST_F(SearchContextTest, LastWordWithoutTagIsNoWordFirstHit)
-{
-  ConcordSettings.WordTag = 1;
-  EXPECT_EQ(Hits("*", "big dog", TSearchMode::Tag), (Strings{"big"}));
-  EXPECT_EQ(Hits("*", "big dog_NN", TSearchMode::Tag), (Strings{"big", "dog_NN"}));
-}
-
-TEST_F(SearchContextTest, OutsideTagsBeforeTheWord)
+TEST_F(SearchContextTest, OutsideTags)
 {
   ConcordSettings.WordTag = 2;
   ConcordSettings.wTagBefore = true;
   ConcordSettings.wTagStarts = {"<w "};
   const std::string text = "<w NN>dog <w VBD>barked <p>plain <w NN>cat";
-  struct Case { std::string pattern; Strings hits; };
-  const std::vector<Case> cases = {
-    {"dog&NN", {"<w NN>dog"}},
-    {"&nn", {"<w NN>dog", "<w NN>cat"}},
-    {"*&vb*", {"<w VBD>barked"}},
-    {"plain", {"plain"}},
-    {"plain&nn", {}},
-    {"**", {"plain"}},
-    {"dog barked", {"<w NN>dog <w VBD>barked"}},
+  const std::vector<ScanCase> before = {
+    {"dog&NN", text, {"<w NN>dog"}},
+    {"&nn", text, {"<w NN>dog", "<w NN>cat"}},
+    {"plain", text, {"plain"}},
+    {"plain&nn", text, {}},
+    {"**", text, {"plain"}},
+    {"dog barked", text, {"<w NN>dog <w VBD>barked"}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Hits(c.pattern, text, TSearchMode::Tag), c.hits) << c.pattern;
-}
+  for (const ScanCase& c : before)
+    EXPECT_EQ(Hits(c.pattern, c.text, TSearchMode::Tag), c.hits) << c.pattern;
 
-TEST_F(SearchContextTest, OutsideTagTrimmingKeepsTheTagLetters)
-{
-  ConcordSettings.WordTag = 2;
+  // Trimming: the start string, a blank after it, the stop character.
+  ConcordSettings.wTagBefore = false;
   ConcordSettings.wTagStop = ']';
-  struct Case { std::vector<std::string> starts; std::string text; std::string pattern; Strings hits; };
-  const std::vector<Case> cases = {
-    {{"<w"}, "dog<w NN]", "dog&nn", {"dog<w NN]"}},
-    {{"<w "}, "dog<w NN]", "dog&nn", {"dog<w NN]"}},
-    {{"["}, "dog[NN]", "dog&nn", {"dog[NN]"}},
-    {{"["}, "dog[NN]", "dog&n", {}},
-    {{"["}, "dog[] cat[]", "&", {"dog[]", "cat[]"}},   // too short to trim: an empty tag
-    {{"["}, "dog[] cat[]", "dog&?", {}},
-    {{"[["}, "dog[[] cat[[", "*&", {"dog[[]", "cat[["}},
+  struct TrimCase { std::string start; ScanCase scan; };
+  const std::vector<TrimCase> trims = {
+    {"<w", {"dog&nn", "dog<w NN]", {"dog<w NN]"}}},
+    {"<w ", {"dog&nn", "dog<w NN]", {"dog<w NN]"}}},
+    {"[", {"dog&nn", "dog[NN]", {"dog[NN]"}}},  // a tag letter right after the start stays
+    {"[", {"dog&n", "dog[NN]", {}}},
+    {"[", {"&", "dog[] cat[]", {"dog[]", "cat[]"}}},  // too short to trim: an empty tag
+    {"[", {"dog&?", "dog[] cat[]", {}}},
+    {"[[", {"*&", "dog[[] cat[[", {"dog[[]", "cat[["}}},
   };
-  for (const Case& c : cases) {
-    ConcordSettings.wTagStarts = c.starts;
-    EXPECT_EQ(Hits(c.pattern, c.text, TSearchMode::Tag), c.hits) << c.pattern << " in " << c.text;
+  for (const TrimCase& c : trims) {
+    ConcordSettings.wTagStarts = {c.start};
+    EXPECT_EQ(Hits(c.scan.pattern, c.scan.text, TSearchMode::Tag), c.scan.hits) << c.scan.pattern << " in " << c.scan.text;
   }
 }
 
@@ -640,23 +550,16 @@ TEST_F(SearchContextTest, MetaTagMissingAtMatchTime)
 // ---------------------------------------------------------------------------
 // Stopping and progress
 
-std::string ManyWords(int count)
-{
-  std::string text;
-  for (int i = 0; i < count; ++i)
-    text += i % 7 ? "word " : "big ";
-  return text;
-}
-
 TEST_F(SearchContextTest, CancelAtAnyCheckStopsTheScan)
 {
-  const std::string text = ManyWords(2000);
-  for (int n : {1, 2, 3, 5, 17, 511, 512, 513, 1500}) {
+  std::string text;
+  for (int i = 0; i < 2000; ++i)
+    text += i % 7 ? "word " : "big ";
+  for (int n : {1, 2, 3, 17, 511, 512, 513, 1500}) {
     owner_ = FakeOwner{};
     owner_.cancelAtCheck = n;
     auto context = Context("big @@ zebra");
-    TBufStream& reader = Open(text);
-    EXPECT_FALSE(context->FindNextHit(reader, true)) << n;
+    EXPECT_FALSE(context->FindNextHit(Open(text), true)) << n;
     EXPECT_TRUE(owner_.Stopped) << n;
     EXPECT_LE(owner_.checks, n + 1) << n;
     EXPECT_EQ(owner_.pumps, owner_.checks / 512) << n;
@@ -666,7 +569,7 @@ TEST_F(SearchContextTest, CancelAtAnyCheckStopsTheScan)
 TEST_F(SearchContextTest, StopForOtherReasonsSurvivesLaterChecks)
 {
   auto context = Context("word");
-  TBufStream& reader = Open(ManyWords(50));
+  TBufStream& reader = Open("word word word");
   ASSERT_TRUE(context->FindNextHit(reader, true));
   owner_.Stopped = true;  // the run reached its maximum number of hits
   for (int i = 0; i < 1000; ++i)
@@ -679,15 +582,12 @@ TEST_F(SearchContextTest, StopForOtherReasonsSurvivesLaterChecks)
 TEST_F(SearchContextTest, ProgressIsReportedOnlyWhenAsked)
 {
   auto context = Context("zebra");
-  TBufStream& reader = Open("a b zebra c");
-  ASSERT_TRUE(context->FindNextHit(reader, false));
+  ASSERT_TRUE(context->FindNextHit(Open("a b zebra c"), false));
   EXPECT_TRUE(owner_.progress.empty());
   EXPECT_EQ(owner_.WordsTried, 3);
 
   owner_ = FakeOwner{};
-  auto reported = Context("zebra");
-  TBufStream& again = Open("a b zebra c");
-  ASSERT_TRUE(reported->FindNextHit(again, true));
+  ASSERT_TRUE(context->FindNextHit(Open("a b zebra c"), true));
   EXPECT_EQ(owner_.progress, (std::vector<int32_t>{2, 4, 4}));
 }
 

@@ -35,13 +35,6 @@ protected:
   ConcordConfig saved_;
 };
 
-TEST_F(SearchRecTest, ModeNames)
-{
-  EXPECT_STREQ(SearchModeNames[static_cast<int>(TSearchMode::Text)], "Text");
-  EXPECT_STREQ(SearchModeNames[static_cast<int>(TSearchMode::Regex)], "Regex");
-  EXPECT_STREQ(SearchModeNames[static_cast<int>(TSearchMode::Tag)], "Tag");
-}
-
 TEST_F(SearchRecTest, RunCopyTakesModeOptionsAndTheEightStringsOnly)
 {
   const TSearchRec request = FilledRequest();
@@ -62,23 +55,16 @@ TEST_F(SearchRecTest, RunCopyTakesModeOptionsAndTheEightStringsOnly)
   EXPECT_EQ(copy.HitFrequency, 0);
 }
 
-TEST_F(SearchRecTest, RunValuesGuardTheHitFrequency)
+TEST_F(SearchRecTest, RunValuesGuardTheHitFrequencyAndTakeEqualChars)
 {
-  struct Case { int32_t stored; int32_t expected; };
-  for (const Case& c : {Case{0, 1}, Case{-7, 1}, Case{1, 1}, Case{16000, 16000}}) {
-    ConcordSettings.FrequencyOfHits = c.stored;
+  ConcordSettings.EqualChars = "a\xE0\xE1 e\xE9";
+  for (int32_t stored : {0, -7, 1, 16000}) {
+    ConcordSettings.FrequencyOfHits = stored;
     TSearchRec copy(FilledRequest());
     copy.SetRunValues();
-    EXPECT_EQ(copy.HitFrequency, c.expected) << "stored " << c.stored;
+    EXPECT_EQ(copy.HitFrequency, stored < 1 ? 1 : stored) << "stored " << stored;
+    EXPECT_EQ(copy.EqualChars, "a\xE0\xE1 e\xE9");
   }
-}
-
-TEST_F(SearchRecTest, RunValuesTakeEqualCharsOnlyWithSkipEqual)
-{
-  ConcordSettings.EqualChars = "aàá eé";
-  TSearchRec copy(FilledRequest());
-  copy.SetRunValues();
-  EXPECT_EQ(copy.EqualChars, "aàá eé");
 
   TSearchRec plain = FilledRequest();
   plain.Options = soCaseSensitive;
