@@ -437,6 +437,10 @@ void TFrameForm::UpdateMenuState()
   SetItemVisible("DM_Display", display);
   SetItemEnabled("FM_Window", children);
   SetItemVisible("FM_Window", children);
+  // Items the rules leave alone are enabled once their command exists.
+  for (const char* name : {"ScanFrequencyonLoadItem", "CMD_Font", "FMW_Tile", "FMW_Cascade", "FMW_ArrangeIcons",
+                           "FMI_Help", "FMI_About"})
+    SetItemEnabled(name, true);
 
   BroadcastUpdateMenus();
 }
