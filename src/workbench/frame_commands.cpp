@@ -92,6 +92,10 @@ TFrameCommands::TFrameCommands(TFrameForm& frame) : QObject(&frame), frame_(fram
   Register("FMF_CollectTagInfo", &TFrameCommands::FMF_CollectTagInfoClick);
   Register("FMF_PrintSetup", &TFrameCommands::FMF_PrintSetupClick);
   Register("FMC_CloseAll", &TFrameCommands::FMC_CloseAllClick);
+  Register("FMQ_Save", &TFrameCommands::FMQ_SaveClick);
+  Register("FMQ_Print", &TFrameCommands::FMQ_PrintClick);
+  Register("FMQ_CopyClipboard", &TFrameCommands::FMQ_CopyClipboardClick);
+  Register("CMD_Font", &TFrameCommands::CMD_FontClick);
   Register("FMW_Tile", &TFrameCommands::FMW_TileClick);
   Register("FMW_Cascade", &TFrameCommands::FMW_CascadeClick);
   Register("FMW_ArrangeIcons", &TFrameCommands::FMW_ArrangeIconsClick);
@@ -171,6 +175,50 @@ void TFrameCommands::FMF_PrintSetupClick()
 void TFrameCommands::FMC_CloseAllClick()
 {
   frame_.CloseChildWindows(mkConcordance);
+}
+
+TListWindowCommands* TFrameCommands::ActiveListWindow() const
+{
+  TMDIChildForm* child = frame_.ActiveChild();
+  if (!child || child->kind() < mkCollocation || child->kind() > mkCorpusComp)
+    return nullptr;
+  return dynamic_cast<TListWindowCommands*>(child);
+}
+
+void TFrameCommands::FMQ_SaveClick()
+{
+  if (TListWindowCommands* window = ActiveListWindow()) {
+    BusyScope busy(BusySaving);
+    window->SaveCommand();
+  }
+}
+
+void TFrameCommands::FMQ_PrintClick()
+{
+  if (TListWindowCommands* window = ActiveListWindow()) {
+    BusyScope busy(BusyPrinting);
+    window->PrintCommand();
+  }
+}
+
+void TFrameCommands::FMQ_CopyClipboardClick()
+{
+  if (TListWindowCommands* window = ActiveListWindow())
+    window->CopyCommand();
+}
+
+void TFrameCommands::CMD_FontClick()
+{
+  TListWindowCommands* window = ActiveListWindow();
+  if (!window)
+    return;
+  window->FontCommand();
+  if (frame_.ActiveChild()->kind() == mkCorpusComp)
+    return;
+  for (TMDIChildForm* child : frame_.ChildWindows())
+    if (child->kind() == mkCorpusComp)
+      if (auto* comparison = dynamic_cast<TListWindowCommands*>(child))
+        comparison->TakeFrequencyFont();
 }
 
 void TFrameCommands::FMW_TileClick()

@@ -37,6 +37,21 @@ THelpService* SetHelpService(THelpService* service);
 // exists; else the help file itself.
 std::string HelpFilePath();
 
+// What the frame's Frequency and Display commands ask of a collocation,
+// word-list or comparison window (kinds 3 to 5); each such window implements
+// it.
+class TListWindowCommands {
+public:
+  virtual ~TListWindowCommands() = default;
+  virtual void SaveCommand() = 0;
+  virtual void PrintCommand() = 0;
+  virtual void CopyCommand() = 0;
+  virtual void FontCommand() = 0;
+  // A comparison window takes the frequency font after the font of a
+  // word-list or collocation window changed.
+  virtual void TakeFrequencyFont() {}
+};
+
 // The corpus frequency list: built by counting the corpus when missing
 // (with its own progress dialog; the corpus panel is refreshed when that
 // gave a list), or dropped with every word-list window.
@@ -58,6 +73,11 @@ public:
   void FMF_PrintSetupClick();
   // Concordance menu.
   void FMC_CloseAllClick();
+  // Frequency and Display menus: by the kind of the active window.
+  void FMQ_SaveClick();
+  void FMQ_PrintClick();
+  void FMQ_CopyClipboardClick();
+  void CMD_FontClick();
   // Window and Info menus.
   void FMW_TileClick();
   void FMW_CascadeClick();
@@ -65,6 +85,8 @@ public:
   void FMI_HelpClick();
 
 private:
+  // The active child when it is a window of kind 3 to 5.
+  TListWindowCommands* ActiveListWindow() const;
   void Register(const char* name, void (TFrameCommands::*command)());
 
   TFrameForm& frame_;

@@ -176,3 +176,57 @@ TEST_F(FrameCommandsTest, CloseAllClosesConcordanceWindowsAndIconsLineUpAtTheBot
   ASSERT_EQ(frame.ChildWindows().size(), 1u);
   EXPECT_EQ(frame.ChildWindows()[0]->kind(), mkFullText);
 }
+
+namespace {
+
+// A window of kind 3 to 5 that records what the frame asks of it.
+class TListChild : public TTestChild, public TListWindowCommands {
+public:
+  TListChild(int kind, std::vector<std::string>& log) : TTestChild(kind, "list"), log_(log) {}
+  void SaveCommand() override
+  {
+    log_.push_back(std::string("save") + (BusySaving ? " busy" : ""));
+    if (Throw)
+      throw std::runtime_error("disk full");
+  }
+  void PrintCommand() override { log_.push_back(std::string("print") + (BusyPrinting ? " busy" : "")); }
+  void CopyCommand() override { log_.push_back(std::string("copy") + (IsBusy() ? " busy" : "")); }
+  void FontCommand() override { log_.push_back("font " + std::to_string(kind())); }
+  void TakeFrequencyFont() override { log_.push_back("frequency font " + std::to_string(kind())); }
+  bool Throw = false;
+
+private:
+  std::vector<std::string>& log_;
+};
+
+}  // namespace
+
+TEST_F(FrameCommandsTest, ListCommandsDispatchOnTheActiveKindWithTheirBusyFlags)
+{
+  Start({a});
+  TFrameForm& frame = Frame();
+  std::vector<std::string> log;
+  auto* comparison = new TListChild(mkCorpusComp, log);
+  auto* words = new TListChild(mkWordList, log);
+  frame.AddChildWindow(comparison);
+  frame.AddChildWindow(words);
+  frame.ClientArea->setActiveSubWindow(words->subWindow());
+  for (const char* name : {"FMQ_Save", "FMQ_Print", "FMQ_CopyClipboard", "CMD_Font"})
+    Trigger(name);
+  EXPECT_EQ(log, (std::vector<std::string>{"save busy", "print busy", "copy", "font 4", "frequency font 5"}));
+
+  // A failing save leaves the program idle; the failure passes on.
+  words->Throw = true;
+  TFrameCommands* commands = InstallFrameCommands(frame);
+  EXPECT_THROW(commands->FMQ_SaveClick(), std::runtime_error);
+  EXPECT_FALSE(IsBusy());
+
+  // Another kind does nothing.
+  log.clear();
+  auto* text = new TTestChild(mkFullText, "text");
+  frame.AddChildWindow(text);
+  frame.ClientArea->setActiveSubWindow(text->subWindow());
+  commands->FMQ_SaveClick();
+  commands->CMD_FontClick();
+  EXPECT_TRUE(log.empty());
+}
