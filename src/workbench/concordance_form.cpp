@@ -1007,12 +1007,18 @@ void TConcordanceForm::PrintConcordance()
 
 void TConcordanceForm::updateMenus()
 {
+  // Runs whenever the program goes idle: a property is set only when it
+  // changes, so that the change does not wake the event loop again.
   const bool busy = IsBusy();
+  auto enable = [](QAction* action, bool enabled) {
+    if (action->isEnabled() != enabled)
+      action->setEnabled(enabled);
+  };
   // Distribution comes with its window.
-  CMD_Distribution->setEnabled(false);
-  CMD_DeleteItem->setEnabled(!busy);
+  enable(CMD_Distribution, false);
+  enable(CMD_DeleteItem, !busy);
   for (const TChildMenu& menu : menus())
-    if (menu.Menu->objectName() == QLatin1String("CM_Sort"))
+    if (menu.Menu->objectName() == QLatin1String("CM_Sort") && menu.Menu->menuAction()->isVisible() == busy)
       menu.Menu->menuAction()->setVisible(!busy);
 }
 
