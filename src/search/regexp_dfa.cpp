@@ -17,7 +17,6 @@ namespace regexp {
 
 namespace {
 
-constexpr int32_t ScanChunk = 1 << 20;      // bytes scanned by the prefilter between polls
 constexpr int32_t FastChunk = 1 << 16;      // bytes run through the table between polls
 constexpr int32_t HeaderMatched = 8;
 constexpr int32_t HeaderMatchBefore = 16;
@@ -258,16 +257,9 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
       if (f & fDead)
         return lastEnd;
       if ((f & fIdle) && usePrefilter) {
-        int32_t q = rNone;
-        while (p < text.length) {
-          const int32_t limit = p + std::min(ScanChunk, text.length - p);
-          q = prefilter->Next(text, p, limit);
-          if (q >= 0)
-            break;
-          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-            return rCancelled;
-          p = limit;
-        }
+        const int32_t q = prefilter->Scan(text, p, steps);
+        if (q == rCancelled)
+          return rCancelled;
         if (q < 0)
           return lastEnd;  // idle: nothing has matched
         if (q != p) {
@@ -336,16 +328,9 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
     if (key.size() == 1 && !(key[0] & HeaderMatched)) {
       last = p;
       if (usePrefilter) {
-        int32_t q = rNone;
-        while (p < text.length) {
-          const int32_t limit = p + std::min(ScanChunk, text.length - p);
-          q = prefilter->Next(text, p, limit);
-          if (q >= 0)
-            break;
-          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-            return rCancelled;
-          p = limit;
-        }
+        const int32_t q = prefilter->Scan(text, p, steps);
+        if (q == rCancelled)
+          return rCancelled;
         if (q < 0)
           return last;
         if (q != p) {
