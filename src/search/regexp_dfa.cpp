@@ -191,21 +191,22 @@ bool Dfa::Step(const std::vector<int32_t>& key, int byte, uint8_t edgeCtx,
   return hitAny;
 }
 
-int32_t Dfa::Transition(int32_t state, uint8_t byte, bool& cleared, StepCounter& steps)
+int32_t Dfa::Transition(int32_t state, uint8_t byte, StepCounter& steps)
 {
   ++bytes_;
   std::vector<int32_t> next;
   Step(keys_[state], byte, 0, next, steps);
+  bool cleared = false;
   const int32_t target = StateFor(next, cleared);
   if (cleared) {
     if (NoteClear())
       return rThrash;
     statesAtClear_ = 0;
-    return target;
+  } else {
+    const int32_t code = target * stride_;
+    trans_[static_cast<size_t>(state) * stride_ + classes_.map[byte]] = flags_[target] ? -code : code;
   }
-  const int32_t code = target * stride_;
-  trans_[static_cast<size_t>(state) * stride_ + classes_.map[byte]] = flags_[target] ? -code : code;
-  return target;
+  return steps.Cancelled() ? rCancelled : target;
 }
 
 bool Dfa::MatchesAtEnd(int32_t state, StepCounter& steps)
@@ -298,12 +299,9 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
       ++p;
       continue;
     }
-    bool cleared = false;
-    const int32_t next = Transition(s, data[p], cleared, steps);
-    if (next == rThrash)
-      return rThrash;
-    if (steps.Cancelled())
-      return rCancelled;
+    const int32_t next = Transition(s, data[p], steps);
+    if (next < 0)
+      return next;
     s = next;
     ++p;
   }
@@ -346,12 +344,9 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
     if (t != 0) {
       s = (t < 0 ? -t : t) / stride_;
     } else {
-      bool cleared = false;
-      const int32_t next = Transition(s, data[p], cleared, steps);
-      if (next == rThrash)
-        return rThrash;
-      if (steps.Cancelled())
-        return rCancelled;
+      const int32_t next = Transition(s, data[p], steps);
+      if (next < 0)
+        return next;
       s = next;
     }
     if ((p & 0xFFFF) == 0 && !steps.Add(65536))
@@ -403,12 +398,9 @@ int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter
       --p;
       continue;
     }
-    cleared = false;
-    const int32_t next = Transition(s, data[p - 1], cleared, steps);
-    if (next == rThrash)
-      return rThrash;
-    if (steps.Cancelled())
-      return rCancelled;
+    const int32_t next = Transition(s, data[p - 1], steps);
+    if (next < 0)
+      return next;
     s = next;
     --p;
   }

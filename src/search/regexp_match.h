@@ -177,7 +177,9 @@ private:
 
   int32_t Intern(std::vector<int32_t>& key);
   int32_t StateFor(std::vector<int32_t>& key, bool& cleared);
-  int32_t Transition(int32_t state, uint8_t byte, bool& cleared, StepCounter& steps);
+  // The state after `byte`, filling the table; rThrash or rCancelled when the
+  // search must stop.
+  int32_t Transition(int32_t state, uint8_t byte, StepCounter& steps);
   bool MatchesAtEnd(int32_t state, StepCounter& steps);
   bool MatchesAtBoundary(int32_t state, uint8_t left, StepCounter& steps);
   bool Step(const std::vector<int32_t>& key, int byte, uint8_t contextOther,
