@@ -1,6 +1,7 @@
 #include "workbench/stop_list_dlg.h"
 
 #include "foundation/chartables.h"
+#include "workbench/edit_helpers.h"
 #include "workbench/qt_text.h"
 
 #include <QFile>

@@ -1,5 +1,6 @@
 #include "workbench/word_list_form.h"
 
+#include "workbench/edit_helpers.h"
 #include "workbench/qt_text.h"
 
 #include <QFile>
@@ -7,14 +8,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-QPushButton* MakeDialogButton(QWidget* parent, const char* name, const char* caption)
-{
-  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
 
 TWordListForm::TWordListForm(const char* objectName, const char* caption, const char* title,
                              QWidget* parent)

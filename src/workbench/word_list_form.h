@@ -15,9 +15,6 @@ class QListWidget;
 class QPushButton;
 class QVBoxLayout;
 
-// A push button with an object name that does not take Enter by default.
-QPushButton* MakeDialogButton(QWidget* parent, const char* name, const char* caption);
-
 class TWordListForm : public QDialog {
   Q_OBJECT
 public:
