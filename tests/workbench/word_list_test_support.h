@@ -10,7 +10,6 @@
 #include <QStringList>
 
 #include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,14 +46,6 @@ public:
     text = inputs.front();
     inputs.pop_front();
     return true;
-  }
-  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
-  {
-    return std::make_unique<ProgressDialog>(multiFile);
-  }
-  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
-  {
-    return std::make_unique<DoubleProgressDialog>();
   }
 
   std::deque<std::string> inputs;
