@@ -5,29 +5,13 @@
 #include "foundation/program_state.h"
 #include "foundation/stop_list.h"
 #include "foundation/utils.h"
+#include "search/sentence.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
 
 namespace {
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && LocaleLowerChar(a[i]) != LocaleLowerChar(b[i]))
-      return false;
-  return true;
-}
-
-// The first entry equal to word without regard to case; end() when none.
-std::vector<std::string>::iterator FindWord(std::vector<std::string>& list, std::string_view word)
-{
-  return std::find_if(list.begin(), list.end(),
-                      [word](const std::string& entry) { return EqualIgnoringCase(entry, word); });
-}
 
 std::function<bool()>& SentenceOptionsEditor()
 {
@@ -93,7 +77,7 @@ void TViewSentExceptsModel::Add()
   std::string word = LowerCaseText(TrimBlanks(text));
   if (!word.empty() && word.back() == '.')
     word.pop_back();
-  if (word.empty() || FindWord(SentDelimitersExcepts, word) != SentDelimitersExcepts.end())
+  if (word.empty() || FindSentException(word) != SentDelimitersExcepts.end())
     return;
   try {
     SentDelimitersExcepts.push_back(word);
@@ -112,7 +96,7 @@ void TViewSentExceptsModel::Remove()
     return;
   // Each word that followed a removed one is selected.
   RemoveSelected([this](const std::string& word, size_t index) {
-    const auto found = FindWord(SentDelimitersExcepts, word);
+    const auto found = FindSentException(word);
     if (found != SentDelimitersExcepts.end())
       SentDelimitersExcepts.erase(found);
     if (index < WordList().size())
