@@ -558,9 +558,23 @@ const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::st
 {
   const auto len = int32_t(lit.size());
   const unsigned char* lim = limit_;
+  const unsigned char* fold = literalFold_;
+  // The first occurrence at or after p, through the fold table when set.
+  auto search = [&](const unsigned char* p) -> const unsigned char* {
+    if (!fold)
+      return static_cast<const unsigned char*>(memmem(p, size_t(lim - p), lit.data(), size_t(len)));
+    const auto* l = reinterpret_cast<const unsigned char*>(lit.data());
+    for (; lim - p >= len; ++p) {
+      int32_t k = 0;
+      while (k < len && fold[p[k]] == l[k])
+        ++k;
+      if (k == len)
+        return p;
+    }
+    return nullptr;
+  };
   while (lim - from >= len) {
-    auto* hit = static_cast<const unsigned char*>(
-        memmem(from, size_t(lim - from), lit.data(), size_t(len)));
+    auto* hit = search(from);
     if (!hit)
       break;
     if (!atBlank || isLineEndOrSpace(hit[len - 1]))

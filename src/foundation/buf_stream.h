@@ -190,6 +190,13 @@ public:
   // stops the search.
   int32_t FindLiteral(std::string_view literal, bool mustEndAtBlank,
                       const TBufProgressEvent& onProgress, bool noPosition);
+  // Literal and heading searches compare the text's bytes through this table
+  // (the lower-case table of a search that ignores case), so that a literal
+  // given in its folded form finds every spelling of it; nullptr, the
+  // default, compares exact bytes. The table must outlive the reader's
+  // searches.
+  void SetLiteralFold(const unsigned char* table) { literalFold_ = table; }
+  const unsigned char* LiteralFold() const { return literalFold_; }
   // The heading search: from the cursor, the text start with its text stop
   // after it, and the next heading start. The results are -1 or positions; a
   // pair is always a start before its stop. Each literal is found wherever it
@@ -289,4 +296,5 @@ private:
   bool tagStopTable_[256] = {};
   bool wordTagStopTable_[256] = {};
   bool wordTagFirstTable_[256] = {};
+  const unsigned char* literalFold_ = nullptr;
 };
