@@ -14,7 +14,7 @@ bool isLineEndOrSpace(unsigned char c)
 }
 
 // The stop set of a stop character: "#" means LF, CR and space.
-void fillStopTable(bool (&table)[256], char stop)
+void fillStopTable(bool (&table)[256], ByteScanSet& set, char stop)
 {
   std::fill(std::begin(table), std::end(table), false);
   if (stop == '#') {
@@ -22,6 +22,10 @@ void fillStopTable(bool (&table)[256], char stop)
   } else {
     table[uint8_t(stop)] = true;
   }
+  set.Clear();
+  for (int c = 0; c < 256; ++c)
+    if (table[c])
+      set.Add(uint8_t(c));
 }
 
 const char* const ValidateFailedText = "Internal error:\rValidateBuffer failed";
@@ -38,13 +42,13 @@ TBufStream::TBufStream(TSynchroStream* stream, const TCharSet& delimiters, int32
     : stream_(stream),
       windowSize_(std::clamp(windowSize, int32_t(1), BufferSize)),
       lookBehind_(std::min(LookBehind, windowSize_ - 1)),
-      buffer_(new unsigned char[size_t(windowSize_) + 1]),
+      buffer_(new unsigned char[size_t(windowSize_) + 1 + 64]()),
       delimiters_(delimiters)
 {
   buffer_[0] = 0;
   Unset();
-  fillStopTable(tagStopTable_, tagStop_);
-  fillStopTable(wordTagStopTable_, wordTagStop_);
+  fillStopTable(tagStopTable_, tagStopSet_, tagStop_);
+  fillStopTable(wordTagStopTable_, wordTagStopSet_, wordTagStop_);
   RebuildTables();
   rangeStart_ = 0;
   rangeEnd_ = stream_->GetSize();
@@ -76,6 +80,7 @@ void TBufStream::UpdateLimit()
 
 void TBufStream::Reposition(int32_t from, int32_t cursorPos)
 {
+  maskBlock_ = nullptr;
   int32_t kept = 0;
   if (bufPos_ >= 0 && from >= bufPos_ && from <= bufPos_ + bufLen_) {
     kept = bufPos_ + bufLen_ - from;
@@ -228,6 +233,18 @@ void TBufStream::RebuildTables()
       fastClass_[uint8_t(s[0])] = kSpecial;
     }
   }
+  maskBlock_ = nullptr;
+  wordSet_.Clear();
+  skipStopSet_.Clear();
+  delimSet_.Clear();
+  for (int c = 0; c < 256; ++c) {
+    if (fastClass_[c] == ccWord)
+      wordSet_.Add(uint8_t(c));
+    if (fastClass_[c] == ccWord || fastClass_[c] == kSpecial)
+      skipStopSet_.Add(uint8_t(c));
+    if (delimTable_[c])
+      delimSet_.Add(uint8_t(c));
+  }
 }
 
 void TBufStream::SetTagStart(char c)
@@ -239,7 +256,7 @@ void TBufStream::SetTagStart(char c)
 void TBufStream::SetTagStop(char c)
 {
   tagStop_ = c;
-  fillStopTable(tagStopTable_, c);
+  fillStopTable(tagStopTable_, tagStopSet_, c);
 }
 
 void TBufStream::SetWordTagStyle(uint8_t style)
@@ -259,7 +276,7 @@ void TBufStream::SetWordTagStarts(const std::vector<std::string>* starts)
 void TBufStream::SetWordTagStop(char c)
 {
   wordTagStop_ = c;
-  fillStopTable(wordTagStopTable_, c);
+  fillStopTable(wordTagStopTable_, wordTagStopSet_, c);
 }
 
 void TBufStream::SetWordTagDelimiter(char c)
@@ -453,55 +470,128 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
 
 // --- words ------------------------------------------------------------------
 
+[[gnu::always_inline]] inline bool TBufStream::MasksAt(const unsigned char* p)
+{
+  if (maskBlock_ && p >= maskBlock_ && p < maskBlock_ + 64)
+    return true;
+  if (buffer_.get() + bufLen_ - p < 64)
+    return false;
+  if (!ByteScanSet::Masks64(p, wordSet_, skipStopSet_, delimSet_, maskWord_, maskStop_, maskDelim_))
+    return false;
+  maskBlock_ = p;
+  return true;
+}
+
+[[gnu::always_inline]] inline const unsigned char* TBufStream::Scan(const unsigned char* p,
+                                                                       const unsigned char* lim, int scan)
+{
+  while (p < lim && MasksAt(p)) {
+    const uint64_t all = scan == 0 ? ~maskWord_ : scan == 1 ? maskStop_ : maskDelim_;
+    const uint64_t m = all >> (p - maskBlock_);
+    if (m) {
+      const unsigned char* q = p + __builtin_ctzll(m);
+      return q < lim ? q : lim;
+    }
+    p = maskBlock_ + 64;
+  }
+  if (p >= lim)
+    return lim;
+  switch (scan) {
+  case 0: return wordSet_.FindNotIn(p, lim);
+  case 1: return skipStopSet_.FindIn(p, lim);
+  default: return delimSet_.FindIn(p, lim);
+  }
+}
+
+[[gnu::always_inline]] inline void TBufStream::SkipNonWordRun()
+{
+  const unsigned char* p = cur_;
+  const unsigned char* lim = limit_;
+  while (p < lim) {
+    if (inTag_) {
+      p = tagStopSet_.FindIn(p, lim);
+      if (p == lim)
+        break;
+      ++p;  // the stop character belongs to the tag
+      inTag_ = false;
+    } else if (inWordTag_) {
+      // Style 2 ends with its stop character; style 1 at a delimiter, which
+      // is no word character either.
+      p = wordTagStyle_ == 2 ? wordTagStopSet_.FindIn(p, lim) : Scan(p, lim, 2);
+      if (p == lim)
+        break;
+      ++p;
+      inWordTag_ = false;
+    } else {
+      p = Scan(p, lim, 1);
+      break;
+    }
+  }
+  cur_ = p;
+}
+
 std::string_view TBufStream::NextWord()
 {
   wordLen_ = 0;
-  wordBuf_[0] = 0;
   TCharClass cls;
-  // Skip to the first word character.
+  // Skip to the first word character: whole runs of delimiters and tags at a
+  // time, and one classified character where the rules need more.
   for (;;) {
-    if (!validated_ && !inTag_ && !inWordTag_) {
-      const unsigned char* p = cur_;
-      const unsigned char* lim = limit_;
-      while (p < lim) {
-        uint8_t k = fastClass_[*p];
-        if (k == ccWord || k == kSpecial)
-          break;
-        ++p;
+    if (!validated_) {
+      SkipNonWordRun();
+      if (cur_ < limit_ && !inTag_ && !inWordTag_ && fastClass_[*cur_] == ccWord) {
+        wordStart_ = GetPosition();
+        break;
       }
-      cur_ = p;
     }
-    if (AtEnd())
+    if (AtEnd()) {
+      wordBuf_[0] = 0;
       return {};
-    int32_t pos = GetPosition();
-    char c = NextCharClassified(cls);
+    }
+    const int32_t pos = GetPosition();
+    const char c = NextCharClassified(cls);
     if (cls == ccWord) {
       wordStart_ = pos;
-      wordEnd_ = pos + 1;
       wordBuf_[wordLen_++] = c;
       break;
     }
   }
+  wordEnd_ = GetPosition();
   // Collect the run; the character that ends it is consumed too.
   for (;;) {
     if (!validated_ && !inTag_ && !inWordTag_) {
       const unsigned char* start = cur_;
-      const unsigned char* p = start;
-      const unsigned char* lim = limit_;
-      while (p < lim && fastClass_[*p] == ccWord)
-        ++p;
-      if (p != start) {
-        auto run = uint32_t(p - start);
-        uint32_t take = std::min(run, 255 - wordLen_);
+      const unsigned char* p = Scan(start, limit_, 0);
+      const auto run = uint32_t(p - start);
+      const uint32_t take = std::min(run, 255 - wordLen_);
+      if (take <= 32 && wordLen_ + 32 <= sizeof wordBuf_)
+        std::memcpy(wordBuf_ + wordLen_, start, 32);  // whole block; the window is padded
+      else
         std::memcpy(wordBuf_ + wordLen_, start, take);
-        wordLen_ += take;
-        wordEnd_ += int32_t(run);
-        cur_ = p;
+      wordLen_ += take;
+      wordEnd_ += int32_t(run);
+      cur_ = p;
+      if (p < limit_) {
+        const unsigned char c = *p;
+        if (fastClass_[c] != kSpecial) {
+          ++cur_;  // a plain delimiter: it changes no state
+          break;
+        }
+        if (wordTagStyle_ == 1 && c == uint8_t(wordTagDelimiter_)) {
+          ++cur_;
+          inWordTag_ = true;
+          break;
+        }
+        if (c == uint8_t(tagStart_) && !(wordTagStyle_ == 2 && wordTagFirstTable_[c])) {
+          ++cur_;
+          inTag_ = true;
+          break;
+        }
       }
     }
     if (AtEnd())
       break;
-    char c = NextCharClassified(cls);
+    const char c = NextCharClassified(cls);
     if (cls != ccWord)
       break;
     if (wordLen_ < 255)

@@ -36,6 +36,7 @@
 // delimiter of #0 means "none".
 #pragma once
 
+#include "foundation/byte_scan.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
 
@@ -131,6 +132,21 @@ public:
           ++cur_;
           return char(c);
         }
+      } else if (wordTagStyle_ == 2) {
+        ++cur_;
+        if (wordTagStopTable_[c])
+          inWordTag_ = false;
+        cls = ccWordTag;
+        return char(c);
+      } else if (!delimTable_[c]) {
+        ++cur_;
+        cls = ccWordTag;
+        return char(c);
+      } else if (cur_ > buffer_.get()) {
+        cls = DelimiterClass(char(cur_[-1]), char(c));
+        inWordTag_ = false;
+        ++cur_;
+        return char(c);
       }
     }
     return NextCharClassifiedSlow(cls);
@@ -249,6 +265,14 @@ private:
   void UpdateLimit();
   unsigned char ByteBefore(const unsigned char* p);
   void RebuildTables();
+  // Steps over delimiters and tags up to a word character, a character that
+  // needs the full rules, or the end of the window.
+  void SkipNonWordRun();
+  // The first position in [p, lim) that is not a word character (scan 0),
+  // that is a word character or needs the full rules (1), or a delimiter (2);
+  // lim when none. Uses the cached 64-byte masks where it can.
+  const unsigned char* Scan(const unsigned char* p, const unsigned char* lim, int scan);
+  bool MasksAt(const unsigned char* p);
   int32_t LimitPos() const { return bufPos_ + int32_t(limit_ - buffer_.get()); }
   int32_t MatchStartAt(const unsigned char* p, const unsigned char* end) const;
   // First counting occurrence of lit in [from, limit_), or nullptr. An
@@ -288,7 +312,7 @@ private:
   int32_t wordStart_ = 0;
   int32_t wordEnd_ = 0;
   uint32_t wordLen_ = 0;
-  char wordBuf_[256] = {};
+  char wordBuf_[256 + 32] = {};  // room for whole 32-byte copies
 
   // Lookup tables built from the delimiters and the tag configuration.
   uint8_t fastClass_[256] = {};       // 1..4 final class, kLineFeed, or kSpecial
@@ -297,4 +321,14 @@ private:
   bool wordTagStopTable_[256] = {};
   bool wordTagFirstTable_[256] = {};
   const unsigned char* literalFold_ = nullptr;
+  ByteScanSet wordSet_;         // characters that are always words outside tags
+  ByteScanSet skipStopSet_;     // word characters and those that need the full rules
+  ByteScanSet delimSet_;
+  ByteScanSet tagStopSet_;
+  ByteScanSet wordTagStopSet_;
+  // Membership masks of one 64-byte block of the window (nullptr: none).
+  const unsigned char* maskBlock_ = nullptr;
+  uint64_t maskWord_ = 0;
+  uint64_t maskStop_ = 0;
+  uint64_t maskDelim_ = 0;
 };

@@ -193,6 +193,8 @@ TRegExp::TRegExp(const std::string& pattern, TRegExpMatcher matcher)
 }
 
 TRegExp::~TRegExp() = default;
+TRegExp::TRegExp(TRegExp&&) noexcept = default;
+TRegExp& TRegExp::operator=(TRegExp&&) noexcept = default;
 
 bool TRegExp::Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
                      int32_t& matchEnd)

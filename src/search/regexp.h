@@ -24,7 +24,10 @@
 //     "[:" without a closing ":]" leaves '[' and ':' as list members;
 //   - any other escaped character is that character ("\n" is the letter n);
 //   - a reference to a group that is still open is the digit itself;
-//   - [[:upper:]] and [[:lower:]] admit every upper- or lower-case letter.
+//   - [[:upper:]] and [[:lower:]] admit every upper- or lower-case letter;
+//   - a back-reference compares through the translate table; a group that
+//     took no part in the match fails it, and a group inside a repeat keeps
+//     the text of the last pass that went through it.
 //
 // Matching is leftmost-longest for the whole match: the leftmost start at or
 // after the start position, then the longest end there. Search reports only
@@ -94,6 +97,9 @@ public:
   ~TRegExp();
   TRegExp(const TRegExp&) = delete;
   TRegExp& operator=(const TRegExp&) = delete;
+  // A moved-from expression may only be destroyed or assigned to.
+  TRegExp(TRegExp&&) noexcept;
+  TRegExp& operator=(TRegExp&&) noexcept;
 
   // Searches text[start..length) for the leftmost-longest match. The text
   // still begins at index 0: anchors and word boundaries at `start` look at

@@ -17,7 +17,6 @@ namespace regexp {
 
 namespace {
 
-constexpr size_t MemoryBudget = size_t(4) << 20;
 constexpr int32_t ScanChunk = 1 << 20;      // bytes scanned by the prefilter between polls
 constexpr int32_t FastChunk = 1 << 16;      // bytes run through the table between polls
 constexpr int32_t HeaderMatched = 8;
@@ -36,9 +35,9 @@ size_t Dfa::KeyHash::operator()(const std::vector<int32_t>& k) const
 }
 
 Dfa::Dfa(const Program& program, const ByteClasses& classes, const uint8_t ctxOf[256],
-         bool forward, bool idleIsSpecial)
+         bool forward, bool idleIsSpecial, size_t memoryBudget)
     : prog_(program), classes_(classes), ctxOf_(ctxOf), forward_(forward),
-      idleIsSpecial_(idleIsSpecial), stride_(classes.count)
+      idleIsSpecial_(idleIsSpecial), memoryBudget_(memoryBudget), stride_(classes.count)
 {
   visited_.Resize(prog_.insts.size());
   kernel_.Resize(prog_.insts.size());
@@ -55,6 +54,7 @@ void Dfa::Clear()
   endMatch_.assign(forward_ ? 1 : 8, -1);
   index_.clear();
   memory_ = 0;
+  std::fill(std::begin(idle_), std::end(idle_), 0);
 }
 
 // Called after a clear; true when the cache does not pay off.
@@ -94,7 +94,7 @@ int32_t Dfa::Intern(std::vector<int32_t>& key)
 
 int32_t Dfa::StateFor(std::vector<int32_t>& key, bool& cleared)
 {
-  if (memory_ > MemoryBudget && index_.find(key) == index_.end()) {
+  if (memory_ > memoryBudget_ && index_.find(key) == index_.end()) {
     Clear();
     cleared = true;
   }
@@ -234,9 +234,14 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
 {
   const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
   auto idleState = [&](int32_t pos) {
-    std::vector<int32_t> key{text.LeftCtx(pos)};
-    bool cleared = false;
-    return StateFor(key, cleared);
+    const uint8_t left = text.LeftCtx(pos);
+    if (idle_[left] == 0) {
+      std::vector<int32_t> key{left};
+      bool cleared = false;
+      const int32_t s = StateFor(key, cleared);
+      idle_[left] = s;  // after any clear
+    }
+    return idle_[left];
   };
   int32_t p = start;
   int32_t lastEnd = rNone;

@@ -137,8 +137,11 @@ private:
 // leftmost start of a match ending there, which is the match's start.
 class Dfa {
 public:
+  // Memory for cached states; when it is used up the cache starts afresh.
+  static constexpr size_t DefaultMemoryBudget = size_t(4) << 20;
+
   Dfa(const Program& program, const ByteClasses& classes, const uint8_t ctxOf[256], bool forward,
-      bool idleIsSpecial);
+      bool idleIsSpecial, size_t memoryBudget = DefaultMemoryBudget);
   ~Dfa();
 
   // Forward: the end of the leftmost-longest match starting at or after
@@ -147,6 +150,8 @@ public:
   // Backward: the leftmost start >= `start` of a match ending at `end`, or
   // rNone, rCancelled, rThrash.
   int32_t FindStart(const Text& text, int32_t start, int32_t end, StepCounter& steps);
+  // How often the cache was started afresh.
+  int Clears() const { return clears_; }
 
 private:
   struct KeyHash {
@@ -170,6 +175,7 @@ private:
   const uint8_t* ctxOf_;
   bool forward_;
   bool idleIsSpecial_;
+  size_t memoryBudget_;
   int stride_;
 
   std::vector<int32_t> trans_;  // per state and class: state * stride, negated for special states; 0 unknown
@@ -178,6 +184,7 @@ private:
   std::vector<std::vector<int32_t>> keys_;
   std::unordered_map<std::vector<int32_t>, int32_t, KeyHash> index_;
   size_t memory_ = 0;
+  int32_t idle_[8] = {};  // forward: the state with nothing pending, per left context
   int clears_ = 0;
   int64_t bytes_ = 0;  // bytes run through the table, for judging the cache
   int64_t progressAtClear_ = 0;

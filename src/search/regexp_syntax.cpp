@@ -460,9 +460,10 @@ private:
         ++pos_;
       }
       // A hyphen after a member, not before the closing ']', is a range
-      // from the previous character.
-      if (c == '-' && !wasFirst && pos_ < pat_.size() && pat_[pos_] != ']') {
-        if (lastWasClass)
+      // from the previous character; at the end of the pattern it is a
+      // range without an end.
+      if (c == '-' && !wasFirst && (pos_ == pat_.size() || pat_[pos_] != ']')) {
+        if (lastWasClass || pos_ == pat_.size())
           Fail(reERANGE);
         if (lastChar >= 0) {
           const uint8_t end = static_cast<uint8_t>(pat_[pos_++]);
@@ -472,7 +473,10 @@ private:
         }
       }
       lastWasClass = false;
-      if (pos_ + 1 < pat_.size() && pat_[pos_] == '-' && pat_[pos_ + 1] != ']') {
+      if (pos_ < pat_.size() && pat_[pos_] == '-' &&
+          (pos_ + 1 == pat_.size() || pat_[pos_ + 1] != ']')) {
+        if (pos_ + 1 == pat_.size())
+          Fail(reERANGE);
         const uint8_t end = static_cast<uint8_t>(pat_[pos_ + 1]);
         pos_ += 2;
         AddRange(c, end, members);

@@ -1,6 +1,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
 
+#include "corpus_generator.h"
 #include "support/memory_stream.h"
 #include "support/scratch_folder.h"
 
@@ -587,4 +588,90 @@ TEST(BufStreamSearchTest, HeadingLiteralsAcrossWindowEdgesAreFound)
   EXPECT_EQ(stop, -1);
   EXPECT_EQ(head, -1);
   InitProgramState();
+}
+
+// --- the word reader against the classes ---------------------------------------
+
+namespace {
+
+struct WordSpan {
+  std::string text;
+  int32_t start;
+  int32_t end;
+  bool operator==(const WordSpan&) const = default;
+};
+
+// Words as the maximal runs of class 4 in the on-the-fly classes.
+std::vector<WordSpan> wordsByClasses(TBufStream& r)
+{
+  std::vector<WordSpan> out;
+  WordSpan cur{"", -1, -1};
+  while (!r.AtEnd()) {
+    const int32_t pos = r.GetPosition();
+    TCharClass cls;
+    const char c = r.NextCharClassified(cls);
+    if (cls == ccWord) {
+      if (cur.start < 0)
+        cur.start = pos;
+      if (cur.text.size() < 255)
+        cur.text.push_back(c);
+      cur.end = pos + 1;
+    } else if (cur.start >= 0) {
+      out.push_back(cur);
+      cur = WordSpan{"", -1, -1};
+    }
+  }
+  if (cur.start >= 0)
+    out.push_back(cur);
+  return out;
+}
+
+std::vector<WordSpan> wordsByNextWord(TBufStream& r)
+{
+  std::vector<WordSpan> out;
+  for (std::string_view w; !(w = r.NextWord()).empty();)
+    out.push_back(WordSpan{std::string(w), r.WordStart(), r.WordEnd()});
+  return out;
+}
+
+}  // namespace
+
+TEST_P(BufStreamTest, NextWordGivesTheRunsOfWordCharactersOfEveryTagStyle)
+{
+  struct Case {
+    const char* name;
+    int posStyle;
+    char tagStop;
+    char posStop;
+  };
+  for (const Case& k : {Case{"markup and embedded tags", 1, '>', '>'}, Case{"outside tags", 2, '>', '>'},
+                        Case{"blank-ended tags", 2, '#', '#'}, Case{"markup only", 0, '>', '>'}}) {
+    corpusgen::Options o;
+    o.size = GetParam() < 100 ? 16000 : 200000;
+    o.seed = 11;
+    o.vocabularySize = 500;
+    o.markupTags = true;
+    o.tagStop = k.tagStop;
+    o.tagEveryWords = 5;
+    o.posStyle = k.posStyle;
+    o.posStop = k.posStop;
+    o.lineEnd = k.posStyle == 2 ? corpusgen::LineEnd::Lf : corpusgen::LineEnd::CrLf;
+    std::string text = corpusgen::generateToString(o);
+    text[1000] = '\0';  // a NUL inside the text is a delimiter
+    open(text);
+    ConcordSettings.TagStart = '<';
+    ConcordSettings.TagStop = k.tagStop;
+    ConcordSettings.WordTag = uint8_t(k.posStyle);
+    ConcordSettings.wTagDelimiter = '_';
+    ConcordSettings.wTagStarts = {"<w "};
+    ConcordSettings.wTagStop = k.posStop;
+    ConfigureBufStream(*reader_);
+    const auto expected = wordsByClasses(*reader_);
+    reader_->SetRange(0, int32_t(text.size()));
+    const auto got = wordsByNextWord(*reader_);
+    ASSERT_GT(expected.size(), 500u) << k.name;
+    ASSERT_EQ(got.size(), expected.size()) << k.name;
+    for (size_t i = 0; i < got.size(); ++i)
+      ASSERT_EQ(got[i], expected[i]) << k.name << ", word " << i;
+  }
 }

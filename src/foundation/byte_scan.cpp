@@ -1,0 +1,144 @@
+#include "foundation/byte_scan.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QUILL_HAVE_AVX2_SCAN 1
+#endif
+
+namespace {
+
+#ifdef QUILL_HAVE_AVX2_SCAN
+
+// Membership of 32 bytes at once: the high nibble picks a row of the set, the
+// low nibble a bit in it.
+__attribute__((target("avx2"))) const unsigned char* scanAvx2(const unsigned char* p, const unsigned char* end,
+                                                              const uint8_t* rowsLow, const uint8_t* rowsHigh,
+                                                              bool wantMember)
+{
+  const __m256i tLow = _mm256_load_si256(reinterpret_cast<const __m256i*>(rowsLow));
+  const __m256i tHigh = _mm256_load_si256(reinterpret_cast<const __m256i*>(rowsHigh));
+  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
+                                        1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i seven = _mm256_set1_epi8(7);
+  const uint32_t flip = wantMember ? 0u : ~0u;
+  while (end - p >= 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i lo = _mm256_and_si256(v, nibble);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+    const __m256i row = _mm256_blendv_epi8(_mm256_shuffle_epi8(tLow, hi), _mm256_shuffle_epi8(tHigh, hi),
+                                           _mm256_cmpgt_epi8(lo, seven));
+    const __m256i bit = _mm256_shuffle_epi8(bits, lo);
+    const __m256i member = _mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit);
+    const uint32_t mask = uint32_t(_mm256_movemask_epi8(member)) ^ flip;
+    if (mask)
+      return p + __builtin_ctz(mask);
+    p += 32;
+  }
+  return p;
+}
+
+__attribute__((target("avx2"))) inline uint32_t memberMask32(__m256i v, __m256i tLow, __m256i tHigh)
+{
+  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
+                                        1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i lo = _mm256_and_si256(v, nibble);
+  const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+  const __m256i row = _mm256_blendv_epi8(_mm256_shuffle_epi8(tLow, hi), _mm256_shuffle_epi8(tHigh, hi),
+                                         _mm256_cmpgt_epi8(lo, _mm256_set1_epi8(7)));
+  const __m256i bit = _mm256_shuffle_epi8(bits, lo);
+  return uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
+}
+
+__attribute__((target("avx2"))) void masks64Avx2(const unsigned char* p, const uint8_t* const* rows,
+                                                 uint64_t* out)
+{
+  const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  for (int s = 0; s < 3; ++s) {
+    const __m256i tLow = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows[2 * s]));
+    const __m256i tHigh = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows[2 * s + 1]));
+    out[s] = uint64_t(memberMask32(v0, tLow, tHigh)) | (uint64_t(memberMask32(v1, tLow, tHigh)) << 32);
+  }
+}
+
+const bool avx2 = __builtin_cpu_supports("avx2");
+
+#endif
+
+}  // namespace
+
+bool ByteScanSet::Vectorised()
+{
+#ifdef QUILL_HAVE_AVX2_SCAN
+  return avx2;
+#else
+  return false;
+#endif
+}
+
+bool ByteScanSet::Masks64(const unsigned char* p, const ByteScanSet& a, const ByteScanSet& b,
+                          const ByteScanSet& c, uint64_t& ma, uint64_t& mb, uint64_t& mc)
+{
+#ifdef QUILL_HAVE_AVX2_SCAN
+  if (avx2) {
+    const uint8_t* rows[6] = {a.rowsLow_, a.rowsHigh_, b.rowsLow_, b.rowsHigh_, c.rowsLow_, c.rowsHigh_};
+    uint64_t out[3];
+    masks64Avx2(p, rows, out);
+    ma = out[0];
+    mb = out[1];
+    mc = out[2];
+    return true;
+  }
+#endif
+  (void)p, (void)a, (void)b, (void)c, (void)ma, (void)mb, (void)mc;
+  return false;
+}
+
+void ByteScanSet::Clear()
+{
+  std::memset(members_, 0, sizeof members_);
+  std::memset(rowsLow_, 0, sizeof rowsLow_);
+  std::memset(rowsHigh_, 0, sizeof rowsHigh_);
+}
+
+void ByteScanSet::Add(unsigned char c)
+{
+  members_[c] = true;
+  const int hi = c >> 4;
+  const int lo = c & 0x0F;
+  uint8_t* rows = lo < 8 ? rowsLow_ : rowsHigh_;
+  rows[hi] |= uint8_t(1u << (lo & 7));
+  rows[hi + 16] = rows[hi];
+}
+
+const unsigned char* ByteScanSet::FindIn(const unsigned char* p, const unsigned char* end) const
+{
+#ifdef QUILL_HAVE_AVX2_SCAN
+  if (avx2) {
+    p = scanAvx2(p, end, rowsLow_, rowsHigh_, true);
+    if (p < end && (end - p >= 32 || members_[*p]))
+      return p;
+  }
+#endif
+  while (p < end && !members_[*p])
+    ++p;
+  return p;
+}
+
+const unsigned char* ByteScanSet::FindNotIn(const unsigned char* p, const unsigned char* end) const
+{
+#ifdef QUILL_HAVE_AVX2_SCAN
+  if (avx2) {
+    p = scanAvx2(p, end, rowsLow_, rowsHigh_, false);
+    if (p < end && (end - p >= 32 || !members_[*p]))
+      return p;
+  }
+#endif
+  while (p < end && members_[*p])
+    ++p;
+  return p;
+}

@@ -1,0 +1,37 @@
+// A set of byte values that finds the first byte in (or not in) the set in a
+// range many bytes at a time: 32 at once where the processor has AVX2, one by
+// one otherwise. The corpus reader uses it to step over whole words, runs of
+// delimiters and tags.
+#pragma once
+
+#include <cstdint>
+
+class ByteScanSet {
+public:
+  ByteScanSet() { Clear(); }
+
+  void Clear();
+  void Add(unsigned char c);
+  bool Contains(unsigned char c) const { return members_[c]; }
+
+  // The first position in [p, end) whose byte is in the set, or end.
+  const unsigned char* FindIn(const unsigned char* p, const unsigned char* end) const;
+  // The first position in [p, end) whose byte is not in the set, or end.
+  const unsigned char* FindNotIn(const unsigned char* p, const unsigned char* end) const;
+
+  // Whether the many-at-a-time scan is in use on this processor.
+  static bool Vectorised();
+
+  // Membership masks of 64 bytes at p (bit i for p[i]) in three sets at once;
+  // false, and nothing set, where the processor cannot do it quickly. All 64
+  // bytes must be readable.
+  static bool Masks64(const unsigned char* p, const ByteScanSet& a, const ByteScanSet& b,
+                      const ByteScanSet& c, uint64_t& ma, uint64_t& mb, uint64_t& mc);
+
+private:
+  bool members_[256];
+  // Per high nibble (the index), the members among the low nibbles 0..7 and
+  // 8..15 as bits; each table twice, once per 128-bit lane.
+  alignas(32) uint8_t rowsLow_[32];
+  alignas(32) uint8_t rowsHigh_[32];
+};

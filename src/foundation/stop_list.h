@@ -1,0 +1,138 @@
+// The stop list: words that frequency lists and collocate tables leave out,
+// kept in a stop-list file or, without a file, in the settings file itself.
+// Also the model of the "View Stop List" dialog that edits it.
+#pragma once
+
+#include "foundation/settings.h"
+#include "platform/ini_file.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+inline constexpr const char* StopListSection = "StopList";
+inline constexpr const char* StopListFileNameKey = "StopListFileName";
+inline constexpr const char* StopListNameSection = "FrequencyConfiguration";
+
+class TStopList {
+public:
+  // Path of the stop-list file; empty when the words live in [StopList].
+  std::string FileName;
+
+  const std::vector<std::string>& Words() const { return words_; }
+  // In use; only ever true while the list holds a word.
+  bool Active() const { return active_ && !words_.empty(); }
+
+  // Replaces FileName, Words and Active from the settings (or workspace) file.
+  void ReadSettings(const platform::IniFile& ini);
+  // Writes StopListFileName; without a file name and with at least one word,
+  // erases [StopList] and writes the words there.
+  void WriteSettings(platform::IniFile& ini) const;
+
+  // Empties the words and sets FileName.
+  void SetFileName(const std::string& name);
+  // Reads Words from FileName; Active := the list is not empty. On failure
+  // shows "Unable to load stop-list words from file \r\n<file>", empties the
+  // words and returns false.
+  bool LoadFromFile();
+  void SetActive(bool flag);
+  // False unless Active; else whether a word equals `word`, without regard to
+  // case when FrequencySettings.IgnoreCase is on. Constant time.
+  bool IsStopWord(std::string_view word) const;
+
+  // The comparison of IsStopWord, whatever Active says.
+  bool HasWord(std::string_view word) const;
+  // Replaces the words; Active keeps its flag.
+  void SetWords(std::vector<std::string> words);
+  void AddWord(std::string word);
+  // Removes the first entry equal byte for byte; false when there is none.
+  bool RemoveWord(std::string_view word);
+
+private:
+  void Changed() { indexed_ = false; }
+  void BuildIndex() const;
+
+  std::vector<std::string> words_;
+  bool active_ = false;
+  // Hash sets of the words and of their lower-cased forms, built on demand
+  // and again when the words or the text language change.
+  mutable bool indexed_ = false;
+  mutable int32_t indexLanguage_ = 0;
+  mutable std::unordered_set<std::string> exact_;
+  mutable std::unordered_set<std::string> lower_;
+};
+
+extern TStopList GlobalStopList;
+
+// StopListFile: one word per line; CR LF, LF and CR are read, CR LF written.
+// Both throw std::runtime_error on failure; a failed write keeps the old file.
+std::vector<std::string> ReadStopListFile(const std::string& fileName);
+void WriteStopListFile(const std::string& fileName, const std::vector<std::string>& words);
+
+// The file dialogs of the stop-list editor; the Qt form fills it with file
+// dialogs, tests with fixed answers. Each returns false when cancelled.
+class TStopListFileChooser {
+public:
+  virtual ~TStopListFileChooser() = default;
+  virtual bool ChooseLoadFile(const std::string& title, const std::string& startFolder,
+                              std::string& fileName) = 0;
+  virtual bool ChooseSaveFile(const std::string& title, const std::string& startFolder,
+                              std::string& fileName) = 0;
+};
+
+// Everything of the "View Stop List" dialog but its widgets. `WordList` is
+// the sorted list box (language order ignoring case) with its selection.
+class TViewStopListModel {
+public:
+  static constexpr const char* Caption = "View Stop List";
+  static constexpr const char* TitleText = "Words in stop list:";
+  static constexpr const char* LoadDialogTitle = "Load New Stop List";
+  static constexpr const char* SaveDialogTitle = "Save Stop List";
+
+  TViewStopListModel(TStopList& list, TStopListFileChooser& chooser);
+
+  // Each time the dialog is opened: fills WordList from Words, clears the
+  // modified flag and takes the backup.
+  void Open();
+  // Fills WordList from Words (the list box's content when shown).
+  void FillWordList();
+
+  void Add();
+  void Remove();
+  void Clear();
+  void Save();
+  void Load();
+  // When modified and "Save changes?" is not confirmed: restores FileName and
+  // Words from the backup and makes the list active when the backup held
+  // words. Frees the backup.
+  void Close();
+
+  const std::vector<std::string>& WordList() const { return wordList_; }
+  const std::vector<bool>& Selection() const { return selected_; }
+  void SetSelection(std::vector<bool> selected);  // one flag per WordList entry
+  std::string FileNameLabel() const;              // FileName without its folder
+  bool Modified() const { return modified_; }
+  bool RemoveEnabled() const;
+  bool ClearEnabled() const { return !wordList_.empty(); }
+
+  void SetTextFont(const TFontRec& font) { textFont_ = font; }
+  const TFontRec& TextFont() const { return textFont_; }
+
+private:
+  struct Backup {
+    std::string FileName;
+    std::vector<std::string> Words;
+  };
+  void InsertSorted(const std::string& word);
+  void SetWordList(std::vector<std::string> words);
+
+  TStopList& list_;
+  TStopListFileChooser& chooser_;
+  std::vector<std::string> wordList_;
+  std::vector<bool> selected_;
+  bool modified_ = false;
+  std::optional<Backup> backup_;
+  TFontRec textFont_;
+};

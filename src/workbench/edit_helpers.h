@@ -1,0 +1,52 @@
+// Widget forms of the shared edit routines, and the up-down edit every dialog
+// uses for its numeric fields: typing is free, and the value is clamped to
+// its range when it is read (ClampUpDownEdit), not blocked while typing.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+class QComboBox;
+class QLineEdit;
+class QToolButton;
+
+// Trims the combo's text and puts it at the top of its list (a new entry is
+// inserted first, an older one trades places with the first), then selects it.
+void AddToHistory(QComboBox* combo);
+// Clamps the edit's number to min .. max (see the core routine); the value.
+int32_t ClampEditToRange(QLineEdit* edit, int32_t fallback, int32_t min, int32_t max);
+
+class TUpDownEdit : public QWidget
+{
+  Q_OBJECT
+public:
+  explicit TUpDownEdit(QWidget* parent = nullptr);
+
+  QLineEdit* Edit() const { return edit_; }
+  void SetRange(int32_t min, int32_t max);
+  int32_t Min() const { return min_; }
+  int32_t Max() const { return max_; }
+  void SetIncrement(int32_t step) { increment_ = step; }
+  int32_t Increment() const { return increment_; }
+  // The up-down's position: what the arrows and the last clamp left.
+  int32_t Position() const { return position_; }
+  // Sets the position and shows it in the edit.
+  void SetPosition(int32_t value);
+  // One step up or down (what the arrows do): the typed text is clamped
+  // first, then the position moves within the range.
+  void StepBy(int steps);
+
+private:
+  friend int32_t ClampUpDownEdit(TUpDownEdit* upDown);
+  QLineEdit* edit_;
+  QToolButton* up_;
+  QToolButton* down_;
+  int32_t min_ = 0;
+  int32_t max_ = 100;
+  int32_t position_ = 0;
+  int32_t increment_ = 1;
+};
+
+// Clamps the edit's number to the up-down's range, with its position as the
+// fallback; the position follows. Returns the value.
+int32_t ClampUpDownEdit(TUpDownEdit* upDown);

@@ -1,0 +1,49 @@
+#include "foundation/byte_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+TEST(ByteScanSetTest, FindsTheSameBytesAsAPlainLoopForAnySet)
+{
+  std::mt19937 rng(7);
+  std::vector<unsigned char> data(300);
+  for (int round = 0; round < 40; ++round) {
+    ByteScanSet set;
+    bool member[256] = {};
+    const int density = round % 4 == 0 ? 2 : round % 4 == 1 ? 50 : round % 4 == 2 ? 97 : 10;
+    for (int c = 0; c < 256; ++c)
+      if (int(rng() % 100) < density) {
+        set.Add(uint8_t(c));
+        member[c] = true;
+      }
+    for (auto& b : data)
+      b = uint8_t(rng());
+    for (size_t from = 0; from < 70; from += 3) {
+      for (size_t len : {size_t(0), size_t(1), size_t(31), size_t(32), size_t(33), size_t(64), size_t(200)}) {
+        const unsigned char* p = data.data() + from;
+        const unsigned char* end = p + len;
+        const unsigned char* in = p;
+        while (in < end && !member[*in])
+          ++in;
+        const unsigned char* notIn = p;
+        while (notIn < end && member[*notIn])
+          ++notIn;
+        ASSERT_EQ(set.FindIn(p, end), in) << "round " << round << " from " << from << " len " << len;
+        ASSERT_EQ(set.FindNotIn(p, end), notIn) << "round " << round << " from " << from << " len " << len;
+      }
+    }
+    ByteScanSet other;
+    other.Add(0);
+    uint64_t a = 0, b = 0, c = 0;
+    if (ByteScanSet::Masks64(data.data() + 5, set, other, set, a, b, c)) {
+      for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(bool(a >> i & 1), member[data[size_t(5 + i)]]) << i;
+        ASSERT_EQ(bool(b >> i & 1), data[size_t(5 + i)] == 0) << i;
+      }
+      EXPECT_EQ(a, c);
+    }
+  }
+}
