@@ -264,9 +264,43 @@ std::vector<int32_t> RankTexts(const std::vector<std::string_view>& distinct, Co
   return rank;
 }
 
+// The same for the locale comparison, through one order key per text; the
+// first eight bytes of each key, as a number, settle most comparisons.
+std::vector<int32_t> RankByLocale(const std::vector<std::string_view>& distinct, bool ignoreCase)
+{
+  std::vector<std::string> keys;
+  keys.reserve(distinct.size());
+  std::vector<uint64_t> prefix;
+  prefix.reserve(distinct.size());
+  for (std::string_view text : distinct) {
+    keys.push_back(LocaleOrderKey(text, ignoreCase));
+    uint64_t p = 0;
+    for (size_t i = 0; i < 8; ++i)
+      p = (p << 8) | (i < keys.back().size() ? static_cast<unsigned char>(keys.back()[i]) : 0u);
+    prefix.push_back(p);
+  }
+  auto compare = [&](int32_t x, int32_t y) {
+    if (prefix[size_t(x)] != prefix[size_t(y)])
+      return prefix[size_t(x)] < prefix[size_t(y)] ? -1 : 1;
+    return keys[size_t(x)].compare(keys[size_t(y)]);
+  };
+  std::vector<int32_t> order(distinct.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return compare(x, y) < 0; });
+  std::vector<int32_t> rank(distinct.size());
+  int32_t r = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && compare(order[k - 1], order[k]) != 0)
+      r = int32_t(k);
+    rank[size_t(order[k])] = r;
+  }
+  return rank;
+}
+
 // Collects the distinct texts of the items; id -1 for an item without one.
 class DistinctTexts {
 public:
+  explicit DistinctTexts(size_t expected) { ids_.reserve(expected); }
   int32_t Add(std::string_view text)
   {
     auto [it, inserted] = ids_.try_emplace(text, int32_t(texts_.size()));
@@ -299,15 +333,13 @@ std::vector<int32_t> RankKey(const TConcordItems::TItemList& items, uint8_t key,
       out[i] = items[i]->Letter;
     return out;
   }
-  DistinctTexts distinct;
+  DistinctTexts distinct(n / 4 + 16);
   std::vector<int32_t> ids(n, -1);
   if (key == ctxTrackedTag) {
     for (size_t i = 0; i < n; ++i)
       if (const std::string* v = items[i]->TrackedTagValue())
         ids[i] = distinct.Add(*v);
-    const bool ignoreCase = ConcordSettings.IgnoreCase;
-    const std::vector<int32_t> rank = RankTexts(
-      distinct.Texts(), [&](std::string_view a, std::string_view b) { return LocaleCompare(a, b, ignoreCase); });
+    const std::vector<int32_t> rank = RankByLocale(distinct.Texts(), ConcordSettings.IgnoreCase);
     // A missing value sorts before every present one.
     for (size_t i = 0; i < n; ++i)
       out[i] = ids[i] < 0 ? -1 : rank[size_t(ids[i])];
@@ -322,70 +354,98 @@ std::vector<int32_t> RankKey(const TConcordItems::TItemList& items, uint8_t key,
       w = distinct.Keep(wordText.Apply(w));
     ids[i] = distinct.Add(w);
   }
-  const std::vector<int32_t> rank = RankTexts(
-    distinct.Texts(), [&](std::string_view a, std::string_view b) { return CompareWords(a, b, reverse); });
+  const bool ignoreCase = ConcordSettings.IgnoreCase;
+  const std::vector<int32_t> rank =
+    reverse ? RankTexts(distinct.Texts(),
+                        [&](std::string_view a, std::string_view b) { return ReverseCompare(a, b, ignoreCase); })
+            : RankByLocale(distinct.Texts(), ignoreCase);
   // An absent word sorts after every present one, whatever the direction.
   for (size_t i = 0; i < n; ++i)
     out[i] = ids[i] < 0 ? INT32_MAX : rank[size_t(ids[i])];
   return out;
 }
 
-// The quicksort of the hit list over positions into a rank table: the pivot
-// is held by value, both scans run, and entries are exchanged while I <= J.
-// The smaller part is sorted by recursion and the larger by the loop; the two
-// parts are disjoint, so the result is the same as always recursing into the
-// left part, with a stack of O(log n).
-class RankedQuickSort {
-public:
-  RankedQuickSort(const std::vector<int32_t>& ranks, size_t keyCount) : ranks_(ranks), keys_(keyCount) {}
-
-  void Sort(std::vector<uint32_t>& a, int64_t l, int64_t r) const
-  {
-    for (;;) {
-      int64_t i = l;
-      int64_t j = r;
-      const uint32_t pivot = a[size_t((l + r) / 2)];
-      do {
-        while (Compare(a[size_t(i)], pivot) < 0)
-          ++i;
-        while (Compare(a[size_t(j)], pivot) > 0)
-          --j;
-        if (i <= j) {
-          std::swap(a[size_t(i)], a[size_t(j)]);
-          ++i;
-          --j;
-        }
-      } while (i <= j);
-      if (j - l < r - i) {
-        if (l < j)
-          Sort(a, l, j);
-        if (i >= r)
-          return;
-        l = i;
-      } else {
-        if (i < r)
-          Sort(a, i, r);
-        if (l >= j)
-          return;
-        r = j;
+// The quicksort of the hit list: the pivot is held by value, both scans run,
+// and entries are exchanged while I <= J. The smaller part is sorted by
+// recursion and the larger by the loop; the two parts are disjoint, so the
+// result is the same as always recursing into the left part, with a stack of
+// O(log n). compare(a, b) gives below, at or above zero.
+template <class Entry, class Compare>
+void QuickSort(std::vector<Entry>& a, int64_t l, int64_t r, const Compare& compare)
+{
+  for (;;) {
+    int64_t i = l;
+    int64_t j = r;
+    const Entry pivot = a[size_t((l + r) / 2)];
+    do {
+      while (compare(a[size_t(i)], pivot) < 0)
+        ++i;
+      while (compare(a[size_t(j)], pivot) > 0)
+        --j;
+      if (i <= j) {
+        std::swap(a[size_t(i)], a[size_t(j)]);
+        ++i;
+        --j;
       }
+    } while (i <= j);
+    if (j - l < r - i) {
+      if (l < j)
+        QuickSort(a, l, j, compare);
+      if (i >= r)
+        return;
+      l = i;
+    } else {
+      if (i < r)
+        QuickSort(a, i, r, compare);
+      if (l >= j)
+        return;
+      r = j;
     }
   }
+}
 
-private:
-  int Compare(uint32_t x, uint32_t y) const
-  {
-    const int32_t* rx = ranks_.data() + size_t(x) * keys_;
-    const int32_t* ry = ranks_.data() + size_t(y) * keys_;
-    for (size_t k = 0; k < keys_; ++k)
-      if (rx[k] != ry[k])
-        return rx[k] < ry[k] ? -1 : 1;
-    return 0;
+// A rank as an unsigned number of the same order.
+uint64_t Biased(int32_t rank)
+{
+  return uint64_t(uint32_t(rank) ^ 0x80000000u);
+}
+
+// The hits' order by their ranks (ranks[k][i]: key k of hit i), as positions
+// into the hit list. The ranks of two keys share one number.
+std::vector<uint32_t> SortByRanks(const std::vector<std::vector<int32_t>>& ranks, size_t n)
+{
+  const size_t words = (ranks.size() + 1) / 2;
+  std::vector<uint64_t> packed(n * std::max<size_t>(words, 1), 0);
+  for (size_t k = 0; k < ranks.size(); ++k)
+    for (size_t i = 0; i < n; ++i)
+      packed[i * words + k / 2] |= Biased(ranks[k][i]) << (k % 2 ? 0 : 32);
+  std::vector<uint32_t> order(n);
+  if (words <= 1) {
+    struct Entry {
+      uint64_t key;
+      uint32_t index;
+    };
+    std::vector<Entry> entries(n);
+    for (size_t i = 0; i < n; ++i)
+      entries[i] = {packed[i], uint32_t(i)};
+    QuickSort(entries, 0, int64_t(n) - 1, [](const Entry& x, const Entry& y) {
+      return x.key == y.key ? 0 : (x.key < y.key ? -1 : 1);
+    });
+    for (size_t i = 0; i < n; ++i)
+      order[i] = entries[i].index;
+    return order;
   }
-
-  const std::vector<int32_t>& ranks_;
-  size_t keys_;
-};
+  std::iota(order.begin(), order.end(), 0u);
+  QuickSort(order, 0, int64_t(n) - 1, [&](uint32_t x, uint32_t y) {
+    const uint64_t* px = packed.data() + size_t(x) * words;
+    const uint64_t* py = packed.data() + size_t(y) * words;
+    for (size_t w = 0; w < words; ++w)
+      if (px[w] != py[w])
+        return px[w] < py[w] ? -1 : 1;
+    return 0;
+  });
+  return order;
+}
 
 void ConcealRuns(std::string& line, const TSVFormatArray& runs, bool hits, bool collocates)
 {
@@ -513,16 +573,11 @@ void TConcordItems::SortItems(const TAdvancedSortColOptions& spec, const std::ve
     return;
   keys.erase(std::remove_if(keys.begin(), keys.end(), [](const TSortKey& k) { return !IsKnownKey(k.Key); }),
              keys.end());
-  // One rank per hit and key, laid out hit by hit.
-  std::vector<int32_t> ranks(n * keys.size());
-  for (size_t k = 0; k < keys.size(); ++k) {
-    const std::vector<int32_t> r = RankKey(items_, keys[k].Key, keys[k].Reverse);
-    for (size_t i = 0; i < n; ++i)
-      ranks[i * keys.size() + k] = r[i];
-  }
-  std::vector<uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  RankedQuickSort(ranks, keys.size()).Sort(order, 0, int64_t(n) - 1);
+  // Each key ranks the hits once; the sort then compares ranks only.
+  std::vector<std::vector<int32_t>> ranks;
+  for (const TSortKey& k : keys)
+    ranks.push_back(RankKey(items_, k.Key, k.Reverse));
+  const std::vector<uint32_t> order = SortByRanks(ranks, n);
   TItemList sorted;
   sorted.reserve(n);
   for (uint32_t i : order)
