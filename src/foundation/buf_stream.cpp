@@ -425,7 +425,30 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   const unsigned char* rangeEndPtr = p + n;
   bool inTag = false;
   bool inWordTag = false;
+  TCharClass* out = classes_.data();
   for (int32_t i = 0; i <= n;) {
+    // Runs that need no rule but the table: plain bytes outside tags, and
+    // the inside of a markup tag up to its stop.
+    if (!inWordTag) {
+      const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
+      if (!inTag) {
+        while (i <= end) {
+          const uint8_t k = fastClass_[p[i]];
+          if (k >= ccDelimiter && k <= ccWord)
+            out[i] = TCharClass(k);
+          else if (k == kLineFeed && i > 0)
+            out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
+          else
+            break;
+          ++i;
+        }
+      } else {
+        while (i <= end && !tagStopTable_[p[i]])
+          out[i++] = ccTag;
+      }
+      if (i > n)
+        break;
+    }
     const unsigned char c = p + i < dataEnd ? p[i] : 0;
     auto prevByte = [&] { return char(i == 0 ? ByteBefore(p) : p[i - 1]); };
     TCharClass k;
