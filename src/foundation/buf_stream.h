@@ -66,6 +66,22 @@ using TBufProgressEvent = std::function<void(TBufStream& sender, int32_t positio
 
 class TBufStream {
 public:
+  // What FindWordStart looks for, prepared once: the prefix, its folding,
+  // and the two rarest bytes of the prefix with their spellings.
+  struct TWordStartFinder {
+    TWordStartFinder() = default;
+    TWordStartFinder(std::string_view prefix, const unsigned char* fold);
+    std::string Prefix;
+    const unsigned char* Fold = nullptr;  // nullptr: exact bytes
+    int32_t First = 0;    // index of the rarest byte of the prefix
+    int32_t Second = 0;   // and of the next rarest
+    bool Simple = true;   // each is one byte, or two that differ in the case bit
+    bool Possible = true; // some byte folds to each prefix byte looked for
+    unsigned char Target[2] = {};
+    unsigned char Mask[2] = {};
+    bool IsFirst[256] = {};  // the bytes that fold to the rarest one
+  };
+
   static constexpr int32_t BufferSize = 8192;
   static constexpr int32_t LookBehind = 256;
 
@@ -222,6 +238,21 @@ public:
                      std::string_view headStart, bool headStartAtBlank,
                      const TBufProgressEvent& onProgress, bool noPosition,
                      int32_t& startPos, int32_t& stopPos, int32_t& headPos);
+
+  // The first word at or after the cursor that begins with prefix, for a
+  // scan that may skip every word that does not: a position whose bytes are
+  // the prefix (compared through fold, when given) and which is the cursor's
+  // own position or follows a byte of delimiters (the caller's word
+  // delimiters, a 256-entry table). The cursor moves there and the position
+  // is returned; -1 when there is none in the range. onWindow is called
+  // before each window is searched with the window's first position; when it
+  // returns false the search ends with -1.
+  struct TWordStartFinder;
+  int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
+                        const std::function<bool(int32_t)>& onWindow);
+  // The position of the last byte in [floor, pos) that is not in delimiters;
+  // -1 when there is none.
+  int32_t LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters);
 
   // --- tag configuration (ConfigureBufStream sets all of it) --------------
   void SetTagStart(char c);
