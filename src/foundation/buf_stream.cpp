@@ -716,6 +716,95 @@ bool TBufStream::AdvanceSearchWindow(int32_t keepFrom)
   return LimitPos() > oldEnd;
 }
 
+TCharClass TBufStream::NextClassRun(char* out, uint32_t max, uint32_t& length)
+{
+  length = 0;
+  TCharClass cls = ccNone;
+  char c;
+  auto keep = [&](const unsigned char* from, size_t n) {
+    if (length < max)
+      std::memcpy(out + length, from, std::min<size_t>(n, max - length));
+    length += uint32_t(n);
+  };
+  const bool embeddedTags = wordTagStyle_ == 1 && wordTagDelimiter_ != 0;
+  for (;;) {
+    if (!validated_ && !inTag_ && !inWordTag_) {
+      // Plain bytes that can begin no run are passed over by the table; a
+      // word character or an embedded tag's delimiter begins one at once.
+      const unsigned char* p = cur_;
+      const unsigned char* lim = limit_;
+      while (p < lim) {
+        const uint8_t k = fastClass_[*p];
+        if (k == ccWord || k == kSpecial)
+          break;
+        ++p;
+      }
+      cur_ = p;
+      if (p < lim) {
+        if (fastClass_[*p] == ccWord) {
+          cls = ccWord;
+          c = char(*cur_++);
+          break;
+        }
+        if (embeddedTags && *p == uint8_t(wordTagDelimiter_)) {
+          cls = ccWordTag;
+          inWordTag_ = true;
+          c = char(*cur_++);
+          break;
+        }
+      }
+    }
+    if (AtEnd())
+      return ccNone;
+    c = NextCharClassified(cls);
+    if (cls == ccWord || cls == ccWordTag)
+      break;
+  }
+  keep(reinterpret_cast<const unsigned char*>(&c), 1);
+  for (;;) {
+    if (!validated_) {
+      // The run's inside, where its class cannot change but at these bytes.
+      const unsigned char* p = cur_;
+      const unsigned char* lim = limit_;
+      if (cls == ccWord && !inTag_ && !inWordTag_) {
+        while (p < lim && fastClass_[*p] == ccWord)
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+        // A delimiter, a tag start or an embedded tag's delimiter ends the
+        // run; only a start string of outside tags needs the full rules.
+        if (p < lim && (fastClass_[*p] != kSpecial || wordTagStyle_ != 2))
+          return cls;
+      } else if (cls == ccWordTag && inWordTag_ && wordTagStyle_ == 1) {
+        while (p < lim && !delimTable_[*p])
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+        // The delimiter ends the tag and the run.
+        if (p < lim) {
+          inWordTag_ = false;
+          return cls;
+        }
+      } else if (cls == ccWordTag && inWordTag_ && wordTagStyle_ == 2) {
+        while (p < lim && !wordTagStopTable_[*p])
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+      }
+    }
+    if (AtEnd())
+      return cls;
+    TCharClass next;
+    c = NextCharClassified(next);
+    if (next != cls) {
+      PrevChar();
+      ResetTagState();
+      return cls;
+    }
+    keep(reinterpret_cast<const unsigned char*>(&c), 1);
+  }
+}
+
 namespace {
 
 // How rarely a byte is met in text: letters by their frequency in English,
@@ -845,6 +934,25 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
       return -1;
     }
   }
+}
+
+bool TBufStream::ContainsByte(int32_t from, int32_t to, char c)
+{
+  from = std::max(from, 0);
+  if (bufPos_ >= 0 && from >= bufPos_ && to <= bufPos_ + bufLen_)
+    return from < to && std::memchr(buffer_.get() + (from - bufPos_), c, size_t(to - from)) != nullptr;
+  char chunk[4096];
+  while (from < to) {
+    int32_t at = from;
+    const int32_t got = stream_->ReadAt(at, chunk, std::min<int32_t>(int32_t(sizeof chunk), to - from));
+    ++lockedReads_;
+    if (got <= 0)
+      return false;
+    if (std::memchr(chunk, c, size_t(got)))
+      return true;
+    from += got;
+  }
+  return false;
 }
 
 int32_t TBufStream::LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters)

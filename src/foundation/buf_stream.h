@@ -247,9 +247,22 @@ public:
   // is returned; -1 when there is none in the range. onWindow is called
   // before each window is searched with the window's first position; when it
   // returns false the search ends with -1.
+  // The next run of word characters or of part-of-speech tag characters
+  // (class 4 or 6, classified as NextCharClassified does): characters of
+  // other classes before it are skipped; the run ends before the first
+  // character of another class, where the cursor stops with the tag state
+  // reset (at the range end the cursor stays there, the state as it is).
+  // Returns the run's class, or ccNone at the end of the range; its first
+  // max bytes go to out (which may be null when max is 0) and length
+  // receives its full length.
+  TCharClass NextClassRun(char* out, uint32_t max, uint32_t& length);
+
   struct TWordStartFinder;
   int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
                         const std::function<bool(int32_t)>& onWindow);
+  // Whether byte c occurs in [from, to) of the stream (read from the window
+  // where it holds them).
+  bool ContainsByte(int32_t from, int32_t to, char c);
   // The position of the last byte in [floor, pos) that is not in delimiters;
   // -1 when there is none.
   int32_t LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters);
@@ -268,6 +281,8 @@ public:
   char WordTagStop() const { return wordTagStop_; }
   char WordTagDelimiter() const { return wordTagDelimiter_; }
   const TCharSet& Delimiters() const { return delimiters_; }
+  // The same as a 256-entry table.
+  const bool* DelimiterTable() const { return delimTable_; }
   // Length of the first start string, in list order, that stands at the
   // cursor (exact, case-sensitive, not running past the range); 0 when none.
   int32_t MatchWordTagStart();
