@@ -253,24 +253,34 @@ void TBufStream::RebuildTables()
 
 void TBufStream::SetTagStart(char c)
 {
+  // Readers are configured before every pass and every built line: an
+  // unchanged value keeps the tables.
+  if (c == tagStart_)
+    return;
   tagStart_ = c;
   RebuildTables();
 }
 
 void TBufStream::SetTagStop(char c)
 {
+  if (c == tagStop_)
+    return;
   tagStop_ = c;
   fillStopTable(tagStopTable_, tagStopSet_, c);
 }
 
 void TBufStream::SetWordTagStyle(uint8_t style)
 {
+  if (style == wordTagStyle_)
+    return;
   wordTagStyle_ = style;
   RebuildTables();
 }
 
 void TBufStream::SetWordTagStarts(const std::vector<std::string>* starts)
 {
+  if (starts ? *starts == wordTagStarts_ : wordTagStarts_.empty())
+    return;
   wordTagStarts_.clear();
   if (starts)
     wordTagStarts_ = *starts;
@@ -279,12 +289,16 @@ void TBufStream::SetWordTagStarts(const std::vector<std::string>* starts)
 
 void TBufStream::SetWordTagStop(char c)
 {
+  if (c == wordTagStop_)
+    return;
   wordTagStop_ = c;
   fillStopTable(wordTagStopTable_, wordTagStopSet_, c);
 }
 
 void TBufStream::SetWordTagDelimiter(char c)
 {
+  if (c == wordTagDelimiter_)
+    return;
   wordTagDelimiter_ = c;
   RebuildTables();
 }

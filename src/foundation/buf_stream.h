@@ -119,7 +119,8 @@ public:
     return NextCharSlow();
   }
   // The byte before the cursor, and the cursor moves onto it; #0 at
-  // RangeStart() (the cursor then stays).
+  // RangeStart(), or when that byte lies at or past RangeEnd() (the cursor
+  // then stays).
   char PrevChar();
 
   // --- classification -----------------------------------------------------

@@ -65,7 +65,13 @@ __attribute__((target("avx2"))) void masks64Avx2(const unsigned char* p, const u
   }
 }
 
-const bool avx2 = __builtin_cpu_supports("avx2");
+bool detectAvx2()
+{
+  __builtin_cpu_init();  // this runs before main
+  return __builtin_cpu_supports("avx2");
+}
+
+const bool avx2 = detectAvx2();
 
 #endif
 

@@ -21,35 +21,169 @@ constexpr size_t MaxStoredWordLength = 255;
 constexpr char FrequencyMagic[4] = {'H', 'S', 'T', 'R'};
 constexpr int32_t FrequencyVersion = 1;
 
-uint64_t load64(const char* p)
+// Equal bytes; short words are compared in place, without a call.
+inline bool sameBytes(const char* a, const char* b, size_t n)
 {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// A fast mixing hash over the word's bytes; the table size is a power of
-// two, so the high bits of a well-mixed value are used.
-uint32_t hashWord(std::string_view s)
-{
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (s.size() * 0xFF51AFD7ED558CCDull);
-  const char* p = s.data();
-  size_t n = s.size();
   while (n >= 8) {
-    h = (h ^ load64(p)) * 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
-    p += 8;
+    uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x != y)
+      return false;
+    a += 8;
+    b += 8;
     n -= 8;
   }
-  if (n) {
-    uint64_t tail = 0;
-    std::memcpy(&tail, p, n);
-    h = (h ^ tail) * 0x94D049BB133111EBull;
-  }
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i])
+      return false;
+  return true;
+}
+
+using Key = THashStrings::Key;
+
+inline uint64_t mix(uint64_t h)
+{
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
   h ^= h >> 32;
-  return static_cast<uint32_t>(h);
+  return h;
+}
+
+// Lower-cases 8 ASCII bytes at once (every byte below 0x80).
+inline uint64_t asciiLower8(uint64_t x)
+{
+  const uint64_t high = 0x8080808080808080ull;
+  const uint64_t fromA = x + 0x3F3F3F3F3F3F3F3Full;  // high bit set from 'A' up
+  const uint64_t pastZ = x + 0x2525252525252525ull;  // high bit set from '[' up
+  return x | (((fromA & ~pastZ) & high) >> 2);
+}
+
+// Copies the word into out through the 256-byte table `map` (lower case or
+// identity) and computes its hash and head on the way, in one pass. With
+// asciiFold, map lower-cases the ASCII letters and leaves the other ASCII
+// bytes alone (or is the identity, when fold is false), so runs of 8 ASCII
+// bytes are mapped without the table.
+inline Key makeKey(std::string_view word, const unsigned char* map, bool asciiFast, bool fold, char* out)
+{
+  const auto* p = reinterpret_cast<const unsigned char*>(word.data());
+  const size_t n = word.size();
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
+  uint64_t head = 0;
+  size_t i = 0;
+  for (; n - i >= 8; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    if (asciiFast && (x & 0x8080808080808080ull) == 0) {
+      if (fold)
+        x = asciiLower8(x);
+    } else {
+      uint64_t y = 0;
+      for (unsigned b = 0; b < 8; ++b)
+        y |= uint64_t(map[p[i + b]]) << (8 * b);
+      x = y;
+    }
+    std::memcpy(out + i, &x, 8);
+    if (i == 0)
+      head = x;
+    h = (h ^ x) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  }
+  if (i < n) {
+    uint64_t acc = 0;
+    for (unsigned shift = 0; i < n; ++i, shift += 8) {
+      const unsigned char c = map[p[i]];
+      out[i] = static_cast<char>(c);
+      acc |= uint64_t(c) << shift;
+    }
+    if (n < 8)
+      head = acc;
+    h = (h ^ acc) * 0x94D049BB133111EBull;
+  }
+  return Key{out, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
+}
+
+inline Key makeKey(std::string_view word, const unsigned char* map, char* out)
+{
+  return makeKey(word, map, false, false, out);
+}
+
+// The same for a word already copied to p, with at least 8 writable bytes
+// after it: the last bytes are handled as one zero-padded block too. Gives
+// the same key as makeKey.
+inline Key makeKeyInPlace(char* p, size_t n, const unsigned char* map, bool asciiFast, bool fold)
+{
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
+  uint64_t head = 0;
+  for (size_t i = 0; i < n; i += 8) {
+    const size_t take = std::min<size_t>(8, n - i);
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    if (take < 8)
+      x &= (uint64_t(1) << (8 * take)) - 1;
+    if (asciiFast && (x & 0x8080808080808080ull) == 0) {
+      if (fold)
+        x = asciiLower8(x);
+    } else {
+      uint64_t y = 0;
+      for (unsigned b = 0; b < take; ++b)
+        y |= uint64_t(map[static_cast<unsigned char>(p[i + b])]) << (8 * b);
+      x = y;
+    }
+    std::memcpy(p + i, &x, 8);
+    if (i == 0)
+      head = x;
+    if (take == 8) {
+      h = (h ^ x) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+    } else {
+      h = (h ^ x) * 0x94D049BB133111EBull;
+    }
+  }
+  return Key{p, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
+}
+
+// The table lower-cases exactly the ASCII letters among the ASCII bytes.
+bool lowersAsciiPlainly(const unsigned char* map)
+{
+  for (int c = 0; c < 128; ++c) {
+    const int expected = (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if (map[c] != expected)
+      return false;
+  }
+  return true;
+}
+
+struct IdentityMap {
+  unsigned char bytes[256];
+  IdentityMap()
+  {
+    for (int i = 0; i < 256; ++i)
+      bytes[i] = static_cast<unsigned char>(i);
+  }
+};
+const IdentityMap identity;
+
+// The hash of bytes stored already folded.
+uint32_t hashStored(std::string_view word, std::string& scratch)
+{
+  scratch.resize(word.size());
+  return makeKey(word, identity.bytes, scratch.data()).hash;
+}
+
+// The word's key, folded when foldCase is set, its bytes in out.
+Key keyOf(std::string_view word, bool foldCase, const platform::CodePage& cp, std::string& out)
+{
+  out.resize(word.size());
+  if (!foldCase)
+    return makeKey(word, identity.bytes, out.data());
+  if (cp.dbcs) {
+    // Double-byte characters are lower-cased whole, never byte by byte.
+    const std::string lower = platform::lowerText(cp, word);
+    out.resize(lower.size());
+    return makeKey(lower, identity.bytes, out.data());
+  }
+  return makeKey(word, cp.lower.data(), out.data());
 }
 
 void putInt32(std::string& out, int32_t v)
@@ -76,38 +210,25 @@ THashStrings::THashStrings(int32_t bucketCount, int32_t lcid)
   : bucketCount_(bucketCount), lcid_(lcid)
 {
   const uint16_t cp = platform::ansiCodePage(languageOf(lcid));
-  codePageId_ = cp ? cp : platform::systemAnsiCodePage();
+  codePage_ = &platform::codePage(cp ? cp : platform::systemAnsiCodePage());
+  asciiLower_ = lowersAsciiPlainly(codePage_->lower.data());
 }
 
 THashStrings::~THashStrings() = default;
 
-std::string_view THashStrings::folded(std::string_view word, std::string& scratch) const
-{
-  if (!FoldCase)
-    return word;
-  const platform::CodePage& cp = platform::codePage(codePageId_);
-  if (cp.dbcs) {
-    scratch = platform::lowerText(cp, word);
-    return scratch;
-  }
-  scratch.resize(word.size());
-  for (size_t i = 0; i < word.size(); ++i)
-    scratch[i] = static_cast<char>(cp.lower[static_cast<unsigned char>(word[i])]);
-  return scratch;
-}
-
-int64_t THashStrings::find(std::string_view key, uint32_t hash) const
+int64_t THashStrings::find(const Key& key) const
 {
   if (slots_.empty())
     return -1;
-  for (uint32_t i = hash & slotMask_;; i = (i + 1) & slotMask_) {
+  for (uint32_t i = key.hash & slotMask_;; i = (i + 1) & slotMask_) {
     const Slot& s = slots_[i];
     if (s.item == 0)
       return -1;
-    if (s.hash != hash)
+    if (s.hash != key.hash)
       continue;
     const Item& it = items_[s.item - 1];
-    if (it.length == key.size() && std::memcmp(it.word, key.data(), key.size()) == 0)
+    if (it.length == key.length && it.head == key.head &&
+        (key.length <= 8 || sameBytes(words_[s.item - 1] + 8, key.data + 8, key.length - 8)))
       return s.item - 1;
   }
 }
@@ -130,60 +251,151 @@ const char* THashStrings::storeWord(std::string_view key)
   return p;
 }
 
+void THashStrings::placeAll()
+{
+  std::string scratch;
+  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  for (uint32_t n = 0; n < items_.size(); ++n) {
+    const uint32_t h = hashStored(std::string_view(words_[n], items_[n].length), scratch);
+    uint32_t i = h & slotMask_;
+    while (slots_[i].item != 0)
+      i = (i + 1) & slotMask_;
+    slots_[i] = Slot{n + 1, h};
+  }
+}
+
 void THashStrings::growSlots()
 {
   const size_t newSize = slots_.empty() ? FirstSlotCount : slots_.size() * 2;
   slots_.assign(newSize, Slot{0, 0});
   slotMask_ = static_cast<uint32_t>(newSize - 1);
-  for (uint32_t n = 0; n < items_.size(); ++n) {
-    const Item& it = items_[n];
-    const uint32_t h = hashWord(std::string_view(it.word, it.length));
-    uint32_t i = h & slotMask_;
-    while (slots_[i].item != 0)
-      i = (i + 1) & slotMask_;
-    slots_[i] = Slot{n + 1, h};
-  }
+  placeAll();
 }
 
 void THashStrings::rebuildSlots()
 {
-  if (slots_.empty())
-    return;
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
-  for (uint32_t n = 0; n < items_.size(); ++n) {
-    const Item& it = items_[n];
-    const uint32_t h = hashWord(std::string_view(it.word, it.length));
-    uint32_t i = h & slotMask_;
-    while (slots_[i].item != 0)
-      i = (i + 1) & slotMask_;
-    slots_[i] = Slot{n + 1, h};
-  }
+  if (!slots_.empty())
+    placeAll();
 }
 
-uint32_t THashStrings::insert(std::string_view key, uint32_t hash)
+uint32_t THashStrings::insert(const Key& key)
 {
   if ((items_.size() + 1) * 2 > slots_.size())
     growSlots();
   if (items_.size() >= std::numeric_limits<int32_t>::max())
     throw std::length_error("Too many words in one table.");
   const auto index = static_cast<uint32_t>(items_.size());
-  items_.push_back(Item{storeWord(key), static_cast<uint32_t>(key.size()), 0});
-  uint32_t i = hash & slotMask_;
+  const char* word = storeWord(std::string_view(key.data, key.length));
+  items_.push_back(Item{key.head, key.length, 0});
+  words_.push_back(word);
+  uint32_t i = key.hash & slotMask_;
   while (slots_[i].item != 0)
     i = (i + 1) & slotMask_;
-  slots_[i] = Slot{index + 1, hash};
+  slots_[i] = Slot{index + 1, key.hash};
   return index;
+}
+
+THashStrings::Item& THashStrings::findOrInsertKey(const Key& key)
+{
+  const int64_t found = find(key);
+  sortState_ = ssUnsorted;
+  if (found >= 0)
+    return items_[static_cast<size_t>(found)];
+  return items_[insert(key)];
 }
 
 THashStrings::Item& THashStrings::findOrInsert(std::string_view word)
 {
-  const std::string_view key = folded(word, scratch_);
-  const uint32_t h = hashWord(key);
-  const int64_t found = find(key, h);
-  sortState_ = ssUnsorted;
-  if (found >= 0)
-    return items_[static_cast<size_t>(found)];
-  return items_[insert(key, h)];
+  const Key key = keyOf(word, FoldCase, *codePage_, scratch_);
+  return findOrInsertKey(key);
+}
+
+bool THashStrings::MakeKeyInPlace(char* bytes, size_t n, Key& key) const
+{
+  if (!FoldCase) {
+    key = makeKeyInPlace(bytes, n, identity.bytes, true, false);
+    return true;
+  }
+  if (codePage_->dbcs)
+    return false;
+  key = makeKeyInPlace(bytes, n, codePage_->lower.data(), asciiLower_, true);
+  return true;
+}
+
+bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
+{
+  if (!FoldCase) {
+    key = makeKey(word, identity.bytes, true, false, out);
+    return true;
+  }
+  if (codePage_->dbcs)
+    return false;
+  key = makeKey(word, codePage_->lower.data(), asciiLower_, true, out);
+  return true;
+}
+
+void THashStrings::PrefetchSlots(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k)
+    __builtin_prefetch(&slots_[keys[k].hash & slotMask_]);
+}
+
+void THashStrings::PrefetchItems(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    const Slot& slot = slots_[keys[k].hash & slotMask_];
+    if (slot.item != 0)
+      __builtin_prefetch(&items_[slot.item - 1]);
+  }
+}
+
+void THashStrings::CountKeys(const Key* keys, size_t n)
+{
+  for (size_t k = 0; k < n; ++k)
+    changeCount(findOrInsertKey(keys[k]), 1);
+}
+
+void THashStrings::AddKeys(const Key* keys, size_t n)
+{
+  PrefetchSlots(keys, n);
+  PrefetchItems(keys, n);
+  CountKeys(keys, n);
+}
+
+void THashStrings::AddWords(const std::string_view* words, size_t n)
+{
+  TWordBatch batch(*this);
+  for (size_t k = 0; k < n; ++k)
+    batch.Add(words[k]);
+}
+
+void TWordBatch::Add(std::string_view word)
+{
+  if (word.size() > BufferBytes - used_)
+    Flush();
+  THashStrings::Key& key = keys_[count_];
+  if (word.size() <= BufferBytes)
+    std::memcpy(buffer_ + used_, word.data(), word.size());
+  if (word.size() > BufferBytes || !table_.MakeKeyInPlace(buffer_ + used_, word.size(), key)) {
+    Flush();
+    table_.Add(word, true);  // a very long word, or double-byte text folded whole
+    return;
+  }
+  used_ += word.size();
+  if (++count_ == Group)
+    Flush();
+}
+
+void TWordBatch::Flush()
+{
+  if (count_ > 0)
+    table_.AddKeys(keys_, count_);
+  count_ = 0;
+  used_ = 0;
 }
 
 void THashStrings::changeCount(Item& item, int32_t n)
@@ -213,15 +425,14 @@ void THashStrings::AddCount(std::string_view word, int32_t n)
 int32_t THashStrings::CountOf(std::string_view word) const
 {
   std::string scratch;
-  const std::string_view key = folded(word, scratch);
-  const int64_t found = find(key, hashWord(key));
+  const Key key = keyOf(word, FoldCase, *codePage_, scratch);
+  const int64_t found = find(key);
   return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
 }
 
 std::string_view THashStrings::Strings(int32_t index) const
 {
-  const Item& it = items_.at(static_cast<size_t>(index));
-  return std::string_view(it.word, it.length);
+  return std::string_view(words_.at(static_cast<size_t>(index)), items_[static_cast<size_t>(index)].length);
 }
 
 int32_t THashStrings::Counts(int32_t index) const
@@ -233,19 +444,31 @@ void THashStrings::Sort(int mode)
 {
   if (mode == sortState_)
     return;
-  if (mode == ssByWord) {
-    const uint16_t lang = languageOf(lcid_);
-    std::sort(items_.begin(), items_.end(), [lang](const Item& a, const Item& b) {
-      return platform::compareText(lang, std::string_view(a.word, a.length),
-                                   std::string_view(b.word, b.length), false) < 0;
-    });
-  } else if (mode == ssByCount) {
-    std::stable_sort(items_.begin(), items_.end(),
-                     [](const Item& a, const Item& b) { return a.count > b.count; });
-  } else {
+  if (mode != ssByWord && mode != ssByCount) {
     sortState_ = ssUnsorted;
     return;
   }
+  std::vector<uint32_t> order(items_.size());
+  for (uint32_t i = 0; i < order.size(); ++i)
+    order[i] = i;
+  if (mode == ssByWord) {
+    const uint16_t lang = languageOf(lcid_);
+    std::sort(order.begin(), order.end(), [this, lang](uint32_t a, uint32_t b) {
+      return platform::compareText(lang, std::string_view(words_[a], items_[a].length),
+                                   std::string_view(words_[b], items_[b].length), false) < 0;
+    });
+  } else {
+    std::stable_sort(order.begin(), order.end(),
+                     [this](uint32_t a, uint32_t b) { return items_[a].count > items_[b].count; });
+  }
+  std::vector<Item> items(items_.size());
+  std::vector<const char*> words(words_.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    items[i] = items_[order[i]];
+    words[i] = words_[order[i]];
+  }
+  items_.swap(items);
+  words_.swap(words);
   rebuildSlots();
   sortState_ = static_cast<uint8_t>(mode);
 }
@@ -254,6 +477,8 @@ void THashStrings::Clear()
 {
   items_.clear();
   items_.shrink_to_fit();
+  words_.clear();
+  words_.shrink_to_fit();
   slots_.clear();
   slots_.shrink_to_fit();
   slotMask_ = 0;
@@ -339,10 +564,11 @@ void THashStrings::SaveToFile(const std::string& fileName) const
   data.append(FrequencyMagic, 4);
   putInt32(data, FrequencyVersion);
   putInt32(data, Count());
-  for (const Item& it : items_) {
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& it = items_[i];
     const auto length = static_cast<int32_t>(std::min<size_t>(it.length, MaxStoredWordLength));
     putInt32(data, length);
-    data.append(it.word, static_cast<size_t>(length));
+    data.append(words_[i], static_cast<size_t>(length));
     putInt32(data, it.count);
   }
   platform::writeFileAtomically(fileName, data);
@@ -397,6 +623,7 @@ size_t THashStrings::MemoryUsed() const
 {
   // A map node holds the pair plus three pointers and a colour word.
   constexpr size_t MapNodeBytes = sizeof(std::pair<const int32_t, int32_t>) + 32;
-  return items_.capacity() * sizeof(Item) + slots_.capacity() * sizeof(Slot) + chunkBytes_ +
+  return items_.capacity() * sizeof(Item) + words_.capacity() * sizeof(const char*) +
+         slots_.capacity() * sizeof(Slot) + chunkBytes_ +
          chunks_.capacity() * sizeof(chunks_[0]) + histogram_.size() * MapNodeBytes;
 }

@@ -18,6 +18,10 @@
 #include <utility>
 #include <vector>
 
+namespace platform {
+struct CodePage;
+}
+
 class THashStrings {
 public:
   static constexpr int MaxTopCounts = 32;
@@ -42,6 +46,33 @@ public:
   void Add(std::string_view word, bool increment);
   // Finds or inserts the word; its count grows by n.
   void AddCount(std::string_view word, int32_t n);
+  // Add(word, true) for each word in turn; the same result, faster for long
+  // runs of words (the table's memory is fetched for several at once).
+  void AddWords(const std::string_view* words, size_t n);
+
+  // A word as the table looks it up: its folded bytes, their hash and their
+  // first 8 bytes, zero-padded.
+  struct Key {
+    const char* data;
+    uint32_t length;
+    uint32_t hash;
+    uint64_t head;
+  };
+  // The key of a word, its folded bytes written to out (word.size() bytes);
+  // false when the word cannot be folded byte by byte (double-byte text).
+  bool MakeKey(std::string_view word, char* out, Key& key) const;
+  // The same for n bytes already at `bytes`, folded in place; at least 8
+  // writable bytes must follow them.
+  bool MakeKeyInPlace(char* bytes, size_t n, Key& key) const;
+  // Add(word, true) for words given by their keys; their memory is fetched
+  // ahead of the lookups.
+  void AddKeys(const Key* keys, size_t n);
+  // The two steps of fetching ahead, for callers that pipeline them: the
+  // slots of the keys, then (once those have arrived) their items.
+  void PrefetchSlots(const Key* keys, size_t n) const;
+  void PrefetchItems(const Key* keys, size_t n) const;
+  // Add(word, true) for each key, without fetching ahead.
+  void CountKeys(const Key* keys, size_t n);
   // The word's count (folded as Add folds it), 0 when absent.
   int32_t CountOf(std::string_view word) const;
 
@@ -80,8 +111,9 @@ public:
   size_t MemoryUsed() const;
 
 private:
+  // What a lookup reads: 16 bytes, so that many fit in the caches.
   struct Item {
-    const char* word;
+    uint64_t head;     // the first 8 bytes, zero-padded: most words compare here
     uint32_t length;
     int32_t count;
   };
@@ -90,12 +122,13 @@ private:
     uint32_t hash;
   };
 
-  std::string_view folded(std::string_view word, std::string& scratch) const;
-  int64_t find(std::string_view key, uint32_t hash) const;   // item index or -1
-  uint32_t insert(std::string_view key, uint32_t hash);        // new item index
+  int64_t find(const Key& key) const;     // item index or -1
+  uint32_t insert(const Key& key);        // new item index
+  Item& findOrInsertKey(const Key& key);
   Item& findOrInsert(std::string_view word);
   void changeCount(Item& item, int32_t n);
   const char* storeWord(std::string_view key);
+  void placeAll();
   void growSlots();
   void rebuildSlots();
   void countChanged(int32_t oldCount, int32_t newCount);
@@ -104,10 +137,12 @@ private:
 
   int32_t bucketCount_;
   int32_t lcid_;
-  uint16_t codePageId_;
+  const platform::CodePage* codePage_;
+  bool asciiLower_ = false;  // the code page lower-cases ASCII as ASCII does
   uint8_t sortState_ = ssUnsorted;
 
   std::vector<Item> items_;
+  std::vector<const char*> words_;  // in the word storage, parallel to items_; never move
   std::vector<Slot> slots_;  // open addressing, power-of-two size
   uint32_t slotMask_ = 0;
   std::vector<std::unique_ptr<char[]>> chunks_;
@@ -115,6 +150,7 @@ private:
   size_t chunkUsed_ = 0;
   size_t chunkBytes_ = 0;  // total bytes of all chunks
   std::string scratch_;
+  std::string batch_;
 
   // Number of words per count value, highest value first; kept only while
   // a top limit is set.
@@ -123,4 +159,28 @@ private:
   mutable bool topDirty_ = false;
   mutable int32_t topUsed_ = 0;
   mutable std::pair<int32_t, int32_t> topCounts_[MaxTopCounts] = {};
+};
+
+// Adds words as THashStrings::Add(word, true) does, a group at a time: each
+// word is folded and hashed as it comes, and the lookups run in groups with
+// the table's memory fetched ahead. Every word is in the table once Flush()
+// ran or the batch is gone.
+class TWordBatch {
+public:
+  explicit TWordBatch(THashStrings& table) : table_(table) {}
+  ~TWordBatch() { Flush(); }
+  TWordBatch(const TWordBatch&) = delete;
+  TWordBatch& operator=(const TWordBatch&) = delete;
+
+  void Add(std::string_view word);
+  void Flush();
+
+private:
+  static constexpr size_t Group = 32;
+  static constexpr size_t BufferBytes = Group * 64;
+  THashStrings& table_;
+  THashStrings::Key keys_[Group];
+  size_t count_ = 0;
+  size_t used_ = 0;
+  char buffer_[BufferBytes + 8];  // 8 bytes of room after the last word
 };

@@ -1,5 +1,6 @@
 #include "foundation/hit_location.h"
 
+#include "foundation/corpus_list.h"
 #include "foundation/indexed_stream.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
@@ -59,7 +60,54 @@ size_t ValueLength(const TWatchedTag& tag, std::string_view data)
   return at == std::string_view::npos ? data.size() : at + stop.size();
 }
 
+std::string InfoNumber(int32_t value)
+{
+  return value >= 0 ? std::to_string(value) : std::string(NotAvailableText);
+}
+
 }  // namespace
+
+THitSources HitSourcesOf(int32_t fileIndex)
+{
+  if (fileIndex < 0 || fileIndex >= CorpusList.Count())
+    return {};
+  TCorpusItem& item = CorpusList[fileIndex];
+  return {item.Source.get(), item.LineIndex.Index.get(), item.PageIndex.Index.get(), item.TagIndex.Index.get()};
+}
+
+THitLocation GetHitLocation(int32_t fileIndex, int32_t position)
+{
+  return GetHitLocation(HitSourcesOf(fileIndex), position);
+}
+
+std::string FormatHitLocation(int32_t fileIndex, int32_t position)
+{
+  return FormatHitLocation(GetHitLocation(fileIndex, position));
+}
+
+std::string GetTrackedTagValue(int32_t fileIndex, int32_t position, int32_t k)
+{
+  return GetTrackedTagValue(HitSourcesOf(fileIndex), position, k);
+}
+
+THitInfo GetHitInfo(int32_t fileIndex, int32_t position, const std::string& matchText)
+{
+  THitInfo info;
+  info.Match = matchText;
+  if (fileIndex >= 0 && fileIndex < CorpusList.Count())
+    info.FileName = CorpusList[fileIndex].Name;
+  const THitLocation loc = GetHitLocation(fileIndex, position);
+  info.AbsLine = InfoNumber(loc.AbsLine);
+  info.Page = InfoNumber(loc.Page);
+  info.LineInPage = InfoNumber(loc.LineInPage);
+  if (loc.TagValues) {
+    for (size_t k = 0; k < WatchedTags.size() && k < loc.TagValues->size(); ++k) {
+      const TWatchedTag& tag = WatchedTags[k];
+      info.Tags.emplace_back(tag.Name.empty() ? tag.TagStart : tag.Name, (*loc.TagValues)[k]);
+    }
+  }
+  return info;
+}
 
 THitLocation GetHitLocation(const THitSources& item, int32_t position)
 {

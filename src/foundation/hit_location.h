@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TIndexedStream;
@@ -59,3 +60,17 @@ std::string GetTrackedTagValue(int32_t fileIndex, int32_t position, int32_t k);
 // text (a final "#" tried as a blank, then CR, then LF), else all bytes read;
 // line breaks made blanks and other control characters removed.
 std::string ReadTrackedTagValue(const TWatchedTag& tag, TSynchroStream& stream, int32_t tagPosition);
+
+// What the "Info" form shows of a hit: the match text, the corpus item, the
+// three numbers in decimal when they are 0 or more (else "N/A"), and one
+// (name, value) row per tracked tag; a tag without a name shows its start
+// text. No rows when no tracked tags are defined.
+struct THitInfo {
+  std::string Match;
+  std::string FileName;
+  std::string AbsLine;
+  std::string Page;
+  std::string LineInPage;
+  std::vector<std::pair<std::string, std::string>> Tags;
+};
+THitInfo GetHitInfo(int32_t fileIndex, int32_t position, const std::string& matchText);

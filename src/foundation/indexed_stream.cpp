@@ -1,5 +1,6 @@
 #include "foundation/indexed_stream.h"
 
+#include "foundation/utils.h"
 #include "platform/safe_write.h"
 #include "platform/temp_file.h"
 
@@ -46,17 +47,6 @@ std::string folderOf(const std::string& name)
 {
   const size_t slash = name.find_last_of('/');
   return slash == std::string::npos ? std::string("./") : name.substr(0, slash + 1);
-}
-
-// The header's name: the data file's folder, its name without extension, "H.tmp".
-std::string headerNameOf(const std::string& name)
-{
-  const size_t slash = name.find_last_of('/');
-  const size_t start = slash == std::string::npos ? 0 : slash + 1;
-  size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || dot < start)
-    dot = name.size();
-  return name.substr(0, dot) + "H.tmp";
 }
 
 bool readWholeFile(const std::string& name, std::string& out)
@@ -139,7 +129,9 @@ std::unique_ptr<TIndexedStream> TIndexedStream::Create(const std::string& fileNa
   const int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     throw unableToOpen(fileName);
-  return std::unique_ptr<TIndexedStream>(new TIndexedStream(fileName, fd, columns));
+  std::unique_ptr<TIndexedStream> index(new TIndexedStream(fileName, fd, columns));
+  index->TempCopy = true;
+  return index;
 }
 
 std::unique_ptr<TIndexedStream> TIndexedStream::Open(const std::string& fileName)
@@ -153,7 +145,7 @@ std::unique_ptr<TIndexedStream> TIndexedStream::Open(const std::string& fileName
   if (::fstat(fd, &st) != 0)
     throw unableToOpen(fileName);
   std::string h;
-  if (!readWholeFile(headerNameOf(fileName), h) || h.size() < 32)
+  if (!readWholeFile(IndexHeaderFileName(fileName), h) || h.size() < 32)
     throw invalidIndex(fileName);
   const auto value = [&h](size_t offset) {
     int32_t v;
@@ -294,7 +286,7 @@ void TIndexedStream::SaveIndex(const std::string& newName)
   putInt32(header, sampleCount_);
   putInt32(header, rowsPerBlock_);
   putInt32(header, rowsPerBlock_);
-  const std::string headerName = headerNameOf(newName);
+  const std::string headerName = IndexHeaderFileName(newName);
   platform::writeFileAtomically(headerName, header);
 
   // The data goes to a temporary file beside the target, renamed over it

@@ -21,7 +21,8 @@ public:
   // Largest block in 32-bit values; a block holds max(1, 2048 div Columns) rows.
   static constexpr int32_t BlockValues = 2048;
 
-  // Creates (truncates) the data file. Throws "Unable to open file: %s.".
+  // Creates (truncates) the data file, a temporary file of this run
+  // (TempCopy set). Throws "Unable to open file: %s.".
   static std::unique_ptr<TIndexedStream> Create(const std::string& fileName, int32_t columns);
   // Opens a saved index for reading: the data file and its header file.
   // Saved is set. A missing, short or inconsistent header raises

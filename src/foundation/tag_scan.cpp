@@ -601,14 +601,15 @@ void createIndex(NewIndex& n, TIndexEntry& entry, const char* prefix, int32_t co
     n.index->Add(0);
 }
 
-// Undoes what the pass created: the indexes, their files and their entries.
-void discard(std::vector<NewIndex>& created)
+// Undoes what the pass created: the indexes, their files and, while the
+// item is still in the corpus, their entries.
+void discard(std::vector<NewIndex>& created, bool itemAlive)
 {
   for (NewIndex& n : created) {
     n.index.reset();
     if (!n.fileName.empty())
       ::unlink(n.fileName.c_str());
-    if (n.entry && n.entry->FileName == n.fileName)
+    if (itemAlive && n.entry && n.entry->FileName == n.fileName)
       n.entry->FileName = n.entry->Index ? n.previousName : std::string(" ");
   }
   created.clear();
@@ -636,6 +637,7 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
 
   std::vector<NewIndex> created;
   bool addingWords = false;
+  THashStrings* wordTable = nullptr;
   try {
     if (wantPages)
       createIndex(created.emplace_back(), item->PageIndex, "PGT", 1, true);
@@ -650,7 +652,6 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
       return nullptr;
     };
 
-    THashStrings* wordTable = nullptr;
     if (countWords && FrequencySettings.ScanTextsOnLoad) {
       if (!CorpusFreqList) {
         CorpusFreqList = std::make_unique<THashStrings>(4096, LanguageId);
@@ -677,8 +678,9 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
           TagScanCancelled = true;
         throw EAbort();
       }
-      if (CorpusList.IndexOf(item) < 0)
-        throw EAbort();  // the item went away while events ran
+      // The item or the word list went away while events ran.
+      if (CorpusList.IndexOf(item) < 0 || (addingWords && CorpusFreqList.get() != wordTable))
+        throw EAbort();
       const bool finished = download ? download->Done() : true;
       const int32_t size = source->GetSize();
       const int32_t before = pos;
@@ -705,12 +707,12 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
       words = static_cast<int32_t>(std::min<int64_t>(scanner.Words(), std::numeric_limits<int32_t>::max()));
     return TTagScanResult::Done;
   } catch (const EAbort&) {
-    discard(created);
+    discard(created, CorpusList.IndexOf(item) >= 0);
     if (addingWords)
       CorpusFreqList.reset();
     return TTagScanResult::Cancelled;
   } catch (...) {
-    discard(created);
+    discard(created, CorpusList.IndexOf(item) >= 0);
     if (addingWords)
       CorpusFreqList.reset();
     throw;

@@ -33,7 +33,7 @@ bool allowed()
 
 std::runtime_error writeError(const std::string& path, int err)
 {
-  return std::runtime_error("Unable to write file: " + path + " (" + std::strerror(err) + ").");
+  return std::runtime_error(writeErrorText(path, err));
 }
 
 // The file a write lands in: the target of a symbolic link, so that saving
@@ -148,6 +148,100 @@ void writeFileAtomically(const std::string& path, std::string_view data)
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+std::string writeErrorText(const std::string& path, int err)
+{
+  return writeErrorText(path, std::string(std::strerror(err)));
+}
+
+std::string writeErrorText(const std::string& path, const std::string& reason)
+{
+  return "Unable to write file: " + path + " (" + reason + ").";
+}
+
+int OutputFile::open(const std::string& path, Mode mode)
+{
+  abandon();
+  mode_ = mode;
+  target_ = resolveTarget(path);
+  tempPath_.clear();
+  created_ = false;
+  oldLength_ = 0;
+  struct stat st {};
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  regular_ = !exists || S_ISREG(st.st_mode);
+  inPlace_ = mode == Mode::Append || !regular_;
+  if (!inPlace_) {
+    fd_ = createSibling(target_, tempPath_);
+    return fd_ < 0 ? errno : 0;
+  }
+  int flags = O_WRONLY | O_CLOEXEC;
+  flags |= mode == Mode::Append ? (O_APPEND | O_CREAT) : O_TRUNC;
+  fd_ = ::open(target_.c_str(), flags, 0666);
+  if (fd_ < 0)
+    return errno;
+  if (mode == Mode::Append) {
+    created_ = !exists;
+    if (::fstat(fd_, &st) == 0) {
+      regular_ = S_ISREG(st.st_mode);
+      oldLength_ = regular_ ? static_cast<long long>(st.st_size) : 0;
+    }
+  }
+  return 0;
+}
+
+int OutputFile::write(std::string_view data)
+{
+  if (fd_ < 0)
+    return EBADF;
+  return writeAll(fd_, data) ? 0 : errno;
+}
+
+int OutputFile::commit()
+{
+  if (fd_ < 0)
+    return EBADF;
+  int err = 0;
+  if (regular_ && ::fsync(fd_) != 0)
+    err = errno;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && err == 0)
+    err = errno;
+  if (err == 0 && !inPlace_) {
+    if (!allowed() || ::rename(tempPath_.c_str(), target_.c_str()) != 0)
+      err = errno;
+  }
+  if (err != 0) {
+    undo();
+    return err;
+  }
+  tempPath_.clear();
+  return 0;
+}
+
+void OutputFile::abandon() noexcept
+{
+  if (fd_ < 0)
+    return;
+  ::close(fd_);
+  fd_ = -1;
+  undo();
+}
+
+void OutputFile::undo() noexcept
+{
+  if (!inPlace_) {
+    if (!tempPath_.empty())
+      ::unlink(tempPath_.c_str());
+  } else if (mode_ == Mode::Append && regular_) {
+    if (created_)
+      ::unlink(target_.c_str());
+    else
+      ::truncate(target_.c_str(), static_cast<off_t>(oldLength_));
+  }
+  tempPath_.clear();
 }
 
 void setWriteFaultHook(std::function<bool(int callNumber)> hook)

@@ -89,7 +89,10 @@ struct TRegExp::TImpl {
   int64_t giveUps = 0;
 
   void Compile(const char* pattern, TRegExpMatcher requested);
-  int32_t Run(const regexp::Text& text, int32_t start, regexp::StepCounter& steps, int32_t& end);
+  // endTouch, when given, receives the earliest start (at most the match's)
+  // of an attempt that reached the end of the text, or rNone.
+  int32_t Run(const regexp::Text& text, int32_t start, regexp::StepCounter& steps, int32_t& end,
+              int32_t* endTouch = nullptr);
   int32_t Literal(const regexp::Text& text, int32_t start, regexp::StepCounter& steps,
                   int32_t& end);
 };
@@ -146,22 +149,50 @@ int32_t TRegExp::TImpl::Literal(const regexp::Text& text, int32_t start,
 }
 
 int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::StepCounter& steps,
-                            int32_t& end)
+                            int32_t& end, int32_t* endTouch)
 {
   using namespace regexp;
+  if (endTouch)
+    *endTouch = rNone;
   if (matcher == TRegExpMatcher::Backtracker)
-    return backtracker->Search(text, start, &prefilter, steps, end);
+    return backtracker->Search(text, start, &prefilter, steps, end, endTouch);
+  // A literal match cannot change with more text; positions too close to the
+  // end for the literal are the prefilter's tail (see Search).
   if (matcher == TRegExpMatcher::Dfa && prefilter.PureLiteral())
     return Literal(text, start, steps, end);
   if (matcher == TRegExpMatcher::Dfa && !dfaFailed) {
-    const int32_t e = dfaForward->FindEnd(text, start, &prefilter, steps);
-    if (e == rNone || e == rCancelled)
+    bool alive = false;
+    const int32_t e = dfaForward->FindEnd(text, start, &prefilter, steps, endTouch ? &alive : nullptr);
+    // Attempts still going at the end began at or after the last position
+    // where none was: a safe, usually close, bound for the earliest of them.
+    auto touch = [&]() -> int32_t {
+      if (!alive)
+        return rNone;
+      const int32_t idle = dfaForward->LastIdle(text, start, &prefilter, steps);
+      if (idle == rCancelled)
+        return rCancelled;
+      return idle >= 0 ? idle : start;  // the cache gave up: every start may matter
+    };
+    if (e == rCancelled)
       return e;
+    if (e == rNone) {
+      const int32_t t = touch();
+      if (t == rCancelled)
+        return t;
+      if (endTouch)
+        *endTouch = t;
+      return e;
+    }
     if (e >= 0) {
       const int32_t s = dfaReverse->FindStart(text, start, e, steps);
       if (s == rCancelled)
         return s;
       if (s >= 0) {
+        const int32_t t = touch();
+        if (t == rCancelled)
+          return t;
+        if (endTouch)
+          *endTouch = t >= 0 ? std::min(t, s) : rNone;
         end = e;
         return s;
       }
@@ -173,7 +204,7 @@ int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::Ste
     dfaForward.reset();
     dfaReverse.reset();
   }
-  return PikeSearch(forward, text, start, &prefilter, steps, end);
+  return PikeSearch(forward, text, start, &prefilter, steps, end, endTouch);
 }
 
 TRegExp::TRegExp(const char* pattern, TRegExpMatcher matcher) : Impl(std::make_unique<TImpl>())
@@ -199,18 +230,43 @@ TRegExp& TRegExp::operator=(TRegExp&&) noexcept = default;
 bool TRegExp::Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
                      int32_t& matchEnd)
 {
+  return SearchFrom(text, length, start, matchStart, matchEnd, nullptr);
+}
+
+bool TRegExp::Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
+                     int32_t& matchEnd, int32_t& endTouch)
+{
+  return SearchFrom(text, length, start, matchStart, matchEnd, &endTouch);
+}
+
+bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_t& matchStart,
+                         int32_t& matchEnd, int32_t* endTouch)
+{
   TImpl& m = *Impl;
   m.outcome = TRegExpOutcome::NoMatch;
+  if (endTouch)
+    *endTouch = -1;
   // Only an empty match could start at the end of the text.
   if (!text || length < 0 || start < 0 || start >= length)
     return false;
   const regexp::Text t{reinterpret_cast<const uint8_t*>(text), length, m.ctxOf};
   regexp::StepCounter steps(&m.cancel);
   int32_t end = regexp::rNone;
-  const int32_t s = m.Run(t, start, steps, end);
-  if (s == regexp::rCancelled) {
+  int32_t touch = regexp::rNone;
+  const int32_t s = m.Run(t, start, steps, end, endTouch ? &touch : nullptr);
+  if (s == regexp::rCancelled || touch == regexp::rCancelled) {
     m.outcome = TRegExpOutcome::Cancelled;
     return false;
+  }
+  if (endTouch) {
+    // Without a match, the positions the prefilter passed over near the end
+    // count too: a match may begin there in a longer text.
+    if (s < 0) {
+      const int32_t tail = m.prefilter.TailStart(length);
+      if (tail < length)
+        touch = touch >= 0 ? std::min(touch, std::max(tail, start)) : std::max(tail, start);
+    }
+    *endTouch = touch >= 0 ? touch : -1;
   }
   if (s == regexp::rGaveUp) {
     m.outcome = TRegExpOutcome::GaveUp;

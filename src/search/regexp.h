@@ -109,6 +109,15 @@ public:
   // ordinary byte that only '.' refuses.
   bool Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
               int32_t& matchEnd);
+  // The same, and endTouch tells which attempts ran into the end of the
+  // text: the earliest start, from `start` up to the match's start, of an
+  // attempt whose outcome could change if the text went on (it read or
+  // tested the position `length`, or matched up to it); -1 when there was
+  // none. It may be earlier than the true one, never later, so a caller that
+  // holds only part of a longer text knows where the result stops being
+  // final. The other results are those of the plain Search.
+  bool Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
+              int32_t& matchEnd, int32_t& endTouch);
   // The same up to the text's first NUL.
   bool Search(const char* text, int32_t start, int32_t& matchStart, int32_t& matchEnd);
 
@@ -125,6 +134,9 @@ public:
   TRegExpMatcher Matcher() const;
 
 private:
+  bool SearchFrom(const char* text, int32_t length, int32_t start, int32_t& matchStart,
+                  int32_t& matchEnd, int32_t* endTouch);
+
   struct TImpl;
   std::unique_ptr<TImpl> Impl;
 };

@@ -36,9 +36,9 @@ bool Backtracker::Push(int32_t tag, int32_t a, int32_t b)
 }
 
 int32_t Backtracker::Search(const Text& text, int32_t start, const Prefilter* prefilter,
-                            StepCounter& steps, int32_t& end)
+                            StepCounter& steps, int32_t& end, int32_t* endTouch)
 {
-  const int32_t result = SearchFrom(text, start, prefilter, steps, end);
+  const int32_t result = SearchFrom(text, start, prefilter, steps, end, endTouch);
   // A deep search leaves a large stack behind; do not keep it with the
   // expression.
   if (stack_.capacity() > KeptFailureEntries)
@@ -47,8 +47,10 @@ int32_t Backtracker::Search(const Text& text, int32_t start, const Prefilter* pr
 }
 
 int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
-                                StepCounter& steps, int32_t& end)
+                                StepCounter& steps, int32_t& end, int32_t* endTouch)
 {
+  if (endTouch)
+    *endTouch = rNone;
   const bool usePrefilter = !nullable_ && prefilter && prefilter->Active();
   int32_t p = start;
   for (;;) {
@@ -68,6 +70,9 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
       p = q;
     }
     const int32_t r = TryAt(text, p, steps);
+    // Attempts that begin at the end itself belong to a longer text.
+    if (endTouch && touched_ && *endTouch < 0 && p < text.length)
+      *endTouch = p;
     if (r >= 0) {
       end = r;
       return p;
@@ -84,6 +89,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
   stack_.clear();
   overflow_ = false;
+  touched_ = false;
   registers_.assign(Registers, -1);
   counts_.assign(static_cast<size_t>(prog_.counters), 0);
   iterPos_.assign(static_cast<size_t>(prog_.counters), -1);
@@ -108,6 +114,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         ++pos;
         pc = in.out;
       } else {
+        touched_ |= pos >= length;
         ok = false;
       }
       break;
@@ -118,6 +125,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       break;
     case Op::Jump: pc = in.out; break;
     case Op::Assert:
+      touched_ |= pos >= length;
       if (AssertionHolds(in.assertion, text.LeftCtx(pos), text.RightCtx(pos)))
         pc = in.out;
       else
@@ -133,6 +141,8 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       const int32_t from = registers_[in.arg * 2];
       const int32_t to = registers_[in.arg * 2 + 1];
       if (from < 0 || to < from || to - from > length - pos) {
+        // A longer text could hold the whole reference.
+        touched_ |= from >= 0 && to > from && to - from > length - pos;
         ok = false;
         break;
       }
@@ -179,6 +189,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       break;
     }
     case Op::Match:
+      touched_ |= pos >= length;
       if (pos > best)
         best = pos;
       if (best == length)

@@ -230,8 +230,10 @@ bool Dfa::MatchesAtBoundary(int32_t state, uint8_t left, StepCounter& steps)
 }
 
 int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter,
-                     StepCounter& steps)
+                     StepCounter& steps, bool* aliveAtEnd)
 {
+  if (aliveAtEnd)
+    *aliveAtEnd = false;
   const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
   auto idleState = [&](int32_t pos) {
     const uint8_t left = text.LeftCtx(pos);
@@ -275,6 +277,8 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
       }
     }
     if (p == text.length) {
+      if (aliveAtEnd)
+        *aliveAtEnd = keys_[s].size() > 1;
       if (MatchesAtEnd(s, steps))
         lastEnd = p;
       return steps.Cancelled() ? rCancelled : lastEnd;
@@ -309,6 +313,64 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
     if (steps.Cancelled())
       return rCancelled;
     s = next;
+    ++p;
+  }
+}
+
+int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilter,
+                      StepCounter& steps)
+{
+  const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
+  auto idleState = [&](int32_t pos) {
+    std::vector<int32_t> key{text.LeftCtx(pos)};
+    bool cleared = false;
+    return StateFor(key, cleared);
+  };
+  int32_t p = start;
+  int32_t last = start;
+  int32_t s = idleState(p);
+  const uint8_t* data = text.data;
+  const uint8_t* classMap = classes_.map;
+  for (;;) {
+    const std::vector<int32_t>& key = keys_[s];
+    if (key.size() == 1 && !(key[0] & HeaderMatched)) {
+      last = p;
+      if (usePrefilter) {
+        int32_t q = rNone;
+        while (p < text.length) {
+          const int32_t limit = p + std::min(ScanChunk, text.length - p);
+          q = prefilter->Next(text, p, limit);
+          if (q >= 0)
+            break;
+          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
+            return rCancelled;
+          p = limit;
+        }
+        if (q < 0)
+          return last;
+        if (q != p) {
+          p = q;
+          s = idleState(p);
+          last = p;
+        }
+      }
+    }
+    if (p == text.length)
+      return last;
+    const int32_t t = trans_[static_cast<size_t>(s) * stride_ + classMap[data[p]]];
+    if (t != 0) {
+      s = (t < 0 ? -t : t) / stride_;
+    } else {
+      bool cleared = false;
+      const int32_t next = Transition(s, data[p], cleared, steps);
+      if (next == rThrash)
+        return rThrash;
+      if (steps.Cancelled())
+        return rCancelled;
+      s = next;
+    }
+    if ((p & 0xFFFF) == 0 && !steps.Add(65536))
+      return rCancelled;
     ++p;
   }
 }

@@ -70,6 +70,11 @@ public:
   int32_t LiteralLength() const { return prefixLength_; }
   // The first position in [pos, limit) where a match may start, else rNone.
   int32_t Next(const Text& text, int32_t pos, int32_t limit) const;
+  // The first position that Next() passes over because the text ends too
+  // soon for the literal prefix (the literal search of a pure literal uses
+  // Next() whether the filter is active or not): a match might start there
+  // in a longer text. `length` when it passes over none.
+  int32_t TailStart(int32_t length) const;
 
 private:
   enum class Mode : uint8_t { None, RareBytes, FirstTable };
@@ -145,8 +150,14 @@ public:
   ~Dfa();
 
   // Forward: the end of the leftmost-longest match starting at or after
-  // `start`, or rNone, rCancelled, rThrash.
-  int32_t FindEnd(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps);
+  // `start`, or rNone, rCancelled, rThrash. aliveAtEnd, when given, tells
+  // whether the scan reached the end of the text with attempts still going.
+  int32_t FindEnd(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
+                  bool* aliveAtEnd = nullptr);
+  // Forward, again from `start` to the end of the text: the last position
+  // at which no attempt begun earlier was still going, so that every attempt
+  // alive at the end began there or later; or rCancelled, rThrash.
+  int32_t LastIdle(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps);
   // Backward: the leftmost start >= `start` of a match ending at `end`, or
   // rNone, rCancelled, rThrash.
   int32_t FindStart(const Text& text, int32_t start, int32_t end, StepCounter& steps);
@@ -199,9 +210,11 @@ private:
 
 // NFA simulation with the same generations as the DFA, keeping each thread's
 // start position. Returns the match start and sets `end`, or rNone,
-// rCancelled.
+// rCancelled. endTouch, when given, receives the earliest start of a thread
+// that reached the end of the text and could still matter (rNone when none).
 int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
-                   const Prefilter* prefilter, StepCounter& steps, int32_t& end);
+                   const Prefilter* prefilter, StepCounter& steps, int32_t& end,
+                   int32_t* endTouch = nullptr);
 
 // Backtracking matcher with a bounded failure stack, for back-references and
 // large counted repeats.
@@ -212,8 +225,10 @@ public:
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
   // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp.
+  // endTouch, when given, receives the earliest start of an attempt that read
+  // or tested the end of the text, or matched up to it (rNone when none).
   int32_t Search(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
-                 int32_t& end);
+                 int32_t& end, int32_t* endTouch = nullptr);
 
 private:
   struct Entry {
@@ -226,7 +241,7 @@ private:
   static constexpr size_t KeptFailureEntries = size_t(1) << 16;
 
   int32_t SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
-                     StepCounter& steps, int32_t& end);
+                     StepCounter& steps, int32_t& end, int32_t* endTouch);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
 
@@ -235,6 +250,7 @@ private:
   bool nullable_;
   std::vector<Entry> stack_;
   bool overflow_ = false;
+  bool touched_ = false;  // the current attempt reached the end of the text
   std::vector<int32_t> registers_;
   std::vector<int32_t> counts_;
   std::vector<int32_t> iterPos_;

@@ -19,8 +19,10 @@ struct Thread {
 }  // namespace
 
 int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
-                   const Prefilter* prefilter, StepCounter& steps, int32_t& end)
+                   const Prefilter* prefilter, StepCounter& steps, int32_t& end, int32_t* endTouch)
 {
+  if (endTouch)
+    *endTouch = rNone;
   const size_t n = program.insts.size();
   std::vector<Thread> current;
   std::vector<Thread> next;
@@ -103,6 +105,10 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
       }
     };
 
+    // The threads that reached the end of the text would go on in a longer
+    // one; the oldest of them that can still win is the earliest such start.
+    if (endTouch && p == text.length && !current.empty() && (!matched || current[0].start <= bestStart))
+      *endTouch = current[0].start;
     // Threads are kept oldest first; once a match is known, younger threads
     // can no longer win and are dropped, and no new ones start.
     for (const Thread& t : current) {

@@ -262,6 +262,13 @@ int32_t Prefilter::Next(const Text& text, int32_t pos, int32_t limit) const
   return rNone;
 }
 
+int32_t Prefilter::TailStart(int32_t length) const
+{
+  if (prefixLength_ <= 1)
+    return length;
+  return std::max(0, length - prefixLength_ + 1);
+}
+
 void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256])
 {
   std::fill(std::begin(map), std::end(map), 0);

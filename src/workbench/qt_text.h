@@ -5,7 +5,9 @@
 
 #include "foundation/settings.h"
 
+#include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -14,3 +16,6 @@ QString ToQString(std::string_view bytes);
 std::string FromQString(const QString& text);
 // Name, point size and style bits (colour and character set stay with the caller).
 QFont ToQFont(const TFontRec& font);
+// A colour value (0x00BBGGRR, negative for a system colour, resolved on the
+// palette); fallback stands for values that name no colour.
+QColor ColorFromTColor(TColor c, const QPalette& pal, const QColor& fallback);

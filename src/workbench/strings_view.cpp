@@ -1,5 +1,7 @@
 #include "workbench/strings_view.h"
 
+#include "workbench/qt_text.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -44,31 +46,6 @@ int64_t MulDiv(int64_t a, int64_t b, int64_t c)
 
 constexpr int kScrollMax = 32767;
 constexpr int kThumbEnd = 32761;
-
-// A colour value (0x00BBGGRR, negative for a system colour) on the palette;
-// fallback stands for values that name no colour.
-QColor ColorFromTColor(TColor c, const QPalette& pal, const QColor& fallback)
-{
-  if (c < 0) {
-    switch (c & 0xFF) {
-      case 5: return pal.color(QPalette::Base);             // window
-      case 8: return pal.color(QPalette::Text);             // window text
-      case 13: return pal.color(QPalette::Highlight);
-      case 14: return pal.color(QPalette::HighlightedText);
-      case 15: return pal.color(QPalette::Button);          // button face
-      case 16: return pal.color(QPalette::Mid);             // button shadow
-      case 17: return pal.color(QPalette::Disabled, QPalette::Text);  // grey text
-      case 18: return pal.color(QPalette::ButtonText);
-      case 20: return pal.color(QPalette::Light);
-      case 23: return pal.color(QPalette::ToolTipText);
-      case 24: return pal.color(QPalette::ToolTipBase);
-      default: return pal.color(QPalette::WindowText);
-    }
-  }
-  if (c > 0xFFFFFF)
-    return fallback;
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 QColor XorColor(const QColor& a, const QColor& b)
 {

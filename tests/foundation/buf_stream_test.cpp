@@ -675,3 +675,19 @@ TEST_P(BufStreamTest, NextWordGivesTheRunsOfWordCharactersOfEveryTagStyle)
       ASSERT_EQ(got[i], expected[i]) << k.name << ", word " << i;
   }
 }
+
+TEST_P(BufStreamTest, NextWordInAValidatedRangeReadsTheValidatedClasses)
+{
+  const std::string text = "<b>one</b> two_NN three.";
+  open(text);
+  ConcordSettings.TagStart = '<';
+  ConcordSettings.TagStop = '>';
+  ConcordSettings.WordTag = 1;
+  ConcordSettings.wTagDelimiter = '_';
+  ConfigureBufStream(*reader_);
+  if (GetParam() < int(text.size()))
+    GTEST_SKIP() << "the range must fit in the window";
+  reader_->ValidateBuffer(0, int32_t(text.size()));
+  const auto words = wordsByNextWord(*reader_);
+  EXPECT_EQ(words, (std::vector<WordSpan>{{"one", 3, 6}, {"two", 11, 14}, {"three", 18, 23}}));
+}

@@ -376,3 +376,23 @@ TEST_F(CorpusTest, WordTotalsAndCorpusInfo)
   EXPECT_EQ(CorpusList[0].WordCount, 0);
   EXPECT_EQ(TotalWordCount, 0);
 }
+
+TEST_F(CorpusTest, AnItemRemovedWhileItIsScannedLeavesNothingBehind)
+{
+  FrequencySettings.ScanTextsOnLoad = true;
+  const std::string a = corpusFile("a.txt", "alpha beta\r\n");
+  const std::string b = corpusFile("b.txt", "gamma\r\n");
+  bool removed = false;
+  onPump = [&](int) {
+    ProgressDialog* p = ProgressDialog::Topmost();
+    if (!removed && p && p->ProgressLabel() == a) {
+      removed = true;
+      RemoveCorpusItem(frame, CorpusList.IndexOf(a));
+    }
+  };
+  LoadCorpusItems(frame, {a, b});
+  ASSERT_EQ(CorpusList.Names(), (std::vector<std::string>{b}));
+  EXPECT_EQ(CorpusList[0].WordCount, 1);
+  EXPECT_EQ(tempFiles().size(), 2u);  // b's line and page indexes
+  EXPECT_FALSE(CorpusFreqList);       // the list would miss a's words
+}

@@ -286,3 +286,28 @@ TEST(HashStringsTest, FailedSaveRaisesAndKeepsTheOldFile)
   EXPECT_EQ(testsupport::readFile(name), "old bytes");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.frq"});
 }
+
+TEST(HashStringsTest, BatchedAddingGivesTheSameTableAsAdd)
+{
+  std::vector<std::string> words;
+  for (int i = 0; i < 5000; ++i)
+    words.push_back((i % 3 ? "W" : "w") + std::to_string(i % 777) + std::string(size_t(i % 70), 'z'));
+  words.push_back(std::string(5000, 'Q'));  // longer than a whole batch buffer
+  words.push_back("");
+  words.push_back(std::string("\x82\xA0\x82\x60", 4));  // double-byte text in code page 932
+  for (int32_t lcid : {0x409, 0x411}) {
+    for (bool fold : {true, false}) {
+      THashStrings one(4096, lcid), batched(4096, lcid);
+      one.FoldCase = batched.FoldCase = fold;
+      for (const auto& w : words)
+        one.Add(w, true);
+      std::vector<std::string_view> views(words.begin(), words.end());
+      batched.AddWords(views.data(), views.size());
+      ASSERT_EQ(batched.Count(), one.Count());
+      for (int32_t i = 0; i < one.Count(); ++i) {
+        EXPECT_EQ(batched.Strings(i), one.Strings(i));
+        EXPECT_EQ(batched.Counts(i), one.Counts(i));
+      }
+    }
+  }
+}

@@ -5,6 +5,7 @@
 #include "foundation/sync_stream.h"
 #include "foundation/tag_scan.h"
 
+#include "support/corpus_fixture.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,48 @@ TEST_F(HitLocationTest, TagValueReading)
   // A COCOA tag with "#" as tag stop ends at a blank or line break.
   ConcordSettings.TagStop = '#';
   EXPECT_EQ(ReadTrackedTagValue(cocoa, *stream_, int32_t(text.find("<open"))), "<open ");
+}
+
+// Through the corpus list, with the indexes its loading pass builds.
+class CorpusHitLocationTest : public testsupport::CorpusFixture {};
+
+TEST_F(CorpusHitLocationTest, LocationsOfLoadedItems)
+{
+  ConcordSettings.PageSeparator = "<pb>";
+  WatchedTags = {TWatchedTag::Make("", "<sp", ">"), TWatchedTag::Make("Div", "<div", ">")};
+  const std::string text = "<sp A> one\r\ntwo <pb>\r\nthree <div 2> four";
+  const std::string a = files.write("a.txt", text);
+  const std::string b = files.write("b.txt", "plain\nfile\n");
+  LoadCorpusItems(frame, {a, b});
+  ASSERT_EQ(CorpusList.Count(), 2);
+  const auto at = [&text](const char* s) { return int32_t(text.find(s)); };
+
+  const THitLocation loc = GetHitLocation(0, at("four"));
+  EXPECT_EQ(loc.AbsLine, 3);
+  EXPECT_EQ(loc.Page, 2);
+  EXPECT_EQ(loc.LineInPage, 2);
+  ConcordSettings.ShowPages = ConcordSettings.ShowLines = ConcordSettings.RelativeLines = true;
+  EXPECT_EQ(FormatHitLocation(0, at("four")), "Page 2, Line 2, <sp A>, <div 2>");
+  EXPECT_EQ(FormatHitLocation(0, at("one")), "Page 1, Line 1, <sp A>");
+  EXPECT_EQ(GetTrackedTagValue(0, at("four"), 1), "<div 2>");
+  EXPECT_EQ(GetTrackedTagValue(0, at("one"), 1), "");
+
+  const THitInfo info = GetHitInfo(0, at("two"), "two");
+  EXPECT_EQ(info.Match, "two");
+  EXPECT_EQ(info.FileName, a);
+  EXPECT_EQ(info.AbsLine, "2");
+  EXPECT_EQ(info.Page, "1");
+  EXPECT_EQ(info.LineInPage, "2");
+  using Row = std::pair<std::string, std::string>;
+  EXPECT_EQ(info.Tags, (std::vector<Row>{{"<sp", "<sp A>"}, {"Div", "N/A"}}));
+
+  // An item outside the list, or one whose indexes are gone.
+  const THitInfo none = GetHitInfo(5, 0, "x");
+  EXPECT_EQ(none.FileName, "");
+  EXPECT_EQ(none.AbsLine, "N/A");
+  EXPECT_EQ(none.Tags, (std::vector<Row>{{"<sp", "N/A"}, {"Div", "N/A"}}));
+  CorpusList[0].LineIndex.Index.reset();
+  EXPECT_EQ(FormatHitLocation(0, at("four")), "Page 2, Line N/A, <sp A>, <div 2>");
 }
 
 }  // namespace

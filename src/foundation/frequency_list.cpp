@@ -1,0 +1,140 @@
+#include "foundation/frequency_list.h"
+
+#include "foundation/buf_stream.h"
+#include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/dialogs.h"
+#include "foundation/program_state.h"
+#include "foundation/stop_list.h"
+#include "foundation/utils.h"
+#include "foundation/settings.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+constexpr size_t MaxCountedWord = 64;   // characters of a word kept in the table
+constexpr int64_t ReportEvery = 4096;   // characters between progress checks
+
+// The item's name without folder; a URL whole.
+std::string displayName(const std::string& name)
+{
+  if (IsURL(name))
+    return name;
+  const size_t slash = name.find_last_of('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string fixed4(double v)
+{
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
+  return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+std::chrono::milliseconds CountWordsReportInterval{200};
+
+std::unique_ptr<THashStrings> CountCorpusWords()
+{
+  auto table = std::make_unique<THashStrings>(4096, LanguageId);
+  table->FoldCase = FrequencySettings.IgnoreCase;
+
+  std::unique_ptr<ProgressDialog> progress = CreateProgressForm(false);
+  progress->SetCaption("Counting words in corpus");
+  progress->SetMaxValue(100);
+  progress->Show();
+
+  const int64_t totalSize = TotalCorpusSize().value_or(0);
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastReport = Clock::now();
+  int64_t chars = 0;
+  int64_t nextCheck = ReportEvery;
+  int64_t words = 0;
+  int64_t wordsAtReport = 0;
+
+  TWordBatch batch(*table);
+  int64_t base = 0;  // characters of the items before this one
+  for (int32_t i = 0; i < CorpusList.Count(); ++i) {
+    const TCorpusItem* item = &CorpusList[i];
+    TBufStream reader(item->Source.get());
+    if (FrequencySettings.SkipTags)
+      ConfigureBufStream(reader);
+    progress->SetProgressLabel("Scanning " + displayName(item->Name) + "...");
+
+    for (;;) {
+      const std::string_view word = reader.NextWord();
+      if (word.empty())
+        break;
+      batch.Add(word.substr(0, MaxCountedWord));
+      ++words;
+      chars = base + reader.GetPosition();
+      if (chars < nextCheck)
+        continue;
+      nextCheck = chars + ReportEvery;
+      const Clock::time_point now = Clock::now();
+      if (now - lastReport < CountWordsReportInterval)
+        continue;
+      if (progress->poll() != 0)
+        return nullptr;
+      if (CorpusList.IndexOf(item) < 0)
+        return nullptr;  // the corpus changed while events ran
+      if (totalSize > 0)
+        progress->SetProgress(std::llround(double(chars) * 100.0 / double(totalSize)));
+      const double seconds = std::chrono::duration<double>(now - lastReport).count();
+      progress->SetSpecialText(std::to_string(std::llround(double(words - wordsAtReport) / seconds)) +
+                               " words/sec");
+      lastReport = now;
+      wordsAtReport = words;
+      progress->poll();
+      if (CorpusList.IndexOf(item) < 0)
+        return nullptr;
+    }
+    base += std::max<int64_t>(reader.GetPosition(), 0);
+  }
+  batch.Flush();
+  TotalWordCount = words;
+  table->Sort(THashStrings::ssByCount);
+  return table;
+}
+
+bool PassesFrequencyFilter(std::string_view word, int32_t count)
+{
+  if (count < FrequencySettings.MinimumFrequency)
+    return false;
+  if (FrequencySettings.MaximumFrequency != 0 && count > FrequencySettings.MaximumFrequency)
+    return false;
+  return !GlobalStopList.IsStopWord(word);
+}
+
+std::string FormatFrequencyLine(int32_t count, std::string_view word)
+{
+  // "%10.d": a precision of 0 prints no digit for the value 0.
+  std::string digits = count == 0 ? std::string() : std::to_string(count);
+  std::string line;
+  if (digits.size() < 10)
+    line.assign(10 - digits.size(), ' ');
+  line += digits;
+  line += ": ";
+  const double percent = TotalWordCount > 0 ? double(count) / double(TotalWordCount) * 100.0 : 0.0;
+  line += fixed4(percent);
+  line += "% ";
+  line.append(word);
+  return line;
+}
+
+void WriteFrequencyList(const std::function<void(const std::string& line)>& writeLine, THashStrings& table,
+                        bool alphabetical)
+{
+  table.Sort(alphabetical ? THashStrings::ssByWord : THashStrings::ssByCount);
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    const std::string_view word = table.Strings(i);
+    const int32_t count = table.Counts(i);
+    if (PassesFrequencyFilter(word, count))
+      writeLine(FormatFrequencyLine(count, word));
+  }
+}

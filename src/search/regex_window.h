@@ -1,0 +1,112 @@
+// The window scan of Regex mode: the text of a reader's range is copied into
+// a normalised window of at most 8192 characters, the expression searches the
+// window, and the match is mapped back to file positions.
+//
+// Normalisation:
+//   - a run of CR and LF characters (any mix, blank lines too) is one blank,
+//     placed at the file position of the run's last character;
+//   - with skipping characters in use, those characters are left out;
+//   - on a double-byte code page a lead byte is kept with its trail byte,
+//     both at the lead byte's position, and a window never ends between them;
+//   - everything else, NUL included, is copied as it is (the expression's
+//     translate table does the case folding).
+//
+// Window edges: a window that does not begin at the range start holds the
+// character before the scan position at index 0 (the nearest character that
+// is not left out) and is searched from index 1, so anchors and word
+// boundaries see real text. When a full window's search ran into its end (a
+// match reached it, or an attempt read or tested its last position), the
+// window is re-based to one character before the earliest such attempt and
+// searched again; when that would not move it forward, a match is taken as it
+// stands and a window without one shifts by 4096 characters.
+//
+// The normalised text read for one call is kept for the next call on the
+// same range, so dense hits do not normalise the same 8 KB again.
+#pragma once
+
+#include "foundation/settings.h"
+
+#include <cstdint>
+#include <vector>
+
+class TBufStream;
+class TRegExp;
+
+// What the scan needs of the search run that owns it.
+class TRegexScanOwner {
+public:
+  virtual ~TRegexScanOwner() = default;
+  // Called at every word end while the window fills; may let events run.
+  virtual void StopCheck() = 0;
+  virtual bool Stopped() const = 0;
+  virtual void UpdateProgress(int32_t position, bool forced) = 0;
+  // The expression gave up on a window (its failure stack ran out).
+  virtual void CountGiveUp() = 0;
+};
+
+// The characters the normalisation needs.
+struct TRegexScanText {
+  TCharSet SkipSet;     // left out (empty unless skipping characters are in use)
+  TCharSet Delimiters;  // a word ends where one of these follows another character
+  bool DoubleByte = false;
+};
+
+class TRegexWindow {
+public:
+  static constexpr int32_t WindowSize = 8192;
+  static constexpr int32_t ShiftSize = 4096;
+
+  TRegexWindow();
+
+  // From the reader's position, the next match of the expression inside the
+  // reader's range: true with hitStart and hitEnd set and the reader at
+  // hitEnd. A match is never empty, never starts on the character before
+  // the scan position and always starts at or after it; hitEnd is at least
+  // hitStart + 1.
+  bool FindNext(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
+                TRegexScanOwner* owner, bool reportProgress, int32_t& hitStart, int32_t& hitEnd);
+
+  // The file position just after window index i of the last window
+  // searched: where a match ending before index i + 1 ends in the file.
+  int32_t WindowToFile(int32_t i) const;
+
+  // The normalised text, per character its file position, and its kind:
+  // 0 a single-byte character, 1 a lead byte, 2 a trail byte. Index Base()
+  // is the first character of the last window searched.
+  std::vector<char> Window;
+  std::vector<int32_t> WindowOffsets;
+  std::vector<uint8_t> WindowKinds;
+  int32_t Base() const { return base_; }
+  int32_t Count() const { return count_; }
+  // How many windows have been searched, and how many characters were
+  // normalised, since the window was made (for tests and measurements).
+  int64_t Searches() const { return searches_; }
+  int64_t Normalised() const { return normalised_; }
+
+private:
+  bool Continues(const TBufStream& reader, int32_t pos) const;
+  void Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text);
+  // Appends characters from the reader until the text holds `target`
+  // characters, the range ends or the search is stopped.
+  void FillWindow(TBufStream& reader, int32_t target, const TRegexScanText& text, TRegexScanOwner* owner);
+  void Append(char c, int32_t pos, uint8_t kind);
+  void Compact();
+  int32_t CharEnd(int32_t i) const;
+
+  int32_t base_ = 0;     // first index of the window
+  int32_t count_ = 0;    // characters held
+  int32_t fillPos_ = 0;  // file position of the next byte to normalise
+  bool ended_ = false;   // the reader had no byte at fillPos_
+  bool afterDelimiter_ = true;
+  bool firstSingle_ = false;  // the next character is the context character of a fresh start
+
+  // The range the text belongs to, and where the last call left off.
+  const TBufStream* reader_ = nullptr;
+  const void* stream_ = nullptr;
+  int32_t rangeStart_ = -1;
+  int32_t rangeEnd_ = -1;
+  int32_t lastEnd_ = -1;
+
+  int64_t searches_ = 0;
+  int64_t normalised_ = 0;
+};

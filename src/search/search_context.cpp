@@ -1,0 +1,686 @@
+#include "search/search_context.h"
+
+#include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
+#include "foundation/utils.h"
+#include "search/regexp.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+inline unsigned char Byte(char c)
+{
+  return static_cast<unsigned char>(c);
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && LocaleLowerChar(a[i]) != LocaleLowerChar(b[i]))
+      return false;
+  }
+  return true;
+}
+
+// The meta tag of that name, compared without case; none when it is missing.
+const TMetaTag* FindMetaTag(std::string_view name)
+{
+  for (const TMetaTag& meta : ConcordSettings.MetaTags) {
+    if (SameTextIgnoringCase(meta.Name, name))
+      return &meta;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TTerm::TTerm(uint8_t kind, std::string text) : Kind(kind), Text(std::move(text))
+{
+  if (Kind == tkRegExp)
+    RegExp = std::make_unique<TRegExp>(Text.c_str());
+}
+
+TTerm::TTerm(TTerm&&) noexcept = default;
+TTerm& TTerm::operator=(TTerm&&) noexcept = default;
+TTerm::~TTerm() = default;
+
+TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
+                               const std::string& equalCharsText, const TCharSet& skipSet,
+                               TSearchMode mode)
+  : Mode(mode), SkipSet(skipSet), EqualCharsText(equalCharsText), CaseSensitive(caseSensitive)
+{
+  for (int c = 0; c < 256; ++c) {
+    LowerTable[c] = LocaleLowerChar(static_cast<char>(c));
+    IdentityTable[c] = static_cast<char>(c);
+  }
+  DoubleByteText = FarEastLanguage;
+  Star = ConcordSettings.WildCard0orMore;
+  ZeroOrOne = ConcordSettings.WildCard0or1;
+  ExactlyOne = ConcordSettings.WildCardExactly1;
+
+  for (int c = 0; c <= 32; ++c)
+    Delimiters.set(c);
+  for (char c : ConcordSettings.NonWordChars)
+    Delimiters.set(Byte(c));
+  Delimiters.set(Byte(Star));
+  Delimiters.set(Byte(ZeroOrOne));
+  Delimiters.set(Byte(ExactlyOne));
+  Delimiters &= ~SkipSet;
+  for (int c = 0; c < 256; ++c) {
+    DelimiterTable[c] = Delimiters[c];
+    SkipTable[c] = SkipSet[c];
+  }
+  NoSkipping = SkipSet.none();
+
+  ParsePattern(pattern);
+}
+
+TSearchContext::~TSearchContext() = default;
+
+// ---------------------------------------------------------------------------
+// Pattern to terms
+
+void TSearchContext::AddTerm(uint8_t kind, std::string text)
+{
+  Terms.emplace_back(kind, std::move(text));
+  Terms.back().Plain = !HasWildcard(Terms.back().Text);
+  TermCount = static_cast<int32_t>(Terms.size());
+}
+
+void TSearchContext::ParsePattern(const std::string& pattern)
+{
+  if (Mode == TSearchMode::Regex) {
+    AddTerm(tkRegExp, pattern);
+    return;
+  }
+  const char gap = ConcordSettings.WildCardMatchWords;
+  const char* p = pattern.c_str();  // a NUL ends the pattern
+  auto skipBlanks = [&p] {
+    while (*p == ' ' || *p == '\t')
+      ++p;
+  };
+
+  skipBlanks();
+  for (;;) {
+    if (gap != 0 && *p == gap) {
+      const bool open = p[1] == gap;
+      p += open ? 2 : 1;
+      while (open && *p == gap)
+        ++p;
+      skipBlanks();
+      AddTerm(open ? tkOpenGap : tkWordGap, {});
+      continue;
+    }
+    const char* start = p;
+    while (*p != 0 && *p != '\t' && *p != ' ' && *p != gap)
+      ++p;
+    if (p == start)
+      break;
+    std::string token(start, p);
+    skipBlanks();
+    if (!CaseSensitive)
+      token = LocaleLowerStr(token);
+    if (Mode == TSearchMode::Tag)
+      AddTagTerms(token);
+    else
+      AddTerm(tkWord, std::move(token));
+  }
+}
+
+void TSearchContext::AddTagTerms(const std::string& token)
+{
+  const char star = Star != 0 ? Star : '*';
+  const char separator = ConcordSettings.TagSearchSeparator;
+  const size_t split = separator != 0 ? token.find(separator) : std::string::npos;
+  std::string word;
+  std::string tag;
+  if (split == std::string::npos) {
+    if (token.size() == 2 && token[0] == star && token[1] == star) {
+      word.assign(1, star);
+    } else {
+      word = token;
+      tag.assign(1, star);
+    }
+  } else {
+    word = split == 0 ? std::string(1, star) : token.substr(0, split);
+    tag = token.substr(split + 1);
+    if (tag.empty())
+      tag.assign(1, star);
+  }
+
+  const bool wild = std::any_of(tag.begin(), tag.end(), [this](char c) {
+    return (c == Star || c == ZeroOrOne || c == ExactlyOne) && c != 0;
+  });
+  const uint8_t tagKind = !wild && FindMetaTag(tag) ? tkMetaTag : tkTag;
+  if (ConcordSettings.WordTag != 1 && ConcordSettings.wTagBefore) {
+    AddTerm(tagKind, std::move(tag));
+    AddTerm(tkWord, std::move(word));
+  } else {
+    AddTerm(tkWord, std::move(word));
+    AddTerm(tagKind, std::move(tag));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Wildcard matching
+
+bool TSearchContext::MatchWildcard(std::string_view word, std::string_view pattern)
+{
+  if (NoSkipping && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
+    return word == pattern;
+  return WildMatch(word, pattern);
+}
+
+bool TSearchContext::WildMatch(std::string_view word, std::string_view pattern)
+{
+  WildWord = word;
+  WildPattern = pattern;
+  MemoClean = false;
+  EqualCharsOn = ConcordSettings.UseSkipEqualChars;
+  return WildRest(0, 0);
+}
+
+// Whether pattern[pi..] matches word[wi..]. Each wildcard that needs a choice
+// tries the rest through WildTry, which remembers every (pi, wi) that failed,
+// and a '*' remembers the lowest word index from which all its tries failed,
+// so a call costs at most pattern length x word length steps.
+bool TSearchContext::HasWildcard(std::string_view pattern) const
+{
+  for (char c : pattern) {
+    if ((c == Star || c == ZeroOrOne || c == ExactlyOne) && c != 0)
+      return true;
+  }
+  return false;
+}
+
+bool TSearchContext::WildRest(size_t pi, size_t wi)
+{
+  const size_t plen = WildPattern.size();
+  const size_t wlen = WildWord.size();
+  while (pi < plen && wi < wlen) {
+    while (wi < wlen && SkipTable[Byte(WildWord[wi])])
+      ++wi;
+    if (wi == wlen)
+      break;
+    const char pc = WildPattern[pi];
+    if (pc == Star && pc != 0) {
+      if (pi + 1 == plen)
+        return true;
+      if (!MemoClean)
+        ClearMemo();
+      const size_t floor = StarFloor[pi];
+      for (size_t k = wi; k < std::min(wlen, floor); ++k) {
+        if (WildTry(pi + 1, k))
+          return true;
+      }
+      StarFloor[pi] = std::min(floor, wi);
+      return false;
+    }
+    if (pc == ZeroOrOne && pc != 0) {
+      if (pi + 1 == plen)
+        return wlen - wi == 1;
+      return WildTry(pi + 1, wi) || WildTry(pi + 1, wi + 1);
+    }
+    if (!(pc == ExactlyOne && pc != 0) && pc != WildWord[wi]
+        && !(EqualCharsOn && CharsEqual(pc, WildWord[wi])))
+      return false;
+    ++pi;
+    ++wi;
+  }
+  if (pi < plen) {
+    for (; pi < plen; ++pi) {
+      const char pc = WildPattern[pi];
+      if (pc == 0 || (pc != Star && pc != ZeroOrOne))
+        return false;
+    }
+    return true;
+  }
+  for (; wi < wlen; ++wi) {
+    if (!SkipTable[Byte(WildWord[wi])])
+      return false;
+  }
+  return true;
+}
+
+bool TSearchContext::WildTry(size_t pi, size_t wi)
+{
+  if (!MemoClean)
+    ClearMemo();
+  const size_t bit = pi * MemoRowBits + wi;
+  const uint64_t mask = uint64_t{1} << (bit & 63);
+  if (Memo[bit >> 6] & mask)
+    return false;
+  if (WildRest(pi, wi))
+    return true;
+  Memo[bit >> 6] |= mask;
+  return false;
+}
+
+void TSearchContext::ClearMemo()
+{
+  MemoRowBits = WildWord.size() + 1;
+  const size_t rows = WildPattern.size() + 1;
+  const size_t words = (rows * MemoRowBits + 63) / 64;
+  if (Memo.size() < words)
+    Memo.resize(words);
+  std::fill_n(Memo.begin(), words, 0);
+  if (StarFloor.size() < rows)
+    StarFloor.resize(rows);
+  std::fill_n(StarFloor.begin(), rows, MemoRowBits);
+  MemoClean = true;
+}
+
+bool TSearchContext::MatchTerm(const TTerm& term, std::string_view word)
+{
+  if (term.Kind != tkMetaTag) {
+    if (term.Plain && NoSkipping && !ConcordSettings.UseSkipEqualChars)
+      return word == term.Text;
+    return WildMatch(word, term.Text);
+  }
+  const TMetaTag* meta = FindMetaTag(term.Text);
+  if (meta == nullptr)
+    throw EUnknownMetaTag(term.Text);
+  for (const std::string& tagPattern : meta->Tags) {
+    if (CaseSensitive ? MatchWildcard(word, tagPattern)
+                      : MatchWildcard(word, LocaleLowerStr(tagPattern)))
+      return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Reading tokens
+
+bool TSearchContext::EndOfRange()
+{
+  CurrentWord[0] = 0;
+  CurrentLength = 0;
+  LastTokenEmpty = true;
+  LastReadAfterDelimiter = false;
+  LastReadEnd = Reader->GetPosition();
+  return false;
+}
+
+bool TSearchContext::ReadNextWord()
+{
+  return Mode == TSearchMode::Tag ? ReadTagToken() : ReadTextWord();
+}
+
+void TSearchContext::LowerCurrentWord()
+{
+  if (DoubleByteText) {
+    LocaleLowerBytes(CurrentWord, CurrentLength);
+    return;
+  }
+  for (uint32_t i = 0; i < CurrentLength; ++i)
+    CurrentWord[i] = LowerTable[Byte(CurrentWord[i])];
+}
+
+// A run of characters outside Delimiters; the delimiter that ends it is
+// consumed. Only the range end ends a word or the text: a NUL is a delimiter.
+bool TSearchContext::ReadTextWord()
+{
+  TBufStream& reader = *Reader;
+  const bool* delimiters = DelimiterTable;
+  char c;
+  do {
+    if (reader.AtEnd())
+      return EndOfRange();
+    c = reader.NextChar();
+  } while (delimiters[Byte(c)]);
+
+  // Collected in a local buffer, so that the compiler knows the stores do not
+  // touch the reader's cursor; lower-cased on the way unless that needs the
+  // double-byte rules.
+  const char* lower = !CaseSensitive && !DoubleByteText ? LowerTable : IdentityTable;
+  char word[256];
+  uint32_t n = 0;
+  word[n++] = lower[Byte(c)];
+  bool afterDelimiter = false;
+  while (!reader.AtEnd()) {
+    c = reader.NextChar();
+    if (delimiters[Byte(c)]) {
+      afterDelimiter = true;
+      break;
+    }
+    if (n < 255)
+      word[n++] = lower[Byte(c)];
+  }
+  std::memcpy(CurrentWord, word, n);
+  CurrentWord[n] = 0;
+  CurrentLength = n;
+  if (!CaseSensitive && DoubleByteText)
+    LowerCurrentWord();
+  LastTokenEmpty = false;
+  LastReadAfterDelimiter = afterDelimiter;
+  LastReadEnd = reader.GetPosition();
+  return true;
+}
+
+// A run of word characters or of part-of-speech tag characters, by the
+// reader's classes. A tag token keeps only the tag's text.
+bool TSearchContext::ReadTagToken()
+{
+  TBufStream& reader = *Reader;
+  TCharClass cls{};
+  char c;
+  for (;;) {
+    if (reader.AtEnd())
+      return EndOfRange();
+    c = reader.NextCharClassified(cls);
+    if (cls == ccWord || cls == ccWordTag)
+      break;
+  }
+  TokenClass = cls;
+  uint32_t n = 0;
+  CurrentWord[n++] = c;
+  bool truncated = false;
+  while (!reader.AtEnd()) {
+    TCharClass next{};
+    c = reader.NextCharClassified(next);
+    if (next != cls) {
+      reader.PrevChar();
+      reader.ResetTagState();
+      break;
+    }
+    if (n < 255)
+      CurrentWord[n++] = c;
+    else
+      truncated = true;
+  }
+  CurrentLength = n;
+  if (cls == ccWordTag)
+    TrimWordTag(truncated);
+  CurrentWord[CurrentLength] = 0;
+  if (!CaseSensitive)
+    LowerCurrentWord();
+  LastTokenEmpty = false;
+  LastReadAfterDelimiter = false;
+  LastReadEnd = reader.GetPosition();
+  return true;
+}
+
+// Cuts the tag text out of a tag token. Outside tags (style 2) lose their
+// start string, then one blank after it, and their stop character unless
+// the token was cut at 255; embedded tags lose their delimiter. A token
+// shorter than what is to be dropped becomes empty.
+void TSearchContext::TrimWordTag(bool truncated)
+{
+  uint32_t n = CurrentLength;
+  uint32_t drop = 1;
+  if (Reader->WordTagStyle() == 2) {
+    drop = 0;
+    for (const std::string& start : Reader->WordTagStarts()) {
+      if (!start.empty() && start.size() <= n && std::memcmp(CurrentWord, start.data(), start.size()) == 0) {
+        drop = static_cast<uint32_t>(start.size());
+        break;
+      }
+    }
+    if (drop < n && CurrentWord[drop] == ' ')
+      ++drop;
+    if (!truncated && n > 0)
+      --n;
+  }
+  if (n <= drop) {
+    CurrentLength = 0;
+    return;
+  }
+  std::memmove(CurrentWord, CurrentWord + drop, n - drop);
+  CurrentLength = n - drop;
+}
+
+// One word of a gap; in Tag mode a word and its tag, read as two tokens of
+// any class.
+bool TSearchContext::ReadGapWord()
+{
+  if (!ReadNextWord())
+    return false;
+  if (Mode == TSearchMode::Tag)
+    return ReadNextWord();
+  return true;
+}
+
+void TSearchContext::NoteRestart()
+{
+  if (StartPending) {
+    Restart = Reader->GetPosition();
+    StartPending = false;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Matching the term sequence
+
+bool TSearchContext::IsAnyTagTerm(const TTerm& tag) const
+{
+  if (tag.Kind != tkTag)
+    return false;
+  return tag.Text.empty() || (tag.Text.size() == 1 && tag.Text[0] == (Star != 0 ? Star : '*'));
+}
+
+bool TSearchContext::MatchTermSequence(int32_t i)
+{
+  StopCheck();
+  if (Stopped() || i >= TermCount)
+    return false;
+  const TTerm& term = Terms[i];
+  const bool last = i == TermCount - 1;
+
+  if (term.Kind == tkWordGap) {
+    const int lo = ConcordSettings.MatchWordsLo;
+    const int hi = ConcordSettings.MatchWordsHi;
+    for (int k = 0; k < lo; ++k) {
+      if (!ReadGapWord())
+        return false;
+      if (k == 0)
+        NoteRestart();
+    }
+    if (last)
+      return true;
+    if (hi <= lo)
+      return MatchTermSequence(i + 1);
+    int32_t resume = Reader->GetPosition();
+    for (int n = lo;;) {
+      if (MatchTermSequence(i + 1))
+        return true;
+      if (Stopped())
+        return false;
+      Reader->SetPosition(resume);
+      Reader->ResetTagState();
+      if (!ReadGapWord())
+        return false;
+      NoteRestart();
+      if (++n > hi)
+        return false;
+      resume = Reader->GetPosition();
+    }
+  }
+
+  if (term.Kind == tkOpenGap) {
+    if (last)
+      return true;
+    int32_t resume = Reader->GetPosition();
+    for (;;) {
+      if (MatchTermSequence(i + 1))
+        return true;
+      if (Stopped())
+        return false;
+      Reader->SetPosition(resume);
+      if (!ReadNextWord())
+        return false;
+      NoteRestart();
+      resume = Reader->GetPosition();
+    }
+  }
+
+  if (term.Kind == tkRegExp)
+    return false;  // Regex mode never walks words
+
+  int32_t next = i + 1;
+  if (Mode == TSearchMode::Tag) {
+    if (!MatchTagPair(i))
+      return false;
+    next = i + 2;
+  } else {
+    if (!ReadTextWord())
+      return false;
+    if (StartPending)
+      Restart = Reader->GetPosition();
+    if (!MatchTerm(term, CurrentWordView())) {
+      StartPending = false;
+      return false;
+    }
+  }
+  StartPending = false;
+  if (next < TermCount)
+    return MatchTermSequence(next);
+  return true;
+}
+
+// A word term and its tag term against a word token and the tag token that
+// belongs to it, in the order in which the pattern put them.
+bool TSearchContext::MatchTagPair(int32_t i)
+{
+  if (i + 1 >= TermCount)
+    return false;
+  const bool wordFirst = Terms[i].Kind == tkWord;
+  const TTerm& wordTerm = wordFirst ? Terms[i] : Terms[i + 1];
+  const TTerm& tagTerm = wordFirst ? Terms[i + 1] : Terms[i];
+  TBufStream& reader = *Reader;
+
+  if (!ReadNextWord())
+    return false;
+  if (StartPending)
+    Restart = reader.GetPosition();
+
+  if (wordFirst) {
+    if (TokenClass != ccWord) {
+      StartPending = false;
+      return false;
+    }
+    if (!MatchTerm(wordTerm, CurrentWordView())) {
+      // Step over the word's own tag, so that the next attempt starts behind it.
+      const int32_t back = reader.GetPosition();
+      if (!ReadNextWord() || TokenClass != ccWordTag) {
+        reader.SetPosition(back);
+        reader.ResetTagState();
+      }
+      NoteRestart();
+      return false;
+    }
+    const int32_t wordEnd = reader.GetPosition();
+    if (!ReadNextWord())
+      return false;
+    if (TokenClass != ccWordTag) {
+      if (!IsAnyTagTerm(tagTerm)) {
+        StartPending = false;
+        return false;
+      }
+      reader.SetPosition(wordEnd);
+      reader.ResetTagState();
+      return true;
+    }
+    if (StartPending)
+      Restart = reader.GetPosition();
+    if (!MatchTerm(tagTerm, CurrentWordView())) {
+      StartPending = false;
+      return false;
+    }
+    return true;
+  }
+
+  // The tag stands before its word.
+  if (TokenClass != ccWordTag) {
+    if (!IsAnyTagTerm(tagTerm)) {
+      StartPending = false;
+      return false;
+    }
+  } else if (!MatchTerm(tagTerm, CurrentWordView())) {
+    // Step over the tag's own word.
+    const int32_t back = reader.GetPosition();
+    if (!ReadNextWord() || TokenClass != ccWord) {
+      reader.SetPosition(back);
+      reader.ResetTagState();
+    }
+    NoteRestart();
+    return false;
+  } else {
+    const int32_t tagEnd = reader.GetPosition();
+    if (!ReadNextWord())
+      return false;
+    if (TokenClass != ccWord) {
+      reader.SetPosition(tagEnd);
+      reader.ResetTagState();
+      StartPending = false;
+      return false;
+    }
+    if (StartPending)
+      Restart = reader.GetPosition();
+  }
+  if (!MatchTerm(wordTerm, CurrentWordView())) {
+    StartPending = false;
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Stepping from one attempt to the next
+
+bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
+{
+  Reader = &reader;
+  HitStart = reader.GetPosition();
+  StopCheck();
+  if (Mode == TSearchMode::Regex)
+    return RegexFindNext(reportProgress);
+  if (TermCount == 0)
+    return false;
+
+  // A hit that consumed no token: step one token, or the next call would
+  // find the same empty hit again.
+  if (EmptyHitAt >= 0 && EmptyHitAt == HitStart) {
+    EmptyHitAt = -1;
+    if (!ReadNextWord())
+      return false;
+    HitStart = reader.GetPosition();
+  }
+  EmptyHitAt = -1;
+
+  Restart = HitStart;
+  StartPending = true;
+  if (Owner)
+    ++Owner->WordsTried;
+  for (;;) {
+    if (Stopped())
+      return false;
+    if (MatchTermSequence(0))
+      break;
+    StopCheck();
+    if (Stopped())
+      return false;
+    if (LastTokenEmpty || Restart <= HitStart)
+      return false;
+    if (reader.GetPosition() != Restart)
+      reader.SetPosition(Restart);
+    reader.ResetTagState();
+    HitStart = Restart;
+    StartPending = true;
+    if (Owner) {
+      ++Owner->WordsTried;
+      if (reportProgress)
+        Owner->UpdateProgress(HitStart, false);
+    }
+  }
+  if (reportProgress && Owner)
+    Owner->UpdateProgress(HitStart, false);
+  HitEnd = reader.GetPosition();
+  HitEndAfterDelimiter = Mode == TSearchMode::Text && LastReadAfterDelimiter && LastReadEnd == HitEnd;
+  if (HitEnd == HitStart)
+    EmptyHitAt = HitEnd;
+  return true;
+}

@@ -1,0 +1,191 @@
+// One compiled pattern: its terms, and the word-by-word matcher that finds
+// its hits in a range of a corpus file.
+//
+// Pattern syntax (Text and Tag mode; the characters are the settings'):
+//   *  zero or more characters, %  zero or one, ?  exactly one;
+//   @  a word gap of MatchWordsLo..MatchWordsHi words, @@ any number of words;
+//   word&tag  (Tag mode) a word with its part-of-speech tag.
+// Tokens are separated by blanks or TABs, and "@" always splits a token
+// ("gap@" is two tokens). Edge cases worth knowing:
+//   - "@@@" is one open gap; an empty token ends the pattern;
+//   - Tag mode: "**" is the word "*" with an empty tag, which only an untagged
+//     word satisfies; "&" alone is any word with any tag; a second separator
+//     stays in the tag part; tag parts are lower-cased like the word;
+//   - Regex mode: the whole pattern is one expression, nothing is split.
+#pragma once
+
+#include "foundation/settings.h"
+#include "search/search_rec.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TBufStream;
+class TRegExp;
+
+// What a context needs from the search run that owns it. The run (TSearch)
+// derives from this; tests use a fake.
+class TSearchOwner {
+public:
+  virtual ~TSearchOwner() = default;
+
+  // Counts the call; on every 512th lets pending UI events run; then sets
+  // Stopped when Cancel was pressed. It never clears Stopped, so a stop for
+  // another reason (the maximum number of hits) survives later checks.
+  void StopCheck()
+  {
+    if (++StopCheckCalls >= 512) {
+      StopCheckCalls = 0;
+      ProcessMessages();
+    }
+    if (CancelPressed())
+      Stopped = true;
+  }
+
+  bool Stopped = false;
+  int64_t WordsTried = 0;      // words tried since the run's last reset
+  int32_t StopCheckCalls = 0;  // reset at the start of every run
+  bool NoRate = false;         // no words-per-second figure (Regex mode sets it)
+
+  // Lets pending UI events run (the message pump).
+  virtual void ProcessMessages() = 0;
+  // Whether the progress dialog's Cancel was pressed (its tag is 1); a plain
+  // read that runs no events.
+  virtual bool CancelPressed() = 0;
+  virtual void UpdateProgress(int32_t position, bool forced) = 0;
+};
+
+// A meta tag named in a pattern that the settings no longer hold.
+class EUnknownMetaTag : public std::runtime_error {
+public:
+  explicit EUnknownMetaTag(const std::string& name)
+    : std::runtime_error("Unknown meta tag: " + name) {}
+};
+
+enum TTermKind : uint8_t {
+  tkWord = 0,     // a wildcard pattern for one word
+  tkTag = 1,      // a wildcard pattern for one part-of-speech tag
+  tkMetaTag = 2,  // the name of a MetaTags entry
+  tkRegExp = 3,   // the whole pattern as a regular expression
+  tkWordGap = 4,  // MatchWordsLo..MatchWordsHi words
+  tkOpenGap = 5,  // any number of words, zero included
+};
+
+class TTerm {
+public:
+  // Kind tkRegExp compiles Text; a compile failure throws ERegExp.
+  TTerm(uint8_t kind, std::string text);
+  TTerm(TTerm&&) noexcept;
+  TTerm& operator=(TTerm&&) noexcept;
+  ~TTerm();
+
+  uint8_t Kind;
+  std::string Text;
+  std::unique_ptr<TRegExp> RegExp;  // only for tkRegExp
+  bool Plain = false;               // Text holds no wildcard character
+};
+
+using TTermArray = std::vector<TTerm>;
+
+class TSearchContext {
+public:
+  TSearchContext(const std::string& pattern, bool caseSensitive, const std::string& equalCharsText,
+                 const TCharSet& skipSet, TSearchMode mode);
+  ~TSearchContext();
+  TSearchContext(const TSearchContext&) = delete;
+  TSearchContext& operator=(const TSearchContext&) = delete;
+
+  // From the reader's position, finds the next hit inside the reader's range.
+  // On true HitStart and HitEnd hold it and the reader stands at HitEnd.
+  // ReportProgress is false only for the heading pattern.
+  bool FindNextHit(TBufStream& reader, bool reportProgress);
+
+  // Wildcard match of a whole word against a pattern; no case folding here.
+  bool MatchWildcard(std::string_view word, std::string_view pattern);
+  bool MatchTerm(const TTerm& term, std::string_view word);
+
+  // The last token read, as the matcher compares it.
+  std::string_view CurrentWordView() const { return {CurrentWord, CurrentLength}; }
+
+  TSearchOwner* Owner = nullptr;
+  TSearchMode Mode;
+  TTermArray Terms;
+  int32_t TermCount = 0;
+  TBufStream* Reader = nullptr;  // not owned; the run swaps it while it handles a hit
+  TCharSet SkipSet;
+  std::string EqualCharsText;
+  bool CaseSensitive;
+  TCharSet Delimiters;          // Text mode's word delimiters
+  char CurrentWord[256] = {};   // at most 255 characters and a NUL
+  uint8_t TokenClass = 0;       // Tag mode: ccWord or ccWordTag
+  int32_t HitStart = 0;         // may lie on delimiters before the hit
+  int32_t HitEnd = 0;           // the reader's position after the hit
+  // Whether the reader consumed a delimiter after the hit's last word, so
+  // that HitEnd - 1 is the hit's last character. False when the range ended
+  // right after the word, when no word was read, and in Tag mode, where the
+  // reader stands directly behind the last token.
+  bool HitEndAfterDelimiter = false;
+  std::string DisplayPattern;
+
+  // Parts of the matcher, public for the scans built on this one.
+  bool ReadNextWord();
+  bool MatchTermSequence(int32_t i);
+
+private:
+  void ParsePattern(const std::string& pattern);
+  void AddTerm(uint8_t kind, std::string text);
+  void AddTagTerms(const std::string& token);
+  bool ReadTextWord();
+  bool ReadTagToken();
+  bool EndOfRange();
+  void LowerCurrentWord();
+  void TrimWordTag(bool truncated);
+  bool ReadGapWord();
+  bool MatchTagPair(int32_t i);
+  bool IsAnyTagTerm(const TTerm& tag) const;
+  bool Stopped() const { return Owner && Owner->Stopped; }
+  void StopCheck() { if (Owner) Owner->StopCheck(); }
+  void NoteRestart();
+  // The Regex-mode body of FindNextHit, the window scan over the text.
+  bool RegexFindNext(bool reportProgress);
+
+  // Wildcard matcher with a memo of failed (pattern index, word index) pairs.
+  bool WildMatch(std::string_view word, std::string_view pattern);
+  bool WildRest(size_t pi, size_t wi);
+  bool WildTry(size_t pi, size_t wi);
+  void ClearMemo();
+  bool HasWildcard(std::string_view pattern) const;
+
+  uint32_t CurrentLength = 0;
+  bool LastTokenEmpty = false;
+  bool LastReadAfterDelimiter = false;  // the last ReadNextWord consumed a delimiter
+  int32_t LastReadEnd = -1;             // reader position after the last ReadNextWord
+  int32_t Restart = 0;
+  bool StartPending = false;
+  int32_t EmptyHitAt = -1;  // position of a hit that consumed no token, else -1
+
+  bool DelimiterTable[256];
+  bool SkipTable[256];
+  bool NoSkipping = true;
+  char LowerTable[256];
+  char IdentityTable[256];
+  bool DoubleByteText = false;
+
+  // Settings characters taken when the context is made.
+  char Star = '*';
+  char ZeroOrOne = '%';
+  char ExactlyOne = '?';
+
+  // Wildcard matcher state for one MatchWildcard call.
+  std::string_view WildWord;
+  std::string_view WildPattern;
+  std::vector<uint64_t> Memo;       // failed (pattern index, word index) pairs
+  std::vector<size_t> StarFloor;    // per '*': the lowest word index known to fail
+  size_t MemoRowBits = 0;
+  bool MemoClean = false;
+  bool EqualCharsOn = false;
+};

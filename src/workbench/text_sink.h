@@ -1,0 +1,82 @@
+// The printer and clipboard targets of the text-file writer (the file target
+// and the interface are in foundation/text_sink.h).
+//
+// Printing binds the writer to the program's one printer, the one the
+// frame's Print Setup edits: the lines are laid out down the page in a
+// fixed-pitch font, so that columns aligned with blanks stay aligned on
+// paper, with a new page when a page is full. The clipboard target collects
+// the text and sets the clipboard once, when it is closed.
+#pragma once
+
+#include "foundation/text_sink.h"
+
+#include <QFont>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QPainter;
+class QPrinter;
+
+// Finds the program's printer; nullptr when there is none.
+using TPrinterLookup = std::function<QPrinter*()>;
+// Installs how the printer is found (tests give a PDF printer, or none); an
+// empty lookup restores the default, which gives the program's one printer
+// while the system has a printer at all. Returns the lookup it replaced.
+TPrinterLookup SetPrinterLookup(TPrinterLookup lookup);
+// The program's printer, or nullptr when there is none.
+QPrinter* ProgramPrinter();
+
+// The message raised when printing finds no printer.
+inline constexpr const char* NoPrinterText = "No printer is available.";
+
+class TPrinterTextSink final : public TTextSink {
+public:
+  // Starts a print job named jobTitle on the program's printer; raises
+  // NoPrinterText without a printer, and the write error when the job cannot
+  // start.
+  explicit TPrinterTextSink(std::string_view jobTitle = {});
+  // A job that was not closed is aborted.
+  ~TPrinterTextSink() override;
+
+  // CR LF, LF and CR end lines; a TAB moves to the next multiple of 8
+  // columns; a line too long for the page goes on in the next line.
+  void Write(std::string_view bytes) override;
+  // Prints the last line and ends the job; raises when the printer failed.
+  void Close() override;
+  std::string Name() const override;
+
+  // The fixed-pitch font of print-outs.
+  static QFont PrintFont();
+  int PagesPrinted() const { return page_; }
+  int LinesPrinted() const { return lines_; }
+
+private:
+  void EndLine();
+  void PrintLine(const QString& text);
+  [[noreturn]] void Fail(const std::string& reason);
+
+  QPrinter* printer_;
+  std::unique_ptr<QPainter> painter_;
+  std::string line_;        // bytes of the line being collected
+  bool afterCr_ = false;    // the last byte was a CR (an LF after it ends nothing)
+  int lineHeight_ = 0;
+  int ascent_ = 0;
+  int columns_ = 1;         // characters in one printed line
+  int pageHeight_ = 0;
+  int y_ = 0;               // top of the next line on the page
+  int page_ = 0;
+  int lines_ = 0;
+  bool closed_ = false;
+};
+
+// Collects the text; Close puts it on the clipboard, converted from the code
+// page, unless nothing was written.
+class TClipboardTextSink final : public TStringTextSink {
+public:
+  void Close() override;
+  std::string Name() const override { return "Clipboard"; }
+};

@@ -1,0 +1,156 @@
+#include "foundation/frequency_list.h"
+
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
+#include "foundation/stop_list.h"
+#include "corpus_generator.h"
+#include "support/corpus_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using testsupport::CorpusFixture;
+
+namespace {
+
+class FrequencyListTest : public CorpusFixture {
+protected:
+  void TearDown() override
+  {
+    CountWordsReportInterval = std::chrono::milliseconds(200);
+    GlobalStopList.SetWords({});
+    GlobalStopList.SetActive(false);
+    CorpusFixture::TearDown();
+  }
+};
+
+std::vector<std::string> linesOf(THashStrings& table, bool alphabetical)
+{
+  std::vector<std::string> lines;
+  WriteFrequencyList([&](const std::string& line) { lines.push_back(line); }, table, alphabetical);
+  return lines;
+}
+
+}  // namespace
+
+TEST_F(FrequencyListTest, CountCorpusWordsKeeps64CharactersAndSkipsTagsWhenAsked)
+{
+  const std::string a = files.write("a.txt", "Alpha <b>beta</b> " + std::string(100, 'q') + " alpha");
+  const std::string b = files.write("b.txt", std::string("ALPHA\0beta", 10));
+  LoadCorpusItems(frame, {a, b});
+  TotalWordCount = 77;
+  auto table = CountCorpusWords();
+  ASSERT_TRUE(table);
+  EXPECT_EQ(TotalWordCount, 6);
+  EXPECT_EQ(table->SortState(), THashStrings::ssByCount);
+  EXPECT_EQ(table->Strings(0), "alpha");
+  EXPECT_EQ(table->Counts(0), 3);
+  EXPECT_EQ(table->CountOf(std::string(64, 'q')), 1);
+  EXPECT_EQ(table->Count(), 3);
+  EXPECT_EQ(table->CountOf("b"), 0);
+
+  // Without SkipTags the reader has no tags: "b" is a word twice; and
+  // without IgnoreCase the spellings stay apart.
+  FrequencySettings.SkipTags = false;
+  FrequencySettings.IgnoreCase = false;
+  table = CountCorpusWords();
+  EXPECT_EQ(table->CountOf("b"), 2);
+  EXPECT_EQ(table->CountOf("ALPHA"), 1);
+  EXPECT_EQ(TotalWordCount, 8);
+}
+
+TEST_F(FrequencyListTest, CancelGivesNoTableAndKeepsTheTotal)
+{
+  const std::string big = files.write("big.txt", std::string(1 << 20, 'w') + " " + std::string(100, 'v'));
+  const std::string more = files.write("more.txt", "x y z");
+  LoadCorpusItems(frame, {big, more});
+  TotalWordCount = 5;
+  const int formsBefore = dialogs.ProgressFormsCreated;
+  CountWordsReportInterval = std::chrono::milliseconds(0);
+  cancelWhenScanning("Scanning big.txt...", ProgressCancel);
+  EXPECT_FALSE(CountCorpusWords());
+  EXPECT_EQ(TotalWordCount, 5);
+  EXPECT_EQ(dialogs.ProgressFormsCreated, formsBefore + 1);
+}
+
+TEST_F(FrequencyListTest, FilterAndLines)
+{
+  FrequencySettings.MinimumFrequency = 3;
+  FrequencySettings.MaximumFrequency = 0;
+  EXPECT_TRUE(PassesFrequencyFilter("w", 1000000));
+  EXPECT_FALSE(PassesFrequencyFilter("w", 2));
+  FrequencySettings.MaximumFrequency = 10;
+  EXPECT_FALSE(PassesFrequencyFilter("w", 11));
+  EXPECT_TRUE(PassesFrequencyFilter("w", 10));
+  GlobalStopList.SetWords({"the"});
+  GlobalStopList.SetActive(true);
+  EXPECT_FALSE(PassesFrequencyFilter("the", 5));
+
+  // The decimal point is "." and the count has no digit for 0.
+  TotalWordCount = 0;
+  EXPECT_EQ(FormatFrequencyLine(7, "x"), "         7: 0.0000% x");
+  TotalWordCount = 3;
+  EXPECT_EQ(FormatFrequencyLine(1, "abc"), "         1: 33.3333% abc");
+  EXPECT_EQ(FormatFrequencyLine(0, "z"), "          : 0.0000% z");
+  EXPECT_EQ(FormatFrequencyLine(1234567890, "big").substr(0, 12), "1234567890: ");
+
+  THashStrings table(4096, 0x409);
+  table.AddCount("pear", 4);
+  table.AddCount("the", 9);
+  table.AddCount("apple", 5);
+  table.AddCount("fig", 2);
+  TotalWordCount = 11;
+  EXPECT_EQ(linesOf(table, true), (std::vector<std::string>{"         5: 45.4545% apple", "         4: 36.3636% pear"}));
+  FrequencySettings.MaximumFrequency = 0;
+  FrequencySettings.MinimumFrequency = 1;
+  EXPECT_EQ(linesOf(table, false), (std::vector<std::string>{"         5: 45.4545% apple", "         4: 36.3636% pear",
+                                                             "         2: 18.1818% fig"}));
+}
+
+// The load-time scan and the corpus count classify the same bytes in two
+// different ways; on generated text larger than several chunks they must
+// agree, and the indexes must hold every line end and page separator.
+TEST_F(FrequencyListTest, LoadScanAgreesWithTheFileAndTheCorpusCount)
+{
+  ConcordSettings.PageSeparator = "<pb>";
+  for (corpusgen::LineEnd lineEnd : {corpusgen::LineEnd::CrLf, corpusgen::LineEnd::Lf}) {
+    corpusgen::Options o;
+    o.size = 300 * 1024;
+    o.seed = 11;
+    o.vocabularySize = 2000;
+    o.lineEnd = lineEnd;
+    o.markupTags = true;
+    o.pageSeparator = "<pb>";
+    o.pageEveryLines = 25;
+    const std::string text = corpusgen::generateToString(o);
+    const std::string file = files.write(lineEnd == corpusgen::LineEnd::Lf ? "lf.txt" : "crlf.txt", text);
+    LoadCorpusItems(frame, {file});
+    const TCorpusItem& item = CorpusList[CorpusList.IndexOf(file)];
+
+    std::vector<int32_t> lines = {0}, pages = {0};
+    const char end = lineEnd == corpusgen::LineEnd::Lf ? '\n' : '\r';
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == end)
+        lines.push_back(static_cast<int32_t>(i));
+      if (text.compare(i, 4, "<pb>") == 0)
+        pages.push_back(static_cast<int32_t>(i));
+    }
+    std::vector<int32_t> lineRows, pageRows;
+    for (int32_t r = 0; r < item.LineIndex.Index->RowCount(); ++r)
+      lineRows.push_back(item.LineIndex.Index->ValueAt(r, 0));
+    for (int32_t r = 0; r < item.PageIndex.Index->RowCount(); ++r)
+      pageRows.push_back(item.PageIndex.Index->ValueAt(r, 0));
+    EXPECT_EQ(lineRows, lines);
+    EXPECT_EQ(pageRows, pages);
+    EXPECT_GT(pages.size(), 10u);
+
+    const int32_t scanned = item.WordCount;
+    UnloadCorpus(frame);
+    LoadCorpusItems(frame, {file});
+    ASSERT_TRUE(CountCorpusWords());
+    EXPECT_EQ(TotalWordCount, scanned);
+    UnloadCorpus(frame);
+  }
+}

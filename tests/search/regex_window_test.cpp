@@ -1,0 +1,294 @@
+#include "search/regex_window.h"
+
+#include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
+#include "foundation/settings.h"
+#include "search/regexp.h"
+
+#include "support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+using testsupport::ScratchFolder;
+
+namespace {
+
+class FakeOwner : public TRegexScanOwner {
+public:
+  void StopCheck() override
+  {
+    ++stopChecks;
+    if (stopAt > 0 && stopChecks >= stopAt)
+      stopped = true;
+  }
+  bool Stopped() const override { return stopped; }
+  void UpdateProgress(int32_t position, bool forced) override { progress.emplace_back(position, forced); }
+  void CountGiveUp() override { ++giveUps; }
+
+  int stopChecks = 0;
+  int stopAt = 0;
+  bool stopped = false;
+  int giveUps = 0;
+  std::vector<std::pair<int32_t, bool>> progress;
+};
+
+using Hits = std::vector<std::pair<int32_t, int32_t>>;
+
+class RegexWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    InitProgramState();
+    SetTextLanguage(0x409);
+    ConcordSettings.NonWordChars = ".,;:!?";
+    BuildCharTables();
+    for (int c = 0; c <= 32; ++c)
+      text_.Delimiters.set(size_t(c));
+    for (unsigned char c : std::string(".,;:!?"))
+      text_.Delimiters.set(c);
+  }
+  void TearDown() override { InitProgramState(); }
+
+  TBufStream& open(const std::string& content)
+  {
+    content_ = content;
+    stream_ = std::make_unique<TFileSynchroStream>(dir_.write("corpus.txt", content), CorpusFileMode);
+    reader_ = std::make_unique<TBufStream>(stream_.get());
+    return *reader_;
+  }
+  // Every hit of the pattern over the reader's range, as the scan driver
+  // asks for them: each call goes on where the last hit ended.
+  Hits scan(const std::string& pattern, TRegexWindow* window = nullptr, int32_t from = -1)
+  {
+    reader_->Seek(from >= 0 ? from : reader_->RangeStart());
+    TRegExp re(pattern);
+    TRegexWindow own;
+    TRegexWindow& w = window ? *window : own;
+    Hits hits;
+    int32_t s = 0;
+    int32_t e = 0;
+    while (w.FindNext(*reader_, re, text_, &owner_, true, s, e)) {
+      EXPECT_EQ(reader_->GetPosition(), e);
+      if (!hits.empty())
+        EXPECT_GE(s, hits.back().second);
+      EXPECT_GT(e, s);
+      hits.emplace_back(s, e);
+      if (hits.size() > 100000)
+        break;
+    }
+    return hits;
+  }
+  std::string hitText(const std::pair<int32_t, int32_t>& h) const
+  {
+    return content_.substr(size_t(h.first), size_t(h.second - h.first));
+  }
+
+  ScratchFolder dir_;
+  std::string content_;
+  std::unique_ptr<TFileSynchroStream> stream_;
+  std::unique_ptr<TBufStream> reader_;
+  TRegexScanText text_;
+  FakeOwner owner_;
+};
+
+TEST_F(RegexWindowTest, NormalisedText)
+{
+  // A run of line breaks is one blank; a hit ends before a line break.
+  open("a word\r\n\r\nnext one\nend\r\nx");
+  Hits hits = scan("word next");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hitText(hits[0]), "word\r\n\r\nnext");
+  hits = scan("end");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hitText(hits[0]), "end");
+  hits = scan("one\\send");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hitText(hits[0]), "one\nend");
+
+  // Skipping characters are left out, and the hit spans them.
+  open("x a-b y ab- z ab-");
+  text_.SkipSet.set('-');
+  hits = scan("ab");
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hitText(hits[0]), "a-b");
+  EXPECT_EQ(hitText(hits[1]), "ab-");
+  EXPECT_EQ(hitText(hits[2]), "ab");  // nothing follows in the range
+  text_.SkipSet.reset();
+  EXPECT_EQ(scan("ab").size(), 2u);
+
+  // A NUL byte is an ordinary character: '.' refuses it, the text goes on.
+  open(std::string("a\0b ab\0", 7));
+  hits = scan("a.b");
+  EXPECT_TRUE(hits.empty());
+  hits = scan("b");
+  EXPECT_EQ(hits, (Hits{{2, 3}, {5, 6}}));
+  hits = scan("b[^a]");
+  EXPECT_EQ(hits, (Hits{{2, 4}, {5, 7}}));
+}
+
+TEST_F(RegexWindowTest, SuccessiveHitsAndTheContextCharacter)
+{
+  open("aaaa ab b");
+  EXPECT_EQ(scan("aa"), (Hits{{0, 2}, {2, 4}}));
+  // The character before the scan position is seen, never matched.
+  EXPECT_EQ(scan("\\bb"), (Hits{{8, 9}}));
+  EXPECT_EQ(scan("\\w+"), (Hits{{0, 4}, {5, 7}, {8, 9}}));
+  // An empty leftmost match gives no hit.
+  EXPECT_TRUE(scan("x*").empty());
+
+  // A range in the middle of a file: its first character has no context
+  // character; nothing is read outside the range.
+  open("xxab abyy");
+  reader_->SetRange(2, 7);
+  EXPECT_EQ(scan("^ab"), (Hits{{2, 4}}));
+  EXPECT_EQ(scan("ab"), (Hits{{2, 4}, {5, 7}}));
+  reader_->SetRange(2, 7);
+  EXPECT_EQ(scan("aby"), Hits{});
+  // A scan that starts inside the range sees the character before it.
+  reader_->SetRange(0, 9);
+  EXPECT_EQ(scan("\\bab", nullptr, 3), (Hits{{5, 7}}));
+}
+
+TEST_F(RegexWindowTest, MatchesAcrossWindowsAreNeverCut)
+{
+  // Across position 8192 of the range.
+  std::string text = std::string(8190, 'x') + " word next x";
+  open(text);
+  Hits hits = scan("word next");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hitText(hits[0]), "word next");
+
+  // A match that runs over the window's end is taken whole.
+  text = std::string(8180, 'x') + " a" + std::string(40, 'b') + " tail";
+  open(text);
+  hits = scan("ab+");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].second - hits[0].first, 41);
+  // An earlier attempt still going at the window's end wins over a later,
+  // shorter match inside the window.
+  text = std::string(8100, '.') + "x" + std::string(90, '.') + "b" + std::string(30, '.') + "y tail";
+  open(text);
+  hits = scan("x[^y]*y|b");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].first, 8100);
+  EXPECT_EQ(content_[size_t(hits[0].second - 1)], 'y');
+
+  // Anchors and word boundaries never fire at a window's arbitrary start.
+  text = std::string(12000, 'x') + "ab";
+  open(text);
+  EXPECT_TRUE(scan("^x").size() == 1u);
+  EXPECT_TRUE(scan("\\bxab").empty());
+  EXPECT_TRUE(scan("^ab").empty());
+}
+
+TEST_F(RegexWindowTest, DenseHitsNormaliseTheTextOnce)
+{
+  std::string text;
+  while (text.size() < 100000)
+    text += "the quick brown fox jumps over the lazy dog\r\n";
+  open(text);
+  TRegexWindow window;
+  const Hits hits = scan("e", &window);
+  size_t expected = 0;
+  for (char c : text)
+    expected += c == 'e';
+  EXPECT_EQ(hits.size(), expected);
+  EXPECT_LT(window.Normalised(), int64_t(text.size()) + 2 * TRegexWindow::WindowSize);
+
+  // A text without hits is searched window by window.
+  TRegexWindow sparse;
+  EXPECT_TRUE(scan("zebra", &sparse).empty());
+  EXPECT_LT(sparse.Searches(), int64_t(text.size()) / 4000 + 4);
+}
+
+TEST_F(RegexWindowTest, StopChecksAtWordEnds)
+{
+  std::string text;
+  for (int i = 0; i < 2000; ++i)
+    text += "word ";
+  open(text);
+  owner_.stopAt = 50;
+  EXPECT_TRUE(scan("nothing").empty());
+  EXPECT_TRUE(owner_.stopped);
+  EXPECT_LT(owner_.stopChecks, 60);
+  EXPECT_EQ(owner_.giveUps, 0);
+}
+
+TEST_F(RegexWindowTest, DoubleBytePairsStayWhole)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  text_.DoubleByte = true;
+  // 0x82 0x41 is one character whose trail byte looks like 'A'.
+  open("\x82\x41 A \x82\x41");
+  EXPECT_EQ(scan("A"), (Hits{{3, 4}}));
+  EXPECT_EQ(scan("\x82\x41"), (Hits{{0, 2}, {5, 7}}));
+  // A scan that starts behind a pair takes its trail byte as the context
+  // character and never matches on it.
+  EXPECT_EQ(scan("A", nullptr, 2), (Hits{{3, 4}}));
+  // A pair at the window's last place moves to the next window.
+  std::string text = std::string(8191, 'x') + "\x82\x41" + "A";
+  open(text);
+  EXPECT_EQ(scan("A"), (Hits{{8193, 8194}}));
+  EXPECT_EQ(scan("\x82\x41"), (Hits{{8191, 8193}}));
+}
+
+// The same hits as one search over the whole normalised text, however the
+// windows fall.
+TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
+{
+  std::mt19937 rng(99);
+  const char* const patterns[] = {"ab+a", "b a", "(ab)+", "\\ba[ab]*b\\b", "a b$", "^b", "[ab]{3}\\s",
+                                  "b\\>", "\\<ab", "a\\s+b"};
+  const char alphabet[] = "aab b\r\n";
+  for (int round = 0; round < 6; ++round) {
+    std::string text;
+    const size_t size = 20000 + rng() % 9000;
+    while (text.size() < size)
+      text += alphabet[rng() % 7];
+    open(text);
+    // The whole range normalised: line-break runs become one blank.
+    std::string norm;
+    std::vector<int32_t> pos;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' || text[i] == '\n') {
+        size_t j = i;
+        while (j + 1 < text.size() && (text[j + 1] == '\r' || text[j + 1] == '\n'))
+          ++j;
+        norm += ' ';
+        pos.push_back(int32_t(j));
+        i = j;
+      } else {
+        norm += text[i];
+        pos.push_back(int32_t(i));
+      }
+    }
+    for (const char* pattern : patterns) {
+      TRegExp re(pattern);
+      Hits expected;
+      int32_t at = 0;
+      for (;;) {
+        const auto k = int32_t(std::lower_bound(pos.begin(), pos.end(), at) - pos.begin());
+        int32_t s = -1;
+        int32_t e = -1;
+        if (k >= int32_t(norm.size()) || !re.Search(norm.data(), int32_t(norm.size()), k, s, e))
+          break;
+        const int32_t start = pos[size_t(s)];
+        int32_t end = e < int32_t(norm.size()) ? pos[size_t(e)] : pos[size_t(e - 1)] + 1;
+        if (end < int32_t(text.size()) && (text[size_t(end)] == '\r' || text[size_t(end)] == '\n'))
+          while (end > start + 1 && (text[size_t(end - 1)] == '\r' || text[size_t(end - 1)] == '\n'))
+            --end;
+        expected.emplace_back(start, end);
+        at = end;
+      }
+      EXPECT_EQ(scan(pattern), expected) << pattern << " round " << round;
+    }
+  }
+}
+
+}  // namespace
