@@ -378,7 +378,7 @@ void TSearch::RunSearch(int32_t maxHits, const THitCallback& callback)
           while (!Stopped && context->FindNextHit(scanner, true)) {
             context->Reader = &hitReader;
             const bool dropped = ConcordSettings.SentenceMode &&
-                                 CrossesSentence(*context, context->HitStart, OwnHitEnd(*context));
+                                 CrossesSentence(*context->Reader, context->HitStart, OwnHitEnd(*context));
             if (!dropped && ++countedHits_ % frequency == 0) {
               ReportHit(*context, i, callback);
               ++reportedHits_;
