@@ -27,6 +27,7 @@
 
 class TBufStream;
 class TRegExp;
+class TRegexWindow;
 
 // What a context needs from the search run that owns it. The run (TSearch)
 // derives from this; tests use a fake.
@@ -51,6 +52,7 @@ public:
   int64_t WordsTried = 0;      // words tried since the run's last reset
   int32_t StopCheckCalls = 0;  // reset at the start of every run
   bool NoRate = false;         // no words-per-second figure (Regex mode sets it)
+  int64_t RegexGiveUps = 0;    // Regex-mode windows where the expression gave up
 
   // Lets pending UI events run (the message pump).
   virtual void ProcessMessages() = 0;
@@ -131,6 +133,8 @@ public:
   // reader stands directly behind the last token.
   bool HitEndAfterDelimiter = false;
   std::string DisplayPattern;
+  // Regex mode: the normalised text window and what it keeps between calls.
+  std::shared_ptr<TRegexWindow> RegexWindow;
 
   // Parts of the matcher, public for the scans built on this one.
   bool ReadNextWord();

@@ -5,6 +5,7 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "platform/codepage.h"
+#include "search/search_context.h"
 
 #include <algorithm>
 #include <string>
@@ -105,6 +106,11 @@ bool CrossesSentence(TBufStream& reader, int32_t hitStart, int32_t hitEnd)
       return true;
     reader.Seek(after);
   }
+}
+
+bool CrossesSentence(TSearchContext& context, int32_t hitStart, int32_t hitEnd)
+{
+  return context.Reader ? CrossesSentence(*context.Reader, hitStart, hitEnd) : false;
 }
 
 int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper)

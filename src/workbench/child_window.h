@@ -46,7 +46,9 @@ public:
   QMdiSubWindow* subWindow() const;
 
   // WM_UPDATEMENUS: the frame has updated its own menus; the child sets its
-  // items (children disable their commands while the program is busy).
+  // items (children disable their commands while the program is busy). It
+  // runs whenever the event loop goes idle: set a property only when its
+  // value changes, or the change wakes the loop and it never rests.
   virtual void updateMenus() {}
   // WM_TAGSCHANGED: the tag settings changed.
   virtual void tagsChanged() {}

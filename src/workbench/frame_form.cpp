@@ -43,8 +43,6 @@ std::unique_ptr<char[]> EmergencyReserve;
 bool FirstActivation = true;
 bool EscapePressed = false;
 TFrameForm* FrameForm = nullptr;
-// The program's long time format: the locale's short one, so that no time
-// the program prints shows seconds.
 QString LongTimeFormat;
 
 namespace {
@@ -192,6 +190,7 @@ TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
 
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TFrameForm::OnSubWindowActivated);
   sink_ = std::make_unique<TSink>(*this);
+  childWatch_ = std::make_unique<QObject>();
   // Key preview: the frame sees Escape before the focused control.
   qApp->installEventFilter(this);
 
@@ -220,6 +219,7 @@ void TFrameForm::FormCreate()
 TFrameForm::~TFrameForm()
 {
   destroying_ = true;
+  childWatch_.reset();
   ClientArea->disconnect(this);
   IdleTimer->stop();
   // Children go first, while the frame is still whole.
@@ -430,13 +430,17 @@ void TFrameForm::UpdateMenuState()
   SetItemEnabled("FMQ_Save", listWindow);
   SetItemEnabled("FMQ_Print", listWindow);
   SetItemEnabled("FMQ_CopyClipboard", listWindow);
-  SetItemEnabled("FMQ_CorpusComp", Item(QStringLiteral("FMQ_Save"))->isEnabled());
+  SetItemEnabled("FMQ_CorpusComp", listWindow);  // the value FMQ_Save just received
   SetItemEnabled("FMQ_CorpusSort", activeComp);
   const bool display = activeColl || activeList || activeComp;
   SetItemEnabled("DM_Display", display);
   SetItemVisible("DM_Display", display);
   SetItemEnabled("FM_Window", children);
   SetItemVisible("FM_Window", children);
+  // Items the rules leave alone are enabled once their command exists.
+  for (const char* name : {"ScanFrequencyonLoadItem", "CMD_Font", "FMW_Tile", "FMW_Cascade", "FMW_ArrangeIcons",
+                           "FMI_Help", "FMI_About"})
+    SetItemEnabled(name, true);
 
   BroadcastUpdateMenus();
 }
@@ -521,14 +525,11 @@ QMdiSubWindow* TFrameForm::AddChildWindow(TMDIChildForm* child)
 {
   QMdiSubWindow* sub = ClientArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  QPointer<TFrameForm> self(this);
-  connect(sub, &QObject::destroyed, this, [self] {
+  connect(sub, &QObject::destroyed, childWatch_.get(), [this] {
     // The last child may go without an activation to follow.
-    QTimer::singleShot(0, self, [self] {
-      if (self) {
-        self->MergeMenus();
-        self->UpdateMenuState();
-      }
+    QTimer::singleShot(0, childWatch_.get(), [this] {
+      MergeMenus();
+      UpdateMenuState();
     });
   });
   child->show();

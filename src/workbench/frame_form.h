@@ -47,6 +47,9 @@ extern bool FirstActivation;
 extern bool EscapePressed;
 // The frame while it exists.
 extern TFrameForm* FrameForm;
+// The program's long time format: the locale's short one (QLocale::ShortFormat),
+// so that no time the program prints shows seconds.
+extern QString LongTimeFormat;
 
 // The stop box of fatal reports (a critical message box); tests replace it.
 using TStopBox = std::function<void(const std::string& caption, const std::string& text)>;
@@ -116,7 +119,9 @@ public:
   // A menu or submenu of the frame by object name.
   QMenu* Menu(const QString& name) const;
   // Attaches the command of an item and lets its rule enable it. A second
-  // registration replaces the first.
+  // registration replaces the first. A checkable item (FMC_SaveOnExit,
+  // ScanFrequencyonLoadItem) has already flipped its tick when its command
+  // runs.
   void RegisterCommand(const QString& name, std::function<void()> command);
   bool IsCommandRegistered(const QString& name) const;
 
@@ -204,6 +209,9 @@ private:
 
   class TSink;
   std::unique_ptr<TSink> sink_;
+  // Context of the connections to the children's destruction; it goes first
+  // when the frame is destroyed, so that no child reaches a dying frame.
+  std::unique_ptr<QObject> childWatch_;
 
   std::vector<std::string> commandLine_;
   std::map<QString, QAction*> items_;

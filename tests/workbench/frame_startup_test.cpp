@@ -3,6 +3,7 @@
 #include "foundation/config_file.h"
 #include "foundation/stop_list.h"
 #include "platform/safe_write.h"
+#include "workbench/menu_table.h"
 #include "workbench/search_template_dlg.h"
 #include "workbench/stop_list_dlg.h"
 
@@ -171,4 +172,37 @@ TEST_F(FrameStartupTest, WorkspaceWithSaveOnExitIsSavedInsteadOfTheSettings)
   EXPECT_TRUE(Dialogs.Messages.empty());
   EXPECT_EQ(saved, std::vector<std::string>{folder_.file("w.QWS")});
   EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
+}
+
+TEST_F(FrameStartupTest, EveryItemFollowsItsRuleWithACorpusIdleAndBusy)
+{
+  TFrameForm& frame = Start({first, second});
+  for (const TMenuEntry& entry : FrameMenuTable())
+    if (entry.Kind == TMenuEntryKind::Item)
+      frame.RegisterCommand(QString::fromLatin1(entry.Name), [] {});
+  const auto enabledItems = [&] {
+    frame.UpdateMenuState();
+    std::string names;
+    for (const TMenuEntry& entry : FrameMenuTable())
+      if (entry.Kind == TMenuEntryKind::Item && frame.Item(QString::fromLatin1(entry.Name))->isEnabled())
+        names += (names.empty() ? "" : " ") + std::string(entry.Name);
+    return names;
+  };
+  for (int32_t i = 0; i < CorpusList.Count(); ++i)
+    CorpusList[i].WordCount = 0;  // not counted yet: collecting is offered
+
+  EXPECT_EQ(enabledItems(),
+            "FMF_Open FMF_URL ScanFrequencyonLoadItem FMF_Close FMF_View FMF_LoadWorkspace FMF_SaveWorkspaceAs "
+            "FMF_CollectTagInfo CMD_TagSettings CMD_WordTagSettings FMF_Language FMF_PrintSetup FMF_Exit "
+            "FMC_Generate FMC_GenerateAdvanced FMC_Configure FMQ_WordListFreq FMQ_WordListAlpha "
+            "FMQ_BatchWordListFreq FMQ_BatchWordListAlpha FMQ_FreqOptions CMD_Font FMW_Tile FMW_Cascade "
+            "FMW_ArrangeIcons FMI_Help FMI_About");
+
+  PendingURLCount = 1;
+  frame.WorkspaceName = folder_.file("w.QWS");
+  BusyScope busy(BusySearching);
+  EXPECT_EQ(enabledItems(),
+            "ScanFrequencyonLoadItem FMF_StopURLsloading FMF_View FMC_SaveOnExit CMD_Font FMW_Tile FMW_Cascade "
+            "FMW_ArrangeIcons FMI_Help FMI_About");
+  PendingURLCount = 0;
 }
