@@ -19,6 +19,8 @@
 namespace {
 
 const char* const kEmptyMarkerText = "Heading markers must not be empty.";
+const char* const kGiveUpText =
+  "The regular expression was too complex for parts of the text; some hits may be missing.";
 
 // The name shown while an item is scanned: a URL whole, a file without its
 // folder.
@@ -300,6 +302,16 @@ void TSearch::RunSearch(int32_t maxHits, const THitCallback& callback)
 {
   if (!prepared_)
     throw std::logic_error("The search was not prepared.");
+  RegexGiveUps = 0;
+  Scan(maxHits, callback);
+  // The engine gave up on parts of the text: say so rather than pass the
+  // hits off as complete.
+  if (RegexGiveUps > 0)
+    ShowWarning(kGiveUpText);
+}
+
+void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
+{
 
   // Whatever ends the run, the dialog goes, the caption comes back and no
   // context keeps a reader of this run.
@@ -378,7 +390,7 @@ void TSearch::RunSearch(int32_t maxHits, const THitCallback& callback)
           while (!Stopped && context->FindNextHit(scanner, true)) {
             context->Reader = &hitReader;
             const bool dropped = ConcordSettings.SentenceMode &&
-                                 CrossesSentence(*context->Reader, context->HitStart, OwnHitEnd(*context));
+                                 CrossesSentence(*context, context->HitStart, OwnHitEnd(*context));
             if (!dropped && ++countedHits_ % frequency == 0) {
               ReportHit(*context, i, callback);
               ++reportedHits_;

@@ -58,8 +58,9 @@ public:
   // The scan. Each kept hit goes to callback, which owns it; the run stops at
   // maxHits reported hits or when the user cancels. An exception of the
   // matcher or of the callback ends the run and passes on; the hits reported
-  // until then stay with the callback's owner. Throws std::logic_error when
-  // Prepare did not succeed.
+  // until then stay with the callback's owner. When the regular-expression
+  // engine gave up on some text, the run ends with a warning that hits may
+  // be missing. Throws std::logic_error when Prepare did not succeed.
   void RunSearch(int32_t maxHits, const THitCallback& callback);
 
   // The next heading range of the current item: its text [headLo, headHi),
@@ -102,6 +103,7 @@ public:
   int32_t LastFilePos = 0;
 
 private:
+  void Scan(int32_t maxHits, const THitCallback& callback);
   std::unique_ptr<TSearchContext> MakeContext(const std::string& pattern) const;
   void NormaliseMarker(const std::string& text, THeadingMarker& marker) const;
   int32_t FindMarker(const THeadingMarker& marker);

@@ -159,6 +159,40 @@ TEST_F(SearchDriverTest, TagModeHitTextLeavesTheTagsOut)
   EXPECT_EQ(hits[0]->Word(ctx1R), "fast");
 }
 
+TEST_F(SearchDriverTest, RegexHitTextFoldsLineBreaksAndCutsLongHits)
+{
+  const std::string text = "one word\r\nnext two start" + std::string(80, 'x') + "end tail";
+  Load({{"r.txt", text}});
+  auto hits = Run(Request({"word next", "startx+end"}, TSearchMode::Regex));
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(HitBytes(text, *hits[0]), "word\r\nnext");
+  EXPECT_EQ(hits[0]->Word(0), "word next");
+  EXPECT_EQ(hits[0]->Word(ctx1L), "one");
+  EXPECT_EQ(hits[0]->Word(ctx1R), "two");
+  const std::string hit = "start" + std::string(80, 'x') + "end";
+  EXPECT_EQ(hits[1]->Word(0), hit.substr(0, 27) + " ... " + hit.substr(hit.size() - 28));
+}
+
+TEST_F(SearchDriverTest, RegexGiveUpsEndTheRunWithAWarning)
+{
+  Load({{"g.txt", "abca abca"}});
+  TSearch search;
+  int32_t phase = -1;
+  std::string error;
+  search.Prepare(Request({"ab*ca"}, TSearchMode::Regex), phase, error);
+  // A search the engine finishes warns of nothing.
+  search.RunSearch(INT32_MAX, [](std::unique_ptr<TConcordItem>) {});
+  EXPECT_TRUE(dialogs.Messages.empty());
+  // The engine gives up on a window (its failure stack ran out) while the
+  // run goes on.
+  search.Prepare(Request({"ab*ca"}, TSearchMode::Regex), phase, error);
+  search.RunSearch(INT32_MAX, [&](std::unique_ptr<TConcordItem>) { ++search.RegexGiveUps; });
+  ASSERT_EQ(dialogs.Messages.size(), 1u);
+  EXPECT_EQ(dialogs.Messages[0].Kind, mtWarning);
+  EXPECT_EQ(dialogs.Messages[0].Text,
+            "The regular expression was too complex for parts of the text; some hits may be missing.");
+}
+
 // --- headings and contexts -----------------------------------------------------
 
 class HeadingTest : public SearchDriverTest {
