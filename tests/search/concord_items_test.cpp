@@ -84,7 +84,8 @@ TEST_F(ConcordItemsTest, RecordKeepsWordsAndPositionsNearAndFar)
   e[ctx0] = {true, "hit text", 0, 0};
   e[ctx1L] = {true, "left", 99990, 99994};
   e[ctx1R] = {true, "", 190001, 190001};  // present and empty
-  e[ctx2R] = {true, std::string(300, 'x'), 190002, 190302};
+  const std::string longWord(300, 'x');
+  e[ctx2R] = {true, longWord, 190002, 190302};
   hit->SetWords(e);
   EXPECT_EQ(hit->Word(ctx0), "hit text");
   EXPECT_EQ(hit->WordStart(ctx0), 0);
