@@ -2,14 +2,13 @@
 
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "workbench/frame_dialogs.h"
 #include "workbench/output_config_dlg.h"
 #include "workbench/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFile>
-#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -68,11 +67,15 @@ bool TQtSearchDialogServices::EditBatchOutputOptions(TBatchOutputOptions& o)
 
 bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
 {
-  const QString chosen = QFileDialog::getOpenFileName(
-      parent_, ToQString(TSearchTemplateModel::ImportTitle), QString(), QString::fromLatin1(PatternsFilter));
-  if (chosen.isEmpty())
+  // OpenDialog of the form: the frame's file dialog provider shows it.
+  TFileDialog dialog("OpenDialog", TFileDialog::OpenMode);
+  dialog.Title = TSearchTemplateModel::ImportTitle;
+  dialog.DefaultExt = "txt";
+  dialog.Filter = PatternsFilter;
+  dialog.Options = ofPathMustExist | ofFileMustExist;
+  if (!dialog.Execute())
     return false;
-  fileName = QFile::encodeName(chosen).toStdString();
+  fileName = dialog.FileName;
   return true;
 }
 

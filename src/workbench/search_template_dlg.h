@@ -19,10 +19,11 @@ class QRadioButton;
 class QWidget;
 
 // The sub-dialogs as far as they exist: the output options, and the patterns
-// file chosen with a file dialog; the others wait for their forms.
+// file chosen through the frame's file dialog provider; the others wait for
+// their forms.
 class TQtSearchDialogServices : public TSearchDialogServices {
 public:
-  static constexpr const char* PatternsFilter = "Text files (*.txt *.TXT);;All files (*)";
+  static constexpr const char* PatternsFilter = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
   explicit TQtSearchDialogServices(QWidget* parent) : parent_(parent) {}
   bool HasOutputOptions() const override { return true; }

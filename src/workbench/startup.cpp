@@ -5,6 +5,7 @@
 #include "foundation/stop_list.h"
 #include "workbench/app_exceptions.h"
 #include "workbench/context_options_form.h"
+#include "workbench/frame_commands.h"
 #include "workbench/frame_form.h"
 #include "workbench/qt_dialogs.h"
 #include "workbench/qt_ui_bridge.h"
@@ -46,6 +47,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     ApplicationHelpFile = "QX2.2.HLP";
     forms.Frame = std::make_unique<TFrameForm>();
     forms.Frame->SetCommandLine(std::move(arguments));
+    InstallFrameCommands(*forms.Frame);
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());

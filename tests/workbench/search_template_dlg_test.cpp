@@ -66,7 +66,7 @@ protected:
     QTimer::singleShot(0, [this, step] {
       // Focus events need an active window.
       dlg_->activateWindow();
-      QTest::qWaitForWindowActive(dlg_.get(), 1000);
+      (void)QTest::qWaitForWindowActive(dlg_.get(), 1000);
       step();
       if (dlg_->isVisible())
         dlg_->reject();

@@ -1,0 +1,96 @@
+// What the frame's menu commands do. Most hand over to the dialog or window
+// that owns the work; the frame keeps the busy flags around them (by scope,
+// so that an exception never leaves the program busy) and dispatches on the
+// kind of the active child window. The one command the frame carries out
+// itself is the search (GenerateConcordance).
+//
+// InstallFrameCommands registers every command that exists so far with the
+// frame; an item without a command stays disabled.
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+class TCorpusFrame;
+class TFrameForm;
+
+inline constexpr const char* UnfinishedURLsSearchText =
+    "There are unfinished URL(s). Search results may be incomplete. Continue anyway?";
+inline constexpr const char* MultiplePatternsCaption = "(multiple patterns)";
+inline constexpr const char* BatchSaveTitle = "Select where to save batch search results";
+inline constexpr const char* BatchHtmlFilter = "HTML files (*.HTML)|*.HTML|All files (*.*)|*.*";
+inline constexpr const char* BatchTextFilter = "Text files (*.TXT)|*.TXT|All files (*.*)|*.*";
+
+// Opens the help file with the desktop's viewer; tests replace it.
+class THelpService {
+public:
+  virtual ~THelpService() = default;
+  // False when the file could not be opened.
+  virtual bool OpenHelpFile(const std::string& path) = 0;
+};
+// Installs a service (nullptr restores the desktop's); returns the old one.
+THelpService* SetHelpService(THelpService* service);
+// The file the help command opens: the HTML rendition of the help file
+// (its name with ".html", else ".htm") in the program's folder, when one
+// exists; else the help file itself.
+std::string HelpFilePath();
+
+// What the frame's Frequency and Display commands ask of a collocation,
+// word-list or comparison window (kinds 3 to 5); each such window implements
+// it.
+class TListWindowCommands {
+public:
+  virtual ~TListWindowCommands() = default;
+  virtual void SaveCommand() = 0;
+  virtual void PrintCommand() = 0;
+  virtual void CopyCommand() = 0;
+  virtual void FontCommand() = 0;
+  // A comparison window takes the frequency font after the font of a
+  // word-list or collocation window changed.
+  virtual void TakeFrequencyFont() {}
+};
+
+// The corpus frequency list: built by counting the corpus when missing
+// (with its own progress dialog; the corpus panel is refreshed when that
+// gave a list), or dropped with every word-list window.
+void EnsureCorpusFreqList(TCorpusFrame& frame);
+void DropCorpusFreqList();
+
+class TFrameCommands : public QObject {
+  Q_OBJECT
+public:
+  // Owned by the frame (a child object); registers its commands.
+  explicit TFrameCommands(TFrameForm& frame);
+  ~TFrameCommands() override;
+
+  // File menu.
+  void FMF_OpenClick();
+  void ScanFrequencyonLoadItemClick();
+  void FMF_CloseClick();
+  void FMF_CollectTagInfoClick();
+  void FMF_PrintSetupClick();
+  // Concordance menu.
+  void FMC_CloseAllClick();
+  // Frequency and Display menus: by the kind of the active window.
+  void FMQ_SaveClick();
+  void FMQ_PrintClick();
+  void FMQ_CopyClipboardClick();
+  void CMD_FontClick();
+  // Window and Info menus.
+  void FMW_TileClick();
+  void FMW_CascadeClick();
+  void FMW_ArrangeIconsClick();
+  void FMI_HelpClick();
+
+private:
+  // The active child when it is a window of kind 3 to 5.
+  TListWindowCommands* ActiveListWindow() const;
+  void Register(const char* name, void (TFrameCommands::*command)());
+
+  TFrameForm& frame_;
+};
+
+// Creates the frame's commands (once per frame).
+TFrameCommands* InstallFrameCommands(TFrameForm& frame);
