@@ -22,7 +22,8 @@
 struct TConcordItem::Extras {
   TSVFormatArray Spans;
   bool SpansBuilt = false;
-  std::optional<std::string> TagValue;
+  std::string TagValue;
+  bool HasTagValue = false;
   // Word positions that lie too far from the hit for the compact offsets.
   bool FarPositions = false;
   std::array<int32_t, 2 * (SlotCount - 1)> Positions{};
@@ -129,18 +130,22 @@ void TConcordItem::SetWords(const std::array<TWordEntry, SlotCount>& words)
 
 const std::string* TConcordItem::TrackedTagValue() const
 {
-  return extras_ && extras_->TagValue ? &*extras_->TagValue : nullptr;
+  return extras_ && extras_->HasTagValue ? &extras_->TagValue : nullptr;
 }
 
 void TConcordItem::SetTrackedTagValue(std::string value)
 {
-  extras().TagValue = std::move(value);
+  Extras& e = extras();
+  e.TagValue = std::move(value);
+  e.HasTagValue = true;
 }
 
 void TConcordItem::ClearTrackedTagValue()
 {
-  if (extras_)
-    extras_->TagValue.reset();
+  if (extras_) {
+    extras_->TagValue.clear();
+    extras_->HasTagValue = false;
+  }
 }
 
 TSVFormatArray& TConcordItem::Spans()

@@ -18,9 +18,9 @@ namespace {
 
 using testsupport::SearchFixture;
 
-// A hit with the given words; nullopt leaves a slot absent.
+// A hit with the given words; nullptr leaves a slot absent.
 struct Words {
-  std::array<std::optional<std::string>, TConcordItem::SlotCount> slots;
+  std::array<const char*, TConcordItem::SlotCount> slots{};
 };
 
 std::unique_ptr<TConcordItem> MakeHit(int32_t number, const Words& w, uint8_t letter = TConcordItem::NoLetter)
@@ -33,13 +33,13 @@ std::unique_ptr<TConcordItem> MakeHit(int32_t number, const Words& w, uint8_t le
   std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> entries;
   for (int s = 0; s < TConcordItem::SlotCount; ++s)
     if (w.slots[size_t(s)])
-      entries[size_t(s)] = {true, *w.slots[size_t(s)], 990 - 10 * s, 995 - 10 * s};
+      entries[size_t(s)] = {true, w.slots[size_t(s)], 990 - 10 * s, 995 - 10 * s};
   hit->SetWords(entries);
   return hit;
 }
 
-// A list of hits numbered 0.. with one word each at `slot` (nullopt: absent).
-std::unique_ptr<TConcordItems> ListWith(int slot, const std::vector<std::optional<std::string>>& words)
+// A list of hits numbered 0.. with one word each at `slot` (nullptr: absent).
+std::unique_ptr<TConcordItems> ListWith(int slot, const std::vector<const char*>& words)
 {
   auto list = std::make_unique<TConcordItems>();
   for (size_t i = 0; i < words.size(); ++i) {
@@ -114,7 +114,7 @@ TEST_F(ConcordItemsTest, RecordKeepsWordsAndPositionsNearAndFar)
 
 TEST_F(ConcordItemsTest, AbsentWordsSortLastInBothDirections)
 {
-  auto list = ListWith(ctx1R, {"b", std::nullopt, "a", "C", std::nullopt});
+  auto list = ListWith(ctx1R, {"b", nullptr, "a", "C", nullptr});
   list->SortItems(Keys(ctx1R, false, ctxOrig), nullptr);
   EXPECT_EQ(Numbers(*list), (std::vector<int32_t>{2, 0, 3, 1, 4}));
   list->SortItems(Keys(ctx1R, true, ctxOrig), nullptr);
@@ -142,7 +142,7 @@ TEST_F(ConcordItemsTest, SkippingCharactersAreLeftOutAtSortTime)
 {
   ConcordSettings.UseSkipEqualChars = true;
   ConcordSettings.SkippingChars = "-=";
-  auto list = ListWith(ctx1L, {"cooperate", "--", std::nullopt, "co-operate", "alpha"});
+  auto list = ListWith(ctx1L, {"cooperate", "--", nullptr, "co-operate", "alpha"});
   list->SortItems(Keys(ctx1L, false, ctxOrig), nullptr);
   // "--" becomes empty but stays present: before every word, before the
   // absent one.
@@ -245,7 +245,7 @@ TEST_F(ConcordItemsTest, RankedSortGivesTheOrderOfDirectComparisons)
       Words w;
       for (int s = 0; s < TConcordItem::SlotCount; ++s)
         if (rng() % 5)
-          w.slots[size_t(s)] = vocabulary[rng() % vocabulary.size()];
+          w.slots[size_t(s)] = vocabulary[rng() % vocabulary.size()].c_str();
       const uint8_t letter = rng() % 3 ? TConcordItem::NoLetter : uint8_t('a' + rng() % 4);
       list->AddItem(MakeHit(n, w, letter));
     }
