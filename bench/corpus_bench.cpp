@@ -13,7 +13,7 @@
 //   CorpusWordPipeline   tr -cs 'A-Za-z' '\n' | sort | uniq -c | sort -rn
 //                        under LC_ALL=C on the same file, for comparison.
 // The corpus is deleted at exit.
-#include "corpus_generator.h"
+#include "corpus_files.h"
 #include "foundation/corpus_list.h"
 #include "foundation/frequency_list.h"
 #include "foundation/hash_strings.h"
@@ -27,10 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <malloc.h>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -59,15 +57,10 @@ const std::string& corpus()
   o.lineEnd = corpusgen::LineEnd::CrLf;
   o.markupTags = true;
   o.pageSeparator = "<pb>";
-  const char* tmp = std::getenv("TMPDIR");
-  corpusFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_corpus_bench.txt";
+  corpusFile = corpusgen::tempPath("quill_corpus_bench.txt");
   corpusgen::writeToFile(o, corpusFile);
   std::atexit(removeCorpus);
-  // Warm the page cache.
-  std::ifstream in(corpusFile, std::ios::binary);
-  std::vector<char> buf(1 << 20);
-  while (in.read(buf.data(), std::streamsize(buf.size())) || in.gcount() > 0) {
-  }
+  corpusgen::warmPageCache(corpusFile);
   return corpusFile;
 }
 
@@ -81,13 +74,7 @@ void setUpSettings()
 {
   InitProgramState();
   InitSharedState();
-  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
-  ConcordSettings.TagStart = '<';
-  ConcordSettings.TagStop = '>';
+  corpusgen::useGeneratedTextSettings();
   ConcordSettings.PageSeparator = "<pb>";
   FrequencySettings.IgnoreCase = true;
   FrequencySettings.SkipTags = true;

@@ -1,6 +1,6 @@
 // Speed of the synthetic corpus generator: MB/s written to a file in the
 // temporary folder, and generated in memory only.
-#include "corpus_generator.h"
+#include "corpus_files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,8 +13,7 @@ namespace {
 
 std::string scratchFile()
 {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_corpusgen_bench_" + std::to_string(::getpid()) + ".txt";
+  return corpusgen::tempPath("quill_corpusgen_bench_" + std::to_string(::getpid()) + ".txt");
 }
 
 corpusgen::Options benchOptions(const benchmark::State& state)

@@ -5,7 +5,7 @@
 // The corpus is made once by the corpus generator and kept for later runs:
 // $QUILL_REGEXP_CORPUS, else $TMPDIR/quill_regexp_bench_1g.txt (TMPDIR
 // defaults to /tmp). Remove it by hand when done.
-#include "corpus_generator.h"
+#include "corpus_files.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "search/regexp.h"
@@ -46,19 +46,6 @@ corpusgen::Options CorpusOptions()
   return o;
 }
 
-// Reads a file through once, so that the engine and grep both find it in the
-// page cache.
-void Warm(const std::string& path)
-{
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0)
-    throw std::runtime_error("cannot open " + path);
-  std::vector<char> buf(BlockBytes);
-  while (::read(fd, buf.data(), buf.size()) > 0) {
-  }
-  ::close(fd);
-}
-
 const std::string& CorpusPath()
 {
   static const std::string path = [] {
@@ -66,15 +53,15 @@ const std::string& CorpusPath()
     if (const char* env = std::getenv("QUILL_REGEXP_CORPUS"); env && *env) {
       p = env;
     } else {
-      const char* tmp = std::getenv("TMPDIR");
-      p = std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_regexp_bench_1g.txt";
+      p = corpusgen::tempPath("quill_regexp_bench_1g.txt");
     }
     struct stat st {};
     if (::stat(p.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_size) != CorpusBytes) {
       std::fprintf(stderr, "Writing the 1 GB corpus to %s\n", p.c_str());
       corpusgen::writeToFile(CorpusOptions(), p);
     }
-    Warm(p);
+    // The engine and grep both find it in the page cache.
+    corpusgen::warmPageCache(p);
     return p;
   }();
   return path;

@@ -1,7 +1,7 @@
 // Text-mode matching speed: FindNextHit over a generated corpus of about
 // 50 MB read through TBufStream, in nanoseconds per word, and one
 // pathological wildcard match.
-#include "corpus_generator.h"
+#include "corpus_files.h"
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
@@ -12,13 +12,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr uint64_t CorpusBytes = 50u << 20;
 
@@ -36,18 +33,12 @@ void UseSearchDefaults()
     return;
   done = true;
   InitProgramState();
-  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
+  corpusgen::useGeneratedTextSettings();
   ConcordSettings.SkippingChars = "-=";
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
   ConcordSettings.MatchWordsLo = 2;
   ConcordSettings.MatchWordsHi = 5;
   ConcordSettings.TagSearchSeparator = '&';
   ConcordSettings.IgnoreCase = true;
-  ConcordSettings.TagStart = '<';
-  ConcordSettings.TagStop = '>';
   SetTextLanguage(0x409);
   BuildCharTables();
 }
@@ -56,15 +47,11 @@ void UseSearchDefaults()
 const std::string& CorpusPath()
 {
   static const std::string path = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string file = std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_search_bench_50mb.txt";
-    std::error_code error;
-    if (fs::file_size(file, error) != CorpusBytes || error) {
-      corpusgen::Options options;
-      options.size = CorpusBytes;
-      options.seed = 6;
-      corpusgen::writeToFile(options, file);
-    }
+    const std::string file = corpusgen::tempPath("quill_search_bench_50mb.txt");
+    corpusgen::Options options;
+    options.size = CorpusBytes;
+    options.seed = 6;
+    corpusgen::writeUnlessPresent(options, file);
     return file;
   }();
   return path;

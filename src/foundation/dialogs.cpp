@@ -195,6 +195,16 @@ void DoubleProgressDialog::SetDetailsShown(bool shown)
 
 // --- the service ----------------------------------------------------------------
 
+std::unique_ptr<ProgressDialog> DialogService::CreateProgressForm(bool multiFile)
+{
+  return std::make_unique<ProgressDialog>(multiFile);
+}
+
+std::unique_ptr<DoubleProgressDialog> DialogService::CreateDoubleProgressForm()
+{
+  return std::make_unique<DoubleProgressDialog>();
+}
+
 namespace {
 
 class HeadlessDialogs final : public DialogService {
@@ -209,14 +219,6 @@ public:
   {
     text.clear();
     return false;
-  }
-  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
-  {
-    return std::make_unique<ProgressDialog>(multiFile);
-  }
-  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
-  {
-    return std::make_unique<DoubleProgressDialog>();
   }
 };
 

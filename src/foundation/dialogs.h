@@ -214,8 +214,10 @@ public:
   // when it closes, on Cancel too.
   virtual bool QueryInput(std::string_view caption, std::string_view prompt, const TFontRec& font,
                           std::string& text) = 0;
-  virtual std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) = 0;
-  virtual std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() = 0;
+  // The progress dialogs; without a user interface, dialogs that keep their
+  // values and show nothing.
+  virtual std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile);
+  virtual std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm();
 };
 
 DialogService& dialogService();

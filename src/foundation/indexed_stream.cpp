@@ -72,10 +72,13 @@ bool readWholeFile(const std::string& name, std::string& out)
   return true;
 }
 
-bool preadAll(int fd, char* data, size_t size, off_t offset)
+// Repeats a positioned read or write (pread, pwrite) until all `size` bytes
+// are done; false on an error or an early end.
+template <typename Transfer, typename Byte>
+bool transferAll(Transfer transfer, int fd, Byte* data, size_t size, off_t offset)
 {
   while (size > 0) {
-    const ssize_t n = ::pread(fd, data, size, offset);
+    const ssize_t n = transfer(fd, data, size, offset);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -87,19 +90,14 @@ bool preadAll(int fd, char* data, size_t size, off_t offset)
   return true;
 }
 
+bool preadAll(int fd, char* data, size_t size, off_t offset)
+{
+  return transferAll(::pread, fd, data, size, offset);
+}
+
 bool pwriteAll(int fd, const char* data, size_t size, off_t offset)
 {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, offset);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
+  return transferAll(::pwrite, fd, data, size, offset);
 }
 
 void putInt32(std::string& out, int32_t v)

@@ -5,15 +5,9 @@
 #include "foundation/buf_stream_config.h"
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
-#include "platform/safe_write.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 TStopList GlobalStopList;
 
@@ -22,54 +16,12 @@ TStopList GlobalStopList;
 
 std::vector<std::string> ReadStopListFile(const std::string& fileName)
 {
-  const auto failure = [&fileName](int err) {
-    return std::runtime_error("Unable to open file: " + fileName + " (" + std::strerror(err) + ").");
-  };
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw failure(errno);
-  std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0)
-      break;
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      const int err = errno;
-      ::close(fd);
-      throw failure(err);
-    }
-    data.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-
-  // One word per line, as a string list reads text: a line break after the
-  // last line adds no empty word.
-  std::vector<std::string> words;
-  size_t start = 0;
-  for (size_t i = 0; i < data.size(); ++i) {
-    if (data[i] != '\r' && data[i] != '\n')
-      continue;
-    words.emplace_back(data, start, i - start);
-    if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
-      ++i;
-    start = i + 1;
-  }
-  if (start < data.size())
-    words.emplace_back(data, start);
-  return words;
+  return ReadWordListFile(fileName);
 }
 
 void WriteStopListFile(const std::string& fileName, const std::vector<std::string>& words)
 {
-  std::string data;
-  for (const auto& word : words) {
-    data += word;
-    data += "\r\n";
-  }
-  platform::writeFileAtomically(fileName, data);
+  WriteWordListFile(fileName, words);
 }
 
 // ---------------------------------------------------------------------------
@@ -199,23 +151,8 @@ void TStopList::BuildIndex() const
 // ---------------------------------------------------------------------------
 // TViewStopListModel
 
-namespace {
-
-std::string FolderOf(const std::string& path)
-{
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool ListOrder(const std::string& a, const std::string& b)
-{
-  return LocaleCompare(a, b, true) < 0;
-}
-
-}  // namespace
-
 TViewStopListModel::TViewStopListModel(TStopList& list, TStopListFileChooser& chooser)
-  : list_(list), chooser_(chooser), textFont_(SystemFont)
+  : list_(list), chooser_(chooser)
 {
 }
 
@@ -231,36 +168,9 @@ void TViewStopListModel::FillWordList()
   SetWordList(list_.Words());
 }
 
-void TViewStopListModel::SetWordList(std::vector<std::string> words)
-{
-  std::stable_sort(words.begin(), words.end(), ListOrder);
-  wordList_ = std::move(words);
-  selected_.assign(wordList_.size(), false);
-}
-
-void TViewStopListModel::InsertSorted(const std::string& word)
-{
-  const auto at = std::upper_bound(wordList_.begin(), wordList_.end(), word, ListOrder);
-  const auto index = at - wordList_.begin();
-  wordList_.insert(at, word);
-  selected_.insert(selected_.begin() + index, false);
-}
-
-void TViewStopListModel::SetSelection(std::vector<bool> selected)
-{
-  selected.resize(wordList_.size(), false);
-  selected_ = std::move(selected);
-}
-
 std::string TViewStopListModel::FileNameLabel() const
 {
-  const auto slash = list_.FileName.rfind('/');
-  return slash == std::string::npos ? list_.FileName : list_.FileName.substr(slash + 1);
-}
-
-bool TViewStopListModel::RemoveEnabled() const
-{
-  return std::find(selected_.begin(), selected_.end(), true) != selected_.end();
+  return NameOfPath(list_.FileName);
 }
 
 void TViewStopListModel::Add()
@@ -291,22 +201,17 @@ void TViewStopListModel::Add()
 
 void TViewStopListModel::Remove()
 {
-  for (size_t i = wordList_.size(); i-- > 0;) {
-    if (!selected_[i])
-      continue;
-    list_.RemoveWord(wordList_[i]);
-    wordList_.erase(wordList_.begin() + static_cast<std::ptrdiff_t>(i));
-    selected_.erase(selected_.begin() + static_cast<std::ptrdiff_t>(i));
+  RemoveSelected([this](const std::string& word, size_t) {
+    list_.RemoveWord(word);
     modified_ = true;
-  }
+  });
 }
 
 void TViewStopListModel::Clear()
 {
-  if (wordList_.empty() || !ConfirmOkCancel("Remove all words from stop list?", true))
+  if (WordList().empty() || !ConfirmOkCancel("Remove all words from stop list?", true))
     return;
-  wordList_.clear();
-  selected_.clear();
+  ClearWordList();
   list_.SetFileName("");
   modified_ = true;
 }
@@ -322,14 +227,14 @@ void TViewStopListModel::Save()
     list_.FileName = MakeFileName(chosen, "TXT");
   }
   try {
-    WriteStopListFile(list_.FileName, wordList_);
+    WriteStopListFile(list_.FileName, WordList());
   } catch (const std::exception&) {
     const std::string failed = list_.FileName;
     list_.FileName = before;
     ShowError("Unable to save stop-list words to file \r\n" + failed);
     return;
   }
-  StopListPath = FolderOf(list_.FileName);
+  StopListPath = FolderOfPath(list_.FileName);
   modified_ = false;
 }
 
@@ -347,8 +252,8 @@ void TViewStopListModel::Load()
   // The new name and words in one step, so the list's Active flag stays.
   SetWordList(std::move(words));
   list_.FileName = fileName;
-  list_.SetWords(wordList_);
-  StopListPath = FolderOf(fileName);
+  list_.SetWords(WordList());
+  StopListPath = FolderOfPath(fileName);
   modified_ = false;
 }
 

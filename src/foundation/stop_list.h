@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/settings.h"
+#include "foundation/word_list.h"
 #include "platform/ini_file.h"
 
 #include <optional>
@@ -66,8 +67,7 @@ private:
 
 extern TStopList GlobalStopList;
 
-// StopListFile: one word per line; CR LF, LF and CR are read, CR LF written.
-// Both throw std::runtime_error on failure; a failed write keeps the old file.
+// StopListFile: a word-list file (see ReadWordListFile).
 std::vector<std::string> ReadStopListFile(const std::string& fileName);
 void WriteStopListFile(const std::string& fileName, const std::vector<std::string>& words);
 
@@ -84,7 +84,7 @@ public:
 
 // Everything of the "View Stop List" dialog but its widgets. `WordList` is
 // the sorted list box (language order ignoring case) with its selection.
-class TViewStopListModel {
+class TViewStopListModel : public TWordListModel {
 public:
   static constexpr const char* Caption = "View Stop List";
   static constexpr const char* TitleText = "Words in stop list:";
@@ -109,30 +109,16 @@ public:
   // words. Frees the backup.
   void Close();
 
-  const std::vector<std::string>& WordList() const { return wordList_; }
-  const std::vector<bool>& Selection() const { return selected_; }
-  void SetSelection(std::vector<bool> selected);  // one flag per WordList entry
-  std::string FileNameLabel() const;              // FileName without its folder
-  bool Modified() const { return modified_; }
-  bool RemoveEnabled() const;
-  bool ClearEnabled() const { return !wordList_.empty(); }
-
-  void SetTextFont(const TFontRec& font) { textFont_ = font; }
-  const TFontRec& TextFont() const { return textFont_; }
+  std::string FileNameLabel() const;  // FileName without its folder
+  bool ClearEnabled() const { return !WordList().empty(); }
 
 private:
   struct Backup {
     std::string FileName;
     std::vector<std::string> Words;
   };
-  void InsertSorted(const std::string& word);
-  void SetWordList(std::vector<std::string> words);
 
   TStopList& list_;
   TStopListFileChooser& chooser_;
-  std::vector<std::string> wordList_;
-  std::vector<bool> selected_;
-  bool modified_ = false;
   std::optional<Backup> backup_;
-  TFontRec textFont_;
 };

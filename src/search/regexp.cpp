@@ -67,7 +67,6 @@ namespace {
 // Largest automaton; a pattern whose counted repeats expand beyond it runs on
 // the backtracker.
 constexpr size_t AutomatonBudget = 20000;
-constexpr int32_t LiteralScanChunk = 1 << 20;
 
 }  // namespace
 
@@ -133,19 +132,10 @@ void TRegExp::TImpl::Compile(const char* pattern, TRegExpMatcher requested)
 int32_t TRegExp::TImpl::Literal(const regexp::Text& text, int32_t start,
                                 regexp::StepCounter& steps, int32_t& end)
 {
-  int32_t p = start;
-  while (p < text.length) {
-    const int32_t limit = p + std::min(LiteralScanChunk, text.length - p);
-    const int32_t q = prefilter.Next(text, p, limit);
-    if (q >= 0) {
-      end = q + prefilter.LiteralLength();
-      return q;
-    }
-    if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-      return regexp::rCancelled;
-    p = limit;
-  }
-  return regexp::rNone;
+  const int32_t q = prefilter.Scan(text, start, steps);
+  if (q >= 0)
+    end = q + prefilter.LiteralLength();
+  return q;
 }
 
 int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::StepCounter& steps,

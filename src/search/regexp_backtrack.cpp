@@ -14,7 +14,6 @@ namespace regexp {
 
 namespace {
 
-constexpr int32_t ScanChunk = 1 << 20;
 constexpr uint64_t StepBatch = 4096;
 constexpr int Registers = 20;  // start and end of groups 0..9
 
@@ -55,16 +54,9 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
   int32_t p = start;
   for (;;) {
     if (usePrefilter) {
-      int32_t q = rNone;
-      while (p < text.length) {
-        const int32_t limit = p + std::min(ScanChunk, text.length - p);
-        q = prefilter->Next(text, p, limit);
-        if (q >= 0)
-          break;
-        if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-          return rCancelled;
-        p = limit;
-      }
+      const int32_t q = prefilter->Scan(text, p, steps);
+      if (q == rCancelled)
+        return rCancelled;
       if (q < 0)
         return rNone;
       p = q;

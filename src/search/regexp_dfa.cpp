@@ -17,7 +17,6 @@ namespace regexp {
 
 namespace {
 
-constexpr int32_t ScanChunk = 1 << 20;      // bytes scanned by the prefilter between polls
 constexpr int32_t FastChunk = 1 << 16;      // bytes run through the table between polls
 constexpr int32_t HeaderMatched = 8;
 constexpr int32_t HeaderMatchBefore = 16;
@@ -192,21 +191,22 @@ bool Dfa::Step(const std::vector<int32_t>& key, int byte, uint8_t edgeCtx,
   return hitAny;
 }
 
-int32_t Dfa::Transition(int32_t state, uint8_t byte, bool& cleared, StepCounter& steps)
+int32_t Dfa::Transition(int32_t state, uint8_t byte, StepCounter& steps)
 {
   ++bytes_;
   std::vector<int32_t> next;
   Step(keys_[state], byte, 0, next, steps);
+  bool cleared = false;
   const int32_t target = StateFor(next, cleared);
   if (cleared) {
     if (NoteClear())
       return rThrash;
     statesAtClear_ = 0;
-    return target;
+  } else {
+    const int32_t code = target * stride_;
+    trans_[static_cast<size_t>(state) * stride_ + classes_.map[byte]] = flags_[target] ? -code : code;
   }
-  const int32_t code = target * stride_;
-  trans_[static_cast<size_t>(state) * stride_ + classes_.map[byte]] = flags_[target] ? -code : code;
-  return target;
+  return steps.Cancelled() ? rCancelled : target;
 }
 
 bool Dfa::MatchesAtEnd(int32_t state, StepCounter& steps)
@@ -258,16 +258,9 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
       if (f & fDead)
         return lastEnd;
       if ((f & fIdle) && usePrefilter) {
-        int32_t q = rNone;
-        while (p < text.length) {
-          const int32_t limit = p + std::min(ScanChunk, text.length - p);
-          q = prefilter->Next(text, p, limit);
-          if (q >= 0)
-            break;
-          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-            return rCancelled;
-          p = limit;
-        }
+        const int32_t q = prefilter->Scan(text, p, steps);
+        if (q == rCancelled)
+          return rCancelled;
         if (q < 0)
           return lastEnd;  // idle: nothing has matched
         if (q != p) {
@@ -306,12 +299,9 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
       ++p;
       continue;
     }
-    bool cleared = false;
-    const int32_t next = Transition(s, data[p], cleared, steps);
-    if (next == rThrash)
-      return rThrash;
-    if (steps.Cancelled())
-      return rCancelled;
+    const int32_t next = Transition(s, data[p], steps);
+    if (next < 0)
+      return next;
     s = next;
     ++p;
   }
@@ -336,16 +326,9 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
     if (key.size() == 1 && !(key[0] & HeaderMatched)) {
       last = p;
       if (usePrefilter) {
-        int32_t q = rNone;
-        while (p < text.length) {
-          const int32_t limit = p + std::min(ScanChunk, text.length - p);
-          q = prefilter->Next(text, p, limit);
-          if (q >= 0)
-            break;
-          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-            return rCancelled;
-          p = limit;
-        }
+        const int32_t q = prefilter->Scan(text, p, steps);
+        if (q == rCancelled)
+          return rCancelled;
         if (q < 0)
           return last;
         if (q != p) {
@@ -361,12 +344,9 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
     if (t != 0) {
       s = (t < 0 ? -t : t) / stride_;
     } else {
-      bool cleared = false;
-      const int32_t next = Transition(s, data[p], cleared, steps);
-      if (next == rThrash)
-        return rThrash;
-      if (steps.Cancelled())
-        return rCancelled;
+      const int32_t next = Transition(s, data[p], steps);
+      if (next < 0)
+        return next;
       s = next;
     }
     if ((p & 0xFFFF) == 0 && !steps.Add(65536))
@@ -418,12 +398,9 @@ int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter
       --p;
       continue;
     }
-    cleared = false;
-    const int32_t next = Transition(s, data[p - 1], cleared, steps);
-    if (next == rThrash)
-      return rThrash;
-    if (steps.Cancelled())
-      return rCancelled;
+    const int32_t next = Transition(s, data[p - 1], steps);
+    if (next < 0)
+      return next;
     s = next;
     --p;
   }

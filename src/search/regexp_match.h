@@ -70,6 +70,10 @@ public:
   int32_t LiteralLength() const { return prefixLength_; }
   // The first position in [pos, limit) where a match may start, else rNone.
   int32_t Next(const Text& text, int32_t pos, int32_t limit) const;
+  // The first position >= pos where a match may start, else rNone; scans in
+  // chunks and counts a step per 16 bytes, so the cancel hook is asked on a
+  // long scan (rCancelled when it stopped the search).
+  int32_t Scan(const Text& text, int32_t pos, StepCounter& steps) const;
   // The first position that Next() passes over because the text ends too
   // soon for the literal prefix (the literal search of a pure literal uses
   // Next() whether the filter is active or not): a match might start there
@@ -77,6 +81,7 @@ public:
   int32_t TailStart(int32_t length) const;
 
 private:
+  static constexpr int32_t ScanChunk = 1 << 20;  // bytes scanned between polls
   enum class Mode : uint8_t { None, RareBytes, FirstTable };
   bool Verify(const Text& text, int32_t q) const;
 
@@ -172,7 +177,9 @@ private:
 
   int32_t Intern(std::vector<int32_t>& key);
   int32_t StateFor(std::vector<int32_t>& key, bool& cleared);
-  int32_t Transition(int32_t state, uint8_t byte, bool& cleared, StepCounter& steps);
+  // The state after `byte`, filling the table; rThrash or rCancelled when the
+  // search must stop.
+  int32_t Transition(int32_t state, uint8_t byte, StepCounter& steps);
   bool MatchesAtEnd(int32_t state, StepCounter& steps);
   bool MatchesAtBoundary(int32_t state, uint8_t left, StepCounter& steps);
   bool Step(const std::vector<int32_t>& key, int byte, uint8_t contextOther,

@@ -9,8 +9,6 @@ namespace regexp {
 
 namespace {
 
-constexpr int32_t ScanChunk = 1 << 20;
-
 struct Thread {
   int32_t inst;
   int32_t start;  // where the thread's match began
@@ -42,16 +40,9 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
       if (matched)
         break;
       if (usePrefilter) {
-        int32_t q = rNone;
-        while (p < text.length) {
-          const int32_t limit = p + std::min(ScanChunk, text.length - p);
-          q = prefilter->Next(text, p, limit);
-          if (q >= 0)
-            break;
-          if (!steps.Add(static_cast<uint64_t>(limit - p) / 16 + 1))
-            return rCancelled;
-          p = limit;
-        }
+        const int32_t q = prefilter->Scan(text, p, steps);
+        if (q == rCancelled)
+          return rCancelled;
         if (q < 0)
           break;
         p = q;

@@ -262,6 +262,20 @@ int32_t Prefilter::Next(const Text& text, int32_t pos, int32_t limit) const
   return rNone;
 }
 
+int32_t Prefilter::Scan(const Text& text, int32_t pos, StepCounter& steps) const
+{
+  while (pos < text.length) {
+    const int32_t limit = pos + std::min(ScanChunk, text.length - pos);
+    const int32_t q = Next(text, pos, limit);
+    if (q >= 0)
+      return q;
+    if (!steps.Add(static_cast<uint64_t>(limit - pos) / 16 + 1))
+      return rCancelled;
+    pos = limit;
+  }
+  return rNone;
+}
+
 int32_t Prefilter::TailStart(int32_t length) const
 {
   if (prefixLength_ <= 1)

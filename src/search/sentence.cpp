@@ -41,6 +41,14 @@ bool DelimiterAtEndsSentence(TBufStream& reader, int32_t pos, char c)
   return EndsSentence(word, c);
 }
 
+// The same for the delimiter read at `pos`.
+bool DelimiterAtEndsSentence(TBufStream& reader, int32_t pos)
+{
+  reader.Seek(pos);
+  const char c = reader.NextChar();
+  return DelimiterAtEndsSentence(reader, pos, c);
+}
+
 int32_t FileEnd(TBufStream& reader)
 {
   return reader.StreamSize();
@@ -68,8 +76,13 @@ bool IsException(std::string_view w)
   if (SmartAbbrDetect || w.empty() || w.back() != '.')
     return false;
   w.remove_suffix(1);
-  return std::any_of(SentDelimitersExcepts.begin(), SentDelimitersExcepts.end(),
-                     [w](const std::string& entry) { return EqualIgnoringCase(entry, w); });
+  return FindSentException(w) != SentDelimitersExcepts.end();
+}
+
+std::vector<std::string>::iterator FindSentException(std::string_view w)
+{
+  return std::find_if(SentDelimitersExcepts.begin(), SentDelimitersExcepts.end(),
+                      [w](const std::string& entry) { return EqualIgnoringCase(entry, w); });
 }
 
 bool EndsSentence(std::string_view w, char c)
@@ -192,9 +205,7 @@ int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_
       const int32_t d = PrevSentenceDelimiter(reader, lower);
       if (d < 0)
         break;
-      reader.Seek(d);
-      const char c = reader.NextChar();
-      if (DelimiterAtEndsSentence(reader, d, c)) {
+      if (DelimiterAtEndsSentence(reader, d)) {
         end = d;
         break;
       }
@@ -249,13 +260,10 @@ int32_t RightExtent(TBufStream& reader, int32_t hitEnd, int contextType, int32_t
       const int32_t d = NextSentenceDelimiter(reader, stop);
       if (d < 0)
         break;
-      reader.Seek(d);
-      const char c = reader.NextChar();
-      if (DelimiterAtEndsSentence(reader, d, c)) {
-        reader.Seek(d + 1);
-        break;
-      }
+      const bool ends = DelimiterAtEndsSentence(reader, d);
       reader.Seek(d + 1);
+      if (ends)
+        break;
     }
     const int32_t pos = reader.GetPosition();
     return std::min(pos < 0 ? hitEnd : std::max(pos, hitEnd), fileEnd);

@@ -19,7 +19,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class TBufStream;
 class TSearchContext;
@@ -35,6 +37,9 @@ bool IsAbbreviation(std::string_view w);
 // Only without SmartAbbrDetect: w ends in "." and w without it is one of
 // SentDelimitersExcepts, compared without regard to case.
 bool IsException(std::string_view w);
+// The entry of SentDelimitersExcepts equal to w without regard to case;
+// end() when there is none.
+std::vector<std::string>::iterator FindSentException(std::string_view w);
 // Whether the word w before the delimiter c makes c a sentence end.
 bool EndsSentence(std::string_view w, char c);
 

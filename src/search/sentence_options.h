@@ -2,12 +2,11 @@
 // Options" (the sentence delimiters and the abbreviation handling) and the
 // "Sentence Delimiters Exceptions List" editor with its SentExceptsFile.
 //
-// SentExceptsFile: one word per line, written with CR LF through a temporary
-// file, read with CR LF, LF or CR; a line break after the last line adds no
-// empty word.
+// SentExceptsFile: a word-list file (see ReadWordListFile).
 #pragma once
 
 #include "foundation/settings.h"
+#include "foundation/word_list.h"
 
 #include <functional>
 #include <string>
@@ -35,7 +34,7 @@ public:
 // Everything of the exceptions editor but its widgets. It works on
 // SentDelimitersExcepts directly; WordList is the sorted list box (language
 // order ignoring case) with its selection.
-class TViewSentExceptsModel {
+class TViewSentExceptsModel : public TWordListModel {
 public:
   static constexpr const char* Caption = "Sentence Delimiters Exceptions List";
   static constexpr const char* TitleText = "Words in file:";
@@ -67,35 +66,19 @@ public:
   // confirmation restores SentDelimitersExcepts from the restore point.
   bool Cancel();
 
-  const std::vector<std::string>& WordList() const { return wordList_; }
-  const std::vector<bool>& Selection() const { return selected_; }
-  void SetSelection(std::vector<bool> selected);  // one flag per WordList entry
   const std::string& FileName() const { return fileName_; }
   const std::string& FileNameLabel() const { return fileNameLabel_; }
-  bool Modified() const { return modified_; }
-  bool RemoveEnabled() const;
-  bool SaveEnabled() const { return !wordList_.empty(); }
-
-  void SetTextFont(const TFontRec& font) { textFont_ = font; }
-  const TFontRec& TextFont() const { return textFont_; }
+  bool SaveEnabled() const { return !WordList().empty(); }
 
 private:
-  // Inserts at the sorted place; the index.
-  size_t InsertSorted(const std::string& word);
-  void SetWordList(const std::vector<std::string>& words);
-
   TStopListFileChooser& chooser_;
-  std::vector<std::string> wordList_;
-  std::vector<bool> selected_;
   std::vector<std::string> restorePoint_;
   std::string fileName_;
   std::string fileNameLabel_;
-  bool modified_ = false;
-  TFontRec textFont_;
 };
 
-// SentExceptsFile. Both throw std::runtime_error on failure; a failed write
-// keeps the old file.
+// SentExceptsFile. Both throw std::runtime_error on failure (also for
+// anything but a regular file); a failed write keeps the old file.
 std::vector<std::string> ReadSentExceptsFile(const std::string& fileName);
 void WriteSentExceptsFile(const std::string& fileName, const std::vector<std::string>& words);
 

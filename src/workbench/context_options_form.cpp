@@ -27,11 +27,6 @@ QString Latin(const char* text)
   return QString::fromLatin1(text);
 }
 
-QString FromPath(const std::string& path)
-{
-  return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 // The font of a text box, with its colour when it is not a system colour.
 void ApplyFont(QWidget* widget, const TFontRec& rec)
 {
@@ -41,14 +36,6 @@ void ApplyFont(QWidget* widget, const TFontRec& rec)
     palette.setColor(QPalette::Text, QColor(rec.Color & 0xFF, (rec.Color >> 8) & 0xFF, (rec.Color >> 16) & 0xFF));
     widget->setPalette(palette);
   }
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption)
-{
-  auto* b = new QPushButton(Latin(caption), parent);
-  b->setObjectName(Latin(name));
-  b->setAutoDefault(false);
-  return b;
 }
 
 }  // namespace
@@ -77,10 +64,10 @@ TContextOptionsForm::TContextOptionsForm(const TContextRecord& record, QWidget* 
   ContextCharsLabel->setObjectName(QStringLiteral("ContextCharsLabel"));
   ContextCharsLabel->setBuddy(ContextSizeUpDown);
 
-  FullSentOpts = MakeButton(this, "FullSentOpts", "&Options..");
-  OKButton = MakeButton(this, "OKButton", "OK");
+  FullSentOpts = MakeDialogButton(this, "FullSentOpts", "&Options..");
+  OKButton = MakeDialogButton(this, "OKButton", "OK");
   OKButton->setDefault(true);
-  CancelButton = MakeButton(this, "CancelButton", "Cancel");
+  CancelButton = MakeDialogButton(this, "CancelButton", "Cancel");
 
   auto* grid = new QGridLayout;
   grid->addWidget(typeLabel, 0, 0);
@@ -143,10 +130,10 @@ TSentCfgDlg::TSentCfgDlg(TStopListFileChooser* chooser, QWidget* parent) : QDial
   SmartAbbrCB = new QCheckBox(QStringLiteral("Smart Abbreviations Detect"), this);
   SmartAbbrCB->setObjectName(QStringLiteral("SmartAbbrCB"));
   SmartAbbrCB->setChecked(model.SmartAbbr);
-  ExcEditBtn = MakeButton(this, "ExcEditBtn", "Exceptions ...");
-  OKBtn = MakeButton(this, "OKBtn", "OK");
+  ExcEditBtn = MakeDialogButton(this, "ExcEditBtn", "Exceptions ...");
+  OKBtn = MakeDialogButton(this, "OKBtn", "OK");
   OKBtn->setDefault(true);
-  CancelBtn = MakeButton(this, "CancelBtn", "Cancel");
+  CancelBtn = MakeDialogButton(this, "CancelBtn", "Cancel");
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ExcEditBtn);
@@ -197,7 +184,9 @@ void TSentCfgDlg::accept()
 // ---------------------------------------------------------------------------
 // TViewSentExceptsDlg
 
-TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget* parent) : QDialog(parent)
+TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget* parent)
+  : TWordListForm("ViewSentExceptsDlg", TViewSentExceptsModel::Caption, TViewSentExceptsModel::TitleText,
+                  parent)
 {
   if (!chooser) {
     ownChooser_ = std::make_unique<TQtStopListFileChooser>(this);
@@ -205,26 +194,11 @@ TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget*
   }
   model_ = std::make_unique<TViewSentExceptsModel>(*chooser);
 
-  setObjectName(QStringLiteral("ViewSentExceptsDlg"));
-  setWindowTitle(Latin(TViewSentExceptsModel::Caption));
-  Title = new QLabel(Latin(TViewSentExceptsModel::TitleText), this);
-  Title->setObjectName(QStringLiteral("Title"));
-  FileNameLabel = new QLabel(this);
-  FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
-  FileNameLabel->setTextFormat(Qt::PlainText);
-  WordList = new QListWidget(this);
-  WordList->setObjectName(QStringLiteral("WordList"));
-  WordList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ApplyFont(WordList, SystemFont);
   model_->SetTextFont(SystemFont);
 
-  AddButton = MakeButton(this, "AddButton", "&Add...");
-  RemoveButton = MakeButton(this, "RemoveButton", "&Remove");
-  ClearButton = MakeButton(this, "ClearButton", "&Clear");
-  SaveButton = MakeButton(this, "SaveButton", "&Save...");
-  LoadButton = MakeButton(this, "LoadButton", "&Load...");
-  OkBtn = MakeButton(this, "OkBtn", "&OK");
-  CloseButton = MakeButton(this, "CloseButton", "C&ancel");
+  OkBtn = MakeDialogButton(this, "OkBtn", "&OK");
+  CloseButton = MakeDialogButton(this, "CloseButton", "C&ancel");
 
   auto* top = new QHBoxLayout;
   top->addWidget(Title);
@@ -232,10 +206,7 @@ TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget*
   auto* left = new QVBoxLayout;
   left->addLayout(top);
   left->addWidget(WordList, 1);
-  auto* right = new QVBoxLayout;
-  for (QPushButton* b : {AddButton, RemoveButton, ClearButton, SaveButton, LoadButton})
-    right->addWidget(b);
-  right->addStretch(1);
+  auto* right = ButtonColumn();
   right->addWidget(OkBtn);
   right->addWidget(CloseButton);
   auto* layout = new QHBoxLayout(this);
@@ -249,17 +220,11 @@ TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget*
   connect(LoadButton, &QPushButton::clicked, this, [this] { Run([this] { model_->Load(); }); });
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(WordList, &QListWidget::itemSelectionChanged, this, [this] {
-    if (syncing_)
-      return;
-    TakeSelection();
-    UpdateButtons();
-  });
 
   // The restore point is taken once, when the dialog opens: the message and
   // input boxes it shows later must not move it.
   model_->Open();
-  ShowModel();
+  ShowList(model_->FileNameLabel());
 }
 
 TViewSentExceptsDlg::~TViewSentExceptsDlg() = default;
@@ -269,42 +234,19 @@ void TViewSentExceptsDlg::Run(Action action)
 {
   TakeSelection();
   action();
-  ShowModel();
+  ShowList(model_->FileNameLabel());
 }
 
 void TViewSentExceptsDlg::accept()
 {
   model_->Ok();
-  QDialog::accept();
+  TWordListForm::accept();
 }
 
 void TViewSentExceptsDlg::reject()
 {
   if (model_->Cancel())
-    QDialog::reject();
-}
-
-void TViewSentExceptsDlg::TakeSelection()
-{
-  std::vector<bool> selected(size_t(WordList->count()), false);
-  for (int i = 0; i < WordList->count(); ++i)
-    selected[size_t(i)] = WordList->item(i)->isSelected();
-  model_->SetSelection(std::move(selected));
-}
-
-void TViewSentExceptsDlg::ShowModel()
-{
-  syncing_ = true;
-  const auto& words = model_->WordList();
-  const auto& selected = model_->Selection();
-  WordList->clear();
-  for (size_t i = 0; i < words.size(); ++i) {
-    auto* item = new QListWidgetItem(ToQString(words[i]), WordList);
-    item->setSelected(selected[i]);
-  }
-  FileNameLabel->setText(FromPath(model_->FileNameLabel()));
-  syncing_ = false;
-  UpdateButtons();
+    TWordListForm::reject();
 }
 
 void TViewSentExceptsDlg::UpdateButtons()

@@ -7,6 +7,7 @@
 #include "foundation/stop_list.h"
 #include "search/context_options.h"
 #include "search/sentence_options.h"
+#include "workbench/word_list_form.h"
 
 #include <QDialog>
 
@@ -16,7 +17,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class TUpDownEdit;
 
@@ -75,7 +75,7 @@ private:
   std::unique_ptr<TStopListFileChooser> ownChooser_;
 };
 
-class TViewSentExceptsDlg : public QDialog {
+class TViewSentExceptsDlg : public TWordListForm {
   Q_OBJECT
 public:
   // Opens on SentDelimitersExcepts and takes the restore point. Uses the
@@ -85,14 +85,6 @@ public:
 
   TViewSentExceptsModel& Model() { return *model_; }
 
-  QLabel* Title = nullptr;
-  QLabel* FileNameLabel = nullptr;
-  QListWidget* WordList = nullptr;
-  QPushButton* AddButton = nullptr;
-  QPushButton* RemoveButton = nullptr;
-  QPushButton* ClearButton = nullptr;
-  QPushButton* SaveButton = nullptr;
-  QPushButton* LoadButton = nullptr;
   QPushButton* OkBtn = nullptr;
   QPushButton* CloseButton = nullptr;
 
@@ -103,15 +95,13 @@ public:
   void reject() override;
 
 private:
-  void TakeSelection();
-  void ShowModel();
-  void UpdateButtons();
+  TWordListModel& ListModel() override { return *model_; }
+  void UpdateButtons() override;
   template <typename Action>
   void Run(Action action);
 
   std::unique_ptr<TStopListFileChooser> ownChooser_;
   std::unique_ptr<TViewSentExceptsModel> model_;
-  bool syncing_ = false;
 };
 
 // Installs the forms as the search layer's EditContextOptions and

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -95,4 +96,12 @@ int32_t ClampUpDownEdit(TUpDownEdit* upDown)
   const int32_t value = ClampEditToRange(upDown->edit_, upDown->position_, upDown->min_, upDown->max_);
   upDown->position_ = value;
   return value;
+}
+
+QPushButton* MakeDialogButton(QWidget* parent, const char* name, const char* caption)
+{
+  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setAutoDefault(false);
+  return b;
 }

@@ -8,7 +8,12 @@
 
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
+
+// A dialog's push button: caption, object name, and Enter does not press it
+// unless it is made the default.
+QPushButton* MakeDialogButton(QWidget* parent, const char* name, const char* caption);
 
 // Trims the combo's text and puts it at the top of its list (a new entry is
 // inserted first, an older one trades places with the first), then selects it.

@@ -1,5 +1,6 @@
 #include "workbench/progress_form.h"
 
+#include "workbench/edit_helpers.h"
 #include "workbench/qt_text.h"
 
 #include <QApplication>
@@ -32,14 +33,6 @@ QLabel* makeLabel(QWidget* parent, const char* name)
   return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption)
-{
-  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setAutoDefault(false);
-  return button;
-}
-
 void centre(QDialog* dialog)
 {
   dialog->adjustSize();
@@ -58,6 +51,31 @@ void pumpNow(QElapsedTimer& last)
   }
 }
 
+// Shows what both forms show alike: the caption, the progress label, the
+// special text, the gauge and the form itself. False for other fields.
+bool showSharedField(QDialog& form, const ProgressDialog& values, ProgressField field, QLabel* progressLabel,
+                     QProgressBar* gauge, QLabel* specialText)
+{
+  switch (field) {
+  case ProgressField::Caption: form.setWindowTitle(ToQString(values.Caption())); return true;
+  case ProgressField::ProgressLabel: progressLabel->setText(ToQString(values.ProgressLabel())); return true;
+  case ProgressField::SpecialText:
+    specialText->setText(ToQString(values.SpecialText()));
+    specialText->setVisible(values.SpecialTextVisible());
+    return true;
+  case ProgressField::Gauge: gauge->setValue(values.Percent()); return true;
+  case ProgressField::Visible:
+    if (values.Visible()) {
+      form.show();
+      form.raise();
+    } else {
+      form.hide();
+    }
+    return true;
+  default: return false;
+  }
+}
+
 }  // namespace
 
 // --- TProgressForm -----------------------------------------------------------
@@ -70,9 +88,9 @@ TProgressForm::TProgressForm(bool multiFile, QWidget* parent) : QDialog(parent),
   ProgressLabel = makeLabel(this, "ProgressLabel");
   ProgressBar = makeGauge(this, "ProgressBar");
   SpecialText = makeLabel(this, "SpecialText");
-  Cancel1Btn = makeButton(this, "Cancel1Btn", "Cancel");
-  CancelAllBtn = makeButton(this, "CancelAllBtn", "Cancel All");
-  CancelBtn = makeButton(this, "CancelBtn", "Cancel");
+  Cancel1Btn = MakeDialogButton(this, "Cancel1Btn", "Cancel");
+  CancelAllBtn = MakeDialogButton(this, "CancelAllBtn", "Cancel All");
+  CancelBtn = MakeDialogButton(this, "CancelBtn", "Cancel");
   layout->addWidget(ProgressLabel);
   layout->addWidget(ProgressBar);
   layout->addWidget(SpecialText);
@@ -108,24 +126,7 @@ void TProgressForm::reject()
 
 void TProgressForm::OnChanged(ProgressField field)
 {
-  switch (field) {
-  case ProgressField::Caption: setWindowTitle(ToQString(Caption())); break;
-  case ProgressField::ProgressLabel: ProgressLabel->setText(ToQString(ProgressDialog::ProgressLabel())); break;
-  case ProgressField::SpecialText:
-    SpecialText->setText(ToQString(ProgressDialog::SpecialText()));
-    SpecialText->setVisible(SpecialTextVisible());
-    break;
-  case ProgressField::Gauge: ProgressBar->setValue(Percent()); break;
-  case ProgressField::Visible:
-    if (Visible()) {
-      show();
-      raise();
-    } else {
-      hide();
-    }
-    break;
-  default: break;
-  }
+  showSharedField(*this, *this, field, ProgressLabel, ProgressBar, SpecialText);
 }
 
 // --- TDoubleProgressForm -------------------------------------------------------
@@ -147,8 +148,8 @@ TDoubleProgressForm::TDoubleProgressForm(QWidget* parent) : QDialog(parent)
   ProgressBar = makeGauge(MainPanel, "ProgressBar");
   SpecialText = makeLabel(MainPanel, "SpecialText");
   ActionLabel = makeLabel(MainPanel, "ActionLabel");
-  CancelBtn = makeButton(MainPanel, "CancelBtn", "Cancel");
-  DetailsBtn = makeButton(MainPanel, "DetailsBtn", "Details >>");
+  CancelBtn = MakeDialogButton(MainPanel, "CancelBtn", "Cancel");
+  DetailsBtn = MakeDialogButton(MainPanel, "DetailsBtn", "Details >>");
   SubProgressBar->setMinimumWidth(360);
   for (QWidget* w : {static_cast<QWidget*>(SubProgressLabel), static_cast<QWidget*>(SubProgressBar),
                      static_cast<QWidget*>(ProgressLabel), static_cast<QWidget*>(ProgressBar),
@@ -243,14 +244,9 @@ void TDoubleProgressForm::reject()
 
 void TDoubleProgressForm::OnChanged(ProgressField field)
 {
+  if (showSharedField(*this, *this, field, ProgressLabel, ProgressBar, SpecialText))
+    return;
   switch (field) {
-  case ProgressField::Caption: setWindowTitle(ToQString(Caption())); break;
-  case ProgressField::ProgressLabel: ProgressLabel->setText(ToQString(ProgressDialog::ProgressLabel())); break;
-  case ProgressField::SpecialText:
-    SpecialText->setText(ToQString(ProgressDialog::SpecialText()));
-    SpecialText->setVisible(SpecialTextVisible());
-    break;
-  case ProgressField::Gauge: ProgressBar->setValue(Percent()); break;
   case ProgressField::SubGauge: SubProgressBar->setValue(SubPercent()); break;
   case ProgressField::SubProgressLabel:
     SubProgressLabel->setText(ToQString(DoubleProgressDialog::SubProgressLabel()));
@@ -262,13 +258,6 @@ void TDoubleProgressForm::OnChanged(ProgressField field)
       info_[i]->setText(ToQString(SearchInfo(SearchInfoField(i))));
     break;
   case ProgressField::Panels: LayOutPanels(); break;
-  case ProgressField::Visible:
-    if (Visible()) {
-      show();
-      raise();
-    } else {
-      hide();
-    }
-    break;
+  default: break;
   }
 }

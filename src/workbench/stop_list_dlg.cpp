@@ -1,7 +1,8 @@
 #include "workbench/stop_list_dlg.h"
 
 #include "foundation/chartables.h"
-#include "platform/codepage.h"
+#include "workbench/edit_helpers.h"
+#include "workbench/qt_text.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -16,11 +17,6 @@
 
 namespace {
 
-QString FromCodePage(const std::string& bytes)
-{
-  return QString::fromStdU16String(platform::toUtf16(platform::codePage(AnsiCodePage), bytes));
-}
-
 QString FromPath(const std::string& path)
 {
   return QFile::decodeName(QByteArray::fromStdString(path));
@@ -31,11 +27,12 @@ std::string ToPath(const QString& path)
   return QFile::encodeName(path).toStdString();
 }
 
-QFont ToQFont(const TFontRec& rec, const QFont& base)
+// The record's name (when given), size and style over the base font.
+QFont FontOver(const TFontRec& rec, const QFont& base)
 {
   QFont font = base;
   if (!rec.Name.empty())
-    font.setFamily(FromCodePage(rec.Name));
+    font.setFamily(ToQString(rec.Name));
   if (rec.Size > 0)
     font.setPointSize(rec.Size);
   font.setBold(rec.Style & fsBold);
@@ -75,7 +72,7 @@ bool TQtStopListFileChooser::ChooseSaveFile(const std::string& title, const std:
 }
 
 TViewStopListDlg::TViewStopListDlg(TStopList& list, TStopListFileChooser* chooser, QWidget* parent)
-  : QDialog(parent)
+  : TWordListForm("ViewStopListDlg", TViewStopListModel::Caption, TViewStopListModel::TitleText, parent)
 {
   if (!chooser) {
     ownChooser_ = std::make_unique<TQtStopListFileChooser>(this);
@@ -83,40 +80,14 @@ TViewStopListDlg::TViewStopListDlg(TStopList& list, TStopListFileChooser* choose
   }
   model_ = std::make_unique<TViewStopListModel>(list, *chooser);
 
-  setObjectName(QStringLiteral("ViewStopListDlg"));
-  setWindowTitle(QString::fromLatin1(TViewStopListModel::Caption));
-
-  Title = new QLabel(QString::fromLatin1(TViewStopListModel::TitleText), this);
-  Title->setObjectName(QStringLiteral("Title"));
-  FileNameLabel = new QLabel(this);
-  FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
-  FileNameLabel->setTextFormat(Qt::PlainText);
-  WordList = new QListWidget(this);
-  WordList->setObjectName(QStringLiteral("WordList"));
-  WordList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   Title->setBuddy(WordList);
-
-  const auto button = [this](const char* name, const char* caption) {
-    auto* b = new QPushButton(QString::fromLatin1(caption), this);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-  };
-  AddButton = button("AddButton", "&Add...");
-  RemoveButton = button("RemoveButton", "&Remove");
-  ClearButton = button("ClearButton", "&Clear");
-  SaveButton = button("SaveButton", "&Save...");
-  LoadButton = button("LoadButton", "&Load...");
-  CloseButton = button("CloseButton", "C&lose");
+  CloseButton = MakeDialogButton(this, "CloseButton", "C&lose");
 
   auto* left = new QVBoxLayout;
   left->addWidget(Title);
   left->addWidget(WordList, 1);
   left->addWidget(FileNameLabel);
-  auto* right = new QVBoxLayout;
-  for (QPushButton* b : {AddButton, RemoveButton, ClearButton, SaveButton, LoadButton})
-    right->addWidget(b);
-  right->addStretch(1);
+  auto* right = ButtonColumn();
   right->addWidget(CloseButton);
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 1);
@@ -128,12 +99,6 @@ TViewStopListDlg::TViewStopListDlg(TStopList& list, TStopListFileChooser* choose
   connect(SaveButton, &QPushButton::clicked, this, &TViewStopListDlg::SaveButtonClick);
   connect(LoadButton, &QPushButton::clicked, this, &TViewStopListDlg::LoadButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
-  connect(WordList, &QListWidget::itemSelectionChanged, this, [this] {
-    if (syncing_)
-      return;
-    TakeSelection();
-    UpdateButtons();
-  });
 
   SetTextFont(SystemFont);
   QPointer<TViewStopListDlg> self(this);
@@ -149,7 +114,7 @@ TViewStopListDlg::~TViewStopListDlg() = default;
 void TViewStopListDlg::SetTextFont(const TFontRec& font)
 {
   model_->SetTextFont(font);
-  WordList->setFont(ToQFont(font, this->font()));
+  WordList->setFont(FontOver(font, this->font()));
   QPalette palette = WordList->palette();
   if (font.Color >= 0)  // BGR; negative values are system colours
     palette.setColor(QPalette::Text, QColor(font.Color & 0xFF, (font.Color >> 8) & 0xFF, (font.Color >> 16) & 0xFF));
@@ -160,7 +125,7 @@ void TViewStopListDlg::SetTextFont(const TFontRec& font)
 
 void TViewStopListDlg::showEvent(QShowEvent* event)
 {
-  QDialog::showEvent(event);
+  TWordListForm::showEvent(event);
   // Opening, not a window system's re-show after minimising.
   if (event->spontaneous())
     return;
@@ -171,7 +136,7 @@ void TViewStopListDlg::showEvent(QShowEvent* event)
 void TViewStopListDlg::done(int result)
 {
   model_->Close();
-  QDialog::done(result);
+  TWordListForm::done(result);
 }
 
 void TViewStopListDlg::AddButtonClick()
@@ -205,27 +170,9 @@ void TViewStopListDlg::LoadButtonClick()
   ShowModel();
 }
 
-void TViewStopListDlg::TakeSelection()
-{
-  std::vector<bool> selected(static_cast<size_t>(WordList->count()), false);
-  for (int i = 0; i < WordList->count(); ++i)
-    selected[static_cast<size_t>(i)] = WordList->item(i)->isSelected();
-  model_->SetSelection(std::move(selected));
-}
-
 void TViewStopListDlg::ShowModel()
 {
-  syncing_ = true;
-  const auto& words = model_->WordList();
-  const auto& selected = model_->Selection();
-  WordList->clear();
-  for (size_t i = 0; i < words.size(); ++i) {
-    auto* item = new QListWidgetItem(FromCodePage(words[i]), WordList);
-    item->setSelected(selected[i]);
-  }
-  FileNameLabel->setText(FromPath(model_->FileNameLabel()));
-  syncing_ = false;
-  UpdateButtons();
+  ShowList(model_->FileNameLabel());
 }
 
 void TViewStopListDlg::UpdateButtons()

@@ -3,14 +3,9 @@
 #pragma once
 
 #include "foundation/stop_list.h"
-
-#include <QDialog>
+#include "workbench/word_list_form.h"
 
 #include <memory>
-
-class QLabel;
-class QListWidget;
-class QPushButton;
 
 // File dialogs with the stop list's filter.
 class TQtStopListFileChooser : public TStopListFileChooser {
@@ -23,7 +18,7 @@ private:
   QWidget* parent_;
 };
 
-class TViewStopListDlg : public QDialog {
+class TViewStopListDlg : public TWordListForm {
   Q_OBJECT
 public:
   static constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
@@ -37,14 +32,6 @@ public:
   void SetTextFont(const TFontRec& font);
   TViewStopListModel& Model() { return *model_; }
 
-  QLabel* Title = nullptr;
-  QLabel* FileNameLabel = nullptr;
-  QListWidget* WordList = nullptr;
-  QPushButton* AddButton = nullptr;
-  QPushButton* RemoveButton = nullptr;
-  QPushButton* ClearButton = nullptr;
-  QPushButton* SaveButton = nullptr;
-  QPushButton* LoadButton = nullptr;
   QPushButton* CloseButton = nullptr;
 
   void done(int result) override;
@@ -58,11 +45,10 @@ private:
   void ClearButtonClick();
   void SaveButtonClick();
   void LoadButtonClick();
-  void TakeSelection();
-  void ShowModel();      // list items, selection, file name and buttons
-  void UpdateButtons();
+  TWordListModel& ListModel() override { return *model_; }
+  void ShowModel();  // list items, selection, file name and buttons
+  void UpdateButtons() override;
 
   std::unique_ptr<TStopListFileChooser> ownChooser_;
   std::unique_ptr<TViewStopListModel> model_;
-  bool syncing_ = false;
 };

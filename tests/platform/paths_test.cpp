@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,28 +11,7 @@
 
 namespace {
 
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name)
-  {
-    if (const char* old = std::getenv(name)) {
-      had_ = true;
-      old_ = old;
-    }
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv()
-  {
-    if (had_)
-      ::setenv(name_, old_.c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
+using testsupport::ScopedEnv;
 
 std::string makeScratchDir()
 {

@@ -4,6 +4,7 @@
 // dialogs and frame sink, and a frame that records what the corpus asks of it.
 #pragma once
 
+#include "corpus_files.h"
 #include "foundation/corpus_list.h"
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
@@ -40,13 +41,7 @@ protected:
   {
     InitProgramState();
     InitSharedState();
-    ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-    ConcordSettings.WildCard0orMore = '*';
-    ConcordSettings.WildCard0or1 = '%';
-    ConcordSettings.WildCardExactly1 = '?';
-    ConcordSettings.WildCardMatchWords = '@';
-    ConcordSettings.TagStart = '<';
-    ConcordSettings.TagStop = '>';
+    corpusgen::useGeneratedTextSettings();
     FrequencySettings.IgnoreCase = true;
     FrequencySettings.SkipTags = true;
     WatchedTags.clear();

@@ -17,55 +17,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <deque>
+#include "word_list_test_support.h"
 
 namespace {
 
-class NoFiles : public TStopListFileChooser {
-public:
-  bool ChooseLoadFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-};
-
-// Input and confirmations from a script; no box is ever shown.
-class ScriptedDialogs : public DialogService {
-public:
-  ScriptedDialogs() : previous_(SetDialogService(this)) {}
-  ~ScriptedDialogs() override { SetDialogService(previous_); }
-
-  int ShowMessageBox(const MessageBoxRequest& request) override
-  {
-    messages.push_back(request.Message);
-    if (answers.empty())
-      return mrCancel;
-    const bool ok = answers.front();
-    answers.pop_front();
-    return ok ? mrOk : mrCancel;
-  }
-  bool QueryInput(std::string_view, std::string_view, const TFontRec&, std::string& text) override
-  {
-    if (inputs.empty())
-      return false;
-    text = inputs.front();
-    inputs.pop_front();
-    return true;
-  }
-  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
-  {
-    return std::make_unique<ProgressDialog>(multiFile);
-  }
-  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
-  {
-    return std::make_unique<DoubleProgressDialog>();
-  }
-
-  std::deque<std::string> inputs;
-  std::deque<bool> answers;
-  std::vector<std::string> messages;
-
-private:
-  DialogService* previous_;
-};
+using wordlisttest::Items;
+using wordlisttest::NoFiles;
+using wordlisttest::ScriptedDialogs;
 
 class ContextFormsTest : public ::testing::Test {
 protected:
@@ -75,14 +33,6 @@ protected:
     InitSharedState();
   }
   ~ContextFormsTest() override { InitSharedState(); }
-
-  static QStringList Items(QListWidget* list)
-  {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-      items << list->item(i)->text();
-    return items;
-  }
 
   ScriptedDialogs dialogs_;
   NoFiles files_;

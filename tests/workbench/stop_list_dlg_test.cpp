@@ -8,55 +8,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <deque>
+#include "word_list_test_support.h"
 
 namespace {
 
-class NoFiles : public TStopListFileChooser {
-public:
-  bool ChooseLoadFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-};
-
-// Input and confirmations from a script; no box is ever shown.
-class ScriptedDialogs : public DialogService {
-public:
-  ScriptedDialogs() : previous_(SetDialogService(this)) {}
-  ~ScriptedDialogs() override { SetDialogService(previous_); }
-
-  int ShowMessageBox(const MessageBoxRequest& request) override
-  {
-    messages.push_back(request.Message);
-    if (answers.empty())
-      return mrNone;
-    const bool ok = answers.front();
-    answers.pop_front();
-    return ok ? mrOk : mrCancel;
-  }
-  bool QueryInput(std::string_view, std::string_view, const TFontRec&, std::string& text) override
-  {
-    if (inputs.empty())
-      return false;
-    text = inputs.front();
-    inputs.pop_front();
-    return true;
-  }
-  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
-  {
-    return std::make_unique<ProgressDialog>(multiFile);
-  }
-  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
-  {
-    return std::make_unique<DoubleProgressDialog>();
-  }
-
-  std::deque<std::string> inputs;
-  std::deque<bool> answers;
-  std::vector<std::string> messages;
-
-private:
-  DialogService* previous_;
-};
+using wordlisttest::NoFiles;
+using wordlisttest::ScriptedDialogs;
 
 class StopListDlgTest : public ::testing::Test {
 protected:
@@ -67,13 +24,7 @@ protected:
     FrequencySettings.IgnoreCase = true;
   }
 
-  QStringList Items() const
-  {
-    QStringList items;
-    for (int i = 0; i < dlg_.WordList->count(); ++i)
-      items << dlg_.WordList->item(i)->text();
-    return items;
-  }
+  QStringList Items() const { return wordlisttest::Items(dlg_.WordList); }
 
   ScriptedDialogs dialogs_;
   TStopList list_;

@@ -1,0 +1,63 @@
+// Where the benchmarks keep their generated corpora, and the reader settings
+// that tests and benchmarks share for such text. Header only: the settings
+// part needs the program's foundation library, which the corpus generator
+// itself does not use.
+#pragma once
+
+#include "corpus_generator.h"
+#include "foundation/settings.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace corpusgen {
+
+// `name` in $TMPDIR, or in /tmp when TMPDIR is unset or empty.
+inline std::string tempPath(const std::string& name)
+{
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name;
+}
+
+// Writes the corpus of `options` to `path` unless a file of exactly
+// options.size bytes is already there (kept from an earlier run).
+inline void writeUnlessPresent(const Options& options, const std::string& path)
+{
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_size) != options.size)
+    writeToFile(options, path);
+}
+
+// Reads a file through once, so that what is measured next finds it in the
+// page cache. Throws std::runtime_error when it cannot be opened.
+inline void warmPageCache(const std::string& path)
+{
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    throw std::runtime_error("cannot open " + path);
+  std::vector<char> buf(size_t(1) << 20);
+  while (::read(fd, buf.data(), buf.size()) > 0) {
+  }
+  ::close(fd);
+}
+
+// The reader settings the generated text is written for: the program's
+// default non-word characters, the wildcards "*", "%", "?" and "@", and
+// markup tags from "<" through ">".
+inline void useGeneratedTextSettings()
+{
+  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
+  ConcordSettings.WildCard0orMore = '*';
+  ConcordSettings.WildCard0or1 = '%';
+  ConcordSettings.WildCardExactly1 = '?';
+  ConcordSettings.WildCardMatchWords = '@';
+  ConcordSettings.TagStart = '<';
+  ConcordSettings.TagStop = '>';
+}
+
+}  // namespace corpusgen

@@ -1,0 +1,130 @@
+#include "foundation/word_list.h"
+
+#include "foundation/chartables.h"
+#include "platform/safe_write.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// ---------------------------------------------------------------------------
+// The word-list file.
+
+std::vector<std::string> ReadWordListFile(const std::string& fileName)
+{
+  const auto failure = [&fileName](int err) {
+    return std::runtime_error("Unable to open file: " + fileName + " (" + std::strerror(err) + ").");
+  };
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    throw failure(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno ? errno : EISDIR;
+    ::close(fd);
+    throw failure(S_ISDIR(st.st_mode) ? EISDIR : err);
+  }
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0)
+      break;
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      const int err = errno;
+      ::close(fd);
+      throw failure(err);
+    }
+    data.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+
+  std::vector<std::string> words;
+  size_t start = 0;
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (data[i] != '\r' && data[i] != '\n')
+      continue;
+    words.emplace_back(data, start, i - start);
+    if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+      ++i;
+    start = i + 1;
+  }
+  if (start < data.size())
+    words.emplace_back(data, start);
+  return words;
+}
+
+void WriteWordListFile(const std::string& fileName, const std::vector<std::string>& words)
+{
+  std::string data;
+  for (const auto& word : words) {
+    data += word;
+    data += "\r\n";
+  }
+  platform::writeFileAtomically(fileName, data);
+}
+
+std::string FolderOfPath(const std::string& path)
+{
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOfPath(const std::string& path)
+{
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// ---------------------------------------------------------------------------
+// TWordListModel
+
+namespace {
+
+bool ListOrder(const std::string& a, const std::string& b)
+{
+  return LocaleCompare(a, b, true) < 0;
+}
+
+}  // namespace
+
+TWordListModel::TWordListModel() : textFont_(SystemFont) {}
+
+void TWordListModel::SetSelection(std::vector<bool> selected)
+{
+  selected.resize(wordList_.size(), false);
+  selected_ = std::move(selected);
+}
+
+bool TWordListModel::RemoveEnabled() const
+{
+  return std::find(selected_.begin(), selected_.end(), true) != selected_.end();
+}
+
+void TWordListModel::SetWordList(std::vector<std::string> words)
+{
+  std::stable_sort(words.begin(), words.end(), ListOrder);
+  wordList_ = std::move(words);
+  selected_.assign(wordList_.size(), false);
+}
+
+size_t TWordListModel::InsertSorted(const std::string& word)
+{
+  const auto at = std::upper_bound(wordList_.begin(), wordList_.end(), word, ListOrder);
+  const auto index = at - wordList_.begin();
+  wordList_.insert(at, word);
+  selected_.insert(selected_.begin() + index, false);
+  return static_cast<size_t>(index);
+}
+
+void TWordListModel::ClearWordList()
+{
+  wordList_.clear();
+  selected_.clear();
+}
