@@ -6,6 +6,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool isLineEndOrSpace(unsigned char c)
@@ -439,7 +443,32 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   const unsigned char* rangeEndPtr = p + n;
   bool inTag = false;
   bool inWordTag = false;
+  TCharClass* out = classes_.data();
   for (int32_t i = 0; i <= n;) {
+    // Runs that need no rule but the table: plain bytes outside tags, and
+    // the inside of a markup tag up to its stop.
+    if (!inWordTag) {
+      const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
+      if (!inTag) {
+        for (;;) {
+          while (i <= end) {
+            const uint8_t k = fastClass_[p[i]];
+            if (uint8_t(k - ccDelimiter) > uint8_t(ccWord - ccDelimiter))
+              break;
+            out[i++] = TCharClass(k);
+          }
+          if (i > end || i == 0 || fastClass_[p[i]] != kLineFeed)
+            break;
+          out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
+          ++i;
+        }
+      } else {
+        while (i <= end && !tagStopTable_[p[i]])
+          out[i++] = ccTag;
+      }
+      if (i > n)
+        break;
+    }
     const unsigned char c = p + i < dataEnd ? p[i] : 0;
     auto prevByte = [&] { return char(i == 0 ? ByteBefore(p) : p[i - 1]); };
     TCharClass k;
@@ -662,9 +691,23 @@ const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::st
 {
   const auto len = int32_t(lit.size());
   const unsigned char* lim = limit_;
+  const unsigned char* fold = literalFold_;
+  // The first occurrence at or after p, through the fold table when set.
+  auto search = [&](const unsigned char* p) -> const unsigned char* {
+    if (!fold)
+      return static_cast<const unsigned char*>(memmem(p, size_t(lim - p), lit.data(), size_t(len)));
+    const auto* l = reinterpret_cast<const unsigned char*>(lit.data());
+    for (; lim - p >= len; ++p) {
+      int32_t k = 0;
+      while (k < len && fold[p[k]] == l[k])
+        ++k;
+      if (k == len)
+        return p;
+    }
+    return nullptr;
+  };
   while (lim - from >= len) {
-    auto* hit = static_cast<const unsigned char*>(
-        memmem(from, size_t(lim - from), lit.data(), size_t(len)));
+    auto* hit = search(from);
     if (!hit)
       break;
     if (!atBlank || isLineEndOrSpace(hit[len - 1]))
@@ -685,6 +728,263 @@ bool TBufStream::AdvanceSearchWindow(int32_t keepFrom)
   int32_t oldEnd = LimitPos();
   Reposition(keepFrom, keepFrom);
   return LimitPos() > oldEnd;
+}
+
+TCharClass TBufStream::NextClassRun(char* out, uint32_t max, uint32_t& length)
+{
+  length = 0;
+  TCharClass cls = ccNone;
+  char c;
+  auto keep = [&](const unsigned char* from, size_t n) {
+    if (length < max)
+      std::memcpy(out + length, from, std::min<size_t>(n, max - length));
+    length += uint32_t(n);
+  };
+  const bool embeddedTags = wordTagStyle_ == 1 && wordTagDelimiter_ != 0;
+  for (;;) {
+    if (!validated_ && !inTag_ && !inWordTag_) {
+      // Plain bytes that can begin no run are passed over by the table; a
+      // word character or an embedded tag's delimiter begins one at once.
+      const unsigned char* p = cur_;
+      const unsigned char* lim = limit_;
+      while (p < lim) {
+        const uint8_t k = fastClass_[*p];
+        if (k == ccWord || k == kSpecial)
+          break;
+        ++p;
+      }
+      cur_ = p;
+      if (p < lim) {
+        if (fastClass_[*p] == ccWord) {
+          cls = ccWord;
+          c = char(*cur_++);
+          break;
+        }
+        if (embeddedTags && *p == uint8_t(wordTagDelimiter_)) {
+          cls = ccWordTag;
+          inWordTag_ = true;
+          c = char(*cur_++);
+          break;
+        }
+      }
+    }
+    if (AtEnd())
+      return ccNone;
+    c = NextCharClassified(cls);
+    if (cls == ccWord || cls == ccWordTag)
+      break;
+  }
+  keep(reinterpret_cast<const unsigned char*>(&c), 1);
+  for (;;) {
+    if (!validated_) {
+      // The run's inside, where its class cannot change but at these bytes.
+      const unsigned char* p = cur_;
+      const unsigned char* lim = limit_;
+      if (cls == ccWord && !inTag_ && !inWordTag_) {
+        while (p < lim && fastClass_[*p] == ccWord)
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+        // A delimiter, a tag start or an embedded tag's delimiter ends the
+        // run; only a start string of outside tags needs the full rules.
+        if (p < lim && (fastClass_[*p] != kSpecial || wordTagStyle_ != 2))
+          return cls;
+      } else if (cls == ccWordTag && inWordTag_ && wordTagStyle_ == 1) {
+        while (p < lim && !delimTable_[*p])
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+        // The delimiter ends the tag and the run.
+        if (p < lim) {
+          inWordTag_ = false;
+          return cls;
+        }
+      } else if (cls == ccWordTag && inWordTag_ && wordTagStyle_ == 2) {
+        while (p < lim && !wordTagStopTable_[*p])
+          ++p;
+        keep(cur_, size_t(p - cur_));
+        cur_ = p;
+      }
+    }
+    if (AtEnd())
+      return cls;
+    TCharClass next;
+    c = NextCharClassified(next);
+    if (next != cls) {
+      PrevChar();
+      ResetTagState();
+      return cls;
+    }
+    keep(reinterpret_cast<const unsigned char*>(&c), 1);
+  }
+}
+
+namespace {
+
+// How rarely a byte is met in text: letters by their frequency in English,
+// anything else as rare. The word-start search looks for the prefix's rarest
+// byte first.
+int ByteRarity(unsigned char c)
+{
+  static const char* const order = "etaoinshrdlcumwfgypbvkjxqz";
+  const unsigned char lower = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+  if (const char* at = std::strchr(order, lower); at && lower != 0)
+    return int(at - order);
+  return 30;
+}
+
+}  // namespace
+
+TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const unsigned char* fold)
+  : Prefix(prefix), Fold(fold)
+{
+  const auto len = int32_t(Prefix.size());
+  const auto* lit = reinterpret_cast<const unsigned char*>(Prefix.data());
+  for (int32_t i = 1; i < len; ++i)
+    if (ByteRarity(lit[i]) > ByteRarity(lit[First]))
+      First = i;
+  Second = First;
+  for (int32_t i = 0; i < len; ++i)
+    if (i != First && (Second == First || ByteRarity(lit[i]) > ByteRarity(lit[Second])))
+      Second = i;
+  // Each byte looked for is matched as value | Mask == Target: one spelling,
+  // or two that differ in the case bit only; other foldings take the plain
+  // byte loop.
+  for (int j = 0; j < 2 && len > 0; ++j) {
+    const unsigned char want = lit[j == 0 ? First : Second];
+    unsigned char spellings[256];
+    int count = 0;
+    for (int b = 0; b < 256; ++b)
+      if ((fold ? fold[b] : b) == want) {
+        spellings[count++] = static_cast<unsigned char>(b);
+        if (j == 0)
+          IsFirst[b] = true;
+      }
+    if (count == 0)
+      Possible = false;
+    else if (count == 1)
+      Target[j] = spellings[0];
+    else if (count == 2 && (spellings[0] ^ spellings[1]) == 0x20) {
+      Mask[j] = 0x20;
+      Target[j] = spellings[0] | 0x20;
+    } else
+      Simple = false;
+  }
+}
+
+int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
+                                  const std::function<bool(int32_t)>& onWindow)
+{
+  const auto len = int32_t(finder.Prefix.size());
+  if (len == 0 || len >= windowSize_ || bufPos_ < 0)
+    return -1;
+  if (!finder.Possible) {
+    Seek(std::max(GetPosition(), rangeEnd_));
+    return -1;
+  }
+  const int32_t start = GetPosition();
+  const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
+  const unsigned char* fold = finder.Fold;
+  const int32_t k1 = finder.First;
+  const int32_t k2 = finder.Second;
+
+  auto matchesAt = [&](const unsigned char* p) {
+    for (int32_t i = 0; i < len; ++i)
+      if ((fold ? fold[p[i]] : p[i]) != lit[i])
+        return false;
+    if (bufPos_ + int32_t(p - buffer_.get()) == start)
+      return true;
+    return delimiters[ByteBefore(p)];
+  };
+
+  for (;;) {
+    if (!Ensure(len)) {
+      Seek(std::max(GetPosition(), rangeEnd_));
+      return -1;
+    }
+    if (onWindow && !onWindow(GetPosition()))
+      return -1;
+    // Candidates p in [cur_, last].
+    const unsigned char* p = cur_;
+    const unsigned char* last = limit_ - len;
+    if (finder.Simple) {
+#if defined(__SSE2__)
+      const __m128i t1 = _mm_set1_epi8(char(finder.Target[0]));
+      const __m128i m1 = _mm_set1_epi8(char(finder.Mask[0]));
+      const __m128i t2 = _mm_set1_epi8(char(finder.Target[1]));
+      const __m128i m2 = _mm_set1_epi8(char(finder.Mask[1]));
+      // Sixteen candidates at a time; every byte loaded lies before limit_.
+      for (; p + 15 <= last; p += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k1)), m1);
+        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k2)), m2);
+        auto bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, t1), _mm_cmpeq_epi8(b, t2))));
+        while (bits) {
+          const unsigned char* c = p + __builtin_ctz(bits);
+          if (matchesAt(c)) {
+            cur_ = c;
+            return GetPosition();
+          }
+          bits &= bits - 1;
+        }
+      }
+#endif
+      for (; p <= last; ++p)
+        if ((p[k1] | finder.Mask[0]) == finder.Target[0] && (p[k2] | finder.Mask[1]) == finder.Target[1] &&
+            matchesAt(p)) {
+          cur_ = p;
+          return GetPosition();
+        }
+    } else {
+      for (; p <= last; ++p)
+        if (finder.IsFirst[p[k1]] && matchesAt(p)) {
+          cur_ = p;
+          return GetPosition();
+        }
+    }
+    // Nothing here: the next window keeps the bytes that could still begin a
+    // word with the prefix.
+    if (LimitPos() >= rangeEnd_ || !AdvanceSearchWindow(LimitPos() - (len - 1))) {
+      Seek(std::max(GetPosition(), rangeEnd_));
+      return -1;
+    }
+  }
+}
+
+bool TBufStream::ContainsByte(int32_t from, int32_t to, char c)
+{
+  from = std::max(from, 0);
+  if (bufPos_ >= 0 && from >= bufPos_ && to <= bufPos_ + bufLen_)
+    return from < to && std::memchr(buffer_.get() + (from - bufPos_), c, size_t(to - from)) != nullptr;
+  char chunk[4096];
+  while (from < to) {
+    int32_t at = from;
+    const int32_t got = stream_->ReadAt(at, chunk, std::min<int32_t>(int32_t(sizeof chunk), to - from));
+    ++lockedReads_;
+    if (got <= 0)
+      return false;
+    if (std::memchr(chunk, c, size_t(got)))
+      return true;
+    from += got;
+  }
+  return false;
+}
+
+int32_t TBufStream::LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters)
+{
+  for (int32_t q = pos - 1; q >= floor && q >= 0; --q) {
+    unsigned char b;
+    if (bufPos_ >= 0 && q >= bufPos_ && q < bufPos_ + bufLen_) {
+      b = buffer_[size_t(q - bufPos_)];
+    } else {
+      int32_t at = q;
+      if (stream_->ReadAt(at, &b, 1) != 1)
+        return -1;
+      ++lockedReads_;
+    }
+    if (!delimiters[b])
+      return q;
+  }
+  return -1;
 }
 
 int32_t TBufStream::FindLiteral(std::string_view literal, bool mustEndAtBlank,

@@ -66,6 +66,22 @@ using TBufProgressEvent = std::function<void(TBufStream& sender, int32_t positio
 
 class TBufStream {
 public:
+  // What FindWordStart looks for, prepared once: the prefix, its folding,
+  // and the two rarest bytes of the prefix with their spellings.
+  struct TWordStartFinder {
+    TWordStartFinder() = default;
+    TWordStartFinder(std::string_view prefix, const unsigned char* fold);
+    std::string Prefix;
+    const unsigned char* Fold = nullptr;  // nullptr: exact bytes
+    int32_t First = 0;    // index of the rarest byte of the prefix
+    int32_t Second = 0;   // and of the next rarest
+    bool Simple = true;   // each is one byte, or two that differ in the case bit
+    bool Possible = true; // some byte folds to each prefix byte looked for
+    unsigned char Target[2] = {};
+    unsigned char Mask[2] = {};
+    bool IsFirst[256] = {};  // the bytes that fold to the rarest one
+  };
+
   static constexpr int32_t BufferSize = 8192;
   static constexpr int32_t LookBehind = 256;
 
@@ -207,6 +223,13 @@ public:
   // stops the search.
   int32_t FindLiteral(std::string_view literal, bool mustEndAtBlank,
                       const TBufProgressEvent& onProgress, bool noPosition);
+  // Literal and heading searches compare the text's bytes through this table
+  // (the lower-case table of a search that ignores case), so that a literal
+  // given in its folded form finds every spelling of it; nullptr, the
+  // default, compares exact bytes. The table must outlive the reader's
+  // searches.
+  void SetLiteralFold(const unsigned char* table) { literalFold_ = table; }
+  const unsigned char* LiteralFold() const { return literalFold_; }
   // The heading search: from the cursor, the text start with its text stop
   // after it, and the next heading start. The results are -1 or positions; a
   // pair is always a start before its stop. Each literal is found wherever it
@@ -216,6 +239,34 @@ public:
                      std::string_view headStart, bool headStartAtBlank,
                      const TBufProgressEvent& onProgress, bool noPosition,
                      int32_t& startPos, int32_t& stopPos, int32_t& headPos);
+
+  // The first word at or after the cursor that begins with prefix, for a
+  // scan that may skip every word that does not: a position whose bytes are
+  // the prefix (compared through fold, when given) and which is the cursor's
+  // own position or follows a byte of delimiters (the caller's word
+  // delimiters, a 256-entry table). The cursor moves there and the position
+  // is returned; -1 when there is none in the range. onWindow is called
+  // before each window is searched with the window's first position; when it
+  // returns false the search ends with -1.
+  // The next run of word characters or of part-of-speech tag characters
+  // (class 4 or 6, classified as NextCharClassified does): characters of
+  // other classes before it are skipped; the run ends before the first
+  // character of another class, where the cursor stops with the tag state
+  // reset (at the range end the cursor stays there, the state as it is).
+  // Returns the run's class, or ccNone at the end of the range; its first
+  // max bytes go to out (which may be null when max is 0) and length
+  // receives its full length.
+  TCharClass NextClassRun(char* out, uint32_t max, uint32_t& length);
+
+  struct TWordStartFinder;
+  int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
+                        const std::function<bool(int32_t)>& onWindow);
+  // Whether byte c occurs in [from, to) of the stream (read from the window
+  // where it holds them).
+  bool ContainsByte(int32_t from, int32_t to, char c);
+  // The position of the last byte in [floor, pos) that is not in delimiters;
+  // -1 when there is none.
+  int32_t LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters);
 
   // --- tag configuration (ConfigureBufStream sets all of it) --------------
   void SetTagStart(char c);
@@ -231,6 +282,8 @@ public:
   char WordTagStop() const { return wordTagStop_; }
   char WordTagDelimiter() const { return wordTagDelimiter_; }
   const TCharSet& Delimiters() const { return delimiters_; }
+  // The same as a 256-entry table.
+  const bool* DelimiterTable() const { return delimTable_; }
   // Length of the first start string, in list order, that stands at the
   // cursor (exact, case-sensitive, not running past the range); 0 when none.
   int32_t MatchWordTagStart();
@@ -314,6 +367,7 @@ private:
   bool tagStopTable_[256] = {};
   bool wordTagStopTable_[256] = {};
   bool wordTagFirstTable_[256] = {};
+  const unsigned char* literalFold_ = nullptr;
   ByteScanSet wordSet_;         // characters that are always words outside tags
   ByteScanSet skipStopSet_;     // word characters and those that need the full rules
   ByteScanSet delimSet_;

@@ -186,6 +186,11 @@ int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase)
   return platform::compareText(static_cast<uint16_t>(LanguageId & 0xFFFF), a, b, ignoreCase);
 }
 
+std::string LocaleOrderKey(std::string_view text, bool ignoreCase)
+{
+  return platform::orderKey(static_cast<uint16_t>(LanguageId & 0xFFFF), text, ignoreCase);
+}
+
 bool IsDoubleByteChar(const char* p)
 {
   return platform::isDoubleByteChar(currentPage(), p);

@@ -34,6 +34,8 @@ void LocaleLowerPChar(char* text);            // NUL-terminated, any length, in 
 void LocaleLowerBytes(char* text, size_t n);  // the same for a byte range
 std::string LocaleLowerStr(std::string_view s);
 int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase);
+// A byte string ordering texts as LocaleCompare does (compare the keys).
+std::string LocaleOrderKey(std::string_view text, bool ignoreCase);
 bool IsDoubleByteChar(const char* p);
 
 void InitLanguages();

@@ -42,105 +42,119 @@ inline bool sameBytes(const char* a, const char* b, size_t n)
 
 using Key = THashStrings::Key;
 
-inline uint64_t mix(uint64_t h)
-{
-  h ^= h >> 29;
-  h *= 0xBF58476D1CE4E5B9ull;
-  h ^= h >> 32;
-  return h;
-}
+constexpr uint64_t HighBits = 0x8080808080808080ull;
 
 // Lower-cases 8 ASCII bytes at once (every byte below 0x80).
 inline uint64_t asciiLower8(uint64_t x)
 {
-  const uint64_t high = 0x8080808080808080ull;
   const uint64_t fromA = x + 0x3F3F3F3F3F3F3F3Full;  // high bit set from 'A' up
   const uint64_t pastZ = x + 0x2525252525252525ull;  // high bit set from '[' up
-  return x | (((fromA & ~pastZ) & high) >> 2);
+  return x | (((fromA & ~pastZ) & HighBits) >> 2);
 }
 
-// Copies the word into out through the 256-byte table `map` (lower case or
-// identity) and computes its hash and head on the way, in one pass. With
-// asciiFold, map lower-cases the ASCII letters and leaves the other ASCII
-// bytes alone (or is the identity, when fold is false), so runs of 8 ASCII
-// bytes are mapped without the table.
-inline Key makeKey(std::string_view word, const unsigned char* map, bool asciiFast, bool fold, char* out)
+inline uint64_t load64(const unsigned char* p)
 {
-  const auto* p = reinterpret_cast<const unsigned char*>(word.data());
-  const size_t n = word.size();
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
-  uint64_t head = 0;
-  size_t i = 0;
-  for (; n - i >= 8; i += 8) {
-    uint64_t x;
-    std::memcpy(&x, p + i, 8);
-    if (asciiFast && (x & 0x8080808080808080ull) == 0) {
-      if (fold)
-        x = asciiLower8(x);
+  uint64_t x;
+  std::memcpy(&x, p, 8);
+  return x;
+}
+
+inline uint32_t load32(const unsigned char* p)
+{
+  uint32_t x;
+  std::memcpy(&x, p, 4);
+  return x;
+}
+
+// The n bytes (0..16) at p as two zero-padded little-endian blocks, read
+// with overlapping loads that never touch a byte outside the word.
+inline void shortBlocks(const unsigned char* p, size_t n, uint64_t& a, uint64_t& b)
+{
+  b = 0;
+  if (n >= 8) {
+    a = load64(p);
+    if (n > 8)
+      b = load64(p + n - 8) >> (8 * (16 - n));
+  } else if (n >= 4) {
+    a = uint64_t(load32(p)) | (uint64_t(load32(p + n - 4)) << (8 * (n - 4)));
+  } else if (n > 0) {
+    a = uint64_t(p[0]) | (uint64_t(p[n / 2]) << (8 * (n / 2))) | (uint64_t(p[n - 1]) << (8 * (n - 1)));
+  } else {
+    a = 0;
+  }
+}
+
+// Maps the bytes of a block of r bytes (0..8) through a 256-byte table.
+inline uint64_t mapBlock(uint64_t x, size_t r, const unsigned char* map)
+{
+  uint64_t y = 0;
+  for (unsigned b = 0; b < r; ++b)
+    y |= uint64_t(map[(x >> (8 * b)) & 0xFF]) << (8 * b);
+  return y;
+}
+
+// One block of a word's bytes (zero-padded) folded: with asciiFast, map leaves
+// ASCII bytes as ASCII does when fold is false, or lower-cases exactly the
+// ASCII letters when it is true, so blocks of ASCII bytes need no table.
+inline uint64_t foldBlock(uint64_t x, size_t r, const unsigned char* map, bool asciiFast, bool fold)
+{
+  if (asciiFast && (x & HighBits) == 0)
+    return fold ? asciiLower8(x) : x;
+  return mapBlock(x, r, map);
+}
+
+inline uint64_t hashSeed(size_t n)
+{
+  return 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
+}
+
+inline uint32_t finishHash(uint64_t h)
+{
+  h *= 0x94D049BB133111EBull;
+  h ^= h >> 32;
+  return static_cast<uint32_t>(h);
+}
+
+// Folds the n bytes at src through the 256-byte table `map` (lower case or
+// identity) into out, computing the hash and head on the way, one pass over
+// 8-byte blocks. out must have room for n rounded up to a multiple of 8 and
+// for at least 16 bytes; the bytes past n are written as zeros. src and out
+// may be the same bytes. Words of up to 16 bytes, nearly all of them, take
+// two blocks read without a loop.
+inline Key foldKey(const char* src, size_t n, char* out, const unsigned char* map, bool asciiFast, bool fold)
+{
+  const auto* p = reinterpret_cast<const unsigned char*>(src);
+  if (n <= 16) {
+    uint64_t a, b;
+    shortBlocks(p, n, a, b);
+    if (asciiFast && ((a | b) & HighBits) == 0) {
+      if (fold) {
+        a = asciiLower8(a);
+        b = asciiLower8(b);
+      }
     } else {
-      uint64_t y = 0;
-      for (unsigned b = 0; b < 8; ++b)
-        y |= uint64_t(map[p[i + b]]) << (8 * b);
-      x = y;
+      a = mapBlock(a, std::min<size_t>(n, 8), map);
+      b = mapBlock(b, n > 8 ? n - 8 : 0, map);
     }
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + 8, &b, 8);
+    uint64_t h = ((hashSeed(n) ^ a) * 0xBF58476D1CE4E5B9ull) ^ (b * 0xD6E8FEB86659FD93ull);
+    h ^= h >> 29;
+    return Key{out, static_cast<uint32_t>(n), finishHash(h), a};
+  }
+  uint64_t h = hashSeed(n);
+  uint64_t head = 0;
+  for (size_t i = 0; i < n; i += 8) {
+    const size_t take = std::min<size_t>(8, n - i);
+    const uint64_t x = foldBlock(take == 8 ? load64(p + i) : load64(p + n - 8) >> (8 * (8 - take)), take,
+                                 map, asciiFast, fold);
     std::memcpy(out + i, &x, 8);
     if (i == 0)
       head = x;
     h = (h ^ x) * 0xBF58476D1CE4E5B9ull;
     h ^= h >> 31;
   }
-  if (i < n) {
-    uint64_t acc = 0;
-    for (unsigned shift = 0; i < n; ++i, shift += 8) {
-      const unsigned char c = map[p[i]];
-      out[i] = static_cast<char>(c);
-      acc |= uint64_t(c) << shift;
-    }
-    if (n < 8)
-      head = acc;
-    h = (h ^ acc) * 0x94D049BB133111EBull;
-  }
-  return Key{out, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
-}
-
-inline Key makeKey(std::string_view word, const unsigned char* map, char* out)
-{
-  return makeKey(word, map, false, false, out);
-}
-
-// The same for a word already copied to p, with at least 8 writable bytes
-// after it: the last bytes are handled as one zero-padded block too. Gives
-// the same key as makeKey.
-inline Key makeKeyInPlace(char* p, size_t n, const unsigned char* map, bool asciiFast, bool fold)
-{
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xFF51AFD7ED558CCDull);
-  uint64_t head = 0;
-  for (size_t i = 0; i < n; i += 8) {
-    const size_t take = std::min<size_t>(8, n - i);
-    uint64_t x;
-    std::memcpy(&x, p + i, 8);
-    if (take < 8)
-      x &= (uint64_t(1) << (8 * take)) - 1;
-    if (asciiFast && (x & 0x8080808080808080ull) == 0) {
-      if (fold)
-        x = asciiLower8(x);
-    } else {
-      uint64_t y = 0;
-      for (unsigned b = 0; b < take; ++b)
-        y |= uint64_t(map[static_cast<unsigned char>(p[i + b])]) << (8 * b);
-      x = y;
-    }
-    std::memcpy(p + i, &x, 8);
-    if (i == 0)
-      head = x;
-    if (take == 8) {
-      h = (h ^ x) * 0xBF58476D1CE4E5B9ull;
-      h ^= h >> 31;
-    } else {
-      h = (h ^ x) * 0x94D049BB133111EBull;
-    }
-  }
-  return Key{p, static_cast<uint32_t>(n), static_cast<uint32_t>(mix(h)), head};
+  return Key{out, static_cast<uint32_t>(n), finishHash(h), head};
 }
 
 // The table lower-cases exactly the ASCII letters among the ASCII bytes.
@@ -167,23 +181,24 @@ const IdentityMap identity;
 // The hash of bytes stored already folded.
 uint32_t hashStored(std::string_view word, std::string& scratch)
 {
-  scratch.resize(word.size());
-  return makeKey(word, identity.bytes, scratch.data()).hash;
+  scratch.resize(word.size() + 16);
+  return foldKey(word.data(), word.size(), scratch.data(), identity.bytes, true, false).hash;
 }
 
 // The word's key, folded when foldCase is set, its bytes in out.
-Key keyOf(std::string_view word, bool foldCase, const platform::CodePage& cp, std::string& out)
+Key keyOf(std::string_view word, bool foldCase, const platform::CodePage& cp, bool asciiLower,
+          std::string& out)
 {
-  out.resize(word.size());
-  if (!foldCase)
-    return makeKey(word, identity.bytes, out.data());
-  if (cp.dbcs) {
+  if (foldCase && cp.dbcs) {
     // Double-byte characters are lower-cased whole, never byte by byte.
     const std::string lower = platform::lowerText(cp, word);
-    out.resize(lower.size());
-    return makeKey(lower, identity.bytes, out.data());
+    out.resize(lower.size() + 16);
+    return foldKey(lower.data(), lower.size(), out.data(), identity.bytes, true, false);
   }
-  return makeKey(word, cp.lower.data(), out.data());
+  out.resize(word.size() + 16);
+  if (!foldCase)
+    return foldKey(word.data(), word.size(), out.data(), identity.bytes, true, false);
+  return foldKey(word.data(), word.size(), out.data(), cp.lower.data(), asciiLower, true);
 }
 
 void putInt32(std::string& out, int32_t v)
@@ -306,31 +321,19 @@ THashStrings::Item& THashStrings::findOrInsertKey(const Key& key)
 
 THashStrings::Item& THashStrings::findOrInsert(std::string_view word)
 {
-  const Key key = keyOf(word, FoldCase, *codePage_, scratch_);
+  const Key key = keyOf(word, FoldCase, *codePage_, asciiLower_, scratch_);
   return findOrInsertKey(key);
-}
-
-bool THashStrings::MakeKeyInPlace(char* bytes, size_t n, Key& key) const
-{
-  if (!FoldCase) {
-    key = makeKeyInPlace(bytes, n, identity.bytes, true, false);
-    return true;
-  }
-  if (codePage_->dbcs)
-    return false;
-  key = makeKeyInPlace(bytes, n, codePage_->lower.data(), asciiLower_, true);
-  return true;
 }
 
 bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
 {
   if (!FoldCase) {
-    key = makeKey(word, identity.bytes, true, false, out);
+    key = foldKey(word.data(), word.size(), out, identity.bytes, true, false);
     return true;
   }
   if (codePage_->dbcs)
     return false;
-  key = makeKey(word, codePage_->lower.data(), asciiLower_, true, out);
+  key = foldKey(word.data(), word.size(), out, codePage_->lower.data(), asciiLower_, true);
   return true;
 }
 
@@ -377,10 +380,7 @@ void TWordBatch::Add(std::string_view word)
 {
   if (word.size() > BufferBytes - used_)
     Flush();
-  THashStrings::Key& key = keys_[count_];
-  if (word.size() <= BufferBytes)
-    std::memcpy(buffer_ + used_, word.data(), word.size());
-  if (word.size() > BufferBytes || !table_.MakeKeyInPlace(buffer_ + used_, word.size(), key)) {
+  if (word.size() > BufferBytes || !table_.MakeKey(word, buffer_ + used_, keys_[count_])) {
     Flush();
     table_.Add(word, true);  // a very long word, or double-byte text folded whole
     return;
@@ -425,7 +425,7 @@ void THashStrings::AddCount(std::string_view word, int32_t n)
 int32_t THashStrings::CountOf(std::string_view word) const
 {
   std::string scratch;
-  const Key key = keyOf(word, FoldCase, *codePage_, scratch);
+  const Key key = keyOf(word, FoldCase, *codePage_, asciiLower_, scratch);
   const int64_t found = find(key);
   return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
 }

@@ -58,12 +58,11 @@ public:
     uint32_t hash;
     uint64_t head;
   };
-  // The key of a word, its folded bytes written to out (word.size() bytes);
-  // false when the word cannot be folded byte by byte (double-byte text).
+  // The key of a word, its folded bytes written to out, which must have room
+  // for word.size() rounded up to a multiple of 8 and for at least 16 bytes
+  // (the bytes after the word are written as zeros); false when the word cannot be folded byte by byte
+  // (double-byte text).
   bool MakeKey(std::string_view word, char* out, Key& key) const;
-  // The same for n bytes already at `bytes`, folded in place; at least 8
-  // writable bytes must follow them.
-  bool MakeKeyInPlace(char* bytes, size_t n, Key& key) const;
   // Add(word, true) for words given by their keys; their memory is fetched
   // ahead of the lookups.
   void AddKeys(const Key* keys, size_t n);
@@ -182,5 +181,5 @@ private:
   THashStrings::Key keys_[Group];
   size_t count_ = 0;
   size_t used_ = 0;
-  char buffer_[BufferBytes + 8];  // 8 bytes of room after the last word
+  char buffer_[BufferBytes + 16];  // room for the last word rounded up to 16 bytes
 };

@@ -108,4 +108,39 @@ int compareText(uint16_t langId, std::string_view a, std::string_view b, bool ig
   return 0;
 }
 
+std::string orderKey(uint16_t langId, std::string_view text, bool ignoreCase)
+{
+  const LanguageCollation& lc = collationFor(langId);
+  const CodePage& cp = *lc.page;
+  thread_local std::u16string x;
+  widen(cp, text, x);
+  std::string key;
+  const UCollator* coll = ignoreCase ? lc.caseInsensitive.get() : lc.caseSensitive.get();
+  if (coll) {
+    // The collator's key, without its terminating zero; it holds no other
+    // zero byte, so the zero put after it makes a shorter key sort first.
+    uint8_t buf[256];
+    const auto* src = reinterpret_cast<const UChar*>(x.data());
+    const auto n = static_cast<int32_t>(x.size());
+    int32_t len = ucol_getSortKey(coll, src, n, buf, int32_t(sizeof buf));
+    if (len > int32_t(sizeof buf)) {
+      key.resize(size_t(len));
+      len = ucol_getSortKey(coll, src, n, reinterpret_cast<uint8_t*>(key.data()), len);
+      key.resize(size_t(len > 0 ? len - 1 : 0));
+    } else {
+      key.assign(reinterpret_cast<const char*>(buf), size_t(len > 0 ? len - 1 : 0));
+    }
+  }
+  key.push_back('\0');
+  // The tie-break of compareText: the length, then the (lower-cased) bytes.
+  const auto size = static_cast<uint32_t>(text.size());
+  for (int shift = 24; shift >= 0; shift -= 8)
+    key.push_back(static_cast<char>((size >> shift) & 0xFF));
+  for (char c : text) {
+    auto b = static_cast<unsigned char>(c);
+    key.push_back(static_cast<char>(ignoreCase ? cp.lower[b] : b));
+  }
+  return key;
+}
+
 }  // namespace platform

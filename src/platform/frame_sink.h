@@ -51,6 +51,8 @@ public:
   virtual void urlDone(std::string_view url) { (void)url; }
   // Every concordance window lays its lines out again.
   virtual void refreshConcordances() {}
+  // Sets the frame window's caption (a long operation shows it in the title).
+  virtual void caption(std::string_view text) { (void)text; }
 };
 
 // The installed sink, or one that ignores every call.

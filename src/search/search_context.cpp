@@ -77,6 +77,68 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
   NoSkipping = SkipSet.none();
 
   ParsePattern(pattern);
+  SetUpPrefilter();
+}
+
+void TSearchContext::SetUpPrefilter()
+{
+  PrefilterOn = false;
+  // Skipping characters, equal-character groups and double-byte lower-casing
+  // make the first bytes of a matching word unpredictable: no jumps then.
+  // In Tag mode only a pair whose word comes first can be tested on its
+  // first token.
+  const bool wordFirst = Mode == TSearchMode::Tag && TermCount >= 2 && Terms[0].Kind == tkWord;
+  if ((Mode != TSearchMode::Text && !wordFirst) || TermCount == 0 || Terms[0].Kind != tkWord || !NoSkipping ||
+      DoubleByteText)
+    return;
+  if (ConcordSettings.UseSkipEqualChars)
+    for (const TCharSet& group : ConcordSettings.EqualCharSets)
+      if (group.any())
+        return;
+  const std::string& text = Terms[0].Text;
+  size_t n = 0;
+  while (n < text.size() && !(text[n] != 0 && (text[n] == Star || text[n] == ZeroOrOne || text[n] == ExactlyOne)))
+    ++n;
+  if (n == 0)
+    return;
+  const auto* fold = CaseSensitive ? nullptr : reinterpret_cast<const unsigned char*>(LowerTable);
+  Prefilter = TBufStream::TWordStartFinder(std::string_view(text).substr(0, n), fold);
+  PrefilterOn = true;
+}
+
+// After a failed attempt: moves to the next attempt whose first word begins
+// with the prefix, starting it where the word-by-word scan would have (just
+// after the delimiter that ended the word before it), so that the attempts
+// skipped are exactly those that would have failed on their first word.
+bool TSearchContext::JumpToCandidate(bool reportProgress)
+{
+  TBufStream& reader = *Reader;
+  reader.SetPosition(Restart);
+  // A window too small to hold the prefix with room to spare: word by word.
+  if (int64_t(Prefilter.Prefix.size()) * 2 + 16 > reader.WindowSize())
+    return true;
+  const int32_t from = Restart;
+  int32_t last = from;
+  const auto onWindow = [&](int32_t position) {
+    StopCheck();
+    if (Stopped())
+      return false;
+    if (Owner) {
+      // Words skipped, estimated at six bytes each, for the rate figure.
+      Owner->WordsTried += (position - last) / 6;
+      last = std::max(last, position);
+      if (reportProgress)
+        Owner->UpdateProgress(position, false);
+    }
+    return true;
+  };
+  const int32_t word = reader.FindWordStart(Prefilter, DelimiterTable, onWindow);
+  if (word < 0)
+    return false;
+  const int32_t before = reader.LastNonDelimiterBefore(word, from, DelimiterTable);
+  Restart = before < 0 ? from : before + 2;
+  reader.SetPosition(Restart);
+  return true;
 }
 
 TSearchContext::~TSearchContext() = default;
@@ -631,6 +693,125 @@ bool TSearchContext::MatchTagPair(int32_t i)
 // ---------------------------------------------------------------------------
 // Stepping from one attempt to the next
 
+// Reads one token as ReadTagToken does, without keeping its text: its class,
+// and whether it is a word that begins with the prefix. False at the end of
+// the range.
+bool TSearchContext::SkimTagToken(TCharClass& cls, bool& candidate)
+{
+  const std::string& prefix = Prefilter.Prefix;
+  const unsigned char* fold = Prefilter.Fold;
+  char head[255];
+  const auto want = uint32_t(std::min<size_t>(prefix.size(), sizeof head));
+  uint32_t length = 0;
+  cls = Reader->NextClassRun(head, want, length);
+  if (cls == ccNone)
+    return false;
+  candidate = cls == ccWord && length >= want;
+  for (uint32_t i = 0; candidate && i < want; ++i)
+    candidate = (fold ? char(fold[Byte(head[i])]) : head[i]) == prefix[i];
+  return true;
+}
+
+// Tag mode, after a failed attempt: walks the attempts that are bound to fail
+// on their first token (a tag, or a word that does not begin with the
+// prefix) the way the matcher would, stepping over each failed word's own
+// tag, and stops at the start of the next attempt whose first token could
+// match. False when the range ends first or the search is stopped.
+bool TSearchContext::SkipTagAttempts(bool reportProgress)
+{
+  TBufStream& reader = *Reader;
+  reader.SetPosition(Restart);
+  reader.ResetTagState();
+  for (int32_t skipped = 1;; ++skipped) {
+    const int32_t start = reader.GetPosition();
+    if ((skipped & 255) == 0) {
+      StopCheck();
+      if (Stopped())
+        return false;
+      if (reportProgress && Owner)
+        Owner->UpdateProgress(start, false);
+    }
+    TCharClass cls;
+    bool candidate = false;
+    if (!SkimTagToken(cls, candidate))
+      return false;
+    if (candidate) {
+      Restart = start;
+      reader.SetPosition(start);
+      reader.ResetTagState();
+      return true;
+    }
+    if (Owner)
+      ++Owner->WordsTried;
+    if (cls == ccWord) {
+      // The failed word's own tag is stepped over.
+      const int32_t back = reader.GetPosition();
+      TCharClass tag;
+      bool unused;
+      if (!SkimTagToken(tag, unused))
+        return false;
+      if (tag != ccWordTag)
+        reader.SetPosition(back);
+    }
+    reader.ResetTagState();
+  }
+}
+
+// Tag mode, after a failed attempt, where no markup tag and no outside
+// part-of-speech tag can interfere: a word then begins after a delimiter of
+// the reader and an embedded tag runs from its delimiter up to the next
+// delimiter, so every word that begins with the prefix is found by its
+// bytes, and the attempt that reads it starts just behind the last token
+// before it (behind the last byte that is no delimiter). Where a markup tag
+// lies on the way, the attempts are walked.
+bool TSearchContext::JumpToTagCandidate(bool reportProgress)
+{
+  TBufStream& reader = *Reader;
+  const bool* delimiters = reader.DelimiterTable();
+  const char tagStart = reader.TagStart();
+  const char tagStop = reader.TagStop();
+  const uint8_t style = reader.WordTagStyle();
+  const char embedded = reader.WordTagDelimiter();
+  bool byBytes = style <= 1 && (!tagStart || tagStop == '#' || delimiters[Byte(tagStop)]) &&
+                 !(style == 1 && embedded && delimiters[Byte(embedded)]);
+  for (char c : Prefilter.Prefix)
+    if (delimiters[Byte(c)] || (tagStart && c == tagStart) || (style == 1 && embedded && c == embedded))
+      byBytes = false;
+  if (!byBytes || int64_t(Prefilter.Prefix.size()) * 2 + 16 > reader.WindowSize())
+    return SkipTagAttempts(reportProgress);
+
+  const int32_t from = Restart;
+  reader.SetPosition(from);
+  reader.ResetTagState();
+  int32_t last = from;
+  const auto onWindow = [&](int32_t position) {
+    StopCheck();
+    if (Stopped())
+      return false;
+    if (Owner) {
+      // Tokens skipped, estimated at six bytes each, for the rate figure.
+      Owner->WordsTried += (position - last) / 6;
+      last = std::max(last, position);
+      if (reportProgress)
+        Owner->UpdateProgress(position, false);
+    }
+    return true;
+  };
+  const int32_t word = reader.FindWordStart(Prefilter, delimiters, onWindow);
+  if (word < 0)
+    return false;
+  if (tagStart && reader.ContainsByte(from, word, tagStart)) {
+    reader.SetPosition(from);
+    reader.ResetTagState();
+    return SkipTagAttempts(reportProgress);
+  }
+  const int32_t before = reader.LastNonDelimiterBefore(word, from, delimiters);
+  Restart = before < 0 ? from : before + 1;
+  reader.SetPosition(Restart);
+  reader.ResetTagState();
+  return true;
+}
+
 bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
 {
   Reader = &reader;
@@ -664,6 +845,8 @@ bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
     if (Stopped())
       return false;
     if (LastTokenEmpty || Restart <= HitStart)
+      return false;
+    if (PrefilterOn && !(Mode == TSearchMode::Tag ? JumpToTagCandidate(reportProgress) : JumpToCandidate(reportProgress)))
       return false;
     if (reader.GetPosition() != Restart)
       reader.SetPosition(Restart);

@@ -14,6 +14,7 @@
 //   - Regex mode: the whole pattern is one expression, nothing is split.
 #pragma once
 
+#include "foundation/buf_stream.h"
 #include "foundation/settings.h"
 #include "search/search_rec.h"
 
@@ -156,6 +157,17 @@ private:
   void NoteRestart();
   // The Regex-mode body of FindNextHit, the window scan over the text.
   bool RegexFindNext(bool reportProgress);
+  // When the first term is a word pattern that begins with literal
+  // characters (in Tag mode: of a pair whose word comes first), an attempt
+  // can only succeed at a word that begins with them; after a failed attempt
+  // the scan goes on at the next such word instead of at the next word, with
+  // the attempt starting where the word-by-word scan would have started it.
+  // Not with skipping characters, equal-character groups or double-byte text.
+  void SetUpPrefilter();
+  bool JumpToCandidate(bool reportProgress);
+  bool SkipTagAttempts(bool reportProgress);
+  bool JumpToTagCandidate(bool reportProgress);
+  bool SkimTagToken(TCharClass& cls, bool& candidate);
 
   // Wildcard matcher with a memo of failed (pattern index, word index) pairs.
   bool WildMatch(std::string_view word, std::string_view pattern);
@@ -175,6 +187,8 @@ private:
   bool DelimiterTable[256];
   bool SkipTable[256];
   bool NoSkipping = true;
+  bool PrefilterOn = false;
+  TBufStream::TWordStartFinder Prefilter;  // the literal start of the first term, as words are compared
   char LowerTable[256];
   char IdentityTable[256];
   bool DoubleByteText = false;

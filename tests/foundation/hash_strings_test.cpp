@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -309,5 +310,57 @@ TEST(HashStringsTest, BatchedAddingGivesTheSameTableAsAdd)
         EXPECT_EQ(batched.Counts(i), one.Counts(i));
       }
     }
+  }
+}
+
+TEST(HashStringsTest, EveryWordLengthKeepsItsExactFoldedBytes)
+{
+  // Words of every length a block boundary can fall in, each in a heap block
+  // of exactly its size (so a read past either end is caught under the
+  // sanitizers), in upper case, with an accented letter, and with only the
+  // last byte different.
+  struct Word {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+    std::string_view view() const { return {bytes.get(), size}; }
+  };
+  std::vector<Word> words;
+  std::map<std::string, int32_t> expected;  // folded word -> count
+  const auto add = [&](const std::string& text, const std::string& folded) {
+    Word w{std::make_unique<char[]>(text.size()), text.size()};
+    std::copy(text.begin(), text.end(), w.bytes.get());
+    words.push_back(std::move(w));
+    ++expected[folded];
+  };
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzabcdefghijklmn";
+  for (size_t n = 0; n <= 40; ++n) {
+    const std::string lower = letters.substr(0, n);
+    std::string upper = lower;
+    for (char& c : upper)
+      c = char(c - 32);
+    add(lower, lower);
+    add(upper, lower);
+    if (n > 0) {
+      add(lower.substr(0, n - 1) + "\xC9", lower.substr(0, n - 1) + "\xE9");  // E acute, code page 1252
+      add(lower.substr(0, n - 1) + "\xE9", lower.substr(0, n - 1) + "\xE9");
+      add(lower.substr(0, n - 1) + "0", lower.substr(0, n - 1) + "0");
+      add(upper.substr(0, n - 1) + std::string(1, '\0'), lower.substr(0, n - 1) + std::string(1, '\0'));
+    }
+  }
+  THashStrings batched(4096, 0x409), single(4096, 0x409);
+  {
+    TWordBatch batch(batched);
+    for (const Word& w : words)
+      batch.Add(w.view());
+  }
+  for (const Word& w : words)
+    single.Add(w.view(), true);
+  for (const THashStrings* t : {&batched, &single}) {
+    std::map<std::string, int32_t> got;
+    for (int32_t i = 0; i < t->Count(); ++i)
+      got[std::string(t->Strings(i))] = t->Counts(i);
+    EXPECT_EQ(got, expected);
+    for (const auto& [word, count] : expected)
+      EXPECT_EQ(t->CountOf(word), count) << word.size();
   }
 }

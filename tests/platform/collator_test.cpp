@@ -69,3 +69,29 @@ TEST(Collator, DoubleByteText)
   EXPECT_EQ(compareText(0x411, hiraganaA, kanji, false), -1);
   EXPECT_EQ(compareText(0x411, katakanaA, kanji, false), -1);
 }
+
+TEST(Collator, OrderKeysOrderAsTheComparison)
+{
+  // Words made of letters, case variants, accents, hyphens and apostrophes,
+  // empty and long ones, in several languages.
+  const std::vector<std::string> pieces = {"a", "A", "b", "co", "op", "-", "'", "\xE9", "\xC9", "z", "1", "."};
+  std::vector<std::string> words = {"", std::string(300, 'x') + "a", std::string(300, 'x') + "b"};
+  uint32_t seed = 5;
+  for (int n = 0; n < 300; ++n) {
+    std::string w;
+    for (int k = int(seed % 5); k >= 0; --k) {
+      seed = seed * 1103515245u + 12345u;
+      w += pieces[(seed >> 16) % pieces.size()];
+    }
+    words.push_back(w);
+  }
+  for (uint16_t lang : {uint16_t(0x409), uint16_t(0x41D), uint16_t(0x419)})
+    for (bool ignoreCase : {false, true})
+      for (size_t i = 0; i < words.size(); ++i)
+        for (size_t j = i; j < words.size(); j += 7) {
+          const int expected = compareText(lang, words[i], words[j], ignoreCase);
+          const int got = platform::orderKey(lang, words[i], ignoreCase)
+                            .compare(platform::orderKey(lang, words[j], ignoreCase));
+          ASSERT_EQ((got > 0) - (got < 0), expected) << words[i] << " / " << words[j] << " " << lang;
+        }
+}

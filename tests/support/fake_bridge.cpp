@@ -118,6 +118,11 @@ void RecordingFrameSink::refreshConcordances()
   Calls.push_back("refreshConcordances");
 }
 
+void RecordingFrameSink::caption(std::string_view text)
+{
+  Calls.push_back("caption: " + std::string(text));
+}
+
 // --- FakeDialogs -------------------------------------------------------------
 
 FakeDialogs::FakeDialogs() : previous_(SetDialogService(this)) {}

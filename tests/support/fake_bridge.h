@@ -85,9 +85,11 @@ public:
   void urlProgress(std::string_view url, int64_t received) override;
   void urlDone(std::string_view url) override;
   void refreshConcordances() override;
+  void caption(std::string_view text) override;
 
   // "status: <text>", "corpusInfo", "close: <kind>", "urlStart: <url> <size>",
-  // "urlProgress: <url> <n>", "urlDone: <url>", "refreshConcordances".
+  // "urlProgress: <url> <n>", "urlDone: <url>", "refreshConcordances",
+  // "caption: <text>".
   std::vector<std::string> Calls;
 
 private:

@@ -1,0 +1,306 @@
+// The corpus scan (TSearch::RunSearch) over 1 GB of generated text, side by
+// side with grep over the same files; the heap bytes a kept hit costs; and
+// the sort of a million hits.
+//
+// The corpus, eight files of 128 MiB each for the plain and for the tagged
+// variant (part-of-speech tags joined to their words by "_"), is made by the
+// corpus generator with fixed seeds and kept for later runs in
+// $QUILL_SEARCH_CORPUS, else $TMPDIR/quill_search_bench (TMPDIR defaults to
+// /tmp). Remove it by hand when done.
+//
+//   (a) a rare word: the two counts agree (it occurs at most once per line);
+//   (b) walk*, whose words are common; grep runs -E 'walk[a-z]*' and counts
+//       lines, so its count is lower;
+//   (c) a Tag-mode word&tag search over the tagged variant; grep looks for
+//       the word, the delimiter and the tag.
+#include "corpus_generator.h"
+#include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
+#include "foundation/settings.h"
+#include "search/concord_items.h"
+#include "search/search_driver.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int FileCount = 8;
+constexpr uint64_t FileBytes = uint64_t(128) << 20;
+constexpr double CorpusMB = double(FileCount * FileBytes) / (1 << 20);
+
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+  return std::chrono::duration<double>(to - from).count();
+}
+
+corpusgen::Options FileOptions(int index, bool tagged)
+{
+  corpusgen::Options o;
+  o.size = FileBytes;
+  o.seed = uint64_t(100 + index);
+  if (tagged)
+    o.posStyle = 1;
+  return o;
+}
+
+std::string Folder()
+{
+  if (const char* env = std::getenv("QUILL_SEARCH_CORPUS"); env && *env)
+    return std::string(env) + "/";
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_search_bench/";
+}
+
+void Warm(const std::string& path)
+{
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0)
+    throw std::runtime_error("cannot open " + path);
+  std::vector<char> buf(size_t(16) << 20);
+  while (::read(fd, buf.data(), buf.size()) > 0) {
+  }
+  ::close(fd);
+}
+
+// The files of one variant, written when missing.
+const std::vector<std::string>& Files(bool tagged)
+{
+  static std::vector<std::string> lists[2];
+  std::vector<std::string>& files = lists[tagged];
+  if (files.empty()) {
+    const std::string folder = Folder();
+    ::mkdir(folder.c_str(), 0700);
+    for (int i = 0; i < FileCount; ++i) {
+      const std::string path = folder + (tagged ? "tagged_" : "plain_") + std::to_string(i) + ".txt";
+      struct stat st {};
+      if (::stat(path.c_str(), &st) != 0 || uint64_t(st.st_size) != FileBytes) {
+        std::fprintf(stderr, "Writing %s\n", path.c_str());
+        corpusgen::writeToFile(FileOptions(i, tagged), path);
+      }
+      files.push_back(path);
+    }
+  }
+  for (const std::string& f : files)
+    Warm(f);
+  return files;
+}
+
+void SetUpProgram()
+{
+  static bool done = false;
+  if (done)
+    return;
+  done = true;
+  InitProgramState();
+  InitSharedState();
+  SetTextLanguage(0x409);
+  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
+  ConcordSettings.WildCard0orMore = '*';
+  ConcordSettings.WildCard0or1 = '%';
+  ConcordSettings.WildCardExactly1 = '?';
+  ConcordSettings.WildCardMatchWords = '@';
+  ConcordSettings.MatchWordsLo = 2;
+  ConcordSettings.MatchWordsHi = 5;
+  ConcordSettings.TagSearchSeparator = '&';
+  ConcordSettings.SkippingChars = "-=";
+  ConcordSettings.IgnoreCase = true;
+  ConcordSettings.FrequencyOfHits = 1;
+  ConcordSettings.TagStart = '<';
+  ConcordSettings.TagStop = '>';
+  ConcordSettings.wTagDelimiter = '_';
+  ConcordSettings.wTagStop = '>';
+  BuildCharTables();
+}
+
+// Puts the files of one variant into the corpus list (no indexes are needed
+// for searching).
+void LoadCorpus(bool tagged)
+{
+  SetUpProgram();
+  static int loaded = -1;
+  if (loaded == int(tagged))
+    return;
+  while (CorpusList.Count() > 0)
+    CorpusList.Take(CorpusList.Count() - 1);
+  for (const std::string& path : Files(tagged)) {
+    auto item = std::make_unique<TCorpusItem>();
+    item->Name = path;
+    item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+    item->Reader = std::make_unique<TBufStream>(item->Source.get());
+    CorpusList.Append(std::move(item));
+  }
+  ConcordSettings.WordTag = tagged ? 1 : 0;
+  loaded = int(tagged);
+}
+
+// A lower-case word of about the given rank.
+std::string WordOfRank(size_t rank)
+{
+  const std::vector<std::string> v = corpusgen::vocabulary(FileOptions(0, false));
+  for (size_t r = rank; r < v.size(); ++r)
+    if (v[r].size() >= 5 && v[r].find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos)
+      return v[r];
+  return "walked";
+}
+
+struct Grep {
+  int64_t count = 0;
+  double seconds = 0;
+};
+
+Grep RunGrep(const std::string& options, const std::string& pattern, const std::vector<std::string>& files)
+{
+  std::string command = "LC_ALL=C grep -c -w -i " + options + " '" + pattern + "'";
+  for (const std::string& f : files)
+    command += " '" + f + "'";
+  const auto t0 = Clock::now();
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe)
+    throw std::runtime_error("cannot run grep");
+  Grep g;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe)) {
+    const char* colon = std::strrchr(line, ':');
+    g.count += std::atoll(colon ? colon + 1 : line);
+  }
+  ::pclose(pipe);
+  g.seconds = Seconds(t0, Clock::now());
+  return g;
+}
+
+size_t HeapInUse()
+{
+  const struct mallinfo2 m = ::mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+TSearchRec Request(const std::string& pattern, TSearchMode mode)
+{
+  TSearchRec r;
+  r.Mode = mode;
+  r.Patterns = {pattern};
+  r.DisplayPatterns = {pattern};
+  return r;
+}
+
+struct ScanResult {
+  int64_t hits = 0;
+  double seconds = 0;
+  double bytesPerHit = 0;
+};
+
+ScanResult Scan(const TSearchRec& request, bool keepInList, int32_t maxHits = INT32_MAX)
+{
+  TSearch search;
+  int32_t phase = 0;
+  std::string error;
+  search.Prepare(request, phase, error);
+  if (phase != 0)
+    throw std::runtime_error(error);
+  ScanResult r;
+  auto list = std::make_unique<TConcordItems>();
+  const size_t before = HeapInUse();
+  const auto t0 = Clock::now();
+  search.RunSearch(maxHits, [&](std::unique_ptr<TConcordItem> hit) {
+    ++r.hits;
+    if (keepInList)
+      list->AddItem(std::move(hit));
+  });
+  r.seconds = Seconds(t0, Clock::now());
+  if (keepInList && r.hits > 0)
+    r.bytesPerHit = double(HeapInUse() - before) / double(r.hits);
+  return r;
+}
+
+void ScanVsGrep(benchmark::State& state, bool tagged, const TSearchRec& request, const std::string& grepOptions,
+                const std::string& grepPattern, bool keepInList)
+{
+  LoadCorpus(tagged);
+  Scan(request, false);  // warm-up
+  ScanResult scan;
+  for (auto _ : state) {
+    scan = Scan(request, keepInList);
+    state.SetIterationTime(scan.seconds);
+  }
+  const Grep grep = RunGrep(grepOptions, grepPattern, Files(tagged));
+  state.SetLabel(request.Patterns[0]);
+  state.counters["MBps"] = CorpusMB / scan.seconds;
+  state.counters["hits"] = double(scan.hits);
+  state.counters["grep_s"] = grep.seconds;
+  state.counters["grep_count"] = double(grep.count);
+  state.counters["grep_MBps"] = CorpusMB / grep.seconds;
+  state.counters["x_grep"] = grep.seconds / scan.seconds;
+  if (keepInList)
+    state.counters["bytes_per_hit"] = scan.bytesPerHit;
+}
+
+void BM_ScanRareWord(benchmark::State& state)
+{
+  const std::string word = WordOfRank(20000);
+  ScanVsGrep(state, false, Request(word, TSearchMode::Text), "", word, false);
+}
+
+void BM_ScanWalkStar(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk*", TSearchMode::Text), "-E", "walk[a-z]*", true);
+}
+
+void BM_ScanTagged(benchmark::State& state)
+{
+  ScanVsGrep(state, true, Request("walked&VBD", TSearchMode::Tag), "", "walked_VBD", false);
+}
+
+void BM_SortMillionHits(benchmark::State& state)
+{
+  LoadCorpus(false);
+  TSearch search;
+  int32_t phase = 0;
+  std::string error;
+  search.Prepare(Request("walk*", TSearchMode::Text), phase, error);
+  TConcordItems list;
+  int32_t number = 0;
+  search.RunSearch(1000000, [&](std::unique_ptr<TConcordItem> hit) {
+    hit->HitNumber = number++;
+    list.AddItem(std::move(hit));
+  });
+  TAdvancedSortColOptions spec;
+  ResetSortSpec(spec);
+  spec.First = ctx1R;
+  spec.Second = ctx1L;
+  TAdvancedSortColOptions arrival;
+  ResetSortSpec(arrival);
+  arrival.First = ctxOrig;
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.SortItems(arrival, nullptr);
+    state.ResumeTiming();
+    list.SortItems(spec, nullptr);
+  }
+  state.counters["hits"] = double(list.Count());
+}
+
+}  // namespace
+
+BENCHMARK(BM_ScanRareWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanWalkStar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanTagged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

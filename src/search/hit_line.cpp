@@ -1,0 +1,430 @@
+#include "search/hit_line.h"
+
+#include "foundation/settings.h"
+#include "search/concord_items.h"
+#include "search/search_context.h"
+#include "search/sentence.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string_view>
+
+namespace {
+
+constexpr int32_t kMaxHitText = 60;
+constexpr int32_t kLastWordRoom = 54;     // the joined hit text keeps the last word below this
+constexpr int32_t kHeadOfLongHit = 27;    // characters kept from the start of a long hit
+constexpr int32_t kTailOfLongHit = 28;    // and from its end
+constexpr std::string_view kEllipsis = " ... ";
+
+constexpr uint8_t kNoCollocate = 10;
+
+// Appends c with the line ends folded; CRs become blanks at the end.
+void AppendFolded(std::string& out, char c)
+{
+  if (c == '\n') {
+    if (out.empty() || out.back() == '\r')
+      return;
+    c = '\r';
+  } else if (c == '\r' && !out.empty() && out.back() == '\r') {
+    return;
+  }
+  out.push_back(c);
+}
+
+// Whether AppendFolded would write c.
+bool FoldKeeps(const std::string& out, char c)
+{
+  if (c == '\n')
+    return !out.empty() && out.back() != '\r';
+  if (c == '\r')
+    return out.empty() || out.back() != '\r';
+  return true;
+}
+
+void CrToBlank(std::string& text)
+{
+  std::replace(text.begin(), text.end(), '\r', ' ');
+}
+
+// The collocate colour of each rank: per channel c - round(r * step), the step
+// being (c - c div 10) / rankCount, so rank 0 has the full colour and the last
+// about a tenth of it.
+TColor RankColour(TColor colour, int32_t rank, int32_t rankCount)
+{
+  const auto channel = [&](int shift) {
+    const int32_t c = (colour >> shift) & 0xFF;
+    const double step = double(c - c / 10) / double(std::max(rankCount, 1));
+    const auto v = static_cast<int32_t>(std::nearbyint(double(rank) * step));
+    return std::clamp(c - v, 0, 255) << shift;
+  };
+  return channel(0) | channel(8) | channel(16);
+}
+
+// Builds a display line from the classified reader, opening a run wherever the
+// kind of the written characters changes.
+class LineBuilder {
+public:
+  LineBuilder(TBufStream& reader, const TConcordItem& item, uint8_t contextType, TColor collocColour,
+              int32_t rankCount, uint8_t collocFirst, uint8_t collocLast, TClassMask classMask)
+    : reader_(reader), item_(item), mask_(classMask),
+      marking_(collocFirst != kNoCollocate && collocLast != kNoCollocate),
+      first_(collocFirst), last_(collocLast),
+      centre_(contextType != ctLines && contextType != ctSentence),
+      colour_(collocColour), rankCount_(std::max(rankCount, 1))
+  {
+    FontToSVFontInfo(ConcordSettings.HiliteFont, hitFont_);
+    FontToSVFontInfo(ConcordSettings.CollocateFont, collocFont_);
+  }
+
+  void MaskedRead(int32_t from, int32_t to)
+  {
+    reader_.Seek(from);
+    while (reader_.GetPosition() < to && !reader_.AtEnd()) {
+      const int32_t pos = reader_.GetPosition();
+      TCharClass cls;
+      const char c = reader_.NextCharClassified(cls);
+      if (!(mask_ & ClassBit(cls)) || !FoldKeeps(line_, c))
+        continue;
+      const int kind = SpanKind(pos);
+      if (kind != kind_) {
+        CloseRun();
+        OpenRun(kind);
+      }
+      if (kind == 0 && hitStart_ < 0)
+        hitStart_ = int32_t(line_.size());
+      if (pos >= item_.HitEnd && hitEnd_ < 0)
+        hitEnd_ = int32_t(line_.size());
+      AppendFolded(line_, c);
+    }
+  }
+
+  void CloseRun()
+  {
+    if (open_) {
+      runs_.back().Length = int32_t(line_.size()) - runs_.back().Start;
+      open_ = false;
+    }
+    kind_ = -1;
+  }
+
+  std::string Finish(bool framing, TSVFormatArray& spans)
+  {
+    CloseRun();
+    const int32_t hitStart = hitStart_ < 0 ? 0 : hitStart_;
+    const int32_t hitEnd = hitEnd_ < 0 ? int32_t(line_.size()) : hitEnd_;
+    const int32_t hitLength = hitEnd - hitStart;
+    const std::string_view head = framing ? "... " : "";
+    const std::string_view tail = framing ? " ..." : "";
+    const int32_t shift = framing ? 5 : 1;
+    std::string out;
+    if (hitLength <= kMaxHitText) {
+      out.reserve(line_.size() + 8);
+      out.append(head).append(line_).append(tail);
+      for (TSVFormatInfo& run : runs_)
+        run.Start += shift;
+    } else {
+      const auto keepHead = size_t(hitStart + kHeadOfLongHit);
+      const auto keepTail = size_t(hitEnd - kTailOfLongHit);
+      out.append(head).append(line_, 0, keepHead).append(kEllipsis).append(line_, keepTail).append(tail);
+      const int32_t cut = hitLength - kMaxHitText;
+      for (TSVFormatArray::size_type i = 0; i < runs_.size(); ++i) {
+        TSVFormatInfo& run = runs_[i];
+        if (run.Start < hitEnd) {
+          run.Start += shift;
+          if (run.Hilite)
+            run.Length = kMaxHitText;
+        } else {
+          run.Start += shift - cut;
+        }
+      }
+    }
+    CrToBlank(out);
+    runs_.shrink_to_fit();
+    spans = std::move(runs_);
+    return out;
+  }
+
+private:
+  // 0 inside the hit; with marking the first slot of the window whose word
+  // covers the position; -1 for no kind.
+  int SpanKind(int32_t pos) const
+  {
+    if (pos >= item_.HitStart && pos < item_.HitEnd)
+      return 0;
+    if (marking_) {
+      for (int s = first_; s <= last_ && s < TConcordItem::SlotCount; ++s)
+        if (s > 0 && item_.HasWord(s) && item_.WordStart(s) <= pos && pos < item_.WordEnd(s))
+          return s;
+    }
+    return -1;
+  }
+
+  void OpenRun(int kind)
+  {
+    kind_ = kind;
+    if (kind < 0)
+      return;
+    TSVFormatInfo run;
+    run.Start = int32_t(line_.size());
+    if (kind == 0) {
+      run.Center = centre_;
+      run.Hilite = true;
+      run.Font = hitFont_;
+    } else {
+      const int rank = item_.CollocRanks[size_t(kind)];
+      if (rank < 0)
+        return;
+      run.Center = false;
+      run.Hilite = false;
+      run.Font = collocFont_;
+      run.Font.Color = RankColour(colour_, rank, rankCount_);
+    }
+    runs_.push_back(std::move(run));
+    open_ = true;
+  }
+
+  TBufStream& reader_;
+  const TConcordItem& item_;
+  TClassMask mask_;
+  bool marking_;
+  uint8_t first_, last_;
+  bool centre_;
+  TColor colour_;
+  int32_t rankCount_;
+  TSVFontInfo hitFont_, collocFont_;
+  std::string line_;
+  TSVFormatArray runs_;
+  int kind_ = -1;
+  bool open_ = false;
+  int32_t hitStart_ = -1;
+  int32_t hitEnd_ = -1;
+};
+
+}  // namespace
+
+TClassMask VisibleClassMask(bool suppressTags, bool suppressPartOfSpeech, bool suppressWords)
+{
+  TClassMask mask = 0;
+  for (TCharClass cls : {ccDelimiter, ccBlank, ccEndOfLine, ccWord, ccTag, ccWordTag})
+    mask |= ClassBit(cls);
+  if (suppressTags)
+    mask &= TClassMask(~ClassBit(ccTag));
+  if (suppressPartOfSpeech)
+    mask &= TClassMask(~ClassBit(ccWordTag));
+  if (suppressWords)
+    mask &= TClassMask(~(ClassBit(ccDelimiter) | ClassBit(ccWord)));
+  return mask;
+}
+
+int32_t OwnHitEnd(const TSearchContext& context)
+{
+  if (context.Mode == TSearchMode::Text && context.HitEndAfterDelimiter && context.HitEnd > context.HitStart)
+    return context.HitEnd - 1;
+  return context.HitEnd;
+}
+
+void ReportHit(TSearchContext& context, int32_t fileIndex, const THitCallback& callback)
+{
+  TBufStream& reader = *context.Reader;
+  int32_t hitStart = context.HitStart;
+  int32_t hitEnd = OwnHitEnd(context);
+  reader.SetRange(hitStart, std::max(reader.StreamSize(), hitStart));
+  switch (context.Mode) {
+  case TSearchMode::Text:
+    // The attempt may have begun on the delimiters before the first word.
+    while (hitStart < hitEnd && !reader.AtEnd()) {
+      const char c = reader.NextChar();
+      if (!context.Delimiters.test(static_cast<unsigned char>(c)))
+        break;
+      ++hitStart;
+    }
+    break;
+  case TSearchMode::Tag:
+    reader.ResetTagState();
+    while (hitStart < hitEnd && !reader.AtEnd()) {
+      TCharClass cls;
+      reader.NextCharClassified(cls);
+      if (cls == ccWord || cls == ccWordTag)
+        break;
+      ++hitStart;
+    }
+    break;
+  case TSearchMode::Regex:
+    break;
+  }
+
+  auto item = std::make_unique<TConcordItem>();
+  item->FileIndex = fileIndex;
+  item->HitStart = hitStart;
+  item->HitEnd = hitEnd;
+  FillHitWords(reader, hitStart, hitEnd, *item, context.Mode);
+  callback(std::move(item));
+}
+
+void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcordItem& item, TSearchMode mode)
+{
+  const int32_t fileSize = reader.StreamSize();
+  hitStart = std::clamp(hitStart, 0, fileSize);
+  hitEnd = std::clamp(hitEnd, hitStart, fileSize);
+  std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> words;
+  std::array<std::string, TConcordItem::SlotCount> texts;
+  auto keep = [&](int slot, std::string_view text, int32_t start, int32_t end) {
+    texts[size_t(slot)].assign(text);
+    words[size_t(slot)] = {true, texts[size_t(slot)], start, end};
+  };
+
+  // Left words, nearest first: slots 4, 3, 2, 1.
+  reader.ValidateBuffer(std::max(0, hitStart - 255), std::min(hitStart + 1, fileSize));
+  reader.Seek(hitStart);
+  for (int slot = ctx1L; slot >= ctx4L; --slot) {
+    const std::string_view w = reader.PrevWord();
+    if (w.empty())
+      break;
+    keep(slot, w, reader.WordStart(), reader.WordEnd());
+  }
+
+  // The hit itself, read with the tag state of its first character.
+  reader.Seek(hitStart);
+  TCharClass firstClass;
+  reader.NextCharClassified(firstClass);
+  reader.SetRange(hitStart, hitEnd);
+  reader.SetTagState(firstClass);
+  std::string text;
+  if (mode != TSearchMode::Regex) {
+    size_t fullLength = 0;
+    std::string last;
+    for (bool first = true;; first = false) {
+      const std::string_view w = reader.NextWord();
+      if (w.empty())
+        break;
+      fullLength += w.size() + (first ? 0 : 1);
+      if (text.size() < size_t(kMaxHitText)) {
+        if (!first)
+          text.push_back(' ');
+        text.append(w);
+        if (text.size() > size_t(kMaxHitText))
+          text.resize(size_t(kMaxHitText));
+      }
+      last.assign(w);
+    }
+    if (fullLength > size_t(kMaxHitText) && last.size() < size_t(kLastWordRoom)) {
+      text.resize(size_t(kLastWordRoom) - last.size());
+      text.append(kEllipsis).append(last);
+    }
+  } else if (hitEnd - hitStart < kMaxHitText + 1) {
+    while (!reader.AtEnd())
+      AppendFolded(text, reader.NextChar());
+    CrToBlank(text);
+  } else {
+    while (text.size() < size_t(kHeadOfLongHit) && !reader.AtEnd())
+      AppendFolded(text, reader.NextChar());
+    text.append(kEllipsis);
+    reader.Seek(hitEnd - kTailOfLongHit);
+    while (text.size() < size_t(kMaxHitText) && !reader.AtEnd())
+      AppendFolded(text, reader.NextChar());
+    CrToBlank(text);
+  }
+  texts[ctx0] = std::move(text);
+  words[ctx0] = {true, texts[ctx0], 0, 0};
+
+  // Right words: slots 5, 6, 7, 8.
+  if (hitEnd > hitStart) {
+    reader.Seek(hitEnd - 1);
+    TCharClass lastClass;
+    reader.NextCharClassified(lastClass);
+  }
+  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, fileSize));
+  reader.Seek(hitEnd);
+  for (int slot = ctx1R; slot <= ctx4R; ++slot) {
+    const std::string_view w = reader.NextWord();
+    if (w.empty())
+      break;
+    keep(slot, w, reader.WordStart(), reader.WordEnd());
+  }
+  item.SetWords(words);
+}
+
+std::string BuildHitLine(TBufStream& reader, const TConcordItem& item, uint8_t contextType, TColor collocColour,
+                         int32_t rankCount, uint8_t collocFirst, uint8_t collocLast, TSVFormatArray& spans,
+                         TClassMask classMask, int32_t contextSize)
+{
+  const int32_t fileSize = reader.StreamSize();
+  const int32_t hitStart = std::clamp(item.HitStart, 0, fileSize);
+  const int32_t hitEnd = std::clamp(item.HitEnd, hitStart, fileSize);
+  const bool zeroContext = contextType != ctSentence && contextSize == 0;
+  LineBuilder line(reader, item, contextType, collocColour, rankCount, collocFirst, collocLast, classMask);
+
+  const int32_t lo = std::max(0, hitStart - 512);
+  const int32_t hi = std::min(hitEnd + 512, fileSize);
+  const bool fits = hi - lo <= TBufStream::BufferSize;
+  const bool shortHit = hitEnd - hitStart <= 512;
+  const int32_t leftEnd = fits && shortHit ? hitStart + (hitEnd - hitStart) / 2 : std::min(hitStart + 256, hitEnd);
+  const int32_t rightStart = fits && shortHit ? leftEnd : std::max(hitEnd - 256, leftEnd);
+
+  // Left part: from where the left context begins to the middle of the hit.
+  if (fits)
+    reader.ValidateBuffer(lo, hi);
+  else
+    reader.ValidateBuffer(lo, std::min(hitStart + 256, fileSize));
+  int32_t from = hitStart;
+  if (!zeroContext) {
+    const int32_t lower = lo == 0 ? 0 : lo + 64;
+    from = LeftExtent(reader, hitStart, contextType, contextSize, lower, hitStart);
+    // A characters context reaches no further than the classified window.
+    from = std::clamp(from, lower, hitStart);
+  }
+  line.MaskedRead(from, leftEnd);
+
+  // Right part: from the middle of the hit to where the right context ends.
+  if (!fits)
+    reader.ValidateBuffer(rightStart, hi);
+  int32_t to = hitEnd;
+  if (!zeroContext) {
+    to = RightExtent(reader, hitEnd, contextType, contextSize, hitEnd, hi);
+    to = std::clamp(to, hitEnd, hi);
+  }
+  line.MaskedRead(rightStart, to);
+
+  const bool framing = (contextType == ctCharacters || contextType == ctWords) && !zeroContext;
+  return line.Finish(framing, spans);
+}
+
+std::string ContextText(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TSVFormatArray& spans,
+                        TClassMask classMask)
+{
+  const int64_t size = int64_t(BigContextSize) * 512;
+  const int32_t fileSize = reader.StreamSize();
+  const auto from = int32_t(std::max<int64_t>(0, hitStart - size - 64));
+  const auto to = int32_t(std::min<int64_t>(int64_t(hitEnd) + size, fileSize));
+  const int64_t writeFrom = std::max<int64_t>(0, hitStart - size);
+  reader.SetRange(from, std::max(from, to));
+  std::string text;
+  int32_t lineStart = -1;
+  int32_t lineEnd = -1;
+  while (!reader.AtEnd()) {
+    const int32_t pos = reader.GetPosition();
+    TCharClass cls;
+    const char c = reader.NextCharClassified(cls);
+    if (pos + 1 < writeFrom || !(classMask & ClassBit(cls)))
+      continue;
+    if (pos >= hitStart && lineStart < 0)
+      lineStart = int32_t(text.size());
+    if (pos >= hitEnd && lineEnd < 0)
+      lineEnd = int32_t(text.size());
+    text.push_back(c);
+  }
+  if (lineStart < 0)
+    lineStart = int32_t(text.size());
+  if (lineEnd < 0)
+    lineEnd = int32_t(text.size());
+  TSVFormatInfo run;
+  run.Start = lineStart + 1;
+  run.Length = std::max(0, lineEnd - lineStart);
+  run.Center = false;
+  run.Hilite = true;
+  FontToSVFontInfo(ConcordSettings.HiliteFont, run.Font);
+  spans.assign(1, run);
+  return text;
+}
