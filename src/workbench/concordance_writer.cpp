@@ -1,11 +1,18 @@
 #include "workbench/concordance_writer.h"
 
 #include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/dialogs.h"
+#include "foundation/hit_location.h"
+#include "foundation/tag_scan.h"
+#include "search/concord_items.h"
 #include "workbench/qt_text.h"
 
 #include <QGuiApplication>
+#include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -219,4 +226,253 @@ void WriteHtmlFooter(TTextSink& file)
 {
   for (const char* line : {"</table>", "", "</body>", "", "</html>"})
     file.WriteLine(line);
+}
+
+// --- the report ---------------------------------------------------------------------
+
+namespace {
+
+constexpr std::chrono::milliseconds PumpInterval{50};
+
+std::string NumberOrNotAvailable(int32_t value)
+{
+  return value < 0 ? std::string(NotAvailableText) : std::to_string(value);
+}
+
+// The text right-aligned in width characters (never cut).
+std::string RightAligned(std::string_view text, int32_t width)
+{
+  std::string out;
+  if (int64_t(text.size()) < width)
+    out.assign(size_t(width) - text.size(), ' ');
+  out.append(text);
+  return out;
+}
+
+// Every character of the hit runs, or of the collocate runs, made "_".
+void Conceal(std::string& text, const TSVFormatArray& runs, bool hits, bool collocates)
+{
+  for (const TSVFormatInfo& r : runs) {
+    if (r.Hilite ? !hits : !collocates)
+      continue;
+    const size_t from = size_t(std::clamp<int64_t>(int64_t(r.Start) - 1, 0, int64_t(text.size())));
+    const size_t to = size_t(std::clamp<int64_t>(int64_t(from) + r.Length, int64_t(from), int64_t(text.size())));
+    std::fill(text.begin() + ptrdiff_t(from), text.begin() + ptrdiff_t(to), '_');
+  }
+}
+
+const TSVFormatInfo* FirstHitRun(const TSVFormatArray& runs)
+{
+  for (const TSVFormatInfo& r : runs)
+    if (r.Hilite)
+      return &r;
+  return nullptr;
+}
+
+const TSVFormatInfo* LastHitRun(const TSVFormatArray& runs)
+{
+  for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+    if (it->Hilite)
+      return &*it;
+  return nullptr;
+}
+
+}  // namespace
+
+int32_t TagColumnWidth(bool printing, bool trackedTags)
+{
+  if (printing || !trackedTags)
+    return 0;
+  size_t widest = 0;
+  for (const TWatchedTag& tag : WatchedTags)
+    widest = std::max(widest, (tag.Name.empty() ? tag.TagStart : tag.Name).size());
+  return int32_t(widest) + 2;
+}
+
+void WriteConcordanceLine(TTextSink& file, uint8_t contextType, const TConcordItem& hit, int32_t lineIndex,
+                          int32_t tagColumnWidth, const TOutputOptions& options, bool printing,
+                          TSVFormatArray& runs, int32_t indent, std::string& lineText)
+{
+  const bool html = options.SaveAsHTML && !printing;
+  const bool keyWordLayout = contextType <= 1;
+  // The index files are read only when the numbers or tags are asked for.
+  THitLocation loc;
+  if (options.LineNumbers || options.PageNumbers || options.TrackedTags)
+    loc = GetHitLocation(hit.FileIndex, hit.HitStart);
+  const std::string rowColour = lineIndex % 2 == 0 ? "bgcolor=\"#E7FAFE\"" : "";
+  const std::string rowStart = "  <tr " + rowColour + ">";
+  const std::string cellStart =
+      std::string("   <td colspan=\"") + (keyWordLayout ? "3" : "2") + "\" align=\"left\">";
+  if (html)
+    file.WriteLine(rowStart);
+
+  // The information line: file, line and page.
+  std::string info;
+  if (options.ShowFile && hit.FileIndex >= 0 && hit.FileIndex < CorpusList.Count())
+    info = CorpusList[hit.FileIndex].Name;
+  if (options.LineNumbers && !options.RelativeLines) {
+    if (!info.empty())
+      info += ", ";
+    info += "Line " + NumberOrNotAvailable(loc.AbsLine);
+  }
+  if (options.PageNumbers) {
+    if (!info.empty())
+      info += ", ";
+    info += "Page " + NumberOrNotAvailable(loc.Page);
+    if (options.RelativeLines)
+      info += ", Line " + NumberOrNotAvailable(loc.LineInPage);
+  }
+  bool cellOpen = false;
+  if (!info.empty()) {
+    file.WriteLine();
+    if (html) {
+      file.WriteLine(cellStart);
+      cellOpen = true;
+      file.WriteLine(EscapeHtml(info) + ":");
+    } else {
+      file.WriteLine(info + ":");
+    }
+  }
+
+  // One line per tracked tag.
+  if (options.TrackedTags && !WatchedTags.empty() && loc.TagValues) {
+    if (html && !cellOpen) {
+      file.WriteLine(cellStart);
+      cellOpen = true;
+    }
+    const std::vector<std::string>& values = *loc.TagValues;
+    for (size_t k = 0; k < WatchedTags.size() && k < values.size(); ++k) {
+      const TWatchedTag& tag = WatchedTags[k];
+      const std::string& name = tag.Name.empty() ? tag.TagStart : tag.Name;
+      if (html)
+        file.WriteLine(RightAligned(" <br><b> " + EscapeHtml(name) + " </b> " + ": ", tagColumnWidth) +
+                       EscapeHtml(values[k]));
+      else
+        file.WriteLine(RightAligned(name + ": ", tagColumnWidth) + values[k]);
+    }
+  }
+  if (cellOpen) {
+    file.WriteLine("   </td>");
+    file.WriteLine("  </tr>");
+    file.WriteLine(rowStart);
+  }
+
+  // The number cell, with the sort label.
+  std::string label;
+  if (options.SortLabels) {
+    label = "  ";
+    if (hit.Letter >= 'a' && hit.Letter <= 'z')
+      label[0] = char(hit.Letter);
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "%4d", lineIndex + 1);
+  if (html) {
+    file.WriteLine("   <td align=\"center\"> ");
+    file.WriteLine(std::string(number) + ". " + label);
+    file.WriteLine("   </td>");
+  } else {
+    file.Write(number);
+    file.Write(". ");
+    file.Write(label);
+  }
+
+  // The text: concealed first, so that a concealed character stays one
+  // character, then escaped for HTML.
+  if (options.ConcealHits || options.ConcealCollocates)
+    Conceal(lineText, runs, options.ConcealHits, options.ConcealCollocates);
+  if (!html) {
+    if (const TSVFormatInfo* hitRun = LastHitRun(runs))
+      BracketHit(lineText, hitRun->Start, hitRun->Length);
+    if (indent > 0)
+      file.Write(std::string(size_t(indent), ' '));
+    file.WriteLine(lineText);
+    return;
+  }
+  EscapeHtml(lineText, runs);
+  std::string right;
+  const bool hasHit = ApplyHtmlMarkup(lineText, runs, right);
+  if (!keyWordLayout)
+    file.WriteLine("<td align= \"left\">" + lineText + right + "</td>");
+  else if (hasHit)
+    file.WriteLine("<td align= \"right\">" + lineText + "</td>" + "<td align= \"left\">" + right + "</td>");
+  else
+    file.WriteLine("<td align= \"center\" colspan=\"2\">" + lineText + "</td>");
+  file.WriteLine("  </tr>");
+}
+
+void WriteConcordance(TTextSink& file, TConcordItems& items, QWidget* window, std::string_view title,
+                      const TOutputOptions& options, const std::array<bool, 3>& suppress,
+                      const std::array<int32_t, 4>& contextSizes, uint8_t contextType, bool printing)
+{
+  (void)window;  // the report depends only on the arguments
+  using Clock = std::chrono::steady_clock;
+  const bool html = options.SaveAsHTML && !printing;
+  const bool twoPass = !html && contextType <= 1;
+  const int32_t count = items.Count();
+  const int32_t maxLines = options.MaxLines;
+
+  std::unique_ptr<ProgressDialog> progress = CreateProgressForm(false);
+  progress->SetCaption(printing ? "Printing" : "Saving");
+  progress->SetSpecialText("");
+  progress->SetMaxValue(int64_t(maxLines > 0 ? maxLines - 1 : count) * (twoPass ? 2 : 1));
+  // Modal for the whole application: the list must not change while it is
+  // being written.
+  if (auto* form = dynamic_cast<QWidget*>(progress.get()))
+    form->setWindowModality(Qt::ApplicationModal);
+  progress->Show();
+
+  const int32_t tagWidth = TagColumnWidth(printing, options.TrackedTags);
+  if (html)
+    WriteHtmlHeader(file, contextType, title);
+
+  // The builder's collocate marking follows the list's.
+  uint8_t collocFirst = 10;
+  uint8_t collocLast = 10;
+  int32_t rankCount = 0;
+  if (items.HighlightCollocates && items.CollocTablesValid(items.CollocFirst, items.CollocLast)) {
+    collocFirst = items.CollocFirst;
+    collocLast = items.CollocLast;
+    rankCount = std::max(1, items.CollocTables[collocFirst]->TopLimit());
+  }
+  TContextSetting context;
+  context.Type = contextType;
+  context.Sizes = contextSizes;
+
+  TSVFormatArray runs;
+  std::string line;
+  int32_t maxHitStart = 0;
+  int64_t handled = 0;
+  Clock::time_point nextPump = Clock::now();
+  const int passes = twoPass ? 2 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const bool lastPass = pass == passes - 1;
+    for (int32_t i = 0; i < count; ++i, ++handled) {
+      const bool due = Clock::now() >= nextPump;
+      if (due) {
+        progress->poll();
+        nextPump = Clock::now() + PumpInterval;
+      }
+      if (progress->Tag() != ProgressRunning)
+        return;
+      if (due)
+        progress->SetProgress(handled);
+      if (maxLines > 0 && i >= maxLines)
+        break;
+      TConcordItem& hit = *items.GetItem(i);
+      line = TConcordItems::BuildHitLineWithOptions(hit, context, runs, items.CollocColour, rankCount, collocFirst,
+                                                    collocLast, suppress[0], suppress[1], suppress[2]);
+      std::replace(line.begin(), line.end(), '\t', ' ');
+      // A line without a hit run takes no part in the alignment.
+      const TSVFormatInfo* hitRun = FirstHitRun(runs);
+      if (!lastPass) {
+        if (hitRun)
+          maxHitStart = std::max(maxHitStart, hitRun->Start);
+        continue;
+      }
+      const int32_t indent = hitRun ? std::max(0, maxHitStart - hitRun->Start) : 0;
+      WriteConcordanceLine(file, contextType, hit, i, tagWidth, options, printing, runs, indent, line);
+    }
+  }
+  if (html)
+    WriteHtmlFooter(file);
 }

@@ -18,10 +18,16 @@
 #include "foundation/settings.h"
 #include "foundation/strings_view_types.h"
 #include "foundation/text_sink.h"
+#include "workbench/output_config_dlg.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+class QWidget;
+class TConcordItem;
+class TConcordItems;
 
 // One row of the table from ANSI code page to the charset name of the HTML
 // head.
@@ -69,3 +75,37 @@ void WriteHtmlHeader(TTextSink& file, uint8_t contextType, std::string_view titl
 // missing from HtmlCharsets).
 void WriteHtmlHeader(TTextSink& file, uint8_t contextType, std::string_view title, uint16_t codePage);
 void WriteHtmlFooter(TTextSink& file);
+
+// The width of the tag column: 0 when printing or without tracked tags,
+// else the longest tracked-tag name (the start text standing in for an empty
+// name) + 2.
+int32_t TagColumnWidth(bool printing, bool trackedTags);
+
+// One hit of the report; lineIndex counts from 0. lineText and runs are the
+// hit's built line and its runs; they are changed (concealed, escaped,
+// marked). indent blanks go before the text in plain text. HTML only with
+// options.SaveAsHTML and without printing. The information line, the tag
+// lines and the number cell come before the text:
+//   plain text: [empty line, "file, Line n, Page n:"] [tag lines]
+//               "   1. " label indent text-with-[[hit]]
+//   HTML:       a table row per hit, with an information row before it.
+// options.MaxLines plays no part here.
+void WriteConcordanceLine(TTextSink& file, uint8_t contextType, const TConcordItem& hit, int32_t lineIndex,
+                          int32_t tagColumnWidth, const TOutputOptions& options, bool printing,
+                          TSVFormatArray& runs, int32_t indent, std::string& lineText);
+
+// The whole report, for the hits of the list in their current order, at
+// most options.MaxLines of them (0: all). Every line is built from its hit
+// with the context type and sizes and the suppress flags (tags,
+// part-of-speech tags, words) given, and with the list's collocate marking.
+// window names the calling window (nullptr for a batch); nothing is read
+// from it. The title is the search pattern. With printing on the report is
+// plain text whatever options.SaveAsHTML says.
+//
+// An application-modal progress dialog ("Saving" or "Printing") is shown
+// meanwhile; events are let in about every 50 ms, and Cancel ends the
+// report between two lines (HTML then lacks its tail). Write errors of the
+// sink pass on to the caller.
+void WriteConcordance(TTextSink& file, TConcordItems& items, QWidget* window, std::string_view title,
+                      const TOutputOptions& options, const std::array<bool, 3>& suppress,
+                      const std::array<int32_t, 4>& contextSizes, uint8_t contextType, bool printing);

@@ -1,0 +1,256 @@
+// Writing a concordance report of a million hits, side by side with grep.
+//
+// The corpus (two files of 128 MiB from the corpus generator, fixed seeds) is
+// kept for later runs in $QUILL_WRITER_CORPUS, else
+// $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp); remove it by hand.
+// The hit list holds the first million hits of the corpus's three most
+// frequent words, found by the real search. Every report goes to a file in the
+// temporary folder:
+//   plain   aligned plain text, words context of 5: two passes, so every
+//           line is built twice from the corpus file;
+//   html    the HTML table, one pass;
+//   batch   what the batch search does per hit: build the line and write it
+//           with WriteConcordanceLine (indent 0), no progress dialog.
+// The peer is grep -o -E over the whole corpus, printing each occurrence of
+// the words with up to five words of context on either side to a file;
+// nearby occurrences share one printed line, and its time includes its
+// search, while the report's time does not include the search.
+#include "corpus_files.h"
+#include "corpus_generator.h"
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
+#include "foundation/settings.h"
+#include "foundation/text_sink.h"
+#include "search/concord_items.h"
+#include "search/search_driver.h"
+#include "workbench/concordance_writer.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int FileCount = 2;
+constexpr uint64_t FileBytes = uint64_t(128) << 20;
+constexpr int32_t HitCount = 1000000;
+constexpr int32_t WordsContext = 5;
+
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+  return std::chrono::duration<double>(to - from).count();
+}
+
+std::string Folder()
+{
+  if (const char* env = std::getenv("QUILL_WRITER_CORPUS"); env && *env)
+    return std::string(env) + "/";
+  return corpusgen::tempPath("quill_writer_bench/");
+}
+
+corpusgen::Options FileOptions(int index)
+{
+  corpusgen::Options o;
+  o.size = FileBytes;
+  o.seed = uint64_t(300 + index);
+  return o;
+}
+
+void App()
+{
+  static QApplication* app = [] {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quill_ui_bench";
+    static char* argv[] = {name, nullptr};
+    return new QApplication(argc, argv);
+  }();
+  (void)app;
+}
+
+const std::vector<std::string>& Files()
+{
+  static std::vector<std::string> files;
+  if (files.empty()) {
+    const std::string folder = Folder();
+    ::mkdir(folder.c_str(), 0700);
+    for (int i = 0; i < FileCount; ++i) {
+      const std::string path = folder + "plain_" + std::to_string(i) + ".txt";
+      corpusgen::writeUnlessPresent(FileOptions(i), path);
+      files.push_back(path);
+    }
+  }
+  for (const std::string& f : files)
+    corpusgen::warmPageCache(f);
+  return files;
+}
+
+// The three most frequent words of the corpus.
+std::vector<std::string> Words()
+{
+  const std::vector<std::string> v = corpusgen::vocabulary(FileOptions(0));
+  return {v[0], v[1], v[2]};
+}
+
+// The corpus loaded and the hit list filled, once.
+TConcordItems& Hits()
+{
+  static std::unique_ptr<TConcordItems> list;
+  if (list)
+    return *list;
+  App();
+  InitProgramState();
+  InitSharedState();
+  SetTextLanguage(0x409);
+  corpusgen::useGeneratedTextSettings();
+  ConcordSettings.TagSearchSeparator = '&';
+  ConcordSettings.IgnoreCase = true;
+  ConcordSettings.FrequencyOfHits = 1;
+  BuildCharTables();
+  for (const std::string& path : Files()) {
+    auto item = std::make_unique<TCorpusItem>();
+    item->Name = path;
+    item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+    item->Reader = std::make_unique<TBufStream>(item->Source.get());
+    CorpusList.Append(std::move(item));
+  }
+  TSearchRec request;
+  request.Mode = TSearchMode::Text;
+  request.Patterns = Words();
+  request.DisplayPatterns = request.Patterns;
+  TSearch search;
+  int32_t phase = 0;
+  std::string error;
+  search.Prepare(request, phase, error);
+  if (phase != 0)
+    throw std::runtime_error(error);
+  list = std::make_unique<TConcordItems>();
+  int32_t number = 0;
+  search.RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
+    hit->HitNumber = number++;
+    list->AddItem(std::move(hit));
+  });
+  return *list;
+}
+
+std::array<int32_t, 4> Sizes()
+{
+  return {40, WordsContext, 1, 1};
+}
+
+std::string ReportPath()
+{
+  return corpusgen::tempPath("quill_writer_bench_report.txt");
+}
+
+// grep's run over the corpus: lines written and seconds.
+std::pair<int64_t, double> RunGrep()
+{
+  const std::string out = corpusgen::tempPath("quill_writer_bench_grep.txt");
+  const std::vector<std::string> w = Words();
+  std::string command = "LC_ALL=C grep -o -h -i -E '([^[:space:]]+[[:space:]]+){0,5}\\b(" + w[0] + "|" + w[1] + "|" +
+                        w[2] + ")\\b([[:space:]]+[^[:space:]]+){0,5}'";
+  for (const std::string& f : Files())
+    command += " '" + f + "'";
+  command += " > '" + out + "'";
+  const auto t0 = Clock::now();
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("grep failed");
+  const double seconds = Seconds(t0, Clock::now());
+  int64_t lines = 0;
+  if (FILE* f = std::fopen(out.c_str(), "rb")) {
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+      for (size_t i = 0; i < n; ++i)
+        lines += buf[i] == '\n';
+    std::fclose(f);
+  }
+  std::remove(out.c_str());
+  return {lines, seconds};
+}
+
+void Report(benchmark::State& state, bool html, bool withGrep)
+{
+  TConcordItems& hits = Hits();
+  TOutputOptions o;
+  o.SaveAsHTML = html;
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    TFileTextSink sink(ReportPath());
+    WriteConcordance(sink, hits, nullptr, Words()[0], o, {false, false, false}, Sizes(), 1, false);
+    sink.Close();
+    const double s = Seconds(t0, Clock::now());
+    seconds += s;
+    state.SetIterationTime(s);
+  }
+  struct stat st {};
+  ::stat(ReportPath().c_str(), &st);
+  std::remove(ReportPath().c_str());
+  state.counters["lines"] = double(hits.Count());
+  state.counters["lines_per_s"] = double(hits.Count()) * double(state.iterations()) / seconds;
+  state.counters["MB"] = double(st.st_size) / (1 << 20);
+  if (withGrep) {
+    const auto [lines, grepSeconds] = RunGrep();
+    state.counters["grep_lines"] = double(lines);
+    state.counters["grep_lines_per_s"] = double(lines) / grepSeconds;
+    state.counters["grep_s"] = grepSeconds;
+  }
+}
+
+void BM_WritePlainTwoPasses(benchmark::State& state)
+{
+  Report(state, false, true);
+}
+
+void BM_WriteHtml(benchmark::State& state)
+{
+  Report(state, true, false);
+}
+
+void BM_WriteBatchLineByLine(benchmark::State& state)
+{
+  TConcordItems& hits = Hits();
+  TOutputOptions o;
+  TContextSetting context;
+  context.Type = 1;
+  context.Sizes = Sizes();
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    TFileTextSink sink(ReportPath());
+    TSVFormatArray runs;
+    for (int32_t i = 0; i < hits.Count(); ++i) {
+      TConcordItem& hit = *hits.GetItem(i);
+      std::string line =
+          TConcordItems::BuildHitLineWithOptions(hit, context, runs, hits.CollocColour, 0, 10, 10, false, false, false);
+      WriteConcordanceLine(sink, 1, hit, i, 0, o, false, runs, 0, line);
+    }
+    sink.Close();
+    const double s = Seconds(t0, Clock::now());
+    seconds += s;
+    state.SetIterationTime(s);
+  }
+  std::remove(ReportPath().c_str());
+  state.counters["lines_per_s"] = double(hits.Count()) * double(state.iterations()) / seconds;
+}
+
+}  // namespace
+
+BENCHMARK(BM_WritePlainTwoPasses)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WriteHtml)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WriteBatchLineByLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
