@@ -488,6 +488,50 @@ void TConcordItems::DeleteItem(int32_t index)
   items_.erase(items_.begin() + index);
 }
 
+int32_t TConcordItems::DeleteItemsIf(const TItemPicker& pick)
+{
+  std::vector<bool> doomed(items_.size());
+  int32_t count = 0;
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (pick(int32_t(i), *items_[i])) {
+      doomed[i] = true;
+      ++count;
+    }
+  if (count > 0)
+    Compact(doomed);
+  return count;
+}
+
+int32_t TConcordItems::DeleteItems(std::vector<int32_t> indices)
+{
+  if (indices.empty())
+    return 0;
+  std::sort(indices.begin(), indices.end());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+  if (indices.front() < 0 || indices.back() >= Count())
+    throw std::out_of_range("TConcordItems::DeleteItems: index out of range");
+  std::vector<bool> doomed(items_.size());
+  for (int32_t i : indices)
+    doomed[size_t(i)] = true;
+  Compact(doomed);
+  return int32_t(indices.size());
+}
+
+void TConcordItems::Compact(const std::vector<bool>& doomed)
+{
+  size_t kept = 0;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (doomed[i]) {
+      items_[i].reset();
+      continue;
+    }
+    if (kept != i)
+      items_[kept] = std::move(items_[i]);
+    ++kept;
+  }
+  items_.resize(kept);
+}
+
 int TConcordItems::CompareByKey(const TConcordItem& a, const TConcordItem& b, uint8_t key, bool reverse)
 {
   switch (key) {

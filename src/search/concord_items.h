@@ -19,9 +19,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TBufStream;
@@ -113,6 +115,17 @@ public:
   void AddItem(std::unique_ptr<TConcordItem> hit);
   // Frees the hit and closes the gap; tables and tag state stay as they are.
   void DeleteItem(int32_t index);
+  // Frees every hit the predicate picks and closes the gaps in one pass; the
+  // others keep their order. The result is that of deleting the picked hits
+  // one by one from the last: numbers, sort, tables and tag state stay as they
+  // are. The predicate sees each hit once, in list order, before anything is
+  // freed, so an exception from it leaves the list whole. Returns how many
+  // hits were freed.
+  using TItemPicker = std::function<bool(int32_t index, const TConcordItem& hit)>;
+  int32_t DeleteItemsIf(const TItemPicker& pick);
+  // The same for the hits at the given indices (any order, repeats allowed).
+  // An index out of range raises std::out_of_range and frees nothing.
+  int32_t DeleteItems(std::vector<int32_t> indices);
   const TItemList& Items() const { return items_; }
 
   // Sorts by the three keys of spec, or by the customised key list when one
@@ -169,6 +182,9 @@ public:
   bool SuppressWords = false;
 
 private:
+  // Frees the hits marked in doomed (one flag per hit) and compacts the list.
+  void Compact(const std::vector<bool>& doomed);
+
   TItemList items_;
 };
 
@@ -180,6 +196,9 @@ public:
   int32_t Count() const override { return items_->Count(); }
   std::string Get(int32_t index) const override { return items_->GetLine(index); }
   void Delete(int32_t index) { items_->DeleteItem(index); }
+  // Bulk deletes, as TConcordItems's.
+  int32_t DeleteItemsIf(const TConcordItems::TItemPicker& pick) { return items_->DeleteItemsIf(pick); }
+  int32_t DeleteItems(std::vector<int32_t> indices) { return items_->DeleteItems(std::move(indices)); }
   // Both raise std::runtime_error: "\"Clear\" is unsupported method for
   // TConcordStrings" and "\"Insert\" is unsupported method for TConcordStrings".
   [[noreturn]] void Clear();

@@ -736,12 +736,8 @@ void TConcordanceForm::SuppressClick(int clicked)
 
 void TConcordanceForm::DeleteSelectedHits()
 {
-  bool deleted = false;
-  for (int32_t i = FItems->Count() - 1; i >= 0; --i)
-    if (ConcordWindow->IsSelected(i)) {
-      FStrings->Delete(i);
-      deleted = true;
-    }
+  const bool deleted =
+      FStrings->DeleteItemsIf([this](int32_t i, const TConcordItem&) { return ConcordWindow->IsSelected(i); }) > 0;
   if (deleted) {
     DropCollocates();
     ClearPane();
@@ -912,15 +908,11 @@ void TConcordanceForm::ReRankCollocates(int32_t n)
 
 void TConcordanceForm::RemoveFileHits(int32_t fileIndex)
 {
-  bool deleted = false;
-  for (int32_t i = FItems->Count() - 1; i >= 0; --i) {
-    TConcordItem& hit = *FItems->GetItem(i);
-    if (hit.FileIndex == fileIndex) {
-      FStrings->Delete(i);
-      deleted = true;
-    } else if (hit.FileIndex > fileIndex)
-      --hit.FileIndex;
-  }
+  const bool deleted =
+      FStrings->DeleteItemsIf([fileIndex](int32_t, const TConcordItem& hit) { return hit.FileIndex == fileIndex; }) > 0;
+  for (const auto& hit : FItems->Items())
+    if (hit->FileIndex > fileIndex)
+      --hit->FileIndex;
   if (!deleted)
     return;
   // The tables counted the removed hits' words, and the view does not

@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -343,6 +347,133 @@ TEST_F(ConcordItemsTest, StringViewReadsLinesDeletesAndRefusesTheRest)
   EXPECT_EQ(message([&] { strings.Add("x"); }), "\"Insert\" is unsupported method for TConcordStrings");
   EXPECT_EQ(strings.Count(), 1);
   EXPECT_THROW(list->DeleteItem(1), std::out_of_range);
+}
+
+// --- deleting many hits at once ---------------------------------------------------
+
+// What a reader of the list can see of it after a delete.
+struct ListState {
+  std::vector<std::tuple<int32_t, int32_t, int32_t, int32_t, std::string>> Hits;
+  std::vector<std::pair<uint8_t, bool>> Keys;
+  int32_t TagIndex = 0;
+  bool operator==(const ListState&) const = default;
+};
+
+ListState StateOf(TConcordItems& list)
+{
+  ListState state;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    const TConcordItem& h = *list.GetItem(i);
+    state.Hits.emplace_back(h.HitNumber, h.FileIndex, h.HitStart, h.HitEnd, list.GetLine(i));
+  }
+  for (const auto& key : list.SortKeys)
+    state.Keys.emplace_back(key.Key, key.Reverse);
+  state.TagIndex = list.TagIndex;
+  return state;
+}
+
+class ConcordItemsBulkDeleteTest : public ConcordItemsTest {
+protected:
+  // A sorted list of the hits of a two-file corpus, built afresh each time.
+  std::unique_ptr<TConcordItems> SortedList()
+  {
+    auto list = ListOf(Run(Request({"alpha"})));
+    list->Context.Type = 1;
+    list->Context.Sizes = {0, 2, 0, 1};
+    TAdvancedSortColOptions spec = Keys(ctx1R, false, ctx1L, true, ctxOrig);
+    list->SortItems(spec, nullptr);
+    return list;
+  }
+
+  void SetUp() override
+  {
+    ConcordItemsTest::SetUp();
+    std::string a, b;
+    const char* words[] = {"red", "blue", "green", "gold", "grey"};
+    for (int i = 0; i < 40; ++i) {
+      a += std::string(words[i % 5]) + " alpha " + words[(i * 3) % 5] + " ";
+      b += std::string(words[(i * 2) % 5]) + " alpha " + words[(i + 1) % 5] + ".\r\n";
+    }
+    Load({{"a.txt", a}, {"b.txt", b}});
+  }
+};
+
+TEST_F(ConcordItemsBulkDeleteTest, OnePassGivesWhatDeletingFromTheLastOneByOneGives)
+{
+  const int32_t n = SortedList()->Count();
+  ASSERT_EQ(n, 80);
+  std::mt19937 random(7);
+  std::vector<std::function<bool(int32_t, const TConcordItem&)>> picks = {
+      [](int32_t, const TConcordItem&) { return false; },
+      [](int32_t, const TConcordItem&) { return true; },
+      [](int32_t i, const TConcordItem&) { return i % 2 == 1; },
+      [](int32_t i, const TConcordItem&) { return i == 0; },
+      [n](int32_t i, const TConcordItem&) { return i == n - 1; },
+      [](int32_t, const TConcordItem& h) { return h.FileIndex == 0; },
+      [](int32_t, const TConcordItem& h) { return h.Word(5) == "gold"; },
+  };
+  std::vector<bool> scattered(static_cast<size_t>(n));
+  for (size_t i = 0; i < scattered.size(); ++i)
+    scattered[i] = random() % 3 == 0;
+  picks.push_back([scattered](int32_t i, const TConcordItem&) { return bool(scattered[size_t(i)]); });
+
+  for (size_t p = 0; p < picks.size(); ++p) {
+    SCOPED_TRACE(p);
+    auto single = SortedList();
+    std::vector<int32_t> doomed;
+    for (int32_t i = single->Count() - 1; i >= 0; --i)
+      if (picks[p](i, *single->GetItem(i))) {
+        single->DeleteItem(i);
+        doomed.push_back(i);
+      }
+    const ListState want = StateOf(*single);
+
+    auto bulk = SortedList();
+    EXPECT_EQ(bulk->DeleteItemsIf(picks[p]), int32_t(doomed.size()));
+    EXPECT_EQ(StateOf(*bulk), want);
+    // The rest are still in the order of the last sort.
+    for (int32_t i = 0; i + 1 < bulk->Count(); ++i)
+      EXPECT_LE(bulk->CompareItems(*bulk->GetItem(i), *bulk->GetItem(i + 1)), 0);
+
+    // By index: any order, repeats allowed, through the string view.
+    auto byIndex = SortedList();
+    TConcordStrings strings(byIndex.get());
+    std::vector<int32_t> indices = doomed;
+    indices.insert(indices.end(), doomed.begin(), doomed.begin() + std::min<size_t>(doomed.size(), 3));
+    std::shuffle(indices.begin(), indices.end(), random);
+    EXPECT_EQ(strings.DeleteItems(indices), int32_t(doomed.size()));
+    EXPECT_EQ(StateOf(*byIndex), want);
+  }
+}
+
+TEST_F(ConcordItemsBulkDeleteTest, RefusalsAndFailingPredicatesFreeNothing)
+{
+  auto list = SortedList();
+  const ListState before = StateOf(*list);
+
+  EXPECT_THROW(list->DeleteItems({3, list->Count()}), std::out_of_range);
+  EXPECT_THROW(list->DeleteItems({-1, 3}), std::out_of_range);
+  EXPECT_EQ(StateOf(*list), before);
+
+  // The predicate sees every hit once, in list order, before any is freed.
+  std::vector<int32_t> seen;
+  EXPECT_THROW(list->DeleteItemsIf([&](int32_t i, const TConcordItem& h) {
+    EXPECT_EQ(&h, list->GetItem(i));
+    EXPECT_EQ(list->Count(), 80);
+    seen.push_back(i);
+    if (i == 50)
+      throw std::runtime_error("stop");
+    return i % 2 == 0;
+  }),
+               std::runtime_error);
+  EXPECT_EQ(seen.size(), 51u);
+  EXPECT_EQ(seen.back(), 50);
+  EXPECT_EQ(StateOf(*list), before);
+
+  EXPECT_EQ(list->DeleteItems({}), 0);
+  EXPECT_EQ(StateOf(*list), before);
+  TConcordItems empty;
+  EXPECT_EQ(empty.DeleteItemsIf([](int32_t, const TConcordItem&) { return true; }), 0);
 }
 
 }  // namespace
