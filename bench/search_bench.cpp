@@ -282,10 +282,10 @@ void BM_SortMillionHits(benchmark::State& state)
     hit->HitNumber = number++;
     list.AddItem(std::move(hit));
   });
-  TAdvancedSortColOptions spec;
-  ResetSortSpec(spec);
-  spec.First = ctx1R;
-  spec.Second = ctx1L;
+  TAdvancedSortColOptions sortSpec;
+  ResetSortSpec(sortSpec);
+  sortSpec.First = ctx1R;
+  sortSpec.Second = ctx1L;
   TAdvancedSortColOptions arrival;
   ResetSortSpec(arrival);
   arrival.First = ctxOrig;
@@ -293,7 +293,7 @@ void BM_SortMillionHits(benchmark::State& state)
     state.PauseTiming();
     list.SortItems(arrival, nullptr);
     state.ResumeTiming();
-    list.SortItems(spec, nullptr);
+    list.SortItems(sortSpec, nullptr);
   }
   state.counters["hits"] = double(list.Count());
 }

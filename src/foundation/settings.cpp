@@ -68,12 +68,12 @@ const TFontRec& StockSystemFont()
   return stockFont();
 }
 
-void ResetSortSpec(TAdvancedSortColOptions& spec)
+void ResetSortSpec(TAdvancedSortColOptions& sortSpec)
 {
-  spec = TAdvancedSortColOptions{};
-  spec.First = ctxNone;
-  spec.Second = ctxNone;
-  spec.Third = ctxNone;
+  sortSpec = TAdvancedSortColOptions{};
+  sortSpec.First = ctxNone;
+  sortSpec.Second = ctxNone;
+  sortSpec.Third = ctxNone;
 }
 
 bool ToggleSuppressOption(std::array<bool, 3>& flags, std::array<bool, 3>& checks, int clicked)

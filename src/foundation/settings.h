@@ -166,7 +166,7 @@ extern bool SmartAbbrDetect;
 void SetStockSystemFont(const TFontRec& font);
 const TFontRec& StockSystemFont();
 
-void ResetSortSpec(TAdvancedSortColOptions& spec);
+void ResetSortSpec(TAdvancedSortColOptions& sortSpec);
 
 // Core of the suppress menu toggle: flags and check marks of the three items
 // (tags, part-of-speech tags, words); clicked is 0, 1 or 2. Returns false and

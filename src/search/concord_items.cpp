@@ -580,10 +580,10 @@ int TConcordItems::CompareItems(const TConcordItem& a, const TConcordItem& b) co
   return 0;
 }
 
-void TConcordItems::SortItems(const TAdvancedSortColOptions& spec, const std::vector<TAdvancedSortColItem>* customKeys)
+void TConcordItems::SortItems(const TAdvancedSortColOptions& sortSpec, const std::vector<TAdvancedSortColItem>* customKeys)
 {
-  SortKeys = {TSortKey{spec.First, spec.FirstReverse}, TSortKey{spec.Second, spec.SecondReverse},
-              TSortKey{spec.Third, spec.ThirdReverse}};
+  SortKeys = {TSortKey{sortSpec.First, sortSpec.FirstReverse}, TSortKey{sortSpec.Second, sortSpec.SecondReverse},
+              TSortKey{sortSpec.Third, sortSpec.ThirdReverse}};
   // An empty customised list counts as none.
   CustomKeys = customKeys ? *customKeys : std::vector<TAdvancedSortColItem>{};
 
@@ -602,10 +602,10 @@ void TConcordItems::SortItems(const TAdvancedSortColOptions& spec, const std::ve
   if (!needsTags)
     needsTags = std::any_of(CustomKeys.begin(), CustomKeys.end(),
                             [](const TAdvancedSortColItem& k) { return k.Key == ctxTrackedTag; });
-  if (needsTags && !spec.TagName.empty()) {
+  if (needsTags && !sortSpec.TagName.empty()) {
     int32_t index = -1;
     for (size_t t = 0; t < WatchedTags.size(); ++t)
-      if (WatchedTags[t].Name == spec.TagName) {
+      if (WatchedTags[t].Name == sortSpec.TagName) {
         index = int32_t(t);
         break;
       }

@@ -128,10 +128,10 @@ public:
   int32_t DeleteItems(std::vector<int32_t> indices);
   const TItemList& Items() const { return items_; }
 
-  // Sorts by the three keys of spec, or by the customised key list when one
+  // Sorts by the three keys of sortSpec, or by the customised key list when one
   // with entries is given (the list keeps its own copy). Not stable: hits
   // equal on every key end in the order the quicksort leaves them in.
-  void SortItems(const TAdvancedSortColOptions& spec, const std::vector<TAdvancedSortColItem>* customKeys);
+  void SortItems(const TAdvancedSortColOptions& sortSpec, const std::vector<TAdvancedSortColItem>* customKeys);
   // Compares two hits by the keys of the last sort: below, at or above zero.
   int CompareItems(const TConcordItem& a, const TConcordItem& b) const;
   // One key of the comparison.

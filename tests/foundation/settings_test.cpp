@@ -102,29 +102,29 @@ TEST_F(SettingsTest, DialogFontReachesListeners)
 
 TEST_F(SettingsTest, ResetSortSpecClearsEverythingButTheThreeKeys)
 {
-  TAdvancedSortColOptions spec;
-  spec.First = ctx1L;
-  spec.FirstReverse = true;
-  spec.Second = ctxOrig;
-  spec.Third = ctxTrackedTag;
-  spec.ThirdReverse = true;
-  spec.Custom = true;
-  spec.CustomText = "1L,2R";
-  spec.TagName = "speaker";
-  spec.ShowFirst = 12;
-  spec.SpanCollocation = true;
-  spec.SpanNumber = 4;
-  ResetSortSpec(spec);
-  EXPECT_EQ(spec.First, ctxNone);
-  EXPECT_EQ(spec.Second, ctxNone);
-  EXPECT_EQ(spec.Third, ctxNone);
-  EXPECT_FALSE(spec.FirstReverse || spec.SecondReverse || spec.ThirdReverse);
-  EXPECT_FALSE(spec.Custom);
-  EXPECT_TRUE(spec.CustomText.empty());
-  EXPECT_TRUE(spec.TagName.empty());
-  EXPECT_EQ(spec.ShowFirst, 0);
-  EXPECT_FALSE(spec.SpanCollocation);
-  EXPECT_EQ(spec.SpanNumber, 0);
+  TAdvancedSortColOptions sortSpec;
+  sortSpec.First = ctx1L;
+  sortSpec.FirstReverse = true;
+  sortSpec.Second = ctxOrig;
+  sortSpec.Third = ctxTrackedTag;
+  sortSpec.ThirdReverse = true;
+  sortSpec.Custom = true;
+  sortSpec.CustomText = "1L,2R";
+  sortSpec.TagName = "speaker";
+  sortSpec.ShowFirst = 12;
+  sortSpec.SpanCollocation = true;
+  sortSpec.SpanNumber = 4;
+  ResetSortSpec(sortSpec);
+  EXPECT_EQ(sortSpec.First, ctxNone);
+  EXPECT_EQ(sortSpec.Second, ctxNone);
+  EXPECT_EQ(sortSpec.Third, ctxNone);
+  EXPECT_FALSE(sortSpec.FirstReverse || sortSpec.SecondReverse || sortSpec.ThirdReverse);
+  EXPECT_FALSE(sortSpec.Custom);
+  EXPECT_TRUE(sortSpec.CustomText.empty());
+  EXPECT_TRUE(sortSpec.TagName.empty());
+  EXPECT_EQ(sortSpec.ShowFirst, 0);
+  EXPECT_FALSE(sortSpec.SpanCollocation);
+  EXPECT_EQ(sortSpec.SpanNumber, 0);
 }
 
 TEST(ToggleSuppress, AtMostTwoKindsHidden)

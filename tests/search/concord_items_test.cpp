@@ -65,14 +65,14 @@ std::vector<int32_t> Numbers(const TConcordItems& list)
 TAdvancedSortColOptions Keys(uint8_t first, bool firstReverse = false, uint8_t second = ctxNone,
                              bool secondReverse = false, uint8_t third = ctxNone)
 {
-  TAdvancedSortColOptions spec;
-  ResetSortSpec(spec);
-  spec.First = first;
-  spec.FirstReverse = firstReverse;
-  spec.Second = second;
-  spec.SecondReverse = secondReverse;
-  spec.Third = third;
-  return spec;
+  TAdvancedSortColOptions sortSpec;
+  ResetSortSpec(sortSpec);
+  sortSpec.First = first;
+  sortSpec.FirstReverse = firstReverse;
+  sortSpec.Second = second;
+  sortSpec.SecondReverse = secondReverse;
+  sortSpec.Third = third;
+  return sortSpec;
 }
 
 class ConcordItemsTest : public SearchFixture {};
@@ -229,7 +229,7 @@ TEST_F(ConcordItemsTest, RankedSortGivesTheOrderOfDirectComparisons)
                                                "coop", "a", "b", "", "zz", "x-y", "xy"};
   std::mt19937 rng(11);
   struct Config {
-    TAdvancedSortColOptions spec;
+    TAdvancedSortColOptions sortSpec;
     std::vector<TAdvancedSortColItem> custom;
     bool ignoreCase;
     bool skipping;
@@ -256,7 +256,7 @@ TEST_F(ConcordItemsTest, RankedSortGivesTheOrderOfDirectComparisons)
     std::vector<TConcordItem*> expected;
     for (int32_t i = 0; i < list->Count(); ++i)
       expected.push_back(list->GetItem(i));
-    list->SortItems(c.spec, c.custom.empty() ? nullptr : &c.custom);
+    list->SortItems(c.sortSpec, c.custom.empty() ? nullptr : &c.custom);
     ReferenceSort(expected, 0, int64_t(expected.size()) - 1,
                   [&](const TConcordItem& a, const TConcordItem& b) { return list->CompareItems(a, b); });
     std::vector<int32_t> want;
@@ -285,9 +285,9 @@ TEST_F(ConcordItemsTest, TrackedTagValuesAreComputedOncePerTag)
   auto list = ListOf(Run(Request({"alpha"})));
   ASSERT_EQ(list->Count(), 3);
 
-  TAdvancedSortColOptions spec = Keys(ctxTrackedTag, true, ctxOrig);
-  spec.TagName = "div";
-  list->SortItems(spec, nullptr);
+  TAdvancedSortColOptions sortSpec = Keys(ctxTrackedTag, true, ctxOrig);
+  sortSpec.TagName = "div";
+  list->SortItems(sortSpec, nullptr);
   EXPECT_EQ(list->TagIndex, 0);
   // No value yet (empty, not absent) first; then by locale, ignoring case.
   EXPECT_EQ(Numbers(*list), (std::vector<int32_t>{0, 2, 1}));
@@ -297,13 +297,13 @@ TEST_F(ConcordItemsTest, TrackedTagValuesAreComputedOncePerTag)
 
   // A name no tracked tag carries (names are exact) forgets the tag and keeps
   // the values; the same index keeps them too.
-  spec.TagName = "Div";
-  list->SortItems(spec, nullptr);
+  sortSpec.TagName = "Div";
+  list->SortItems(sortSpec, nullptr);
   EXPECT_EQ(list->TagIndex, -1);
   EXPECT_EQ(*list->GetItem(1)->TrackedTagValue(), "<div N=1>");
 
-  spec.TagName = "Sec";
-  list->SortItems(spec, nullptr);
+  sortSpec.TagName = "Sec";
+  list->SortItems(sortSpec, nullptr);
   EXPECT_EQ(list->TagIndex, 1);
   EXPECT_EQ(Numbers(*list), (std::vector<int32_t>{0, 1, 2}));
   EXPECT_EQ(*list->GetItem(2)->TrackedTagValue(), "<sec b>");
@@ -380,8 +380,8 @@ protected:
     auto list = ListOf(Run(Request({"alpha"})));
     list->Context.Type = 1;
     list->Context.Sizes = {0, 2, 0, 1};
-    TAdvancedSortColOptions spec = Keys(ctx1R, false, ctx1L, true, ctxOrig);
-    list->SortItems(spec, nullptr);
+    TAdvancedSortColOptions sortSpec = Keys(ctx1R, false, ctx1L, true, ctxOrig);
+    list->SortItems(sortSpec, nullptr);
     return list;
   }
 
