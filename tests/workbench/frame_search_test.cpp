@@ -68,9 +68,9 @@ size_t Count(const std::string& text, const std::string& piece)
   return n;
 }
 
-class SearchDriverTest : public FrameTest {
+class FrameSearchTest : public FrameTest {
 protected:
-  SearchDriverTest()
+  FrameSearchTest()
   {
     first = folder_.write("first.txt", "A dog and a cat.\r\nThe cat saw the dog.\r\n");
     second = folder_.write("second.txt", "One cat, no dog.\r\n");
@@ -78,7 +78,7 @@ protected:
     SearchTemplateDlg->Model().SetView(&view_);
     commands_ = InstallFrameCommands(Frame());
   }
-  ~SearchDriverTest() override
+  ~FrameSearchTest() override
   {
     if (SearchTemplateDlg)
       SearchTemplateDlg->Model().SetView(SearchTemplateDlg);
@@ -130,7 +130,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SearchDriverTest, UnsortedBatchWritesHitsAsFoundAndSortedOnesInKeyOrder)
+TEST_F(FrameSearchTest, UnsortedBatchWritesHitsAsFoundAndSortedOnesInKeyOrder)
 {
   const std::string found = folder_.file("found.txt");
   Batch({"dog, cat"}, found);
@@ -164,7 +164,7 @@ TEST_F(SearchDriverTest, UnsortedBatchWritesHitsAsFoundAndSortedOnesInKeyOrder)
   EXPECT_TRUE(Windows().empty());
 }
 
-TEST_F(SearchDriverTest, HtmlBatchHasHeadAndFootEvenWithoutHitsAndAppendsWholeDocuments)
+TEST_F(FrameSearchTest, HtmlBatchHasHeadAndFootEvenWithoutHitsAndAppendsWholeDocuments)
 {
   BatchOutputOptions.SaveAsHTML = true;
   const std::string page = folder_.file("out.html");
@@ -188,7 +188,7 @@ TEST_F(SearchDriverTest, HtmlBatchHasHeadAndFootEvenWithoutHitsAndAppendsWholeDo
   EXPECT_EQ(HitOrder(readFile(text)), "dog dog dog cat cat cat ");
 }
 
-TEST_F(SearchDriverTest, CancelAndFailuresLeaveNothingBehindAndTheProgramIdle)
+TEST_F(FrameSearchTest, CancelAndFailuresLeaveNothingBehindAndTheProgramIdle)
 {
   // Cancel in the batch save dialog: no file, no window.
   view_.Fill = [](TSearchTemplateModel& m) {
@@ -220,7 +220,7 @@ TEST_F(SearchDriverTest, CancelAndFailuresLeaveNothingBehindAndTheProgramIdle)
   EXPECT_EQ(commands_->BatchFile, nullptr);
 }
 
-TEST_F(SearchDriverTest, InteractiveSearchFillsAWindowAndARefineNarrowsIt)
+TEST_F(FrameSearchTest, InteractiveSearchFillsAWindowAndARefineNarrowsIt)
 {
   Interactive("cat");
   ASSERT_EQ(Windows().size(), 1u);
