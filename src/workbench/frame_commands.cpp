@@ -1,6 +1,8 @@
 #include "workbench/frame_commands.h"
 
 #include "foundation/corpus_list.h"
+#include "search/concord_items.h"
+#include "search/search_driver.h"
 #include "foundation/dialogs.h"
 #include "foundation/frequency_list.h"
 #include "foundation/program_state.h"
@@ -100,6 +102,7 @@ TFrameCommands::TFrameCommands(TFrameForm& frame) : QObject(&frame), frame_(fram
   Register("FMW_Cascade", &TFrameCommands::FMW_CascadeClick);
   Register("FMW_ArrangeIcons", &TFrameCommands::FMW_ArrangeIconsClick);
   Register("FMI_Help", &TFrameCommands::FMI_HelpClick);
+  RegisterSearchCommands();
 }
 
 TFrameCommands::~TFrameCommands() = default;

@@ -13,8 +13,13 @@
 #include <memory>
 #include <string>
 
+class TConcordItem;
+class TConcordItems;
 class TCorpusFrame;
+class TFileTextSink;
 class TFrameForm;
+class TSearch;
+class TSearchRec;
 
 inline constexpr const char* UnfinishedURLsSearchText =
     "There are unfinished URL(s). Search results may be incomplete. Continue anyway?";
@@ -72,6 +77,10 @@ public:
   void FMF_CollectTagInfoClick();
   void FMF_PrintSetupClick();
   // Concordance menu.
+  void FMC_GenerateClick() { GenerateConcordance(false); }
+  void FMC_GenerateAdvancedClick() { GenerateConcordance(true); }
+  void FMC_SaveClick();
+  void FMC_PrintClick();
   void FMC_CloseAllClick();
   // Frequency and Display menus: by the kind of the active window.
   void FMQ_SaveClick();
@@ -84,12 +93,26 @@ public:
   void FMW_ArrangeIconsClick();
   void FMI_HelpClick();
 
+  // The search driver: the search dialog's request run into a concordance
+  // window (a new one, or the active one refined), or written to a file.
+  void GenerateConcordance(bool advanced);
+  // The hit callback of a batch search run: the hit is written at once, or
+  // kept for sorting; the status line shows the running count.
+  void BatchHitCallback(std::unique_ptr<TConcordItem> item);
+
+  // The file of the running batch search.
+  std::unique_ptr<TFileTextSink> BatchFile;
+
 private:
+  void RegisterSearchCommands();
+  void RunBatchSearch(std::unique_ptr<TSearch> search, const TSearchRec& request);
+  void RunInteractiveSearch(std::unique_ptr<TSearch> search, const std::string& caption);
   // The active child when it is a window of kind 3 to 5.
   TListWindowCommands* ActiveListWindow() const;
   void Register(const char* name, void (TFrameCommands::*command)());
 
   TFrameForm& frame_;
+  std::unique_ptr<TConcordItems> batchItems_;  // the hits of a sorted batch
 };
 
 // Creates the frame's commands (once per frame).
