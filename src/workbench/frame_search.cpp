@@ -54,16 +54,16 @@ std::string PatternsText(const TSearchRec& request)
 // holds keys (an empty list counts as no list).
 bool BatchSortWanted()
 {
-  const TAdvancedSortColOptions& spec = ConcordSettings.BatchSort;
-  return spec.First != ctxNone || spec.Second != ctxNone || spec.Third != ctxNone ||
+  const TAdvancedSortColOptions& sortSpec = ConcordSettings.BatchSort;
+  return sortSpec.First != ctxNone || sortSpec.Second != ctxNone || sortSpec.Third != ctxNone ||
          !ConcordSettings.BatchSortItems.empty();
 }
 
 // The sort order a refine keeps: text order on key 1 only, nothing reversed.
-bool IsTextOrder(const TAdvancedSortColOptions& spec)
+bool IsTextOrder(const TAdvancedSortColOptions& sortSpec)
 {
-  return spec.First == ctxOrig && spec.Second == ctxNone && spec.Third == ctxNone && !spec.FirstReverse &&
-         !spec.SecondReverse && !spec.ThirdReverse;
+  return sortSpec.First == ctxOrig && sortSpec.Second == ctxNone && sortSpec.Third == ctxNone && !sortSpec.FirstReverse &&
+         !sortSpec.SecondReverse && !sortSpec.ThirdReverse;
 }
 
 }  // namespace
