@@ -8,7 +8,7 @@
 // reports MB/s and the number of locked positional reads it made.
 //
 //   quill_bench --benchmark_filter=BufStream
-#include "corpus_generator.h"
+#include "corpus_files.h"
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/settings.h"
@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -36,19 +35,13 @@ struct Corpus {
     size = int64_t(mb && *mb ? std::atoll(mb) : 1024) << 20;
     if (size >= (int64_t(1) << 31))
       size = (int64_t(1) << 31) - 1;  // the reader's files stay below 2 GiB
-    const char* tmp = std::getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/quill_reader_bench_" + std::to_string(::getpid()) + ".txt";
+    path = corpusgen::tempPath("quill_reader_bench_" + std::to_string(::getpid()) + ".txt");
     corpusgen::Options o;
     o.size = uint64_t(size);
     o.markupTags = true;
     o.posStyle = 1;
     corpusgen::writeToFile(o, path);
-    // Warm the page cache.
-    int fd = ::open(path.c_str(), O_RDONLY);
-    static char buf[1 << 20];
-    while (::read(fd, buf, sizeof buf) > 0) {
-    }
-    ::close(fd);
+    corpusgen::warmPageCache(path);
   }
   ~Corpus() { ::unlink(path.c_str()); }
 };
@@ -62,13 +55,7 @@ Corpus& corpus()
 void configureSettings()
 {
   InitProgramState();
-  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
-  ConcordSettings.TagStart = '<';
-  ConcordSettings.TagStop = '>';
+  corpusgen::useGeneratedTextSettings();
   ConcordSettings.WordTag = 1;
   ConcordSettings.wTagDelimiter = '_';
 }

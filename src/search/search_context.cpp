@@ -106,6 +106,23 @@ void TSearchContext::SetUpPrefilter()
   PrefilterOn = true;
 }
 
+// Called for each window a prefix scan moves past: checks for a stop
+// request (false when stopped) and counts the words skipped since `last`,
+// estimated at six bytes each, for the rate figure.
+bool TSearchContext::NoteSkipped(int32_t position, int32_t& last, bool reportProgress)
+{
+  StopCheck();
+  if (Stopped())
+    return false;
+  if (Owner) {
+    Owner->WordsTried += (position - last) / 6;
+    last = std::max(last, position);
+    if (reportProgress)
+      Owner->UpdateProgress(position, false);
+  }
+  return true;
+}
+
 // After a failed attempt: moves to the next attempt whose first word begins
 // with the prefix, starting it where the word-by-word scan would have (just
 // after the delimiter that ended the word before it), so that the attempts
@@ -119,19 +136,7 @@ bool TSearchContext::JumpToCandidate(bool reportProgress)
     return true;
   const int32_t from = Restart;
   int32_t last = from;
-  const auto onWindow = [&](int32_t position) {
-    StopCheck();
-    if (Stopped())
-      return false;
-    if (Owner) {
-      // Words skipped, estimated at six bytes each, for the rate figure.
-      Owner->WordsTried += (position - last) / 6;
-      last = std::max(last, position);
-      if (reportProgress)
-        Owner->UpdateProgress(position, false);
-    }
-    return true;
-  };
+  const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
   const int32_t word = reader.FindWordStart(Prefilter, DelimiterTable, onWindow);
   if (word < 0)
     return false;
@@ -784,19 +789,7 @@ bool TSearchContext::JumpToTagCandidate(bool reportProgress)
   reader.SetPosition(from);
   reader.ResetTagState();
   int32_t last = from;
-  const auto onWindow = [&](int32_t position) {
-    StopCheck();
-    if (Stopped())
-      return false;
-    if (Owner) {
-      // Tokens skipped, estimated at six bytes each, for the rate figure.
-      Owner->WordsTried += (position - last) / 6;
-      last = std::max(last, position);
-      if (reportProgress)
-        Owner->UpdateProgress(position, false);
-    }
-    return true;
-  };
+  const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
   const int32_t word = reader.FindWordStart(Prefilter, delimiters, onWindow);
   if (word < 0)
     return false;

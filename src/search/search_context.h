@@ -164,6 +164,7 @@ private:
   // the attempt starting where the word-by-word scan would have started it.
   // Not with skipping characters, equal-character groups or double-byte text.
   void SetUpPrefilter();
+  bool NoteSkipped(int32_t position, int32_t& last, bool reportProgress);
   bool JumpToCandidate(bool reportProgress);
   bool SkipTagAttempts(bool reportProgress);
   bool JumpToTagCandidate(bool reportProgress);

@@ -2,6 +2,7 @@
 
 #include "platform/safe_write.h"
 #include "support/scratch_folder.h"
+#include "support/text_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -9,21 +10,10 @@
 #include <stdexcept>
 
 using testsupport::ScratchFolder;
+using testsupport::errorOf;
 using testsupport::readFile;
 
 namespace {
-
-// The message of the exception fn raises; empty when it raises none.
-template <typename Fn>
-std::string errorOf(Fn fn)
-{
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return {};
-}
 
 struct FaultHookReset {
   ~FaultHookReset() { platform::setWriteFaultHook(nullptr); }

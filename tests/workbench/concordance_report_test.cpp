@@ -11,6 +11,7 @@
 #include "search/concord_items.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
+#include "support/text_checks.h"
 #include "workbench/qt_dialogs.h"
 #include "workbench/text_sink.h"
 
@@ -25,20 +26,10 @@
 
 using testsupport::ScopedEnv;
 using testsupport::ScratchFolder;
+using testsupport::errorOf;
 using testsupport::readFile;
 
 namespace {
-
-template <typename Fn>
-std::string errorOf(Fn fn)
-{
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return {};
-}
 
 std::vector<std::string> splitCrLf(const std::string& text)
 {

@@ -8,6 +8,7 @@
 // virtual X server, where it leaves a screenshot of the frame with the
 // filled concordance window in $QUILL_REAL_WINDOW_DIR.
 #include "frame_test_support.h"
+#include "support/text_checks.h"
 
 #include "search/concord_items.h"
 #include "workbench/concordance_form.h"
@@ -29,32 +30,12 @@
 #include <cstdlib>
 #include <deque>
 
+using frametest::ChosenFiles;
 using frametest::FrameTest;
+using testsupport::Count;
 using testsupport::readFile;
 
 namespace {
-
-class ChosenFiles : public TFileDialogProvider {
-public:
-  ChosenFiles() : previous_(SetFileDialogProvider(this)) {}
-  ~ChosenFiles() override { SetFileDialogProvider(previous_); }
-  bool ExecuteFileDialog(TFileDialog& dialog) override
-  {
-    Titles.push_back(dialog.Title);
-    if (Answers.empty())
-      return false;
-    dialog.FileName = Answers.front();
-    dialog.Files = {dialog.FileName};
-    Answers.pop_front();
-    return true;
-  }
-  bool ExecutePrinterSetup() override { return false; }
-  std::deque<std::string> Answers;
-  std::vector<std::string> Titles;
-
-private:
-  TFileDialogProvider* previous_;
-};
 
 // Every line ends in CR LF.
 bool OnlyCrLf(const std::string& text)
@@ -66,14 +47,6 @@ bool OnlyCrLf(const std::string& text)
       return false;
   }
   return !text.empty();
-}
-
-size_t Count(const std::string& text, const std::string& piece)
-{
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
-    ++n;
-  return n;
 }
 
 class EndToEndTest : public FrameTest {
@@ -172,7 +145,7 @@ protected:
       QTest::mouseClick(dlg.ImportPatternsBtn, Qt::LeftButton);
       QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
     });
-    EXPECT_EQ(files_.Titles.back(), "Select where to save batch search results");
+    EXPECT_EQ(files_.Shown.back().Title, "Select where to save batch search results");
     const std::string written = readFile(batch);
     EXPECT_TRUE(OnlyCrLf(written));
     EXPECT_EQ(Count(written, "[[cat]]"), 3u) << written;

@@ -1,6 +1,7 @@
 // The frame's search driver: interactive searches into concordance windows
 // (new or refined) and batch searches into files, sorted or as found.
 #include "frame_test_support.h"
+#include "support/text_checks.h"
 
 #include "search/concord_items.h"
 #include "search/search_dialog_model.h"
@@ -15,32 +16,12 @@
 #include <deque>
 #include <filesystem>
 
+using frametest::ChosenFiles;
 using frametest::FrameTest;
+using testsupport::Count;
 using testsupport::readFile;
 
 namespace {
-
-class ChosenFiles : public TFileDialogProvider {
-public:
-  ChosenFiles() : previous_(SetFileDialogProvider(this)) {}
-  ~ChosenFiles() override { SetFileDialogProvider(previous_); }
-  bool ExecuteFileDialog(TFileDialog& dialog) override
-  {
-    Shown.push_back(dialog);
-    if (Answers.empty())
-      return false;
-    dialog.FileName = Answers.front();
-    dialog.Files = {dialog.FileName};
-    Answers.pop_front();
-    return true;
-  }
-  bool ExecutePrinterSetup() override { return false; }
-  std::deque<std::string> Answers;
-  std::vector<TFileDialog> Shown;
-
-private:
-  TFileDialogProvider* previous_;
-};
 
 // The search dialog without its form: a script sets the controls, then OK
 // (or, with Force, the request is taken unchecked).
@@ -59,14 +40,6 @@ public:
   std::function<void(TSearchTemplateModel&)> Fill = [](TSearchTemplateModel&) {};
   bool Force = false;
 };
-
-size_t Count(const std::string& text, const std::string& piece)
-{
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
-    ++n;
-  return n;
-}
 
 class FrameSearchTest : public FrameTest {
 protected:

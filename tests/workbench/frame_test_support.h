@@ -13,6 +13,7 @@
 #include "support/scratch_folder.h"
 #include "workbench/child_window.h"
 #include "workbench/file_association.h"
+#include "workbench/frame_dialogs.h"
 #include "workbench/frame_form.h"
 #include "workbench/startup.h"
 
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -124,6 +126,30 @@ protected:
   TProgramForms forms_;
   std::vector<std::pair<std::string, std::string>> StopBoxes;
   std::vector<std::string> ToolRuns;
+};
+
+// Answers the file dialogs from a queue of names (Cancel once it runs dry)
+// and keeps each dialog as it was shown; installs itself for its lifetime.
+class ChosenFiles : public TFileDialogProvider {
+public:
+  ChosenFiles() : previous_(SetFileDialogProvider(this)) {}
+  ~ChosenFiles() override { SetFileDialogProvider(previous_); }
+  bool ExecuteFileDialog(TFileDialog& dialog) override
+  {
+    Shown.push_back(dialog);
+    if (Answers.empty())
+      return false;
+    dialog.FileName = Answers.front();
+    dialog.Files = {dialog.FileName};
+    Answers.pop_front();
+    return true;
+  }
+  bool ExecutePrinterSetup() override { return false; }
+  std::deque<std::string> Answers;
+  std::vector<TFileDialog> Shown;
+
+private:
+  TFileDialogProvider* previous_;
 };
 
 }  // namespace frametest

@@ -2,6 +2,7 @@
 
 #include "foundation/chartables.h"
 #include "support/scratch_folder.h"
+#include "support/text_checks.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -12,20 +13,10 @@
 #include <memory>
 
 using testsupport::ScratchFolder;
+using testsupport::errorOf;
 using testsupport::readFile;
 
 namespace {
-
-template <typename Fn>
-std::string errorOf(Fn fn)
-{
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return {};
-}
 
 // Prints into a PDF file for the test's lifetime.
 class PdfPrinter {
