@@ -60,50 +60,49 @@ void configureSettings()
   ConcordSettings.wTagDelimiter = '_';
 }
 
-void BM_BufStream_NextCharClassified(benchmark::State& state)
+// One full pass of a fresh reader over the corpus per iteration; `pass`
+// returns the count reported under `counter`.
+template <typename Pass>
+void runReaderPass(benchmark::State& state, const char* counter, Pass pass)
 {
   Corpus& c = corpus();
   configureSettings();
   TFileSynchroStream stream(c.path, CorpusFileMode);
   int64_t reads = 0;
-  int64_t words = 0;
+  int64_t count = 0;
   for (auto _ : state) {
     TBufStream reader(&stream);
     ConfigureBufStream(reader);
+    count = pass(reader);
+    benchmark::DoNotOptimize(count);
+    reads = reader.LockedReads();
+  }
+  state.SetBytesProcessed(state.iterations() * c.size);
+  state.counters["locked_reads"] = double(reads);
+  state.counters[counter] = double(count);
+}
+
+void BM_BufStream_NextCharClassified(benchmark::State& state)
+{
+  runReaderPass(state, "word_chars", [](TBufStream& reader) {
     int64_t wordChars = 0;
     while (!reader.AtEnd()) {
       TCharClass cls;
       reader.NextCharClassified(cls);
       wordChars += cls == ccWord;
     }
-    benchmark::DoNotOptimize(wordChars);
-    reads = reader.LockedReads();
-    words = wordChars;
-  }
-  state.SetBytesProcessed(state.iterations() * c.size);
-  state.counters["locked_reads"] = double(reads);
-  state.counters["word_chars"] = double(words);
+    return wordChars;
+  });
 }
 
 void BM_BufStream_NextWord(benchmark::State& state)
 {
-  Corpus& c = corpus();
-  configureSettings();
-  TFileSynchroStream stream(c.path, CorpusFileMode);
-  int64_t reads = 0;
-  int64_t words = 0;
-  for (auto _ : state) {
-    TBufStream reader(&stream);
-    ConfigureBufStream(reader);
+  runReaderPass(state, "words", [](TBufStream& reader) {
     int64_t n = 0;
     while (!reader.NextWord().empty())
       ++n;
-    reads = reader.LockedReads();
-    words = n;
-  }
-  state.SetBytesProcessed(state.iterations() * c.size);
-  state.counters["locked_reads"] = double(reads);
-  state.counters["words"] = double(words);
+    return n;
+  });
 }
 
 // Times `wc -w` on the corpus, with the given locale setting prefixed.
