@@ -8,7 +8,7 @@
 #include "corpus_files.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 
 #include <benchmark/benchmark.h>
 

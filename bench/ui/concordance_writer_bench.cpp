@@ -24,7 +24,7 @@
 #include "foundation/text_sink.h"
 #include "search/concord_items.h"
 #include "search/search_driver.h"
-#include "workbench/concordance_writer.h"
+#include "workbench/output/concordance_writer.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "workbench/strings_view.h"
+#include "workbench/lineview/strings_view.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "workbench/startup.h"
+#include "workbench/frame/startup.h"
 
 int main(int argc, char** argv)
 {

@@ -240,14 +240,6 @@ public:
                      const TBufProgressEvent& onProgress, bool noPosition,
                      int32_t& startPos, int32_t& stopPos, int32_t& headPos);
 
-  // The first word at or after the cursor that begins with prefix, for a
-  // scan that may skip every word that does not: a position whose bytes are
-  // the prefix (compared through fold, when given) and which is the cursor's
-  // own position or follows a byte of delimiters (the caller's word
-  // delimiters, a 256-entry table). The cursor moves there and the position
-  // is returned; -1 when there is none in the range. onWindow is called
-  // before each window is searched with the window's first position; when it
-  // returns false the search ends with -1.
   // The next run of word characters or of part-of-speech tag characters
   // (class 4 or 6, classified as NextCharClassified does): characters of
   // other classes before it are skipped; the run ends before the first
@@ -258,7 +250,14 @@ public:
   // receives its full length.
   TCharClass NextClassRun(char* out, uint32_t max, uint32_t& length);
 
-  struct TWordStartFinder;
+  // The first word at or after the cursor that begins with prefix, for a
+  // scan that may skip every word that does not: a position whose bytes are
+  // the prefix (compared through fold, when given) and which is the cursor's
+  // own position or follows a byte of delimiters (the caller's word
+  // delimiters, a 256-entry table). The cursor moves there and the position
+  // is returned; -1 when there is none in the range. onWindow is called
+  // before each window is searched with the window's first position; when it
+  // returns false the search ends with -1.
   int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
                         const std::function<bool(int32_t)>& onWindow);
   // Whether byte c occurs in [from, to) of the stream (read from the window

@@ -55,10 +55,7 @@ void TStopList::SetFileName(const std::string& name)
   FileName = name;
 }
 
-namespace {
-
-// Reads a stop-list file under the hourglass; false when it cannot be read.
-bool ReadWordsFrom(const std::string& fileName, std::vector<std::string>& words)
+bool readStopListWords(const std::string& fileName, std::vector<std::string>& words)
 {
   ScopedHourglass hourglass;
   try {
@@ -70,21 +67,19 @@ bool ReadWordsFrom(const std::string& fileName, std::vector<std::string>& words)
   }
 }
 
-std::string LoadFailureText(const std::string& fileName)
+std::string stopListLoadFailureText(const std::string& fileName)
 {
   return "Unable to load stop-list words from file \r\n" + fileName;
 }
 
-}  // namespace
-
 bool TStopList::LoadFromFile()
 {
   std::vector<std::string> words;
-  const bool ok = ReadWordsFrom(FileName, words);
+  const bool ok = readStopListWords(FileName, words);
   SetWords(std::move(words));
   active_ = !words_.empty();
   if (!ok)
-    ShowError(LoadFailureText(FileName));
+    ShowError(stopListLoadFailureText(FileName));
   return ok;
 }
 
@@ -146,124 +141,4 @@ void TStopList::BuildIndex() const
   }
   indexed_ = true;
   indexLanguage_ = LanguageId;
-}
-
-// ---------------------------------------------------------------------------
-// TViewStopListModel
-
-TViewStopListModel::TViewStopListModel(TStopList& list, TStopListFileChooser& chooser)
-  : list_(list), chooser_(chooser)
-{
-}
-
-void TViewStopListModel::Open()
-{
-  FillWordList();
-  modified_ = false;
-  backup_ = Backup{list_.FileName, list_.Words()};
-}
-
-void TViewStopListModel::FillWordList()
-{
-  SetWordList(list_.Words());
-}
-
-std::string TViewStopListModel::FileNameLabel() const
-{
-  return NameOfPath(list_.FileName);
-}
-
-void TViewStopListModel::Add()
-{
-  std::string text;
-  if (!QueryInput("Add to Stop List", "Enter word(s) to add to stop list:", textFont_, text))
-    return;
-  if (text.size() > 255)
-    text.resize(255);
-  TCharSet delimiters;
-  BuildDelimiterSet(delimiters);
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && !delimiters.test(static_cast<unsigned char>(text[i])))
-      continue;
-    if (i > start) {
-      std::string word = text.substr(start, i - start);
-      // Compared as IsStopWord compares, whether or not the list is in use.
-      if (!list_.HasWord(word)) {
-        list_.AddWord(word);
-        InsertSorted(word);
-        modified_ = true;
-      }
-    }
-    start = i + 1;
-  }
-}
-
-void TViewStopListModel::Remove()
-{
-  RemoveSelected([this](const std::string& word, size_t) {
-    list_.RemoveWord(word);
-    modified_ = true;
-  });
-}
-
-void TViewStopListModel::Clear()
-{
-  if (WordList().empty() || !ConfirmOkCancel("Remove all words from stop list?", true))
-    return;
-  ClearWordList();
-  list_.SetFileName("");
-  modified_ = true;
-}
-
-void TViewStopListModel::Save()
-{
-  const std::string before = list_.FileName;
-  if (list_.FileName.empty()) {
-    std::string chosen;
-    if (!chooser_.ChooseSaveFile(SaveDialogTitle, StopListPath, chosen) || chosen.empty())
-      return;
-    // Not SetFileName, which would empty the words.
-    list_.FileName = MakeFileName(chosen, "TXT");
-  }
-  try {
-    WriteStopListFile(list_.FileName, WordList());
-  } catch (const std::exception&) {
-    const std::string failed = list_.FileName;
-    list_.FileName = before;
-    ShowError("Unable to save stop-list words to file \r\n" + failed);
-    return;
-  }
-  StopListPath = FolderOfPath(list_.FileName);
-  modified_ = false;
-}
-
-void TViewStopListModel::Load()
-{
-  std::string chosen;
-  if (!chooser_.ChooseLoadFile(LoadDialogTitle, StopListPath, chosen) || chosen.empty())
-    return;
-  const std::string fileName = MakeFileName(chosen, "TXT");
-  std::vector<std::string> words;
-  if (!ReadWordsFrom(fileName, words)) {
-    ShowError(LoadFailureText(fileName));
-    return;
-  }
-  // The new name and words in one step, so the list's Active flag stays.
-  SetWordList(std::move(words));
-  list_.FileName = fileName;
-  list_.SetWords(WordList());
-  StopListPath = FolderOfPath(fileName);
-  modified_ = false;
-}
-
-void TViewStopListModel::Close()
-{
-  if (modified_ && !ConfirmOkCancel("Save changes?", true) && backup_) {
-    list_.FileName = backup_->FileName;
-    list_.SetWords(backup_->Words);
-    list_.SetActive(!backup_->Words.empty());
-  }
-  backup_.reset();
-  modified_ = false;
 }

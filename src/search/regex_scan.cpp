@@ -3,7 +3,7 @@
 #include "search/search_context.h"
 
 #include "search/regex_window.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ bool TSearchContext::RegexFindNext(bool reportProgress)
   TRegexScanText text;
   text.SkipSet = SkipSet;
   text.Delimiters = Delimiters;
-  text.DoubleByte = DoubleByteText;
+  text.DoubleByte = doubleByteText_;
   ScanOwner owner(Owner);
   int32_t start = 0;
   int32_t end = 0;

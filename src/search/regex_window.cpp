@@ -2,7 +2,7 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 
 #include <algorithm>
 #include <cstring>

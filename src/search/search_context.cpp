@@ -3,7 +3,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/utils.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,27 +54,27 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
   : Mode(mode), SkipSet(skipSet), EqualCharsText(equalCharsText), CaseSensitive(caseSensitive)
 {
   for (int c = 0; c < 256; ++c) {
-    LowerTable[c] = LocaleLowerChar(static_cast<char>(c));
-    IdentityTable[c] = static_cast<char>(c);
+    lowerTable_[c] = LocaleLowerChar(static_cast<char>(c));
+    identityTable_[c] = static_cast<char>(c);
   }
-  DoubleByteText = FarEastLanguage;
-  Star = ConcordSettings.WildCard0orMore;
-  ZeroOrOne = ConcordSettings.WildCard0or1;
-  ExactlyOne = ConcordSettings.WildCardExactly1;
+  doubleByteText_ = FarEastLanguage;
+  star_ = ConcordSettings.WildCard0orMore;
+  zeroOrOne_ = ConcordSettings.WildCard0or1;
+  exactlyOne_ = ConcordSettings.WildCardExactly1;
 
   for (int c = 0; c <= 32; ++c)
     Delimiters.set(c);
   for (char c : ConcordSettings.NonWordChars)
     Delimiters.set(Byte(c));
-  Delimiters.set(Byte(Star));
-  Delimiters.set(Byte(ZeroOrOne));
-  Delimiters.set(Byte(ExactlyOne));
+  Delimiters.set(Byte(star_));
+  Delimiters.set(Byte(zeroOrOne_));
+  Delimiters.set(Byte(exactlyOne_));
   Delimiters &= ~SkipSet;
   for (int c = 0; c < 256; ++c) {
-    DelimiterTable[c] = Delimiters[c];
-    SkipTable[c] = SkipSet[c];
+    delimiterTable_[c] = Delimiters[c];
+    skipTable_[c] = SkipSet[c];
   }
-  NoSkipping = SkipSet.none();
+  noSkipping_ = SkipSet.none();
 
   ParsePattern(pattern);
   SetUpPrefilter();
@@ -82,14 +82,14 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
 
 void TSearchContext::SetUpPrefilter()
 {
-  PrefilterOn = false;
+  prefilterOn_ = false;
   // Skipping characters, equal-character groups and double-byte lower-casing
   // make the first bytes of a matching word unpredictable: no jumps then.
   // In Tag mode only a pair whose word comes first can be tested on its
   // first token.
   const bool wordFirst = Mode == TSearchMode::Tag && TermCount >= 2 && Terms[0].Kind == tkWord;
-  if ((Mode != TSearchMode::Text && !wordFirst) || TermCount == 0 || Terms[0].Kind != tkWord || !NoSkipping ||
-      DoubleByteText)
+  if ((Mode != TSearchMode::Text && !wordFirst) || TermCount == 0 || Terms[0].Kind != tkWord || !noSkipping_ ||
+      doubleByteText_)
     return;
   if (ConcordSettings.UseSkipEqualChars)
     for (const TCharSet& group : ConcordSettings.EqualCharSets)
@@ -97,13 +97,13 @@ void TSearchContext::SetUpPrefilter()
         return;
   const std::string& text = Terms[0].Text;
   size_t n = 0;
-  while (n < text.size() && !(text[n] != 0 && (text[n] == Star || text[n] == ZeroOrOne || text[n] == ExactlyOne)))
+  while (n < text.size() && !(text[n] != 0 && (text[n] == star_ || text[n] == zeroOrOne_ || text[n] == exactlyOne_)))
     ++n;
   if (n == 0)
     return;
-  const auto* fold = CaseSensitive ? nullptr : reinterpret_cast<const unsigned char*>(LowerTable);
-  Prefilter = TBufStream::TWordStartFinder(std::string_view(text).substr(0, n), fold);
-  PrefilterOn = true;
+  const auto* fold = CaseSensitive ? nullptr : reinterpret_cast<const unsigned char*>(lowerTable_);
+  prefilter_ = TBufStream::TWordStartFinder(std::string_view(text).substr(0, n), fold);
+  prefilterOn_ = true;
 }
 
 // Called for each window a prefix scan moves past: checks for a stop
@@ -130,19 +130,19 @@ bool TSearchContext::NoteSkipped(int32_t position, int32_t& last, bool reportPro
 bool TSearchContext::JumpToCandidate(bool reportProgress)
 {
   TBufStream& reader = *Reader;
-  reader.SetPosition(Restart);
+  reader.SetPosition(restart_);
   // A window too small to hold the prefix with room to spare: word by word.
-  if (int64_t(Prefilter.Prefix.size()) * 2 + 16 > reader.WindowSize())
+  if (int64_t(prefilter_.Prefix.size()) * 2 + 16 > reader.WindowSize())
     return true;
-  const int32_t from = Restart;
+  const int32_t from = restart_;
   int32_t last = from;
   const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
-  const int32_t word = reader.FindWordStart(Prefilter, DelimiterTable, onWindow);
+  const int32_t word = reader.FindWordStart(prefilter_, delimiterTable_, onWindow);
   if (word < 0)
     return false;
-  const int32_t before = reader.LastNonDelimiterBefore(word, from, DelimiterTable);
-  Restart = before < 0 ? from : before + 2;
-  reader.SetPosition(Restart);
+  const int32_t before = reader.LastNonDelimiterBefore(word, from, delimiterTable_);
+  restart_ = before < 0 ? from : before + 2;
+  reader.SetPosition(restart_);
   return true;
 }
 
@@ -200,7 +200,7 @@ void TSearchContext::ParsePattern(const std::string& pattern)
 
 void TSearchContext::AddTagTerms(const std::string& token)
 {
-  const char star = Star != 0 ? Star : '*';
+  const char star = star_ != 0 ? star_ : '*';
   const char separator = ConcordSettings.TagSearchSeparator;
   const size_t split = separator != 0 ? token.find(separator) : std::string::npos;
   std::string word;
@@ -220,7 +220,7 @@ void TSearchContext::AddTagTerms(const std::string& token)
   }
 
   const bool wild = std::any_of(tag.begin(), tag.end(), [this](char c) {
-    return (c == Star || c == ZeroOrOne || c == ExactlyOne) && c != 0;
+    return (c == star_ || c == zeroOrOne_ || c == exactlyOne_) && c != 0;
   });
   const uint8_t tagKind = !wild && FindMetaTag(tag) ? tkMetaTag : tkTag;
   if (ConcordSettings.WordTag != 1 && ConcordSettings.wTagBefore) {
@@ -237,17 +237,17 @@ void TSearchContext::AddTagTerms(const std::string& token)
 
 bool TSearchContext::MatchWildcard(std::string_view word, std::string_view pattern)
 {
-  if (NoSkipping && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
+  if (noSkipping_ && !ConcordSettings.UseSkipEqualChars && !HasWildcard(pattern))
     return word == pattern;
   return WildMatch(word, pattern);
 }
 
 bool TSearchContext::WildMatch(std::string_view word, std::string_view pattern)
 {
-  WildWord = word;
-  WildPattern = pattern;
-  MemoClean = false;
-  EqualCharsOn = ConcordSettings.UseSkipEqualChars;
+  wildWord_ = word;
+  wildPattern_ = pattern;
+  memoClean_ = false;
+  equalCharsOn_ = ConcordSettings.UseSkipEqualChars;
   return WildRest(0, 0);
 }
 
@@ -258,7 +258,7 @@ bool TSearchContext::WildMatch(std::string_view word, std::string_view pattern)
 bool TSearchContext::HasWildcard(std::string_view pattern) const
 {
   for (char c : pattern) {
-    if ((c == Star || c == ZeroOrOne || c == ExactlyOne) && c != 0)
+    if ((c == star_ || c == zeroOrOne_ || c == exactlyOne_) && c != 0)
       return true;
   }
   return false;
@@ -266,48 +266,48 @@ bool TSearchContext::HasWildcard(std::string_view pattern) const
 
 bool TSearchContext::WildRest(size_t pi, size_t wi)
 {
-  const size_t plen = WildPattern.size();
-  const size_t wlen = WildWord.size();
+  const size_t plen = wildPattern_.size();
+  const size_t wlen = wildWord_.size();
   while (pi < plen && wi < wlen) {
-    while (wi < wlen && SkipTable[Byte(WildWord[wi])])
+    while (wi < wlen && skipTable_[Byte(wildWord_[wi])])
       ++wi;
     if (wi == wlen)
       break;
-    const char pc = WildPattern[pi];
-    if (pc == Star && pc != 0) {
+    const char pc = wildPattern_[pi];
+    if (pc == star_ && pc != 0) {
       if (pi + 1 == plen)
         return true;
-      if (!MemoClean)
+      if (!memoClean_)
         ClearMemo();
-      const size_t floor = StarFloor[pi];
+      const size_t floor = starFloor_[pi];
       for (size_t k = wi; k < std::min(wlen, floor); ++k) {
         if (WildTry(pi + 1, k))
           return true;
       }
-      StarFloor[pi] = std::min(floor, wi);
+      starFloor_[pi] = std::min(floor, wi);
       return false;
     }
-    if (pc == ZeroOrOne && pc != 0) {
+    if (pc == zeroOrOne_ && pc != 0) {
       if (pi + 1 == plen)
         return wlen - wi == 1;
       return WildTry(pi + 1, wi) || WildTry(pi + 1, wi + 1);
     }
-    if (!(pc == ExactlyOne && pc != 0) && pc != WildWord[wi]
-        && !(EqualCharsOn && CharsEqual(pc, WildWord[wi])))
+    if (!(pc == exactlyOne_ && pc != 0) && pc != wildWord_[wi]
+        && !(equalCharsOn_ && CharsEqual(pc, wildWord_[wi])))
       return false;
     ++pi;
     ++wi;
   }
   if (pi < plen) {
     for (; pi < plen; ++pi) {
-      const char pc = WildPattern[pi];
-      if (pc == 0 || (pc != Star && pc != ZeroOrOne))
+      const char pc = wildPattern_[pi];
+      if (pc == 0 || (pc != star_ && pc != zeroOrOne_))
         return false;
     }
     return true;
   }
   for (; wi < wlen; ++wi) {
-    if (!SkipTable[Byte(WildWord[wi])])
+    if (!skipTable_[Byte(wildWord_[wi])])
       return false;
   }
   return true;
@@ -315,36 +315,36 @@ bool TSearchContext::WildRest(size_t pi, size_t wi)
 
 bool TSearchContext::WildTry(size_t pi, size_t wi)
 {
-  if (!MemoClean)
+  if (!memoClean_)
     ClearMemo();
-  const size_t bit = pi * MemoRowBits + wi;
+  const size_t bit = pi * memoRowBits_ + wi;
   const uint64_t mask = uint64_t{1} << (bit & 63);
-  if (Memo[bit >> 6] & mask)
+  if (memo_[bit >> 6] & mask)
     return false;
   if (WildRest(pi, wi))
     return true;
-  Memo[bit >> 6] |= mask;
+  memo_[bit >> 6] |= mask;
   return false;
 }
 
 void TSearchContext::ClearMemo()
 {
-  MemoRowBits = WildWord.size() + 1;
-  const size_t rows = WildPattern.size() + 1;
-  const size_t words = (rows * MemoRowBits + 63) / 64;
-  if (Memo.size() < words)
-    Memo.resize(words);
-  std::fill_n(Memo.begin(), words, 0);
-  if (StarFloor.size() < rows)
-    StarFloor.resize(rows);
-  std::fill_n(StarFloor.begin(), rows, MemoRowBits);
-  MemoClean = true;
+  memoRowBits_ = wildWord_.size() + 1;
+  const size_t rows = wildPattern_.size() + 1;
+  const size_t words = (rows * memoRowBits_ + 63) / 64;
+  if (memo_.size() < words)
+    memo_.resize(words);
+  std::fill_n(memo_.begin(), words, 0);
+  if (starFloor_.size() < rows)
+    starFloor_.resize(rows);
+  std::fill_n(starFloor_.begin(), rows, memoRowBits_);
+  memoClean_ = true;
 }
 
 bool TSearchContext::MatchTerm(const TTerm& term, std::string_view word)
 {
   if (term.Kind != tkMetaTag) {
-    if (term.Plain && NoSkipping && !ConcordSettings.UseSkipEqualChars)
+    if (term.Plain && noSkipping_ && !ConcordSettings.UseSkipEqualChars)
       return word == term.Text;
     return WildMatch(word, term.Text);
   }
@@ -365,10 +365,10 @@ bool TSearchContext::MatchTerm(const TTerm& term, std::string_view word)
 bool TSearchContext::EndOfRange()
 {
   CurrentWord[0] = 0;
-  CurrentLength = 0;
-  LastTokenEmpty = true;
-  LastReadAfterDelimiter = false;
-  LastReadEnd = Reader->GetPosition();
+  currentLength_ = 0;
+  lastTokenEmpty_ = true;
+  lastReadAfterDelimiter_ = false;
+  lastReadEnd_ = Reader->GetPosition();
   return false;
 }
 
@@ -379,12 +379,12 @@ bool TSearchContext::ReadNextWord()
 
 void TSearchContext::LowerCurrentWord()
 {
-  if (DoubleByteText) {
-    LocaleLowerBytes(CurrentWord, CurrentLength);
+  if (doubleByteText_) {
+    LocaleLowerBytes(CurrentWord, currentLength_);
     return;
   }
-  for (uint32_t i = 0; i < CurrentLength; ++i)
-    CurrentWord[i] = LowerTable[Byte(CurrentWord[i])];
+  for (uint32_t i = 0; i < currentLength_; ++i)
+    CurrentWord[i] = lowerTable_[Byte(CurrentWord[i])];
 }
 
 // A run of characters outside Delimiters; the delimiter that ends it is
@@ -392,7 +392,7 @@ void TSearchContext::LowerCurrentWord()
 bool TSearchContext::ReadTextWord()
 {
   TBufStream& reader = *Reader;
-  const bool* delimiters = DelimiterTable;
+  const bool* delimiters = delimiterTable_;
   char c;
   do {
     if (reader.AtEnd())
@@ -403,7 +403,7 @@ bool TSearchContext::ReadTextWord()
   // Collected in a local buffer, so that the compiler knows the stores do not
   // touch the reader's cursor; lower-cased on the way unless that needs the
   // double-byte rules.
-  const char* lower = !CaseSensitive && !DoubleByteText ? LowerTable : IdentityTable;
+  const char* lower = !CaseSensitive && !doubleByteText_ ? lowerTable_ : identityTable_;
   char word[256];
   uint32_t n = 0;
   word[n++] = lower[Byte(c)];
@@ -419,12 +419,12 @@ bool TSearchContext::ReadTextWord()
   }
   std::memcpy(CurrentWord, word, n);
   CurrentWord[n] = 0;
-  CurrentLength = n;
-  if (!CaseSensitive && DoubleByteText)
+  currentLength_ = n;
+  if (!CaseSensitive && doubleByteText_)
     LowerCurrentWord();
-  LastTokenEmpty = false;
-  LastReadAfterDelimiter = afterDelimiter;
-  LastReadEnd = reader.GetPosition();
+  lastTokenEmpty_ = false;
+  lastReadAfterDelimiter_ = afterDelimiter;
+  lastReadEnd_ = reader.GetPosition();
   return true;
 }
 
@@ -459,15 +459,15 @@ bool TSearchContext::ReadTagToken()
     else
       truncated = true;
   }
-  CurrentLength = n;
+  currentLength_ = n;
   if (cls == ccWordTag)
     TrimWordTag(truncated);
-  CurrentWord[CurrentLength] = 0;
+  CurrentWord[currentLength_] = 0;
   if (!CaseSensitive)
     LowerCurrentWord();
-  LastTokenEmpty = false;
-  LastReadAfterDelimiter = false;
-  LastReadEnd = reader.GetPosition();
+  lastTokenEmpty_ = false;
+  lastReadAfterDelimiter_ = false;
+  lastReadEnd_ = reader.GetPosition();
   return true;
 }
 
@@ -477,7 +477,7 @@ bool TSearchContext::ReadTagToken()
 // shorter than what is to be dropped becomes empty.
 void TSearchContext::TrimWordTag(bool truncated)
 {
-  uint32_t n = CurrentLength;
+  uint32_t n = currentLength_;
   uint32_t drop = 1;
   if (Reader->WordTagStyle() == 2) {
     drop = 0;
@@ -493,11 +493,11 @@ void TSearchContext::TrimWordTag(bool truncated)
       --n;
   }
   if (n <= drop) {
-    CurrentLength = 0;
+    currentLength_ = 0;
     return;
   }
   std::memmove(CurrentWord, CurrentWord + drop, n - drop);
-  CurrentLength = n - drop;
+  currentLength_ = n - drop;
 }
 
 // One word of a gap; in Tag mode a word and its tag, read as two tokens of
@@ -513,9 +513,9 @@ bool TSearchContext::ReadGapWord()
 
 void TSearchContext::NoteRestart()
 {
-  if (StartPending) {
-    Restart = Reader->GetPosition();
-    StartPending = false;
+  if (startPending_) {
+    restart_ = Reader->GetPosition();
+    startPending_ = false;
   }
 }
 
@@ -526,7 +526,7 @@ bool TSearchContext::IsAnyTagTerm(const TTerm& tag) const
 {
   if (tag.Kind != tkTag)
     return false;
-  return tag.Text.empty() || (tag.Text.size() == 1 && tag.Text[0] == (Star != 0 ? Star : '*'));
+  return tag.Text.empty() || (tag.Text.size() == 1 && tag.Text[0] == (star_ != 0 ? star_ : '*'));
 }
 
 bool TSearchContext::MatchTermSequence(int32_t i)
@@ -595,14 +595,14 @@ bool TSearchContext::MatchTermSequence(int32_t i)
   } else {
     if (!ReadTextWord())
       return false;
-    if (StartPending)
-      Restart = Reader->GetPosition();
+    if (startPending_)
+      restart_ = Reader->GetPosition();
     if (!MatchTerm(term, CurrentWordView())) {
-      StartPending = false;
+      startPending_ = false;
       return false;
     }
   }
-  StartPending = false;
+  startPending_ = false;
   if (next < TermCount)
     return MatchTermSequence(next);
   return true;
@@ -621,12 +621,12 @@ bool TSearchContext::MatchTagPair(int32_t i)
 
   if (!ReadNextWord())
     return false;
-  if (StartPending)
-    Restart = reader.GetPosition();
+  if (startPending_)
+    restart_ = reader.GetPosition();
 
   if (wordFirst) {
     if (TokenClass != ccWord) {
-      StartPending = false;
+      startPending_ = false;
       return false;
     }
     if (!MatchTerm(wordTerm, CurrentWordView())) {
@@ -644,17 +644,17 @@ bool TSearchContext::MatchTagPair(int32_t i)
       return false;
     if (TokenClass != ccWordTag) {
       if (!IsAnyTagTerm(tagTerm)) {
-        StartPending = false;
+        startPending_ = false;
         return false;
       }
       reader.SetPosition(wordEnd);
       reader.ResetTagState();
       return true;
     }
-    if (StartPending)
-      Restart = reader.GetPosition();
+    if (startPending_)
+      restart_ = reader.GetPosition();
     if (!MatchTerm(tagTerm, CurrentWordView())) {
-      StartPending = false;
+      startPending_ = false;
       return false;
     }
     return true;
@@ -663,7 +663,7 @@ bool TSearchContext::MatchTagPair(int32_t i)
   // The tag stands before its word.
   if (TokenClass != ccWordTag) {
     if (!IsAnyTagTerm(tagTerm)) {
-      StartPending = false;
+      startPending_ = false;
       return false;
     }
   } else if (!MatchTerm(tagTerm, CurrentWordView())) {
@@ -682,14 +682,14 @@ bool TSearchContext::MatchTagPair(int32_t i)
     if (TokenClass != ccWord) {
       reader.SetPosition(tagEnd);
       reader.ResetTagState();
-      StartPending = false;
+      startPending_ = false;
       return false;
     }
-    if (StartPending)
-      Restart = reader.GetPosition();
+    if (startPending_)
+      restart_ = reader.GetPosition();
   }
   if (!MatchTerm(wordTerm, CurrentWordView())) {
-    StartPending = false;
+    startPending_ = false;
     return false;
   }
   return true;
@@ -703,8 +703,8 @@ bool TSearchContext::MatchTagPair(int32_t i)
 // the range.
 bool TSearchContext::SkimTagToken(TCharClass& cls, bool& candidate)
 {
-  const std::string& prefix = Prefilter.Prefix;
-  const unsigned char* fold = Prefilter.Fold;
+  const std::string& prefix = prefilter_.Prefix;
+  const unsigned char* fold = prefilter_.Fold;
   char head[255];
   const auto want = uint32_t(std::min<size_t>(prefix.size(), sizeof head));
   uint32_t length = 0;
@@ -725,7 +725,7 @@ bool TSearchContext::SkimTagToken(TCharClass& cls, bool& candidate)
 bool TSearchContext::SkipTagAttempts(bool reportProgress)
 {
   TBufStream& reader = *Reader;
-  reader.SetPosition(Restart);
+  reader.SetPosition(restart_);
   reader.ResetTagState();
   for (int32_t skipped = 1;; ++skipped) {
     const int32_t start = reader.GetPosition();
@@ -741,7 +741,7 @@ bool TSearchContext::SkipTagAttempts(bool reportProgress)
     if (!SkimTagToken(cls, candidate))
       return false;
     if (candidate) {
-      Restart = start;
+      restart_ = start;
       reader.SetPosition(start);
       reader.ResetTagState();
       return true;
@@ -779,18 +779,18 @@ bool TSearchContext::JumpToTagCandidate(bool reportProgress)
   const char embedded = reader.WordTagDelimiter();
   bool byBytes = style <= 1 && (!tagStart || tagStop == '#' || delimiters[Byte(tagStop)]) &&
                  !(style == 1 && embedded && delimiters[Byte(embedded)]);
-  for (char c : Prefilter.Prefix)
+  for (char c : prefilter_.Prefix)
     if (delimiters[Byte(c)] || (tagStart && c == tagStart) || (style == 1 && embedded && c == embedded))
       byBytes = false;
-  if (!byBytes || int64_t(Prefilter.Prefix.size()) * 2 + 16 > reader.WindowSize())
+  if (!byBytes || int64_t(prefilter_.Prefix.size()) * 2 + 16 > reader.WindowSize())
     return SkipTagAttempts(reportProgress);
 
-  const int32_t from = Restart;
+  const int32_t from = restart_;
   reader.SetPosition(from);
   reader.ResetTagState();
   int32_t last = from;
   const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
-  const int32_t word = reader.FindWordStart(Prefilter, delimiters, onWindow);
+  const int32_t word = reader.FindWordStart(prefilter_, delimiters, onWindow);
   if (word < 0)
     return false;
   if (tagStart && reader.ContainsByte(from, word, tagStart)) {
@@ -799,8 +799,8 @@ bool TSearchContext::JumpToTagCandidate(bool reportProgress)
     return SkipTagAttempts(reportProgress);
   }
   const int32_t before = reader.LastNonDelimiterBefore(word, from, delimiters);
-  Restart = before < 0 ? from : before + 1;
-  reader.SetPosition(Restart);
+  restart_ = before < 0 ? from : before + 1;
+  reader.SetPosition(restart_);
   reader.ResetTagState();
   return true;
 }
@@ -817,16 +817,16 @@ bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
 
   // A hit that consumed no token: step one token, or the next call would
   // find the same empty hit again.
-  if (EmptyHitAt >= 0 && EmptyHitAt == HitStart) {
-    EmptyHitAt = -1;
+  if (emptyHitAt_ >= 0 && emptyHitAt_ == HitStart) {
+    emptyHitAt_ = -1;
     if (!ReadNextWord())
       return false;
     HitStart = reader.GetPosition();
   }
-  EmptyHitAt = -1;
+  emptyHitAt_ = -1;
 
-  Restart = HitStart;
-  StartPending = true;
+  restart_ = HitStart;
+  startPending_ = true;
   if (Owner)
     ++Owner->WordsTried;
   for (;;) {
@@ -837,15 +837,15 @@ bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
     StopCheck();
     if (Stopped())
       return false;
-    if (LastTokenEmpty || Restart <= HitStart)
+    if (lastTokenEmpty_ || restart_ <= HitStart)
       return false;
-    if (PrefilterOn && !(Mode == TSearchMode::Tag ? JumpToTagCandidate(reportProgress) : JumpToCandidate(reportProgress)))
+    if (prefilterOn_ && !(Mode == TSearchMode::Tag ? JumpToTagCandidate(reportProgress) : JumpToCandidate(reportProgress)))
       return false;
-    if (reader.GetPosition() != Restart)
-      reader.SetPosition(Restart);
+    if (reader.GetPosition() != restart_)
+      reader.SetPosition(restart_);
     reader.ResetTagState();
-    HitStart = Restart;
-    StartPending = true;
+    HitStart = restart_;
+    startPending_ = true;
     if (Owner) {
       ++Owner->WordsTried;
       if (reportProgress)
@@ -855,8 +855,8 @@ bool TSearchContext::FindNextHit(TBufStream& reader, bool reportProgress)
   if (reportProgress && Owner)
     Owner->UpdateProgress(HitStart, false);
   HitEnd = reader.GetPosition();
-  HitEndAfterDelimiter = Mode == TSearchMode::Text && LastReadAfterDelimiter && LastReadEnd == HitEnd;
+  HitEndAfterDelimiter = Mode == TSearchMode::Text && lastReadAfterDelimiter_ && lastReadEnd_ == HitEnd;
   if (HitEnd == HitStart)
-    EmptyHitAt = HitEnd;
+    emptyHitAt_ = HitEnd;
   return true;
 }

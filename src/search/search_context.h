@@ -112,7 +112,7 @@ public:
   bool MatchTerm(const TTerm& term, std::string_view word);
 
   // The last token read, as the matcher compares it.
-  std::string_view CurrentWordView() const { return {CurrentWord, CurrentLength}; }
+  std::string_view CurrentWordView() const { return {CurrentWord, currentLength_}; }
 
   TSearchOwner* Owner = nullptr;
   TSearchMode Mode;
@@ -177,34 +177,34 @@ private:
   void ClearMemo();
   bool HasWildcard(std::string_view pattern) const;
 
-  uint32_t CurrentLength = 0;
-  bool LastTokenEmpty = false;
-  bool LastReadAfterDelimiter = false;  // the last ReadNextWord consumed a delimiter
-  int32_t LastReadEnd = -1;             // reader position after the last ReadNextWord
-  int32_t Restart = 0;
-  bool StartPending = false;
-  int32_t EmptyHitAt = -1;  // position of a hit that consumed no token, else -1
+  uint32_t currentLength_ = 0;
+  bool lastTokenEmpty_ = false;
+  bool lastReadAfterDelimiter_ = false;  // the last ReadNextWord consumed a delimiter
+  int32_t lastReadEnd_ = -1;             // reader position after the last ReadNextWord
+  int32_t restart_ = 0;
+  bool startPending_ = false;
+  int32_t emptyHitAt_ = -1;  // position of a hit that consumed no token, else -1
 
-  bool DelimiterTable[256];
-  bool SkipTable[256];
-  bool NoSkipping = true;
-  bool PrefilterOn = false;
-  TBufStream::TWordStartFinder Prefilter;  // the literal start of the first term, as words are compared
-  char LowerTable[256];
-  char IdentityTable[256];
-  bool DoubleByteText = false;
+  bool delimiterTable_[256];
+  bool skipTable_[256];
+  bool noSkipping_ = true;
+  bool prefilterOn_ = false;
+  TBufStream::TWordStartFinder prefilter_;  // the literal start of the first term, as words are compared
+  char lowerTable_[256];
+  char identityTable_[256];
+  bool doubleByteText_ = false;
 
   // Settings characters taken when the context is made.
-  char Star = '*';
-  char ZeroOrOne = '%';
-  char ExactlyOne = '?';
+  char star_ = '*';
+  char zeroOrOne_ = '%';
+  char exactlyOne_ = '?';
 
   // Wildcard matcher state for one MatchWildcard call.
-  std::string_view WildWord;
-  std::string_view WildPattern;
-  std::vector<uint64_t> Memo;       // failed (pattern index, word index) pairs
-  std::vector<size_t> StarFloor;    // per '*': the lowest word index known to fail
-  size_t MemoRowBits = 0;
-  bool MemoClean = false;
-  bool EqualCharsOn = false;
+  std::string_view wildWord_;
+  std::string_view wildPattern_;
+  std::vector<uint64_t> memo_;       // failed (pattern index, word index) pairs
+  std::vector<size_t> starFloor_;    // per '*': the lowest word index known to fail
+  size_t memoRowBits_ = 0;
+  bool memoClean_ = false;
+  bool equalCharsOn_ = false;
 };

@@ -8,7 +8,7 @@
 #include "foundation/utils.h"
 #include "platform/frame_sink.h"
 #include "platform/ui_bridge.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 #include "search/sentence.h"
 
 #include <climits>
@@ -417,7 +417,7 @@ void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
 
 int32_t FillSearchInfo(SearchInfoLabels& labels, const TSearch& search)
 {
-  const TSearchRec& r = search.Request;
+  const TSearchRec& r = search.RunRequest();
   labels.SetSearchInfo(SearchInfoField::FreqOfHits, std::to_string(r.HitFrequency));
   labels.SetSearchInfo(SearchInfoField::IgnoreCase, (r.Options & soCaseSensitive) ? "OFF" : "ON");
   labels.SetSearchInfo(SearchInfoField::Syntax, SearchModeNames[std::min<int>(int(r.Mode), 2)]);

@@ -80,7 +80,10 @@ public:
   // Counts of the last run.
   int64_t CountedHits() const { return countedHits_; }
   int64_t ReportedHits() const { return reportedHits_; }
+  // The run's copy of the request.
+  const TSearchRec& RunRequest() const { return Request; }
 
+private:
   TSearchRec Request;  // the run's copy, with EqualChars and HitFrequency filled
   std::unique_ptr<DoubleProgressDialog> ProgressForm;  // during RunSearch only
   int32_t GaugeCalls = 0;
@@ -102,7 +105,6 @@ public:
   int64_t CorpusPos = 0;   // bytes advanced over the whole corpus
   int32_t LastFilePos = 0;
 
-private:
   void Scan(int32_t maxHits, const THitCallback& callback);
   std::unique_ptr<TSearchContext> MakeContext(const std::string& pattern) const;
   void NormaliseMarker(const std::string& text, THeadingMarker& marker) const;

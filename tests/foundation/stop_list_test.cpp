@@ -1,4 +1,4 @@
-#include "foundation/stop_list.h"
+#include "forms/stop_list_model.h"
 
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"

@@ -3,7 +3,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 
 #include "support/scratch_folder.h"
 

@@ -5,7 +5,7 @@
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
-#include "search/regexp.h"
+#include "search/regexp/regexp.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,315 @@
+// Regular-expression engine: start-position filters and byte classes.
+#include "search/regexp/regexp_match.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace regexp {
+
+namespace {
+
+// Rough frequency of each byte in running text, per ten thousand bytes. It
+// only steers the choice of the byte to scan for.
+int ByteFrequency(uint8_t b)
+{
+  static const int lower[26] = {620, 110, 220, 320, 950, 170, 150, 450, 550, 10, 60, 310, 190,
+                                550, 600, 140, 10, 480, 500, 700, 210, 80, 160, 15, 140, 10};
+  if (b >= 'a' && b <= 'z')
+    return lower[b - 'a'];
+  if (b >= 'A' && b <= 'Z')
+    return lower[b - 'A'] / 15 + 1;
+  if (b >= '0' && b <= '9')
+    return 20;
+  switch (b) {
+  case ' ': return 1700;
+  case '\n':
+  case '\r': return 170;
+  case ',':
+  case '.': return 100;
+  default: return b >= 0x80 ? 5 : 10;
+  }
+}
+
+int SetFrequency(const ByteSet& s)
+{
+  int sum = 0;
+  for (int b = 0; b < 256; ++b)
+    if (s.Has(static_cast<uint8_t>(b)))
+      sum += ByteFrequency(static_cast<uint8_t>(b));
+  return sum;
+}
+
+// First byte in [p, end) equal to one of n (1 to 3) needles, else end.
+const uint8_t* FindAny(const uint8_t* p, const uint8_t* end, const uint8_t* needles, int n)
+{
+  if (n == 1) {
+    const void* r = std::memchr(p, needles[0], static_cast<size_t>(end - p));
+    return r ? static_cast<const uint8_t*>(r) : end;
+  }
+  const uint8_t a = needles[0];
+  const uint8_t b = needles[1];
+  const uint8_t c = n > 2 ? needles[2] : needles[1];
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+  const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+  const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+  while (end - p >= 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
+                                   _mm_cmpeq_epi8(x, vc));
+    const int mask = _mm_movemask_epi8(m);
+    if (mask)
+      return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == a || *p == b || *p == c)
+      return p;
+  return end;
+}
+
+// Bottom-up: whether each node can match empty, and the bytes it can begin with.
+void Analyse(const Tree& tree, std::vector<char>& nullable, std::vector<ByteSet>& first)
+{
+  const size_t n = tree.nodes.size();
+  nullable.assign(n, 0);
+  first.assign(n, ByteSet{});
+  for (size_t i = 0; i < n; ++i) {
+    const Node& node = tree.nodes[i];
+    switch (node.kind) {
+    case NodeKind::Empty:
+    case NodeKind::Assert: nullable[i] = 1; break;
+    case NodeKind::Set: first[i] = tree.sets[node.set]; break;
+    case NodeKind::Group:
+      nullable[i] = nullable[node.kids[0]];
+      first[i] = first[node.kids[0]];
+      break;
+    case NodeKind::Concat: {
+      bool allNullable = true;
+      for (int32_t k : node.kids) {
+        if (!allNullable)
+          break;
+        for (int w = 0; w < 4; ++w)
+          first[i].bits[w] |= first[k].bits[w];
+        allNullable = nullable[k];
+      }
+      nullable[i] = allNullable;
+      break;
+    }
+    case NodeKind::Alt:
+      for (int32_t k : node.kids) {
+        nullable[i] |= nullable[k];
+        for (int w = 0; w < 4; ++w)
+          first[i].bits[w] |= first[k].bits[w];
+      }
+      break;
+    case NodeKind::Repeat:
+      nullable[i] = node.min == 0 || nullable[node.kids[0]];
+      if (node.max != 0)
+        first[i] = first[node.kids[0]];
+      break;
+    case NodeKind::BackRef:
+      nullable[i] = 1;
+      for (int w = 0; w < 4; ++w)
+        first[i].bits[w] = ~uint64_t(0);
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+bool Nullable(const Tree& tree)
+{
+  std::vector<char> nullable;
+  std::vector<ByteSet> first;
+  Analyse(tree, nullable, first);
+  return nullable[tree.root] != 0;
+}
+
+void Prefilter::Build(const Tree& tree)
+{
+  std::vector<char> nullable;
+  std::vector<ByteSet> first;
+  Analyse(tree, nullable, first);
+  if (nullable[tree.root])
+    return;  // a match may be empty anywhere: every position is a candidate
+
+  // The byte sets every match begins with, in order.
+  std::vector<ByteSet> prefix;
+  bool exact = true;
+  std::deque<int32_t> work{tree.root};
+  while (!work.empty()) {
+    const Node& node = tree.nodes[work.front()];
+    work.pop_front();
+    bool stop = false;
+    switch (node.kind) {
+    case NodeKind::Set:
+      if (prefix.size() == 64)
+        stop = true;
+      else
+        prefix.push_back(tree.sets[node.set]);
+      break;
+    case NodeKind::Assert: exact = false; break;
+    case NodeKind::Empty: break;
+    case NodeKind::Group: work.push_front(node.kids[0]); break;
+    case NodeKind::Concat:
+      for (size_t k = node.kids.size(); k-- > 0;)
+        work.push_front(node.kids[k]);
+      break;
+    case NodeKind::Repeat: {
+      const Node& kid = tree.nodes[node.kids[0]];
+      if (kid.kind != NodeKind::Set) {
+        stop = true;
+        break;
+      }
+      const int32_t copies = std::min<int32_t>(node.min, 64 - static_cast<int32_t>(prefix.size()));
+      for (int32_t k = 0; k < copies; ++k)
+        prefix.push_back(tree.sets[kid.set]);
+      stop = copies < node.min || node.max != node.min;
+      break;
+    }
+    default: stop = true; break;
+    }
+    if (stop) {
+      exact = false;
+      break;
+    }
+  }
+  pureLiteral_ = exact && !prefix.empty();
+  prefixLength_ = static_cast<int32_t>(prefix.size());
+  for (size_t j = 0; j < prefix.size(); ++j)
+    for (int b = 0; b < 256; ++b)
+      if (prefix[j].Has(static_cast<uint8_t>(b)))
+        prefixMask_[b] |= uint64_t(1) << j;
+
+  // Scan for the rarest position with at most three bytes.
+  int best = -1;
+  int bestScore = 0;
+  const ByteSet& firstSet = first[tree.root];
+  auto consider = [&](const ByteSet& s, int offset) {
+    if (s.Count() == 0 || s.Count() > 3)
+      return;
+    const int score = SetFrequency(s);
+    if (best < 0 || score < bestScore) {
+      best = offset;
+      bestScore = score;
+      rareCount_ = 0;
+      for (int b = 0; b < 256; ++b)
+        if (s.Has(static_cast<uint8_t>(b)))
+          rareBytes_[rareCount_++] = static_cast<uint8_t>(b);
+    }
+  };
+  consider(firstSet, 0);
+  for (size_t j = 0; j < prefix.size(); ++j)
+    consider(prefix[j], static_cast<int>(j));
+  if (best >= 0) {
+    mode_ = Mode::RareBytes;
+    rareOffset_ = best;
+    return;
+  }
+  if (SetFrequency(firstSet) < 3000) {
+    mode_ = Mode::FirstTable;
+    for (int b = 0; b < 256; ++b)
+      first_[b] = firstSet.Has(static_cast<uint8_t>(b));
+  }
+}
+
+bool Prefilter::Verify(const Text& text, int32_t q) const
+{
+  if (prefixLength_ > text.length - q)
+    return false;
+  for (int32_t j = 0; j < prefixLength_; ++j)
+    if (!((prefixMask_[text.data[q + j]] >> j) & 1))
+      return false;
+  return true;
+}
+
+int32_t Prefilter::Next(const Text& text, int32_t pos, int32_t limit) const
+{
+  limit = std::min(limit, text.length);
+  if (mode_ == Mode::RareBytes) {
+    const uint8_t* base = text.data;
+    const int64_t scanEnd = std::min<int64_t>(int64_t(limit) + rareOffset_, text.length);
+    const uint8_t* p = base + pos + rareOffset_;
+    const uint8_t* end = base + scanEnd;
+    while (p < end) {
+      const uint8_t* hit = FindAny(p, end, rareBytes_, rareCount_);
+      if (hit == end)
+        break;
+      const int32_t q = static_cast<int32_t>(hit - base) - rareOffset_;
+      if (Verify(text, q))
+        return q;
+      p = hit + 1;
+    }
+    return rNone;
+  }
+  if (mode_ == Mode::FirstTable) {
+    for (int32_t q = pos; q < limit; ++q)
+      if (first_[text.data[q]] && Verify(text, q))
+        return q;
+    return rNone;
+  }
+  for (int32_t q = pos; q < limit; ++q)
+    if (Verify(text, q))
+      return q;
+  return rNone;
+}
+
+int32_t Prefilter::Scan(const Text& text, int32_t pos, StepCounter& steps) const
+{
+  while (pos < text.length) {
+    const int32_t limit = pos + std::min(ScanChunk, text.length - pos);
+    const int32_t q = Next(text, pos, limit);
+    if (q >= 0)
+      return q;
+    if (!steps.Add(static_cast<uint64_t>(limit - pos) / 16 + 1))
+      return rCancelled;
+    pos = limit;
+  }
+  return rNone;
+}
+
+int32_t Prefilter::TailStart(int32_t length) const
+{
+  if (prefixLength_ <= 1)
+    return length;
+  return std::max(0, length - prefixLength_ + 1);
+}
+
+void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256])
+{
+  std::fill(std::begin(map), std::end(map), 0);
+  count = 1;
+  auto refine = [&](auto&& key) {
+    int newId[512];
+    std::fill(std::begin(newId), std::end(newId), -1);
+    int next = 0;
+    for (int b = 0; b < 256; ++b) {
+      const int k = map[b] * 2 + (key(b) ? 1 : 0);
+      if (newId[k] < 0)
+        newId[k] = next++;
+      map[b] = static_cast<uint8_t>(newId[k]);
+    }
+    count = next;
+  };
+  std::vector<char> used(program.sets.size(), 0);
+  for (const Inst& inst : program.insts)
+    if (inst.op == Op::Byte)
+      used[inst.arg] = 1;
+  for (size_t s = 0; s < program.sets.size(); ++s)
+    if (used[s])
+      refine([&](int b) { return program.sets[s].Has(static_cast<uint8_t>(b)); });
+  refine([&](int b) { return (ctxOf[b] & cxNewline) != 0; });
+  refine([&](int b) { return (ctxOf[b] & cxWord) != 0; });
+  for (int b = 255; b >= 0; --b)
+    representative[map[b]] = static_cast<uint8_t>(b);
+}
+
+}  // namespace regexp

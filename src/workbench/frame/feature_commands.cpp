@@ -1,0 +1,7 @@
+// The one place that calls each feature's command installer; a feature adds
+// its installer's declaration to frame_commands.h and one call here.
+#include "workbench/frame/frame_commands.h"
+
+void installFeatureCommands(TFrameForm& /*frame*/, TFrameCommands& /*commands*/)
+{
+}

@@ -1,0 +1,84 @@
+#include "workbench/frame/startup.h"
+
+#include "foundation/program_state.h"
+#include "foundation/settings.h"
+#include "foundation/stop_list.h"
+#include "workbench/frame/app_exceptions.h"
+#include "workbench/dialogs/context_options_form.h"
+#include "workbench/frame/frame_commands.h"
+#include "workbench/frame/frame_form.h"
+#include "workbench/dialogs/qt_dialogs.h"
+#include "workbench/frame/qt_ui_bridge.h"
+#include "workbench/dialogs/search_template_dlg.h"
+#include "workbench/dialogs/stop_list_dlg.h"
+
+#include <QFont>
+
+std::string ApplicationHelpFile;
+QPointer<TViewStopListDlg> ViewStopListDlg;
+
+namespace {
+
+// The units' initialisation: the settings object, the fonts and the busy
+// flags, the shared program state and the frame unit's own values.
+void InitUnits()
+{
+  // The stock system font is the toolkit's default font; the program state
+  // is created from it before any window exists.
+  const QFont font = QApplication::font();
+  const int size = font.pointSize() > 0 ? font.pointSize() : 9;
+  SetStockSystemFont(TFontRec{font.family().toStdString(), size, 0, clWindowText, 1});
+  InitProgramState();
+  InitSharedState();
+  InstallContextOptionsForms();
+  FirstActivation = true;
+  EscapePressed = false;
+}
+
+}  // namespace
+
+TProgramForms StartQuillmar(std::vector<std::string> arguments)
+{
+  InitUnits();
+  TProgramForms forms;
+  try {
+    QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
+    ApplicationTitle = "Quillmar Pro";
+    ApplicationHelpFile = "QX2.2.HLP";
+    forms.Frame = std::make_unique<TFrameForm>();
+    forms.Frame->SetCommandLine(std::move(arguments));
+    InstallFrameCommands(*forms.Frame);
+    // The long-lived dialogs follow, in their order, as children of the
+    // frame.
+    ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
+  } catch (...) {
+    ViewStopListDlg = nullptr;
+    forms = TProgramForms{};
+    ShowStopBox(StartupErrorCaption, StartupErrorText);
+    return forms;
+  }
+  forms.Frame->show();
+  return forms;
+}
+
+int RunQuillmar(int argc, char** argv)
+{
+  TQuillmarApplication app(argc, argv);
+  // The arguments as the shell passed them, after the toolkit took its own.
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments.emplace_back(argv[i]);
+  // The seams between the core and the toolkit: calls from worker threads,
+  // message pumping, messages, input and progress.
+  QtUiBridge bridge;
+  bridge.install();
+  QtDialogService dialogs;
+  dialogs.install();
+  TProgramForms forms = StartQuillmar(std::move(arguments));
+  if (!forms.Frame)
+    return 1;
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(forms.Frame.get(), &TFrameForm::Closed, &app, &QCoreApplication::quit);
+  return QApplication::exec();
+}

@@ -1,0 +1,181 @@
+#include "workbench/dialogs/search_template_dlg.h"
+
+#include "foundation/dialogs.h"
+#include "foundation/settings.h"
+#include "search/search_defaults.h"
+#include "workbench/output/output_config_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records every message; no box is shown.
+class RecordedMessages : public DialogService {
+public:
+  RecordedMessages() : previous_(SetDialogService(this)) {}
+  ~RecordedMessages() override { SetDialogService(previous_); }
+  int ShowMessageBox(const MessageBoxRequest& request) override
+  {
+    texts.push_back(request.Message);
+    return mrOk;
+  }
+  bool QueryInput(std::string_view, std::string_view, const TFontRec&, std::string&) override { return false; }
+  std::unique_ptr<ProgressDialog> CreateProgressForm(bool multiFile) override
+  {
+    return std::make_unique<ProgressDialog>(multiFile);
+  }
+  std::unique_ptr<DoubleProgressDialog> CreateDoubleProgressForm() override
+  {
+    return std::make_unique<DoubleProgressDialog>();
+  }
+  std::vector<std::string> texts;
+
+private:
+  DialogService* previous_;
+};
+
+class Services : public TQtSearchDialogServices {
+public:
+  Services() : TQtSearchDialogServices(nullptr) {}
+  bool ChoosePatternsFile(std::string&) override { return false; }
+};
+
+class SearchTemplateDlgTest : public ::testing::Test {
+protected:
+  SearchTemplateDlgTest()
+  {
+    InitProgramState();
+    ApplySearchParameterDefaults();
+    ConcordSettings.IgnoreCase = true;
+    ConcordanceActive = AppendSearch = BatchSearch = SaveSearchToFile = false;
+    dlg_ = std::make_unique<TSearchTemplateDlg>(&services_);
+  }
+  // Runs `step` once the dialog is up (modal), then presses Cancel unless it
+  // closed the dialog itself.
+  bool Execute(bool advanced, std::function<void()> step, TSearchRec& request)
+  {
+    QTimer::singleShot(0, [this, step] {
+      // Focus events need an active window.
+      dlg_->activateWindow();
+      (void)QTest::qWaitForWindowActive(dlg_.get(), 1000);
+      step();
+      if (dlg_->isVisible())
+        dlg_->reject();
+    });
+    return ExecuteSearchDialog(request, advanced);
+  }
+
+  RecordedMessages messages_;
+  Services services_;
+  std::unique_ptr<TSearchTemplateDlg> dlg_;
+};
+
+TEST_F(SearchTemplateDlgTest, EveryControlCarriesItsName)
+{
+  for (const char* name :
+       {"BasePanel", "AdvancedPanel", "BottomPanel", "PatternLabel", "Examples", "SearchString",
+        "EditPatternsBtn", "ImportPatternsBtn", "BatchOptionsBtn", "PatternRadio", "GrepRadio", "TagRadio",
+        "IgnoreCaseCheckBox", "PaddingCheck", "SentCheck", "HdCtxCheck", "HdCtxBtn", "AppendSearchCheck",
+        "BatchSearchCheck", "SaveToFileCheck", "SaveOptionsBtn", "OptionsBtn", "AdvancedBtn", "OKBtn",
+        "CancelBtn"})
+    EXPECT_NE(dlg_->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+  EXPECT_EQ(SearchTemplateDlg, dlg_.get());
+  EXPECT_EQ(dlg_->SearchString->lineEdit()->maxLength(), 255);
+  EXPECT_EQ(dlg_->SearchString->insertPolicy(), QComboBox::NoInsert);
+}
+
+TEST_F(SearchTemplateDlgTest, TypedPatternAndOkFillTheRequest)
+{
+  TSearchRec request;
+  const bool ok = Execute(false, [this] {
+    EXPECT_EQ(dlg_->windowTitle(), "Text Search");
+    EXPECT_FALSE(dlg_->AdvancedPanel->isVisible());
+    EXPECT_TRUE((dlg_->focusWidget() == dlg_->SearchString));
+    QTest::keyClicks(dlg_->SearchString, "speak* to");
+    QTest::mouseClick(dlg_->OKBtn, Qt::LeftButton);
+  }, request);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(request.Patterns, std::vector<std::string>{"speak* to"});
+  EXPECT_EQ(dlg_->SearchString->itemText(0), "speak* to");
+}
+
+TEST_F(SearchTemplateDlgTest, RefusalKeepsTheDialogOpenWithTheBoxFocused)
+{
+  TSearchRec request;
+  EXPECT_FALSE(Execute(false, [this] {
+    dlg_->AdvancedBtn->setFocus();
+    dlg_->SearchString->setEditText("a@");
+    QTest::mouseClick(dlg_->OKBtn, Qt::LeftButton);
+    EXPECT_TRUE(dlg_->isVisible());
+    EXPECT_TRUE((dlg_->focusWidget() == dlg_->SearchString));
+  }, request));
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{"You cannot begin or end a search term with @"});
+}
+
+TEST_F(SearchTemplateDlgTest, LayoutAndBatchControlsFollowTheModel)
+{
+  TSearchRec request;
+  Execute(false, [this] {
+    const int simpleHeight = dlg_->height();
+    QTest::mouseClick(dlg_->AdvancedBtn, Qt::LeftButton);
+    EXPECT_EQ(dlg_->windowTitle(), "Advanced Search");
+    EXPECT_TRUE(dlg_->AdvancedPanel->isVisible());
+    EXPECT_EQ(dlg_->AdvancedBtn->text(), "<< Simp&le");
+    EXPECT_GT(dlg_->height(), simpleHeight);
+
+    QTest::mouseClick(dlg_->GrepRadio, Qt::LeftButton);
+    EXPECT_EQ(dlg_->Examples->text().left(9), "e.g. \"col");
+    EXPECT_TRUE(dlg_->Examples->text().contains("\\b"));
+
+    EXPECT_FALSE(dlg_->SaveToFileCheck->isEnabled());
+    QTest::mouseClick(dlg_->BatchSearchCheck, Qt::LeftButton);
+    EXPECT_FALSE(dlg_->SearchString->isVisible());
+    EXPECT_TRUE(dlg_->ImportPatternsBtn->isVisible());
+    EXPECT_TRUE(dlg_->SaveToFileCheck->isEnabled());
+    EXPECT_FALSE(dlg_->SaveOptionsBtn->isEnabled());
+    QTest::mouseClick(dlg_->SaveToFileCheck, Qt::LeftButton);
+    EXPECT_TRUE(SaveSearchToFile);
+    EXPECT_TRUE(dlg_->SaveOptionsBtn->isEnabled());
+    EXPECT_TRUE(dlg_->AppendSearchCheck->isEnabled());
+
+    // Save Options edits the nine batch switches in the output options.
+    SetOutputConfigRunner([](TOutputConfigDlg& d) {
+      EXPECT_FALSE(d.MaxLinesEdit->isEnabled());
+      d.AsHTMLCB->setChecked(true);
+      d.ShowFileBox->setChecked(true);
+      d.OKBtnClick();
+      return int(QDialog::Accepted);
+    });
+    QTest::mouseClick(dlg_->SaveOptionsBtn, Qt::LeftButton);
+    SetOutputConfigRunner({});
+    EXPECT_TRUE(BatchOutputOptions.SaveAsHTML && BatchOutputOptions.ShowFileNames);
+  }, request);
+  BatchOutputOptions = TBatchOutputOptions{};
+}
+
+TEST_F(SearchTemplateDlgTest, LeavingTheBoxPutsItsTextOnTopOfTheHistory)
+{
+  dlg_->Model().TextHistory = {"one", "two"};
+  TSearchRec request;
+  Execute(false, [this] {
+    EXPECT_EQ(dlg_->SearchString->count(), 2);
+    dlg_->SearchString->setEditText("  two ");
+    dlg_->SearchString->setFocus();
+    dlg_->AdvancedBtn->setFocus();  // focus leaves the box
+    QApplication::processEvents();
+    EXPECT_EQ(dlg_->SearchString->itemText(0), "two");
+    EXPECT_EQ(dlg_->SearchString->itemText(1), "one");
+    EXPECT_EQ(dlg_->SearchString->currentText(), "two");
+  }, request);
+}
+
+}  // namespace

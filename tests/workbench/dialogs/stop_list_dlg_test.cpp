@@ -1,0 +1,110 @@
+#include "workbench/dialogs/stop_list_dlg.h"
+
+#include "foundation/dialogs.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "workbench/dialogs/word_list_test_support.h"
+
+namespace {
+
+using wordlisttest::NoFiles;
+using wordlisttest::ScriptedDialogs;
+
+class StopListDlgTest : public ::testing::Test {
+protected:
+  StopListDlgTest()
+  {
+    InitProgramState();
+    ConcordSettings.NonWordChars = ",;";
+    FrequencySettings.IgnoreCase = true;
+  }
+
+  QStringList Items() const { return wordlisttest::Items(dlg_.WordList); }
+
+  ScriptedDialogs dialogs_;
+  TStopList list_;
+  NoFiles files_;
+  TViewStopListDlg dlg_{list_, &files_};
+};
+
+}  // namespace
+
+TEST_F(StopListDlgTest, CaptionsAndComponents)
+{
+  EXPECT_EQ(dlg_.windowTitle(), QStringLiteral("View Stop List"));
+  EXPECT_EQ(dlg_.Title->text(), QStringLiteral("Words in stop list:"));
+  EXPECT_EQ(dlg_.AddButton->text(), QStringLiteral("&Add..."));
+  EXPECT_EQ(dlg_.RemoveButton->text(), QStringLiteral("&Remove"));
+  EXPECT_EQ(dlg_.ClearButton->text(), QStringLiteral("&Clear"));
+  EXPECT_EQ(dlg_.SaveButton->text(), QStringLiteral("&Save..."));
+  EXPECT_EQ(dlg_.LoadButton->text(), QStringLiteral("&Load..."));
+  EXPECT_EQ(dlg_.CloseButton->text(), QStringLiteral("C&lose"));
+  EXPECT_EQ(dlg_.WordList->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_EQ(dlg_.findChild<QListWidget*>(QStringLiteral("WordList")), dlg_.WordList);
+}
+
+TEST_F(StopListDlgTest, ShowsTheSortedWordsAndEnablesRemoveAndClear)
+{
+  list_.FileName = "/some/folder/stop.txt";
+  list_.SetWords({"zeta", "\xC9t\xE9", "Alpha"});
+  dlg_.show();
+  EXPECT_EQ(Items(), (QStringList{"Alpha", QString::fromUtf8("Été"), "zeta"}));
+  EXPECT_EQ(dlg_.FileNameLabel->text(), QStringLiteral("stop.txt"));
+  EXPECT_FALSE(dlg_.RemoveButton->isEnabled());
+  EXPECT_TRUE(dlg_.ClearButton->isEnabled());
+
+  dlg_.WordList->item(2)->setSelected(true);
+  EXPECT_TRUE(dlg_.RemoveButton->isEnabled());
+  QTest::mouseClick(dlg_.RemoveButton, Qt::LeftButton);
+  EXPECT_EQ(Items(), (QStringList{"Alpha", QString::fromUtf8("Été")}));
+  EXPECT_FALSE(dlg_.RemoveButton->isEnabled());
+
+  dialogs_.answers = {true};
+  QTest::mouseClick(dlg_.ClearButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"Remove all words from stop list?"}));
+  EXPECT_EQ(dlg_.WordList->count(), 0);
+  EXPECT_EQ(dlg_.FileNameLabel->text(), QString());
+  EXPECT_FALSE(dlg_.ClearButton->isEnabled());
+
+  dialogs_.answers = {true};  // keep the changes
+  QTest::mouseClick(dlg_.CloseButton, Qt::LeftButton);
+  EXPECT_FALSE(dlg_.isVisible());
+  EXPECT_TRUE(list_.Words().empty());
+}
+
+TEST_F(StopListDlgTest, AddThenCloseWithCancelRestoresTheWords)
+{
+  list_.SetWords({"the"});
+  list_.SetActive(true);
+  dlg_.show();
+  dialogs_.inputs = {"a, b;THE"};
+  QTest::mouseClick(dlg_.AddButton, Qt::LeftButton);
+  EXPECT_EQ(Items(), (QStringList{"a", "b", "the"}));
+  EXPECT_EQ(list_.Words(), (std::vector<std::string>{"the", "a", "b"}));
+
+  dialogs_.answers = {false};  // "Save changes?" answered with Cancel
+  dlg_.reject();
+  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"Save changes?"}));
+  EXPECT_EQ(list_.Words(), (std::vector<std::string>{"the"}));
+  EXPECT_TRUE(list_.Active());
+
+  // Opened again, it shows the restored list and starts unmodified.
+  dlg_.show();
+  EXPECT_EQ(Items(), (QStringList{"the"}));
+  dlg_.close();
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+TEST_F(StopListDlgTest, TheDialogFontReachesTheWordList)
+{
+  SetDialogFont(TFontRec{"Serif", 15, fsBold, 0x0000FF, 0});
+  EXPECT_EQ(dlg_.WordList->font().pointSize(), 15);
+  EXPECT_TRUE(dlg_.WordList->font().bold());
+  EXPECT_EQ(dlg_.WordList->palette().color(QPalette::Text), QColor(255, 0, 0));
+  EXPECT_EQ(dlg_.Model().TextFont().Size, 15);
+}
