@@ -41,6 +41,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -294,7 +295,6 @@ TEST_F(ConcordanceFormTest, ThePaneKeepsTheHitInViewWhenTheWindowIsResized)
   auto hitInView = [&w] {
     QTextCursor at(w.ContextWindow->document());
     at.setPosition(w.PaneHitStart());
-    const QRect r = w.ContextWindow->cursorRect(at);
     return w.ContextWindow->viewport()->rect().contains(w.ContextWindow->cursorRect(at).center());
   };
   EXPECT_TRUE(hitInView());
@@ -490,6 +490,27 @@ TEST_F(ConcordanceFormTest, DeleteAndAltClickRemoveTheSelectedLines)
   EXPECT_EQ(HitNumbers(w), (std::vector<int32_t>{0}));
   EXPECT_TRUE(w.ConcordWindow->IsSelected(0));
   // Ctrl+D through the menu item.
+  w.CMD_DeleteItem->trigger();
+  EXPECT_EQ(w.Items().Count(), 0);
+}
+
+TEST_F(ConcordanceFormTest, KeyboardSelectionIsWhatCopyAndDeleteActOn)
+{
+  std::string text;
+  for (int i = 0; i < 500; ++i)
+    text += "a cat here\r\n";
+  Load({{"a.txt", text}});
+  TConcordanceForm& w = Run({"cat"});
+  Click(w, 0);
+  w.ConcordWindow->setFocus();
+  QTest::keyClick(w.ConcordWindow, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(w.ConcordWindow, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(w.ConcordWindow->SelCount(), 500);
+  for (int32_t i : {0, 250, 498, 499})
+    EXPECT_TRUE(w.ConcordWindow->IsSelected(i)) << i;
+  w.CopyConcordance();
+  const std::string copied = Clipboard();
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), '\n'), 500);  // every line ends
   w.CMD_DeleteItem->trigger();
   EXPECT_EQ(w.Items().Count(), 0);
 }
