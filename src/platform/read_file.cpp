@@ -19,7 +19,7 @@ int readRegularFile(const std::string& path, std::string& out, uint64_t maxBytes
   if (::fstat(fd, &st) != 0)
     err = errno;
   else if (!S_ISREG(st.st_mode))
-    err = EINVAL;
+    err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
   else if (uint64_t(st.st_size) > maxBytes)
     err = EFBIG;
   if (err == 0) {

@@ -13,8 +13,9 @@ namespace platform {
 inline constexpr uint64_t kMaxReadFileBytes = 0x7FFFFFFF;
 
 // Reads the whole of a regular file into out. Returns 0, or an errno value:
-// the system's own for a failed open or read, EINVAL for anything that is
-// not a regular file, EFBIG for a file longer than maxBytes.
+// the system's own for a failed open or read, EISDIR for a folder, EINVAL for
+// anything else that is not a regular file (a FIFO, a device), EFBIG for a
+// file longer than maxBytes.
 int readRegularFile(const std::string& path, std::string& out, uint64_t maxBytes = kMaxReadFileBytes);
 
 }  // namespace platform
