@@ -211,15 +211,6 @@ INSTANTIATE_TEST_SUITE_P(
                     StepCase{1000, 2, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100},
                              {100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}}));
 
-TEST_F(DistributionTest, NoLinesGiveNoSlices)
-{
-  Load({{"abc\n"}, {"def"}});
-  ReleaseIndex(CorpusList[0].LineIndex);
-  ReleaseIndex(CorpusList[1].LineIndex);
-  const auto hits = MakeHits({{0, 1}});
-  EXPECT_TRUE(DistributionByPercent(-1, *hits, 1).empty());
-}
-
 // A boundary that falls exactly between two items: the first item's hits,
 // its last byte included, stay in the slice before; an item without a line
 // index in between is counted by position and never read.
