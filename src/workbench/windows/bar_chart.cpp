@@ -173,7 +173,8 @@ void TBarChart::PaintInto(QPainter& painter, const QRect& area) const
   // Bars, top to bottom in point order; labels and marks of every k-th bar
   // when they would overlap.
   const double slot = plot.height() / count;
-  const int every = std::max(1, int(std::ceil(lineHeight / slot)));
+  const double rowHeight = lineHeight + (marksVisible_ ? 3 * unit : 0);
+  const int every = std::max(1, int(std::ceil(rowHeight / slot)));
   const double thickness = std::max(unit, slot * 0.7);
   for (int i = 0; i < count; ++i) {
     const TBar& bar = bars_[size_t(i)];
