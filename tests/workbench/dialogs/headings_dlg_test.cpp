@@ -1,4 +1,3 @@
-#include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
 #include "workbench/dialogs/modal_steps.h"
 
@@ -8,8 +7,6 @@
 #include "support/fake_bridge.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -52,12 +49,6 @@ protected:
   {
     InitProgramState();
     headings_ = std::make_unique<THeadingsDlg>();
-    form_ = std::make_unique<THdCtxDlg>(*headings_);
-  }
-  ~HeadingsDlgTest() override
-  {
-    form_.reset();
-    headings_.reset();
   }
   // Shows the headings dialog with `step` working in it.
   void InHeadings(std::function<void(THeadingsDlg&)> step)
@@ -73,7 +64,6 @@ protected:
 
   testsupport::FakeDialogs dialogs_;
   std::unique_ptr<THeadingsDlg> headings_;
-  std::unique_ptr<THdCtxDlg> form_;
 };
 
 TEST_F(HeadingsDlgTest, KeysAndButtonsOfTheHeadingList)
@@ -107,46 +97,6 @@ TEST_F(HeadingsDlgTest, KeysAndButtonsOfTheHeadingList)
   std::string a, b, c, d;
   ASSERT_TRUE(GetHeading("part", a, b, c, d));
   EXPECT_EQ(Strings({a, b, c, d}), (Strings{"<h>", "</h>", "<t>", "</t>"}));
-}
-
-TEST_F(HeadingsDlgTest, RestrictionsFormFollowsTheHeadingList)
-{
-  THdCtxDlg& f = *form_;
-  WhenModal([&](QWidget* w) {
-    EXPECT_EQ(w, &f);
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Headings/Contexts Search"));
-    EXPECT_FALSE(f.HeadingCheck->isEnabled());
-    EXPECT_TRUE(f.focusWidget() == f.ContextCheck);
-    // A heading added through "&Edit..." enables heading search at once.
-    WhenModal([](QWidget*) {
-      WhenModal([](QWidget* e) { TypeHeading(e, {"Chapter", "<h>", "</h>", "<t>", "</t>"}); });
-      QTest::mouseClick(HeadingsDlg->AddBtn, Qt::LeftButton);
-    });
-    QTest::mouseClick(f.HeadingEditBtn, Qt::LeftButton);
-    EXPECT_TRUE(f.HeadingCheck->isEnabled());
-    EXPECT_EQ(f.HeadingCombo->currentText(), QStringLiteral("Chapter"));
-    QTest::mouseClick(f.HeadingCheck, Qt::LeftButton);
-    EXPECT_TRUE(f.HeadingCombo->isEnabled() && f.HeadingPattern->isEnabled());
-    EXPECT_FALSE(f.LeftPattern->isEnabled());
-    QTest::mouseClick(f.ContextCheck, Qt::LeftButton);
-    EXPECT_TRUE(f.LeftPattern->isEnabled() && f.RightPattern->isEnabled());
-    // Leaving a box puts its trimmed text into its history.
-    f.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f, 1000));
-    f.LeftPattern->setFocus();
-    QTest::keyClicks(f.LeftPattern, " open ");
-    f.RightPattern->setFocus();
-    EXPECT_EQ(f.LeftPattern->itemText(0), QStringLiteral("open"));
-    QTest::mouseClick(f.OKButton, Qt::LeftButton);
-    EXPECT_FALSE(f.isVisible());
-  });
-  f.ShowModal();
-  EXPECT_EQ(f.Model().ActiveControl, "OKButton");
-  EXPECT_TRUE(f.Model().HeadingChecked() && f.Model().ContextChecked());
-  EXPECT_EQ(f.Model().LeftPattern().Text, "open");
-  // The next show starts in the heading pattern.
-  WhenModal([&](QWidget*) { EXPECT_TRUE(f.focusWidget() == f.HeadingPattern); });
-  f.ShowModal();
 }
 
 }  // namespace
