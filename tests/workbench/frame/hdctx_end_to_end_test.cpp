@@ -1,6 +1,6 @@
 // A search restricted to headings and contexts, from the Advanced Search
 // menu item through the search dialog, the restrictions form, the headings
-// dialog and the heading editor, over a generated corpus with headings; the
+// dialog (its keys and buttons) and the heading editor, over a generated corpus with headings; the
 // hits are counted against a plain reference reading of the same text.
 #include "workbench/frame/frame_test_support.h"
 
@@ -12,7 +12,9 @@
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/windows/concordance_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -78,6 +80,32 @@ size_t Hits(const Words& words, const std::string& pattern, const std::string& l
     }
   }
   return n;
+}
+
+// Types a heading into the editor that is up, checking OK's enabling, and
+// presses OK. Fewer than five texts edit an existing heading.
+void TypeHeading(QWidget* editor, const Words& texts)
+{
+  const bool isNew = texts.size() == 5;
+  EXPECT_EQ(editor->windowTitle(), isNew ? QStringLiteral("New heading") : QStringLiteral("Edit heading"));
+  auto* ok = editor->findChild<QPushButton*>(QStringLiteral("OKBtn"));
+  const char* names[] = {"HeadNameEdit", "HeadStartEdit", "HeadStopEdit", "TextStartEdit", "TextStopEdit"};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(ok->isEnabled(), !isNew) << i;
+    auto* edit = editor->findChild<QLineEdit*>(QString::fromLatin1(names[i]));
+    EXPECT_EQ(edit->maxLength(), i ? 255 : 32767);
+    if (i < texts.size()) {
+      edit->clear();
+      QTest::keyClicks(edit, QString::fromStdString(texts[i]));
+    }
+  }
+  QTest::mouseClick(ok, Qt::LeftButton);
+}
+
+void Key(QWidget* to, QEvent::Type type, int key)
+{
+  QKeyEvent event(type, key, Qt::NoModifier);
+  QApplication::sendEvent(to, &event);
 }
 
 class HdCtxEndToEndTest : public FrameTest {
@@ -156,15 +184,25 @@ TEST_F(HdCtxEndToEndTest, HeadingAndContextRestrictionsFromTheMenus)
   EXPECT_EQ(Search(pattern, [&](THdCtxDlg& f) {
     EXPECT_FALSE(f.HeadingCheck->isEnabled());
     EXPECT_TRUE(f.focusWidget() == f.ContextCheck);
-    WhenModal([](QWidget*) {
-      WhenModal([](QWidget* e) {
-        const char* names[] = {"HeadNameEdit", "HeadStartEdit", "HeadStopEdit", "TextStartEdit", "TextStopEdit"};
-        const char* texts[] = {"Section", "<head>", "<p n=", ">", "<head>"};
-        for (int i = 0; i < 5; ++i)
-          QTest::keyClicks(e->findChild<QLineEdit*>(QString::fromLatin1(names[i])), QString::fromLatin1(texts[i]));
-        QTest::mouseClick(e->findChild<QPushButton*>(QStringLiteral("OKBtn")), Qt::LeftButton);
-      });
+    WhenModal([this](QWidget*) {
+      // Insert and Delete act when released, Enter when pressed.
+      QListWidget* list = HeadingsDlg->HeadingsList;
+      EXPECT_TRUE(HeadingsDlg->focusWidget() == list);
+      EXPECT_FALSE(HeadingsDlg->EditBtn->isEnabled() || HeadingsDlg->RemoveBtn->isEnabled());
+      Key(list, QEvent::KeyPress, Qt::Key_Insert);
+      WhenModal([](QWidget* e) { TypeHeading(e, {"Spare", "a", "b", "c", "d"}); });
+      Key(list, QEvent::KeyRelease, Qt::Key_Insert);
+      WhenModal([](QWidget* e) { TypeHeading(e, {"Part", "<head>", "<p n=", ">", "<head>"}); });
       QTest::mouseClick(HeadingsDlg->AddBtn, Qt::LeftButton);
+      EXPECT_TRUE(HeadingsDlg->EditBtn->isEnabled() && HeadingsDlg->RemoveBtn->isEnabled());
+      list->setCurrentRow(1);
+      WhenModal([](QWidget* e) { TypeHeading(e, {"Section"}); });
+      Key(list, QEvent::KeyPress, Qt::Key_Return);
+      EXPECT_TRUE(HeadingsDlg->isVisible());
+      list->setCurrentRow(0);
+      Dialogs.Answers = {mrYes};
+      Key(list, QEvent::KeyRelease, Qt::Key_Delete);
+      EXPECT_EQ(list->count(), 1);
     });
     QTest::mouseClick(f.HeadingEditBtn, Qt::LeftButton);
     EXPECT_TRUE(f.HeadingCheck->isEnabled());
@@ -183,7 +221,8 @@ TEST_F(HdCtxEndToEndTest, HeadingAndContextRestrictionsFromTheMenus)
     QTest::mouseClick(f.HeadingCheck, Qt::LeftButton);
     QTest::mouseClick(f.ContextCheck, Qt::LeftButton);
   }), contextOnly);
-  EXPECT_TRUE(Messages(mtError).empty() && Messages(mtWarning).empty());
+  EXPECT_TRUE(Messages(mtError).empty());
+  EXPECT_EQ(Messages(mtWarning), Words{"Remove \"Spare\"?"});
 }
 
 }  // namespace
