@@ -4,6 +4,7 @@
 #include "foundation/dialogs.h"
 #include "foundation/utils.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
