@@ -202,3 +202,20 @@ TEST(IniFileRead, OnlyRegularFilesAreRead)
     EXPECT_EQ(ini.readString("General", "Key", "none"), "none") << path;
   }
 }
+
+TEST(IniFileWrite, SectionNamesHoldingBracketsComeBack)
+{
+  ScratchFolder dir;
+  const std::string path = dir.file("s.ini");
+  const std::vector<std::string> names = {"Heading.a]b", "Heading.[x]", "Heading.]]"};
+  IniFile ini(path);
+  for (size_t i = 0; i < names.size(); ++i)
+    ini.writeInteger(names[i], "K", int(i) + 1);
+  ini.flush();
+  IniFile back(path);
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_TRUE(back.sectionExists(names[i])) << names[i];
+    EXPECT_EQ(back.readInteger(names[i], "k", 0), int(i) + 1) << names[i];
+  }
+  EXPECT_FALSE(back.sectionExists("Heading.a"));
+}

@@ -3,6 +3,7 @@
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
 #include "workbench/dialogs/edit_helpers.h"
+#include "workbench/dialogs/hdctx_form.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
@@ -78,6 +79,11 @@ bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
     return false;
   fileName = dialog.FileName;
   return true;
+}
+
+THdCtxRestrictions* TQtSearchDialogServices::Restrictions()
+{
+  return HdCtxForm ? &HdCtxForm->Model() : nullptr;
 }
 
 TSearchTemplateDlg::TSearchTemplateDlg(TSearchDialogServices* services, QWidget* parent) : QDialog(parent)
@@ -317,6 +323,20 @@ TSearchOkOutcome TSearchTemplateDlg::ClickOK()
     refused.Focus = SearchString->objectName().toStdString();
     FocusControl(refused.Focus);
     return refused;
+  }
+  // So do the restriction boxes in use; their form opens at the box.
+  if (model_->HdCtxCheck.Checked && HdCtxForm) {
+    THdCtxForm& restrictions = HdCtxForm->Model();
+    const std::pair<bool, QComboBox*> boxes[] = {{restrictions.HeadingChecked(), HdCtxForm->HeadingPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->LeftPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->RightPattern}};
+    std::string bytes;
+    for (const auto& [inUse, box] : boxes)
+      if (inUse && !TextFromWidget(box->currentText(), bytes)) {
+        restrictions.SetActiveControl(box->objectName().toStdString());
+        restrictions.ShowModal();
+        return TSearchOkOutcome{};
+      }
   }
   const TSearchOkOutcome outcome = model_->OKBtnClick();
   ShowModel();
