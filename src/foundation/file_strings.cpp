@@ -1,6 +1,7 @@
 #include "foundation/file_strings.h"
 
 #include "foundation/buf_stream.h"
+#include "foundation/byte_scan.h"
 #include "foundation/corpus_list.h"
 #include "foundation/sync_stream.h"
 #include "foundation/utils.h"
@@ -107,7 +108,15 @@ void TCountThread::Record(int32_t lineStart)
   Owner->LineCount.store(Owner->LineCount.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   if (stop_.stop_requested())
     throw StopRequested{};
-  if (Owner->OnLineCounted)
+}
+
+void TCountThread::Publish(int32_t& published)
+{
+  const int32_t count = Owner->LineCount.load(std::memory_order_relaxed);
+  if (count == published)
+    return;
+  published = count;
+  if (!stop_.stop_requested() && Owner->OnLineCounted)
     Owner->OnLineCounted(*Owner);
 }
 
@@ -127,9 +136,15 @@ void TCountThread::Execute(std::stop_token stop)
 
   auto* download = dynamic_cast<TDownloadStream*>(Owner->Stream);
   char* const b = Buffer.get();
+  ByteScanSet crSet;
+  ByteScanSet lfSet;
+  const ByteScanSet noSet;
+  crSet.Add('\r');
+  lfSet.Add('\n');
   int32_t lineStart = 0;
   int32_t offset = 0;
   bool afterCr = false;  // the previous chunk ended with a CR
+  int32_t published = 0;  // the count the last event told of
   try {
     for (;;) {
       if (stop.stop_requested())
@@ -150,41 +165,51 @@ void TCountThread::Execute(std::stop_token stop)
         // The end: the last line, unterminated or empty after a final break.
         if (offset > 0)
           Record(lineStart);
+        Publish(published);
         if (!Flush())
           throw std::runtime_error("Unable to write the line offsets to " + Owner->IndexFileName_ + ".");
         Owner->FileSize.store(offset, std::memory_order_release);
         return Finish(true);
       }
 
-      const char* p = b;
-      const char* const e = b + got;
+      const auto* u = reinterpret_cast<const unsigned char*>(b);
+      const size_t n = size_t(got);
+      size_t next = 0;  // the first byte not yet walked
       if (afterCr) {
         afterCr = false;
-        if (*p == '\n') {  // the rest of a CR LF pair split by the chunk edge
-          ++p;
+        if (u[0] == '\n') {  // the rest of a CR LF pair split by the chunk edge
+          next = 1;
           lineStart = offset + 1;
         }
       }
-      while (p < e) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(e - p)));
-        const char* limit = lf ? lf : e;
-        // Bare CRs before the LF (or before the chunk's end) end lines too.
-        while (p < limit) {
-          const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(limit - p)));
-          if (!cr || cr + 1 == lf)
-            break;
-          Record(lineStart);
-          p = cr + 1;
-          lineStart = offset + int32_t(p - b);
-          if (p == e)
-            afterCr = true;
-        }
-        if (!lf)
-          break;
+      // A line end at `at`: CR LF, a bare CR or a bare LF.
+      const auto lineEnd = [&](size_t at) {
+        if (at < next)
+          return;  // the LF of a pair already taken
         Record(lineStart);
-        p = lf + 1;
-        lineStart = offset + int32_t(p - b);
-      }
+        next = at + 1;
+        if (u[at] == '\r') {
+          if (next == n)
+            afterCr = true;  // an LF may begin the next chunk
+          else if (u[next] == '\n')
+            ++next;
+        }
+        lineStart = offset + int32_t(next);
+      };
+      // 64 bytes at a time where the processor can, by the bits of the
+      // line-end bytes; the rest byte by byte.
+      size_t base = 0;
+      uint64_t crs = 0;
+      uint64_t lfs = 0;
+      uint64_t unused = 0;
+      for (; base + 64 <= n && ByteScanSet::Masks64(u + base, crSet, lfSet, noSet, crs, lfs, unused); base += 64)
+        for (uint64_t bits = crs | lfs; bits != 0; bits &= bits - 1)
+          lineEnd(base + size_t(__builtin_ctzll(bits)));
+      for (size_t at = std::max(base, next); at < n; ++at)
+        if (u[at] == '\r' || u[at] == '\n')
+          lineEnd(at);
+      // One event for the lines of the chunk: the receiver only needs the count.
+      Publish(published);
       offset += got;
     }
   } catch (const StopRequested&) {

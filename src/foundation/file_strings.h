@@ -56,6 +56,8 @@ private:
   friend class TFileStrings;
   void Execute(std::stop_token stop);
   void Record(int32_t lineStart);
+  // Fires the line-counted event when lines were counted since the last one.
+  void Publish(int32_t& published);
   bool Flush();
   void Finish(bool complete);
   // Waits about 50 ms; false when a stop was requested.
@@ -78,7 +80,8 @@ public:
 
   // The list over stream (not owned) whose line texts reader (not owned, over
   // the same stream) reads. The events fire on the counting thread:
-  // onLineCounted after lines were counted (LineCount is then readable),
+  // onLineCounted after the lines of a chunk were counted (their texts can
+  // then be read),
   // onCountDone once at the end of the data, onFailed once when writing the
   // offset file failed (the count then ends with the lines counted so far
   // and onCountDone does not fire). Raises std::runtime_error when the offset
