@@ -72,7 +72,6 @@ TFullTextForm::TFullTextForm(QWidget* parent) : TMDIChildForm(mkFullText, parent
   QFont formFont = font();
   formFont.setPixelSize(13);
   setFont(formFont);
-  resize(InitialWidth, InitialHeight);
 
   TextWindow = new TStringsView(this);
   TextWindow->setObjectName(QStringLiteral("TextWindow"));
@@ -83,6 +82,7 @@ TFullTextForm::TFullTextForm(QWidget* parent) : TMDIChildForm(mkFullText, parent
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(TextWindow);
+  resize(InitialWidth, InitialHeight);
   CreateMenus();
 }
 
@@ -312,7 +312,7 @@ TFullTextForm* ShowFullText(const std::string& name, int minimised)
   QWidget* window = form->subWindow() ? static_cast<QWidget*>(form->subWindow()) : form;
   if (minimised & 1)
     window->showMinimized();
-  else
+  else if (window->isMinimized() || window->isMaximized())
     window->showNormal();
   return form;
 }

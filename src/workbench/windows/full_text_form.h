@@ -13,6 +13,7 @@
 #include "foundation/settings.h"
 #include "workbench/frame/child_window.h"
 
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -79,6 +80,8 @@ public:
 
   void updateMenus() override;
   void tagsChanged() override;
+  // The initial size, which the sub-window takes when it is added.
+  QSize sizeHint() const override { return {InitialWidth, InitialHeight}; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
