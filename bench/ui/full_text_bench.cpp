@@ -7,6 +7,7 @@
 //       of a 10 ms timer of the GUI thread beyond its period, the updates
 //       the window received and the time to count done.
 // The files are deleted at exit.
+#include "bench_app.h"
 #include "corpus_files.h"
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
@@ -26,21 +27,6 @@
 
 namespace {
 
-QApplication& App()
-{
-  static QApplication* app = [] {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-      return existing;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
-
 std::map<uint64_t, std::string> corpusFiles;
 
 void removeCorpora()
@@ -59,7 +45,7 @@ uint64_t bigMegabytes()
 // The corpus item of a generated file of mb megabytes, loaded without a scan.
 std::string item(uint64_t mb)
 {
-  App();
+  BenchApplication();
   if (corpusFiles.empty()) {
     InitProgramState();
     corpusgen::useGeneratedTextSettings();

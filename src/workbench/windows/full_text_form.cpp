@@ -26,32 +26,11 @@ TFullTextFontChooser& FontChooser()
   return chooser;
 }
 
-QAction* AddItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false)
-{
-  QAction* action = menu->addAction(QString::fromLatin1(caption));
-  action->setObjectName(QString::fromLatin1(name));
-  action->setStatusTip(QString::fromLatin1(hint));
-  action->setCheckable(checkable);
-  return action;
-}
-
 int64_t SteadyMs()
 {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-
-// Sets a flag for the life of a scope, also when an exception leaves it.
-class TFlagScope {
-public:
-  explicit TFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~TFlagScope() { flag_ = false; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-  bool& flag_;
-};
 
 }  // namespace
 
@@ -94,19 +73,16 @@ TFullTextForm::~TFullTextForm()
 void TFullTextForm::CreateMenus()
 {
   TM_CorpusText = addMenu(CorpusTextMenuGroup, QStringLiteral("TM_CorpusText"), QStringLiteral("Corpus &Text"));
-  TMT_ChangeFont = AddItem(TM_CorpusText, "TMT_ChangeFont", "Change &Font...", "Change font in full text window");
-  TMT_Wrap = AddItem(TM_CorpusText, "TMT_Wrap", "Word W&rap",
+  TMT_ChangeFont = AddMenuItem(TM_CorpusText, "TMT_ChangeFont", "Change &Font...", "Change font in full text window");
+  TMT_Wrap = AddMenuItem(TM_CorpusText, "TMT_Wrap", "Word W&rap",
                      "Control wrapping of lines longer than the display window", true);
-  TMT_Suppress = TM_CorpusText->addMenu(QStringLiteral("&Suppress"));
-  TMT_Suppress->setObjectName(QStringLiteral("TMT_Suppress"));
-  TMT_Suppress->menuAction()->setObjectName(QStringLiteral("TMT_Suppress"));
-  TMT_Suppress->menuAction()->setStatusTip(QStringLiteral("Show/Hide selected items"));
-  TMT_SuppressTags = AddItem(TMT_Suppress, "TMT_SuppressTags", "&Tags", "", true);
-  TMT_SuppressPartOfspeech = AddItem(TMT_Suppress, "TMT_SuppressPartOfspeech", "&Part of Speech", "", true);
-  TMT_SuppressWords = AddItem(TMT_Suppress, "TMT_SuppressWords", "&Words", "", true);
-  TMT_Print = AddItem(TM_CorpusText, "TMT_Print", "&Print",
+  TMT_Suppress = AddSubmenu(TM_CorpusText, "TMT_Suppress", "&Suppress", "Show/Hide selected items");
+  TMT_SuppressTags = AddMenuItem(TMT_Suppress, "TMT_SuppressTags", "&Tags", "", true);
+  TMT_SuppressPartOfspeech = AddMenuItem(TMT_Suppress, "TMT_SuppressPartOfspeech", "&Part of Speech", "", true);
+  TMT_SuppressWords = AddMenuItem(TMT_Suppress, "TMT_SuppressWords", "&Words", "", true);
+  TMT_Print = AddMenuItem(TM_CorpusText, "TMT_Print", "&Print",
                       "Print the full text window to the currently selected printer");
-  TMT_CloseAll = AddItem(TM_CorpusText, "TMT_CloseAll", "&Hide All", "Close all corpus text windows");
+  TMT_CloseAll = AddMenuItem(TM_CorpusText, "TMT_CloseAll", "&Hide All", "Close all corpus text windows");
   TMT_Print->setEnabled(false);
 
   connect(TMT_ChangeFont, &QAction::triggered, this, &TFullTextForm::TMT_ChangeFontClick);
@@ -237,7 +213,7 @@ void TFullTextForm::TMT_PrintClick()
 {
   if (printing_ || !model_.Lines())
     return;
-  TFlagScope printing(printing_);
+  BusyScope printing(printing_);  // also cleared when the print fails
   try {
     PrintFullText(
         model_, [](const std::string& title) { return std::make_unique<TPrinterTextSink>(title); },
