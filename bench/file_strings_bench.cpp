@@ -34,7 +34,7 @@ const std::string& corpus()
   if (!corpusFile.empty())
     return corpusFile;
   InitProgramState();
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   const char* mb = std::getenv("QUILL_BENCH_FULLTEXT_MB");
   const uint64_t n = mb ? std::strtoull(mb, nullptr, 10) : 1024;
   corpusgen::Options o;

@@ -48,7 +48,7 @@ std::string item(uint64_t mb)
   BenchApplication();
   if (corpusFiles.empty()) {
     InitProgramState();
-    corpusgen::useGeneratedTextSettings();
+    corpusgen::useDefaultSearchSettings();
     std::atexit(removeCorpora);
   }
   std::string& file = corpusFiles[mb];
