@@ -5,6 +5,7 @@
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
@@ -51,9 +52,11 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
   } catch (...) {
     ViewStopListDlg = nullptr;
+    FreqConfigDlg = nullptr;
     forms = TProgramForms{};
     ShowStopBox(StartupErrorCaption, StartupErrorText);
     return forms;
