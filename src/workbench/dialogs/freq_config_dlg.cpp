@@ -34,13 +34,17 @@ public:
 };
 
 // Digits only: a change that would bring in any other character, typed or
-// pasted, is refused with a beep.
+// pasted, is refused with a beep. (A value shown by the program, such as a
+// negative minimum read from the settings, stays editable.)
 class TDigitsValidator final : public QValidator {
 public:
-  explicit TDigitsValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
+  explicit TDigitsValidator(QLineEdit* edit) : QValidator(edit), last_(edit->text())
+  {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { last_ = text; });
+  }
   State validate(QString& input, int&) const override
   {
-    if (NonDigits(input) <= NonDigits(edit_->text()))
+    if (NonDigits(input) <= NonDigits(last_))
       return Acceptable;
     QApplication::beep();
     return Invalid;
@@ -51,7 +55,7 @@ private:
   {
     return std::count_if(text.begin(), text.end(), [](QChar c) { return c < u'0' || c > u'9'; });
   }
-  QLineEdit* edit_;
+  QString last_;  // the text before the change being validated
 };
 
 TFreqConfigRunner& Runner()
