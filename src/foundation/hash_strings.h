@@ -110,6 +110,8 @@ public:
   size_t MemoryUsed() const;
 
 private:
+  // The item indices in order by word (the table's locale, case-sensitive).
+  void sortByOrderKeys(std::vector<uint32_t>& order) const;
   // What a lookup reads: 16 bytes, so that many fit in the caches.
   struct Item {
     uint64_t head;     // the first 8 bytes, zero-padded: most words compare here
