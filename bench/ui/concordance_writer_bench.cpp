@@ -26,6 +26,8 @@
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
 
+#include "bench_app.h"
+
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
@@ -70,15 +72,7 @@ corpusgen::Options FileOptions(int index)
 
 void App()
 {
-  static QApplication* app = [] {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
+  benchui::App();
 }
 
 const std::vector<std::string>& Files()

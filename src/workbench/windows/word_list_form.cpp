@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 // The grid's cells, formatted from the window's rows when they are drawn.
 class TWordListGridModel final : public QAbstractTableModel {
@@ -68,6 +69,23 @@ TWordListFontChooser& FontChooser()
 }
 
 constexpr int GridLineWidth = 1;
+
+// Runs an output under the hourglass; a failure is shown once the cursor is
+// back.
+void OutputUnderHourglass(const std::function<void()>& output)
+{
+  std::string error;
+  {
+    ScopedHourglass hourglass;
+    try {
+      output();
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+  }
+  if (!error.empty())
+    ShowError(error);
+}
 
 }  // namespace
 
@@ -193,18 +211,10 @@ void TWordListForm::PrintWordList()
   bool withFrequencies = true;
   if (!EditWordListOutputOptions(okPrint, maxLines, withFrequencies))
     return;
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TPrinterTextSink printer(rows_.Caption());
-      WriteWordList(printer, maxLines, withFrequencies);
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  OutputUnderHourglass([&] {
+    TPrinterTextSink printer(rows_.Caption());
+    WriteWordList(printer, maxLines, withFrequencies);
+  });
 }
 
 void TWordListForm::CopyWordListRows()
@@ -218,19 +228,11 @@ void TWordListForm::CopyWordListRows()
     first = std::min(first, index.row());
     last = std::max(last, index.row());
   }
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TClipboardTextSink clipboard;
-      clipboard.Write(rows_.CopyText(first, last));
-      clipboard.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  OutputUnderHourglass([&] {
+    TClipboardTextSink clipboard;
+    clipboard.Write(rows_.CopyText(first, last));
+    clipboard.Close();
+  });
 }
 
 void TWordListForm::ChangeWordListFont()
