@@ -20,15 +20,6 @@ namespace {
 constexpr size_t MaxCountedWord = 64;   // characters of a word kept in the table
 constexpr int64_t ReportEvery = 4096;   // characters between progress checks
 
-// The item's name without folder; a URL whole.
-std::string displayName(const std::string& name)
-{
-  if (IsURL(name))
-    return name;
-  const size_t slash = name.find_last_of('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 }  // namespace
 
 std::chrono::milliseconds CountWordsReportInterval{200};
@@ -94,7 +85,7 @@ std::unique_ptr<THashStrings> CountCorpusWords()
     TBufStream reader(item->Source.get());
     if (FrequencySettings.SkipTags)
       ConfigureBufStream(reader);
-    progress->SetProgressLabel("Scanning " + displayName(item->Name) + "...");
+    progress->SetProgressLabel("Scanning " + ItemDisplayName(item->Name) + "...");
 
     for (;;) {
       const std::string_view word = reader.NextWord();

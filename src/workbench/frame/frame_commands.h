@@ -129,6 +129,8 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 // dialogs/..._commands.cpp) through an installer declared here and called
 // by installFeatureCommands (frame/feature_commands.cpp).
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
+// The concordance window's Distribution command (windows/distribution_commands.cpp).
+void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
 // Corpus Frequency Data and Batch Frequency Data (windows/word_list_commands.cpp).
 void installWordListCommands(TFrameForm& frame);
 // Frequency Options (dialogs/freq_config_commands.cpp).
