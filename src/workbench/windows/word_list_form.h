@@ -66,6 +66,7 @@ public:
   void FontCommand() override { ChangeWordListFont(); }
 
   void activated() override;
+  QSize sizeHint() const override { return {425, 300}; }
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
