@@ -12,6 +12,7 @@
 #include "workbench/output/text_sink.h"
 #include "workbench/windows/word_list_form.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -100,6 +101,7 @@ TEST_F(WordListFormTest, BothOrdersAgreeWithAPlainCountAndOpenOnce)
     if (i > 0)
       EXPECT_LE(row.Count, byCount->Rows().Row(i - 1).Count);
   }
+  QAbstractItemModelTester tester(byCount->FreqGrid->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   EXPECT_EQ(byCount->FreqGrid->model()->rowCount(), byCount->Rows().Count());
   EXPECT_EQ(byCount->FreqGrid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Pct"));
 
