@@ -53,8 +53,22 @@ void ApplyBatchOptionDefaults()
   c.BatchSortItems.clear();
 }
 
+void ApplyFrequencyOptionDefaults()
+{
+  TFrequencySettings& f = FrequencySettings;
+  f.MinimumFrequency = 3;
+  f.MaximumFrequency = 0;
+  f.MaximumLines = 100;
+  f.CollocationSpan = 2;
+  f.CollocHighliteFirst = 5;
+  f.IgnoreCase = true;
+  f.SkipTags = true;
+  f.ScanTextsOnLoad = false;
+}
+
 void InstallInterimSettingsReaders()
 {
   FillEmptySlot(csSearchParameters, {[](const platform::IniFile&) { ApplySearchParameterDefaults(); }, {}});
   FillEmptySlot(csBatchOptions, {[](const platform::IniFile&) { ApplyBatchOptionDefaults(); }, {}});
+  FillEmptySlot(csFrequencyOptions, {[](const platform::IniFile&) { ApplyFrequencyOptionDefaults(); }, {}});
 }
