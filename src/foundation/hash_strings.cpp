@@ -425,8 +425,12 @@ void THashStrings::AddCount(std::string_view word, int32_t n)
 
 int32_t THashStrings::CountOf(std::string_view word) const
 {
+  // Words of ordinary length are folded on the stack: lookups allocate nothing.
+  alignas(8) char buffer[256 + 16];
+  Key key;
   std::string scratch;
-  const Key key = keyOf(word, FoldCase, *codePage_, asciiLower_, scratch);
+  if (word.size() > 256 || !MakeKey(word, buffer, key))
+    key = keyOf(word, FoldCase, *codePage_, asciiLower_, scratch);
   const int64_t found = find(key);
   return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
 }

@@ -7,4 +7,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installDistributionCommands(frame, commands);
   installWordListCommands(frame);
   installFreqConfigCommands(frame);
+  installCollocationCommands(frame);
 }

@@ -135,3 +135,5 @@ void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
 void installWordListCommands(TFrameForm& frame);
 // Frequency Options (dialogs/freq_config_commands.cpp).
 void installFreqConfigCommands(TFrameForm& frame);
+// windows/collocation_commands.cpp: Collocate Frequency.
+void installCollocationCommands(TFrameForm& frame);

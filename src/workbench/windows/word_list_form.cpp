@@ -4,11 +4,11 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/word_list.h"
-#include "workbench/dialogs/font_color_dialog.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/output/text_sink.h"
+#include "workbench/windows/concordance_form.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -62,12 +62,6 @@ private:
 
 namespace {
 
-TWordListFontChooser& FontChooser()
-{
-  static TWordListFontChooser chooser;
-  return chooser;
-}
-
 constexpr int GridLineWidth = 1;
 
 // Runs an output under the hourglass; a failure is shown once the cursor is
@@ -88,13 +82,6 @@ void OutputUnderHourglass(const std::function<void()>& output)
 }
 
 }  // namespace
-
-TWordListFontChooser SetWordListFontChooser(TWordListFontChooser chooser)
-{
-  TWordListFontChooser old = std::move(FontChooser());
-  FontChooser() = std::move(chooser);
-  return old;
-}
 
 TWordListForm::TWordListForm(QWidget* parent) : TMDIChildForm(mkWordList, parent)
 {
@@ -238,9 +225,7 @@ void TWordListForm::CopyWordListRows()
 void TWordListForm::ChangeWordListFont()
 {
   TFontRec font = gridFont_;
-  const QString title = QStringLiteral("Font");
-  const bool ok = FontChooser() ? FontChooser()(font, title) : ExecuteFontColorDialog(font, title);
-  if (!ok)
+  if (!ChooseFont(font, QStringLiteral("Font")))
     return;
   FrequencySettings.Font = font;
   ApplyFont(font);

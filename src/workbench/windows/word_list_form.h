@@ -12,19 +12,11 @@
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QFrame;
 class QTableView;
 class TWordListGridModel;
-
-// Asks the user for a font and its colour, starting from font; true when the
-// user confirmed, font then holding the choice.
-using TWordListFontChooser = std::function<bool(TFontRec& font, const QString& title)>;
-// Installs the chooser of the font command (tests answer without a dialog);
-// an empty one restores the font and colour dialog. Returns the old one.
-TWordListFontChooser SetWordListFontChooser(TWordListFontChooser chooser);
 
 class TWordListForm : public TMDIChildForm, public TListWindowCommands {
   Q_OBJECT

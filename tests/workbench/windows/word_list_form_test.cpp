@@ -10,6 +10,7 @@
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/output/text_sink.h"
+#include "workbench/windows/concordance_form.h"
 #include "workbench/windows/word_list_form.h"
 
 #include <QAbstractItemModelTester>
@@ -157,12 +158,12 @@ TEST_F(WordListFormTest, CopySavePrintAndFont)
   EXPECT_EQ(readFile(folder_.file("list.pdf")).substr(0, 4), "%PDF");
 
   TFontRec chosen{"Mono", 20, 0, 0, 0};
-  SetWordListFontChooser([&chosen](TFontRec& font, const QString&) {
+  SetConcordanceFontChooser([&chosen](TFontRec& font, const QString&) {
     font = chosen;
     return true;
   });
   Trigger("CMD_Font");
-  SetWordListFontChooser({});
+  SetConcordanceFontChooser({});
   EXPECT_EQ(FrequencySettings.Font, chosen);
   EXPECT_EQ(window->FreqGrid->verticalHeader()->defaultSectionSize(), QFontMetrics(window->FreqGrid->font()).height());
   EXPECT_GE(window->FreqGrid->columnWidth(2), 0);
