@@ -117,7 +117,7 @@ void SetUp()
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.TagSearchSeparator = '&';
   ConcordSettings.IgnoreCase = true;
   ConcordSettings.FrequencyOfHits = 1;
