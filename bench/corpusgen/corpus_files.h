@@ -10,6 +10,7 @@
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "search/search_defaults.h"
 #include "search/search_driver.h"
 
 #include <cstdlib>
@@ -55,29 +56,32 @@ inline void warmPageCache(const std::string& path)
 // The reader settings the generated text is written for: the program's
 // default non-word characters, the wildcards "*", "%", "?" and "@", and
 // markup tags from "<" through ">".
-inline void useGeneratedTextSettings()
+// The settings a fresh installation searches with, as the settings reader
+// gives them for missing keys: the search parameters' defaults, markup tags
+// in angle brackets, no part-of-speech tags, case ignored.
+inline void useDefaultSearchSettings()
 {
-  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
+  ApplySearchParameterDefaults();
+  ConcordSettings.IgnoreCase = true;
+  ConcordSettings.UseSkipEqualChars = false;
   ConcordSettings.TagStart = '<';
   ConcordSettings.TagStop = '>';
+  ConcordSettings.WordTag = 0;
+  ConcordSettings.wTagBefore = false;
+  ConcordSettings.wTagDelimiter = '_';
+  ConcordSettings.wTagStarts.clear();
+  ConcordSettings.wTagStop = '>';
+  ConcordSettings.MetaTags.clear();
 }
 
-// A fresh program in US English set up for searching generated text
-// (ignoring case, every hit kept), with the files as its corpus items; no
-// indexes are made, searching needs none.
+// A fresh program in US English with the default search settings and the
+// files as its corpus items; no indexes are made, searching needs none.
 inline void loadSearchCorpus(const std::vector<std::string>& files)
 {
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);
-  useGeneratedTextSettings();
-  ConcordSettings.TagSearchSeparator = '&';
-  ConcordSettings.IgnoreCase = true;
-  ConcordSettings.FrequencyOfHits = 1;
+  useDefaultSearchSettings();
   BuildCharTables();
   for (const std::string& path : files) {
     auto item = std::make_unique<TCorpusItem>();

@@ -32,13 +32,14 @@ std::string lowered(std::string_view s)
 }
 
 // The name of a section header line, or false when the line is no header.
+// The name runs to the line's last ']', so a name may hold ']' itself.
 bool sectionName(std::string_view line, std::string_view& name)
 {
   line = trim(line);
   if (line.empty() || line.front() != '[')
     return false;
   line.remove_prefix(1);
-  const auto close = line.find(']');
+  const auto close = line.rfind(']');
   name = trim(close == std::string_view::npos ? line : line.substr(0, close));
   return true;
 }

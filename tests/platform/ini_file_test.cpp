@@ -188,3 +188,20 @@ TEST(IniFileWrite, FlushIntoAMissingFolderRaises)
   ini.writeString("A", "x", "1");
   EXPECT_THROW(ini.flush(), std::runtime_error);
 }
+
+TEST(IniFileWrite, SectionNamesHoldingBracketsComeBack)
+{
+  ScratchFolder dir;
+  const std::string path = dir.file("s.ini");
+  const std::vector<std::string> names = {"Heading.a]b", "Heading.[x]", "Heading.]]"};
+  IniFile ini(path);
+  for (size_t i = 0; i < names.size(); ++i)
+    ini.writeInteger(names[i], "K", int(i) + 1);
+  ini.flush();
+  IniFile back(path);
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_TRUE(back.sectionExists(names[i])) << names[i];
+    EXPECT_EQ(back.readInteger(names[i], "k", 0), int(i) + 1) << names[i];
+  }
+  EXPECT_FALSE(back.sectionExists("Heading.a"));
+}

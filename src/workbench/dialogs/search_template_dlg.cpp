@@ -2,6 +2,7 @@
 
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "workbench/dialogs/hdctx_form.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
@@ -77,6 +78,11 @@ bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
     return false;
   fileName = dialog.FileName;
   return true;
+}
+
+THdCtxRestrictions* TQtSearchDialogServices::Restrictions()
+{
+  return HdCtxForm ? &HdCtxForm->Model() : nullptr;
 }
 
 TSearchTemplateDlg::TSearchTemplateDlg(TSearchDialogServices* services, QWidget* parent) : QDialog(parent)

@@ -5,6 +5,8 @@
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/hdctx_form.h"
+#include "workbench/dialogs/headings_dlg.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
@@ -52,6 +54,9 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
+    new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
+    // The restrictions form comes last.
+    new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
     ViewStopListDlg = nullptr;
     forms = TProgramForms{};

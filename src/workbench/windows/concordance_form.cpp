@@ -176,6 +176,8 @@ TConcordanceForm::~TConcordanceForm()
   contextBuffer_.clear();
 }
 
+std::function<void(TConcordanceForm&)> TConcordanceForm::DistributionCommand;
+
 std::vector<TConcordanceForm*> TConcordanceForm::ConcordanceWindows()
 {
   return Registry();
@@ -312,8 +314,10 @@ void TConcordanceForm::CreateMenus()
   connect(CMD_SuppressWords, &QAction::triggered, this, [this] { SuppressClick(2); });
   connect(CMD_DeleteItem, &QAction::triggered, this, &TConcordanceForm::DeleteSelectedHits);
   connect(CMD_CopytoClipboard, &QAction::triggered, this, &TConcordanceForm::CopyConcordance);
-  // Distribution comes with its window.
-  CMD_Distribution->setEnabled(false);
+  connect(CMD_Distribution, &QAction::triggered, this, [this] {
+    if (DistributionCommand)
+      DistributionCommand(*this);
+  });
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
@@ -1070,8 +1074,7 @@ void TConcordanceForm::updateMenus()
     if (action->isEnabled() != enabled)
       action->setEnabled(enabled);
   };
-  // Distribution comes with its window.
-  enable(CMD_Distribution, false);
+  enable(CMD_Distribution, !busy);
   enable(CMD_DeleteItem, !busy);
   enable(CMD_HiliteCollocates, !busy);
   for (const TChildMenu& menu : menus())
