@@ -26,7 +26,7 @@
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
 
-#include "bench_app.h"
+#include "offscreen_app.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -70,11 +70,6 @@ corpusgen::Options FileOptions(int index)
   return o;
 }
 
-void App()
-{
-  benchui::App();
-}
-
 const std::vector<std::string>& Files()
 {
   static std::vector<std::string> files;
@@ -105,35 +100,12 @@ TConcordItems& Hits()
   static std::unique_ptr<TConcordItems> list;
   if (list)
     return *list;
-  App();
-  InitProgramState();
-  InitSharedState();
-  SetTextLanguage(0x409);
-  corpusgen::useDefaultSearchSettings();
-  ConcordSettings.TagSearchSeparator = '&';
-  ConcordSettings.IgnoreCase = true;
-  ConcordSettings.FrequencyOfHits = 1;
-  BuildCharTables();
-  for (const std::string& path : Files()) {
-    auto item = std::make_unique<TCorpusItem>();
-    item->Name = path;
-    item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-    item->Reader = std::make_unique<TBufStream>(item->Source.get());
-    CorpusList.Append(std::move(item));
-  }
-  TSearchRec request;
-  request.Mode = TSearchMode::Text;
-  request.Patterns = Words();
-  request.DisplayPatterns = request.Patterns;
-  TSearch search;
-  int32_t phase = 0;
-  std::string error;
-  search.Prepare(request, phase, error);
-  if (phase != 0)
-    throw std::runtime_error(error);
+  OffscreenApp();
+  corpusgen::loadSearchCorpus(Files());
+  const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch(Words());
   list = std::make_unique<TConcordItems>();
   int32_t number = 0;
-  search.RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
+  search->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
     hit->HitNumber = number++;
     list->AddItem(std::move(hit));
   });

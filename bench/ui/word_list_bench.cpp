@@ -1,7 +1,7 @@
 // The word-list window on 1 000 000 distinct words: filling it and painting
 // its first screen, and jumping to the last row with its paint. The cells
 // are formatted only when drawn, so neither grows with the row count.
-#include "bench_app.h"
+#include "offscreen_app.h"
 
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
@@ -34,7 +34,7 @@ std::unique_ptr<THashStrings> makeTable()
 }
 
 struct Fixture {
-  QApplication& Application = benchui::App();
+  QApplication& Application = OffscreenApp();
   std::unique_ptr<THashStrings> Table;
   std::unique_ptr<TWordListForm> Window;
   QImage Image;

@@ -418,9 +418,11 @@ void THashStrings::Add(std::string_view word, bool increment)
     changeCount(item, 1);
 }
 
-void THashStrings::AddCount(std::string_view word, int32_t n)
+int32_t THashStrings::AddCount(std::string_view word, int32_t n)
 {
-  changeCount(findOrInsert(word), n);
+  Item& item = findOrInsert(word);
+  changeCount(item, n);
+  return item.count;
 }
 
 int32_t THashStrings::CountOf(std::string_view word) const
@@ -431,6 +433,12 @@ int32_t THashStrings::CountOf(std::string_view word) const
   std::string scratch;
   if (word.size() > 256 || !MakeKey(word, buffer, key))
     key = keyOf(word, FoldCase, *codePage_, asciiLower_, scratch);
+  const int64_t found = find(key);
+  return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
+}
+
+int32_t THashStrings::CountOfKey(const Key& key) const
+{
   const int64_t found = find(key);
   return found < 0 ? 0 : items_[static_cast<size_t>(found)].count;
 }

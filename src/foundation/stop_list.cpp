@@ -94,6 +94,15 @@ bool TStopList::IsStopWord(std::string_view word) const
   return Active() && HasWord(word);
 }
 
+bool TStopList::IsFoldedStopWord(std::string_view folded) const
+{
+  if (!Active())
+    return false;
+  BuildIndex();
+  const TWordSet& words = FrequencySettings.IgnoreCase ? lower_ : exact_;
+  return words.find(folded) != words.end();
+}
+
 bool TStopList::HasWord(std::string_view word) const
 {
   if (words_.empty())

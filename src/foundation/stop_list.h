@@ -42,6 +42,10 @@ public:
   // case when FrequencySettings.IgnoreCase is on. Constant time.
   bool IsStopWord(std::string_view word) const;
 
+  // IsStopWord for a word that is already lower-cased when
+  // FrequencySettings.IgnoreCase is on (as the collocate tables hold words).
+  bool IsFoldedStopWord(std::string_view folded) const;
+
   // The comparison of IsStopWord, whatever Active says.
   bool HasWord(std::string_view word) const;
   // Replaces the words; Active keeps its flag.

@@ -9,6 +9,7 @@
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "foundation/text_sink.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <charconv>
@@ -21,17 +22,86 @@ namespace {
 constexpr int32_t ProgressStep = 256;   // hits between pumps of the generation
 constexpr size_t MaxCollocWordLength = 255;
 
-// The word as the tables hold it: at most 255 bytes, lower-cased into buffer
-// (room for 255 bytes) when FrequencySettings.IgnoreCase is on.
-std::string_view TableWord(std::string_view word, char* buffer)
+// Words as the tables hold them: at most 255 bytes, lower-cased when
+// FrequencySettings.IgnoreCase is on. The case table is fetched once, not
+// for every word.
+class TWordFolder {
+public:
+  TWordFolder()
+    : lower_(FrequencySettings.IgnoreCase ? &platform::codePage(AnsiCodePage) : nullptr)
+  {
+  }
+  // The folded word, in buffer (room for 255 bytes) when it changed.
+  std::string_view Fold(std::string_view word, char* buffer) const
+  {
+    word = word.substr(0, MaxCollocWordLength);
+    if (!lower_)
+      return word;
+    if (lower_->dbcs) {
+      std::memcpy(buffer, word.data(), word.size());
+      LocaleLowerBytes(buffer, word.size());
+    } else {
+      for (size_t i = 0; i < word.size(); ++i)
+        buffer[i] = char(lower_->lower[static_cast<unsigned char>(word[i])]);
+    }
+    return {buffer, word.size()};
+  }
+
+private:
+  const platform::CodePage* lower_;
+};
+
+// The rank of a count among the table's tracked top counts; -1 for a count
+// of 1 or less or one not tracked.
+int8_t RankOfCount(const THashStrings& table, int32_t count)
 {
-  word = word.substr(0, MaxCollocWordLength);
-  if (!FrequencySettings.IgnoreCase)
-    return word;
-  std::memcpy(buffer, word.data(), word.size());
-  LocaleLowerBytes(buffer, word.size());
-  return {buffer, word.size()};
+  return count > 1 ? int8_t(table.IndexOfTopCount(count)) : int8_t(-1);
 }
+
+// Ranks the words of one position a group at a time, with the table's
+// memory fetched ahead of the lookups (as TWordBatch does for counting).
+class TRankBatch {
+public:
+  explicit TRankBatch(const THashStrings& table) : table_(table) {}
+  ~TRankBatch() { Flush(); }
+  TRankBatch(const TRankBatch&) = delete;
+  TRankBatch& operator=(const TRankBatch&) = delete;
+
+  // The word's rank goes to *rank, at the latest when the batch is flushed.
+  void Add(std::string_view word, int8_t* rank)
+  {
+    if (used_ + word.size() > BufferBytes)
+      Flush();
+    if (word.size() > BufferBytes || !table_.MakeKey(word, buffer_ + used_, keys_[count_])) {
+      *rank = RankOfCount(table_, table_.CountOf(word));  // double-byte text, folded whole
+      return;
+    }
+    // Keys are padded to whole 8-byte blocks.
+    used_ += (word.size() + 7) & ~size_t(7);
+    ranks_[count_] = rank;
+    if (++count_ == Group)
+      Flush();
+  }
+  void Flush()
+  {
+    table_.PrefetchSlots(keys_, count_);
+    table_.PrefetchItems(keys_, count_);
+    for (size_t k = 0; k < count_; ++k)
+      *ranks_[k] = RankOfCount(table_, table_.CountOfKey(keys_[k]));
+    count_ = 0;
+    used_ = 0;
+  }
+
+private:
+  static constexpr size_t Group = 32;
+  static constexpr size_t BufferBytes = Group * 64;
+  const THashStrings& table_;
+  THashStrings::Key keys_[Group];
+  int8_t* ranks_[Group];
+  size_t count_ = 0;
+  size_t used_ = 0;
+  alignas(8) char buffer_[BufferBytes + 24];  // room for the padding of the last key
+};
 
 void AppendNumber(std::string& out, int32_t value)
 {
@@ -123,29 +193,19 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
   }
 }
 
-void TConcordItems::countCollocates(const TConcordItem& hit)
+void TConcordItems::countAndRankCollocates(TConcordItem& hit)
 {
-  char buffer[MaxCollocWordLength];
-  for (int p = CollocFirst; p <= CollocLast; ++p) {
-    if (!hit.HasWord(p))
-      continue;
-    const std::string_view word = TableWord(hit.Word(p), buffer);
-    if (!GlobalStopList.IsStopWord(word))
-      CollocTables[size_t(p)]->Add(word, true);
-  }
-}
-
-void TConcordItems::rankCollocates(TConcordItem& hit) const
-{
+  const TWordFolder folder;
   char buffer[MaxCollocWordLength];
   hit.CollocRanks.fill(-1);
   for (int p = CollocFirst; p <= CollocLast; ++p) {
     if (!hit.HasWord(p))
       continue;
-    const THashStrings& table = *CollocTables[size_t(p)];
-    const int32_t count = table.CountOf(TableWord(hit.Word(p), buffer));
-    if (count > 1)
-      hit.CollocRanks[size_t(p)] = int8_t(table.IndexOfTopCount(count));
+    const std::string_view word = folder.Fold(hit.Word(p), buffer);
+    if (GlobalStopList.IsFoldedStopWord(word))
+      continue;  // never counted, so never ranked
+    THashStrings& table = *CollocTables[size_t(p)];
+    hit.CollocRanks[size_t(p)] = RankOfCount(table, table.AddCount(word, 1));
   }
 }
 
@@ -153,8 +213,17 @@ void TConcordItems::RankAllCollocates()
 {
   if (!CollocTablesValid(CollocFirst, CollocLast))
     return;
-  for (const auto& hit : items_)
-    rankCollocates(*hit);
+  std::optional<TRankBatch> batches[TConcordItem::SlotCount];
+  for (int p = CollocFirst; p <= CollocLast; ++p)
+    batches[p].emplace(*CollocTables[size_t(p)]);
+  const TWordFolder folder;
+  char buffer[MaxCollocWordLength];
+  for (const auto& hit : items_) {
+    hit->CollocRanks.fill(-1);
+    for (int p = CollocFirst; p <= CollocLast; ++p)
+      if (hit->HasWord(p))
+        batches[p]->Add(folder.Fold(hit->Word(p), buffer), &hit->CollocRanks[size_t(p)]);
+  }
 }
 
 void TConcordItems::generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup)
@@ -168,12 +237,14 @@ void TConcordItems::generate(uint8_t first, uint8_t last, int32_t topLimit, cons
       setup(*progress);
     if (n > ProgressStep)
       progress->Show();
-    prepareCollocTables(first, last, topLimit);
+    // The tracked top counts are made once, after counting.
+    prepareCollocTables(first, last, 0);
     {
       // One batch per position: its lookups run in groups, fetched ahead.
       std::optional<TWordBatch> batches[TConcordItem::SlotCount];
       for (int p = first; p <= last; ++p)
         batches[p].emplace(*CollocTables[size_t(p)]);
+      const TWordFolder folder;
       char buffer[MaxCollocWordLength];
       for (int32_t i = 0; i < n; ++i) {
         if (i % ProgressStep == 0) {
@@ -185,12 +256,14 @@ void TConcordItems::generate(uint8_t first, uint8_t last, int32_t topLimit, cons
         for (int p = first; p <= last; ++p) {
           if (!hit.HasWord(p))
             continue;
-          const std::string_view word = TableWord(hit.Word(p), buffer);
-          if (!GlobalStopList.IsStopWord(word))
+          const std::string_view word = folder.Fold(hit.Word(p), buffer);
+          if (!GlobalStopList.IsFoldedStopWord(word))
             batches[p]->Add(word);
         }
       }
     }
+    for (int p = first; p <= last; ++p)
+      CollocTables[size_t(p)]->SetTopLimit(topLimit);
     collocCounted_ = n;
     RankAllCollocates();
     for (int p = first; p <= last; ++p)

@@ -482,10 +482,8 @@ void TConcordItems::AddItem(std::unique_ptr<TConcordItem> hit)
   const bool count = HighlightCollocates && CollocTablesValid(CollocFirst, CollocLast);
   items_.push_back(std::move(hit));
   if (count) {
-    TConcordItem& added = *items_.back();
-    countCollocates(added);
+    countAndRankCollocates(*items_.back());
     ++collocCounted_;
-    rankCollocates(added);
   }
 }
 

@@ -211,8 +211,8 @@ private:
   void Compact(const std::vector<bool>& doomed);
   void prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit);
   void generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup);
-  void countCollocates(const TConcordItem& hit);
-  void rankCollocates(TConcordItem& hit) const;
+  // A new hit: its words counted, then ranked by their new counts.
+  void countAndRankCollocates(TConcordItem& hit);
 
   TItemList items_;
   int32_t collocCounted_ = 0;  // hits the tables have counted

@@ -81,6 +81,7 @@ TCollocationForm::TCollocationForm(TConcordanceForm* owner, int32_t page, QWidge
 {
   setObjectName(QStringLiteral("CollocationForm"));
   setWindowTitle(QString::fromLatin1(TCollocationModel::FormCaption));
+  resize(InitialWidth, InitialHeight);
   DisplayMenu = addMenu(DisplayMenuGroup, QStringLiteral("DisplayMenu"), QStringLiteral("&Display"));
   ChangeFontItem = DisplayMenu->addAction(QStringLiteral("Change &Font..."));
   ChangeFontItem->setObjectName(QStringLiteral("ChangeFontItem"));
@@ -89,6 +90,11 @@ TCollocationForm::TCollocationForm(TConcordanceForm* owner, int32_t page, QWidge
   SaveDialog.Title = SaveDialogTitle;
   SaveDialog.Filter = SaveDialogFilter;
   SaveDialog.Options = ofOverwritePrompt;
+}
+
+TConcordanceForm* TCollocationForm::Owner() const
+{
+  return owner_;
 }
 
 TCollocationForm::~TCollocationForm()
@@ -121,10 +127,19 @@ void TCollocationForm::FillCollocationList(TConcordItems::TCollocTableArray& tab
     layout->addWidget(ListView);
   }
   tableModel_->Reset([&] { model_.Fill(tables, first, last, FrequencySettings.MaximumLines); });
+  layout()->activate();
   UpdateColumnWidths();
   ListView->setFocus();
-  ListView->setFont(ToQFont(FrequencySettings.Font));
+  ApplyFont(FrequencySettings.Font);
   building_ = false;
+}
+
+void TCollocationForm::ApplyFont(const TFontRec& font)
+{
+  ListView->setFont(ToQFont(font));
+  // Rows as high as a line of the font.
+  ListView->verticalHeader()->setMinimumSectionSize(0);
+  ListView->verticalHeader()->setDefaultSectionSize(ListView->fontMetrics().height() + 4);
 }
 
 void TCollocationForm::UpdateColumnWidths()
@@ -198,19 +213,11 @@ void TCollocationForm::PrintCommand()
   int32_t maxLines = 0;
   if (!EditMaxOutputLines(okPrint, maxLines) || !owner_)
     return;
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TPrinterTextSink printer(windowTitle().toStdString());
-      owner_->WriteCollocations(printer, maxLines);
-      printer.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  RunShowingFailure([&] {
+    TPrinterTextSink printer(windowTitle().toStdString());
+    owner_->WriteCollocations(printer, maxLines);
+    printer.Close();
+  });
 }
 
 void TCollocationForm::CopyCommand()
@@ -223,19 +230,11 @@ void TCollocationForm::CopyCommand()
   if (rows.empty())
     return;
   std::sort(rows.begin(), rows.end());
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TClipboardTextSink clipboard;
-      clipboard.Write(model_.CopyText(rows));
-      clipboard.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  RunShowingFailure([&] {
+    TClipboardTextSink clipboard;
+    clipboard.Write(model_.CopyText(rows));
+    clipboard.Close();
+  });
 }
 
 void TCollocationForm::FontCommand()
@@ -246,7 +245,7 @@ void TCollocationForm::FontCommand()
   if (!ChooseFont(font, ChangeFontItem->text().remove(QLatin1Char('&'))))
     return;
   FrequencySettings.Font = font;
-  ListView->setFont(ToQFont(font));
+  ApplyFont(font);
 }
 
 // ---------------------------------------------------------------------------

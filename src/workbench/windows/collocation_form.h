@@ -32,6 +32,8 @@ class TCollocationForm : public TMDIChildForm, public TListWindowCommands
 public:
   static constexpr const char* SaveDialogTitle = "Select filename to save to";
   static constexpr const char* SaveDialogFilter = "Text files (*.TXT)|*.TXT|All files (*.*)|*.*";
+  static constexpr int InitialWidth = 580;
+  static constexpr int InitialHeight = 320;
 
   TCollocationForm(TConcordanceForm* owner, int32_t page, QWidget* parent = nullptr);
   ~TCollocationForm() override;
@@ -42,7 +44,7 @@ public:
   TFileDialog SaveDialog{"SaveDialog", TFileDialog::SaveMode};
 
   // The concordance window whose tables are shown; nullptr once it is gone.
-  TConcordanceForm* Owner() const { return owner_; }
+  TConcordanceForm* Owner() const;
   int32_t Page() const { return page_; }
   uint8_t FirstPosition() const { return model_.First(); }
   uint8_t LastPosition() const { return model_.Last(); }
@@ -69,6 +71,7 @@ protected:
 
 private:
   class TTableModel;
+  void ApplyFont(const TFontRec& font);
 
   QPointer<TConcordanceForm> owner_;
   int32_t page_ = 0;

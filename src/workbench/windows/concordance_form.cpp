@@ -1055,19 +1055,11 @@ void TConcordanceForm::PrintConcordance()
   options.ConcealCollocates = concealCollocates_;
   if (!EditOutputOptions(okPrint, options))
     return;
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TPrinterTextSink printer(searchText_);
-      WriteReport(printer, options, true);
-      printer.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  RunShowingFailure([&] {
+    TPrinterTextSink printer(searchText_);
+    WriteReport(printer, options, true);
+    printer.Close();
+  });
 }
 
 // ---------------------------------------------------------------------------

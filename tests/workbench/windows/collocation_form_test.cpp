@@ -11,6 +11,7 @@
 #include "foundation/hash_strings.h"
 #include "search/collocates.h"
 #include "search/concord_items.h"
+#include "search/search_defaults.h"
 #include "support/text_checks.h"
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/dialogs/search_template_dlg.h"
@@ -67,12 +68,8 @@ protected:
     Start({folder_.write("one.txt", RandomText(1, 1500)), folder_.write("two.txt", RandomText(2, 900))});
     SearchTemplateDlg->Model().SetView(&view_);
     commands_ = InstallFrameCommands(Frame());
+    // The settings read at start: span 2, 5 ranks, 100 lines, ignoring case.
     FrequencySettings.MinimumFrequency = 2;
-    FrequencySettings.MaximumFrequency = 0;
-    FrequencySettings.MaximumLines = 100;
-    FrequencySettings.CollocationSpan = 2;
-    FrequencySettings.CollocHighliteFirst = 5;
-    FrequencySettings.IgnoreCase = true;
     outputRunner_ = SetOutputConfigRunner([this](TOutputConfigDlg& dlg) {
       dlg.MaxLinesUpDown->SetPosition(MaxLines);
       dlg.OKBtnClick();

@@ -1,14 +1,12 @@
-// The offscreen application every widget benchmark of this program shares.
+// The one QApplication of the widget benchmarks, offscreen unless
+// QT_QPA_PLATFORM says otherwise; made by the first benchmark that asks.
 #pragma once
 
 #include <QApplication>
 
-namespace benchui {
-
-inline QApplication& App()
+inline QApplication& OffscreenApp()
 {
   static QApplication* app = [] {
-    // Another benchmark of this program may have made it already.
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
       return existing;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -20,5 +18,3 @@ inline QApplication& App()
   }();
   return *app;
 }
-
-}  // namespace benchui
