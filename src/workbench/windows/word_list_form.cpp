@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 
 // The grid's cells, formatted from the window's rows when they are drawn.
 class TWordListGridModel final : public QAbstractTableModel {
@@ -63,23 +62,6 @@ private:
 namespace {
 
 constexpr int GridLineWidth = 1;
-
-// Runs an output under the hourglass; a failure is shown once the cursor is
-// back.
-void OutputUnderHourglass(const std::function<void()>& output)
-{
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      output();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
-}
 
 }  // namespace
 
@@ -198,7 +180,7 @@ void TWordListForm::PrintWordList()
   bool withFrequencies = true;
   if (!EditWordListOutputOptions(okPrint, maxLines, withFrequencies))
     return;
-  OutputUnderHourglass([&] {
+  RunShowingFailure([&] {
     TPrinterTextSink printer(rows_.Caption());
     WriteWordList(printer, maxLines, withFrequencies);
   });
@@ -215,7 +197,7 @@ void TWordListForm::CopyWordListRows()
     first = std::min(first, index.row());
     last = std::max(last, index.row());
   }
-  OutputUnderHourglass([&] {
+  RunShowingFailure([&] {
     TClipboardTextSink clipboard;
     clipboard.Write(rows_.CopyText(first, last));
     clipboard.Close();
