@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class QAction;
 class QMdiSubWindow;
 class QMenu;
 
@@ -66,3 +67,8 @@ private:
   int kind_;
   std::vector<TChildMenu> menus_;
 };
+
+// An item of a child's menu with its object name and hint (status tip).
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false);
+// A submenu; the submenu and its menu action carry the name and the hint.
+QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint);

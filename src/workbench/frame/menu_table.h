@@ -31,6 +31,7 @@ enum : int {
   ConcordanceMenuGroup = 2,
   FrequencyMenuGroup = 3,
   DisplayMenuGroup = 4,
+  SortMenuGroup = 5,
   WindowMenuGroup = 6,
   InfoMenuGroup = 7,
 };

@@ -1,6 +1,7 @@
 #include "workbench/frame/qt_text.h"
 
 #include "foundation/chartables.h"
+#include "foundation/dialogs.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -23,6 +24,31 @@ std::string FromQString(const QString& text)
   return platform::fromUtf16(currentPage(),
                              std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                                  size_t(text.size())));
+}
+
+QString UnrepresentableChars(const QString& text)
+{
+  QString out;
+  for (const char32_t c : text.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (ToQString(FromQString(one)) != one && !out.contains(one))
+      out += one;
+  }
+  return out;
+}
+
+bool CheckRepresentable(const QString& text)
+{
+  const QString bad = UnrepresentableChars(text);
+  if (bad.isEmpty())
+    return true;
+  // Messages are bytes of the code page, which cannot hold these: each is
+  // named by its code point.
+  std::string names;
+  for (const char32_t c : bad.toUcs4())
+    names += (names.empty() ? "" : " ") + QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper().toStdString();
+  ShowError("The text contains characters that the current language cannot represent: " + names + ".");
+  return false;
 }
 
 QFont ToQFont(const TFontRec& font)

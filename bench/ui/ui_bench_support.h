@@ -1,0 +1,136 @@
+// What the widget benchmarks share: the offscreen application, and a corpus
+// of two files of 128 MiB from the corpus generator (fixed seeds) loaded as
+// the corpus list and searched for its three most frequent words.
+//
+// The corpus is kept for later runs in $QUILL_WRITER_CORPUS, else
+// $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp); remove it by hand.
+#pragma once
+
+#include "corpus_files.h"
+#include "corpus_generator.h"
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
+#include "foundation/settings.h"
+#include "search/concord_items.h"
+#include "search/search_driver.h"
+
+#include <QApplication>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace uibench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point from, Clock::time_point to)
+{
+  return std::chrono::duration<double>(to - from).count();
+}
+
+inline QApplication& App()
+{
+  static QApplication* app = [] {
+    // Another benchmark of this program may have made it already.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+      return existing;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quill_ui_bench";
+    static char* argv[] = {name, nullptr};
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+inline constexpr int CorpusFileCount = 2;
+inline constexpr uint64_t CorpusFileBytes = uint64_t(128) << 20;
+
+inline corpusgen::Options CorpusFileOptions(int index)
+{
+  corpusgen::Options o;
+  o.size = CorpusFileBytes;
+  o.seed = uint64_t(300 + index);
+  return o;
+}
+
+// The corpus files, made when missing and read into the page cache.
+inline const std::vector<std::string>& CorpusFiles()
+{
+  static std::vector<std::string> files;
+  if (files.empty()) {
+    std::string folder;
+    if (const char* env = std::getenv("QUILL_WRITER_CORPUS"); env && *env)
+      folder = std::string(env) + "/";
+    else
+      folder = corpusgen::tempPath("quill_writer_bench/");
+    ::mkdir(folder.c_str(), 0700);
+    for (int i = 0; i < CorpusFileCount; ++i) {
+      const std::string path = folder + "plain_" + std::to_string(i) + ".txt";
+      corpusgen::writeUnlessPresent(CorpusFileOptions(i), path);
+      files.push_back(path);
+    }
+  }
+  for (const std::string& f : files)
+    corpusgen::warmPageCache(f);
+  return files;
+}
+
+// The three most frequent words of the corpus.
+inline std::vector<std::string> CorpusWords()
+{
+  const std::vector<std::string> v = corpusgen::vocabulary(CorpusFileOptions(0));
+  return {v[0], v[1], v[2]};
+}
+
+// Loads the corpus (once) and hands the first maxHits hits of the three
+// words to sink, numbered from 0.
+inline void SearchCorpusHits(int32_t maxHits, const std::function<void(std::unique_ptr<TConcordItem>)>& sink)
+{
+  App();
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    InitProgramState();
+    InitSharedState();
+    SetTextLanguage(0x409);
+    corpusgen::useGeneratedTextSettings();
+    ConcordSettings.TagSearchSeparator = '&';
+    ConcordSettings.IgnoreCase = true;
+    ConcordSettings.FrequencyOfHits = 1;
+    BuildCharTables();
+    for (const std::string& path : CorpusFiles()) {
+      auto item = std::make_unique<TCorpusItem>();
+      item->Name = path;
+      item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+      item->Reader = std::make_unique<TBufStream>(item->Source.get());
+      CorpusList.Append(std::move(item));
+    }
+  }
+  TSearchRec request;
+  request.Mode = TSearchMode::Text;
+  request.Patterns = CorpusWords();
+  request.DisplayPatterns = request.Patterns;
+  TSearch search;
+  int32_t phase = 0;
+  std::string error;
+  search.Prepare(request, phase, error);
+  if (phase != 0)
+    throw std::runtime_error(error);
+  int32_t number = 0;
+  search.RunSearch(maxHits, [&](std::unique_ptr<TConcordItem> hit) {
+    hit->HitNumber = number++;
+    sink(std::move(hit));
+  });
+}
+
+}  // namespace uibench
