@@ -30,19 +30,14 @@ protected:
     ResetSortSpec(record);
   }
   void TearDown() override { WatchedTags.clear(); }
-  std::vector<std::string> Messages() const
-  {
-    std::vector<std::string> out;
-    for (const auto& m : dialogs.Messages)
-      out.push_back(m.Text);
-    return out;
-  }
   testsupport::FakeDialogs dialogs;
   TAdvancedSortColOptions record;
 };
 
 TEST_F(AdvancedSortFormTest, TwoModesOfOneForm)
 {
+  record.First = ctx1L, record.FirstReverse = true, record.Second = ctxOrig, record.TagName = "speaker";
+  record.Custom = record.SpanCollocation = true;  // a span wins over a list
   TAdvancedSortColModel sortModel(false, record, nullptr);
   TAdvancedSortColForm sort(sortModel);
   TAdvancedSortColModel collocModel(true, record, nullptr);
@@ -54,25 +49,28 @@ TEST_F(AdvancedSortFormTest, TwoModesOfOneForm)
   EXPECT_EQ(colloc.windowTitle(), QStringLiteral("Advanced Collocation"));
   EXPECT_EQ(sort.FirstCombo->count(), 13);
   EXPECT_EQ(colloc.FirstCombo->count(), 10);
-  EXPECT_EQ(sort.FirstCombo->currentText(), QStringLiteral("Unsorted"));
-  EXPECT_EQ(colloc.FirstCombo->currentText(), QStringLiteral("None"));
-  EXPECT_EQ(colloc.SecondBox->title(), QStringLiteral("Second Position"));
-  EXPECT_EQ(colloc.SpanCombo->count(), 4);
-  EXPECT_FALSE(colloc.SpanCombo->isEnabled());
+  EXPECT_EQ(sort.SecondCombo->currentText(), QStringLiteral("Original order"));
+  EXPECT_EQ(colloc.SecondCombo->currentIndex(), -1);  // not a collocation key
+  EXPECT_EQ(sort.ThirdCombo->currentText(), QStringLiteral("Unsorted"));
+  EXPECT_EQ(colloc.ThirdCombo->currentText(), QStringLiteral("None"));
+  EXPECT_TRUE(sort.FirstReverse->isChecked() && sort.FirstReverse->isEnabledTo(sort.FirstBox));
+  EXPECT_FALSE(sort.SecondReverse->isEnabledTo(sort.SecondBox));
+  EXPECT_TRUE(sort.CustomCheck->isChecked() && !sort.FirstBox->isEnabled());
+  EXPECT_EQ(sort.Grid->currentRow(), 0);
   EXPECT_TRUE(sort.CollocPanel->isHidden());
   EXPECT_TRUE(colloc.SortPanel->isHidden() && colloc.FirstReverse->isHidden());
   EXPECT_LT(colloc.height(), sort.height());
-  EXPECT_EQ(sort.Grid->rowCount(), 1);
-  EXPECT_EQ(sort.Grid->item(0, 1)->text(), QStringLiteral("<sp "));
+  EXPECT_TRUE(colloc.SpanCheck->isChecked() && colloc.SpanCombo->isEnabled());
+  EXPECT_FALSE(colloc.CustomCheck->isChecked() || colloc.CustomEdit->isEnabled());
+  EXPECT_EQ(colloc.SpanCombo->currentText(), QStringLiteral("2"));
 
-  // Ticking Span unticks Customised; either one disables the three boxes.
+  // Ticking Customised unticks Span; the boxes stay disabled.
   colloc.CustomCheck->click();
   EXPECT_TRUE(colloc.CustomEdit->isEnabled());
+  EXPECT_FALSE(colloc.SpanCheck->isChecked() || colloc.SpanCombo->isEnabled());
   EXPECT_FALSE(colloc.FirstBox->isEnabled());
-  colloc.SpanCheck->click();
-  EXPECT_FALSE(colloc.CustomCheck->isChecked() || colloc.CustomEdit->isEnabled());
-  EXPECT_TRUE(colloc.SpanCombo->isEnabled());
-  EXPECT_FALSE(colloc.FirstBox->isEnabled());
+  colloc.CustomCheck->click();
+  EXPECT_TRUE(colloc.FirstBox->isEnabled());
 }
 
 TEST_F(AdvancedSortFormTest, RefusalsKeepTheFormOpen)
@@ -84,14 +82,14 @@ TEST_F(AdvancedSortFormTest, RefusalsKeepTheFormOpen)
   form.CustomCheck->click();
   QTest::keyClicks(form.CustomEdit, QStringLiteral("0, 1l, xy"));
   QTest::mouseClick(form.OKButton, Qt::LeftButton);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Unknown item in Customised Sort."});
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Unknown item in Customised Sort."});
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.CustomEdit->cursorPosition(), 7);
 
   // Text the code page cannot hold is refused before any check.
   form.CustomEdit->setText(QStringLiteral("1l,\u4e2d"));
   QTest::mouseClick(form.OKButton, Qt::LeftButton);
-  EXPECT_EQ(Messages().back(),
+  EXPECT_EQ(dialogs.Texts().back(),
             "The text contains characters that the current language cannot represent: U+4E2D.");
 
   // The tracked tag: chosen in the grid, kept on OK.
@@ -101,7 +99,7 @@ TEST_F(AdvancedSortFormTest, RefusalsKeepTheFormOpen)
   emit form.FirstCombo->activated(10);
   EXPECT_FALSE(form.FirstReverse->isEnabled());
   QTest::mouseClick(form.OKButton, Qt::LeftButton);
-  EXPECT_EQ(Messages().back(), "Please select a tracked tag.");
+  EXPECT_EQ(dialogs.Texts().back(), "Please select a tracked tag.");
   form.Grid->selectRow(0);
   QTest::mouseClick(form.OKButton, Qt::LeftButton);
   EXPECT_FALSE(form.isVisible());
