@@ -103,7 +103,7 @@ inline void SearchCorpusHits(int32_t maxHits, const std::function<void(std::uniq
     InitProgramState();
     InitSharedState();
     SetTextLanguage(0x409);
-    corpusgen::useGeneratedTextSettings();
+    corpusgen::useDefaultSearchSettings();
     ConcordSettings.TagSearchSeparator = '&';
     ConcordSettings.IgnoreCase = true;
     ConcordSettings.FrequencyOfHits = 1;

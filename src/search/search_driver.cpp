@@ -22,16 +22,6 @@ const char* const kEmptyMarkerText = "Heading markers must not be empty.";
 const char* const kGiveUpText =
   "The regular expression was too complex for parts of the text; some hits may be missing.";
 
-// The name shown while an item is scanned: a URL whole, a file without its
-// folder.
-std::string ScanName(const std::string& name)
-{
-  if (IsURL(name))
-    return name;
-  const size_t slash = name.find_last_of('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 }  // namespace
 
 TSearch::TSearch()
@@ -349,13 +339,14 @@ void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
   countedHits_ = 0;
   reportedHits_ = 0;
   StopCheckCalls = 0;
+  LastPump = std::chrono::steady_clock::now();
   GaugeCalls = 0;
   RateCalls = 0;
   const int64_t frequency = std::max<int32_t>(Request.HitFrequency, 1);
 
   for (int32_t i = 0; i < CorpusList.Count() && !Stopped; ++i) {
     TCorpusItem& item = CorpusList[i];
-    ProgressForm->SetSubProgressLabel("Scanning " + ScanName(item.Name) + "...");
+    ProgressForm->SetSubProgressLabel("Scanning " + ItemDisplayName(item.Name) + "...");
     NoCorpusGauge = false;
     NoRate = false;
     LastFilePos = 0;

@@ -190,10 +190,12 @@ void TAdvancedSortColForm::ShowModel()
 
 void TAdvancedSortColForm::OKButtonClick()
 {
-  if (!CheckRepresentable(CustomEdit->text())) {
+  std::string customText;
+  if (!TextFromWidget(CustomEdit->text(), customText)) {
     FocusControl("CustomEdit", -1);
     return;
   }
+  model_.CustomText = customText;
   if (model_.CollocPanelVisible)
     model_.ShowFirstText = std::to_string(ClampUpDownEdit(ShowFirstUpDown));
   const TAdvancedSortOkOutcome outcome = model_.OKBtnClick();

@@ -1,5 +1,6 @@
 #include "workbench/frame/qt_text.h"
 
+#include "forms/code_page_text.h"
 #include "foundation/chartables.h"
 #include "foundation/dialogs.h"
 #include "platform/codepage.h"
@@ -9,6 +10,11 @@ namespace {
 const platform::CodePage& currentPage()
 {
   return platform::codePage(AnsiCodePage ? AnsiCodePage : 1252);
+}
+
+std::u16string_view utf16Of(const QString& text)
+{
+  return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
 }
 
 }  // namespace
@@ -21,34 +27,26 @@ QString ToQString(std::string_view bytes)
 
 std::string FromQString(const QString& text)
 {
-  return platform::fromUtf16(currentPage(),
-                             std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                 size_t(text.size())));
+  return platform::fromUtf16(currentPage(), utf16Of(text));
 }
 
-QString UnrepresentableChars(const QString& text)
+std::u32string UnrepresentableChars(const QString& text)
 {
-  QString out;
-  for (const char32_t c : text.toUcs4()) {
-    const QString one = QString::fromUcs4(&c, 1);
-    if (ToQString(FromQString(one)) != one && !out.contains(one))
-      out += one;
+  std::u32string unmapped;
+  platform::fromUtf16(currentPage(), utf16Of(text), &unmapped);
+  return unmapped;
+}
+
+bool TextFromWidget(const QString& text, std::string& bytes)
+{
+  std::u32string unmapped;
+  std::string converted = platform::fromUtf16(currentPage(), utf16Of(text), &unmapped);
+  if (!unmapped.empty()) {
+    ShowError(UnrepresentableText(unmapped));
+    return false;
   }
-  return out;
-}
-
-bool CheckRepresentable(const QString& text)
-{
-  const QString bad = UnrepresentableChars(text);
-  if (bad.isEmpty())
-    return true;
-  // Messages are bytes of the code page, which cannot hold these: each is
-  // named by its code point.
-  std::string names;
-  for (const char32_t c : bad.toUcs4())
-    names += (names.empty() ? "" : " ") + QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper().toStdString();
-  ShowError("The text contains characters that the current language cannot represent: " + names + ".");
-  return false;
+  bytes = std::move(converted);
+  return true;
 }
 
 QFont ToQFont(const TFontRec& font)
