@@ -36,7 +36,7 @@ TConcordanceForm& Window()
 {
   static TConcordanceForm* window = nullptr;
   if (!window) {
-    uibench::App();
+    BenchApplication();
     window = new TConcordanceForm("bench");
     window->resize(900, 700);
     window->show();

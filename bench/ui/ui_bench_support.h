@@ -1,4 +1,4 @@
-// What the widget benchmarks share: the offscreen application, and a corpus
+// What the widget benchmarks that read a corpus share: a corpus
 // of two files of 128 MiB from the corpus generator (fixed seeds) loaded as
 // the corpus list and searched for its three most frequent words.
 //
@@ -6,6 +6,7 @@
 // $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp); remove it by hand.
 #pragma once
 
+#include "bench_app.h"
 #include "corpus_files.h"
 #include "corpus_generator.h"
 #include "foundation/chartables.h"
@@ -34,22 +35,6 @@ using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::time_point from, Clock::time_point to)
 {
   return std::chrono::duration<double>(to - from).count();
-}
-
-inline QApplication& App()
-{
-  static QApplication* app = [] {
-    // Another benchmark of this program may have made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-      return existing;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
 }
 
 inline constexpr int CorpusFileCount = 2;
@@ -96,7 +81,7 @@ inline std::vector<std::string> CorpusWords()
 // words to sink, numbered from 0.
 inline void SearchCorpusHits(int32_t maxHits, const std::function<void(std::unique_ptr<TConcordItem>)>& sink)
 {
-  App();
+  BenchApplication();
   static bool loaded = false;
   if (!loaded) {
     loaded = true;

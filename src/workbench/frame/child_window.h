@@ -68,7 +68,7 @@ private:
   std::vector<TChildMenu> menus_;
 };
 
-// An item of a child's menu with its object name and hint (status tip).
+// An item of a child's menu with its object name, status-bar hint and tick.
 QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false);
-// A submenu; the submenu and its menu action carry the name and the hint.
+// A submenu of a child's menu; its action carries the object name and hint.
 QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint);

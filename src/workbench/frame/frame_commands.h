@@ -128,3 +128,5 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
 // The concordance window's Distribution command (windows/distribution_commands.cpp).
 void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
+// The full-text windows' hooks of the frame (windows/full_text_commands.cpp).
+void installFullTextCommands(TFrameForm& frame, TFrameCommands& commands);
