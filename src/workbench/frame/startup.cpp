@@ -3,6 +3,8 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
+#include "forms/advanced_sort.h"
+#include "workbench/dialogs/advanced_sort_form.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
 #include "workbench/dialogs/freq_config_dlg.h"
@@ -35,6 +37,8 @@ void InitUnits()
   InitProgramState();
   InitSharedState();
   InstallContextOptionsForms();
+  InstallAdvancedSortSettings();
+  InstallAdvancedSortForm();
   FirstActivation = true;
   EscapePressed = false;
 }
