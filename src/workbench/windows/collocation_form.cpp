@@ -92,11 +92,6 @@ TCollocationForm::TCollocationForm(TConcordanceForm* owner, int32_t page, QWidge
   SaveDialog.Options = ofOverwritePrompt;
 }
 
-QSize TCollocationForm::sizeHint() const
-{
-  return {InitialWidth, InitialHeight};
-}
-
 TConcordanceForm* TCollocationForm::Owner() const
 {
   return owner_;

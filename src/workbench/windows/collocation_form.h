@@ -64,8 +64,6 @@ public:
   void FontCommand() override;
 
   void activated() override;
-  // The frame's work area gives a new window this size.
-  QSize sizeHint() const override;
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
