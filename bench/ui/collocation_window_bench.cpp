@@ -2,7 +2,7 @@
 // tables of a million hits (../collocation_hits.h), with MaximumLines 950000,
 // the window made and filled as Collocate Frequency makes it, offscreen.
 #include "../collocation_hits.h"
-#include "offscreen_app.h"
+#include "bench_app.h"
 #include "search/collocates.h"
 #include "workbench/windows/collocation_form.h"
 
@@ -15,7 +15,7 @@ using namespace collocbench;
 
 void BM_FillCollocationWindow(benchmark::State& state)
 {
-  OffscreenApp();
+  BenchApplication();
   TConcordItems& hits = Hits();
   const TCollocWindow w = CurrentCollocWindow();
   hits.GenerateCollocation(w.First, w.Last);

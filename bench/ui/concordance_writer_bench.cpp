@@ -15,6 +15,7 @@
 // the words with up to five words of context on either side to a file;
 // nearby occurrences share one printed line, and its time includes its
 // search, while the report's time does not include the search.
+#include "bench_app.h"
 #include "corpus_files.h"
 #include "corpus_generator.h"
 #include "foundation/chartables.h"
@@ -25,8 +26,6 @@
 #include "search/concord_items.h"
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
-
-#include "offscreen_app.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -100,7 +99,7 @@ TConcordItems& Hits()
   static std::unique_ptr<TConcordItems> list;
   if (list)
     return *list;
-  OffscreenApp();
+  BenchApplication();
   corpusgen::loadSearchCorpus(Files());
   const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch(Words());
   list = std::make_unique<TConcordItems>();
