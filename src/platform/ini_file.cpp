@@ -1,10 +1,10 @@
 #include "platform/ini_file.h"
 
+#include "platform/read_file.h"
 #include "platform/safe_write.h"
 
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 
 namespace platform {
@@ -120,10 +120,9 @@ bool parseInteger(std::string_view s, int& out)
 
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in)
+  std::string data;
+  if (readRegularFile(path_, data) != 0)
     return;
-  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto addLine = [this](std::string line) {
     std::string_view name;
     if (sectionName(line, name)) {

@@ -440,17 +440,20 @@ TEST_F(ConfigFileTest, WrittenToTheProgramFolderOnlyWhenAFileIsAlreadyThere)
   EXPECT_EQ(CorpusPath, "/c/");
 }
 
-TEST_F(ConfigFileTest, NoWritableLocationSavesNothingSilently)
+TEST_F(ConfigFileTest, NoWritableLocationSavesNothingAndSaysSoOnce)
 {
   const std::string blocker = dir_.write("blocker", "");
   testsupport::ScopedEnv unusable("XDG_CONFIG_HOME", blocker + "/sub");
   EXPECT_EQ(GetSettingsWritePath(), "");
   SaveOnExit = true;
-  EXPECT_TRUE(SaveSettings());
-  EXPECT_TRUE(WriteSaveOnExit());
-  EXPECT_TRUE(WriteWorkspacePath());
-  EXPECT_TRUE(Errors().empty());
+  SettingsUnwritableShown = false;
+  EXPECT_FALSE(SaveSettings());
+  EXPECT_FALSE(WriteSaveOnExit());
+  EXPECT_FALSE(WriteWorkspacePath());
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"Could not write to configuration file " + blocker +
+                                                "/sub/quillmar/QUILPRO.INI!"}));
   EXPECT_FALSE(std::filesystem::exists(programIni()));
+  SettingsUnwritableShown = false;
 }
 
 TEST_F(ConfigFileTest, SaveOnExitAndWorkspacePathSurviveAnExitWrite)

@@ -1,5 +1,6 @@
 #include "foundation/indexed_stream.h"
 
+#include "platform/safe_write.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -228,4 +229,42 @@ TEST(IndexedStreamTest, FailedSaveLeavesNoPartialCopy)
   EXPECT_THROW(index->SaveIndex(dir.file("2.tmp")), std::runtime_error);
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"2.tmp", "LNT5.tmp"}));
   EXPECT_EQ(index->Lookup(20), 1);
+}
+
+TEST(IndexedStreamTest, SaveThatFailsAtAnyWriteKeepsTheOldIndex)
+{
+  ScratchFolder dir;
+  const std::string saved = dir.file("3.tmp");
+  auto old = TIndexedStream::Create(dir.file("LNT6.tmp"), 1);
+  for (int32_t r = 0; r < 3000; ++r)
+    old->Add(r * 2);
+  old->SaveIndex(saved);
+  auto fresh = TIndexedStream::Create(dir.file("LNT7.tmp"), 1);
+  for (int32_t r = 0; r < 300000; ++r)
+    fresh->Add(r * 5);
+
+  // Count the writes and renames of a save, then fail each in turn but the
+  // last (the header's rename, after which the new index is in place).
+  int calls = 0;
+  platform::setWriteFaultHook([&calls](int call) { return calls = call, true; });
+  fresh->SaveIndex(dir.file("4.tmp"));
+  const std::vector<std::string> names = dir.names();
+  for (int failAt = 1; failAt < calls; ++failAt) {
+    SCOPED_TRACE(failAt);
+    platform::setWriteFaultHook([failAt](int call) { return call != failAt; });
+    try {
+      fresh->SaveIndex(saved);
+      ADD_FAILURE() << "saved";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Unable to write file: ", 0), 0u) << e.what();
+    }
+    platform::setWriteFaultHook({});
+    EXPECT_EQ(dir.names(), names);
+    auto reopened = TIndexedStream::Open(saved);
+    ASSERT_EQ(reopened->RowCount(), 3000);
+    EXPECT_EQ(reopened->Lookup(5999), 2999);
+  }
+  platform::setWriteFaultHook({});
+  fresh->SaveIndex(saved);
+  EXPECT_EQ(TIndexedStream::Open(saved)->RowCount(), 300000);
 }

@@ -127,27 +127,24 @@ std::string filler(size_t n, uint32_t seed)
 
 }  // namespace
 
-TEST(TagScanTest, LineEndsFollowTheLineEndStyleOfEachChunk)
+TEST(TagScanTest, LineEndsAreCrLfOrBareCrOrBareLfThroughTheWholeFile)
 {
+  // Random text of CR LF, CR and LF line ends mixed in every chunk; the line
+  // ends are those of a byte-by-byte reading, however the chunks fall.
+  std::mt19937 rng(7);
+  std::string text;
+  while (text.size() < 9000) {
+    static const char* const pieces[] = {"word ", "x", "\r\n", "\r", "\n", "\n\r", "\r\r\n\n"};
+    text += pieces[rng() % 7];
+  }
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')))
+      expected.push_back(int32_t(i));
   TTagScanOptions o = baseOptions();
   o.lines = true;
-  const std::string crlf = "one\r\ntwo\r\n\r\nthree";
-  EXPECT_EQ(scan(crlf, o).lines, positionsOf(crlf, '\r'));
-  const std::string lf = "one\ntwo\n\nthree\n";
-  EXPECT_EQ(scan(lf, o).lines, positionsOf(lf, '\n'));
-  const std::string cr = "one\rtwo\r";
-  EXPECT_EQ(scan(cr, o).lines, positionsOf(cr, '\r'));
-
-  // Chunks of 1024 bytes: the first new bytes of a chunk hold CR LF lines,
-  // a later chunk only LF lines, and a CR LF pair is split at a chunk edge.
-  std::string mixed(1000, 'x');
-  mixed += "\r\n";                 // CR at 1000
-  mixed += std::string(21, 'y');   // 1002..1022
-  mixed += "\r";                   // 1023: last byte of the first chunk
-  mixed += "\n";                   // 1024: first new byte of the second chunk
-  mixed += std::string(100, 'z') + "\n" + std::string(300, 'w') + "\n";
-  const ScanResult r = scan(mixed, o, 1024);
-  EXPECT_EQ(r.lines, (std::vector<int32_t>{1000, 1023, 1125, 1426}));
+  for (int32_t chunk : {1024, 1025, TTagScanner::ChunkSize})
+    EXPECT_EQ(scan(text, o, chunk, 333).lines, expected) << "chunk " << chunk;
 }
 
 TEST(TagScanTest, PagesAndTagsAcrossChunkEdgesAreFoundOnce)
@@ -268,7 +265,7 @@ TEST(TagScanTest, ResultsDoNotDependOnWhereChunksEnd)
 {
   // Random text full of CR LF line ends, separators, tags and
   // part-of-speech tags; every chunking must give the same indexes and word
-  // counts. (With mixed line ends each chunk decides for itself.)
+  // counts.
   std::mt19937 rng(42);
   static const char* const pieces[] = {"word", "Other", " ", " ", "\r\n", "\r\n", "<pb>", "PG ", "PG5",
                                        "<w NN>", "<w", "<div>", "</div>", "<note n=1>", "<", ">", ",",

@@ -11,6 +11,7 @@
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/frame/qt_ui_bridge.h"
+#include "workbench/frame/window_look.h"
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/dialogs/stop_list_dlg.h"
 
@@ -45,6 +46,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
   TProgramForms forms;
   try {
     QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
+    QApplication::setWindowIcon(ProgramIcon());
     ApplicationTitle = "Quillmar Pro";
     ApplicationHelpFile = "QX2.2.HLP";
     forms.Frame = std::make_unique<TFrameForm>();
@@ -70,6 +72,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
 int RunQuillmar(int argc, char** argv)
 {
   TQuillmarApplication app(argc, argv);
+  InstallWindowLook(app);
   // The arguments as the shell passed them, after the toolkit took its own.
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i)

@@ -86,13 +86,21 @@ protected:
     return t;
   }
 
-  // The C library's leftmost-longest match from the text start.
+  // The C library's leftmost-longest match from the text start; an empty
+  // one is passed over, the search going on at the next position (with the
+  // text before it still in view).
   static std::string Referee(const regex_t& re, const std::string& text)
   {
     regmatch_t m[1];
-    if (regexec(&re, text.c_str(), 1, m, 0) != 0 || m[0].rm_eo == m[0].rm_so)
-      return "none";
-    return std::to_string(m[0].rm_so) + "-" + std::to_string(m[0].rm_eo);
+    for (regoff_t from = 0; from < regoff_t(text.size()); from = m[0].rm_so + 1) {
+      m[0].rm_so = from;
+      m[0].rm_eo = regoff_t(text.size());
+      if (regexec(&re, text.c_str(), 1, m, REG_STARTEND) != 0)
+        return "none";
+      if (m[0].rm_eo > m[0].rm_so)
+        return std::to_string(m[0].rm_so) + "-" + std::to_string(m[0].rm_eo);
+    }
+    return "none";
   }
 
   std::mt19937 rng_{20240611u};
