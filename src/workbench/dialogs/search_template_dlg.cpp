@@ -1,5 +1,7 @@
 #include "workbench/dialogs/search_template_dlg.h"
 
+#include "forms/concord_config.h"
+#include "forms/patterns_editor.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
 #include "workbench/dialogs/edit_helpers.h"
@@ -58,6 +60,21 @@ void ShowCheck(QAbstractButton* box, const TControlState& state)
 }
 
 }  // namespace
+
+bool TQtSearchDialogServices::HasSearchParameters() const
+{
+  return ConcordConfigModel() != nullptr;
+}
+
+int TQtSearchDialogServices::ExecuteSearchParameters(bool enableContext)
+{
+  return ::ExecuteSearchParameters(enableContext);
+}
+
+bool TQtSearchDialogServices::EditPatterns(std::vector<std::string>& list, int32_t selStart, int32_t selLength)
+{
+  return ::EditPatterns(list, selStart, selLength);
+}
 
 bool TQtSearchDialogServices::EditBatchOutputOptions(TBatchOutputOptions& o)
 {

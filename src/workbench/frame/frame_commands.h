@@ -128,3 +128,5 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
 // The concordance window's Distribution command (windows/distribution_commands.cpp).
 void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
+// The search parameters command (dialogs/concord_config_commands.cpp).
+void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);

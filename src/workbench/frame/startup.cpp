@@ -4,9 +4,11 @@
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
+#include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
+#include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
@@ -34,6 +36,7 @@ void InitUnits()
   InitProgramState();
   InitSharedState();
   InstallContextOptionsForms();
+  InstallPatternsEditor();
   FirstActivation = true;
   EscapePressed = false;
 }
@@ -54,6 +57,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     InstallFrameCommands(*forms.Frame);
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
+    new TConcordConfigDlg(forms.Frame.get());  // ConcordConfigDlg
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
