@@ -114,30 +114,28 @@ void TPatternsEditForm::ClickSave()
   PatternsMemo->setFocus(Qt::OtherFocusReason);
 }
 
-bool TPatternsEditForm::ChooseLoadFile(std::string& fileName)
+bool ChoosePatternsFile(TFileDialog::TMode mode, std::string& fileName)
 {
-  TFileDialog dialog("OpenDialog", TFileDialog::OpenMode);
-  dialog.Title = TPatternsEditModel::LoadTitle;
+  const bool load = mode == TFileDialog::OpenMode;
+  TFileDialog dialog(load ? "OpenDialog" : "SaveDialog", mode);
+  dialog.Title = load ? TPatternsEditModel::LoadTitle : TPatternsEditModel::SaveTitle;
   dialog.DefaultExt = TPatternsEditModel::DefaultExt;
   dialog.Filter = TPatternsEditModel::Filter;
-  dialog.Options = ofPathMustExist | ofFileMustExist;
+  dialog.Options = load ? ofPathMustExist | ofFileMustExist : ofOverwritePrompt | ofPathMustExist;
   if (!dialog.Execute())
     return false;
   fileName = dialog.FileName;
   return true;
 }
 
+bool TPatternsEditForm::ChooseLoadFile(std::string& fileName)
+{
+  return ChoosePatternsFile(TFileDialog::OpenMode, fileName);
+}
+
 bool TPatternsEditForm::ChooseSaveFile(std::string& fileName)
 {
-  TFileDialog dialog("SaveDialog", TFileDialog::SaveMode);
-  dialog.Title = TPatternsEditModel::SaveTitle;
-  dialog.DefaultExt = TPatternsEditModel::DefaultExt;
-  dialog.Filter = TPatternsEditModel::Filter;
-  dialog.Options = ofOverwritePrompt | ofPathMustExist;
-  if (!dialog.Execute())
-    return false;
-  fileName = dialog.FileName;
-  return true;
+  return ChoosePatternsFile(TFileDialog::SaveMode, fileName);
 }
 
 void TPatternsEditForm::reject()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "forms/patterns_editor.h"
+#include "workbench/frame/frame_dialogs.h"
 
 #include <QDialog>
 
@@ -45,6 +46,10 @@ private:
 
   TPatternsEditModel& model_;
 };
+
+// "Select patterns file to load" (OpenMode) or "Saving patterns" (SaveMode)
+// through the frame's file dialog provider: false when cancelled.
+bool ChoosePatternsFile(TFileDialog::TMode mode, std::string& fileName);
 
 // Runs the form modally over the active window; the editor EditPatterns uses
 // once installed.

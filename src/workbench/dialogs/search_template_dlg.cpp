@@ -6,6 +6,7 @@
 #include "foundation/settings.h"
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/dialogs/hdctx_form.h"
+#include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
@@ -86,16 +87,7 @@ bool TQtSearchDialogServices::EditBatchOutputOptions(TBatchOutputOptions& o)
 
 bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
 {
-  // OpenDialog of the form: the frame's file dialog provider shows it.
-  TFileDialog dialog("OpenDialog", TFileDialog::OpenMode);
-  dialog.Title = TSearchTemplateModel::ImportTitle;
-  dialog.DefaultExt = "txt";
-  dialog.Filter = PatternsFilter;
-  dialog.Options = ofPathMustExist | ofFileMustExist;
-  if (!dialog.Execute())
-    return false;
-  fileName = dialog.FileName;
-  return true;
+  return ::ChoosePatternsFile(TFileDialog::OpenMode, fileName);
 }
 
 THdCtxRestrictions* TQtSearchDialogServices::Restrictions()

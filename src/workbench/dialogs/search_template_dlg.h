@@ -23,7 +23,6 @@ class QWidget;
 // frame's file dialog provider; the others wait for their forms.
 class TQtSearchDialogServices : public TSearchDialogServices {
 public:
-  static constexpr const char* PatternsFilter = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
   explicit TQtSearchDialogServices(QWidget* parent) : parent_(parent) {}
   // The dialog created at start-up.
