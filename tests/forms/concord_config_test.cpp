@@ -21,9 +21,7 @@ namespace {
 class FakeView : public TConcordConfigView {
 public:
   int ShowModal() override { return mrOk; }
-  void Beep() override { ++Beeps; }
   void ResetWordCounts() override { ++Resets; }
-  int Beeps = 0;
   int Resets = 0;
 };
 
@@ -186,36 +184,6 @@ TEST_F(ConcordConfigTest, TheContextTypeSetsTheSizeControls)
   }));
   EXPECT_EQ(ConcordSettings.ContextType, 1);
   EXPECT_EQ(ConcordSettings.ContextSizes, (std::array<int32_t, 4>{120, 40, 4, 1}));
-}
-
-TEST_F(ConcordConfigTest, RevertSetsOnlyTheSpecialCharacters)
-{
-  model_.Char0orMore.Caption = "+";
-  model_.MaxSearchHitsEdit.Caption = "9";
-  model_.CharWordMatch.Caption = "#";
-  model_.WordMatchLoUpDown.Text = "7";
-  model_.WordMatchChange();
-  model_.WordCharBox.Text = model_.SkippingBox.Text = model_.EqualBox.Text = "x";
-  model_.TagSearchEdit.Caption = "|";
-  model_.RevertClick();
-  EXPECT_EQ(model_.Char0orMore.Caption, "+");
-  EXPECT_EQ(model_.MaxSearchHitsEdit.Caption, "9");
-  EXPECT_EQ(model_.CharWordMatch.Caption, "@");
-  EXPECT_EQ(model_.WordMatchLoUpDown.Position, 2);
-  EXPECT_EQ(model_.WordMatchHiUpDown.Position, 5);
-  EXPECT_EQ(model_.WordCharBox.Text, ".,;:!#$^&()[]{}<>+=/\\|`~\"");
-  EXPECT_EQ(model_.SkippingBox.Text, "-=");
-  EXPECT_EQ(model_.EqualBox.Text, "");
-  EXPECT_EQ(model_.TagSearchEdit.Caption, "&");
-}
-
-TEST_F(ConcordConfigTest, NumericEditsTakeDigitsAndEditingKeysOnly)
-{
-  for (char32_t ch : {U'0', U'9', U'\b', char32_t(0x16)})
-    EXPECT_TRUE(model_.NumericKeyPress(ch));
-  for (char32_t ch : {U'a', U'-', U' ', U'.', char32_t(0x0661)})
-    EXPECT_FALSE(model_.NumericKeyPress(ch));
-  EXPECT_EQ(view_.Beeps, 5);
 }
 
 TEST_F(ConcordConfigTest, SettingsComeBackAndBadValuesAreTamed)

@@ -64,17 +64,10 @@ TEST_F(PatternsEditorTest, ListOffsetsBecomeMemoPositions)
       if (crlf[offset] != '\r' && crlf[offset] != '\n')
         ASSERT_EQ(memo[size_t(MemoPosition(lines, int32_t(offset)))], crlf[offset]) << offset;
   }
+  EXPECT_EQ(PatternsMemoLines("a\n\nb\n"), (Strings{"a", "", "b"}));  // no line after the last break
   const TPatternsEditModel m({"abc", "defg"}, 7, 1);
   EXPECT_EQ(m.SelStart, 6);
   EXPECT_EQ(m.SelLength, 1);
-}
-
-TEST_F(PatternsEditorTest, MemoLinesKeepBlanksAndAddNoneAtTheEnd)
-{
-  const std::pair<const char*, Strings> cases[] = {
-      {"", {}}, {"a", {"a"}}, {"a\n", {"a"}}, {"a\n\nb", {"a", "", "b"}}, {"\n\n", {"", ""}}};
-  for (const auto& [text, lines] : cases)
-    EXPECT_EQ(PatternsMemoLines(text), lines) << text;
 }
 
 TEST_F(PatternsEditorTest, BlankListsAreRefused)

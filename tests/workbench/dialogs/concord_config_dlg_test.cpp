@@ -103,8 +103,11 @@ TEST_F(ConcordConfigDlgTest, AUserSetsTheParametersAndOkStoresThem)
     dlg_.ContextTypeCombo->setCurrentIndex(3);
     EXPECT_TRUE(dlg_.FullSentOpts->isVisible());
     EXPECT_FALSE(dlg_.ContextSizeUpDown->isVisible());
-    QTest::mouseClick(dlg_.Revert, Qt::LeftButton);
+    dlg_.Char0orMore->setText("+");
+    QTest::mouseClick(dlg_.Revert, Qt::LeftButton);  // the special characters only
     EXPECT_EQ(dlg_.SkippingBox->currentText(), "-=");
+    EXPECT_EQ(dlg_.WordMatchLoUpDown->Edit()->text() + dlg_.WordMatchHiUpDown->Edit()->text(), "25");
+    EXPECT_EQ(dlg_.Char0orMore->text() + dlg_.MaxSearchHitsEdit->text(), "+12");
     QTest::mouseClick(dlg_.CancelBtn, Qt::LeftButton);
   });
   EXPECT_EQ(ExecuteSearchParameters(true), mrCancel);
