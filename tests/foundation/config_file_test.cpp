@@ -245,6 +245,24 @@ TEST_F(ConfigFileTest, ContextAndSuppressKeysAreCheckedOnRead)
   EXPECT_EQ(ReadContextType(out, "C", "Type"), 3);
 }
 
+TEST_F(ConfigFileTest, EachSuppressFlagAloneAndEveryStoredContextTypeReadBack)
+{
+  IniFile ini = IniFile::empty(dir_.file("s.ini"));
+  for (size_t i = 0; i < 3; ++i) {
+    std::array<bool, 3> alone{};
+    alone[i] = true;
+    const std::string prefix = "S" + std::to_string(i);
+    WriteSuppressFlags(ini, "C", prefix, alone);
+    std::array<bool, 3> back{true, true, true};
+    ReadSuppressFlags(ini, "C", prefix, back);
+    EXPECT_EQ(back, alone) << i;
+  }
+  for (int type : {0, 1, 2, 3, 4, 5, 255}) {
+    WriteContextType(ini, "C", "Type", uint8_t(type));
+    EXPECT_EQ(ReadContextType(ini, "C", "Type"), type < 4 ? type : 0) << type;
+  }
+}
+
 TEST_F(ConfigFileTest, CharacterSettingOfNulIsAnEmptyValue)
 {
   IniFile ini = IniFile::empty(dir_.file("ch.ini"));

@@ -91,6 +91,22 @@ TEST(IndexedStreamTest, RowsAppendedAfterALookupAreSeenByTheNext)
   EXPECT_EQ(index->ValueAt(2, 0), 20);
 }
 
+TEST(IndexedStreamTest, LookupsSeeRowsStillPendingInEveryBlock)
+{
+  ScratchFolder dir;
+  auto index = TIndexedStream::Create(dir.file("LNT5.tmp"), 1);
+  std::vector<int32_t> column;
+  const int32_t rows = 3 * TIndexedStream::BlockValues + 7;
+  for (int32_t r = 0; r < rows; ++r) {
+    index->Add(r * 3);
+    column.push_back(r * 3);
+    if (r % 1000 != 999 && r != rows - 1)
+      continue;
+    for (int32_t key : {-1, 0, r * 3 / 2, r * 3 - 1, r * 3, r * 3 + 5})
+      EXPECT_EQ(index->Lookup(key), expectedRow(column, key)) << "row " << r << ", key " << key;
+  }
+}
+
 TEST(IndexedStreamTest, MultiColumnRowsUseSmallerBlocks)
 {
   ScratchFolder dir;
@@ -210,6 +226,11 @@ TEST(IndexedStreamTest, DamagedOrMissingHeadersAreRejected)
       }
     },
     std::runtime_error);
+
+  // A header that cannot be read (a folder): the read fails at once.
+  std::filesystem::create_directory(headerOf(data));
+  EXPECT_THROW(TIndexedStream::Open(data), std::runtime_error);
+  std::filesystem::remove(headerOf(data));
 
   // A data file shorter than the header says.
   dir.write("9H.tmp", good);

@@ -92,15 +92,6 @@ ScanResult scan(const std::string& text, TTagScanOptions options, int32_t chunkS
   return r;
 }
 
-std::vector<int32_t> positionsOf(const std::string& text, char c)
-{
-  std::vector<int32_t> out;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == c)
-      out.push_back(static_cast<int32_t>(i));
-  return out;
-}
-
 // Distinct positions recorded in one tag column.
 std::set<int32_t> tagPositions(const ScanResult& r, size_t col)
 {
@@ -216,6 +207,23 @@ TEST(TagScanTest, CocoaTagsMatchTheirNameAndCarryAcrossEdges)
   std::string far = std::string(700, ' ') + "<speaker " + std::string(600, 'y') + "> <speaker>";
   EXPECT_EQ(tagPositions(scan(far, o, 1024), 0), (std::set<int32_t>{1311}));
   EXPECT_EQ(tagPositions(scan(far, o), 0), (std::set<int32_t>{1311}));
+}
+
+TEST(TagScanTest, TagsStartingAtEveryDistanceFromAChunkEdgeAreFoundAsInOneChunk)
+{
+  // A start in the last 512 bytes of a chunk is carried into the next one;
+  // its stop may lie up to 512 bytes after it.
+  TTagScanOptions o = baseOptions();
+  o.tags = {TWatchedTag::Make("speaker", "speaker", "")};
+  for (int32_t before : {1, 2, 9, 10, 256, 510, 511, 512, 513, 520}) {
+    for (int32_t span : {9, 100, 512, 513}) {
+      // span bytes from the start to the stop, both included
+      const std::string tag = span == 9 ? "<speaker>" : "<speaker " + std::string(size_t(span - 10), 'y') + ">";
+      const std::string text = std::string(size_t(1024 - before - 1), 'x') + " " + tag + " tail";
+      SCOPED_TRACE(testing::Message() << before << " bytes before the edge, tag of " << span << " bytes");
+      EXPECT_EQ(tagPositions(scan(text, o, 1024), 0), (std::set<int32_t>{1024 - before}));
+    }
+  }
 }
 
 TEST(TagScanTest, WordsSkipTagsOnlyWhenAsked)

@@ -8,6 +8,8 @@
 #include "search/regexp/regexp.h"
 #include "support/scratch_folder.h"
 
+#include "corpus_files.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -71,27 +73,7 @@ protected:
   void SetUp() override
   {
     saved_ = ConcordSettings;
-    ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-    ConcordSettings.SkippingChars = "-=";
-    ConcordSettings.EqualChars.clear();
-    ConcordSettings.EqualCharSets.assign(1, TCharSet{});
-    ConcordSettings.WildCard0orMore = '*';
-    ConcordSettings.WildCard0or1 = '%';
-    ConcordSettings.WildCardExactly1 = '?';
-    ConcordSettings.WildCardMatchWords = '@';
-    ConcordSettings.MatchWordsLo = 2;
-    ConcordSettings.MatchWordsHi = 5;
-    ConcordSettings.TagSearchSeparator = '&';
-    ConcordSettings.IgnoreCase = true;
-    ConcordSettings.UseSkipEqualChars = false;
-    ConcordSettings.TagStart = '<';
-    ConcordSettings.TagStop = '>';
-    ConcordSettings.WordTag = 0;
-    ConcordSettings.wTagBefore = false;
-    ConcordSettings.wTagDelimiter = '_';
-    ConcordSettings.wTagStarts.clear();
-    ConcordSettings.wTagStop = '>';
-    ConcordSettings.MetaTags.clear();
+    corpusgen::useDefaultSearchSettings();
     SetTextLanguage(0x409);
     BuildCharTables();
   }

@@ -1,5 +1,6 @@
 #include "workbench/dialogs/hdctx_form.h"
 
+#include "workbench/dialogs/edit_helpers.h"
 #include "workbench/dialogs/headings_dlg.h"
 #include "workbench/frame/qt_text.h"
 
@@ -28,11 +29,7 @@ template <class W> W* Named(W* widget, const char* name)
 
 QComboBox* MakePatternBox(QWidget* parent, const char* name)
 {
-  auto* box = Named(new QComboBox(parent), name);
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  // What the user typed stays as typed; the history is in the list.
-  box->setCompleter(nullptr);
+  auto* box = Named(MakeHistoryBox(parent), name);
   box->lineEdit()->setMaxLength(int(TPatternBox::MaxLength));
   return box;
 }
@@ -168,7 +165,9 @@ bool THdCtxDlg::eventFilter(QObject* watched, QEvent* event)
       (watched == HeadingPattern || watched == LeftPattern || watched == RightPattern)) {
     // Leaving the box; not when its list drops down or another window comes up.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+    // Text the code page cannot hold is not remembered; the search refuses it.
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+        UnrepresentableChars(static_cast<QComboBox*>(watched)->currentText()).empty())
       Handle([&] { model_.PatternExit(BoxOf(watched)); });
   }
   return QDialog::eventFilter(watched, event);

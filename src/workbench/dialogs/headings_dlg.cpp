@@ -111,6 +111,13 @@ void THeadingEditDlg::EditChange()
 
 void THeadingEditDlg::OKBtnClick()
 {
+  // Markers and names the code page cannot hold are refused.
+  std::string bytes;
+  for (QLineEdit* edit : {HeadNameEdit, HeadStartEdit, HeadStopEdit, TextStartEdit, TextStopEdit})
+    if (!TextFromWidget(edit->text(), bytes)) {
+      edit->setFocus(Qt::OtherFocusReason);
+      return;
+    }
   EditChange();
   if (model_.OKBtnEnabled && model_.OKBtnClick())
     accept();

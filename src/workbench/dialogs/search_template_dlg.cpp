@@ -333,6 +333,20 @@ TSearchOkOutcome TSearchTemplateDlg::ClickOK()
     FocusControl(refused.Focus);
     return refused;
   }
+  // So do the restriction boxes in use; their form opens at the box.
+  if (model_->HdCtxCheck.Checked && HdCtxForm) {
+    THdCtxForm& restrictions = HdCtxForm->Model();
+    const std::pair<bool, QComboBox*> boxes[] = {{restrictions.HeadingChecked(), HdCtxForm->HeadingPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->LeftPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->RightPattern}};
+    std::string bytes;
+    for (const auto& [inUse, box] : boxes)
+      if (inUse && !TextFromWidget(box->currentText(), bytes)) {
+        restrictions.SetActiveControl(box->objectName().toStdString());
+        restrictions.ShowModal();
+        return TSearchOkOutcome{};
+      }
+  }
   const TSearchOkOutcome outcome = model_->OKBtnClick();
   ShowModel();
   if (outcome.Close)

@@ -207,3 +207,27 @@ TEST_F(RegExpDifferentialTest, ArbitraryPatternTextCompilesOrFailsCleanly)
   }
   EXPECT_GT(compiled, 250);
 }
+
+TEST_F(RegExpDifferentialTest, FixedPatternsAgreeWithThePosixReferee)
+{
+  // Repeats stacked on counted repeats, brackets that only look like class
+  // names, and rare-byte literals whose hit lies in the last bytes of the
+  // text, where the start scan leaves its wide steps.
+  const char* const patterns[] = {"a{2}*", "a{2,3}?", "(ab){2}+", "a{1,2}{2}", "(a|b){2}*b",
+                                  "[a:b:]+", "[:a]b", "q[xyz]", "b[a]a", "ab?q[xy]"};
+  std::vector<std::string> texts = {"", "a", "aa", "aaa", "aaaaa", "abab", "ababab", "ab:b", ":b", "aaqy", "qz"};
+  for (size_t pad : {0u, 1u, 14u, 15u, 16u, 17u, 31u, 32u, 33u, 64u})
+    for (const char* tail : {"qy", "aqx", "bqz", "ba", "aa"})
+      texts.push_back(std::string(pad, 'a') + tail);
+  for (const char* pattern : patterns) {
+    regex_t posix;
+    ASSERT_EQ(regcomp(&posix, pattern, REG_EXTENDED), 0) << pattern;
+    for (TRegExpMatcher m : AllMatchers) {
+      TRegExp re(pattern, m);
+      for (const std::string& text : texts)
+        EXPECT_EQ(Extent(re, text), Referee(posix, text))
+            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
+    }
+    regfree(&posix);
+  }
+}
