@@ -84,23 +84,6 @@ void ShowList(QComboBox* combo, const TListBoxState& list)
   combo->setEnabled(list.Enabled);
 }
 
-void ShowBox(QComboBox* combo, const TPatternBox& box)
-{
-  const QSignalBlocker block(combo);
-  bool same = combo->count() == int(box.Items.size());
-  for (int i = 0; same && i < combo->count(); ++i)
-    same = FromQString(combo->itemText(i)) == box.Items[size_t(i)];
-  if (!same) {
-    combo->clear();
-    for (const std::string& item : box.Items)
-      combo->addItem(ToQString(item));
-  }
-  if (combo->currentIndex() != box.ItemIndex)
-    combo->setCurrentIndex(box.ItemIndex);
-  if (FromQString(combo->currentText()) != box.Text)
-    combo->setEditText(ToQString(box.Text));
-}
-
 }  // namespace
 
 TConcordConfigDlg::TConcordConfigDlg(QWidget* parent) : QDialog(parent), model_(this)
@@ -359,9 +342,9 @@ void TConcordConfigDlg::ShowModel()
   LabelEOLN->setVisible(m.LabelEOLN.Visible);
   CharEndOfLine->setVisible(m.CharEndOfLine.Visible);
   CharEndOfLine->setEnabled(m.CharEndOfLine.Enabled);
-  ShowBox(WordCharBox, m.WordCharBox);
-  ShowBox(SkippingBox, m.SkippingBox);
-  ShowBox(EqualBox, m.EqualBox);
+  ShowPatternBox(WordCharBox, m.WordCharBox);
+  ShowPatternBox(SkippingBox, m.SkippingBox);
+  ShowPatternBox(EqualBox, m.EqualBox);
   showing_ = false;
 }
 
