@@ -5,5 +5,6 @@
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
   installDistributionCommands(frame, commands);
+  installFullTextCommands(frame, commands);
   installConcordConfigCommands(frame, commands);
 }

@@ -128,5 +128,7 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
 // The concordance window's Distribution command (windows/distribution_commands.cpp).
 void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
+// The full-text windows' hooks of the frame (windows/full_text_commands.cpp).
+void installFullTextCommands(TFrameForm& frame, TFrameCommands& commands);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);

@@ -84,24 +84,6 @@ private:
   bool was_;
 };
 
-QAction* AddItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false)
-{
-  QAction* action = menu->addAction(QString::fromLatin1(caption));
-  action->setObjectName(QString::fromLatin1(name));
-  action->setStatusTip(QString::fromLatin1(hint));
-  action->setCheckable(checkable);
-  return action;
-}
-
-QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint)
-{
-  QMenu* sub = menu->addMenu(QString::fromLatin1(caption));
-  sub->setObjectName(QString::fromLatin1(name));
-  sub->menuAction()->setObjectName(QString::fromLatin1(name));
-  sub->menuAction()->setStatusTip(QString::fromLatin1(hint));
-  return sub;
-}
-
 // A colour value as plain red, green and blue (system colours resolved).
 TColor ColorToRGB(TColor color)
 {
@@ -267,29 +249,29 @@ void TConcordanceForm::CreateMenus()
 {
   CM_Display = addMenu(DisplayMenuGroup, QStringLiteral("CM_Display"), QStringLiteral("&Display"));
   CMD_Font = AddSubmenu(CM_Display, "CMD_Font", "&Font", "Change font in concordance window");
-  CMD_ChangeFont = AddItem(CMD_Font, "CMD_ChangeFont", "Change &Font ...", "Change main font in concordance window");
-  CMD_ChangeHighlightFont = AddItem(CMD_Font, "CMD_ChangeHighlightFont", "Change &Highlight Font...",
+  CMD_ChangeFont = AddMenuItem(CMD_Font, "CMD_ChangeFont", "Change &Font ...", "Change main font in concordance window");
+  CMD_ChangeHighlightFont = AddMenuItem(CMD_Font, "CMD_ChangeHighlightFont", "Change &Highlight Font...",
                                     "Change font/colour of the search word");
-  CMD_ChangeCollocateFont = AddItem(CMD_Font, "CMD_ChangeCollocateFont", "Change &Collocate Font ...",
+  CMD_ChangeCollocateFont = AddMenuItem(CMD_Font, "CMD_ChangeCollocateFont", "Change &Collocate Font ...",
                                     "Change fiont/colour of collocates");
-  CMD_HiliteCollocates = AddItem(CM_Display, "CMD_HiliteCollocates", "&Highlight Collocates", "Show collocates", true);
-  CMD_ConcealHits = AddItem(CM_Display, "CMD_ConcealHits", "Concea&l Hits", "Replace search term with -----", true);
+  CMD_HiliteCollocates = AddMenuItem(CM_Display, "CMD_HiliteCollocates", "&Highlight Collocates", "Show collocates", true);
+  CMD_ConcealHits = AddMenuItem(CM_Display, "CMD_ConcealHits", "Concea&l Hits", "Replace search term with -----", true);
   CMD_ConcealCollocates =
-      AddItem(CM_Display, "CMD_ConcealCollocates", "Conceal Collocates", "Replace collocates with -----", true);
+      AddMenuItem(CM_Display, "CMD_ConcealCollocates", "Conceal Collocates", "Replace collocates with -----", true);
   CMD_ContextOptions =
-      AddItem(CM_Display, "CMD_ContextOptions", "Context &Type...", "Change context display type");
-  CMD_WordWrap = AddItem(CM_Display, "CMD_WordWrap", "&Word Wrap",
+      AddMenuItem(CM_Display, "CMD_ContextOptions", "Context &Type...", "Change context display type");
+  CMD_WordWrap = AddMenuItem(CM_Display, "CMD_WordWrap", "&Word Wrap",
                          "Control wrapping of lines longer than the display window", true);
   CMD_Suppress = AddSubmenu(CM_Display, "CMD_Suppress", "&Suppress", "Show/Hide selected items");
-  CMD_SuppressTags = AddItem(CMD_Suppress, "CMD_SuppressTags", "&Tags", "", true);
-  CMD_SuppressPartOfSpeech = AddItem(CMD_Suppress, "CMD_SuppressPartOfSpeech", "&Part of Speech", "", true);
-  CMD_SuppressWords = AddItem(CMD_Suppress, "CMD_SuppressWords", "&Words", "", true);
-  CMD_Distribution = AddItem(CM_Display, "CMD_Distribution", "Distri&bution...",
+  CMD_SuppressTags = AddMenuItem(CMD_Suppress, "CMD_SuppressTags", "&Tags", "", true);
+  CMD_SuppressPartOfSpeech = AddMenuItem(CMD_Suppress, "CMD_SuppressPartOfSpeech", "&Part of Speech", "", true);
+  CMD_SuppressWords = AddMenuItem(CMD_Suppress, "CMD_SuppressWords", "&Words", "", true);
+  CMD_Distribution = AddMenuItem(CM_Display, "CMD_Distribution", "Distri&bution...",
                              "Show distribution of hits across a file or the whole corpus");
-  CMD_DeleteItem = AddItem(CM_Display, "CMD_DeleteItem", "&Delete Item(s)",
+  CMD_DeleteItem = AddMenuItem(CM_Display, "CMD_DeleteItem", "&Delete Item(s)",
                            "Delete selected item(s) from the concordance window");
   CMD_DeleteItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
-  CMD_CopytoClipboard = AddItem(CM_Display, "CMD_CopytoClipboard", "&Copy to Clipboard",
+  CMD_CopytoClipboard = AddMenuItem(CM_Display, "CMD_CopytoClipboard", "&Copy to Clipboard",
                                 "Copy selected item(s) from the concordance window to clipboard");
   CMD_CopytoClipboard->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
 
