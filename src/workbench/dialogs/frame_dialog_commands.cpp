@@ -1,0 +1,16 @@
+// The frame's Language and About commands.
+#include "foundation/corpus_list.h"
+#include "workbench/dialogs/about_box.h"
+#include "workbench/dialogs/frame_dialogs_forms.h"
+#include "workbench/frame/frame_commands.h"
+#include "workbench/frame/frame_form.h"
+
+void installFrameDialogCommands(TFrameForm& frame)
+{
+  frame.RegisterCommand(QStringLiteral("FMF_Language"), [&frame] {
+    // The corpus was read with the old character tables.
+    if (SelectLanguage())
+      UnloadCorpus(frame);
+  });
+  frame.RegisterCommand(QStringLiteral("FMI_About"), [] { ShowAbout(); });
+}
