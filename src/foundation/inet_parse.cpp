@@ -2,6 +2,8 @@
 // status and reply lines, header values, chunked bodies, Base64.
 #include "foundation/inet_stream.h"
 
+#include "foundation/utils.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -58,32 +60,6 @@ std::string upperCase(std::string_view s)
   for (char& c : out)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
-}
-
-// A port: decimal, or hexadecimal after "$" or "0x"; -1 when it is none or
-// above 65535.
-long parsePort(std::string_view text)
-{
-  int base = 10;
-  if (!text.empty() && text.front() == '$') {
-    base = 16;
-    text.remove_prefix(1);
-  } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
-  if (text.empty())
-    return -1;
-  long value = 0;
-  for (char c : text) {
-    const int digit = base == 16 ? hexValue(c) : (isDigit(c) ? c - '0' : -1);
-    if (digit < 0)
-      return -1;
-    value = value * base + digit;
-    if (value > 65535)
-      return -1;
-  }
-  return value;
 }
 
 // --- reference resolution --------------------------------------------------
@@ -221,8 +197,8 @@ bool ParseURL(std::string_view url, TURLParts& parts)
     rest = rest.substr(at + 1);
   }
   if (const size_t colon = rest.find(':'); colon != std::string_view::npos) {
-    const long port = parsePort(rest.substr(colon + 1));
-    if (port < 0)
+    int32_t port = -1;
+    if (!ParseIntegerText(rest.substr(colon + 1), port) || port < 0 || port > 65535)
       return false;
     p.Port = std::to_string(port);
     rest = rest.substr(0, colon);

@@ -200,15 +200,21 @@ void TInetSynchroStream::raise(const std::string& text)
   throw EInetError(text);
 }
 
+// "HTTP error 404: "Not Found"", or without the number when it is below 1.
+std::string TInetSynchroStream::protocolErrorText(const char* protocol, int32_t code, const std::string& text)
+{
+  const std::string number = code >= 1 ? " " + std::to_string(code) : std::string();
+  return std::string(protocol) + " error" + number + ": \"" + text + "\"";
+}
+
 void TInetSynchroStream::RaiseHttpError(int32_t code, const std::string& text)
 {
-  raise(code >= 1 ? "HTTP error " + std::to_string(code) + ": \"" + text + "\""
-                  : "HTTP error: \"" + text + "\"");
+  raise(protocolErrorText("HTTP", code, text));
 }
 
 void TInetSynchroStream::RaiseFtpError(int32_t code, const std::string& text)
 {
-  raise(code >= 1 ? "FTP error " + std::to_string(code) + ": \"" + text + "\"" : "FTP error: \"" + text + "\"");
+  raise(protocolErrorText("FTP", code, text));
 }
 
 void TInetSynchroStream::RaiseNotHttpServer()

@@ -157,6 +157,7 @@ private:
   [[noreturn]] void RaiseFtpError(int32_t code, const std::string& text);
   [[noreturn]] void RaiseNotHttpServer();
   [[noreturn]] void raise(const std::string& text);
+  static std::string protocolErrorText(const char* protocol, int32_t code, const std::string& text);
   void Disconnect(bool quiet = false);
 
   void destroy();

@@ -31,9 +31,9 @@ void onUiThread(const std::function<void()>& fn)
     bridge.synchronize(fn);
 }
 
-// An integer the way the edits are read: optional sign, decimal digits or
-// "$"/"0x" hexadecimal, within 32 bits.
-bool parseInt32(std::string_view s, int32_t& value)
+}  // namespace
+
+bool ParseIntegerText(std::string_view s, int32_t& value)
 {
   bool negative = false;
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
@@ -65,8 +65,6 @@ bool parseInt32(std::string_view s, int32_t& value)
   }
   return true;
 }
-
-}  // namespace
 
 bool IsTextFile(const std::string& fileName)
 {
@@ -167,7 +165,7 @@ bool ParseEqualChars()
 int32_t ClampEditToRange(std::string& text, int32_t fallback, int32_t min, int32_t max)
 {
   int32_t value = 0;
-  if (!parseInt32(TrimBlanks(text), value))
+  if (!ParseIntegerText(TrimBlanks(text), value))
     value = fallback;
   // Compared as unsigned numbers, as the up-down edits do: a negative entry
   // is above every maximum.

@@ -203,24 +203,28 @@ bool listenSocket(int fd, int backlog)
   return ::listen(fd, backlog) == 0 || fail(errno);
 }
 
-bool socketName(int fd, SocketAddress& name)
+namespace {
+
+bool addressOf(int fd, SocketAddress& name, int (*query)(int, sockaddr*, socklen_t*))
 {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;
-  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+  if (query(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
     return fail(errno);
   name = fromSockaddr(sa);
   return true;
 }
 
+}  // namespace
+
+bool socketName(int fd, SocketAddress& name)
+{
+  return addressOf(fd, name, ::getsockname);
+}
+
 bool peerName(int fd, SocketAddress& name)
 {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    return fail(errno);
-  name = fromSockaddr(sa);
-  return true;
+  return addressOf(fd, name, ::getpeername);
 }
 
 int acceptSocket(int fd, SocketAddress* peer)
