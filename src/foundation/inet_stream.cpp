@@ -164,6 +164,11 @@ int32_t TInetSynchroStream::GetSize()
   return n < 0 ? kSizeNotGiven : int32_t(std::min<int64_t>(n, kSizeNotGiven));
 }
 
+int32_t TInetSynchroStream::ReadableSize()
+{
+  return std::min(GetSize(), int32_t(std::min<int64_t>(Received.load(), kSizeNotGiven)));
+}
+
 int64_t TInetSynchroStream::sizeForDisplay() const
 {
   return ContentLength.load();

@@ -136,6 +136,8 @@ public:
   // Waits (at most 2000 ms, letting events run on the user-interface thread)
   // until the bytes before pos have arrived or the download has ended.
   bool WaitForPosition(int32_t pos) override;
+  // What has arrived, below GetSize() while the body is still arriving.
+  int32_t ReadableSize() override;
 
   // The error that ended the download, empty when none.
   std::string ErrorMessage() const;

@@ -5,6 +5,7 @@
 #include "foundation/abort.h"
 #include "foundation/program_state.h"
 #include "support/corpus_fixture.h"
+#include "search/search_fixture.h"
 #include "support/net_servers.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,11 @@ struct Outcome {
   bool constructed = false;
 };
 
-class DownloadTest : public testsupport::CorpusFixture {
+class DownloadTest : public testsupport::SearchFixture {
 protected:
   void SetUp() override
   {
-    CorpusFixture::SetUp();
+    SearchFixture::SetUp();
     saved_ = InetTimeouts;
     InetTimeouts.Header = 10s;
     InetTimeouts.DataConnection = 10s;
@@ -43,7 +44,7 @@ protected:
   void TearDown() override
   {
     InetTimeouts = saved_;
-    CorpusFixture::TearDown();
+    SearchFixture::TearDown();
   }
 
   // Lets hand-overs run until the download has ended (at most 20 s).
@@ -457,6 +458,35 @@ TEST_F(DownloadTest, CorpusItemsLoadSearchableAndRemoveTheirFile)
   RemoveCorpusItem(frame, 0);
   EXPECT_TRUE(tempFiles().empty());
   EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(DownloadTest, SearchRunsOverAnItemWhileItArrives)
+{
+  std::string text;
+  for (int i = 0; i < 30000; ++i)
+    text += "word" + std::to_string(i % 13) + (i % 10 == 9 ? "\r\n" : " ");
+  ScriptedServer server([&](ServerConnection& c, int) {
+    c.ReadRequest();
+    c.Send(ok + "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n");
+    c.Trickle(text, 4000, 10ms);
+    c.WaitForClose();
+  });
+  InstallDownloadClient();
+  std::string name = server.Url("http", "/c.txt");
+  ASSERT_TRUE(AddCorpusItem(frame, name, ""));
+  auto* stream = dynamic_cast<TInetSynchroStream*>(CorpusList[0].Source.get());
+  ASSERT_NE(stream, nullptr);
+  const auto early = Run(Request({"word5"}));
+  EXPECT_FALSE(stream->Done());
+  drain(*stream);
+  const auto late = Run(Request({"word5"}));
+  size_t expected = 0;
+  for (size_t p = text.find("word5"); p != std::string::npos; p = text.find("word5", p + 1))
+    ++expected;
+  EXPECT_LT(early.size(), late.size());
+  EXPECT_EQ(late.size(), expected);
+  for (const auto& hit : early)
+    EXPECT_EQ(text.substr(size_t(hit->HitStart), 5), "word5");
 }
 
 }  // namespace
