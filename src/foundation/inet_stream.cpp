@@ -27,8 +27,10 @@ constexpr int kMaxRedirects = 10;
 constexpr int kWorkerSliceMs = 20;             // the worker's wait between flag checks
 const char* const kCutShort = "Connection closed before the end of the document.";
 
-std::mutex registryMutex;
-std::set<TInetSynchroStream*> registry;
+// The running streams. Never destroyed: corpus items may go at program end,
+// after other statics.
+std::mutex& registryMutex = *new std::mutex;
+std::set<TInetSynchroStream*>& registry = *new std::set<TInetSynchroStream*>;
 
 int64_t nowMs()
 {
