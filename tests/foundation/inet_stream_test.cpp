@@ -126,6 +126,9 @@ TEST_P(HttpReplyTest, EndsAsTheReplyDemands)
   }
   EXPECT_EQ(o.complete, error.empty());
   EXPECT_EQ(PendingURLCount, 0);
+  // An error after the constructor is shown once; the constructor's own
+  // errors are its caller's to show.
+  EXPECT_EQ(errors(), o.constructed && !error.empty() ? std::vector<std::string>{error} : std::vector<std::string>{});
 }
 
 const std::string ok = "HTTP/1.1 200 OK\r\n";
@@ -375,6 +378,9 @@ TEST_P(FtpScriptTest, RunsTheExchange)
   if (fc.error.empty()) {
     ASSERT_GE(sent.size(), 6u);
     EXPECT_EQ(sent.front(), "USER anonymous");
+    if (fc.userReply[0] == '3') {
+      EXPECT_EQ(sent[1], std::string("PASS ") + AnonymousFtpPassword);
+    }
     EXPECT_EQ(sent.back(), "RETR /dir/f.txt");
     EXPECT_EQ(sent[sent.size() - 5], "REST 100");
     EXPECT_EQ(sent[sent.size() - 2].rfind("PORT 127,0,0,1,", 0), 0u);
