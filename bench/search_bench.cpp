@@ -269,6 +269,19 @@ void BM_ScanTagged(benchmark::State& state)
   ScanVsGrep(state, true, Request("walked&VBD", TSearchMode::Tag), "", "walked_VBD", false);
 }
 
+// Regex mode, once with an expression that must match and once with one
+// whose leftmost match is empty almost everywhere (passed over position by
+// position); grep counts the lines with a non-empty match.
+void BM_ScanRegexWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk[a-z]*", TSearchMode::Regex), "-E", "walk[a-z]*", false);
+}
+
+void BM_ScanRegexOptionalWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-E", "walk[a-z]*", false);
+}
+
 void BM_SortMillionHits(benchmark::State& state)
 {
   LoadCorpus(false);
@@ -303,4 +316,6 @@ void BM_SortMillionHits(benchmark::State& state)
 BENCHMARK(BM_ScanRareWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanWalkStar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanTagged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanRegexWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanRegexOptionalWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -31,8 +31,8 @@
 //
 // Matching is leftmost-longest for the whole match: the leftmost start at or
 // after the start position, then the longest end there. Search reports only
-// non-empty matches: an empty leftmost match makes it return false even when a
-// longer match starts further on.
+// non-empty matches: where the leftmost match is empty, the search goes on at
+// the next position, so "[0-9]*" finds every number as "[0-9]+" does.
 //
 // Patterns without back-references run on an automaton (lazy DFA, with an NFA
 // simulation behind it) that needs no limit; patterns with back-references,
