@@ -198,7 +198,7 @@ bool ParseURL(std::string_view url, TURLParts& parts)
   }
   if (const size_t colon = rest.find(':'); colon != std::string_view::npos) {
     int32_t port = -1;
-    if (!ParseIntegerText(rest.substr(colon + 1), port) || port < 0 || port > 65535)
+    if (!TryStrToInt(rest.substr(colon + 1), port) || port < 0 || port > 65535)
       return false;
     p.Port = std::to_string(port);
     rest = rest.substr(0, colon);

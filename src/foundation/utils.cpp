@@ -31,9 +31,9 @@ void onUiThread(const std::function<void()>& fn)
     bridge.synchronize(fn);
 }
 
-}  // namespace
-
-bool ParseIntegerText(std::string_view s, int32_t& value)
+// An integer the way the edits are read: optional sign, decimal digits or
+// "$"/"0x" hexadecimal, within 32 bits.
+bool parseInt32(std::string_view s, int32_t& value)
 {
   bool negative = false;
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
@@ -64,6 +64,13 @@ bool ParseIntegerText(std::string_view s, int32_t& value)
     value = int32_t(uint32_t(v));
   }
   return true;
+}
+
+}  // namespace
+
+bool TryStrToInt(std::string_view text, int32_t& value)
+{
+  return parseInt32(TrimBlanks(text), value);
 }
 
 bool IsTextFile(const std::string& fileName)
@@ -180,7 +187,7 @@ bool ParseEqualChars()
 int32_t ClampEditToRange(std::string& text, int32_t fallback, int32_t min, int32_t max)
 {
   int32_t value = 0;
-  if (!ParseIntegerText(TrimBlanks(text), value))
+  if (!parseInt32(TrimBlanks(text), value))
     value = fallback;
   // Compared as unsigned numbers, as the up-down edits do: a negative entry
   // is above every maximum.

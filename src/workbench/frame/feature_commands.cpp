@@ -5,5 +5,9 @@
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
   installDistributionCommands(frame, commands);
+  installFullTextCommands(frame, commands);
+  installWordListCommands(frame);
+  installFreqConfigCommands(frame);
+  installCollocationCommands(frame);
   installDownloadCommands(frame);
 }
