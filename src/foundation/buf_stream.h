@@ -289,7 +289,7 @@ public:
 
   // --- stream -------------------------------------------------------------
   TSynchroStream* Stream() const { return stream_; }
-  int32_t StreamSize() { return stream_->GetSize(); }
+  int32_t StreamSize() { return stream_->ReadableSize(); }
   int32_t WindowSize() const { return windowSize_; }
   // Window facts, for tests and benchmarks.
   int32_t BufPos() const { return bufPos_; }
