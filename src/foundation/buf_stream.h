@@ -118,6 +118,16 @@ public:
       return char(*cur_++);
     return NextCharSlow();
   }
+  // The bytes readable from the cursor without another read of the stream
+  // (empty only at the end of data), for callers that take bytes in bulk;
+  // Skip(n) then moves the cursor over n of them.
+  std::string_view Readable()
+  {
+    if (!(cur_ < limit_) && !Ensure(1))
+      return {};
+    return {reinterpret_cast<const char*>(cur_), size_t(limit_ - cur_)};
+  }
+  void Skip(int32_t n) { cur_ += n; }
   // The byte before the cursor, and the cursor moves onto it; #0 at
   // RangeStart(), or when that byte lies at or past RangeEnd() (the cursor
   // then stays).

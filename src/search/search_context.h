@@ -48,6 +48,19 @@ public:
       Stopped = true;
   }
 
+  // The same for a batch of calls made at once: events run once when the
+  // count passes a multiple of 512, Cancel is read once.
+  void StopChecks(int32_t calls)
+  {
+    StopCheckCalls += calls;
+    if (StopCheckCalls >= 512) {
+      StopCheckCalls %= 512;
+      ProcessMessages();
+    }
+    if (CancelPressed())
+      Stopped = true;
+  }
+
   bool Stopped = false;
   int64_t WordsTried = 0;      // words tried since the run's last reset
   int32_t StopCheckCalls = 0;  // reset at the start of every run
