@@ -241,7 +241,10 @@ void TBufStream::RebuildTables()
   wordSet_.Clear();
   skipStopSet_.Clear();
   delimSet_.Clear();
+  tagBeginSet_.Clear();
   for (int c = 0; c < 256; ++c) {
+    if (fastClass_[c] == kSpecial)
+      tagBeginSet_.Add(uint8_t(c));
     if (fastClass_[c] == ccWord)
       wordSet_.Add(uint8_t(c));
     if (fastClass_[c] == ccWord || fastClass_[c] == kSpecial)
@@ -509,6 +512,26 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
     ++i;
   }
   validated_ = true;
+}
+
+int32_t TBufStream::ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi)
+{
+  if (hi < lo)
+    hi = lo;
+  if (int64_t(hi) - lo > windowSize_)
+    hi = lo + windowSize_;
+  if (from > lo && from < hi) {
+    SetRange(lo, hi);
+    if (bufPos_ >= 0 && Ensure(hi - lo)) {
+      const unsigned char* end = cur_ + (from - lo);
+      if (tagBeginSet_.FindIn(cur_, end) == end) {
+        ValidateBuffer(from, hi);
+        return from;
+      }
+    }
+  }
+  ValidateBuffer(lo, hi);
+  return lo;
 }
 
 // --- words ------------------------------------------------------------------

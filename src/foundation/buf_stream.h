@@ -187,6 +187,12 @@ public:
   // "Internal error:\rValidateBuffer failed" when the range cannot be read
   // into the window.
   void ValidateBuffer(int32_t lo, int32_t hi);
+  // ValidateBuffer(lo, hi) for the positions from `from` on: when no byte of
+  // [lo, from) can begin a tag, the walk from lo reaches `from` outside any
+  // tag, so only [from, hi) is classified (with the same classes) and the
+  // range starts there; otherwise the whole range is. Returns the range
+  // start chosen.
+  int32_t ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi);
   bool Validated() const { return validated_; }
   // Class of a position of the validated range (hi included); ccNone outside.
   TCharClass ClassAt(int32_t pos) const;
@@ -380,6 +386,7 @@ private:
   ByteScanSet wordSet_;         // characters that are always words outside tags
   ByteScanSet skipStopSet_;     // word characters and those that need the full rules
   ByteScanSet delimSet_;
+  ByteScanSet tagBeginSet_;     // characters that may begin a tag
   ByteScanSet tagStopSet_;
   ByteScanSet wordTagStopSet_;
   // Membership masks of one 64-byte block of the window (nullptr: none).

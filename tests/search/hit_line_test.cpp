@@ -4,11 +4,16 @@
 #include "foundation/hash_strings.h"
 #include "foundation/settings.h"
 #include "search/concord_items.h"
+#include "search/search_rec.h"
 #include "search_fixture.h"
+#include "support/memory_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -188,6 +193,99 @@ TEST_F(HitLineTest, ContextPaneKeepsLineEndsAndMarksTheHit)
   EXPECT_NE(pane.find("\r\n"), std::string::npos);
   // 512 bytes each side (and the character whose end reaches that limit).
   EXPECT_EQ(pane, text.substr(size_t(item.HitStart - 513), size_t(item.HitEnd - item.HitStart + 1025)));
+}
+
+}  // namespace
+
+namespace {
+
+// The context words of a hit as a fresh classification of the whole bounded
+// range on each side finds them.
+struct TWordsSeen {
+  std::vector<std::string> texts;
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  bool operator==(const TWordsSeen&) const = default;
+};
+
+TWordsSeen WordsOfItem(const TConcordItem& item)
+{
+  TWordsSeen seen;
+  for (int s = 1; s < TConcordItem::SlotCount; ++s) {
+    if (!item.HasWord(s))
+      continue;
+    seen.texts.emplace_back(item.Word(s));
+    seen.spans.emplace_back(item.WordStart(s), item.WordEnd(s));
+  }
+  return seen;
+}
+
+TWordsSeen WordsByWholeRanges(TBufStream& reader, int32_t hitStart, int32_t hitEnd)
+{
+  const int32_t size = reader.StreamSize();
+  TWordsSeen left;
+  TWordsSeen seen;
+  reader.ValidateBuffer(std::max(0, hitStart - 255), std::min(hitStart + 1, size));
+  reader.Seek(hitStart);
+  for (int n = 0; n < 4; ++n) {
+    const std::string w(reader.PrevWord());
+    if (w.empty())
+      break;
+    left.texts.insert(left.texts.begin(), w);
+    left.spans.insert(left.spans.begin(), {reader.WordStart(), reader.WordEnd()});
+  }
+  seen = left;
+  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, size));
+  reader.Seek(hitEnd);
+  for (int n = 0; n < 4; ++n) {
+    const std::string w(reader.NextWord());
+    if (w.empty())
+      break;
+    seen.texts.push_back(w);
+    seen.spans.emplace_back(reader.WordStart(), reader.WordEnd());
+  }
+  return seen;
+}
+
+// Random text with markup tags, both styles of part-of-speech tags, long
+// words and every line end; hits anywhere.
+TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
+{
+  std::mt19937 rng(5);
+  const char* const pieces[] = {"ab", "c", "word", "x_NN", "<tag a b>", "<w VB>", " ", " ", "\r\n", "\n", "\r",
+                                ".", ",", "longlonglonglonglonglonglonglonglonglong"};
+  for (int round = 0; round < 12; ++round) {
+    std::string text;
+    const size_t size = 2000 + rng() % 3000;
+    while (text.size() < size)
+      text += pieces[rng() % std::size(pieces)];
+    testsupport::MemoryStream stream(text);
+    TCharSet delimiters;
+    for (int c = 0; c <= 32; ++c)
+      delimiters.set(size_t(c));
+    for (unsigned char c : std::string(".,<>"))
+      delimiters.set(c);
+    TBufStream reader(&stream, delimiters);
+    TBufStream reference(&stream, delimiters);
+    const std::vector<std::string> starts = {"<w "};
+    for (TBufStream* r : {&reader, &reference}) {
+      r->SetTagStart(round % 3 == 0 ? '\0' : '<');
+      r->SetTagStop('>');
+      r->SetWordTagStyle(uint8_t(round % 3));
+      r->SetWordTagDelimiter('_');
+      r->SetWordTagStarts(&starts);
+      r->SetWordTagStop('>');
+    }
+    for (int hit = 0; hit < 200; ++hit) {
+      const auto start = int32_t(rng() % text.size());
+      const auto end = std::min(int32_t(text.size()), start + int32_t(rng() % 12));
+      TConcordItem item;
+      item.HitStart = start;
+      item.HitEnd = end;
+      FillHitWords(reader, start, end, item, TSearchMode::Text);
+      EXPECT_EQ(WordsOfItem(item), WordsByWholeRanges(reference, start, end))
+          << "round " << round << " hit " << start << ".." << end;
+    }
+  }
 }
 
 }  // namespace

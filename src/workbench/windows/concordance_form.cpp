@@ -45,6 +45,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <exception>
 
@@ -419,17 +420,19 @@ void TConcordanceForm::SetItemsHighlighting(bool on)
 void TConcordanceForm::UpdateMatchCount()
 {
   const int32_t n = items_->Count();
-  std::string text = "  " + std::to_string(n) + " match";
-  if (n != 1)
-    text += "es";
-  // Called for every hit of a search: set each text only when it changed.
-  if (text != lastMatchCount_) {
-    lastMatchCount_ = text;
-    MatchCountWindow->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  // Called for every hit of a search: each text is made and set only when
+  // it changed.
+  if (n != lastMatchCountValue_) {
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "  %d match%s", int(n), n != 1 ? "es" : "");
+    lastMatchCountValue_ = n;
+    MatchCountWindow->setText(QString::fromLatin1(text, qsizetype(length)));
   }
-  const QString templ = QStringLiteral("Strings matching: ") + ToQString(searchText_);
-  if (TemplateWindow->text() != templ)
-    TemplateWindow->setText(templ);
+  if (!templateShown_ || searchText_ != lastTemplateText_) {
+    lastTemplateText_ = searchText_;
+    templateShown_ = true;
+    TemplateWindow->setText(QStringLiteral("Strings matching: ") + ToQString(searchText_));
+  }
 }
 
 void TConcordanceForm::ShowContextOfCurrent()
