@@ -19,22 +19,6 @@ namespace {
 constexpr size_t MaxCountedWord = 64;   // characters of a word kept in the table
 constexpr int64_t ReportEvery = 4096;   // characters between progress checks
 
-// The item's name without folder; a URL whole.
-std::string displayName(const std::string& name)
-{
-  if (IsURL(name))
-    return name;
-  const size_t slash = name.find_last_of('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
-std::string fixed4(double v)
-{
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
-  return std::string(buf, r.ptr);
-}
-
 }  // namespace
 
 std::chrono::milliseconds CountWordsReportInterval{200};
@@ -64,7 +48,7 @@ std::unique_ptr<THashStrings> CountCorpusWords()
     TBufStream reader(item->Source.get());
     if (FrequencySettings.SkipTags)
       ConfigureBufStream(reader);
-    progress->SetProgressLabel("Scanning " + displayName(item->Name) + "...");
+    progress->SetProgressLabel("Scanning " + ItemDisplayName(item->Name) + "...");
 
     for (;;) {
       const std::string_view word = reader.NextWord();
@@ -121,7 +105,7 @@ std::string FormatFrequencyLine(int32_t count, std::string_view word)
   line += digits;
   line += ": ";
   const double percent = TotalWordCount > 0 ? double(count) / double(TotalWordCount) * 100.0 : 0.0;
-  line += fixed4(percent);
+  line += FixedText(percent, 4);
   line += "% ";
   line.append(word);
   return line;

@@ -90,6 +90,21 @@ bool IsURL(std::string_view text)
   return head.starts_with("http://") || head.starts_with("ftp://");
 }
 
+std::string ItemDisplayName(const std::string& name)
+{
+  if (IsURL(name))
+    return name;
+  const size_t slash = name.find_last_of('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string FixedText(double value, int decimals)
+{
+  char buf[64];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  return std::string(buf, ec == std::errc() ? end : buf);
+}
+
 void CloseChildWindows(int kind)
 {
   onUiThread([kind] { platform::frameSink().closeChildWindows(kind); });
@@ -298,10 +313,7 @@ std::string SizeText(int64_t n, bool withUnit)
     unit = "byte";
   } else {
     const bool kilo = n < 1048576;
-    const double v = double(n) / (kilo ? 1024.0 : 1048576.0);
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    number.assign(buf, ec == std::errc() ? end : buf);
+    number = FixedText(double(n) / (kilo ? 1024.0 : 1048576.0), 2);
     unit = kilo ? "kbyte" : "mbyte";
   }
   if (number != "1")

@@ -18,6 +18,11 @@
 bool IsTextFile(const std::string& fileName);
 // The text begins with "http://" or "ftp://", in any case (no trimming).
 bool IsURL(std::string_view text);
+// A corpus item's name as lists and progress labels show it: a URL whole, a
+// file without its folder.
+std::string ItemDisplayName(const std::string& name);
+// The value with `decimals` digits after the point, which is always ".".
+std::string FixedText(double value, int decimals);
 // Asks every child window of that kind (1 full text .. 5 comparison) to close.
 void CloseChildWindows(int kind);
 // Without leading and trailing spaces (tabs stay).

@@ -22,16 +22,6 @@ const char* const kEmptyMarkerText = "Heading markers must not be empty.";
 const char* const kGiveUpText =
   "The regular expression was too complex for parts of the text; some hits may be missing.";
 
-// The name shown while an item is scanned: a URL whole, a file without its
-// folder.
-std::string ScanName(const std::string& name)
-{
-  if (IsURL(name))
-    return name;
-  const size_t slash = name.find_last_of('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 }  // namespace
 
 TSearch::TSearch()
@@ -355,7 +345,7 @@ void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
 
   for (int32_t i = 0; i < CorpusList.Count() && !Stopped; ++i) {
     TCorpusItem& item = CorpusList[i];
-    ProgressForm->SetSubProgressLabel("Scanning " + ScanName(item.Name) + "...");
+    ProgressForm->SetSubProgressLabel("Scanning " + ItemDisplayName(item.Name) + "...");
     NoCorpusGauge = false;
     NoRate = false;
     LastFilePos = 0;

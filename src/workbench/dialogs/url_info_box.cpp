@@ -43,9 +43,7 @@ std::string URLBoxHint(const std::string& url, int32_t totalSize, int32_t loaded
   if (totalSize == URLSizeNotGiven)
     return url + " (" + SizeText(loadedSize, true) + " of unknown)";
   const double percent = totalSize > 0 ? static_cast<double>(loadedSize) / totalSize * 100 : 100.0;
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 2);
-  return url + " (" + std::string(buffer, result.ptr) + "% of " + SizeText(totalSize, true) + ")";
+  return url + " (" + FixedText(percent, 2) + "% of " + SizeText(totalSize, true) + ")";
 }
 
 std::vector<QRect> URLBoxPlaces(int count, int panelWidth, int panelHeight)

@@ -2,6 +2,7 @@
 // its installer's declaration to frame_commands.h and one call here.
 #include "workbench/frame/frame_commands.h"
 
-void installFeatureCommands(TFrameForm& /*frame*/, TFrameCommands& /*commands*/)
+void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
+  installDistributionCommands(frame, commands);
 }

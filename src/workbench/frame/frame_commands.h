@@ -126,3 +126,5 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 // dialogs/..._commands.cpp) through an installer declared here and called
 // by installFeatureCommands (frame/feature_commands.cpp).
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
+// The concordance window's Distribution command (windows/distribution_commands.cpp).
+void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);

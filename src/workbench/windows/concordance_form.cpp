@@ -166,6 +166,8 @@ TConcordanceForm::~TConcordanceForm()
   contextBuffer_.clear();
 }
 
+std::function<void(TConcordanceForm&)> TConcordanceForm::DistributionCommand;
+
 std::vector<TConcordanceForm*> TConcordanceForm::ConcordanceWindows()
 {
   return Registry();
@@ -302,10 +304,12 @@ void TConcordanceForm::CreateMenus()
   connect(CMD_SuppressWords, &QAction::triggered, this, [this] { SuppressClick(2); });
   connect(CMD_DeleteItem, &QAction::triggered, this, &TConcordanceForm::DeleteSelectedHits);
   connect(CMD_CopytoClipboard, &QAction::triggered, this, &TConcordanceForm::CopyConcordance);
-  // Collocate highlighting needs the collocate tables, distribution its
-  // window; both come later.
+  connect(CMD_Distribution, &QAction::triggered, this, [this] {
+    if (DistributionCommand)
+      DistributionCommand(*this);
+  });
+  // Collocate highlighting needs the collocate tables, which come later.
   CMD_HiliteCollocates->setEnabled(false);
-  CMD_Distribution->setEnabled(false);
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
@@ -1009,8 +1013,7 @@ void TConcordanceForm::updateMenus()
     if (action->isEnabled() != enabled)
       action->setEnabled(enabled);
   };
-  // Distribution comes with its window.
-  enable(CMD_Distribution, false);
+  enable(CMD_Distribution, !busy);
   enable(CMD_DeleteItem, !busy);
   for (const TChildMenu& menu : menus())
     if (menu.Menu->objectName() == QLatin1String("CM_Sort") && menu.Menu->menuAction()->isVisible() == busy)

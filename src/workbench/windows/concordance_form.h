@@ -215,6 +215,10 @@ public:
   void PM_RemoveAllLettersClick();
   void PM_DisplayInfoClick();
 
+  // What the Distribution command opens; set by the distribution window's
+  // commands (nothing happens while it is empty).
+  static std::function<void(TConcordanceForm&)> DistributionCommand;
+
   // --- the frame's messages ---------------------------------------------
   void updateMenus() override;     // WM_UPDATEMENUS
   void tagsChanged() override;     // WM_TAGSCHANGED
@@ -224,6 +228,10 @@ public:
 
   // The format callback of the list for line index.
   void ConcordWindowFormatItem(int32_t index, std::string& text, TSVFormatArray& format, TSVLabelInfo& label);
+
+signals:
+  // The window closes: the windows that show its hits close with it.
+  void Closed();
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -639,6 +639,7 @@ TEST_F(ConcordanceFormTest, BusyWindowsRefuseToCloseAndDisableTheirCommands)
     BusyScope busy(BusySaving);
     w.updateMenus();
     EXPECT_FALSE(w.CMD_DeleteItem->isEnabled());
+    EXPECT_FALSE(w.CMD_Distribution->isEnabled());
     EXPECT_FALSE(sort->menuAction()->isVisible());
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
@@ -646,7 +647,7 @@ TEST_F(ConcordanceFormTest, BusyWindowsRefuseToCloseAndDisableTheirCommands)
   w.updateMenus();
   EXPECT_TRUE(w.CMD_DeleteItem->isEnabled());
   EXPECT_TRUE(sort->menuAction()->isVisible());
-  EXPECT_FALSE(w.CMD_Distribution->isEnabled());
+  EXPECT_TRUE(w.CMD_Distribution->isEnabled());
   EXPECT_TRUE(w.close());
 }
 

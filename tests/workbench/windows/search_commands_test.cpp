@@ -9,6 +9,7 @@
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/dialogs/search_template_dlg.h"
+#include "workbench/windows/scripted_search.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -18,28 +19,11 @@
 
 using frametest::ChosenFiles;
 using frametest::FrameTest;
+using frametest::ScriptedSearch;
 using testsupport::Count;
 using testsupport::readFile;
 
 namespace {
-
-// The search dialog without its form: a script sets the controls, then OK
-// (or, with Force, the request is taken unchecked).
-class ScriptedSearch : public TSearchDialogView {
-public:
-  int ShowModal() override
-  {
-    TSearchTemplateModel& m = SearchTemplateDlg->Model();
-    Fill(m);
-    if (Force) {
-      m.ModalResult = mrOk;
-      return mrOk;
-    }
-    return m.OKBtnClick().Close ? mrOk : mrCancel;
-  }
-  std::function<void(TSearchTemplateModel&)> Fill = [](TSearchTemplateModel&) {};
-  bool Force = false;
-};
 
 class FrameSearchTest : public FrameTest {
 protected:
