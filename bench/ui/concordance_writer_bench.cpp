@@ -71,6 +71,9 @@ corpusgen::Options FileOptions(int index)
 void App()
 {
   static QApplication* app = [] {
+    // Another benchmark of this program may have made it already.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+      return existing;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;

@@ -336,6 +336,9 @@ private:
   const unsigned char* Scan(const unsigned char* p, const unsigned char* lim, int scan);
   bool MasksAt(const unsigned char* p);
   int32_t LimitPos() const { return bufPos_ + int32_t(limit_ - buffer_.get()); }
+  // A validated range wholly in the window, its classes all there, and pos
+  // inside it: words can be read from the arrays directly.
+  bool WholeRangeInWindow(int32_t pos) const;
   int32_t MatchStartAt(const unsigned char* p, const unsigned char* end) const;
   // First counting occurrence of lit in [from, limit_), or nullptr. An
   // occurrence whose following byte lies past the window does not count here.

@@ -200,7 +200,7 @@ TEST_F(HitLineTest, ContextPaneKeepsLineEndsAndMarksTheHit)
 namespace {
 
 // The context words of a hit as a fresh classification of the whole bounded
-// range on each side finds them.
+// range on each side finds them, read from the classes one by one.
 struct TWordsSeen {
   std::vector<std::string> texts;
   std::vector<std::pair<int32_t, int32_t>> spans;
@@ -219,30 +219,51 @@ TWordsSeen WordsOfItem(const TConcordItem& item)
   return seen;
 }
 
-TWordsSeen WordsByWholeRanges(TBufStream& reader, int32_t hitStart, int32_t hitEnd)
+// Runs of class 4 in the classes of the whole range, stepping from pos
+// towards the hit's left (step -1) or right (step 1), up to four.
+void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int step, TWordsSeen& seen)
+{
+  const int32_t lo = reader.RangeStart();
+  const int32_t hi = reader.RangeEnd();
+  auto word = [&](int32_t at) { return reader.ClassAt(at) == ccWord; };
+  for (int n = 0; n < 4; ++n) {
+    int32_t start = pos;
+    int32_t end = pos;
+    if (step < 0) {
+      while (end > lo && !word(end - 1))
+        --end;
+      if (end == lo)
+        break;
+      for (start = end - 1; start > lo && word(start - 1);)
+        --start;
+      pos = start;
+    } else {
+      while (start < hi && !word(start))
+        ++start;
+      if (start == hi)
+        break;
+      for (end = start + 1; end < hi && word(end);)
+        ++end;
+      pos = end;
+    }
+    const std::string w = text.substr(size_t(start), size_t(std::min(end - start, 255)));
+    const auto at = step < 0 ? 0 : seen.texts.size();
+    seen.texts.insert(seen.texts.begin() + std::ptrdiff_t(at), w);
+    seen.spans.insert(seen.spans.begin() + std::ptrdiff_t(at), {start, end});
+  }
+}
+
+TWordsSeen WordsByWholeRanges(TBufStream& reader, const std::string& text, int32_t hitStart, int32_t hitEnd)
 {
   const int32_t size = reader.StreamSize();
-  TWordsSeen left;
   TWordsSeen seen;
   reader.ValidateBuffer(std::max(0, hitStart - 255), std::min(hitStart + 1, size));
-  reader.Seek(hitStart);
-  for (int n = 0; n < 4; ++n) {
-    const std::string w(reader.PrevWord());
-    if (w.empty())
-      break;
-    left.texts.insert(left.texts.begin(), w);
-    left.spans.insert(left.spans.begin(), {reader.WordStart(), reader.WordEnd()});
-  }
-  seen = left;
+  RunsOfWords(reader, text, hitStart, -1, seen);
+  TWordsSeen right;
   reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, size));
-  reader.Seek(hitEnd);
-  for (int n = 0; n < 4; ++n) {
-    const std::string w(reader.NextWord());
-    if (w.empty())
-      break;
-    seen.texts.push_back(w);
-    seen.spans.emplace_back(reader.WordStart(), reader.WordEnd());
-  }
+  RunsOfWords(reader, text, hitEnd, 1, right);
+  seen.texts.insert(seen.texts.end(), right.texts.begin(), right.texts.end());
+  seen.spans.insert(seen.spans.end(), right.spans.begin(), right.spans.end());
   return seen;
 }
 
@@ -251,8 +272,8 @@ TWordsSeen WordsByWholeRanges(TBufStream& reader, int32_t hitStart, int32_t hitE
 TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
 {
   std::mt19937 rng(5);
-  const char* const pieces[] = {"ab", "c", "word", "x_NN", "<tag a b>", "<w VB>", " ", " ", "\r\n", "\n", "\r",
-                                ".", ",", "longlonglonglonglonglonglonglonglonglong"};
+  const std::string pieces[] = {"ab", "c", "word", "x_NN", std::string(300, 'z'), "<tag a b>", "<w VB>", " ", " ",
+                                "\r\n", "\n", "\r", ".", ",", "longlonglonglonglonglonglonglonglonglong"};
   for (int round = 0; round < 12; ++round) {
     std::string text;
     const size_t size = 2000 + rng() % 3000;
@@ -282,7 +303,7 @@ TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
       item.HitStart = start;
       item.HitEnd = end;
       FillHitWords(reader, start, end, item, TSearchMode::Text);
-      EXPECT_EQ(WordsOfItem(item), WordsByWholeRanges(reference, start, end))
+      EXPECT_EQ(WordsOfItem(item), WordsByWholeRanges(reference, text, start, end))
           << "round " << round << " hit " << start << ".." << end;
     }
   }
