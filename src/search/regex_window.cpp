@@ -418,7 +418,12 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     }
     if (!full)
       return false;
+    // Every attempt from `from` on failed without looking at the window's
+    // end: in the shifted window they would fail again on the same text, so
+    // the search goes on where this one stopped.
+    const bool settled = touch < 0 && expression.LastOutcome() == TRegExpOutcome::NoMatch &&
+                         !expression.LastMatchWasEmpty();
     base_ += ShiftSize;
-    from = 1;
+    from = settled ? std::max(1, n - ShiftSize) : 1;
   }
 }

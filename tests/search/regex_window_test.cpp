@@ -283,7 +283,7 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
 {
   std::mt19937 rng(99);
   const char* const patterns[] = {"ab+a", "b a", "(ab)+", "\\ba[ab]*b\\b", "a b$", "^b", "[ab]{3}\\s",
-                                  "b\\>", "\\<ab", "a\\s+b"};
+                                  "b\\>", "\\<ab", "a\\s+b", "a{6}b", "(b a ){3}", "\\ba{5}"};
   const char alphabet[] = "aab b\r\n";
   for (int round = 0; round < 6; ++round) {
     std::string text;
