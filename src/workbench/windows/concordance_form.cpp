@@ -45,7 +45,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cmath>
 #include <exception>
 
@@ -427,10 +427,11 @@ void TConcordanceForm::UpdateMatchCount()
   // Called for every hit of a search: each text is made and set only when
   // it changed.
   if (n != lastMatchCountValue_) {
-    char text[32];
-    const int length = std::snprintf(text, sizeof text, "  %d match%s", int(n), n != 1 ? "es" : "");
+    char text[32] = "  ";
+    char* end = std::to_chars(text + 2, text + 16, n).ptr;
+    end = std::copy_n(n != 1 ? " matches" : " match", n != 1 ? 8 : 6, end);
     lastMatchCountValue_ = n;
-    MatchCountWindow->setText(QString::fromLatin1(text, qsizetype(length)));
+    MatchCountWindow->setText(QString::fromLatin1(text, qsizetype(end - text)));
   }
   if (!templateShown_ || searchText_ != lastTemplateText_) {
     lastTemplateText_ = searchText_;
