@@ -55,7 +55,7 @@ Corpus& corpus()
 void configureSettings()
 {
   InitProgramState();
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.WordTag = 1;
   ConcordSettings.wTagDelimiter = '_';
 }

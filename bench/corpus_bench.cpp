@@ -74,7 +74,7 @@ void setUpSettings()
 {
   InitProgramState();
   InitSharedState();
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.PageSeparator = "<pb>";
   FrequencySettings.IgnoreCase = true;
   FrequencySettings.SkipTags = true;

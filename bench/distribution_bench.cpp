@@ -53,7 +53,7 @@ TConcordItems& hits()
     return *list;
   InitProgramState();
   InitSharedState();
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   FrequencySettings.ScanTextsOnLoad = false;
   WatchedTags.clear();
   for (int f = 0; f < kFiles; ++f) {

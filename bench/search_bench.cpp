@@ -289,6 +289,19 @@ void BM_ScanCommonWord(benchmark::State& state)
   ScanVsGrep(state, false, Request(word, TSearchMode::Text), "-o -w -i", word, true);
 }
 
+// Regex mode, once with an expression that must match and once with one
+// whose leftmost match is empty almost everywhere (passed over position by
+// position); grep counts the lines with a non-empty match.
+void BM_ScanRegexWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk[a-z]*", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
+}
+
+void BM_ScanRegexOptionalWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
+}
+
 void BM_SortMillionHits(benchmark::State& state)
 {
   LoadCorpus(false);
@@ -325,4 +338,6 @@ BENCHMARK(BM_ScanWalkStar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 BENCHMARK(BM_ScanTagged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanRegex)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanCommonWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanRegexWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanRegexOptionalWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

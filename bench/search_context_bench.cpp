@@ -33,7 +33,7 @@ void UseSearchDefaults()
     return;
   done = true;
   InitProgramState();
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.SkippingChars = "-=";
   ConcordSettings.MatchWordsLo = 2;
   ConcordSettings.MatchWordsHi = 5;

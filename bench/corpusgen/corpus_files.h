@@ -6,6 +6,7 @@
 
 #include "corpus_generator.h"
 #include "foundation/settings.h"
+#include "search/search_defaults.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -49,15 +50,22 @@ inline void warmPageCache(const std::string& path)
 // The reader settings the generated text is written for: the program's
 // default non-word characters, the wildcards "*", "%", "?" and "@", and
 // markup tags from "<" through ">".
-inline void useGeneratedTextSettings()
+// The settings a fresh installation searches with, as the settings reader
+// gives them for missing keys: the search parameters' defaults, markup tags
+// in angle brackets, no part-of-speech tags, case ignored.
+inline void useDefaultSearchSettings()
 {
-  ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
+  ApplySearchParameterDefaults();
+  ConcordSettings.IgnoreCase = true;
+  ConcordSettings.UseSkipEqualChars = false;
   ConcordSettings.TagStart = '<';
   ConcordSettings.TagStop = '>';
+  ConcordSettings.WordTag = 0;
+  ConcordSettings.wTagBefore = false;
+  ConcordSettings.wTagDelimiter = '_';
+  ConcordSettings.wTagStarts.clear();
+  ConcordSettings.wTagStop = '>';
+  ConcordSettings.MetaTags.clear();
 }
 
 }  // namespace corpusgen

@@ -74,7 +74,7 @@ void SetUp()
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.IgnoreCase = true;
   ConcordSettings.FrequencyOfHits = 1;
   ConcordSettings.HighlightCollocates = false;

@@ -118,7 +118,7 @@ TConcordItems& Hits()
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);
-  corpusgen::useGeneratedTextSettings();
+  corpusgen::useDefaultSearchSettings();
   ConcordSettings.TagSearchSeparator = '&';
   ConcordSettings.IgnoreCase = true;
   ConcordSettings.FrequencyOfHits = 1;

@@ -8,6 +8,7 @@
 #include "search/regexp/regexp.h"
 #include "search/search_defaults.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -120,6 +121,15 @@ std::vector<std::string> LoadPatternsFile(const std::string& fileName)
 void TPatternBox::AddToHistory()
 {
   ItemIndex = ::AddToHistory(Items, Text);
+}
+
+void TPatternBox::ForgetText()
+{
+  const auto it = std::find(Items.begin(), Items.end(), Text);
+  if (it == Items.end())
+    return;
+  Items.erase(it);
+  ItemIndex = -1;
 }
 
 int TSearchDialogServices::ExecuteSearchParameters(bool enableContext)
@@ -459,6 +469,7 @@ TSearchOkOutcome TSearchTemplateModel::OKBtnClick()
     if (syntax != TSearchMode::Regex && gap != 0 &&
         SearchString.Text.find(std::string(2, gap)) != std::string::npos) {
       ShowError("You cannot specify " + std::string(2, gap) + " in the search term");
+      SearchString.ForgetText();
       FocusPatternBox(SearchString);
       return outcome;
     }
@@ -503,10 +514,12 @@ bool TSearchTemplateModel::CheckPatternBox(const std::string& name, bool emptyAl
   std::string message;
   if (!ValidatePattern(box.Text, name, message)) {
     ShowError(message);
+    box.ForgetText();
     FocusPatternBox(box);
     return false;
   }
   if (SkippingWarning && !WarnYesNo(message, true)) {
+    box.ForgetText();
     FocusPatternBox(box);
     return false;
   }

@@ -114,6 +114,9 @@ struct TPatternBox {
   // Trims the text and moves it to the top of the items (a new text becomes
   // item 0, one found at i > 0 trades places with item 0), then selects it.
   void AddToHistory();
+  // A text that was refused leaves the items again (the box keeps it), so
+  // it neither stays in the history nor fills the box at the next opening.
+  void ForgetText();
 };
 
 // Another form that holds pattern boxes (the headings/contexts form).
@@ -253,7 +256,8 @@ public:
   // --- OK's helpers ---
   void StoreSearchSwitches();
   // Adds the box's text to its history, then refuses an empty text (unless
-  // allowed) or an invalid one, focusing the box.
+  // allowed) or an invalid one, focusing the box; a refused text leaves the
+  // history again.
   bool CheckPatternBox(const std::string& name, bool emptyAllowed, TPatternBox& box);
   void FocusPatternBox(TPatternBox& box);
   // Valid, or false with the message. A valid pattern may leave the

@@ -139,12 +139,23 @@ std::string WriteFailureText(const std::string& fileName)
   return "Could not write to configuration file " + fileName + "!";
 }
 
+// Neither folder takes the settings file: said once per session, and the
+// program goes on without saving.
+bool NoSettingsFile()
+{
+  if (!SettingsUnwritableShown) {
+    SettingsUnwritableShown = true;
+    ShowError(WriteFailureText(platform::windowsFolder() + SettingsFileName));
+  }
+  return false;
+}
+
 // Changes one key of the settings file and commits it.
 bool WriteGeneralKey(const std::function<void(platform::IniFile&)>& change)
 {
   const std::string path = GetSettingsWritePath();
   if (path.empty())
-    return true;
+    return NoSettingsFile();
   try {
     platform::IniFile ini(path);
     change(ini);
@@ -172,6 +183,8 @@ int DecimalDigits(int64_t value)
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+bool SettingsUnwritableShown = false;
 
 TConfigArea RegisterConfigArea(int slot, TConfigArea area)
 {
@@ -210,7 +223,7 @@ bool SaveSettings()
 {
   const std::string path = GetSettingsWritePath();
   if (path.empty())
-    return true;
+    return NoSettingsFile();
   // The two keys of the settings file alone go into the same commit, so an
   // exit write keeps them.
   return WriteConfig(path, [](platform::IniFile& ini) {

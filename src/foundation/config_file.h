@@ -94,8 +94,11 @@ using TConfigSections = std::function<void(platform::IniFile&)>;
 
 bool LoadSettings();   // ReadConfig of GetSettingsReadPath()
 // WriteConfig of GetSettingsWritePath() with SaveOnExit and WorkspacePath
-// added; with no writable location nothing is written and the result is true.
+// added. With no writable location nothing is written, the result is false
+// and "Could not write to configuration file %s!" is shown, once per session
+// (SettingsUnwritableShown).
 bool SaveSettings();
+extern bool SettingsUnwritableShown;
 
 bool ReadConfig(const std::string& fileName);
 // Composes every area into an empty image, adds `extra`, and commits it with

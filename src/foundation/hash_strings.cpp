@@ -2,12 +2,13 @@
 
 #include "platform/codepage.h"
 #include "platform/collator.h"
+#include "platform/read_file.h"
 #include "platform/safe_write.h"
 #include "platform/winlocale.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <stdexcept>
@@ -578,14 +579,12 @@ void THashStrings::LoadFromFile(const std::string& fileName)
 {
   Clear();
   std::string data;
-  {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-      throw std::runtime_error("Unable to open file: " + fileName + ".");
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-      throw std::runtime_error("Invalid frequency file: " + fileName);
-  }
+  // Only a regular file of at most 2 GB is read (positions are 32-bit).
+  const int err = platform::readRegularFile(fileName, data);
+  if (err == ENOENT || err == EACCES || err == ENOTDIR || err == ELOOP || err == ENAMETOOLONG)
+    throw std::runtime_error("Unable to open file: " + fileName + ".");
+  if (err != 0)
+    throw std::runtime_error("Invalid frequency file: " + fileName);
   const auto invalid = [&] {
     Clear();
     return std::runtime_error("Invalid frequency file: " + fileName);

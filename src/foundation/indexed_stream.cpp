@@ -2,7 +2,6 @@
 
 #include "foundation/utils.h"
 #include "platform/safe_write.h"
-#include "platform/temp_file.h"
 
 #include <algorithm>
 #include <bit>
@@ -41,12 +40,6 @@ std::runtime_error unableToWrite(const std::string& name)
 std::runtime_error invalidIndex(const std::string& name)
 {
   return std::runtime_error("Invalid index file: " + name);
-}
-
-std::string folderOf(const std::string& name)
-{
-  const size_t slash = name.find_last_of('/');
-  return slash == std::string::npos ? std::string("./") : name.substr(0, slash + 1);
 }
 
 bool readWholeFile(const std::string& name, std::string& out)
@@ -285,39 +278,30 @@ void TIndexedStream::SaveIndex(const std::string& newName)
   putInt32(header, rowsPerBlock_);
   putInt32(header, rowsPerBlock_);
   const std::string headerName = IndexHeaderFileName(newName);
-  platform::writeFileAtomically(headerName, header);
 
-  // The data goes to a temporary file beside the target, renamed over it
-  // only when the whole copy is on disk.
-  std::string temp;
-  int out = -1;
-  try {
-    temp = platform::makeTempFile(folderOf(newName), "IDX");
-    out = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (out < 0)
-      throw unableToWrite(newName);
-    std::vector<char> buffer(CopyBlockBytes);
-    const off_t total = off_t(rowCount_) * columns_ * 4;
-    for (off_t pos = 0; pos < total;) {
-      const size_t n = static_cast<size_t>(std::min<off_t>(total - pos, off_t(buffer.size())));
-      if (!preadAll(fd_, buffer.data(), n, pos))
-        throw std::runtime_error("Unable to read file: " + fileName_ + ".");
-      if (!pwriteAll(out, buffer.data(), n, pos))
-        throw unableToWrite(newName);
-      pos += off_t(n);
-    }
-    if (::fsync(out) != 0)
-      throw unableToWrite(newName);
-    const int closing = out;
-    out = -1;
-    if (::close(closing) != 0 || ::rename(temp.c_str(), newName.c_str()) != 0)
-      throw unableToWrite(newName);
-  } catch (...) {
-    if (out >= 0)
-      ::close(out);
-    if (!temp.empty())
-      ::unlink(temp.c_str());
-    ::unlink(headerName.c_str());
-    throw;
+  // Both files go to temporary files beside their targets first; only when
+  // both are on disk is the data renamed over the old data, then the header
+  // over the old header. A failure before that leaves the old index whole.
+  const auto check = [](int err, const std::string& name) {
+    if (err != 0)
+      throw std::runtime_error(platform::writeErrorText(name, err));
+  };
+  platform::OutputFile data;
+  platform::OutputFile head;
+  check(data.open(newName, platform::OutputFile::Mode::Replace), newName);
+  std::vector<char> buffer(CopyBlockBytes);
+  const off_t total = off_t(rowCount_) * columns_ * 4;
+  for (off_t pos = 0; pos < total;) {
+    const size_t n = static_cast<size_t>(std::min<off_t>(total - pos, off_t(buffer.size())));
+    if (!preadAll(fd_, buffer.data(), n, pos))
+      throw std::runtime_error("Unable to read file: " + fileName_ + ".");
+    check(data.write(std::string_view(buffer.data(), n)), newName);
+    pos += off_t(n);
   }
+  check(data.finish(), newName);
+  check(head.open(headerName, platform::OutputFile::Mode::Replace), headerName);
+  check(head.write(header), headerName);
+  check(head.finish(), headerName);
+  check(data.commit(), newName);
+  check(head.commit(), headerName);
 }

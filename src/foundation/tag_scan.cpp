@@ -312,22 +312,26 @@ void TTagScanner::flushIndexes()
     tags_->Flush();
 }
 
-// Line ends among the new bytes: every CR when there is one, else every LF
-// except one right after a CR (which ended its line already).
+// Line ends among the new bytes, one rule for the whole file: a CR ends its
+// line, and so does an LF that does not follow a CR (CR LF ends one line,
+// at the CR). The byte before the first new one is the overlap's last byte.
 void TTagScanner::scanLines(const char* chunk, int32_t newStart, int32_t length)
 {
   const char* first = chunk + newStart;
   const char* end = chunk + length;
   const char* cr = static_cast<const char*>(std::memchr(first, '\r', size_t(end - first)));
-  if (cr) {
-    for (const char* p = cr; p; p = static_cast<const char*>(std::memchr(p + 1, '\r', size_t(end - p - 1))))
-      lines_->Add(offset_ + int32_t(p - chunk));
-    return;
-  }
-  for (const char* p = static_cast<const char*>(std::memchr(first, '\n', size_t(end - first))); p;
-       p = static_cast<const char*>(std::memchr(p + 1, '\n', size_t(end - p - 1)))) {
-    if (p > chunk && p[-1] == '\r')
-      continue;
+  const char* lf = static_cast<const char*>(std::memchr(first, '\n', size_t(end - first)));
+  while (cr || lf) {
+    const char* p;
+    if (cr && (!lf || cr < lf)) {
+      p = cr;
+      cr = static_cast<const char*>(std::memchr(p + 1, '\r', size_t(end - p - 1)));
+    } else {
+      p = lf;
+      lf = static_cast<const char*>(std::memchr(p + 1, '\n', size_t(end - p - 1)));
+      if (p > chunk && p[-1] == '\r')
+        continue;
+    }
     lines_->Add(offset_ + int32_t(p - chunk));
   }
 }

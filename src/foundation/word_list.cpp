@@ -1,15 +1,13 @@
 #include "foundation/word_list.h"
 
 #include "foundation/chartables.h"
+#include "platform/read_file.h"
 #include "platform/safe_write.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // ---------------------------------------------------------------------------
 // The word-list file.
@@ -19,31 +17,9 @@ std::vector<std::string> ReadWordListFile(const std::string& fileName)
   const auto failure = [&fileName](int err) {
     return std::runtime_error("Unable to open file: " + fileName + " (" + std::strerror(err) + ").");
   };
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw failure(errno);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = errno ? errno : EISDIR;
-    ::close(fd);
-    throw failure(S_ISDIR(st.st_mode) ? EISDIR : err);
-  }
   std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0)
-      break;
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      const int err = errno;
-      ::close(fd);
-      throw failure(err);
-    }
-    data.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
+  if (const int err = platform::readRegularFile(fileName, data))
+    throw failure(err);
 
   std::vector<std::string> words;
   size_t start = 0;

@@ -279,7 +279,7 @@ std::u16string toUtf16(const CodePage& cp, std::string_view bytes)
   return out;
 }
 
-std::string fromUtf16(const CodePage& cp, std::u16string_view text)
+std::string fromUtf16(const CodePage& cp, std::u16string_view text, std::u32string* unmapped)
 {
   const Built& built = builtFor(cp);
   std::string out;
@@ -304,7 +304,14 @@ std::string fromUtf16(const CodePage& cp, std::u16string_view text)
       if (enc.size() != 2)
         enc.clear();
     }
-    out += enc.empty() ? std::string("?") : enc;
+    if (enc.empty()) {
+      out += '?';
+      const char32_t c = pair ? char32_t(U16_GET_SUPPLEMENTARY(u, text[i + 1])) : char32_t(u);
+      if (unmapped && unmapped->find(c) == std::u32string::npos)
+        *unmapped += c;
+    } else {
+      out += enc;
+    }
     if (pair)
       ++i;
   }

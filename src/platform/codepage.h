@@ -35,9 +35,11 @@ struct CodePage {
 const CodePage& codePage(uint16_t id);
 
 // Bytes of the code page to UTF-16 and back. Undefined bytes become U+FFFD;
-// characters the page cannot hold become '?'.
+// characters the page cannot hold become '?'. With `unmapped`, those
+// characters are also listed there (as code points, each once, in the order
+// they first occur), so a caller can refuse the text instead.
 std::u16string toUtf16(const CodePage& cp, std::string_view bytes);
-std::string fromUtf16(const CodePage& cp, std::u16string_view text);
+std::string fromUtf16(const CodePage& cp, std::u16string_view text, std::u32string* unmapped = nullptr);
 
 // Lower-cases text of any length; on DBCS pages trail bytes are never touched
 // and double-byte characters are mapped only when the result keeps its length.

@@ -1,10 +1,10 @@
 #include "platform/ini_file.h"
 
+#include "platform/read_file.h"
 #include "platform/safe_write.h"
 
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 
 namespace platform {
@@ -32,13 +32,14 @@ std::string lowered(std::string_view s)
 }
 
 // The name of a section header line, or false when the line is no header.
+// The name runs to the line's last ']', so a name may hold ']' itself.
 bool sectionName(std::string_view line, std::string_view& name)
 {
   line = trim(line);
   if (line.empty() || line.front() != '[')
     return false;
   line.remove_prefix(1);
-  const auto close = line.find(']');
+  const auto close = line.rfind(']');
   name = trim(close == std::string_view::npos ? line : line.substr(0, close));
   return true;
 }
@@ -119,10 +120,9 @@ bool parseInteger(std::string_view s, int& out)
 
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in)
+  std::string data;
+  if (readRegularFile(path_, data) != 0)
     return;
-  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto addLine = [this](std::string line) {
     std::string_view name;
     if (sectionName(line, name)) {

@@ -198,10 +198,10 @@ int OutputFile::write(std::string_view data)
   return writeAll(fd_, data) ? 0 : errno;
 }
 
-int OutputFile::commit()
+int OutputFile::finish()
 {
   if (fd_ < 0)
-    return EBADF;
+    return finished_ ? 0 : EBADF;
   int err = 0;
   if (regular_ && ::fsync(fd_) != 0)
     err = errno;
@@ -209,7 +209,21 @@ int OutputFile::commit()
   fd_ = -1;
   if (::close(fd) != 0 && err == 0)
     err = errno;
-  if (err == 0 && !inPlace_) {
+  if (err != 0) {
+    undo();
+    return err;
+  }
+  finished_ = true;
+  return 0;
+}
+
+int OutputFile::commit()
+{
+  int err = finish();
+  if (err != 0)
+    return err;
+  finished_ = false;
+  if (!inPlace_) {
     if (!allowed() || ::rename(tempPath_.c_str(), target_.c_str()) != 0)
       err = errno;
   }
@@ -223,10 +237,13 @@ int OutputFile::commit()
 
 void OutputFile::abandon() noexcept
 {
-  if (fd_ < 0)
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  } else if (!finished_) {
     return;
-  ::close(fd_);
-  fd_ = -1;
+  }
+  finished_ = false;
   undo();
 }
 

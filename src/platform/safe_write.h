@@ -43,6 +43,10 @@ public:
   // Flushes to the disk, closes and, for a replacement, renames. After a
   // failure the file is abandoned.
   [[nodiscard]] int commit();
+  // Flushes to the disk and closes, but leaves a replacement's temporary file
+  // in place until commit(), which then only renames it: several files can
+  // be written whole before any of them replaces its old version.
+  [[nodiscard]] int finish();
   void abandon() noexcept;
   bool isOpen() const { return fd_ >= 0; }
 
@@ -54,6 +58,7 @@ private:
   bool inPlace_ = false;      // written where it is, no temporary file
   bool regular_ = false;      // a regular file (synced, cut back on failure)
   bool created_ = false;      // the append created the file
+  bool finished_ = false;     // closed by finish(), not yet committed
   long long oldLength_ = 0;   // an append's length at open
   std::string target_;
   std::string tempPath_;

@@ -18,6 +18,7 @@
 #include "foundation/settings.h"
 #include "search/search_rec.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -35,35 +36,47 @@ class TSearchOwner {
 public:
   virtual ~TSearchOwner() = default;
 
-  // Counts the call; on every 512th lets pending UI events run; then sets
-  // Stopped when Cancel was pressed. It never clears Stopped, so a stop for
-  // another reason (the maximum number of hits) survives later checks.
+  // Counts the call; on every 512th, or when 100 ms have passed since the
+  // last time (checked on every 16th call, so slow calls such as long
+  // back-reference matches still keep the screen alive), lets pending UI
+  // events run; then sets Stopped when Cancel was pressed. It never clears
+  // Stopped, so a stop for another reason (the maximum number of hits)
+  // survives later checks.
   void StopCheck()
   {
-    if (++StopCheckCalls >= 512) {
+    ++StopCheckCalls;
+    if (StopCheckCalls >= 512 || ((StopCheckCalls & 15) == 0 && PumpDue())) {
       StopCheckCalls = 0;
+      LastPump = std::chrono::steady_clock::now();
       ProcessMessages();
     }
     if (CancelPressed())
       Stopped = true;
   }
 
-  // The same for a batch of calls made at once: events run once when the
-  // count passes a multiple of 512, Cancel is read once.
+  // The same for a batch of calls made at once: events run at most once,
+  // when the count passes a multiple of 512 or, past a multiple of 16, when
+  // 100 ms have passed; Cancel is read once.
   void StopChecks(int32_t calls)
   {
+    const int32_t before = StopCheckCalls;
     StopCheckCalls += calls;
-    if (StopCheckCalls >= 512) {
-      StopCheckCalls %= 512;
+    if (StopCheckCalls >= 512 || ((before >> 4) != (StopCheckCalls >> 4) && PumpDue())) {
+      StopCheckCalls = StopCheckCalls >= 512 ? StopCheckCalls % 512 : 0;
+      LastPump = std::chrono::steady_clock::now();
       ProcessMessages();
     }
     if (CancelPressed())
       Stopped = true;
   }
+
+  static constexpr std::chrono::milliseconds PumpInterval{100};
+  bool PumpDue() const { return std::chrono::steady_clock::now() - LastPump >= PumpInterval; }
 
   bool Stopped = false;
   int64_t WordsTried = 0;      // words tried since the run's last reset
   int32_t StopCheckCalls = 0;  // reset at the start of every run
+  std::chrono::steady_clock::time_point LastPump{};  // when events last ran
   bool NoRate = false;         // no words-per-second figure (Regex mode sets it)
   int64_t RegexGiveUps = 0;    // Regex-mode windows where the expression gave up
 

@@ -339,6 +339,7 @@ void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
   countedHits_ = 0;
   reportedHits_ = 0;
   StopCheckCalls = 0;
+  LastPump = std::chrono::steady_clock::now();
   GaugeCalls = 0;
   RateCalls = 0;
   const int64_t frequency = std::max<int32_t>(Request.HitFrequency, 1);

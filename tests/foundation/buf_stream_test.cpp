@@ -5,6 +5,8 @@
 #include "support/memory_stream.h"
 #include "support/scratch_folder.h"
 
+#include "corpus_files.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,17 +21,13 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-const char* const DefaultNonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
 
 // The settings the readers take their delimiters and tags from.
 void setDefaultSearchCharacters()
 {
   InitProgramState();
-  ConcordSettings.NonWordChars = DefaultNonWordChars;
-  ConcordSettings.WildCard0orMore = '*';
-  ConcordSettings.WildCard0or1 = '%';
-  ConcordSettings.WildCardExactly1 = '?';
-  ConcordSettings.WildCardMatchWords = '@';
+  corpusgen::useDefaultSearchSettings();
+  ConcordSettings.TagStart = ConcordSettings.TagStop = 0;  // each test sets its own tags
 }
 
 TCharSet defaultDelimiters()

@@ -245,6 +245,24 @@ TEST_F(ConfigFileTest, ContextAndSuppressKeysAreCheckedOnRead)
   EXPECT_EQ(ReadContextType(out, "C", "Type"), 3);
 }
 
+TEST_F(ConfigFileTest, EachSuppressFlagAloneAndEveryStoredContextTypeReadBack)
+{
+  IniFile ini = IniFile::empty(dir_.file("s.ini"));
+  for (size_t i = 0; i < 3; ++i) {
+    std::array<bool, 3> alone{};
+    alone[i] = true;
+    const std::string prefix = "S" + std::to_string(i);
+    WriteSuppressFlags(ini, "C", prefix, alone);
+    std::array<bool, 3> back{true, true, true};
+    ReadSuppressFlags(ini, "C", prefix, back);
+    EXPECT_EQ(back, alone) << i;
+  }
+  for (int type : {0, 1, 2, 3, 4, 5, 255}) {
+    WriteContextType(ini, "C", "Type", uint8_t(type));
+    EXPECT_EQ(ReadContextType(ini, "C", "Type"), type < 4 ? type : 0) << type;
+  }
+}
+
 TEST_F(ConfigFileTest, CharacterSettingOfNulIsAnEmptyValue)
 {
   IniFile ini = IniFile::empty(dir_.file("ch.ini"));
@@ -440,17 +458,20 @@ TEST_F(ConfigFileTest, WrittenToTheProgramFolderOnlyWhenAFileIsAlreadyThere)
   EXPECT_EQ(CorpusPath, "/c/");
 }
 
-TEST_F(ConfigFileTest, NoWritableLocationSavesNothingSilently)
+TEST_F(ConfigFileTest, NoWritableLocationSavesNothingAndSaysSoOnce)
 {
   const std::string blocker = dir_.write("blocker", "");
   testsupport::ScopedEnv unusable("XDG_CONFIG_HOME", blocker + "/sub");
   EXPECT_EQ(GetSettingsWritePath(), "");
   SaveOnExit = true;
-  EXPECT_TRUE(SaveSettings());
-  EXPECT_TRUE(WriteSaveOnExit());
-  EXPECT_TRUE(WriteWorkspacePath());
-  EXPECT_TRUE(Errors().empty());
+  SettingsUnwritableShown = false;
+  EXPECT_FALSE(SaveSettings());
+  EXPECT_FALSE(WriteSaveOnExit());
+  EXPECT_FALSE(WriteWorkspacePath());
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"Could not write to configuration file " + blocker +
+                                                "/sub/quillmar/QUILPRO.INI!"}));
   EXPECT_FALSE(std::filesystem::exists(programIni()));
+  SettingsUnwritableShown = false;
 }
 
 TEST_F(ConfigFileTest, SaveOnExitAndWorkspacePathSurviveAnExitWrite)

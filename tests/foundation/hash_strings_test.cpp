@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -272,6 +274,19 @@ TEST(HashStringsTest, DamagedFrequencyFilesAreRejectedAndLeaveTheTableEmpty)
     ADD_FAILURE() << "missing file loaded";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to open file: " + missing + ".");
+  }
+
+  // Only regular files: /dev/zero would be read until memory ran out, and a
+  // FIFO without a writer would block.
+  const std::string fifo = dir.file("fifo.frq");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {std::string("/dev/zero"), fifo}) {
+    try {
+      t.LoadFromFile(name);
+      ADD_FAILURE() << name << " loaded";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Invalid frequency file: " + name);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #include "foundation/indexed_stream.h"
 
+#include "platform/safe_write.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,22 @@ TEST(IndexedStreamTest, RowsAppendedAfterALookupAreSeenByTheNext)
   index->Add(20);
   EXPECT_EQ(index->Lookup(25), 2);
   EXPECT_EQ(index->ValueAt(2, 0), 20);
+}
+
+TEST(IndexedStreamTest, LookupsSeeRowsStillPendingInEveryBlock)
+{
+  ScratchFolder dir;
+  auto index = TIndexedStream::Create(dir.file("LNT5.tmp"), 1);
+  std::vector<int32_t> column;
+  const int32_t rows = 3 * TIndexedStream::BlockValues + 7;
+  for (int32_t r = 0; r < rows; ++r) {
+    index->Add(r * 3);
+    column.push_back(r * 3);
+    if (r % 1000 != 999 && r != rows - 1)
+      continue;
+    for (int32_t key : {-1, 0, r * 3 / 2, r * 3 - 1, r * 3, r * 3 + 5})
+      EXPECT_EQ(index->Lookup(key), expectedRow(column, key)) << "row " << r << ", key " << key;
+  }
 }
 
 TEST(IndexedStreamTest, MultiColumnRowsUseSmallerBlocks)
@@ -210,6 +227,11 @@ TEST(IndexedStreamTest, DamagedOrMissingHeadersAreRejected)
     },
     std::runtime_error);
 
+  // A header that cannot be read (a folder): the read fails at once.
+  std::filesystem::create_directory(headerOf(data));
+  EXPECT_THROW(TIndexedStream::Open(data), std::runtime_error);
+  std::filesystem::remove(headerOf(data));
+
   // A data file shorter than the header says.
   dir.write("9H.tmp", good);
   dir.write("9.tmp", std::string(4 * 4999, '\0'));
@@ -228,4 +250,42 @@ TEST(IndexedStreamTest, FailedSaveLeavesNoPartialCopy)
   EXPECT_THROW(index->SaveIndex(dir.file("2.tmp")), std::runtime_error);
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"2.tmp", "LNT5.tmp"}));
   EXPECT_EQ(index->Lookup(20), 1);
+}
+
+TEST(IndexedStreamTest, SaveThatFailsAtAnyWriteKeepsTheOldIndex)
+{
+  ScratchFolder dir;
+  const std::string saved = dir.file("3.tmp");
+  auto old = TIndexedStream::Create(dir.file("LNT6.tmp"), 1);
+  for (int32_t r = 0; r < 3000; ++r)
+    old->Add(r * 2);
+  old->SaveIndex(saved);
+  auto fresh = TIndexedStream::Create(dir.file("LNT7.tmp"), 1);
+  for (int32_t r = 0; r < 300000; ++r)
+    fresh->Add(r * 5);
+
+  // Count the writes and renames of a save, then fail each in turn but the
+  // last (the header's rename, after which the new index is in place).
+  int calls = 0;
+  platform::setWriteFaultHook([&calls](int call) { return calls = call, true; });
+  fresh->SaveIndex(dir.file("4.tmp"));
+  const std::vector<std::string> names = dir.names();
+  for (int failAt = 1; failAt < calls; ++failAt) {
+    SCOPED_TRACE(failAt);
+    platform::setWriteFaultHook([failAt](int call) { return call != failAt; });
+    try {
+      fresh->SaveIndex(saved);
+      ADD_FAILURE() << "saved";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Unable to write file: ", 0), 0u) << e.what();
+    }
+    platform::setWriteFaultHook({});
+    EXPECT_EQ(dir.names(), names);
+    auto reopened = TIndexedStream::Open(saved);
+    ASSERT_EQ(reopened->RowCount(), 3000);
+    EXPECT_EQ(reopened->Lookup(5999), 2999);
+  }
+  platform::setWriteFaultHook({});
+  fresh->SaveIndex(saved);
+  EXPECT_EQ(TIndexedStream::Open(saved)->RowCount(), 300000);
 }

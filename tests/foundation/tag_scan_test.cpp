@@ -92,15 +92,6 @@ ScanResult scan(const std::string& text, TTagScanOptions options, int32_t chunkS
   return r;
 }
 
-std::vector<int32_t> positionsOf(const std::string& text, char c)
-{
-  std::vector<int32_t> out;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == c)
-      out.push_back(static_cast<int32_t>(i));
-  return out;
-}
-
 // Distinct positions recorded in one tag column.
 std::set<int32_t> tagPositions(const ScanResult& r, size_t col)
 {
@@ -127,27 +118,24 @@ std::string filler(size_t n, uint32_t seed)
 
 }  // namespace
 
-TEST(TagScanTest, LineEndsFollowTheLineEndStyleOfEachChunk)
+TEST(TagScanTest, LineEndsAreCrLfOrBareCrOrBareLfThroughTheWholeFile)
 {
+  // Random text of CR LF, CR and LF line ends mixed in every chunk; the line
+  // ends are those of a byte-by-byte reading, however the chunks fall.
+  std::mt19937 rng(7);
+  std::string text;
+  while (text.size() < 9000) {
+    static const char* const pieces[] = {"word ", "x", "\r\n", "\r", "\n", "\n\r", "\r\r\n\n"};
+    text += pieces[rng() % 7];
+  }
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')))
+      expected.push_back(int32_t(i));
   TTagScanOptions o = baseOptions();
   o.lines = true;
-  const std::string crlf = "one\r\ntwo\r\n\r\nthree";
-  EXPECT_EQ(scan(crlf, o).lines, positionsOf(crlf, '\r'));
-  const std::string lf = "one\ntwo\n\nthree\n";
-  EXPECT_EQ(scan(lf, o).lines, positionsOf(lf, '\n'));
-  const std::string cr = "one\rtwo\r";
-  EXPECT_EQ(scan(cr, o).lines, positionsOf(cr, '\r'));
-
-  // Chunks of 1024 bytes: the first new bytes of a chunk hold CR LF lines,
-  // a later chunk only LF lines, and a CR LF pair is split at a chunk edge.
-  std::string mixed(1000, 'x');
-  mixed += "\r\n";                 // CR at 1000
-  mixed += std::string(21, 'y');   // 1002..1022
-  mixed += "\r";                   // 1023: last byte of the first chunk
-  mixed += "\n";                   // 1024: first new byte of the second chunk
-  mixed += std::string(100, 'z') + "\n" + std::string(300, 'w') + "\n";
-  const ScanResult r = scan(mixed, o, 1024);
-  EXPECT_EQ(r.lines, (std::vector<int32_t>{1000, 1023, 1125, 1426}));
+  for (int32_t chunk : {1024, 1025, TTagScanner::ChunkSize})
+    EXPECT_EQ(scan(text, o, chunk, 333).lines, expected) << "chunk " << chunk;
 }
 
 TEST(TagScanTest, PagesAndTagsAcrossChunkEdgesAreFoundOnce)
@@ -221,6 +209,23 @@ TEST(TagScanTest, CocoaTagsMatchTheirNameAndCarryAcrossEdges)
   EXPECT_EQ(tagPositions(scan(far, o), 0), (std::set<int32_t>{1311}));
 }
 
+TEST(TagScanTest, TagsStartingAtEveryDistanceFromAChunkEdgeAreFoundAsInOneChunk)
+{
+  // A start in the last 512 bytes of a chunk is carried into the next one;
+  // its stop may lie up to 512 bytes after it.
+  TTagScanOptions o = baseOptions();
+  o.tags = {TWatchedTag::Make("speaker", "speaker", "")};
+  for (int32_t before : {1, 2, 9, 10, 256, 510, 511, 512, 513, 520}) {
+    for (int32_t span : {9, 100, 512, 513}) {
+      // span bytes from the start to the stop, both included
+      const std::string tag = span == 9 ? "<speaker>" : "<speaker " + std::string(size_t(span - 10), 'y') + ">";
+      const std::string text = std::string(size_t(1024 - before - 1), 'x') + " " + tag + " tail";
+      SCOPED_TRACE(testing::Message() << before << " bytes before the edge, tag of " << span << " bytes");
+      EXPECT_EQ(tagPositions(scan(text, o, 1024), 0), (std::set<int32_t>{1024 - before}));
+    }
+  }
+}
+
 TEST(TagScanTest, WordsSkipTagsOnlyWhenAsked)
 {
   TTagScanOptions o = baseOptions();
@@ -268,7 +273,7 @@ TEST(TagScanTest, ResultsDoNotDependOnWhereChunksEnd)
 {
   // Random text full of CR LF line ends, separators, tags and
   // part-of-speech tags; every chunking must give the same indexes and word
-  // counts. (With mixed line ends each chunk decides for itself.)
+  // counts.
   std::mt19937 rng(42);
   static const char* const pieces[] = {"word", "Other", " ", " ", "\r\n", "\r\n", "<pb>", "PG ", "PG5",
                                        "<w NN>", "<w", "<div>", "</div>", "<note n=1>", "<", ">", ",",

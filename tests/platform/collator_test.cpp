@@ -65,9 +65,16 @@ TEST(Collator, DoubleByteText)
   // Shift-JIS: hiragana a before katakana a at tertiary strength, both before
   // kanji; different bytes never compare equal.
   const std::string hiraganaA = "\x82\xA0", katakanaA = "\x83\x41", kanji = "\x88\x9F";
-  EXPECT_NE(compareText(0x411, hiraganaA, katakanaA, false), 0);
+  EXPECT_EQ(compareText(0x411, hiraganaA, katakanaA, false), -1);
+  EXPECT_EQ(compareText(0x411, katakanaA, hiraganaA, false), 1);
   EXPECT_EQ(compareText(0x411, hiraganaA, kanji, false), -1);
   EXPECT_EQ(compareText(0x411, katakanaA, kanji, false), -1);
+  EXPECT_EQ(compareText(0x411, kanji, hiraganaA, false), 1);
+  // Korean (code page 949): ga before na before da, whatever the byte order
+  // of their trail bytes.
+  const std::string ga = "\xB0\xA1", na = "\xB3\xAA", da = "\xB4\xD9";
+  EXPECT_EQ(sorted(0x412, {da, ga, na}), (std::vector<std::string>{ga, na, da}));
+  EXPECT_EQ(sorted(0x411, {kanji, katakanaA, hiraganaA}), (std::vector<std::string>{hiraganaA, katakanaA, kanji}));
 }
 
 TEST(Collator, OrderKeysOrderAsTheComparison)

@@ -188,3 +188,34 @@ TEST(IniFileWrite, FlushIntoAMissingFolderRaises)
   ini.writeString("A", "x", "1");
   EXPECT_THROW(ini.flush(), std::runtime_error);
 }
+
+TEST(IniFileRead, OnlyRegularFilesAreRead)
+{
+  // A FIFO without a writer would block an ordinary open for ever; a device
+  // or a folder is no settings file either. Each reads as an empty image.
+  ScratchFolder dir;
+  const std::string fifo = dir.file("fifo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path()}) {
+    const IniFile ini(path);
+    EXPECT_TRUE(ini.readSection("General").empty()) << path;
+    EXPECT_EQ(ini.readString("General", "Key", "none"), "none") << path;
+  }
+}
+
+TEST(IniFileWrite, SectionNamesHoldingBracketsComeBack)
+{
+  ScratchFolder dir;
+  const std::string path = dir.file("s.ini");
+  const std::vector<std::string> names = {"Heading.a]b", "Heading.[x]", "Heading.]]"};
+  IniFile ini(path);
+  for (size_t i = 0; i < names.size(); ++i)
+    ini.writeInteger(names[i], "K", int(i) + 1);
+  ini.flush();
+  IniFile back(path);
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_TRUE(back.sectionExists(names[i])) << names[i];
+    EXPECT_EQ(back.readInteger(names[i], "k", 0), int(i) + 1) << names[i];
+  }
+  EXPECT_FALSE(back.sectionExists("Heading.a"));
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,4 +81,19 @@ TEST(SafeWrite, UnwritableFolderRaises)
     EXPECT_EQ(readFile(path), "old");
     ::chmod(ro.c_str(), 0755);
   }
+}
+
+TEST(SafeWrite, AbandoningTwiceClosesNothingTheSecondTime)
+{
+  ScratchFolder dir;
+  platform::OutputFile out;
+  ASSERT_EQ(out.open(dir.file("a.txt"), platform::OutputFile::Mode::Replace), 0);
+  out.abandon();
+  // The freed descriptor number is taken by the next file opened.
+  const int other = ::open(dir.file("b.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(other, 0);
+  out.abandon();
+  EXPECT_NE(::fcntl(other, F_GETFD), -1);
+  ::close(other);
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"b.txt"});
 }

@@ -257,12 +257,31 @@ TEST_F(ConcordItemsTest, RankedSortGivesTheOrderOfDirectComparisons)
     for (int32_t i = 0; i < list->Count(); ++i)
       expected.push_back(list->GetItem(i));
     list->SortItems(c.sortSpec, c.custom.empty() ? nullptr : &c.custom);
-    ReferenceSort(expected, 0, int64_t(expected.size()) - 1,
-                  [&](const TConcordItem& a, const TConcordItem& b) { return list->CompareItems(a, b); });
+    // The reference compares key by key as the request names them, not
+    // through the list's own key table.
+    std::vector<std::pair<uint8_t, bool>> keys;
+    if (!c.custom.empty())
+      for (const TAdvancedSortColItem& k : c.custom)
+        keys.emplace_back(k.Key, k.Reverse);
+    else
+      keys = {{c.sortSpec.First, c.sortSpec.FirstReverse},
+              {c.sortSpec.Second, c.sortSpec.SecondReverse},
+              {c.sortSpec.Third, c.sortSpec.ThirdReverse}};
+    auto reference = [&](const TConcordItem& a, const TConcordItem& b) {
+      for (const auto& [key, reverse] : keys)
+        if (key != ctxNone)
+          if (int r = TConcordItems::CompareByKey(a, b, key, reverse))
+            return r;
+      return 0;
+    };
+    ReferenceSort(expected, 0, int64_t(expected.size()) - 1, reference);
     std::vector<int32_t> want;
     for (TConcordItem* h : expected)
       want.push_back(h->HitNumber);
     EXPECT_EQ(Numbers(*list), want);
+    for (int32_t i = 1; i < list->Count(); ++i)
+      ASSERT_EQ(list->CompareItems(*list->GetItem(i - 1), *list->GetItem(i)),
+                reference(*list->GetItem(i - 1), *list->GetItem(i)));
   }
 }
 

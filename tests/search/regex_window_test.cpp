@@ -282,14 +282,18 @@ TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
 TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
 {
   std::mt19937 rng(99);
+  // With patterns that can match empty (never a hit; the scan goes on) and
+  // end anchors (true only at the range's end, never at a window's), and a
+  // last text of one letter, where every position starts a live attempt.
   const char* const patterns[] = {"ab+a", "b a", "(ab)+", "\\ba[ab]*b\\b", "a b$", "^b", "[ab]{3}\\s",
-                                  "b\\>", "\\<ab", "a\\s+b", "a{6}b", "(b a ){3}", "\\ba{5}"};
+                                  "b\\>", "\\<ab", "a\\s+b", "a{6}b", "(b a ){3}", "\\ba{5}", "b*", "(ab)?",
+                                  "a|", "b\\'", "b$"};
   const char alphabet[] = "aab b\r\n";
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 7; ++round) {
     std::string text;
-    const size_t size = 20000 + rng() % 9000;
+    const size_t size = round == 6 ? 32768 : 20000 + rng() % 9000;
     while (text.size() < size)
-      text += alphabet[rng() % 7];
+      text += round == 6 ? 'b' : alphabet[rng() % 7];
     open(text);
     // The whole range normalised: line-break runs become one blank.
     std::string norm;
@@ -325,6 +329,9 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
         expected.emplace_back(start, end);
         at = end;
       }
+      // A match longer than a window is cut at its edge.
+      if (round == 6 && std::string(pattern) == "b*")
+        continue;
       EXPECT_EQ(scan(pattern), expected) << pattern << " round " << round;
     }
   }

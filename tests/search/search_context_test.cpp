@@ -8,11 +8,14 @@
 #include "search/regexp/regexp.h"
 #include "support/scratch_folder.h"
 
+#include "corpus_files.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -70,27 +73,7 @@ protected:
   void SetUp() override
   {
     saved_ = ConcordSettings;
-    ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-    ConcordSettings.SkippingChars = "-=";
-    ConcordSettings.EqualChars.clear();
-    ConcordSettings.EqualCharSets.assign(1, TCharSet{});
-    ConcordSettings.WildCard0orMore = '*';
-    ConcordSettings.WildCard0or1 = '%';
-    ConcordSettings.WildCardExactly1 = '?';
-    ConcordSettings.WildCardMatchWords = '@';
-    ConcordSettings.MatchWordsLo = 2;
-    ConcordSettings.MatchWordsHi = 5;
-    ConcordSettings.TagSearchSeparator = '&';
-    ConcordSettings.IgnoreCase = true;
-    ConcordSettings.UseSkipEqualChars = false;
-    ConcordSettings.TagStart = '<';
-    ConcordSettings.TagStop = '>';
-    ConcordSettings.WordTag = 0;
-    ConcordSettings.wTagBefore = false;
-    ConcordSettings.wTagDelimiter = '_';
-    ConcordSettings.wTagStarts.clear();
-    ConcordSettings.wTagStop = '>';
-    ConcordSettings.MetaTags.clear();
+    corpusgen::useDefaultSearchSettings();
     SetTextLanguage(0x409);
     BuildCharTables();
   }
@@ -557,6 +540,7 @@ TEST_F(SearchContextTest, CancelAtAnyCheckStopsTheScan)
     text += i % 7 ? "word " : "big ";
   for (int n : {1, 2, 3, 17, 511, 512, 513, 1500}) {
     owner_ = FakeOwner{};
+    owner_.LastPump = std::chrono::steady_clock::now();
     owner_.cancelAtCheck = n;
     auto context = Context("big @@ zebra");
     EXPECT_FALSE(context->FindNextHit(Open(text), true)) << n;
@@ -593,3 +577,20 @@ TEST_F(SearchContextTest, ProgressIsReportedOnlyWhenAsked)
 }
 
 }  // namespace
+
+TEST(StopCheckTest, SlowChecksStillLetEventsRunAtLeastEvery100Ms)
+{
+  // Each check stands for a long stretch of matching; far fewer than 512
+  // checks happen, yet the events must run while time passes.
+  FakeOwner owner;
+  owner.LastPump = std::chrono::steady_clock::now();
+  const auto until = owner.LastPump + 3 * TSearchOwner::PumpInterval;
+  int calls = 0;
+  while (std::chrono::steady_clock::now() < until || calls % 16 != 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    owner.StopCheck();
+    ++calls;
+  }
+  EXPECT_LT(calls, 512);
+  EXPECT_GE(owner.pumps, 1);
+}

@@ -432,3 +432,43 @@ TEST_F(SearchDriverTest, CallbackFailureEndsTheRunAndRestoresTheFrame)
 }
 
 }  // namespace
+
+TEST_F(HeadingTest, ATextMarkerWithoutItsPartnerSearchesNothingOfThatHeading)
+{
+  struct Case {
+    const char* what;
+    const char* text;
+  };
+  const Case cases[] = {
+    {"stop without start", "<h>Intro</h> alpha one</t> <h>Intro</h> <t>alpha two</t> alpha after"},
+    {"start without stop", "<h>Intro</h> <t>alpha one <h>Intro</h> <t>alpha two</t> alpha after"},
+  };
+  for (const Case& c : cases) {
+    Load({{"h.txt", c.text}});
+    auto hits = Run(HeadingRequest("alpha", "intro"));
+    std::string words;
+    for (const auto& h : hits)
+      words += std::string(h->Word(ctx1R)) + ";";
+    EXPECT_EQ(words, "two;") << c.what;
+    UnloadCorpus(frame);
+  }
+}
+
+TEST_F(SearchDriverTest, EachFileEndMovesTheCorpusGaugeAtOnce)
+{
+  // Far fewer than a thousand words: only the forced update at each file's
+  // end moves the gauges.
+  const std::string one = "alpha beta gamma\r\n", two = "delta alpha\r\n";
+  Load({{"one.txt", one}, {"two.txt", two}});
+  std::vector<std::pair<std::string, int64_t>> seen;
+  bridge.OnPump([&](int) {
+    if (auto* p = dynamic_cast<DoubleProgressDialog*>(ProgressDialog::Topmost()))
+      seen.emplace_back(p->SubProgressLabel(), p->Progress());
+  });
+  Run(Request({"alpha"}));
+  bridge.OnPump(nullptr);
+  auto second = std::find_if(seen.begin(), seen.end(),
+                             [](const auto& s) { return s.first == "Scanning two.txt..."; });
+  ASSERT_NE(second, seen.end());
+  EXPECT_EQ(second->second, int64_t(one.size()));
+}

@@ -26,15 +26,6 @@ protected:
   void SetUp() override
   {
     CorpusFixture::SetUp();
-    ConcordSettings.MatchWordsLo = 2;
-    ConcordSettings.MatchWordsHi = 5;
-    ConcordSettings.TagSearchSeparator = '&';
-    ConcordSettings.SkippingChars = "-=";
-    ConcordSettings.EqualCharSets.assign(1, TCharSet{});
-    ConcordSettings.FrequencyOfHits = 1;
-    ConcordSettings.IgnoreCase = true;
-    ConcordSettings.wTagDelimiter = '_';
-    ConcordSettings.wTagStop = '>';
     SentDelimiters = ".!?";
     SmartAbbrDetect = false;
     SentDelimitersExcepts.clear();

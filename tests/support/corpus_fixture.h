@@ -41,7 +41,7 @@ protected:
   {
     InitProgramState();
     InitSharedState();
-    corpusgen::useGeneratedTextSettings();
+    corpusgen::useDefaultSearchSettings();
     FrequencySettings.IgnoreCase = true;
     FrequencySettings.SkipTags = true;
     WatchedTags.clear();

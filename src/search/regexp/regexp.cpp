@@ -162,7 +162,16 @@ int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::Ste
       const int32_t idle = dfaForward->LastIdle(text, start, &prefilter, steps);
       if (idle == rCancelled)
         return rCancelled;
-      return idle >= 0 ? idle : start;  // the cache gave up: every start may matter
+      if (idle > start)
+        return idle;
+      // No position after the start was free of live attempts (or the cache
+      // gave up), so any of them may have reached the end: the exact matcher
+      // tells which attempt did first.
+      int32_t pikeEnd = rNone;
+      int32_t exact = rNone;
+      if (PikeSearch(forward, text, start, &prefilter, steps, pikeEnd, &exact) == rCancelled)
+        return rCancelled;
+      return exact >= 0 ? exact : rNone;
     };
     if (e == rCancelled)
       return e;
@@ -245,10 +254,21 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
   regexp::StepCounter steps(&m.cancel);
   int32_t end = regexp::rNone;
   int32_t touch = regexp::rNone;
-  const int32_t s = m.Run(t, start, steps, end, endTouch ? &touch : nullptr);
-  if (s == regexp::rCancelled || touch == regexp::rCancelled) {
-    m.outcome = TRegExpOutcome::Cancelled;
-    return false;
+  int32_t s = regexp::rNone;
+  for (int32_t from = start;;) {
+    int32_t runTouch = regexp::rNone;
+    s = m.Run(t, from, steps, end, endTouch ? &runTouch : nullptr);
+    if (s == regexp::rCancelled || runTouch == regexp::rCancelled) {
+      m.outcome = TRegExpOutcome::Cancelled;
+      return false;
+    }
+    if (runTouch >= 0)
+      touch = touch >= 0 ? std::min(touch, runTouch) : runTouch;
+    // An empty leftmost match is never a hit: no longer match starts there,
+    // so the search goes on at the next position.
+    if (s < 0 || end > s || s + 1 >= length)
+      break;
+    from = s + 1;
   }
   if (endTouch) {
     // Without a match, the positions the prefilter passed over near the end

@@ -31,8 +31,8 @@
 //
 // Matching is leftmost-longest for the whole match: the leftmost start at or
 // after the start position, then the longest end there. Search reports only
-// non-empty matches: an empty leftmost match makes it return false even when a
-// longer match starts further on.
+// non-empty matches: where the leftmost match is empty, the search goes on at
+// the next position, so "[0-9]*" finds every number as "[0-9]+" does.
 //
 // Patterns without back-references run on an automaton (lazy DFA, with an NFA
 // simulation behind it) that needs no limit; patterns with back-references,
@@ -125,8 +125,8 @@ public:
   // true, Search stops at once and returns false with the outcome Cancelled.
   void SetCancelHook(std::function<bool()> hook);
   TRegExpOutcome LastOutcome() const;
-  // Whether the last search ended on an empty leftmost match (its outcome is
-  // NoMatch, and positions after that match were not tried).
+  // Whether the last search ended on an empty match at the text's last
+  // position (its outcome is NoMatch).
   bool LastMatchWasEmpty() const;
   // Searches that gave up since the expression was compiled or the count was
   // reset.

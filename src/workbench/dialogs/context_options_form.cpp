@@ -175,7 +175,10 @@ void TSentCfgDlg::EditExceptions()
 void TSentCfgDlg::accept()
 {
   TSentCfgModel model;
-  model.Delimiters = FromQString(DelimitersEdit->text());
+  if (!TextFromWidget(DelimitersEdit->text(), model.Delimiters)) {
+    DelimitersEdit->setFocus();
+    return;
+  }
   model.SmartAbbr = SmartAbbrCB->isChecked();
   model.Ok();
   QDialog::accept();

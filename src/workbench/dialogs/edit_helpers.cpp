@@ -13,8 +13,23 @@
 #include <string>
 #include <vector>
 
+QComboBox* MakeHistoryBox(QWidget* parent)
+{
+  auto* combo = new QComboBox(parent);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  // The box never changes what was typed: no inline completion from the
+  // history, which stays in the drop-down list.
+  combo->setCompleter(nullptr);
+  return combo;
+}
+
 void AddToHistory(QComboBox* combo)
 {
+  // Text the code page cannot hold stays out of the history (it is refused
+  // when the dialog takes it).
+  if (!UnrepresentableChars(combo->currentText()).empty())
+    return;
   std::vector<std::string> items;
   items.reserve(size_t(combo->count()));
   for (int i = 0; i < combo->count(); ++i)

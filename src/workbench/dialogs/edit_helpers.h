@@ -15,8 +15,14 @@ class QToolButton;
 // unless it is made the default.
 QPushButton* MakeDialogButton(QWidget* parent, const char* name, const char* caption);
 
+// An editable history combo box: what the user types is what it holds (no
+// inline completion; the history is chosen from the drop-down list), and
+// nothing typed is inserted into the list by the box itself.
+QComboBox* MakeHistoryBox(QWidget* parent);
+
 // Trims the combo's text and puts it at the top of its list (a new entry is
 // inserted first, an older one trades places with the first), then selects it.
+// A text the code page cannot hold is left out.
 void AddToHistory(QComboBox* combo);
 // Clamps the edit's number to min .. max (see the core routine); the value.
 int32_t ClampEditToRange(QLineEdit* edit, int32_t fallback, int32_t min, int32_t max);

@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,6 +47,10 @@ TFontColorDialog::TFontColorDialog(const TFontRec& font, const QString& title, Q
   layout->addWidget(FontPart);
   layout->addLayout(buttons);
 
+  // Enter in a box of the font part (the size box above all) accepts the
+  // dialog, as the desktop's own font dialogs do.
+  for (QLineEdit* edit : FontPart->findChildren<QLineEdit*>())
+    connect(edit, &QLineEdit::returnPressed, this, &QDialog::accept);
   connect(ColorBtn, &QPushButton::clicked, this, &TFontColorDialog::ChooseColor);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -13,6 +14,27 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent)
 {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
+}
+
+void TMessageForm::keyPressEvent(QKeyEvent* event)
+{
+  // The underlined letter of a button presses it without Alt, as in the
+  // message boxes of the desktop the program comes from.
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+  const QString typed = event->text();
+  if (mods == Qt::NoModifier && typed.size() == 1 && typed[0].isLetterOrNumber()) {
+    for (int b = 0; b < MessageButtonCount; ++b) {
+      if (!buttons_[b])
+        continue;
+      const QString caption = buttons_[b]->text();
+      const qsizetype amp = caption.indexOf(QLatin1Char('&'));
+      if (amp >= 0 && amp + 1 < caption.size() && caption[amp + 1].toLower() == typed[0].toLower()) {
+        buttons_[b]->click();
+        return;
+      }
+    }
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TMessageForm::Press(TMsgDlgBtn button)

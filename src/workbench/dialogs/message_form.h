@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -30,6 +31,9 @@ public:
   // Escape (and closing the window) presses the Escape button; without one
   // the box closes with Cancel's result.
   void reject() override;
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   friend std::unique_ptr<TMessageForm> CreateMessageForm(std::string_view, TMsgDlgType, TMsgDlgButtons,

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
+#include <qdrawutil.h>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -15,13 +17,43 @@ namespace {
 
 constexpr int PumpIntervalMs = 30;
 
+// A percentage gauge in blue: the percentage is drawn in the middle, white
+// where the blue part lies under it and black elsewhere, so it reads at any
+// value.
+class TGauge : public QProgressBar
+{
+public:
+  using QProgressBar::QProgressBar;
+
+protected:
+  void paintEvent(QPaintEvent*) override
+  {
+    QPainter painter(this);
+    qDrawShadePanel(&painter, rect(), palette(), true, 1);
+    const QRect inner = rect().adjusted(1, 1, -1, -1);
+    painter.fillRect(inner, Qt::white);
+    const int64_t span = int64_t(maximum()) - minimum();
+    const int filled = span > 0 ? int(int64_t(inner.width()) * (int64_t(value()) - minimum()) / span) : 0;
+    const QRect done(inner.left(), inner.top(), std::clamp(filled, 0, inner.width()), inner.height());
+    painter.fillRect(done, Qt::blue);
+    if (!isTextVisible())
+      return;
+    const QString label = text();
+    painter.setClipRect(inner.adjusted(done.width(), 0, 0, 0));
+    painter.setPen(Qt::black);
+    painter.drawText(inner, Qt::AlignCenter, label);
+    painter.setClipRect(done);
+    painter.setPen(Qt::white);
+    painter.drawText(inner, Qt::AlignCenter, label);
+  }
+};
+
 QProgressBar* makeGauge(QWidget* parent, const char* name)
 {
-  auto* bar = new QProgressBar(parent);
+  auto* bar = new TGauge(parent);
   bar->setObjectName(QString::fromLatin1(name));
   bar->setRange(0, 100);
   bar->setValue(0);
-  bar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: blue; }"));
   return bar;
 }
 

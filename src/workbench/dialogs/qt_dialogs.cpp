@@ -49,8 +49,12 @@ bool QtDialogService::QueryInput(std::string_view caption, std::string_view prom
   form.PromptLabel->setText(ToQString(prompt));
   form.EditBox->setFont(ToQFont(font));
   form.EditBox->clear();
-  const int result = form.exec();
-  text = FromQString(form.EditBox->text());
+  int result = form.exec();
+  // OK on text the code page cannot hold says so and keeps the box open.
+  while (result == mrOk && !TextFromWidget(form.EditBox->text(), text))
+    result = form.exec();
+  if (result != mrOk)
+    text = FromQString(form.EditBox->text());
   return result == mrOk;
 }
 

@@ -2,6 +2,8 @@
 
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "workbench/dialogs/edit_helpers.h"
+#include "workbench/dialogs/hdctx_form.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
@@ -79,6 +81,11 @@ bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
   return true;
 }
 
+THdCtxRestrictions* TQtSearchDialogServices::Restrictions()
+{
+  return HdCtxForm ? &HdCtxForm->Model() : nullptr;
+}
+
 TSearchTemplateDlg::TSearchTemplateDlg(TSearchDialogServices* services, QWidget* parent) : QDialog(parent)
 {
   setObjectName(QStringLiteral("SearchTemplateDlg"));
@@ -117,9 +124,7 @@ void TSearchTemplateDlg::BuildControls()
   PatternLabel = Named(new QLabel(BasePanel), "PatternLabel");
   Examples = Named(new QLabel(BasePanel), "Examples");
   Examples->setTextFormat(Qt::PlainText);
-  SearchString = Named(new QComboBox(BasePanel), "SearchString");
-  SearchString->setEditable(true);
-  SearchString->setInsertPolicy(QComboBox::NoInsert);
+  SearchString = Named(MakeHistoryBox(BasePanel), "SearchString");
   SearchString->lineEdit()->setMaxLength(int(TPatternBox::MaxLength));
   SearchString->setMinimumWidth(360);
   PatternLabel->setBuddy(SearchString);
@@ -246,7 +251,9 @@ bool TSearchTemplateDlg::eventFilter(QObject* watched, QEvent* event)
   if (watched == SearchString && event->type() == QEvent::FocusOut) {
     // Leaving the box; not when its list drops down or another window comes up.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+    // Text the code page cannot hold is not remembered; OK refuses it.
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+        UnrepresentableChars(SearchString->currentText()).empty())
       Handle([this] { model_->SearchStringExit(); });
   }
   return QDialog::eventFilter(watched, event);
@@ -310,7 +317,27 @@ void TSearchTemplateDlg::ShowModel()
 TSearchOkOutcome TSearchTemplateDlg::ClickOK()
 {
   // The box may still hold typed text the model has not seen.
-  model_->SearchString.Text = FromQString(SearchString->currentText());
+  if (model_->SearchString.Visible &&
+      !TextFromWidget(SearchString->currentText(), model_->SearchString.Text)) {
+    TSearchOkOutcome refused;
+    refused.Focus = SearchString->objectName().toStdString();
+    FocusControl(refused.Focus);
+    return refused;
+  }
+  // So do the restriction boxes in use; their form opens at the box.
+  if (model_->HdCtxCheck.Checked && HdCtxForm) {
+    THdCtxForm& restrictions = HdCtxForm->Model();
+    const std::pair<bool, QComboBox*> boxes[] = {{restrictions.HeadingChecked(), HdCtxForm->HeadingPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->LeftPattern},
+                                                 {restrictions.ContextChecked(), HdCtxForm->RightPattern}};
+    std::string bytes;
+    for (const auto& [inUse, box] : boxes)
+      if (inUse && !TextFromWidget(box->currentText(), bytes)) {
+        restrictions.SetActiveControl(box->objectName().toStdString());
+        restrictions.ShowModal();
+        return TSearchOkOutcome{};
+      }
+  }
   const TSearchOkOutcome outcome = model_->OKBtnClick();
   ShowModel();
   if (outcome.Close)

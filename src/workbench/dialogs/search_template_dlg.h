@@ -29,6 +29,8 @@ public:
   bool HasOutputOptions() const override { return true; }
   bool EditBatchOutputOptions(TBatchOutputOptions& options) override;
   bool ChoosePatternsFile(std::string& fileName) override;
+  // The headings/contexts form created at start-up.
+  THdCtxRestrictions* Restrictions() override;
 
 private:
   QWidget* parent_;

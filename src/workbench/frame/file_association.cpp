@@ -1,7 +1,9 @@
 #include "workbench/frame/file_association.h"
 
+#include "platform/read_file.h"
 #include "platform/safe_write.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -9,8 +11,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <unistd.h>
+
+// The shipped desktop files are compiled into this library.
+static void InitDesktopResources()
+{
+  Q_INIT_RESOURCE(quillmar);
+}
 
 namespace {
 
@@ -40,24 +47,50 @@ std::string ExecArgument(const std::string& path)
   return value;
 }
 
-bool SameContent(const std::string& path, const std::string& text)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return false;
-  const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return old == text;
-}
-
-// Writes the file when its content differs; true when it was written.
-bool WriteWhenChanged(const std::string& path, const std::string& text)
+// Writes the file when it is missing; true when it was written.
+bool WriteWhenMissing(const std::string& path, const std::string& text)
 {
   try {
-    if (SameContent(path, text))
-      return false;
     std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
+      return false;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     platform::writeFileAtomically(path, text);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string ShippedFile(const char* name)
+{
+  InitDesktopResources();
+  QFile file(QStringLiteral(":/desktop/") + QString::fromLatin1(name));
+  if (!file.open(QIODevice::ReadOnly))
+    return {};
+  return file.readAll().toStdString();
+}
+
+bool ProgramExists(const std::string& program)
+{
+  if (program.empty())
+    return false;
+  if (program.find('/') != std::string::npos)
+    return ::access(program.c_str(), X_OK) == 0;
+  return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
+}
+
+// The desktop entry is written when it is missing or starts a program that
+// is gone, never over a working entry of another build.
+bool WriteDesktopEntry(const std::string& path, const std::string& programPath)
+{
+  std::string old;
+  if (platform::readRegularFile(path, old) == 0 && ProgramExists(ExecProgramOf(old)))
+    return false;
+  try {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    platform::writeFileAtomically(path, WorkspaceDesktopText(programPath));
     return true;
   } catch (...) {
     return false;
@@ -109,28 +142,73 @@ std::string DataHomeFolder()
 
 std::string WorkspaceMimeText()
 {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-         "  <mime-type type=\"" +
-         std::string(WorkspaceMimeType) +
-         "\">\n"
-         "    <comment>Quillmar Pro Workspace</comment>\n"
-         "    <glob pattern=\"*.qws\"/>\n"
-         "  </mime-type>\n"
-         "</mime-info>\n";
+  return ShippedFile("quillmar-workspace.xml");
+}
+
+std::string WorkspaceIconText()
+{
+  return ShippedFile("quillmar-pro.svg");
 }
 
 std::string WorkspaceDesktopText(const std::string& programPath)
 {
-  return "[Desktop Entry]\n"
-         "Type=Application\n"
-         "Name=Quillmar Pro\n"
-         "Exec=" +
-         ExecArgument(programPath) +
-         " %f\n"
-         "MimeType=" +
-         std::string(WorkspaceMimeType) + ";\n";
+  // The shipped entry, with its Exec line starting this program.
+  std::string text = ShippedFile("quillmar-pro.desktop");
+  const size_t exec = text.find("\nExec=");
+  if (exec != std::string::npos) {
+    const size_t end = text.find('\n', exec + 1);
+    text.replace(exec + 1, end - exec - 1, "Exec=" + ExecArgument(programPath) + " %f");
+  }
+  return text;
 }
+
+std::string ExecProgramOf(const std::string& entry)
+{
+  std::string value;
+  bool inGroup = false;
+  size_t start = 0;
+  while (start < entry.size()) {
+    size_t end = entry.find('\n', start);
+    if (end == std::string::npos)
+      end = entry.size();
+    const std::string line = entry.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line[0] == '[') {
+      inGroup = line.rfind("[Desktop Entry]", 0) == 0;
+      continue;
+    }
+    if (inGroup && line.rfind("Exec=", 0) == 0) {
+      value = line.substr(5);
+      break;
+    }
+  }
+  std::string unescaped;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      const char c = value[++i];
+      unescaped += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+    } else {
+      unescaped += value[i];
+    }
+  }
+  std::string program;
+  size_t i = 0;
+  if (!unescaped.empty() && unescaped[0] == '"') {
+    for (i = 1; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+      if (unescaped[i] == '\\' && i + 1 < unescaped.size())
+        ++i;
+      program += unescaped[i];
+    }
+  } else {
+    while (i < unescaped.size() && unescaped[i] != ' ')
+      program += unescaped[i++];
+  }
+  // "%%" is a literal "%" in an Exec line.
+  for (size_t at = program.find("%%"); at != std::string::npos; at = program.find("%%", at + 1))
+    program.erase(at, 1);
+  return program;
+}
+
 
 int WriteWorkspaceAssociation(const std::string& dataFolder, const std::string& programPath,
                               const TToolRunner& runner)
@@ -140,15 +218,18 @@ int WriteWorkspaceAssociation(const std::string& dataFolder, const std::string& 
   std::string base = dataFolder;
   if (base.back() != '/')
     base += '/';
-  const bool mimeWritten = WriteWhenChanged(base + WorkspaceMimeFile, WorkspaceMimeText());
-  const bool desktopWritten = WriteWhenChanged(base + WorkspaceDesktopFile, WorkspaceDesktopText(programPath));
+  const bool mimeWritten = WriteWhenMissing(base + WorkspaceMimeFile, WorkspaceMimeText());
+  const bool desktopWritten = WriteDesktopEntry(base + WorkspaceDesktopFile, programPath);
+  const bool iconWritten = WriteWhenMissing(base + WorkspaceIconFile, WorkspaceIconText());
   const TToolRunner run = runner ? runner : DefaultRunner() ? DefaultRunner() : TToolRunner(RunDetached);
   try {
     if (mimeWritten)
       run("update-mime-database", {base + "mime"});
     if (desktopWritten)
       run("update-desktop-database", {base + "applications"});
+    if (iconWritten)
+      run("gtk-update-icon-cache", {"-f", "-t", base + "icons/hicolor"});
   } catch (...) {
   }
-  return int(mimeWritten) + int(desktopWritten);
+  return int(mimeWritten) + int(desktopWritten) + int(iconWritten);
 }

@@ -27,6 +27,7 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -523,6 +524,11 @@ void TFrameForm::FillWindowMenu()
 
 QMdiSubWindow* TFrameForm::AddChildWindow(TMDIChildForm* child)
 {
+  // The form was built at its own size; the sub-window's frame and title bar
+  // come on top of it.
+  const QSize formSize = child->size();
+  const QList<QMdiSubWindow*> before = ClientArea->subWindowList(QMdiArea::CreationOrder);
+  QMdiSubWindow* previous = before.isEmpty() ? nullptr : before.last();
   QMdiSubWindow* sub = ClientArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   connect(sub, &QObject::destroyed, childWatch_.get(), [this] {
@@ -534,7 +540,26 @@ QMdiSubWindow* TFrameForm::AddChildWindow(TMDIChildForm* child)
   });
   child->show();
   sub->show();
+  if (!sub->isMaximized()) {
+    sub->resize(sub->size() + formSize - child->size());
+    PlaceChildWindow(sub, previous);
+  }
   return sub;
+}
+
+void TFrameForm::PlaceChildWindow(QMdiSubWindow* sub, QMdiSubWindow* previous)
+{
+  // Cascading: one title bar's height down and right of the window opened
+  // last, back at the top-left corner when it would leave the area.
+  QPoint at(0, 0);
+  if (previous && !previous->isMaximized() && !previous->isMinimized()) {
+    const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    at = previous->pos() + QPoint(step, step);
+    const QSize area = ClientArea->viewport()->size();
+    if (at.x() + sub->width() > area.width() || at.y() + sub->height() > area.height())
+      at = QPoint(0, 0);
+  }
+  sub->move(at);
 }
 
 TMDIChildForm* TFrameForm::ActiveChild() const

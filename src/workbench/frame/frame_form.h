@@ -127,6 +127,8 @@ public:
 
   // --- child windows ----------------------------------------------------
   // Puts a child into a new sub-window (deleted when it closes) and shows it.
+  // Puts the child into a sub-window sized so that the child keeps the size
+  // it was built with, cascaded from the child window opened last.
   QMdiSubWindow* AddChildWindow(TMDIChildForm* child);
   // The active child, or nullptr.
   TMDIChildForm* ActiveChild() const;
@@ -196,6 +198,7 @@ private:
 
   void FormCreate();
   void CreateStatusBar();
+  void PlaceChildWindow(QMdiSubWindow* sub, QMdiSubWindow* previous);
   void CreateMenus();
   void RunFirstActivation();
   void OnSubWindowActivated(QMdiSubWindow* window);

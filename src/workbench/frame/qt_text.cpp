@@ -1,6 +1,8 @@
 #include "workbench/frame/qt_text.h"
 
+#include "forms/code_page_text.h"
 #include "foundation/chartables.h"
+#include "foundation/dialogs.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -8,6 +10,11 @@ namespace {
 const platform::CodePage& currentPage()
 {
   return platform::codePage(AnsiCodePage ? AnsiCodePage : 1252);
+}
+
+std::u16string_view utf16Of(const QString& text)
+{
+  return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
 }
 
 }  // namespace
@@ -20,9 +27,26 @@ QString ToQString(std::string_view bytes)
 
 std::string FromQString(const QString& text)
 {
-  return platform::fromUtf16(currentPage(),
-                             std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                 size_t(text.size())));
+  return platform::fromUtf16(currentPage(), utf16Of(text));
+}
+
+std::u32string UnrepresentableChars(const QString& text)
+{
+  std::u32string unmapped;
+  platform::fromUtf16(currentPage(), utf16Of(text), &unmapped);
+  return unmapped;
+}
+
+bool TextFromWidget(const QString& text, std::string& bytes)
+{
+  std::u32string unmapped;
+  std::string converted = platform::fromUtf16(currentPage(), utf16Of(text), &unmapped);
+  if (!unmapped.empty()) {
+    ShowError(UnrepresentableText(unmapped));
+    return false;
+  }
+  bytes = std::move(converted);
+  return true;
 }
 
 QFont ToQFont(const TFontRec& font)

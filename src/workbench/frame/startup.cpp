@@ -5,10 +5,13 @@
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/hdctx_form.h"
+#include "workbench/dialogs/headings_dlg.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/frame/qt_ui_bridge.h"
+#include "workbench/frame/window_look.h"
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/dialogs/stop_list_dlg.h"
 
@@ -43,6 +46,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
   TProgramForms forms;
   try {
     QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
+    QApplication::setWindowIcon(ProgramIcon());
     ApplicationTitle = "Quillmar Pro";
     ApplicationHelpFile = "QX2.2.HLP";
     forms.Frame = std::make_unique<TFrameForm>();
@@ -52,6 +56,9 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
+    new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
+    // The restrictions form comes last.
+    new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
     ViewStopListDlg = nullptr;
     forms = TProgramForms{};
@@ -65,6 +72,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
 int RunQuillmar(int argc, char** argv)
 {
   TQuillmarApplication app(argc, argv);
+  InstallWindowLook(app);
   // The arguments as the shell passed them, after the toolkit took its own.
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i)

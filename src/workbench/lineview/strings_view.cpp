@@ -740,10 +740,14 @@ void TStringsView::SelectItem(int32_t index, bool dragging, bool clicked, bool k
 
   if (multiSelect_ && extendedSelect_ && extend) {
     repaintAll = SelCount() > 0;
-    const bool anchorSelected = IsSelected(anchor_);
+    // The range starts at the anchor: it keeps the anchor unless Ctrl+click
+    // took the anchor out of the selection. An anchor a key moved to without
+    // selecting it (Ctrl+End) is part of the range, so what the view shows
+    // selected is what copy, delete and print act on.
+    const bool anchorIn = IsSelected(anchor_) || !anchorDeselected_;
     DeselectAll();
     SelectRange(index);
-    if (anchorSelected)
+    if (anchorIn)
       SelectIndex(anchor_);
     moved = true;
   } else {
@@ -775,8 +779,10 @@ void TStringsView::SelectItem(int32_t index, bool dragging, bool clicked, bool k
         SelectIndex(index);
       }
     }
-    if (setAnchor)
+    if (setAnchor) {
       anchor_ = index;
+      anchorDeselected_ = toggle && !IsSelected(index);
+    }
     // A key that leaves the selection alone (Ctrl with extended selection)
     // still moves the current item, which must come into view.
     if (keyboard)

@@ -208,6 +208,7 @@ private:
   mutable std::recursive_mutex lock_;  // layout and painting
   int32_t itemIndex_ = -1;
   int32_t anchor_ = -1;
+  bool anchorDeselected_ = false;  // Ctrl+click took the anchor out of the selection
   int32_t topIndex_ = 0;
   int32_t horzPos_ = 0;
   int32_t lastLaidOutItem_ = -1;

@@ -22,6 +22,7 @@
 #include "workbench/frame/menu_table.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
+#include "workbench/frame/status_label.h"
 #include "workbench/lineview/strings_view.h"
 #include "workbench/dialogs/tag_info_form.h"
 #include "workbench/output/text_sink.h"
@@ -42,6 +43,7 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -183,7 +185,7 @@ void TConcordanceForm::CreateComponents()
   BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
   BottomPanel->setFixedHeight(21);
   auto makeLabel = [](QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
+    auto* label = new TStatusLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
     label->setFrameShape(QFrame::Panel);
@@ -199,7 +201,7 @@ void TConcordanceForm::CreateComponents()
   TemplatePanel->setObjectName(QStringLiteral("TemplatePanel"));
   TemplatePanel->setFrameShape(QFrame::Panel);
   TemplatePanel->setFrameShadow(QFrame::Sunken);
-  TemplateWindow = new QLabel(TemplatePanel);
+  TemplateWindow = new TStatusLabel(TemplatePanel);
   TemplateWindow->setObjectName(QStringLiteral("TemplateWindow"));
   TemplateWindow->setTextFormat(Qt::PlainText);
   auto* templateLayout = new QHBoxLayout(TemplatePanel);
@@ -223,6 +225,8 @@ void TConcordanceForm::CreateComponents()
   ContextWindow->setReadOnly(true);
   ContextWindow->setAcceptRichText(false);
   ContextWindow->setUndoRedoEnabled(false);
+  // No wrapping unless Word Wrap is ticked.
+  ContextWindow->setLineWrapMode(QTextEdit::NoWrap);
   // Concealing hits shrinks the pane to one pixel.
   ContextWindow->setMinimumHeight(1);
   ContextWindow->installEventFilter(this);
@@ -544,7 +548,7 @@ void TConcordanceForm::ShowHitInPane(bool redraw, bool setWrap, bool wrap)
     hitCursor.mergeCharFormat(CharFormatOf(ConcordSettings.HiliteFont));
     // Brings the hit into view: its end, then its start. The pane keeps a
     // selection the user is making in it.
-    if (!ContextWindow->hasFocus()) {
+    if (!(ContextWindow->hasFocus() && ContextWindow->textCursor().hasSelection())) {
       QTextCursor view(ContextWindow->document());
       view.setPosition(paneHitStart_ + paneHitLength_);
       ContextWindow->setTextCursor(view);
@@ -1069,6 +1073,11 @@ void TConcordanceForm::resizeEvent(QResizeEvent* event)
 
 bool TConcordanceForm::eventFilter(QObject* watched, QEvent* event)
 {
+  if (watched == ContextWindow && event->type() == QEvent::Resize) {
+    // A resized or maximised window brings the hit back into view, once the
+    // pane has laid out its text at the new size.
+    QTimer::singleShot(0, this, [this] { ShowHitInPane(false, false, false); });
+  }
   if (watched == ContextWindow) {
     // The pane takes Ctrl+C for its own copy; the window's copy brackets the hit.
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {

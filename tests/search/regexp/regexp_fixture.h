@@ -7,6 +7,8 @@
 #include "foundation/settings.h"
 #include "search/regexp/regexp.h"
 
+#include "corpus_files.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,8 +16,6 @@
 
 namespace regexptest {
 
-// The settings reader's default non-word characters.
-inline const char* const DefaultNonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
 
 inline constexpr TRegExpMatcher AllMatchers[] = {TRegExpMatcher::Auto, TRegExpMatcher::Nfa,
                                                  TRegExpMatcher::Backtracker};
@@ -73,7 +73,8 @@ protected:
     InitProgramState();
     InitRegExpSyntaxTable();
     SetTextLanguage(0x409);
-    ConcordSettings.NonWordChars = DefaultNonWordChars;
+    corpusgen::useDefaultSearchSettings();
+    ConcordSettings.IgnoreCase = false;  // SetFolding switches it on
     BuildCharTables();
   }
   void TearDown() override { InitProgramState(); }

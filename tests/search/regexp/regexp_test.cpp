@@ -40,7 +40,7 @@ TEST_F(RegExpTest, SyntaxQuirksKeptAsWritten)
     {"x{0,0}y", "y", 0, "0-1"},
     {"a**", "aaab", 0, "0-3"},         // repeated operators
     {"a+?", "aa", 0, "0-2"},
-    {"a+?", "baa", 0, "none"},         // a+? is a*: empty at 0
+    {"a+?", "baa", 0, "1-3"},          // a+? is a*: empty at 0, then "aa"
     {"\\n", "\nn", 0, "1-2"},          // any other escaped character is itself
     {"\\.", "a.b", 0, "1-2"},
     {"\\{2}", "a{2}", 0, "1-4"},
@@ -55,7 +55,7 @@ TEST_F(RegExpTest, SyntaxQuirksKeptAsWritten)
     {"[[:]+", "x:[", 0, "1-3"},
     {"[a-c-e]+", "abcde-", 0, "0-5"},
     {"a|", "b", 0, "none"},            // empty alternatives
-    {"|a", "ba", 0, "none"},
+    {"|a", "ba", 0, "1-2"},
     {"|a", "a", 0, "0-1"},
     {"()", "a", 0, "none"},
     {"a^b", "a\nb", 0, "none"},
@@ -142,8 +142,10 @@ TEST_F(RegExpTest, LongestMatchAtTheLeftmostStart)
     {"(wee|week)(knights|night)", "weeknights", 0, "0-10"},
     {"(a|b)*ab", "ababx", 0, "0-4"},
     {"a*", "aab", 0, "0-2"},
-    {"x*", "abx", 0, "none"},                 // the leftmost match is empty
-    {"b?", "ab", 0, "none"},
+    {"x*", "abx", 0, "2-3"},                  // an empty match is passed over
+    {"x*", "abc", 0, "none"},
+    {"b?", "ab", 0, "1-2"},
+    {"[0-9]*", "ab 12", 0, "3-5"},
     {"(a|ab)(bc|c)?", "abc", 0, "0-3"},
     {"(.*)(a|b)", "aab", 0, "0-3"},
     {"a(b|bc)*c?", "abcbcx", 0, "0-5"},

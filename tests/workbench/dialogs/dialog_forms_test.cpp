@@ -5,15 +5,18 @@
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/frame/qt_ui_bridge.h"
+#include "workbench/frame/window_look.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -67,6 +70,41 @@ TEST(MessageFormTest, YesNoCancelDefaultsToYesAndEscapesWithCancel)
   form->reject();  // Escape
   EXPECT_EQ(form->result(), mrCancel);
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST(WindowLookTest, DialogsHaveOnlyACloseButtonAndRoomForTheirCaption)
+{
+  TWindowLook look;
+  QDialog dialog;
+  dialog.setWindowTitle(QStringLiteral("Context Options"));
+  dialog.installEventFilter(&look);
+  dialog.resize(40, 30);
+  dialog.show();
+  const Qt::WindowFlags flags = dialog.windowFlags();
+  EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_GE(dialog.width(), CaptionWidth(&dialog));
+  EXPECT_GT(CaptionWidth(&dialog), 100);
+}
+
+TEST(MessageFormTest, TheUnderlinedLetterAlonePressesItsButton)
+{
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    int result;  // mrNone: the box stays open
+  } cases[] = {{Qt::Key_Y, Qt::NoModifier, mrYes}, {Qt::Key_N, Qt::ShiftModifier, mrNo},
+               {Qt::Key_C, Qt::NoModifier, mrNone},  // "Cancel" has no underlined letter
+               {Qt::Key_X, Qt::NoModifier, mrNone}, {Qt::Key_Y, Qt::ControlModifier, mrNone}};
+  for (const auto& c : cases) {
+    auto form = CreateMessageForm("Save?", mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbCancel), mbNo);
+    form->show();
+    QTest::keyClick(form->focusWidget(), c.key, c.mods);
+    EXPECT_EQ(form->isVisible(), c.result == mrNone) << c.key;
+    if (c.result != mrNone)
+      EXPECT_EQ(form->result(), c.result) << c.key;
+  }
 }
 
 TEST(MessageFormTest, AbortTakesEscapeAndRetryTheDefault)
@@ -199,6 +237,28 @@ TEST(ProgressFormTest, ButtonsOnlySetTheTag)
   one->reject();  // Escape
   EXPECT_EQ(single->Tag(), ProgressCancel);
   EXPECT_TRUE(one->isVisible());
+}
+
+TEST(ProgressFormTest, ThePercentageReadsLightOnTheBlueGauge)
+{
+  TProgressForm form(false);
+  form.resize(400, form.height());
+  form.ProgressBar->setValue(100);
+  const QImage image = form.ProgressBar->grab().toImage();
+  // Inside the frame every pixel is the blue, or text blended into it; text
+  // in a dark colour on the blue would be unreadable.
+  int text = 0;
+  int dark = 0;
+  for (int y = 2; y < image.height() - 2; ++y)
+    for (int x = 2; x < image.width() - 2; ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (c == QColor(Qt::blue))
+        continue;
+      ++text;
+      dark += c.lightness() < 120;
+    }
+  EXPECT_GT(text, 10);  // "100%" was drawn
+  EXPECT_EQ(dark, 0);
 }
 
 TEST(ProgressFormTest, PollLetsAPendingClickThrough)

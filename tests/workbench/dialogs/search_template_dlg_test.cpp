@@ -178,4 +178,57 @@ TEST_F(SearchTemplateDlgTest, LeavingTheBoxPutsItsTextOnTopOfTheHistory)
   }, request);
 }
 
+// What is typed runs, whatever the history holds: the box completes nothing,
+// and one Enter accepts the dialog with the text shown.
+struct TypedCase {
+  std::vector<std::string> history;
+  const char* typed;  // nullptr: Enter on the text the box opened with
+  const char* runs;
+};
+
+class SearchBoxRunsWhatWasTyped : public SearchTemplateDlgTest,
+                                  public ::testing::WithParamInterface<TypedCase> {};
+
+TEST_P(SearchBoxRunsWhatWasTyped, OneEnterRunsTheTextShown)
+{
+  ConcordSettings.IgnoreCase = false;
+  dlg_->Model().TextHistory = GetParam().history;
+  TSearchRec request;
+  const bool ok = Execute(false, [this] {
+    QLineEdit* edit = dlg_->SearchString->lineEdit();
+    if (GetParam().typed) {
+      edit->selectAll();
+      QTest::keyClicks(edit, QString::fromLatin1(GetParam().typed));
+    }
+    QTest::keyClick(edit, Qt::Key_Return);
+  }, request);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(request.Patterns, std::vector<std::string>{GetParam().runs});
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, SearchBoxRunsWhatWasTyped,
+                         ::testing::Values(TypedCase{{"love"}, "Love", "Love"},
+                                           TypedCase{{"love thy neighbour"}, "Love", "Love"},
+                                           TypedCase{{"lovely", "love"}, "lov", "lov"},
+                                           TypedCase{{"love"}, nullptr, "love"}));
+
+TEST_F(SearchTemplateDlgTest, TextTheCodePageCannotHoldIsRefusedAndNotRemembered)
+{
+  dlg_->Model().TextHistory = {"love"};
+  TSearchRec request;
+  EXPECT_FALSE(Execute(false, [this] {
+    dlg_->SearchString->setEditText(QString::fromUtf8("\u043B\u044E\u0431\u043E\u0432\u044C"));
+    dlg_->AdvancedBtn->setFocus();  // leaving the box remembers nothing
+    QTest::mouseClick(dlg_->OKBtn, Qt::LeftButton);
+    EXPECT_TRUE(dlg_->isVisible());
+    EXPECT_TRUE((dlg_->focusWidget() == dlg_->SearchString));
+    EXPECT_EQ(dlg_->SearchString->currentText().size(), 6);
+    EXPECT_EQ(dlg_->SearchString->count(), 1);
+  }, request));
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{
+                                 "The text contains characters that the current language cannot represent: "
+                                 "U+043B U+044E U+0431 U+043E U+0432 U+044C."});
+  EXPECT_EQ(dlg_->Model().TextHistory, std::vector<std::string>{"love"});
+}
+
 }  // namespace

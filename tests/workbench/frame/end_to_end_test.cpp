@@ -88,6 +88,12 @@ protected:
   void RunThePath(const char* screenshotDir)
   {
     TFrameForm& frame = Start({first, second});
+    if (screenshotDir) {
+      // The whole screen (there is no window manager to maximise it), so the
+      // screenshot shows the concordance window at its full size.
+      frame.setGeometry(frame.screen()->availableGeometry());
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    }
 
     // Search: Ctrl+S, the pattern typed, OK.
     Search(Qt::Key_S, [](TSearchTemplateDlg& dlg) {
@@ -99,6 +105,7 @@ protected:
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Items().Count(), 3);
     EXPECT_EQ(window->SearchText(), "cat");
+    EXPECT_EQ(window->size(), QSize(TConcordanceForm::InitialWidth, TConcordanceForm::InitialHeight));
     EXPECT_FALSE(IsBusy());
 
     if (screenshotDir) {

@@ -204,3 +204,26 @@ TEST_F(FrameChildrenTest, WindowMenuListsTheChildren)
   emit window->aboutToShow();  // the list is rebuilt, not appended to
   EXPECT_EQ(window->actions().size(), 3 + 1 + 2);
 }
+
+TEST_F(FrameChildrenTest, ChildWindowsOpenAtTheirSizeCascadingFromTheLastOne)
+{
+  Frame().resize(1400, 1000);
+  Frame().show();
+  std::vector<TTestChild*> children;
+  for (int i = 0; i < 3; ++i) {
+    auto* child = new TTestChild(mkConcordance, QStringLiteral("Concordance"));
+    child->resize(580, 445);
+    Frame().AddChildWindow(child);
+    children.push_back(child);
+  }
+  const QPoint first = children[0]->subWindow()->pos();
+  EXPECT_EQ(first, QPoint(0, 0));
+  for (size_t i = 0; i < children.size(); ++i) {
+    EXPECT_EQ(children[i]->size(), QSize(580, 445)) << i;
+    if (i > 0) {
+      const QPoint step = children[i]->subWindow()->pos() - children[i - 1]->subWindow()->pos();
+      EXPECT_GT(step.x(), 0) << i;
+      EXPECT_EQ(step.x(), step.y()) << i;
+    }
+  }
+}

@@ -125,8 +125,12 @@ TEST_F(FrameTest, AssociationFilesAreWrittenOnceAndNotRewritten)
   EXPECT_NE(testsupport::readFile(desktop).find("Exec=\"" + QCoreApplication::applicationFilePath().toStdString() +
                                                 "\" %f\n"),
             std::string::npos);
+  EXPECT_NE(testsupport::readFile(desktop).find("\nIcon=quillmar-pro\n"), std::string::npos);
+  EXPECT_NE(testsupport::readFile(desktop).find("\nCategories=Education;"), std::string::npos);
+  EXPECT_EQ(testsupport::readFile(data + WorkspaceIconFile), WorkspaceIconText());
   EXPECT_EQ(ToolRuns, (std::vector<std::string>{"update-mime-database " + data + "mime",
-                                                "update-desktop-database " + data + "applications"}));
+                                                "update-desktop-database " + data + "applications",
+                                                "gtk-update-icon-cache -f"}));
 
   struct stat before {};
   ASSERT_EQ(::stat(mime.c_str(), &before), 0);
@@ -139,11 +143,37 @@ TEST_F(FrameTest, AssociationFilesAreWrittenOnceAndNotRewritten)
   EXPECT_TRUE(ToolRuns.empty());
 }
 
+TEST(FileAssociationTest, AWorkingEntryOfAnotherBuildIsKeptAStaleOneReplaced)
+{
+  testsupport::ScratchFolder folder;
+  const std::string entry = folder.file(WorkspaceDesktopFile);
+  const auto none = [](const std::string&, const std::vector<std::string>&) {};
+  struct Case {
+    const char* what;
+    std::string program;  // what the present entry starts
+    bool replaced;
+  };
+  std::filesystem::create_directories(folder.file("applications"));
+  std::filesystem::create_directories(folder.file("other build"));
+  const std::string other = folder.write("other build/quillmar", "#!/bin/sh\n");
+  ::chmod(other.c_str(), 0755);
+  for (const Case& c : {Case{"other build", other, false}, Case{"on the PATH", "sh", false},
+                        Case{"deleted build", folder.file("gone/quillmar"), true}}) {
+    std::filesystem::remove(entry);
+    folder.write(WorkspaceDesktopFile, WorkspaceDesktopText(c.program));
+    EXPECT_EQ(ExecProgramOf(testsupport::readFile(entry)), c.program) << c.what;
+    WriteWorkspaceAssociation(folder.path(), "/this/build/quillmar", none);
+    EXPECT_EQ(ExecProgramOf(testsupport::readFile(entry)), c.replaced ? "/this/build/quillmar" : c.program)
+        << c.what;
+  }
+}
+
 TEST(FileAssociationTest, ExecQuotesTheProgramPath)
 {
-  EXPECT_NE(WorkspaceDesktopText("/opt/my apps/quill$\"x\"%").find(
-                "Exec=\"/opt/my apps/quill\\\\$\\\\\"x\\\\\"%%\" %f\n"),
+  const std::string path = "/opt/my apps/quill$\"x\"%";
+  EXPECT_NE(WorkspaceDesktopText(path).find("Exec=\"/opt/my apps/quill\\\\$\\\\\"x\\\\\"%%\" %f\n"),
             std::string::npos);
+  EXPECT_EQ(ExecProgramOf(WorkspaceDesktopText(path)), path);
 }
 
 TEST(FileAssociationTest, FailuresAreSilent)
@@ -156,7 +186,7 @@ TEST(FileAssociationTest, FailuresAreSilent)
                                                                              const std::vector<std::string>&) {
     ++runs;
   });
-  EXPECT_EQ(written, 1);
-  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(written, 2);
+  EXPECT_EQ(runs, 2);
   EXPECT_EQ(WriteWorkspaceAssociation("", "/bin/q"), 0);
 }

@@ -49,6 +49,7 @@ TEST_F(FrameStartupTest, TwoCorpusFilesAreLoadedInOrderAndShown)
   EXPECT_TRUE(frame.CorpusInfoWindow->text().endsWith(QStringLiteral("bytes, 2 files")));
   EXPECT_EQ(MenuBarNames(frame.menuBar()), "FM_File FM_Concordance FM_Frequency FM_Info");
   EXPECT_TRUE(Messages(mtError).empty());
+  EXPECT_FALSE(frame.windowIcon().isNull());  // the program's own icon
 
   for (const char* name : {"FMF_View", "FMF_Close", "FMC_Generate", "FMQ_WordListFreq", "FMQ_Frequency",
                            "FMF_CollectTagInfo"})

@@ -17,6 +17,8 @@
 
 #include <QPrinter>
 #include <QWidget>
+#include "corpus_files.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -121,13 +123,7 @@ protected:
     InitProgramState();
     InitSharedState();
     SetTextLanguage(0x409);
-    ConcordSettings.NonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-    ConcordSettings.WildCard0orMore = '*';
-    ConcordSettings.WildCard0or1 = '%';
-    ConcordSettings.WildCardExactly1 = '?';
-    ConcordSettings.WildCardMatchWords = '@';
-    ConcordSettings.TagStart = '<';
-    ConcordSettings.TagStop = '>';
+    corpusgen::useDefaultSearchSettings();
     ConcordSettings.PageSeparator = "@@PAGE";
     BuildCharTables();
     WatchedTags.clear();

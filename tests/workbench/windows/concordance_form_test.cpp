@@ -13,6 +13,7 @@
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 #include "workbench/windows/concordance_form.h"
+#include "workbench/frame/status_label.h"
 #include "workbench/frame/file_association.h"
 #include "workbench/dialogs/font_color_dialog.h"
 #include "workbench/frame/frame_dialogs.h"
@@ -28,6 +29,7 @@
 #include <QClipboard>
 #include <QFontDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -39,6 +41,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -191,6 +194,33 @@ TEST_F(ConcordanceFormTest, HitsArriveWhileTheSearchRunsWithTheirCountTexts)
   EXPECT_EQ(Text(w.MatchCountWindow), "  0 matches");
 }
 
+TEST_F(ConcordanceFormTest, StatusPanelsFitTheirTextsOrCutThemAtAnyWidth)
+{
+  Load({{"a.txt", "One cat, two cats and a catalogue of cats.\r\n"}});
+  TConcordanceForm& w = Run({"cat* and a very long pattern that the row cannot show whole"});
+  EXPECT_EQ(w.size(), QSize(TConcordanceForm::InitialWidth, TConcordanceForm::InitialHeight));
+  for (int width : {TConcordanceForm::InitialWidth, 320, 1200}) {
+    w.resize(width, TConcordanceForm::InitialHeight);
+    QApplication::processEvents();
+    SCOPED_TRACE(width);
+    EXPECT_EQ(w.width(), width);
+    const QLabel* labels[] = {w.MatchCountWindow, w.SortOrderWindow, w.TemplateWindow};
+    int right = -1;
+    for (const QLabel* label : labels) {
+      const QRect r(label->mapTo(&w, QPoint(0, 0)), label->size());
+      EXPECT_GT(r.left(), right) << Text(label);
+      right = r.right();
+      // What is drawn fits the panel: the whole text, or its cut form.
+      const QString shown = static_cast<const TStatusLabel*>(label)->ShownText();
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width()) << Text(label);
+      if (shown != label->text()) {
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << Text(label);
+      }
+    }
+    EXPECT_LT(right, width);
+  }
+}
+
 TEST_F(ConcordanceFormTest, HighlightingStartsWithTheHundredthHitWhenSwitchedOn)
 {
   std::string text;
@@ -252,6 +282,29 @@ TEST_F(ConcordanceFormTest, CreationTakesTheSettingsContextAndAlignment)
 }
 
 // --- the context pane --------------------------------------------------------------
+
+TEST_F(ConcordanceFormTest, ThePaneKeepsTheHitInViewWhenTheWindowIsResized)
+{
+  std::string line;
+  for (int i = 0; i < 150; ++i)
+    line += "some words ";
+  Load({{"a.txt", line + "the cat " + line + "\r\n"}});
+  TConcordanceForm& w = Run({"cat"});
+  w.ConcordWindow->SetItemIndex(0);
+  EXPECT_EQ(w.ContextWindow->lineWrapMode(), QTextEdit::NoWrap);
+  auto hitInView = [&w] {
+    QTextCursor at(w.ContextWindow->document());
+    at.setPosition(w.PaneHitStart());
+    return w.ContextWindow->viewport()->rect().contains(w.ContextWindow->cursorRect(at).center());
+  };
+  EXPECT_TRUE(hitInView());
+  for (QSize size : {QSize(900, 600), QSize(300, 250), QSize(1400, 900)}) {
+    w.resize(size);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_TRUE(hitInView()) << size.width();
+  }
+}
 
 TEST_F(ConcordanceFormTest, ThePaneShowsTheHitAtItsCharacterPositionWithTheVisibleClasses)
 {
@@ -348,6 +401,25 @@ TEST(FontColorDialog, GivesTheChosenFontAndColourAndKeepsTheCharacterSet)
   EXPECT_EQ(chosen.Charset, 204);
 }
 
+TEST(FontColorDialog, EnterInTheSizeBoxAcceptsWithTheTypedSize)
+{
+  TFontColorDialog dialog(TFontRec{"DejaVu Sans", 10, 0, clWindowText, 1}, QStringLiteral("Font"));
+  QLineEdit* sizeBox = nullptr;
+  for (QLineEdit* edit : dialog.FontPart->findChildren<QLineEdit*>())
+    if (edit->text() == QLatin1String("10"))
+      sizeBox = edit;
+  ASSERT_NE(sizeBox, nullptr);
+  QTimer::singleShot(0, [&] {
+    sizeBox->selectAll();
+    QTest::keyClicks(sizeBox, QStringLiteral("16"));
+    QTest::keyClick(sizeBox, Qt::Key_Return);
+    if (dialog.isVisible())
+      dialog.reject();
+  });
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+  EXPECT_EQ(dialog.Font().Size, 16);
+}
+
 TEST(BracketHitRun, BracketsTheHitRunNotACollocateBeforeIt)
 {
   TSVFormatArray runs(2);
@@ -418,6 +490,27 @@ TEST_F(ConcordanceFormTest, DeleteAndAltClickRemoveTheSelectedLines)
   EXPECT_EQ(HitNumbers(w), (std::vector<int32_t>{0}));
   EXPECT_TRUE(w.ConcordWindow->IsSelected(0));
   // Ctrl+D through the menu item.
+  w.CMD_DeleteItem->trigger();
+  EXPECT_EQ(w.Items().Count(), 0);
+}
+
+TEST_F(ConcordanceFormTest, KeyboardSelectionIsWhatCopyAndDeleteActOn)
+{
+  std::string text;
+  for (int i = 0; i < 500; ++i)
+    text += "a cat here\r\n";
+  Load({{"a.txt", text}});
+  TConcordanceForm& w = Run({"cat"});
+  Click(w, 0);
+  w.ConcordWindow->setFocus();
+  QTest::keyClick(w.ConcordWindow, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(w.ConcordWindow, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(w.ConcordWindow->SelCount(), 500);
+  for (int32_t i : {0, 250, 498, 499})
+    EXPECT_TRUE(w.ConcordWindow->IsSelected(i)) << i;
+  w.CopyConcordance();
+  const std::string copied = Clipboard();
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), '\n'), 500);  // every line ends
   w.CMD_DeleteItem->trigger();
   EXPECT_EQ(w.Items().Count(), 0);
 }
