@@ -8,6 +8,7 @@
 // The corpus is the concordance writer benchmark's first file (generator
 // seed 300, 128 MiB), kept in $QUILL_WRITER_CORPUS, else
 // $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp).
+#include "bench_app.h"
 #include "corpus_files.h"
 #include "corpus_generator.h"
 #include "foundation/chartables.h"
@@ -63,14 +64,7 @@ std::string CorpusFile()
 
 void SetUp()
 {
-  if (!QCoreApplication::instance()) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
+  benchui::App();
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);

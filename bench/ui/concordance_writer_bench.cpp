@@ -15,6 +15,7 @@
 // the words with up to five words of context on either side to a file;
 // nearby occurrences share one printed line, and its time includes its
 // search, while the report's time does not include the search.
+#include "bench_app.h"
 #include "corpus_files.h"
 #include "corpus_generator.h"
 #include "foundation/chartables.h"
@@ -68,22 +69,6 @@ corpusgen::Options FileOptions(int index)
   return o;
 }
 
-void App()
-{
-  static QApplication* app = [] {
-    // Another benchmark of this program may have made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-      return existing;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
-}
-
 const std::vector<std::string>& Files()
 {
   static std::vector<std::string> files;
@@ -114,7 +99,7 @@ TConcordItems& Hits()
   static std::unique_ptr<TConcordItems> list;
   if (list)
     return *list;
-  App();
+  benchui::App();
   InitProgramState();
   InitSharedState();
   SetTextLanguage(0x409);

@@ -7,25 +7,12 @@
 
 #include <cstdio>
 
+#include "bench_app.h"
 #include "workbench/lineview/strings_view.h"
 
 namespace {
 
-QApplication& App()
-{
-  static QApplication* app = [] {
-    // Another benchmark of this program may have made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-      return existing;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+using benchui::App;
 
 // Texts made on demand; the view never holds more than a screen of them.
 class SyntheticStrings : public TStrings {
