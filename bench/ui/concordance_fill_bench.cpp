@@ -3,30 +3,13 @@
 // through RunSearch, once into a TConcordItems and once into a shown
 // TConcordanceForm (offscreen) with the Qt progress dialog pumping events as
 // in the program. The ratio is the window's time over the bare list's; grep
-// -o -w -i | wc -l over the same file is printed beside it.
-//
-// The corpus is the concordance writer benchmark's first file (generator
-// seed 300, 128 MiB), kept in $QUILL_WRITER_CORPUS, else
-// $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp).
-#include "bench_app.h"
-#include "corpus_files.h"
-#include "corpus_generator.h"
-#include "foundation/chartables.h"
-#include "foundation/corpus_list.h"
-#include "foundation/program_state.h"
-#include "foundation/settings.h"
-#include "search/concord_items.h"
-#include "search/search_driver.h"
+// -o -w -i | head | wc -l over the same files is printed beside it.
+#include "ui_bench_support.h"
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/windows/concordance_form.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
-#include <sys/stat.h>
-
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -34,79 +17,32 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using uibench::Clock;
+using uibench::Seconds;
 
 constexpr int32_t HitCount = 500000;
 
-double Seconds(Clock::time_point from, Clock::time_point to)
-{
-  return std::chrono::duration<double>(to - from).count();
-}
-
-corpusgen::Options FileOptions()
-{
-  corpusgen::Options o;
-  o.size = uint64_t(128) << 20;
-  o.seed = 300;
-  return o;
-}
-
-std::string CorpusFile()
-{
-  const char* env = std::getenv("QUILL_WRITER_CORPUS");
-  const std::string folder = env && *env ? std::string(env) + "/" : corpusgen::tempPath("quill_writer_bench/");
-  ::mkdir(folder.c_str(), 0700);
-  const std::string path = folder + "plain_0.txt";
-  corpusgen::writeUnlessPresent(FileOptions(), path);
-  corpusgen::warmPageCache(path);
-  return path;
-}
-
-void SetUp()
-{
-  benchui::App();
-  InitProgramState();
-  InitSharedState();
-  SetTextLanguage(0x409);
-  corpusgen::useDefaultSearchSettings();
-  ConcordSettings.IgnoreCase = true;
-  ConcordSettings.FrequencyOfHits = 1;
-  ConcordSettings.HighlightCollocates = false;
-  BuildCharTables();
-  while (CorpusList.Count() > 0)
-    CorpusList.Take(CorpusList.Count() - 1);
-  const std::string path = CorpusFile();
-  auto item = std::make_unique<TCorpusItem>();
-  item->Name = path;
-  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-  item->Reader = std::make_unique<TBufStream>(item->Source.get());
-  CorpusList.Append(std::move(item));
-}
-
 std::string Word()
 {
-  return corpusgen::vocabulary(FileOptions())[0];
+  return uibench::CorpusWords()[0];
 }
 
-std::unique_ptr<TSearch> Prepared()
+void LoadCorpus()
 {
-  TSearchRec request;
-  request.Mode = TSearchMode::Text;
-  request.Patterns = {Word()};
-  request.DisplayPatterns = request.Patterns;
-  auto search = std::make_unique<TSearch>();
-  int32_t phase = 0;
-  std::string error;
-  search->Prepare(request, phase, error);
-  if (phase != 0)
-    throw std::runtime_error(error);
-  return search;
+  OffscreenApp();
+  // The widget benchmarks share one corpus list of the same files.
+  if (CorpusList.Count() == 0)
+    corpusgen::loadSearchCorpus(uibench::CorpusFiles());
+  ConcordSettings.FrequencyOfHits = 1;
+  ConcordSettings.HighlightCollocates = false;
 }
 
 double GrepSeconds()
 {
-  std::string command = "LC_ALL=C grep -o -w -i '" + Word() + "' '" + CorpusFile() + "' | head -n " +
-                        std::to_string(HitCount) + " | wc -l > /dev/null";
+  std::string command = "LC_ALL=C grep -o -w -i -h '" + Word() + "'";
+  for (const std::string& f : uibench::CorpusFiles())
+    command += " '" + f + "'";
+  command += " | head -n " + std::to_string(HitCount) + " | wc -l > /dev/null";
   const auto t0 = Clock::now();
   if (std::system(command.c_str()) != 0)
     throw std::runtime_error("grep failed");
@@ -115,7 +51,7 @@ double GrepSeconds()
 
 void BM_FillLiveWindow(benchmark::State& state)
 {
-  SetUp();
+  LoadCorpus();
   QtDialogService dialogs;
   dialogs.install();
   double bare = 0;
@@ -123,7 +59,7 @@ void BM_FillLiveWindow(benchmark::State& state)
   int32_t shown = 0;
   for (auto _ : state) {
     {
-      std::unique_ptr<TSearch> search = Prepared();
+      const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch({Word()});
       TConcordItems list;
       const auto t0 = Clock::now();
       search->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) { list.AddItem(std::move(hit)); });
@@ -133,7 +69,7 @@ void BM_FillLiveWindow(benchmark::State& state)
       TConcordanceForm form(Word());
       form.show();
       QApplication::processEvents();
-      std::unique_ptr<TSearch> search = Prepared();
+      std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch({Word()});
       TSearch* running = search.get();
       form.SetSearch(std::move(search));
       const auto t0 = Clock::now();

@@ -1,5 +1,7 @@
 // Line view costs that must not grow with the item count: laying out and
 // painting one screen, jumping to the last item, and selecting every item.
+#include "offscreen_app.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -7,12 +9,9 @@
 
 #include <cstdio>
 
-#include "bench_app.h"
 #include "workbench/lineview/strings_view.h"
 
 namespace {
-
-using benchui::App;
 
 // Texts made on demand; the view never holds more than a screen of them.
 class SyntheticStrings : public TStrings {
@@ -59,7 +58,7 @@ void FormatHitLine(TStringsView* v, const QFontMetrics&, int32_t i, std::string&
 }
 
 struct Fixture {
-  QApplication& Application = App();  // before any widget
+  QApplication& Application = OffscreenApp();  // before any widget
   SyntheticStrings Source;
   TStringsView View;
   QImage Image;

@@ -17,38 +17,6 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsTest, ValuesAtCreationDifferFromTheReadersDefaults)
-{
-  const ConcordConfig& c = ConcordSettings;
-  EXPECT_EQ(c.MaximumHits, 1024);
-  EXPECT_EQ(c.FrequencyOfHits, 0);
-  EXPECT_EQ(c.ContextType, 0);
-  EXPECT_EQ(c.ContextSizes, (std::array<int32_t, 4>{0, 0, 0, 0}));
-  EXPECT_TRUE(c.NonWordChars.empty());
-  EXPECT_TRUE(c.SkippingChars.empty());
-  ASSERT_EQ(c.EqualCharSets.size(), 1u);  // one empty group, not none
-  EXPECT_TRUE(c.EqualCharSets[0].none());
-  EXPECT_EQ(c.WildCard0orMore, '\0');
-  EXPECT_EQ(c.WildCardMatchWords, '\0');
-  EXPECT_EQ(c.MatchWordsLo, 0);
-  EXPECT_EQ(c.MatchWordsHi, 0);
-  EXPECT_FALSE(c.IgnoreCase);
-  EXPECT_FALSE(c.UseSkipEqualChars);
-  EXPECT_EQ(c.AdvancedSort.First, 0);
-  EXPECT_TRUE(c.BatchSortItems.empty());
-  EXPECT_TRUE(c.HighlightCollocates);
-  EXPECT_EQ(c.TagStart, '\0');
-  EXPECT_TRUE(c.wTagStarts.empty());
-  EXPECT_TRUE(c.MetaTags.empty());
-  EXPECT_EQ(BigContextSize, 10);
-  EXPECT_EQ(SentDelimiters, ".!?");
-  EXPECT_FALSE(SmartAbbrDetect);
-  EXPECT_EQ(FrequencySettings.MinimumFrequency, 0);
-  EXPECT_EQ(FrequencySettings.CollocationSpan, 0);
-  EXPECT_FALSE(FrequencySettings.IgnoreCase);
-  EXPECT_FALSE(IsBusy());
-}
-
 TEST_F(SettingsTest, InitProgramStateStartsAfresh)
 {
   ConcordSettings.MaximumHits = 5;
@@ -194,14 +162,4 @@ TEST_F(SettingsTest, CheckedValuesForReaders)
   EXPECT_EQ(ClampContextSize(2, 4), 4);
   EXPECT_EQ(ClampContextSize(3, 0), 1);
   EXPECT_EQ(ClampContextSize(3, 5), 1);
-}
-
-TEST(SortVocabulary, DisplayNames)
-{
-  EXPECT_STREQ(ContextsNames[ctx0], "Search Term");
-  EXPECT_STREQ(ContextsNames[ctxOrig], "Original Order");
-  EXPECT_STREQ(ContextsNames[ctxNone], "Unsorted");
-  EXPECT_STREQ(ContextsNames[ctxTrackedTag], "Tracked tag");
-  EXPECT_STREQ(CollocatePositionNames[0], "4-Left");
-  EXPECT_STREQ(CollocatePositionNames[7], "4-Right");
 }

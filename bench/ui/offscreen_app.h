@@ -1,12 +1,10 @@
-// The one QApplication of the widget benchmarks (offscreen unless
-// QT_QPA_PLATFORM says otherwise), made by whichever benchmark runs first.
+// The one QApplication of the widget benchmarks, offscreen unless
+// QT_QPA_PLATFORM says otherwise; made by the first benchmark that asks.
 #pragma once
 
 #include <QApplication>
 
-namespace benchui {
-
-inline QApplication& App()
+inline QApplication& OffscreenApp()
 {
   static QApplication* app = [] {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -20,5 +18,3 @@ inline QApplication& App()
   }();
   return *app;
 }
-
-}  // namespace benchui
