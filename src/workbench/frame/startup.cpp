@@ -6,10 +6,12 @@
 #include "forms/advanced_sort.h"
 #include "workbench/dialogs/advanced_sort_form.h"
 #include "workbench/frame/app_exceptions.h"
+#include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
 #include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
+#include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
@@ -39,6 +41,7 @@ void InitUnits()
   InstallContextOptionsForms();
   InstallAdvancedSortSettings();
   InstallAdvancedSortForm();
+  InstallPatternsEditor();
   FirstActivation = true;
   EscapePressed = false;
 }
@@ -59,6 +62,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     InstallFrameCommands(*forms.Frame);
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
+    new TConcordConfigDlg(forms.Frame.get());  // ConcordConfigDlg
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
