@@ -4,6 +4,7 @@
 #include "foundation/config_file.h"
 #include "foundation/corpus_list.h"
 #include "foundation/dialogs.h"
+#include "foundation/inet_stream.h"
 #include "foundation/program_state.h"
 #include "foundation/utils.h"
 
@@ -11,6 +12,12 @@
 
 // ---------------------------------------------------------------------------
 // TOpenURLModel
+
+bool TOpenURLModel::IsFetchableURL(std::string_view url)
+{
+  TURLParts parts;
+  return ParseURL(url, parts);
+}
 
 TOpenURLModel::TOpenURLModel(TURLCheck check) : Items(URLHistory), check_(std::move(check))
 {

@@ -23,9 +23,11 @@ public:
 
   // Tells whether a trimmed text is a URL the download client can fetch.
   using TURLCheck = std::function<bool(std::string_view url)>;
+  // The download client's parser.
+  static bool IsFetchableURL(std::string_view url);
 
   // The items are URLHistory; the text is the first of them, if any.
-  explicit TOpenURLModel(TURLCheck check);
+  explicit TOpenURLModel(TURLCheck check = IsFetchableURL);
   // Hands the items back to URLHistory, however the dialog ended.
   ~TOpenURLModel();
   TOpenURLModel(const TOpenURLModel&) = delete;

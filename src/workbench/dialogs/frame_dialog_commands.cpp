@@ -1,4 +1,4 @@
-// The frame's Language and About commands.
+// The frame's Load Corpus URL, Language and About commands.
 #include "foundation/corpus_list.h"
 #include "workbench/dialogs/about_box.h"
 #include "workbench/dialogs/frame_dialogs_forms.h"
@@ -7,6 +7,11 @@
 
 void installFrameDialogCommands(TFrameForm& frame)
 {
+  frame.RegisterCommand(QStringLiteral("FMF_URL"), [&frame] {
+    const std::string url = AskURL();
+    if (!url.empty())
+      LoadCorpusItems(frame, {url});
+  });
   frame.RegisterCommand(QStringLiteral("FMF_Language"), [&frame] {
     // The corpus was read with the old character tables.
     if (SelectLanguage())

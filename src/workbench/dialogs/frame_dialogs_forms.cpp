@@ -122,9 +122,9 @@ bool TOpenURLForm::eventFilter(QObject* watched, QEvent* event)
   return QDialog::eventFilter(watched, event);
 }
 
-std::string AskURL(TOpenURLModel::TURLCheck check)
+std::string AskURL()
 {
-  TOpenURLForm form(std::move(check), QApplication::activeWindow());
+  TOpenURLForm form(TOpenURLModel::IsFetchableURL, QApplication::activeWindow());
   form.exec();
   return form.Model().Result();
 }

@@ -19,7 +19,8 @@ class QPushButton;
 class TOpenURLForm : public QDialog {
   Q_OBJECT
 public:
-  TOpenURLForm(TOpenURLModel::TURLCheck check, QWidget* parent = nullptr);
+  explicit TOpenURLForm(TOpenURLModel::TURLCheck check = TOpenURLModel::IsFetchableURL,
+                        QWidget* parent = nullptr);
 
   QComboBox* URLCombo = nullptr;
   QPushButton* OKButton = nullptr;
@@ -39,8 +40,8 @@ private:
   TOpenURLModel model_;
 };
 
-// The trimmed URL the user confirmed, else empty. check tells a fetchable URL.
-std::string AskURL(TOpenURLModel::TURLCheck check);
+// The trimmed URL the user confirmed, else empty.
+std::string AskURL();
 
 class TWkSpaceOptionsForm : public QDialog {
   Q_OBJECT

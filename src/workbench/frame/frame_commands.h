@@ -141,5 +141,7 @@ void installFreqConfigCommands(TFrameForm& frame);
 void installCollocationCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
-// Language and About (dialogs/frame_dialog_commands.cpp).
+// File menu: Stop Loading URLs (windows/download_commands.cpp).
+void installDownloadCommands(TFrameForm& frame);
+// Load Corpus URL, Language and About (dialogs/frame_dialog_commands.cpp).
 void installFrameDialogCommands(TFrameForm& frame);

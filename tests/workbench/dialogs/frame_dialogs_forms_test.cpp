@@ -4,6 +4,7 @@
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
 #include "workbench/dialogs/modal_steps.h"
+#include "support/net_servers.h"
 #include "workbench/frame/frame_test_support.h"
 
 #include <QComboBox>
@@ -126,9 +127,9 @@ TEST(AboutBoxTest, SpinsWhileShownAndStopsWhenClosed)
 }
 
 using frametest::FrameTest;
-class LanguageCommandTest : public FrameTest {};
+class FrameDialogCommandsTest : public FrameTest {};
 
-TEST_F(LanguageCommandTest, UnloadsTheCorpusOnlyOnAChange)
+TEST_F(FrameDialogCommandsTest, UnloadsTheCorpusOnlyOnAChange)
 {
   const std::string file = folder_.write("a.txt", "one two three\r\n");
   Start({file});
@@ -147,6 +148,33 @@ TEST_F(LanguageCommandTest, UnloadsTheCorpusOnlyOnAChange)
     Item("FMF_Language")->trigger();
     EXPECT_EQ(CorpusList.Count(), id == 0x409 ? 1 : 0);
   }
+}
+
+TEST_F(FrameDialogCommandsTest, LoadCorpusURLAsksAndLoads)
+{
+  testsupport::ScriptedServer server([](testsupport::ServerConnection& c, int) {
+    c.ReadRequest();
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 15\r\n\r\none two three\r\n");
+  });
+  const std::string url = server.Url("http", "/corpus.txt");
+  Start();
+  URLHistory = {"http://old/"};
+  for (const std::string& typed : Items{"  http://:/  ", "  " + url + "  "}) {
+    testsupport::WhenModal([typed](QWidget* modal) {
+      auto* form = static_cast<TOpenURLForm*>(modal);
+      EXPECT_EQ(form->URLCombo->currentText(), QStringLiteral("http://old/"));
+      form->URLCombo->setEditText(QString::fromStdString(typed));
+      form->OKButton->click();
+    });
+    Frame().UpdateMenuState();
+    Item("FMF_URL")->trigger();
+  }
+  EXPECT_EQ(Messages(mtError), Items{"\"http://:/\" is incomplete or bad URL."});
+  ASSERT_EQ(CorpusList.Count(), 1);
+  EXPECT_EQ(CorpusList[0].Name, url);
+  EXPECT_EQ(URLHistory, (Items{url, "http://old/"}));
+  for (int i = 0; i < 100 && PendingURLCount > 0; ++i)
+    QTest::qWait(50);
 }
 
 namespace {
@@ -170,7 +198,7 @@ void RunEvents(int ms)
 // Under the real-window check: the About box over the frame, saved as
 // about_box.png. With QUILL_ABOUT_CPU_SECONDS set it stays up that long and
 // prints the process's CPU time meanwhile.
-TEST_F(LanguageCommandTest, AboutBoxRealWindow)
+TEST_F(FrameDialogCommandsTest, AboutBoxRealWindow)
 {
   const char* artefacts = std::getenv("QUILL_REAL_WINDOW_DIR");
   if (!artefacts || !artefacts[0])
