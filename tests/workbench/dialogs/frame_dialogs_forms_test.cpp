@@ -13,7 +13,6 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QEventLoop>
 #include <QScreen>
 #include <QTest>
 
@@ -186,13 +185,6 @@ double CpuSeconds()
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void RunEvents(int ms)
-{
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
 }  // namespace
 
 // Under the real-window check: the About box over the frame, saved as
@@ -208,14 +200,14 @@ TEST_F(FrameDialogCommandsTest, AboutBoxRealWindow)
   const char* cpuEnv = std::getenv("QUILL_ABOUT_CPU_SECONDS");
   const int seconds = cpuEnv ? std::atoi(cpuEnv) : 0;
   testsupport::WhenModal([&](QWidget* modal) {
-    RunEvents(500);
+    QTest::qWait(500);
     EXPECT_TRUE(static_cast<TAboutBox*>(modal)->SpinningCube->Continuous());
     const QPixmap shot = modal->screen()->grabWindow(0);
     const QString file = QString::fromLocal8Bit(artefacts) + QStringLiteral("/about_box.png");
     EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
     if (seconds > 0) {
       const double before = CpuSeconds();
-      RunEvents(seconds * 1000);
+      QTest::qWait(seconds * 1000);
       const double used = CpuSeconds() - before;
       std::printf("About box: %.3f s CPU in %d s (%.2f%% of one core)\n", used, seconds, 100.0 * used / seconds);
     }
