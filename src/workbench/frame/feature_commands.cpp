@@ -9,5 +9,6 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installWordListCommands(frame);
   installFreqConfigCommands(frame);
   installCollocationCommands(frame);
+  installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
 }
