@@ -147,7 +147,10 @@ int Sign(long double d)
   return d > 0 ? 1 : d < 0 ? -1 : 0;
 }
 
-int CompareOnKey(uint8_t key, const TCorpusCompRec& x, const TCorpusCompRec& y)
+// The records' words compare by LocaleCompare, or by their order keys
+// (which give the same sign) when the sort has made them.
+int CompareOnKey(uint8_t key, const TCorpusCompRec& x, const TCorpusCompRec& y, const std::string* xKey,
+                 const std::string* yKey)
 {
   switch (key) {
   case 1:
@@ -155,6 +158,8 @@ int CompareOnKey(uint8_t key, const TCorpusCompRec& x, const TCorpusCompRec& y)
   case 2:
     return Sign(static_cast<long double>(x.CurPercent) - y.CurPercent);
   case 3:
+    if (xKey)
+      return xKey->compare(*yKey);
     return LocaleCompare(x.Word, y.Word, false);
   case 4:
     return x.RefCount > y.RefCount ? 1 : x.RefCount < y.RefCount ? -1 : 0;
@@ -262,10 +267,13 @@ TCompRecords BuildComparison(const THashStrings& current, int64_t currentTotal, 
   return records;
 }
 
-int CompareCompRecords(const TCompSortKeys& keys, const TCorpusCompRec& x, const TCorpusCompRec& y)
+namespace {
+
+int CompareWithKeys(const TCompSortKeys& keys, const TCorpusCompRec& x, const TCorpusCompRec& y,
+                    const std::string* xKey, const std::string* yKey)
 {
   for (int k = 0; k < 3; ++k) {
-    int result = CompareOnKey(keys[size_t(2 * k)], x, y);
+    int result = CompareOnKey(keys[size_t(2 * k)], x, y, xKey, yKey);
     if (keys[size_t(2 * k + 1)])
       result = -result;
     if (result != 0)
@@ -274,20 +282,36 @@ int CompareCompRecords(const TCompSortKeys& keys, const TCorpusCompRec& x, const
   return 0;
 }
 
+}  // namespace
+
+int CompareCompRecords(const TCompSortKeys& keys, const TCorpusCompRec& x, const TCorpusCompRec& y)
+{
+  return CompareWithKeys(keys, x, y, nullptr, nullptr);
+}
+
 void SortCompRecords(TCompRecords& records, const TCompSortKeys& keys)
 {
   if (records.size() < 2)
     return;
-  std::vector<const TCorpusCompRec*> order(records.size());
+  // A sort on the word compares order keys made once per record.
+  std::vector<std::string> wordKeys;
+  if (keys[0] == 3 || keys[2] == 3 || keys[4] == 3) {
+    wordKeys.resize(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+      wordKeys[i] = LocaleOrderKey(records[i].Word, false);
+  }
+  std::vector<uint32_t> order(records.size());
   for (size_t i = 0; i < records.size(); ++i)
-    order[i] = &records[i];
-  search::QuickSort(order, 0, int64_t(order.size()) - 1, [&](const TCorpusCompRec* x, const TCorpusCompRec* y) {
-    return CompareCompRecords(keys, *x, *y);
+    order[i] = uint32_t(i);
+  const bool withKeys = !wordKeys.empty();
+  search::QuickSort(order, 0, int64_t(order.size()) - 1, [&](uint32_t x, uint32_t y) {
+    return CompareWithKeys(keys, records[x], records[y], withKeys ? &wordKeys[x] : nullptr,
+                           withKeys ? &wordKeys[y] : nullptr);
   });
   TCompRecords sorted;
   sorted.reserve(records.size());
-  for (const TCorpusCompRec* r : order)
-    sorted.push_back(std::move(*const_cast<TCorpusCompRec*>(r)));
+  for (uint32_t i : order)
+    sorted.push_back(std::move(records[i]));
   records = std::move(sorted);
 }
 
