@@ -11,4 +11,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installCollocationCommands(frame);
   installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
+  installDownloadCommands(frame);
 }

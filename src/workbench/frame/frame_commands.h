@@ -143,3 +143,5 @@ void installCollocationCommands(TFrameForm& frame);
 void installCorpusCompCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
+// File menu: Stop Loading URLs (windows/download_commands.cpp).
+void installDownloadCommands(TFrameForm& frame);
