@@ -162,7 +162,7 @@ void TWkSpaceOptionsForm::accept()
   QDialog::accept();
 }
 
-bool EditWorkspaceOptions(bool useDefaults)
+bool ShowWkSpaceOptionsForm(bool useDefaults)
 {
   TWkSpaceOptionsForm form(useDefaults, QApplication::activeWindow());
   return form.exec() == QDialog::Accepted;

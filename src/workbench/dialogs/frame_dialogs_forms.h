@@ -1,5 +1,5 @@
 // The frame's three small dialogs: "Open URL" (AskURL), "Save Workspace
-// Options" (EditWorkspaceOptions) and "Select language" (SelectLanguage).
+// Options" (ShowWkSpaceOptionsForm) and "Select language" (SelectLanguage).
 // Each is created by its function, run modally and freed.
 #pragma once
 
@@ -61,8 +61,9 @@ private:
   TWkSpaceOptionsModel model_;
 };
 
-// True for OK, the four Keep flags then holding the choice.
-bool EditWorkspaceOptions(bool useDefaults);
+// The workspace options editor of Save Workspace: true for OK, the four Keep
+// flags then holding the choice.
+bool ShowWkSpaceOptionsForm(bool useDefaults);
 
 class TLangConfig : public QDialog {
   Q_OBJECT

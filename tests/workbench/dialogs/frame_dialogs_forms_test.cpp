@@ -7,6 +7,7 @@
 #include "support/net_servers.h"
 #include "workbench/frame/frame_test_support.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -87,6 +88,23 @@ TEST(LangConfigTest, DoubleClickIsOkAndCancelAppliesNothing)
   EXPECT_EQ(SystemFont.Name, "Chosen Face");
   EXPECT_EQ(SystemFont.Size, 13);
   EXPECT_EQ(SystemFont.Charset, before.Charset);
+  InitProgramState();
+}
+
+TEST(WkSpaceOptionsFormTest, OkWritesTheBoxesCancelNothing)
+{
+  InitProgramState();
+  KeepURLs = false;
+  for (bool ok : {false, true}) {
+    testsupport::WhenModal([ok](QWidget* modal) {
+      auto* form = static_cast<TWkSpaceOptionsForm*>(modal);
+      EXPECT_FALSE(form->FreqCheck->isChecked());  // no frequency list
+      form->URLsCheck->click();
+      (ok ? form->OKBtn : form->CancelBtn)->click();
+    });
+    EXPECT_EQ(ShowWkSpaceOptionsForm(false), ok);
+    EXPECT_EQ(KeepURLs, ok);
+  }
   InitProgramState();
 }
 
