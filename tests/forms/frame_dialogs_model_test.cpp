@@ -56,20 +56,6 @@ TEST_F(FrameDialogsModelTest, OpenURLOkRule)
   }
 }
 
-TEST_F(FrameDialogsModelTest, LeavingTheComboKeepsTheURLAfterCancel)
-{
-  URLHistory.clear();
-  {
-    TOpenURLModel model(StartsWithScheme);
-    EXPECT_EQ(model.Text, "");
-    model.Text = " not yet valid ";
-    model.ComboExit();
-    model.Text = "   ";
-    model.ComboExit();  // blanks are not remembered
-  }  // cancelled
-  EXPECT_EQ(URLHistory, Items{"not yet valid"});
-}
-
 TEST_F(FrameDialogsModelTest, WorkspaceOptionBoxes)
 {
   using O = TWkSpaceOptions;

@@ -3,13 +3,12 @@
 
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
-#include "workbench/dialogs/modal_steps.h"
 #include "support/net_servers.h"
+#include "workbench/dialogs/modal_steps.h"
 #include "workbench/frame/frame_test_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -21,44 +20,23 @@
 #include <sys/resource.h>
 
 using Items = std::vector<std::string>;
+using frametest::FrameTest;
 
-namespace {
-
-bool AnyURL(std::string_view url)
+// Leaving the box for another control keeps the typed text; Escape does not.
+TEST(OpenURLFormTest, HistoryAfterTabAndEscape)
 {
-  return url.find("://") != std::string_view::npos;
-}
-
-// Types into the URL box of a shown form, then leaves it as key says.
-Items HistoryAfter(const char* typed, Qt::Key key)
-{
-  URLHistory = {"http://old/"};
-  {
-    TOpenURLForm form(AnyURL);
-    form.show();
-    form.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&form, 1000));
-    form.URLCombo->setFocus();
-    form.URLCombo->lineEdit()->selectAll();
-    QTest::keyClicks(form.URLCombo, QString::fromLatin1(typed));
-    QTest::keyClick(form.URLCombo, key);
-    if (form.isVisible())
-      form.reject();
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Escape}) {
+    URLHistory = {"http://old/"};
+    {
+      TOpenURLForm form;
+      form.show();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 1000));
+      form.URLCombo->lineEdit()->selectAll();
+      QTest::keyClicks(form.URLCombo, QStringLiteral(" typed "));
+      QTest::keyClick(form.URLCombo, key);
+    }
+    EXPECT_EQ(URLHistory, (key == Qt::Key_Tab ? Items{"typed", "http://old/"} : Items{"http://old/"}));
   }
-  return URLHistory;
-}
-
-}  // namespace
-
-TEST(OpenURLFormTest, HistoryAfterTabEscapeAndOk)
-{
-  testsupport::FakeDialogs dialogs;
-  EXPECT_EQ(HistoryAfter(" typed ", Qt::Key_Tab), (Items{"typed", "http://old/"}));
-  EXPECT_EQ(HistoryAfter("typed", Qt::Key_Escape), Items{"http://old/"});
-  EXPECT_EQ(HistoryAfter("  http://new/  ", Qt::Key_Return), (Items{"http://new/", "http://old/"}));
-  // Enter on a bad URL keeps the dialog up with its message.
-  EXPECT_EQ(HistoryAfter("nothing", Qt::Key_Return), Items{"http://old/"});
-  EXPECT_EQ(dialogs.Texts(), Items{"\"nothing\" is incomplete or bad URL."});
   URLHistory.clear();
 }
 
@@ -67,38 +45,29 @@ TEST(LangConfigTest, DoubleClickIsOkAndCancelAppliesNothing)
   InitProgramState();
   SetTextLanguage(0x409);
   const TFontRec before = SystemFont;
-  testsupport::WhenModal([](QWidget* modal) {
-    auto* form = static_cast<TLangConfig*>(modal);
-    form->TakeFont(QFont(QStringLiteral("Chosen Face"), 13));
-    form->CancelBtn->click();
-  });
-  EXPECT_FALSE(SelectLanguage());
-  EXPECT_EQ(SystemFont, before);
-
-  TLangConfig form;
-  form.TakeFont(QFont(QStringLiteral("Chosen Face"), 13));
-  const auto names = form.Model().Names();
-  const int row = int(std::find(names.begin(), names.end(), LanguageNameById(0x415)) - names.begin());
-  ASSERT_LT(row, form.LangsList->count());
-  form.LangsList->setCurrentRow(row);
-  emit form.LangsList->itemDoubleClicked(form.LangsList->item(row));
-  EXPECT_EQ(form.result(), QDialog::Accepted);
-  EXPECT_TRUE(form.Changed());
-  EXPECT_EQ(LanguageId, 0x415);
-  EXPECT_EQ(SystemFont.Name, "Chosen Face");
-  EXPECT_EQ(SystemFont.Size, 13);
-  EXPECT_EQ(SystemFont.Charset, before.Charset);
+  for (bool cancel : {true, false}) {
+    TLangConfig form;
+    form.TakeFont(QFont(QStringLiteral("Chosen Face"), 13));
+    const auto names = form.Model().Names();
+    form.LangsList->setCurrentRow(int(std::find(names.begin(), names.end(), LanguageNameById(0x415)) - names.begin()));
+    if (cancel)
+      form.CancelBtn->click();
+    else
+      emit form.LangsList->itemDoubleClicked(form.LangsList->currentItem());
+    EXPECT_EQ(form.Changed(), !cancel);
+    EXPECT_EQ(LanguageId, cancel ? 0x409 : 0x415);
+    EXPECT_EQ(SystemFont.Name, cancel ? before.Name : "Chosen Face");
+    EXPECT_EQ(SystemFont.Charset, before.Charset);
+  }
   InitProgramState();
 }
 
 TEST(WkSpaceOptionsFormTest, OkWritesTheBoxesCancelNothing)
 {
   InitProgramState();
-  KeepURLs = false;
   for (bool ok : {false, true}) {
     testsupport::WhenModal([ok](QWidget* modal) {
       auto* form = static_cast<TWkSpaceOptionsForm*>(modal);
-      EXPECT_FALSE(form->FreqCheck->isChecked());  // no frequency list
       form->URLsCheck->click();
       (ok ? form->OKBtn : form->CancelBtn)->click();
     });
@@ -111,30 +80,24 @@ TEST(WkSpaceOptionsFormTest, OkWritesTheBoxesCancelNothing)
 TEST(AboutBoxTest, SpinsWhileShownAndStopsWhenClosed)
 {
   TAboutBox box;
-  EXPECT_TRUE(box.SpinningCube->Continuous());
   box.show();
-  box.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&box, 1000));
-  EXPECT_EQ(box.SpinningCube->geometry(), QRect(8, 8, 65, 65));
+  EXPECT_TRUE(box.SpinningCube->Continuous());
   box.SpinningCube->Spin();  // one step: 7 degrees about x and z, one breath
-  EXPECT_EQ(box.SpinningCube->XSpin(), 13);
-  EXPECT_EQ(box.SpinningCube->YSpin(), 20);
-  EXPECT_EQ(box.SpinningCube->ZSpin(), 343);
+  EXPECT_EQ((std::array{box.SpinningCube->XSpin(), box.SpinningCube->YSpin(), box.SpinningCube->ZSpin()}),
+            (std::array{13, 20, 343}));
   EXPECT_EQ(box.SpinningCube->geometry(), QRect(9, 9, 63, 63));
-
   QTest::mouseClick(box.SpinningCube, Qt::LeftButton);
   EXPECT_FALSE(box.SpinningCube->Continuous());
   QTest::mouseClick(box.SpinningCube, Qt::LeftButton);
   EXPECT_TRUE(box.SpinningCube->Continuous());
   box.OKBtn->click();
-  EXPECT_FALSE(box.SpinningCube->Continuous());
   EXPECT_TRUE(box.SpinningCube->findChildren<QTimer*>().isEmpty());
 
-  // A paint: background at the corner, a shaded face in the middle.
+  // A paint: background at the corner, the lit front face in the middle.
   TCubeSpin cube;
   cube.resize(64, 64);
   cube.show();
-  cube.SetAngles(0, 0, 0);
   QImage image(64, 64, QImage::Format_RGB32);
   QPainter painter(&image);
   cube.Draw(painter);
@@ -143,26 +106,28 @@ TEST(AboutBoxTest, SpinsWhileShownAndStopsWhenClosed)
   EXPECT_EQ(image.pixelColor(32, 32), QColor(127, 63, 255));
 }
 
-using frametest::FrameTest;
-class FrameDialogCommandsTest : public FrameTest {};
+class FrameDialogCommandsTest : public FrameTest {
+protected:
+  void Run(const char* command, std::function<void(QWidget*)> step)
+  {
+    testsupport::WhenModal(std::move(step));
+    Frame().UpdateMenuState();
+    ASSERT_TRUE(Item(command)->isEnabled());
+    Item(command)->trigger();
+  }
+};
 
-TEST_F(FrameDialogCommandsTest, UnloadsTheCorpusOnlyOnAChange)
+TEST_F(FrameDialogCommandsTest, LanguageUnloadsTheCorpusOnlyOnAChange)
 {
-  const std::string file = folder_.write("a.txt", "one two three\r\n");
-  Start({file});
-  ASSERT_EQ(CorpusList.Count(), 1);
+  Start({folder_.write("a.txt", "one two three\r\n")});
   SetTextLanguage(0x409);
   for (int32_t id : {0x409, 0x419}) {
-    testsupport::WhenModal([id](QWidget* modal) {
+    Run("FMF_Language", [id](QWidget* modal) {
       auto* form = static_cast<TLangConfig*>(modal);
       const auto names = form->Model().Names();
-      form->LangsList->setCurrentRow(
-          int(std::find(names.begin(), names.end(), LanguageNameById(id)) - names.begin()));
+      form->LangsList->setCurrentRow(int(std::find(names.begin(), names.end(), LanguageNameById(id)) - names.begin()));
       form->OKBtn->click();
     });
-    Frame().UpdateMenuState();
-    ASSERT_TRUE(Item("FMF_Language")->isEnabled());
-    Item("FMF_Language")->trigger();
     EXPECT_EQ(CorpusList.Count(), id == 0x409 ? 1 : 0);
   }
 }
@@ -177,14 +142,12 @@ TEST_F(FrameDialogCommandsTest, LoadCorpusURLAsksAndLoads)
   Start();
   URLHistory = {"http://old/"};
   for (const std::string& typed : Items{"  http://:/  ", "  " + url + "  "}) {
-    testsupport::WhenModal([typed](QWidget* modal) {
+    Run("FMF_URL", [typed](QWidget* modal) {
       auto* form = static_cast<TOpenURLForm*>(modal);
       EXPECT_EQ(form->URLCombo->currentText(), QStringLiteral("http://old/"));
       form->URLCombo->setEditText(QString::fromStdString(typed));
       form->OKButton->click();
     });
-    Frame().UpdateMenuState();
-    Item("FMF_URL")->trigger();
   }
   EXPECT_EQ(Messages(mtError), Items{"\"http://:/\" is incomplete or bad URL."});
   ASSERT_EQ(CorpusList.Count(), 1);
@@ -194,17 +157,6 @@ TEST_F(FrameDialogCommandsTest, LoadCorpusURLAsksAndLoads)
     QTest::qWait(50);
 }
 
-namespace {
-
-double CpuSeconds()
-{
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
-
 // Under the real-window check: the About box over the frame, saved as
 // about_box.png. With QUILL_ABOUT_CPU_SECONDS set it stays up that long and
 // prints the process's CPU time meanwhile.
@@ -213,25 +165,24 @@ TEST_F(FrameDialogCommandsTest, AboutBoxRealWindow)
   const char* artefacts = std::getenv("QUILL_REAL_WINDOW_DIR");
   if (!artefacts || !artefacts[0])
     GTEST_SKIP() << "only under the real-window check (QUILL_REAL_WINDOW_DIR not set)";
-  TFrameForm& frame = Start({folder_.write("a.txt", "one two three\r\n")});
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Start({folder_.write("a.txt", "one two three\r\n")})));
   const char* cpuEnv = std::getenv("QUILL_ABOUT_CPU_SECONDS");
   const int seconds = cpuEnv ? std::atoi(cpuEnv) : 0;
-  testsupport::WhenModal([&](QWidget* modal) {
+  Run("FMI_About", [&](QWidget* modal) {
     QTest::qWait(500);
-    EXPECT_TRUE(static_cast<TAboutBox*>(modal)->SpinningCube->Continuous());
-    const QPixmap shot = modal->screen()->grabWindow(0);
     const QString file = QString::fromLocal8Bit(artefacts) + QStringLiteral("/about_box.png");
-    EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
+    EXPECT_TRUE(modal->screen()->grabWindow(0).save(file, "PNG")) << file.toStdString();
     if (seconds > 0) {
-      const double before = CpuSeconds();
+      rusage before{}, after{};
+      getrusage(RUSAGE_SELF, &before);
       QTest::qWait(seconds * 1000);
-      const double used = CpuSeconds() - before;
+      getrusage(RUSAGE_SELF, &after);
+      const double used = (after.ru_utime.tv_sec + after.ru_stime.tv_sec - before.ru_utime.tv_sec -
+                           before.ru_stime.tv_sec) +
+                          (after.ru_utime.tv_usec + after.ru_stime.tv_usec - before.ru_utime.tv_usec -
+                           before.ru_stime.tv_usec) / 1e6;
       std::printf("About box: %.3f s CPU in %d s (%.2f%% of one core)\n", used, seconds, 100.0 * used / seconds);
     }
     static_cast<TAboutBox*>(modal)->OKBtn->click();
   });
-  frame.UpdateMenuState();
-  ASSERT_TRUE(Item("FMI_About")->isEnabled());
-  Item("FMI_About")->trigger();
 }
