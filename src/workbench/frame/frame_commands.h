@@ -141,3 +141,5 @@ void installFreqConfigCommands(TFrameForm& frame);
 void installCollocationCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
+// Normal and part-of-speech tag settings (dialogs/tag_settings_commands.cpp).
+void installTagSettingsCommands(TFrameForm& frame);
