@@ -25,6 +25,10 @@ TTagDialogRunner& Runner()
   return runner;
 }
 
+}  // namespace
+
+namespace tagforms {
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption)
 {
   auto* b = new QPushButton(QString::fromLatin1(caption), parent);
@@ -40,14 +44,58 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption)
   return l;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name)
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text)
 {
-  auto* e = new QLineEdit(parent);
+  auto* e = new QLineEdit(text, parent);
   e->setObjectName(QString::fromLatin1(name));
   return e;
 }
 
-}  // namespace
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int rows, std::initializer_list<int> widths,
+                       bool wholeRows)
+{
+  auto* g = new QTableWidget(rows, static_cast<int>(widths.size()), parent);
+  g->setObjectName(QString::fromLatin1(name));
+  g->horizontalHeader()->hide();
+  g->verticalHeader()->hide();
+  int c = 0;
+  for (int w : widths)
+    g->setColumnWidth(c++, w);
+  if (wholeRows) {
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  }
+  return g;
+}
+
+void LayOutGridGroup(QGroupBox* group, QTableWidget* grid, QPushButton*& add, QPushButton*& edit,
+                     QPushButton*& remove)
+{
+  add = MakeButton(group, "AddBtn", "Add");
+  edit = MakeButton(group, "EditBtn", "Edit");
+  remove = MakeButton(group, "RemoveBtn", "Remove");
+  auto* row = new QHBoxLayout(group);
+  row->addWidget(grid, 1);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(add);
+  buttons->addWidget(edit);
+  buttons->addWidget(remove);
+  buttons->addStretch();
+  row->addLayout(buttons);
+}
+
+QHBoxLayout* OkCancelRow(QWidget* parent, const char* okName, QPushButton*& ok, QPushButton*& cancel)
+{
+  ok = MakeButton(parent, okName, "OK");
+  ok->setDefault(true);
+  cancel = MakeButton(parent, "CancelBtn", "Cancel");
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
+}
 
 QLineEdit* MakeCharEdit(QWidget* parent, const char* name)
 {
@@ -57,6 +105,10 @@ QLineEdit* MakeCharEdit(QWidget* parent, const char* name)
   e->setFixedWidth(e->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 3);
   return e;
 }
+
+}  // namespace tagforms
+
+using namespace tagforms;
 
 TTagDialogRunner SetTagDialogRunner(TTagDialogRunner runner)
 {
@@ -89,10 +141,6 @@ TEditWatchTagsDlg::TEditWatchTagsDlg(TEditWatchTagsModel& model, QWidget* parent
   StopEdit = MakeEdit(this, "StopEdit");
   InternalCB = new QCheckBox(QStringLiteral("COCOA Format"), this);
   InternalCB->setObjectName(QStringLiteral("InternalCB"));
-  OKBtn = MakeButton(this, "OKBtn", "OK");
-  OKBtn->setDefault(true);
-  CancelBtn = MakeButton(this, "CancelBtn", "Cancel");
-
   auto* grid = new QGridLayout(this);
   grid->addWidget(Label1, 0, 0);
   grid->addWidget(NameEdit, 0, 1);
@@ -101,11 +149,7 @@ TEditWatchTagsDlg::TEditWatchTagsDlg(TEditWatchTagsModel& model, QWidget* parent
   grid->addWidget(TagStopLabel, 2, 0);
   grid->addWidget(StopEdit, 2, 1);
   grid->addWidget(InternalCB, 3, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  grid->addLayout(OkCancelRow(this, "OKBtn", OKBtn, CancelBtn), 4, 0, 1, 2);
 
   NameEdit->setText(ToQString(model.Name));
   StartEdit->setText(ToQString(model.Start));
@@ -179,40 +223,14 @@ TTagCfgDialog::TTagCfgDialog(QWidget* parent) : QDialog(parent), model_(this)
 
   GroupBox2 = new QGroupBox(QStringLiteral(" Tracked Tags "), this);
   GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-  Grid = new QTableWidget(1, 3, GroupBox2);
-  Grid->setObjectName(QStringLiteral("Grid"));
-  Grid->horizontalHeader()->hide();
-  Grid->verticalHeader()->hide();
-  Grid->setColumnWidth(0, 130);
-  Grid->setColumnWidth(1, 55);
-  Grid->setColumnWidth(2, 55);
-  Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  Grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  AddBtn = MakeButton(GroupBox2, "AddBtn", "Add");
-  EditBtn = MakeButton(GroupBox2, "EditBtn", "Edit");
-  RemoveBtn = MakeButton(GroupBox2, "RemoveBtn", "Remove");
-  auto* g2 = new QHBoxLayout(GroupBox2);
-  g2->addWidget(Grid, 1);
-  auto* gridButtons = new QVBoxLayout;
-  gridButtons->addWidget(AddBtn);
-  gridButtons->addWidget(EditBtn);
-  gridButtons->addWidget(RemoveBtn);
-  gridButtons->addStretch();
-  g2->addLayout(gridButtons);
+  Grid = MakeGrid(GroupBox2, "Grid", 1, {130, 55, 55}, true);
+  LayOutGridGroup(GroupBox2, Grid, AddBtn, EditBtn, RemoveBtn);
 
-  OkBtn = MakeButton(this, "OkBtn", "OK");
-  OkBtn->setDefault(true);
-  CancelBtn = MakeButton(this, "CancelBtn", "Cancel");
   auto* main = new QVBoxLayout(this);
   main->addWidget(GroupBox1);
   main->addWidget(GroupBox3);
   main->addWidget(GroupBox2, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OkBtn);
-  buttons->addWidget(CancelBtn);
-  main->addLayout(buttons);
+  main->addLayout(OkCancelRow(this, "OkBtn", OkBtn, CancelBtn));
 
   for (QLineEdit* e : {TagStartEdit, TagStopEdit, PageDelimiterEdit})
     e->installEventFilter(this);

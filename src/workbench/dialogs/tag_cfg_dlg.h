@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <initializer_list>
 
 class QCheckBox;
 class QGroupBox;
@@ -16,8 +17,26 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
+class QHBoxLayout;
+
+// Pieces the tag dialogs share: named widgets, the grids with their
+// Add/Edit/Remove column, and the OK/Cancel row.
+namespace tagforms {
 // One-character edit that must hold a character.
 QLineEdit* MakeCharEdit(QWidget* parent, const char* name);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text = {});
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption);
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption);
+// A grid without headers, columns of these widths; wholeRows: read-only,
+// selected by whole rows.
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int rows, std::initializer_list<int> widths,
+                       bool wholeRows);
+// The group's grid with the Add, Edit and Remove buttons beside it.
+void LayOutGridGroup(QGroupBox* group, QTableWidget* grid, QPushButton*& add, QPushButton*& edit,
+                     QPushButton*& remove);
+// OK (default) and Cancel, right-aligned.
+QHBoxLayout* OkCancelRow(QWidget* parent, const char* okName, QPushButton*& ok, QPushButton*& cancel);
+}  // namespace tagforms
 
 class TEditWatchTagsDlg : public QDialog {
   Q_OBJECT

@@ -26,13 +26,6 @@ W* Named(W* widget, const char* name)
   return widget;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const char* caption)
-{
-  auto* b = Named(new QPushButton(QString::fromLatin1(caption), parent), name);
-  b->setAutoDefault(false);
-  return b;
-}
-
 // Window text while the label's option is on, grey text while it is off.
 void Recolour(QWidget* label, bool on)
 {
@@ -42,18 +35,9 @@ void Recolour(QWidget* label, bool on)
   label->setPalette(p);
 }
 
-QTableWidget* MakeGrid(QWidget* parent, const char* name, int rows, std::initializer_list<int> widths)
-{
-  auto* g = Named(new QTableWidget(rows, static_cast<int>(widths.size()), parent), name);
-  g->horizontalHeader()->hide();
-  g->verticalHeader()->hide();
-  int c = 0;
-  for (int w : widths)
-    g->setColumnWidth(c++, w);
-  return g;
-}
-
 }  // namespace
+
+using namespace tagforms;
 
 // ---------------------------------------------------------------------------
 // The meta-tag editor.
@@ -62,23 +46,16 @@ TEditMetaTagsDlg::TEditMetaTagsDlg(TEditMetaTagsModel& model, QWidget* parent) :
 {
   setObjectName(QStringLiteral("EditMetaTagsDlg"));
   setWindowTitle(QString::fromStdString(model.Caption()));
-  Label1 = Named(new QLabel(QStringLiteral("Meta-tag Name:"), this), "Label1");
-  NameEdit = Named(new QLineEdit(ToQString(model.Name), this), "NameEdit");
-  TagStartLabel = Named(new QLabel(QStringLiteral("Contents:"), this), "TagStartLabel");
-  ContentsEdit = Named(new QLineEdit(ToQString(model.Contents), this), "ContentsEdit");
-  OKBtn = Button(this, "OKBtn", "OK");
-  OKBtn->setDefault(true);
-  CancelBtn = Button(this, "CancelBtn", "Cancel");
+  Label1 = MakeLabel(this, "Label1", "Meta-tag Name:");
+  NameEdit = MakeEdit(this, "NameEdit", ToQString(model.Name));
+  TagStartLabel = MakeLabel(this, "TagStartLabel", "Contents:");
+  ContentsEdit = MakeEdit(this, "ContentsEdit", ToQString(model.Contents));
   auto* grid = new QGridLayout(this);
   grid->addWidget(Label1, 0, 0);
   grid->addWidget(NameEdit, 0, 1);
   grid->addWidget(TagStartLabel, 1, 0);
   grid->addWidget(ContentsEdit, 1, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  grid->addLayout(buttons, 2, 0, 1, 2);
+  grid->addLayout(OkCancelRow(this, "OKBtn", OKBtn, CancelBtn), 2, 0, 1, 2);
   connect(OKBtn, &QPushButton::clicked, this, &TEditMetaTagsDlg::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &TEditMetaTagsDlg::reject);
 }
@@ -111,18 +88,23 @@ TWordTagsCfgDialog::TWordTagsCfgDialog(QWidget* parent) : QDialog(parent), model
   GeneralGroup = Named(new QGroupBox(QStringLiteral(" General Settings "), this), "GeneralGroup");
   EmbededCB = Named(new QCheckBox(QStringLiteral("Embedded in Word"), GeneralGroup), "EmbededCB");
   EmbededPanel = Named(new QWidget(GeneralGroup), "EmbededPanel");
-  DelimiterLabel = Named(new QLabel(QStringLiteral("Delimiter Character:"), EmbededPanel), "DelimiterLabel");
-  DelimiterEdit = Named(new QLineEdit(EmbededPanel), "DelimiterEdit");
+  DelimiterLabel = MakeLabel(EmbededPanel, "DelimiterLabel", "Delimiter Character:");
+  DelimiterEdit = MakeEdit(EmbededPanel, "DelimiterEdit");
   DelimiterEdit->setMaxLength(1);
+  DelimiterEdit->setFixedWidth(DelimiterEdit->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 3);
   auto* ep = new QHBoxLayout(EmbededPanel);
   ep->addWidget(DelimiterLabel);
   ep->addWidget(DelimiterEdit);
   ep->addStretch();
   OutsideCB = Named(new QCheckBox(QStringLiteral("Outside Word"), GeneralGroup), "OutsideCB");
   OutsidePanel = Named(new QWidget(GeneralGroup), "OutsidePanel");
-  TagStartLabel = Named(new QLabel(QStringLiteral("Tag Start:"), OutsidePanel), "TagStartLabel");
-  TagStartGrid = MakeGrid(OutsidePanel, "TagStartGrid", TWordTagsCfgModel::StartRows, {100});
-  TagStopLabel = Named(new QLabel(QStringLiteral("Tag Stop:"), OutsidePanel), "TagStopLabel");
+  TagStartLabel = MakeLabel(OutsidePanel, "TagStartLabel", "Tag Start:");
+  TagStartGrid = MakeGrid(OutsidePanel, "TagStartGrid", TWordTagsCfgModel::StartRows, {100}, false);
+  TagStartGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  TagStartGrid->setFixedSize(100 + 2 * TagStartGrid->frameWidth(),
+                             TWordTagsCfgModel::StartRows * TagStartGrid->verticalHeader()->defaultSectionSize() +
+                                 2 * TagStartGrid->frameWidth());
+  TagStopLabel = MakeLabel(OutsidePanel, "TagStopLabel", "Tag Stop:");
   TagStopEdit = MakeCharEdit(OutsidePanel, "TagStopEdit");
   OutsideBeforeCB = Named(new QCheckBox(QStringLiteral("Before Word"), OutsidePanel), "OutsideBeforeCB");
   auto* op = new QGridLayout(OutsidePanel);
@@ -138,33 +120,13 @@ TWordTagsCfgDialog::TWordTagsCfgDialog(QWidget* parent) : QDialog(parent), model
   general->addWidget(OutsidePanel);
 
   MetaGroup = Named(new QGroupBox(QStringLiteral(" Meta-tags "), this), "MetaGroup");
-  MetaGrid = MakeGrid(MetaGroup, "MetaGrid", 1, {100, 150});
-  MetaGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  MetaGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-  MetaGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  AddBtn = Button(MetaGroup, "AddBtn", "Add");
-  EditBtn = Button(MetaGroup, "EditBtn", "Edit");
-  RemoveBtn = Button(MetaGroup, "RemoveBtn", "Remove");
-  auto* meta = new QHBoxLayout(MetaGroup);
-  meta->addWidget(MetaGrid, 1);
-  auto* metaButtons = new QVBoxLayout;
-  metaButtons->addWidget(AddBtn);
-  metaButtons->addWidget(EditBtn);
-  metaButtons->addWidget(RemoveBtn);
-  metaButtons->addStretch();
-  meta->addLayout(metaButtons);
+  MetaGrid = MakeGrid(MetaGroup, "MetaGrid", 1, {100, 150}, true);
+  LayOutGridGroup(MetaGroup, MetaGrid, AddBtn, EditBtn, RemoveBtn);
 
-  OkBtn = Button(this, "OkBtn", "OK");
-  OkBtn->setDefault(true);
-  CancelBtn = Button(this, "CancelBtn", "Cancel");
   auto* main = new QVBoxLayout(this);
   main->addWidget(GeneralGroup);
   main->addWidget(MetaGroup, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OkBtn);
-  buttons->addWidget(CancelBtn);
-  main->addLayout(buttons);
+  main->addLayout(OkCancelRow(this, "OkBtn", OkBtn, CancelBtn));
 
   connect(EmbededCB, &QCheckBox::clicked, this, [this](bool on) {
     model_.EmbededCB = on;
