@@ -11,5 +11,6 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installCollocationCommands(frame);
   installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
+  installTagSettingsCommands(frame);
   installDownloadCommands(frame);
 }

@@ -12,6 +12,8 @@
 #include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
+#include "workbench/dialogs/tag_cfg_dlg.h"
+#include "workbench/dialogs/word_tags_cfg_dlg.h"
 #include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
@@ -69,6 +71,8 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
+    new TTagCfgDialog(forms.Frame.get());                // TagCfgDialog
+    new TWordTagsCfgDialog(forms.Frame.get());           // WordTagsCfgDialog
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
