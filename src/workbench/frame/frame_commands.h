@@ -141,3 +141,5 @@ void installFreqConfigCommands(TFrameForm& frame);
 void installCollocationCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
+// Advanced Collocation (windows/adv_colloc_commands.cpp).
+void installAdvancedCollocationCommands(TFrameForm& frame);

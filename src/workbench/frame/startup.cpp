@@ -4,7 +4,9 @@
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "forms/advanced_sort.h"
+#include "forms/batch_options.h"
 #include "workbench/dialogs/advanced_sort_form.h"
+#include "workbench/dialogs/batch_options_form.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
@@ -40,6 +42,7 @@ void InitUnits()
   InitSharedState();
   InstallContextOptionsForms();
   InstallAdvancedSortSettings();
+  InstallBatchSearchSettings();
   InstallAdvancedSortForm();
   InstallPatternsEditor();
   FirstActivation = true;
@@ -67,6 +70,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
+    new TBatchSearchCfgDlg(forms.Frame.get());           // BatchSearchCfgForm
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
