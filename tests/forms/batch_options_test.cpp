@@ -101,30 +101,6 @@ TEST_F(BatchOptions, SectionRoundTripsThroughARestart)
   EXPECT_EQ(BatchSearchCfgForm().ContextSizes[1], 12);
 }
 
-TEST_F(BatchOptions, SuppressBoxesNeverAllOnAndCancelKeepsTheWorkingCopy)
-{
-  Read("SuppressTags=1\r\n");
-  TBatchSearchCfgForm& form = BatchSearchCfgForm();
-  auto enabled = [&] {
-    std::string out;
-    for (const TControlState& box : form.SuppressChecks)
-      out += box.Enabled ? '+' : '-';
-    return out;
-  };
-  EXPECT_EQ(enabled(), "+++");
-  form.SuppressClick(1, true);
-  EXPECT_EQ(enabled(), "++-");
-  form.SuppressClick(0, false);
-  EXPECT_EQ(enabled(), "+++");
-  form.CancelBtnClick();
-  EXPECT_EQ(ConcordSettings.BatchSuppress, (std::array<bool, 3>{true, false, false}));
-  form.FormShow();
-  EXPECT_EQ(form.Focus, "FormatGroup");
-  EXPECT_EQ(form.Suppress, (std::array<bool, 3>{false, true, false}));
-  form.OKBtnClick();
-  EXPECT_EQ(ConcordSettings.BatchSuppress, (std::array<bool, 3>{false, true, false}));
-}
-
 TEST_F(BatchOptions, SubDialogsReplaceTheListAndCopyTheContextBack)
 {
   Read("AdvCollocation=1\r\nAdvCollocationText=1l\r\n");

@@ -2,7 +2,6 @@
 // against tuples built here from the corpus words themselves.
 #include "search/advanced_collocation.h"
 
-#include "foundation/abort.h"
 #include "foundation/hash_strings.h"
 #include "search/concord_items.h"
 #include "search_fixture.h"
@@ -132,24 +131,5 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{{3, 4, 5}, 0, true}, Case{{3, 5}, 0, false},  // 1L .. 1R: a gap
                       Case{{0, 2, 4, 8}, 0, true},                      // absent first slots
                       Case{{5}, 0, false}, Case{{}, 2, false}, Case{{}, 3, true}, Case{{}, 5, true}));
-
-TEST(AdvancedCollocationCaption, NamesTheKeysOrTheSpan)
-{
-  TAdvancedSortColOptions r;
-  const std::vector<TAdvancedSortColItem> keys = {{ctx2L, false}, {ctx0, false}, {ctx4R, false}};
-  EXPECT_EQ(AdvancedCollocationCaption(r, keys), "Advanced Collocation - 2L, Search term, 4R");
-  r.SpanCollocation = true;
-  r.SpanNumber = 4;
-  EXPECT_EQ(AdvancedCollocationCaption(r, keys), "Advanced Collocation - Span 4");
-}
-
-TEST_F(AdvancedCollocation, CancelAtTheSecondPumpRaisesAbort)
-{
-  MakeCorpus(3000, 5);
-  ASSERT_GT(list_->Count(), 300);
-  bridge.PressCancelAt(bridge.Pumps() + 2);
-  const Case c{{}, 2, false};
-  EXPECT_THROW(CountAdvancedCollocation(*list_, Keys(c), Record(c)), EAbort);
-}
 
 }  // namespace

@@ -11,4 +11,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installCollocationCommands(frame);
   installConcordConfigCommands(frame, commands);
   installAdvancedCollocationCommands(frame);
+  installDownloadCommands(frame);
 }

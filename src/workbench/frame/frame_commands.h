@@ -143,3 +143,5 @@ void installCollocationCommands(TFrameForm& frame);
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
 // Advanced Collocation (windows/adv_colloc_commands.cpp).
 void installAdvancedCollocationCommands(TFrameForm& frame);
+// File menu: Stop Loading URLs (windows/download_commands.cpp).
+void installDownloadCommands(TFrameForm& frame);
