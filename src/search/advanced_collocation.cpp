@@ -51,26 +51,30 @@ void ListModeTuple(const TConcordItem& hit, std::span<const TAdvancedSortColItem
   }
 }
 
+bool SpanModeTuple(const TConcordItem& hit, int span, int k, std::string& tuple)
+{
+  const int first = HitPlace - k;
+  const int last = first + span - 1;
+  if (first < 0 || last >= PlaceCount)
+    return false;
+  for (int p = first; p <= last; ++p)
+    if (!hit.HasWord(AdvCollocSlot(p)))
+      return false;
+  tuple.clear();
+  for (int p = first; p <= last; ++p) {
+    if (p > first)
+      tuple += ' ';
+    tuple += hit.Word(AdvCollocSlot(p));
+  }
+  return true;
+}
+
 void SpanModeTuples(const TConcordItem& hit, int span, std::vector<std::string>& tuples)
 {
-  for (int k = 0; k < span; ++k) {
-    const int first = HitPlace - k;
-    const int last = first + span - 1;
-    if (first < 0 || last >= PlaceCount)
-      continue;
-    bool complete = true;
-    for (int p = first; p <= last && complete; ++p)
-      complete = hit.HasWord(AdvCollocSlot(p));
-    if (!complete)
-      continue;
-    std::string tuple;
-    for (int p = first; p <= last; ++p) {
-      if (p > first)
-        tuple += ' ';
-      tuple += hit.Word(AdvCollocSlot(p));
-    }
-    tuples.push_back(std::move(tuple));
-  }
+  std::string tuple;
+  for (int k = 0; k < span; ++k)
+    if (SpanModeTuple(hit, span, k, tuple))
+      tuples.push_back(tuple);
 }
 
 std::string AdvancedCollocationCaption(const TAdvancedSortColOptions& record,
@@ -110,7 +114,6 @@ std::unique_ptr<THashStrings> CountAdvancedCollocation(const TConcordItems& hits
   auto table = std::make_unique<THashStrings>(TableBuckets, LanguageId);
   table->FoldCase = FrequencySettings.IgnoreCase;
   std::string tuple;
-  std::vector<std::string> tuples;
   for (int32_t i = 0; i < n; ++i) {
     if (i % PumpStep == 0) {
       progress->SetProgress(i);
@@ -119,10 +122,9 @@ std::unique_ptr<THashStrings> CountAdvancedCollocation(const TConcordItems& hits
     }
     const TConcordItem& hit = *hits.GetItem(i);
     if (record.SpanCollocation) {
-      tuples.clear();
-      SpanModeTuples(hit, record.SpanNumber, tuples);
-      for (const std::string& t : tuples)
-        table->Add(t, true);
+      for (int k = 0; k < record.SpanNumber; ++k)
+        if (SpanModeTuple(hit, record.SpanNumber, k, tuple))
+          table->Add(tuple, true);
     } else {
       ListModeTuple(hit, keys, tuple);
       table->Add(tuple, true);
