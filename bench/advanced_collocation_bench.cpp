@@ -38,13 +38,7 @@ double RunSortUniq(const TConcordItems& hits, const std::vector<TAdvancedSortCol
     }
     std::fclose(f);
   }
-  const std::string command = "LC_ALL=C sort '" + path + "' | LC_ALL=C uniq -c | LC_ALL=C sort -rn > /dev/null";
-  const auto t0 = Clock::now();
-  if (std::system(command.c_str()) != 0)
-    throw std::runtime_error("sort failed");
-  const double seconds = Seconds(t0, Clock::now());
-  std::remove(path.c_str());
-  return seconds;
+  return TimeSortUniq(path);
 }
 
 void BM_AdvancedCollocation(benchmark::State& state)
