@@ -12,5 +12,6 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
   installTagSettingsCommands(frame);
+  installAdvancedCollocationCommands(frame);
   installDownloadCommands(frame);
 }

@@ -145,5 +145,7 @@ void installCorpusCompCommands(TFrameForm& frame);
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
 // Normal and part-of-speech tag settings (dialogs/tag_settings_commands.cpp).
 void installTagSettingsCommands(TFrameForm& frame);
+// Advanced Collocation (windows/adv_colloc_commands.cpp).
+void installAdvancedCollocationCommands(TFrameForm& frame);
 // File menu: Stop Loading URLs (windows/download_commands.cpp).
 void installDownloadCommands(TFrameForm& frame);

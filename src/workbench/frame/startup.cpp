@@ -5,7 +5,9 @@
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "forms/advanced_sort.h"
+#include "forms/batch_options.h"
 #include "workbench/dialogs/advanced_sort_form.h"
+#include "workbench/dialogs/batch_options_form.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
@@ -43,6 +45,7 @@ void InitUnits()
   InitSharedState();
   InstallContextOptionsForms();
   InstallAdvancedSortSettings();
+  InstallBatchSearchSettings();
   InstallAdvancedSortForm();
   InstallPatternsEditor();
   FirstActivation = true;
@@ -72,6 +75,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
     new TTagCfgDialog(forms.Frame.get());                // TagCfgDialog
+    new TBatchSearchCfgDlg(forms.Frame.get());           // BatchSearchCfgForm
     new TWordTagsCfgDialog(forms.Frame.get());           // WordTagsCfgDialog
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
