@@ -57,13 +57,7 @@ double RunSortUniq(const TConcordItems& hits)
         }
     std::fclose(f);
   }
-  const std::string command = "LC_ALL=C sort '" + words + "' | LC_ALL=C uniq -c | LC_ALL=C sort -rn > /dev/null";
-  const auto t0 = Clock::now();
-  if (std::system(command.c_str()) != 0)
-    throw std::runtime_error("sort failed");
-  const double seconds = Seconds(t0, Clock::now());
-  std::remove(words.c_str());
-  return seconds;
+  return TimeSortUniq(words);
 }
 
 void BM_GenerateCollocation(benchmark::State& state)

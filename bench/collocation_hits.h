@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -118,6 +119,19 @@ inline void SetUp()
   FrequencySettings.IgnoreCase = true;
   FrequencySettings.MinimumFrequency = 1;
   FrequencySettings.MaximumFrequency = 0;
+}
+
+// Seconds LC_ALL=C sort | uniq -c | sort -rn takes over the lines of a file,
+// which is then removed.
+inline double TimeSortUniq(const std::string& path)
+{
+  const std::string command = "LC_ALL=C sort '" + path + "' | LC_ALL=C uniq -c | LC_ALL=C sort -rn > /dev/null";
+  const auto t0 = Clock::now();
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("sort failed");
+  const double seconds = Seconds(t0, Clock::now());
+  std::remove(path.c_str());
+  return seconds;
 }
 
 inline std::string Word()

@@ -13,7 +13,7 @@ float WordListPercent(int32_t count, int64_t total)
   return float(static_cast<long double>(count) / static_cast<long double>(total) * 100.0L);
 }
 
-void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int64_t total)
+void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int64_t total, int64_t rowLimit)
 {
   caption_ = std::move(caption);
   total_ = total;
@@ -22,7 +22,9 @@ void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int
   else if (mode == wlmByCount)
     table.Sort(THashStrings::ssByCount);
   rows_.clear();
-  const int64_t limit = FrequencySettings.MaximumLines;
+  int64_t limit = FrequencySettings.MaximumLines;
+  if (rowLimit > 0 && rowLimit < limit)
+    limit = rowLimit;
   for (int32_t i = 0; i < table.Count(); ++i) {
     const std::string_view word = table.Strings(i);
     const int32_t count = table.Counts(i);

@@ -39,8 +39,9 @@ public:
   // Sorts the table by the mode, then takes, in table order, every word that
   // passes the frequency filter, until MaximumLines rows are reached (tested
   // after each row, so a limit of 0 or below still takes one). Percentages
-  // refer to total; a total of 0 or below gives 0.
-  void Fill(THashStrings& table, int mode, std::string caption, int64_t total);
+  // refer to total; a total of 0 or below gives 0. A rowLimit above 0
+  // takes at most that many rows as well.
+  void Fill(THashStrings& table, int mode, std::string caption, int64_t total, int64_t rowLimit = 0);
 
   const std::string& Caption() const { return caption_; }
   // The word total the percentages refer to, as the fill got it.

@@ -78,6 +78,29 @@ void ReleaseIndex(TIndexEntry& entry)
 
 namespace {
 
+void dropIndexes(TIndexEntry TCorpusItem::*entry)
+{
+  for (int32_t i = 0; i < CorpusList.Count(); ++i) {
+    TIndexEntry& e = CorpusList[i].*entry;
+    ReleaseIndex(e);
+    e.FileName.clear();
+  }
+}
+
+}  // namespace
+
+void DropTagIndexes()
+{
+  dropIndexes(&TCorpusItem::TagIndex);
+}
+
+void DropPageIndexes()
+{
+  dropIndexes(&TCorpusItem::PageIndex);
+}
+
+namespace {
+
 // Frees the item's reader and stream; deletes the stream's file when it is
 // the program's own copy (a download body or a temporary copy).
 void releaseStreams(TCorpusItem& item)

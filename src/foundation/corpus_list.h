@@ -145,6 +145,11 @@ void ReopenIndex(TIndexEntry& entry, bool& present, const std::string& id);
 // the program's own temporary files outside the workspace folder.
 void ReleaseIndex(TIndexEntry& entry);
 
+// Every item's tracked-tag index, or every item's page index, released as
+// ReleaseIndex does, the entry's name cleared. The tag scan builds them anew.
+void DropTagIndexes();
+void DropPageIndexes();
+
 // Removes item i with its streams, reader and indexes; deletes only files
 // that are the program's own temporary copies.
 void RemoveCorpusItem(TCorpusFrame& frame, int32_t i);

@@ -260,7 +260,10 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     if (!before.empty() && !trim(before.back()).empty())
       before.emplace_back();
     sections_.push_back(Section{"[" + cleanValue(trim(section)) + "]", {k + "=" + v}, {}, false});
-    reindexSections();
+    // Only the new section needs indexing; an earlier one of the name wins.
+    std::string_view name;
+    sectionName(sections_.back().header, name);
+    sectionIndex_.emplace(lowered(name), sections_.size() - 1);
     return;
   }
   size_t at = 0;

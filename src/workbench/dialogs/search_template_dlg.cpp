@@ -4,6 +4,7 @@
 #include "forms/patterns_editor.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "workbench/dialogs/batch_options_form.h"
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/patterns_edit_form.h"
@@ -65,6 +66,17 @@ void ShowCheck(QAbstractButton* box, const TControlState& state)
 bool TQtSearchDialogServices::HasSearchParameters() const
 {
   return ConcordConfigModel() != nullptr;
+}
+
+bool TQtSearchDialogServices::HasBatchOptions() const
+{
+  return BatchSearchCfgDlg != nullptr;
+}
+
+void TQtSearchDialogServices::ShowBatchOptions()
+{
+  if (BatchSearchCfgDlg)
+    BatchSearchCfgDlg->ShowModal();
 }
 
 int TQtSearchDialogServices::ExecuteSearchParameters(bool enableContext)

@@ -31,6 +31,9 @@ public:
   bool HasPatternsEditor() const override { return true; }
   bool EditPatterns(std::vector<std::string>& list, int32_t selStart, int32_t selLength) override;
   bool HasOutputOptions() const override { return true; }
+  // The batch options form created at start-up.
+  bool HasBatchOptions() const override;
+  void ShowBatchOptions() override;
   bool EditBatchOutputOptions(TBatchOutputOptions& options) override;
   bool ChoosePatternsFile(std::string& fileName) override;
   // The headings/contexts form created at start-up.

@@ -11,6 +11,8 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installCollocationCommands(frame);
   installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
+  installTagSettingsCommands(frame);
+  installAdvancedCollocationCommands(frame);
   installDownloadCommands(frame);
   installFrameDialogCommands(frame);
 }

@@ -143,6 +143,10 @@ void installCollocationCommands(TFrameForm& frame);
 void installCorpusCompCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
+// Normal and part-of-speech tag settings (dialogs/tag_settings_commands.cpp).
+void installTagSettingsCommands(TFrameForm& frame);
+// Advanced Collocation (windows/adv_colloc_commands.cpp).
+void installAdvancedCollocationCommands(TFrameForm& frame);
 // File menu: Stop Loading URLs (windows/download_commands.cpp).
 void installDownloadCommands(TFrameForm& frame);
 // Load Corpus URL, Language and About (dialogs/frame_dialog_commands.cpp).

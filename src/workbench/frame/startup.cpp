@@ -5,13 +5,17 @@
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "forms/advanced_sort.h"
+#include "forms/batch_options.h"
 #include "workbench/dialogs/advanced_sort_form.h"
+#include "workbench/dialogs/batch_options_form.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
 #include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
+#include "workbench/dialogs/tag_cfg_dlg.h"
+#include "workbench/dialogs/word_tags_cfg_dlg.h"
 #include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
@@ -41,6 +45,7 @@ void InitUnits()
   InitSharedState();
   InstallContextOptionsForms();
   InstallAdvancedSortSettings();
+  InstallBatchSearchSettings();
   InstallAdvancedSortForm();
   InstallPatternsEditor();
   FirstActivation = true;
@@ -69,6 +74,9 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
+    new TTagCfgDialog(forms.Frame.get());                // TagCfgDialog
+    new TBatchSearchCfgDlg(forms.Frame.get());           // BatchSearchCfgForm
+    new TWordTagsCfgDialog(forms.Frame.get());           // WordTagsCfgDialog
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {

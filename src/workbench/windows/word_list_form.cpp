@@ -141,11 +141,12 @@ void TWordListForm::SetColumnWidths(bool withScrollBar)
   FreqGrid->setColumnWidth(2, std::max(rest, 0));
 }
 
-void TWordListForm::FillWordList(THashStrings& table, int mode, const std::string& caption, int64_t total)
+void TWordListForm::FillWordList(THashStrings& table, int mode, const std::string& caption, int64_t total,
+                                 int64_t rowLimit)
 {
   setWindowTitle(ToQString(caption));
   SetRowHeight(QFontMetrics(FreqGrid->font()).height() + 4);
-  rows_.Fill(table, mode, caption, total);
+  rows_.Fill(table, mode, caption, total, rowLimit);
   gridModel_->Reset();
 }
 

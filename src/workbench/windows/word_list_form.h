@@ -35,7 +35,9 @@ public:
   // Sorts the table by the mode (0 keep, 1 alphabetical, 2 by count) and
   // takes the rows that pass the frequency filter, at most MaximumLines;
   // the caption becomes the window's, total is what percentages refer to.
-  void FillWordList(THashStrings& table, int mode, const std::string& caption, int64_t total);
+  // A rowLimit above 0 takes at most that many rows as well.
+  void FillWordList(THashStrings& table, int mode, const std::string& caption, int64_t total,
+                    int64_t rowLimit = 0);
   // The frame's Save, Print and Copy of this window; failures are shown.
   void SaveWordList();
   void PrintWordList();

@@ -89,7 +89,7 @@ TEST_F(FrameTest, WithoutCorpusOnlyFileAndInfoShowAndOnlyRegisteredCommandsAreEn
   EXPECT_TRUE(Item("FMF_Exit")->isEnabled());
   // Allowed by its rule, but nothing is registered for it yet.
   frame.UpdateMenuState();
-  EXPECT_FALSE(Item("CMD_TagSettings")->isEnabled());
+  EXPECT_FALSE(Item("FMF_LoadWorkspace")->isEnabled());
 
   bool opened = false;
   frame.RegisterCommand(QStringLiteral("FMF_Open"), [&] { opened = true; });
