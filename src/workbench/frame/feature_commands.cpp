@@ -5,4 +5,5 @@
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
   installDistributionCommands(frame, commands);
+  installWorkspaceCommands(frame, commands);
 }

@@ -5,6 +5,9 @@
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/corpora_list_dlg.h"
+#include "workbench/windows/concordance_form.h"
+#include "workbench/windows/distribution_form.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
 #include "workbench/frame/frame_commands.h"
@@ -16,6 +19,7 @@
 #include "workbench/dialogs/stop_list_dlg.h"
 
 #include <QFont>
+#include <QTimer>
 
 std::string ApplicationHelpFile;
 QPointer<TViewStopListDlg> ViewStopListDlg;
@@ -38,6 +42,34 @@ void InitUnits()
   EscapePressed = false;
 }
 
+TCorporaListDlg* createCorporaListDlg(TFrameForm& frame)
+{
+  TFrameForm* f = &frame;
+  TCorporaListModel::THooks hooks;
+  hooks.RemoveFileHits = [f](int32_t fileIndex) {
+    for (TMDIChildForm* child : f->ChildWindows())
+      if (auto* concordance = dynamic_cast<TConcordanceForm*>(child))
+        concordance->RemoveFileHits(fileIndex);
+  };
+  hooks.ResetDistributions = [] { ResetDistributions(); };
+  auto* dialog = new TCorporaListDlg(frame, std::move(hooks), f);
+  // The idle menu update refreshes the buttons too (a long operation may
+  // have begun or ended).
+  QObject::connect(frame.IdleTimer, &QTimer::timeout, dialog, [dialog] {
+    if (dialog->isVisible())
+      dialog->UpdateCorporaButtons();
+  });
+  // After the close was accepted (and any save on exit), while the frame
+  // still exists: every item goes, last to first, its temporary files with
+  // it; a download's stream stops and joins its worker as it goes.
+  QObject::connect(f, &TFrameForm::Closed, f, [f] {
+    StopLoadingURLs = true;
+    for (int32_t i = CorpusList.Count() - 1; i >= 0; --i)
+      RemoveCorpusItem(*f, std::min(i, CorpusList.Count() - 1));
+  });
+  return dialog;
+}
+
 }  // namespace
 
 TProgramForms StartQuillmar(std::vector<std::string> arguments)
@@ -55,12 +87,15 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    CorporaListDlg = createCorporaListDlg(*forms.Frame);
+    InstallWorkspaceHooks(*forms.Frame);
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
     ViewStopListDlg = nullptr;
+    CorporaListDlg = nullptr;
     forms = TProgramForms{};
     ShowStopBox(StartupErrorCaption, StartupErrorText);
     return forms;
