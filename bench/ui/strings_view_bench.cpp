@@ -1,5 +1,7 @@
 // Line view costs that must not grow with the item count: laying out and
 // painting one screen, jumping to the last item, and selecting every item.
+#include "offscreen_app.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -10,22 +12,6 @@
 #include "workbench/lineview/strings_view.h"
 
 namespace {
-
-QApplication& App()
-{
-  static QApplication* app = [] {
-    // Another benchmark of this program may have made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-      return existing;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quill_ui_bench";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
 
 // Texts made on demand; the view never holds more than a screen of them.
 class SyntheticStrings : public TStrings {
@@ -72,7 +58,7 @@ void FormatHitLine(TStringsView* v, const QFontMetrics&, int32_t i, std::string&
 }
 
 struct Fixture {
-  QApplication& Application = App();  // before any widget
+  QApplication& Application = OffscreenApp();  // before any widget
   SyntheticStrings Source;
   TStringsView View;
   QImage Image;

@@ -440,6 +440,11 @@ void ReloadCorpusItem(TCorpusFrame& frame, const std::vector<int32_t>& selected)
       j = CorpusList.IndexOf(wanted);
       if (j < 0)
         continue;  // removed while the download started
+      // Nothing may go on reading the old stream.
+      frame.CloseFullText(item.Name);
+      j = CorpusList.IndexOf(wanted);
+      if (j < 0)
+        continue;
       releaseStreams(item);
       item.Source = std::move(download);
       item.Reader = std::make_unique<TBufStream>(item.Source.get());

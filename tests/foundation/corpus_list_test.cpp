@@ -4,6 +4,7 @@
 #include "foundation/program_state.h"
 #include "foundation/tag_scan.h"
 #include "support/corpus_fixture.h"
+#include "support/fake_download.h"
 
 #include <gtest/gtest.h>
 
@@ -16,30 +17,10 @@
 #include <vector>
 
 using testsupport::CorpusFixture;
+using testsupport::FakeDownload;
 using testsupport::ScratchFolder;
 
 namespace {
-
-// A download whose body is a file in the temp folder that the test fills
-// bit by bit, as the download client would.
-class FakeDownload : public TDownloadStream {
-public:
-  FakeDownload(const std::string& file, std::string url, int32_t total)
-    : TDownloadStream(file, KeptCopyMode), url_(std::move(url)), total_(total)
-  {
-    TempCopy = true;
-  }
-  std::string URL() const override { return url_; }
-  bool Done() const override { return done_; }
-  bool SizeKnown() const override { return total_ >= 0; }
-  int32_t GetSize() override { return total_ >= 0 ? total_ : INT32_MAX; }
-
-  std::atomic<bool> done_{false};
-
-private:
-  std::string url_;
-  int32_t total_;
-};
 
 class CorpusTest : public CorpusFixture {
 protected:

@@ -19,3 +19,21 @@ QMenu* TMDIChildForm::addMenu(int group, const QString& objectName, const QStrin
   menus_.push_back(TChildMenu{group, menu});
   return menu;
 }
+
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable)
+{
+  QAction* action = menu->addAction(QString::fromLatin1(caption));
+  action->setObjectName(QString::fromLatin1(name));
+  action->setStatusTip(QString::fromLatin1(hint));
+  action->setCheckable(checkable);
+  return action;
+}
+
+QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint)
+{
+  QMenu* sub = menu->addMenu(QString::fromLatin1(caption));
+  sub->setObjectName(QString::fromLatin1(name));
+  sub->menuAction()->setObjectName(QString::fromLatin1(name));
+  sub->menuAction()->setStatusTip(QString::fromLatin1(hint));
+  return sub;
+}

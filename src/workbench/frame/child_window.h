@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class QAction;
 class QMdiSubWindow;
 class QMenu;
 
@@ -66,3 +67,8 @@ private:
   int kind_;
   std::vector<TChildMenu> menus_;
 };
+
+// An item of a child's menu with its object name, status-bar hint and tick.
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false);
+// A submenu of a child's menu; its action carries the object name and hint.
+QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint);

@@ -5,5 +5,10 @@
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
   installDistributionCommands(frame, commands);
+  installFullTextCommands(frame, commands);
+  installWordListCommands(frame);
+  installFreqConfigCommands(frame);
+  installCollocationCommands(frame);
+  installConcordConfigCommands(frame, commands);
   installWorkspaceCommands(frame, commands);
 }

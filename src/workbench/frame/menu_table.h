@@ -28,9 +28,11 @@ std::span<const TMenuEntry> FrameMenuTable();
 // Merge groups of the frame's menus.
 enum : int {
   FileMenuGroup = 0,
+  CorpusTextMenuGroup = 1,
   ConcordanceMenuGroup = 2,
   FrequencyMenuGroup = 3,
   DisplayMenuGroup = 4,
+  SortMenuGroup = 5,
   WindowMenuGroup = 6,
   InfoMenuGroup = 7,
 };

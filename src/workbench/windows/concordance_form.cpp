@@ -10,20 +10,24 @@
 #include "foundation/program_state.h"
 #include "foundation/tag_scan.h"
 #include "foundation/text_sink.h"
+#include "foundation/utils.h"
 #include "platform/codepage.h"
 #include "platform/frame_sink.h"
+#include "search/collocates.h"
 #include "search/concord_items.h"
 #include "forms/context_options.h"
 #include "search/hit_line.h"
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
 #include "workbench/dialogs/font_color_dialog.h"
+#include "workbench/dialogs/progress_form.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/frame/menu_table.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/frame/status_label.h"
 #include "workbench/lineview/strings_view.h"
+#include "workbench/windows/collocation_form.h"
 #include "workbench/dialogs/tag_info_form.h"
 #include "workbench/output/text_sink.h"
 
@@ -35,6 +39,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
@@ -67,41 +72,6 @@ TConcordanceFontChooser& FontChooser()
   return chooser;
 }
 
-// Switches a widget's painting off for its lifetime and on again at its end,
-// also when an exception leaves the scope.
-class TRedrawOff {
-public:
-  explicit TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
-  {
-    widget_->setUpdatesEnabled(false);
-  }
-  ~TRedrawOff() { widget_->setUpdatesEnabled(was_); }
-  TRedrawOff(const TRedrawOff&) = delete;
-  TRedrawOff& operator=(const TRedrawOff&) = delete;
-
-private:
-  QWidget* widget_;
-  bool was_;
-};
-
-QAction* AddItem(QMenu* menu, const char* name, const char* caption, const char* hint, bool checkable = false)
-{
-  QAction* action = menu->addAction(QString::fromLatin1(caption));
-  action->setObjectName(QString::fromLatin1(name));
-  action->setStatusTip(QString::fromLatin1(hint));
-  action->setCheckable(checkable);
-  return action;
-}
-
-QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* hint)
-{
-  QMenu* sub = menu->addMenu(QString::fromLatin1(caption));
-  sub->setObjectName(QString::fromLatin1(name));
-  sub->menuAction()->setObjectName(QString::fromLatin1(name));
-  sub->menuAction()->setStatusTip(QString::fromLatin1(hint));
-  return sub;
-}
-
 // A colour value as plain red, green and blue (system colours resolved).
 TColor ColorToRGB(TColor color)
 {
@@ -120,6 +90,16 @@ std::string FolderOf(const std::string& fileName)
 
 }  // namespace
 
+TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
+{
+  widget_->setUpdatesEnabled(false);
+}
+
+TRedrawOff::~TRedrawOff()
+{
+  widget_->setUpdatesEnabled(was_);
+}
+
 void BracketHitRun(std::string& text, const TSVFormatArray& runs)
 {
   for (const TSVFormatInfo& run : runs)
@@ -134,6 +114,11 @@ TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser choose
   TConcordanceFontChooser old = std::move(FontChooser());
   FontChooser() = std::move(chooser);
   return old;
+}
+
+bool ChooseFont(TFontRec& font, const QString& title)
+{
+  return FontChooser() ? FontChooser()(font, title) : ExecuteFontColorDialog(font, title);
 }
 
 // ---------------------------------------------------------------------------
@@ -155,6 +140,7 @@ TConcordanceForm::~TConcordanceForm()
   ContextWindow->removeEventFilter(this);
   ConcordWindow->removeEventFilter(this);
   ConcordWindow->viewport()->removeEventFilter(this);
+  CloseCollocationWindow();
   // The view outlives this body: it must not call back or read the source.
   ConcordWindow->OnFormatItem = nullptr;
   ConcordWindow->OnItemChanged = nullptr;
@@ -267,31 +253,32 @@ void TConcordanceForm::CreateMenus()
 {
   CM_Display = addMenu(DisplayMenuGroup, QStringLiteral("CM_Display"), QStringLiteral("&Display"));
   CMD_Font = AddSubmenu(CM_Display, "CMD_Font", "&Font", "Change font in concordance window");
-  CMD_ChangeFont = AddItem(CMD_Font, "CMD_ChangeFont", "Change &Font ...", "Change main font in concordance window");
-  CMD_ChangeHighlightFont = AddItem(CMD_Font, "CMD_ChangeHighlightFont", "Change &Highlight Font...",
+  CMD_ChangeFont = AddMenuItem(CMD_Font, "CMD_ChangeFont", "Change &Font ...", "Change main font in concordance window");
+  CMD_ChangeHighlightFont = AddMenuItem(CMD_Font, "CMD_ChangeHighlightFont", "Change &Highlight Font...",
                                     "Change font/colour of the search word");
-  CMD_ChangeCollocateFont = AddItem(CMD_Font, "CMD_ChangeCollocateFont", "Change &Collocate Font ...",
+  CMD_ChangeCollocateFont = AddMenuItem(CMD_Font, "CMD_ChangeCollocateFont", "Change &Collocate Font ...",
                                     "Change fiont/colour of collocates");
-  CMD_HiliteCollocates = AddItem(CM_Display, "CMD_HiliteCollocates", "&Highlight Collocates", "Show collocates", true);
-  CMD_ConcealHits = AddItem(CM_Display, "CMD_ConcealHits", "Concea&l Hits", "Replace search term with -----", true);
+  CMD_HiliteCollocates = AddMenuItem(CM_Display, "CMD_HiliteCollocates", "&Highlight Collocates", "Show collocates", true);
+  CMD_ConcealHits = AddMenuItem(CM_Display, "CMD_ConcealHits", "Concea&l Hits", "Replace search term with -----", true);
   CMD_ConcealCollocates =
-      AddItem(CM_Display, "CMD_ConcealCollocates", "Conceal Collocates", "Replace collocates with -----", true);
+      AddMenuItem(CM_Display, "CMD_ConcealCollocates", "Conceal Collocates", "Replace collocates with -----", true);
   CMD_ContextOptions =
-      AddItem(CM_Display, "CMD_ContextOptions", "Context &Type...", "Change context display type");
-  CMD_WordWrap = AddItem(CM_Display, "CMD_WordWrap", "&Word Wrap",
+      AddMenuItem(CM_Display, "CMD_ContextOptions", "Context &Type...", "Change context display type");
+  CMD_WordWrap = AddMenuItem(CM_Display, "CMD_WordWrap", "&Word Wrap",
                          "Control wrapping of lines longer than the display window", true);
   CMD_Suppress = AddSubmenu(CM_Display, "CMD_Suppress", "&Suppress", "Show/Hide selected items");
-  CMD_SuppressTags = AddItem(CMD_Suppress, "CMD_SuppressTags", "&Tags", "", true);
-  CMD_SuppressPartOfSpeech = AddItem(CMD_Suppress, "CMD_SuppressPartOfSpeech", "&Part of Speech", "", true);
-  CMD_SuppressWords = AddItem(CMD_Suppress, "CMD_SuppressWords", "&Words", "", true);
-  CMD_Distribution = AddItem(CM_Display, "CMD_Distribution", "Distri&bution...",
+  CMD_SuppressTags = AddMenuItem(CMD_Suppress, "CMD_SuppressTags", "&Tags", "", true);
+  CMD_SuppressPartOfSpeech = AddMenuItem(CMD_Suppress, "CMD_SuppressPartOfSpeech", "&Part of Speech", "", true);
+  CMD_SuppressWords = AddMenuItem(CMD_Suppress, "CMD_SuppressWords", "&Words", "", true);
+  CMD_Distribution = AddMenuItem(CM_Display, "CMD_Distribution", "Distri&bution...",
                              "Show distribution of hits across a file or the whole corpus");
-  CMD_DeleteItem = AddItem(CM_Display, "CMD_DeleteItem", "&Delete Item(s)",
+  CMD_DeleteItem = AddMenuItem(CM_Display, "CMD_DeleteItem", "&Delete Item(s)",
                            "Delete selected item(s) from the concordance window");
   CMD_DeleteItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
-  CMD_CopytoClipboard = AddItem(CM_Display, "CMD_CopytoClipboard", "&Copy to Clipboard",
+  CMD_CopytoClipboard = AddMenuItem(CM_Display, "CMD_CopytoClipboard", "&Copy to Clipboard",
                                 "Copy selected item(s) from the concordance window to clipboard");
   CMD_CopytoClipboard->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
+  CreateSortMenu();
 
   // The ticks show the window's state; a click only asks for a change.
   connect(CMD_ChangeFont, &QAction::triggered, this, &TConcordanceForm::CMD_ChangeFontClick);
@@ -311,8 +298,6 @@ void TConcordanceForm::CreateMenus()
     if (DistributionCommand)
       DistributionCommand(*this);
   });
-  // Collocate highlighting needs the collocate tables, which come later.
-  CMD_HiliteCollocates->setEnabled(false);
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
@@ -404,8 +389,11 @@ void TConcordanceForm::AfterSearch()
 {
   items_->CollocColour = ColorToRGB(ConcordSettings.CollocateFont.Color);
   if (highlightCollocates_) {
+    BusyScope busy(BusyCounting);
     ScopedHourglass hourglass;
     SetItemsHighlighting(true);
+    // Hits that arrived after the switch ranked only themselves.
+    items_->RankAllCollocates();
     ConcordWindow->Relayout();
   }
 }
@@ -418,7 +406,13 @@ void TConcordanceForm::ResetCollocColour()
 
 void TConcordanceForm::SetItemsHighlighting(bool on)
 {
-  items_->HighlightCollocates = on;
+  try {
+    items_->SetHighlightCollocates(on, MakeApplicationModal);
+  } catch (...) {
+    // A cancelled or failed generation leaves no tables and no highlighting.
+    DropCollocates();
+    throw;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -648,8 +642,7 @@ void TConcordanceForm::ConcordWindowFormatItem(int32_t index, std::string& text,
 void TConcordanceForm::ChangeFont(TFontRec& font, const QString& title)
 {
   TFontRec chosen = font;
-  const bool ok = FontChooser() ? FontChooser()(chosen, title) : ExecuteFontColorDialog(chosen, title);
-  if (!ok)
+  if (!ChooseFont(chosen, title))
     return;
   font = chosen;
   ApplyConcordanceFonts();
@@ -675,6 +668,7 @@ void TConcordanceForm::CMD_ChangeCollocateFontClick()
 
 void TConcordanceForm::CMD_HiliteCollocatesClick()
 {
+  BusyScope busy(BusyCounting);
   highlightCollocates_ = !highlightCollocates_;
   CMD_HiliteCollocates->setChecked(highlightCollocates_);
   SetItemsHighlighting(highlightCollocates_);
@@ -744,6 +738,9 @@ void TConcordanceForm::SuppressClick(int clicked)
 
 void TConcordanceForm::DeleteSelectedHits()
 {
+  // A generation, save or print may be using the hit list.
+  if (IsBusy())
+    return;
   const bool deleted =
       strings_->DeleteItemsIf([this](int32_t i, const TConcordItem&) { return ConcordWindow->IsSelected(i); }) > 0;
   if (deleted) {
@@ -886,18 +883,23 @@ void TConcordanceForm::PM_DisplayInfoClick()
 
 void TConcordanceForm::DropCollocates()
 {
-  for (auto& table : items_->CollocTables)
-    table.reset();
+  items_->FreeCollocTables();
   highlightCollocates_ = false;
   CMD_HiliteCollocates->setChecked(false);
-  SetItemsHighlighting(false);
+  items_->SetHighlightCollocates(false);
   ConcordWindow->Relayout();
+  CloseCollocationWindow();
+}
+
+void TConcordanceForm::CloseCollocationWindow()
+{
+  // Closed now, freed once control is back in the event loop: whoever is
+  // walking the frame's children (closing them all, say) may still hold it.
   if (TMDIChildForm* window = collocationWindow_) {
     collocationWindow_ = nullptr;
-    if (QWidget* sub = window->subWindow())
-      delete sub;
-    else
-      delete window;
+    QWidget* outer = window->subWindow() ? static_cast<QWidget*>(window->subWindow()) : window;
+    outer->close();
+    outer->deleteLater();
   }
 }
 
@@ -908,7 +910,53 @@ void TConcordanceForm::ReRankCollocates(int32_t n)
   for (int p = items_->CollocFirst; p <= items_->CollocLast && p < TConcordItem::SlotCount; ++p)
     if (p >= 1 && items_->CollocTables[size_t(p)])
       items_->CollocTables[size_t(p)]->SetTopLimit(n);
+  items_->RankAllCollocates();
   ConcordWindow->Relayout();
+}
+
+void TConcordanceForm::ShowCollocateFrequency()
+{
+  if (TMDIChildForm* window = collocationWindow_) {
+    // Its rows are a snapshot: it is only brought to the front.
+    QWidget* frame = window->subWindow() ? static_cast<QWidget*>(window->subWindow()) : window;
+    if (frame->isMinimized())
+      frame->showNormal();
+    if (QMdiSubWindow* sub = window->subWindow(); sub && sub->mdiArea())
+      sub->mdiArea()->setActiveSubWindow(sub);
+    frame->raise();
+    return;
+  }
+  ScopedHourglass hourglass;
+  struct StatusReset {
+    ~StatusReset() { platform::frameSink().statusText({}); }
+  } statusReset;
+  SetStatusText(" Generating frequency statistics... ");
+  const TCollocWindow positions = CurrentCollocWindow();
+  if (!items_->CollocTablesValid(positions.First, positions.Last)) {
+    try {
+      items_->GenerateCollocation(positions.First, positions.Last, MakeApplicationModal);
+    } catch (...) {
+      DropCollocates();
+      throw;
+    }
+  }
+  if (!items_->CollocTablesValid(positions.First, positions.Last))
+    return;
+  TCollocationForm* form =
+      CreateCollocationForm(this, 0, searchText_, items_->CollocTables, positions.Last, positions.First);
+  collocationWindow_ = form;
+  TFrameForm* frame = nullptr;
+  if (QMdiSubWindow* sub = subWindow(); sub && sub->mdiArea())
+    frame = qobject_cast<TFrameForm*>(sub->mdiArea()->window());
+  if (frame)
+    frame->AddChildWindow(form);
+  else
+    form->show();
+}
+
+void TConcordanceForm::WriteCollocations(TTextSink& file, int32_t maxLines)
+{
+  items_->WriteCollocationTable(file, maxLines, searchText_);
 }
 
 // ---------------------------------------------------------------------------
@@ -987,19 +1035,11 @@ void TConcordanceForm::PrintConcordance()
   options.ConcealCollocates = concealCollocates_;
   if (!EditOutputOptions(okPrint, options))
     return;
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TPrinterTextSink printer(searchText_);
-      WriteReport(printer, options, true);
-      printer.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  RunShowingFailure([&] {
+    TPrinterTextSink printer(searchText_);
+    WriteReport(printer, options, true);
+    printer.Close();
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -1016,6 +1056,7 @@ void TConcordanceForm::updateMenus()
   };
   enable(CMD_Distribution, !busy);
   enable(CMD_DeleteItem, !busy);
+  enable(CMD_HiliteCollocates, !busy);
   for (const TChildMenu& menu : menus())
     if (menu.Menu->objectName() == QLatin1String("CM_Sort") && menu.Menu->menuAction()->isVisible() == busy)
       menu.Menu->menuAction()->setVisible(!busy);
@@ -1056,6 +1097,8 @@ void TConcordanceForm::closeEvent(QCloseEvent* event)
     return;
   }
   popupTarget_ = -1;
+  // Its collocation window reads this window's tables.
+  CloseCollocationWindow();
   platform::frameSink().statusText({});
   event->accept();
 }

@@ -49,6 +49,23 @@ using TConcordanceFontChooser = std::function<bool(TFontRec& font, const QString
 // Installs the chooser of the font commands (tests answer without a dialog);
 // an empty one restores the font and colour dialog. Returns the old one.
 TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser chooser);
+// Asks through the installed chooser (the font and colour dialog by
+// default); the font commands of the list windows use it too.
+bool ChooseFont(TFontRec& font, const QString& title);
+
+// Switches a widget's painting off for its lifetime and back to what it was
+// at its end, also when an exception leaves the scope.
+class TRedrawOff {
+public:
+  explicit TRedrawOff(QWidget* widget);
+  ~TRedrawOff();
+  TRedrawOff(const TRedrawOff&) = delete;
+  TRedrawOff& operator=(const TRedrawOff&) = delete;
+
+private:
+  QWidget* widget_;
+  bool was_;
+};
 
 // Puts "[[" and "]]" around the line's hit: the first run marked as the hit
 // (a collocate left of the hit comes before it in the runs). A line without a
@@ -104,6 +121,14 @@ public:
   QAction* CMD_Distribution = nullptr;
   QAction* CMD_DeleteItem = nullptr;
   QAction* CMD_CopytoClipboard = nullptr;
+
+  // The sort menu: five submenus of two-key sorts, two shortcuts, text
+  // order and the advanced sort (windows/concordance_sort_commands.cpp).
+  QMenu* CM_Sort = nullptr;
+  QAction* CMS_Right_Left = nullptr;
+  QAction* CMS_Left_Right = nullptr;
+  QAction* CMS_TextOrder = nullptr;
+  QAction* CMS_AdvSort = nullptr;
 
   QMenu* PopupMenu = nullptr;
   QMenu* PM_Assign = nullptr;
@@ -196,10 +221,29 @@ public:
   void PrintConcordance();
   // A corpus item was removed: its hits go, later items' hits move down.
   void RemoveFileHits(int32_t fileIndex);
-  // Frees the collocate tables and switches highlighting off.
+  // Frees the collocate tables, switches highlighting off and closes the
+  // collocation window.
   void DropCollocates();
-  // The highlighted collocates are ranked to a new top limit.
+  // While highlighting: the tables get the top limit n and every hit is
+  // ranked anew.
   void ReRankCollocates(int32_t n);
+  // Collocate Frequency: brings the collocation window to the front, or
+  // makes it over the tables of the current span (generated when they are
+  // not valid). A cancelled generation leaves no tables and no window.
+  void ShowCollocateFrequency();
+  // The collocation report of the tables, at most maxLines rows (0: all).
+  void WriteCollocations(TTextSink& file, int32_t maxLines);
+  // Sorts the hits by a copy of sortSpec, or by customList when one is given
+  // (the hit list keeps its own copy). A menu sort (advanced false) uses
+  // keys 1 and 2 only, none reversed. Nothing happens when the new order
+  // would be the current one and no list is given; otherwise SortSpec and
+  // the sort panel take the new order.
+  void SortConcordance(const TAdvancedSortColOptions& sortSpec,
+                       const std::vector<TAdvancedSortColItem>* customList, bool advanced);
+  // A fixed sort of the menu: keys 1 and 2, the others unsorted.
+  void SortByKeys(uint8_t first, uint8_t second);
+  // "Advanced Sort": the dialog on the settings' AdvancedSort, then the sort.
+  void CMS_AdvSortClick();
   // Width of the tracked-tag column of output: the longest tag name (the
   // start text standing in for an empty name) + 2; 0 without tracked tags.
   static int32_t LongestTagNameWidth();
@@ -241,11 +285,13 @@ protected:
 private:
   void CreateComponents();
   void CreateMenus();
+  void CreateSortMenu();
   void FormCreate();
   void SetPaneHeight();
   void ApplyListAlignment();
   void ClearPane();
   void SetItemsHighlighting(bool on);
+  void CloseCollocationWindow();
   void ChangeFont(TFontRec& font, const QString& title);
   QTextCharFormat CharFormatOf(const TFontRec& font) const;
   void CopyListLines();

@@ -21,6 +21,9 @@ protected:
   {
     // A corpus, so that the Concordance and Frequency menus show.
     Start({folder_.write("corpus.txt", "Some words of a corpus.\r\n")});
+    // The first file's own full-text window would join the children counted here.
+    Frame().CloseAllChildWindows();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (const char* name : {"FMQ_CopyClipboard", "FMQ_Print", "FMC_Print", "FMQ_Save", "FMQ_CorpusComp",
                              "FMQ_CorpusSort", "FMC_CloseAll", "FMC_Save"})
       Frame().RegisterCommand(QString::fromLatin1(name), [this, name] { Fired.push_back(name); });

@@ -1,6 +1,7 @@
 // The real-window check: run by the frame_real_window ctest case under a
 // virtual X server (xcb platform), it starts the program with two corpus
-// files, waits until the frame is on the screen, saves a screenshot into
+// files, waits until the frame with the first file's full-text window is
+// on the screen, saves a screenshot into
 // $QUILL_REAL_WINDOW_DIR and leaves through File > Exit. Skipped elsewhere.
 #include "workbench/frame/frame_test_support.h"
 
@@ -31,7 +32,11 @@ TEST_F(FrameTest, RealWindowCheck)
   QEventLoop loop;
   QTimer::singleShot(300, &loop, &QEventLoop::quit);
   loop.exec();
-  EXPECT_EQ(frametest::MenuBarNames(frame.menuBar()), "FM_File FM_Concordance FM_Frequency FM_Info");
+  // The first file's full-text window is open and active.
+  EXPECT_EQ(frametest::MenuBarNames(frame.menuBar()),
+            "FM_File TM_CorpusText FM_Concordance FM_Frequency FM_Window FM_Info");
+  ASSERT_NE(frame.ActiveChild(), nullptr);
+  EXPECT_EQ(frame.ActiveChild()->windowTitle(), QStringLiteral("Corpus Text - first.txt"));
   EXPECT_EQ(frame.HintText(), QStringLiteral("2 files in current corpus"));
 
   QScreen* screen = frame.screen();

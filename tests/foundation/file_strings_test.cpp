@@ -1,0 +1,281 @@
+#include "foundation/file_strings.h"
+
+#include "foundation/buf_stream.h"
+#include "foundation/buf_stream_config.h"
+#include "support/corpus_fixture.h"
+#include "support/fake_download.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+using testsupport::FakeDownload;
+
+namespace {
+
+// Line starts by the rule of the whole file: CR LF, a bare CR and a bare LF
+// each end one line; the text after the last end is one more line.
+std::vector<int32_t> referenceStarts(const std::string& s)
+{
+  std::vector<int32_t> starts;
+  if (s.empty())
+    return starts;
+  int32_t start = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\r' && s[i] != '\n')
+      continue;
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
+      ++i;
+    starts.push_back(start);
+    start = int32_t(i + 1);
+  }
+  starts.push_back(start);
+  return starts;
+}
+
+std::string referenceText(const std::string& s, int32_t from, int32_t to)
+{
+  std::string out;
+  for (int32_t i = from; i < to; ++i)
+    if (s[size_t(i)] != '\r' && s[size_t(i)] != '\n')
+      out += s[size_t(i)] == '\t' ? ' ' : s[size_t(i)];
+  return out;
+}
+
+bool waitUntil(const std::function<bool()>& ready)
+{
+  for (int i = 0; i < 2000 && !ready(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return ready();
+}
+
+void append(const std::string& file, const std::string& bytes)
+{
+  std::ofstream out(file, std::ios::binary | std::ios::app);
+  out << bytes;
+}
+
+class FileStringsTest : public testsupport::CorpusFixture {
+protected:
+  // Counts the file to the end and checks every start and text against the
+  // reference.
+  void checkWholeFile(const std::string& bytes)
+  {
+    const std::string file = files.write("t.txt", bytes);
+    TFileSynchroStream stream(file, CorpusFileMode);
+    TBufStream reader(&stream);
+    std::atomic<int> done{0};
+    TFileStrings lines(&stream, &reader, {}, [&](TFileStrings&) { ++done; });
+    ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(lines.CountComplete());
+    const std::vector<int32_t> starts = referenceStarts(bytes);
+    ASSERT_EQ(lines.Count(), int32_t(starts.size()));
+    for (size_t i = 0; i < starts.size(); ++i) {
+      ASSERT_EQ(lines.LineStart(int32_t(i)), starts[i]) << i;
+      const int32_t end = i + 1 < starts.size() ? starts[i + 1] : int32_t(bytes.size());
+      ASSERT_EQ(lines.Get(int32_t(i)), referenceText(bytes, starts[i], end)) << i;
+    }
+  }
+};
+
+struct LineEndCase {
+  const char* Name;
+  std::string Bytes;
+  int32_t Lines;
+};
+
+class LineEnds : public FileStringsTest, public testing::WithParamInterface<LineEndCase> {};
+
+const std::string k64(65536, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    FileStrings, LineEnds,
+    testing::Values(LineEndCase{"CrLf", "a\r\nb\r\nc\r\n", 4}, LineEndCase{"Lf", "a\nb\nc", 3},
+                    LineEndCase{"Cr", "a\rb\r\rc\r", 5}, LineEndCase{"Mixed", "a\r\nb\nc\rd\n\re", 6},
+                    LineEndCase{"LoneCrThenLf", "one\rtwo\nthree", 3}, LineEndCase{"NoBreak", "just one", 1},
+                    LineEndCase{"Empty", "", 0}, LineEndCase{"Exactly64K", k64, 1},
+                    LineEndCase{"Exactly64KFinalBreak", k64.substr(1) + "\n", 2},
+                    LineEndCase{"PairSplitAt64K", k64.substr(1) + "\r\nnext", 2},
+                    LineEndCase{"CrAt64KThenText", k64.substr(1) + "\rnext\n", 3},
+                    LineEndCase{"LfAfterChunkCrThenLf", k64.substr(1) + "\r\n\n", 3},
+                    LineEndCase{"TabsBecomeBlanks", "a\tb\r\n\tc", 2}),
+    [](const testing::TestParamInfo<LineEndCase>& info) { return std::string(info.param.Name); });
+
+TEST_P(LineEnds, CountsAndTextsFollowTheRuleOfTheWholeFile)
+{
+  checkWholeFile(GetParam().Bytes);
+  EXPECT_EQ(int32_t(referenceStarts(GetParam().Bytes).size()), GetParam().Lines);
+}
+
+TEST_F(FileStringsTest, RandomTextsAcrossChunkEdgesMatchTheReference)
+{
+  std::mt19937 rng(25);
+  const char alphabet[] = {'a', 'b', ' ', '\t', '\r', '\n'};
+  for (int round = 0; round < 6; ++round) {
+    std::string bytes(size_t(60000 + rng() % 150000), 'a');
+    for (char& c : bytes)
+      c = alphabet[rng() % (round % 2 ? 6 : 4) + (round % 2 ? 0 : 2)];
+    checkWholeFile(bytes);
+  }
+}
+
+TEST_F(FileStringsTest, ManyBlocksOfOffsetsAreWrittenAndReadBack)
+{
+  std::string bytes;
+  for (int i = 0; i < 3 * TCountThread::PendingSize + 17; ++i)
+    bytes += "line " + std::to_string(i) + (i % 3 ? "\r\n" : "\n");
+  checkWholeFile(bytes);
+  EXPECT_TRUE(tempFiles().empty());  // the offset file went with the list
+}
+
+TEST_F(FileStringsTest, DownloadIsCountedWhileItGrowsAndStallsAndEndsWhenDone)
+{
+  const std::string body = temp.write("DLD1.tmp", "");
+  FakeDownload download(body, "http://host.example/t.txt", -1);
+  TBufStream reader(&download);
+  std::atomic<int> events{0};
+  std::atomic<int> done{0};
+  TFileStrings lines(&download, &reader, [&](TFileStrings&) { ++events; }, [&](TFileStrings&) { ++done; });
+
+  append(body, "first\r\nsecond\r\nthi");
+  ASSERT_TRUE(waitUntil([&] { return lines.Count() == 2; }));
+  EXPECT_EQ(lines.Get(0), "first");
+  EXPECT_EQ(lines.Get(1), "");  // its end is not known yet
+
+  // A stalled download sleeps between reads instead of spinning.
+  rusage before{};
+  rusage after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  ::getrusage(RUSAGE_SELF, &after);
+  const auto cpuMs = [](const rusage& r) {
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+  };
+  EXPECT_LT(cpuMs(after) - cpuMs(before), 100.0);
+  EXPECT_TRUE(lines.IsCounting());
+
+  append(body, "rd\r");
+  ASSERT_TRUE(waitUntil([&] { return lines.Count() == 3; }));
+  EXPECT_EQ(lines.Get(1), "second");
+  append(body, "\nlast");
+  download.done_ = true;
+  ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(lines.Count(), 4);  // the LF after the chunk's final CR ended nothing
+  EXPECT_EQ(lines.Get(2), "third");
+  EXPECT_EQ(lines.Get(3), "last");
+  EXPECT_EQ(lines.GetFileSize(), 26);  // the data's end, not the unknown size
+  EXPECT_GE(events, 3);  // one per read that brought line ends, and the last line's
+}
+
+TEST_F(FileStringsTest, DestroyingWhileCountingJoinsAndDeletesTheOffsetFile)
+{
+  const std::string body = temp.write("DLD2.tmp", "a\nb\n");
+  auto download = std::make_unique<FakeDownload>(body, "http://host.example/t.txt", -1);
+  TBufStream reader(download.get());
+  std::atomic<int> events{0};
+  std::atomic<bool> destroyed{false};
+  std::atomic<bool> lateEvent{false};
+  auto lines = std::make_unique<TFileStrings>(download.get(), &reader, [&](TFileStrings&) {
+    ++events;
+    if (destroyed)
+      lateEvent = true;
+  });
+  const std::string offsets = lines->IndexFileName();
+  ASSERT_TRUE(waitUntil([&] { return events == 1 && lines->Count() == 2; }));
+  lines.reset();  // the download never ends: the thread waits in its sleep
+  destroyed = true;
+  EXPECT_FALSE(std::filesystem::exists(offsets));
+  append(body, "c\nd\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  EXPECT_FALSE(lateEvent);
+  download.reset();  // nothing reads the freed stream
+}
+
+TEST_F(FileStringsTest, AFailingOffsetWriteEndsTheCountWithTheLinesSoFar)
+{
+  std::string bytes;
+  for (int i = 0; i < 2 * TCountThread::PendingSize + 5; ++i)
+    bytes += "w" + std::to_string(i) + "\n";
+  const std::string file = files.write("big.txt", bytes);
+  TFileSynchroStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  std::vector<std::string> failures;
+  std::atomic<int> done{0};
+
+  // Offset files may hold only part of one block.
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  {
+    TFileStrings lines(&stream, &reader, {}, [&](TFileStrings&) { ++done; },
+                       [&](TFileStrings&, const std::string& message) { failures.push_back(message); });
+    ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(lines.CountComplete());
+    EXPECT_EQ(lines.Count(), TCountThread::PendingSize - 1);
+    EXPECT_EQ(lines.Get(0), "w0");
+    EXPECT_EQ(lines.Get(4094), "w4094");
+  }
+  EXPECT_EQ(done, 0);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("FST"), std::string::npos);
+}
+
+TEST_F(FileStringsTest, SuppressionLeavesOutTagsPartsOfSpeechAndWords)
+{
+  const std::string text = "one <b> two\tthree  four\r\n<i>x</i>";
+  const std::string file = files.write("s.txt", text);
+  TFileSynchroStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  ConfigureBufStream(reader);
+  TFileStrings lines(&stream, &reader);
+  ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+  struct Row {
+    std::array<bool, 3> Suppress;
+    std::string First;
+    std::string Second;
+  };
+  for (const Row& row : {Row{{false, false, false}, "one <b> two three  four", "<i>x</i>"},
+                         Row{{true, false, false}, "one  two three  four", "x"},
+                         Row{{false, false, true}, " <b>  ", "<i></i>"}}) {
+    lines.Suppress = row.Suppress;
+    EXPECT_EQ(lines.Get(0), row.First);
+    EXPECT_EQ(lines.Get(1), row.Second);
+  }
+}
+
+TEST_F(FileStringsTest, EditingIsRefusedWithItsMessages)
+{
+  const std::string file = files.write("e.txt", "x");
+  TFileSynchroStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  TFileStrings lines(&stream, &reader);
+  const auto message = [](const std::function<void()>& edit) {
+    try {
+      edit();
+    } catch (const std::runtime_error& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(message([&] { lines.Clear(); }), "\"Clear\" method is invalid for TFileStrings.");
+  EXPECT_EQ(message([&] { lines.Delete(0); }), "\"Delete\" method is invalid for TFileStrings.");
+  EXPECT_EQ(message([&] { lines.Insert(0, "y"); }), "\"Insert\" method is invalid for TFileStrings.");
+}
+
+}  // namespace
