@@ -61,7 +61,7 @@ std::string reserveName(const std::string& folder, const std::string& id, bool i
   renamed = false;
   std::string path = folder + id + ".tmp";
   if (!index || !fileExists(IndexHeaderFileName(path))) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::close(fd);
       return path;
