@@ -109,7 +109,7 @@ bool processURLForWorkspace(TFlagPass& pass, TCorpusItem& item, bool keep, char 
   // A running or finished download already reads the program's own file.
   const bool toTemp = pass.opening && !stream->TempCopy && !download;
   bool toFolder = !pass.opening && (pass.copying || !stream->Saved);
-  if (download && !download->Done())
+  if (download && !download->Complete())
     toFolder = false;
   std::string id = baseName(stream->FileName);
   bool flagged = keep && (toFolder || stream->Saved);

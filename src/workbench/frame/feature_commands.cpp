@@ -10,5 +10,6 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installFreqConfigCommands(frame);
   installCollocationCommands(frame);
   installConcordConfigCommands(frame, commands);
+  installDownloadCommands(frame);
   installWorkspaceCommands(frame, commands);
 }

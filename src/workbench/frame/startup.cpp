@@ -1,5 +1,6 @@
 #include "workbench/frame/startup.h"
 
+#include "foundation/inet_stream.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
@@ -68,10 +69,11 @@ TCorporaListDlg* createCorporaListDlg(TFrameForm& frame)
       dialog->UpdateCorporaButtons();
   });
   // After the close was accepted (and any save on exit), while the frame
-  // still exists: every item goes, last to first, its temporary files with
-  // it; a download's stream stops and joins its worker as it goes.
+  // still exists: every download stops and its worker is joined, then
+  // every item goes, last to first, its temporary files with it.
   QObject::connect(f, &TFrameForm::Closed, f, [f] {
     StopLoadingURLs = true;
+    StopAllDownloads();
     for (int32_t i = CorpusList.Count() - 1; i >= 0; --i)
       RemoveCorpusItem(*f, std::min(i, CorpusList.Count() - 1));
   });
@@ -83,6 +85,7 @@ TCorporaListDlg* createCorporaListDlg(TFrameForm& frame)
 TProgramForms StartQuillmar(std::vector<std::string> arguments)
 {
   InitUnits();
+  InstallDownloadClient();
   TProgramForms forms;
   try {
     QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
@@ -134,5 +137,8 @@ int RunQuillmar(int argc, char** argv)
     return 1;
   QApplication::setQuitOnLastWindowClosed(false);
   QObject::connect(forms.Frame.get(), &TFrameForm::Closed, &app, &QCoreApplication::quit);
-  return QApplication::exec();
+  const int result = QApplication::exec();
+  // No download worker may outlive the frame and the toolkit.
+  StopAllDownloads();
+  return result;
 }
