@@ -237,3 +237,48 @@ TEST_F(WorkspaceTest, SaveAsCopiesIntoANewFolderAndAUsersFileKeepsItsFolder)
   EXPECT_EQ(folderNames(), (std::vector<std::string>{"notes.txt"}));
   EXPECT_TRUE(std::filesystem::exists(mine));
 }
+
+namespace {
+
+class ScriptedDownload : public TDownloadStream {
+public:
+  ScriptedDownload(const std::string& file, std::string url, bool complete)
+    : TDownloadStream(file, KeptCopyMode), url_(std::move(url)), complete_(complete)
+  {
+    TempCopy = true;
+  }
+  std::string URL() const override { return url_; }
+  bool Done() const override { return true; }
+  bool Complete() const override { return complete_; }
+  bool SizeKnown() const override { return true; }
+
+private:
+  std::string url_;
+  bool complete_;
+};
+
+}  // namespace
+
+TEST_F(WorkspaceTest, OnlyACompleteDownloadIsKeptAndReopensFromItsCopy)
+{
+  int n = 0;
+  SetDownloadFactory([&](const std::string& url) {
+    ++n;
+    const std::string body = temp.write("IST" + std::to_string(n) + ".tmp", "web text " + std::to_string(n));
+    return std::make_unique<ScriptedDownload>(body, url, url.back() == 'a');
+  });
+  LoadCorpusItems(frame, {"http://x.example/a", "http://x.example/b"});
+  KeepURLs = KeepLinePages = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(GetFlagValue('U', FileFlags[0]), "IST1");
+  EXPECT_EQ(FileFlags[1], "");  // unfinished: no body, so no index or count either
+  UnloadCorpus(frame);
+
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_EQ(n, 3);  // only the unfinished one is downloaded again
+  auto* kept = dynamic_cast<TFileSynchroStream*>(CorpusList[0].Source.get());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->FileName, temp.file("IST1.tmp"));
+  EXPECT_TRUE(kept->TempCopy);
+  EXPECT_EQ(snapshot(folder)[folder + "IST1.tmp"], "web text 1");
+}
