@@ -93,12 +93,12 @@ TEST_F(WorkspaceFrameTest, TheCorporaDialogShowsAndRemoves)
 
 TEST_F(WorkspaceFrameTest, AnExitWithARunningDownloadRemovesItsBody)
 {
+  TFrameForm& frame = Start({first});
   std::string body;
   SetDownloadFactory([&](const std::string& url) {
     body = folder_.write("IST1.tmp", "partial");
     return std::make_unique<EndlessDownload>(body, url);
   });
-  TFrameForm& frame = Start({first});
   std::string url = "http://slow.example/text";
   ASSERT_TRUE(AddCorpusItem(frame, url, ""));
   frame.FMF_ExitClick();
