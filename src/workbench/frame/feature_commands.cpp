@@ -14,4 +14,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installTagSettingsCommands(frame);
   installAdvancedCollocationCommands(frame);
   installDownloadCommands(frame);
+  installWorkspaceCommands(frame, commands);
 }
