@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>

@@ -7,15 +7,15 @@
 #include "workbench/frame/qt_ui_bridge.h"
 #include "workbench/frame/window_look.h"
 
+#include <QCursor>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
 #include <QApplication>
 #include <QComboBox>
-#include <QCursor>
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -5,13 +5,13 @@
 #include "search/search_defaults.h"
 #include "workbench/output/output_config_dlg.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -78,20 +78,6 @@ protected:
   Services services_;
   std::unique_ptr<TSearchTemplateDlg> dlg_;
 };
-
-TEST_F(SearchTemplateDlgTest, EveryControlCarriesItsName)
-{
-  for (const char* name :
-       {"BasePanel", "AdvancedPanel", "BottomPanel", "PatternLabel", "Examples", "SearchString",
-        "EditPatternsBtn", "ImportPatternsBtn", "BatchOptionsBtn", "PatternRadio", "GrepRadio", "TagRadio",
-        "IgnoreCaseCheckBox", "PaddingCheck", "SentCheck", "HdCtxCheck", "HdCtxBtn", "AppendSearchCheck",
-        "BatchSearchCheck", "SaveToFileCheck", "SaveOptionsBtn", "OptionsBtn", "AdvancedBtn", "OKBtn",
-        "CancelBtn"})
-    EXPECT_NE(dlg_->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-  EXPECT_EQ(SearchTemplateDlg, dlg_.get());
-  EXPECT_EQ(dlg_->SearchString->lineEdit()->maxLength(), 255);
-  EXPECT_EQ(dlg_->SearchString->insertPolicy(), QComboBox::NoInsert);
-}
 
 TEST_F(SearchTemplateDlgTest, TypedPatternAndOkFillTheRequest)
 {

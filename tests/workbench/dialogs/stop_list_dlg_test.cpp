@@ -34,20 +34,6 @@ protected:
 
 }  // namespace
 
-TEST_F(StopListDlgTest, CaptionsAndComponents)
-{
-  EXPECT_EQ(dlg_.windowTitle(), QStringLiteral("View Stop List"));
-  EXPECT_EQ(dlg_.Title->text(), QStringLiteral("Words in stop list:"));
-  EXPECT_EQ(dlg_.AddButton->text(), QStringLiteral("&Add..."));
-  EXPECT_EQ(dlg_.RemoveButton->text(), QStringLiteral("&Remove"));
-  EXPECT_EQ(dlg_.ClearButton->text(), QStringLiteral("&Clear"));
-  EXPECT_EQ(dlg_.SaveButton->text(), QStringLiteral("&Save..."));
-  EXPECT_EQ(dlg_.LoadButton->text(), QStringLiteral("&Load..."));
-  EXPECT_EQ(dlg_.CloseButton->text(), QStringLiteral("C&lose"));
-  EXPECT_EQ(dlg_.WordList->selectionMode(), QAbstractItemView::ExtendedSelection);
-  EXPECT_EQ(dlg_.findChild<QListWidget*>(QStringLiteral("WordList")), dlg_.WordList);
-}
-
 TEST_F(StopListDlgTest, ShowsTheSortedWordsAndEnablesRemoveAndClear)
 {
   list_.FileName = "/some/folder/stop.txt";

@@ -18,17 +18,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPixmap>
-#include <QPushButton>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdlib>
-#include <deque>
 
 using frametest::ChosenFiles;
 using frametest::FrameTest;

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -530,20 +531,15 @@ TEST_F(StringsViewTest, KeysMoveTheCurrentItemIntoView)
   view->ItemsChanged();
   FitLines(10);
   ASSERT_EQ(view->ItemIndex(), -1);
-  Key(Qt::Key_Down);
-  EXPECT_EQ(view->ItemIndex(), 0);
-  for (int i = 0; i < 10; ++i)
-    Key(Qt::Key_Down);
-  EXPECT_EQ(view->ItemIndex(), 10);
-  EXPECT_EQ(view->TopIndex(), 1);
-  Key(Qt::Key_End);
-  EXPECT_EQ(view->ItemIndex(), 99);
-  EXPECT_EQ(view->TopIndex(), 90);
-  Key(Qt::Key_PageUp);
-  EXPECT_EQ(view->ItemIndex(), 89);
-  EXPECT_EQ(view->TopIndex(), 89);
-  Key(Qt::Key_Home);
-  EXPECT_EQ(view->TopIndex(), 0);
+  // key, times pressed, then the current and the top item
+  for (auto [key, times, item, top] : std::vector<std::array<int, 4>>{
+         {Qt::Key_Down, 1, 0, 0}, {Qt::Key_Down, 10, 10, 1}, {Qt::Key_End, 1, 99, 90},
+         {Qt::Key_PageUp, 1, 89, 89}, {Qt::Key_Home, 1, 0, 0}}) {
+    for (int i = 0; i < times; ++i)
+      Key(Qt::Key(key));
+    EXPECT_EQ(view->ItemIndex(), item) << key;
+    EXPECT_EQ(view->TopIndex(), top) << key;
+  }
   EXPECT_EQ(Selection(), (std::vector<int32_t>{0}));
 
   // Shift+End selects everything; Ctrl+Down only moves the current item, into view.
@@ -581,18 +577,12 @@ TEST_F(StringsViewTest, KeysScrollWithoutSelection)
   MemoryStrings s(Numbered(100));
   view->SetStrings(&s);
   FitLines(10);
-  EXPECT_EQ(view->ItemIndex(), -1);
-  Key(Qt::Key_PageDown);
-  EXPECT_EQ(view->TopIndex(), 10);
-  Key(Qt::Key_Down);
-  EXPECT_EQ(view->TopIndex(), 11);
-  Key(Qt::Key_Up);
-  Key(Qt::Key_Up);
-  EXPECT_EQ(view->TopIndex(), 9);
-  Key(Qt::Key_End);
-  EXPECT_EQ(view->TopIndex(), 99);
-  Key(Qt::Key_Home);
-  EXPECT_EQ(view->TopIndex(), 0);
+  for (auto [key, top] : std::vector<std::pair<Qt::Key, int>>{
+         {Qt::Key_PageDown, 10}, {Qt::Key_Down, 11}, {Qt::Key_Up, 10}, {Qt::Key_Up, 9}, {Qt::Key_End, 99},
+         {Qt::Key_Home, 0}}) {
+    Key(key);
+    EXPECT_EQ(view->TopIndex(), top) << key;
+  }
   EXPECT_EQ(view->ItemIndex(), -1);
 }
 
@@ -606,19 +596,13 @@ TEST_F(StringsViewTest, HorizontalKeysScrollOnlyWhenAllowedAndAreNeverPassedOn)
   const int32_t half = view->VisibleChars() / 2;
   const int32_t max = half + (view->MaxLineWidth() / view->CharWidth() + 1);
   EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
-  Key(Qt::Key_Right);
-  Key(Qt::Key_Right);
-  EXPECT_EQ(view->HorzPos(), 2);
-  Key(Qt::Key_Left);
-  EXPECT_EQ(view->HorzPos(), 1);
-  Key(Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(view->HorzPos(), max);
-  Key(Qt::Key_Right);
-  EXPECT_EQ(view->HorzPos(), max);
-  Key(Qt::Key_PageUp, Qt::ControlModifier);
-  EXPECT_EQ(view->HorzPos(), max - half);
-  Key(Qt::Key_Home, Qt::ControlModifier);
-  EXPECT_EQ(view->HorzPos(), 0);
+  const auto ctrl = Qt::ControlModifier;
+  for (auto [key, mods, pos] : std::vector<std::tuple<Qt::Key, Qt::KeyboardModifiers, int>>{
+         {Qt::Key_Right, {}, 1}, {Qt::Key_Right, {}, 2}, {Qt::Key_Left, {}, 1}, {Qt::Key_End, ctrl, max},
+         {Qt::Key_Right, {}, max}, {Qt::Key_PageUp, ctrl, max - half}, {Qt::Key_Home, ctrl, 0}}) {
+    Key(key, mods);
+    EXPECT_EQ(view->HorzPos(), pos) << key;
+  }
   EXPECT_EQ(parent.Keys, 0);
 
   // Centred (and likewise wrapped): no horizontal scrolling, keys swallowed.
@@ -689,17 +673,12 @@ TEST_F(StringsViewTest, WheelScrollsOneItemPerNotchAddingUpSmallDeltas)
     QApplication::sendEvent(view->viewport(), &e);
     EXPECT_TRUE(e.isAccepted());
   };
-  wheel(-120);
-  EXPECT_EQ(view->TopIndex(), 1);
-  for (int i = 0; i < 3; ++i)
-    wheel(-30);
-  EXPECT_EQ(view->TopIndex(), 1);
-  wheel(-30);
-  EXPECT_EQ(view->TopIndex(), 2);
-  wheel(240);
-  EXPECT_EQ(view->TopIndex(), 0);
-  wheel(120);  // at the top already
-  EXPECT_EQ(view->TopIndex(), 0);
+  // Small deltas add up to a notch; at the top a notch up does nothing.
+  for (auto [delta, top] : std::vector<std::pair<int, int>>{
+         {-120, 1}, {-30, 1}, {-30, 1}, {-30, 1}, {-30, 2}, {240, 0}, {120, 0}}) {
+    wheel(delta);
+    EXPECT_EQ(view->TopIndex(), top) << delta;
+  }
 }
 
 TEST_F(StringsViewTest, GrowingListLaysOutOnlyWhileTheWindowIsNotFull)

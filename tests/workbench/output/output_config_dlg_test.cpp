@@ -2,10 +2,10 @@
 
 #include "workbench/dialogs/edit_helpers.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>

@@ -23,19 +23,19 @@
 #include "workbench/dialogs/tag_info_form.h"
 #include "workbench/output/text_sink.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QSplitter>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinter>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
