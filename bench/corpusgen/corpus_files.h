@@ -5,11 +5,17 @@
 #pragma once
 
 #include "corpus_generator.h"
+#include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "search/search_defaults.h"
+#include "search/search_driver.h"
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -66,6 +72,41 @@ inline void useDefaultSearchSettings()
   ConcordSettings.wTagStarts.clear();
   ConcordSettings.wTagStop = '>';
   ConcordSettings.MetaTags.clear();
+}
+
+// A fresh program in US English with the default search settings and the
+// files as its corpus items; no indexes are made, searching needs none.
+inline void loadSearchCorpus(const std::vector<std::string>& files)
+{
+  InitProgramState();
+  InitSharedState();
+  SetTextLanguage(0x409);
+  useDefaultSearchSettings();
+  BuildCharTables();
+  for (const std::string& path : files) {
+    auto item = std::make_unique<TCorpusItem>();
+    item->Name = path;
+    item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+    item->Reader = std::make_unique<TBufStream>(item->Source.get());
+    CorpusList.Append(std::move(item));
+  }
+}
+
+// A Text-mode search for the patterns, prepared; raises what made the
+// preparation fail.
+inline std::unique_ptr<TSearch> prepareTextSearch(const std::vector<std::string>& patterns)
+{
+  TSearchRec request;
+  request.Mode = TSearchMode::Text;
+  request.Patterns = patterns;
+  request.DisplayPatterns = patterns;
+  auto search = std::make_unique<TSearch>();
+  int32_t phase = 0;
+  std::string error;
+  search->Prepare(request, phase, error);
+  if (phase != 0)
+    throw std::runtime_error(error);
+  return search;
 }
 
 }  // namespace corpusgen

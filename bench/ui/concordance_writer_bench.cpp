@@ -15,7 +15,6 @@
 // the words with up to five words of context on either side to a file;
 // nearby occurrences share one printed line, and its time includes its
 // search, while the report's time does not include the search.
-#include "bench_app.h"
 #include "corpus_files.h"
 #include "corpus_generator.h"
 #include "foundation/chartables.h"
@@ -26,6 +25,8 @@
 #include "search/concord_items.h"
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
+
+#include "offscreen_app.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -99,35 +100,12 @@ TConcordItems& Hits()
   static std::unique_ptr<TConcordItems> list;
   if (list)
     return *list;
-  BenchApplication();
-  InitProgramState();
-  InitSharedState();
-  SetTextLanguage(0x409);
-  corpusgen::useDefaultSearchSettings();
-  ConcordSettings.TagSearchSeparator = '&';
-  ConcordSettings.IgnoreCase = true;
-  ConcordSettings.FrequencyOfHits = 1;
-  BuildCharTables();
-  for (const std::string& path : Files()) {
-    auto item = std::make_unique<TCorpusItem>();
-    item->Name = path;
-    item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-    item->Reader = std::make_unique<TBufStream>(item->Source.get());
-    CorpusList.Append(std::move(item));
-  }
-  TSearchRec request;
-  request.Mode = TSearchMode::Text;
-  request.Patterns = Words();
-  request.DisplayPatterns = request.Patterns;
-  TSearch search;
-  int32_t phase = 0;
-  std::string error;
-  search.Prepare(request, phase, error);
-  if (phase != 0)
-    throw std::runtime_error(error);
+  OffscreenApp();
+  corpusgen::loadSearchCorpus(Files());
+  const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch(Words());
   list = std::make_unique<TConcordItems>();
   int32_t number = 0;
-  search.RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
+  search->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
     hit->HitNumber = number++;
     list->AddItem(std::move(hit));
   });

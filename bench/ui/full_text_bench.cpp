@@ -7,7 +7,7 @@
 //       of a 10 ms timer of the GUI thread beyond its period, the updates
 //       the window received and the time to count done.
 // The files are deleted at exit.
-#include "bench_app.h"
+#include "offscreen_app.h"
 #include "corpus_files.h"
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
@@ -45,7 +45,7 @@ uint64_t bigMegabytes()
 // The corpus item of a generated file of mb megabytes, loaded without a scan.
 std::string item(uint64_t mb)
 {
-  BenchApplication();
+  OffscreenApp();
   if (corpusFiles.empty()) {
     InitProgramState();
     corpusgen::useDefaultSearchSettings();

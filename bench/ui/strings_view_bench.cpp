@@ -1,6 +1,6 @@
 // Line view costs that must not grow with the item count: laying out and
 // painting one screen, jumping to the last item, and selecting every item.
-#include "bench_app.h"
+#include "offscreen_app.h"
 
 #include <QApplication>
 #include <QImage>
@@ -58,7 +58,7 @@ void FormatHitLine(TStringsView* v, const QFontMetrics&, int32_t i, std::string&
 }
 
 struct Fixture {
-  QApplication& Application = BenchApplication();  // before any widget
+  QApplication& Application = OffscreenApp();  // before any widget
   SyntheticStrings Source;
   TStringsView View;
   QImage Image;

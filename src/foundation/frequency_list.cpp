@@ -10,6 +10,7 @@
 #include "foundation/utils.h"
 #include "foundation/settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -22,6 +23,42 @@ constexpr int64_t ReportEvery = 4096;   // characters between progress checks
 }  // namespace
 
 std::chrono::milliseconds CountWordsReportInterval{200};
+
+std::string FormatPercent(double value)
+{
+  if (!std::isfinite(value))
+    return "0.0000";
+  // The exact decimal expansion of the double (a dyadic fraction whose
+  // lowest bit is 2^(exponent - 53), so that many decimals hold it), then
+  // rounded by hand at the fourth decimal: a 5 in the fifth rounds away from
+  // zero.
+  const bool negative = std::signbit(value);
+  int exponent = 0;
+  std::frexp(value, &exponent);
+  const int decimals = std::clamp(53 - exponent, 5, 1075);
+  static thread_local char buf[1500];
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed, decimals);
+  std::string digits(buf, r.ptr);
+  const size_t point = digits.find('.');
+  const bool up = digits[point + 5] >= '5';
+  digits.resize(point + 5);
+  if (up) {
+    size_t i = digits.size();
+    while (i-- > 0) {
+      if (digits[i] == '.')
+        continue;
+      if (digits[i] != '9') {
+        ++digits[i];
+        break;
+      }
+      digits[i] = '0';
+      if (i == 0)
+        digits.insert(digits.begin(), '1');
+    }
+  }
+  const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+  return (negative && !zero ? "-" : "") + digits;
+}
 
 std::unique_ptr<THashStrings> CountCorpusWords()
 {
@@ -105,7 +142,7 @@ std::string FormatFrequencyLine(int32_t count, std::string_view word)
   line += digits;
   line += ": ";
   const double percent = TotalWordCount > 0 ? double(count) / double(TotalWordCount) * 100.0 : 0.0;
-  line += FixedText(percent, 4);
+  line += FormatPercent(percent);
   line += "% ";
   line.append(word);
   return line;

@@ -27,6 +27,11 @@ extern std::chrono::milliseconds CountWordsReportInterval;
 // other than 0; else true unless the word is a stop word.
 bool PassesFrequencyFilter(std::string_view word, int32_t count);
 
+// A percentage with four decimals and "." as the point, rounded half away
+// from zero (12.5 gives "12.5000"); every frequency list and grid shows its
+// percentages through this.
+std::string FormatPercent(double value);
+
 // One frequency line, without line end: the count right-aligned in 10
 // characters (no digit for 0), ": ", the count as a percentage of
 // TotalWordCount with four decimals (0.0000 when the total is 0 or less),

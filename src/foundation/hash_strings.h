@@ -44,8 +44,8 @@ public:
   // Finds or inserts the word; with increment its count grows by 1.
   // A new word added without increment has count 0.
   void Add(std::string_view word, bool increment);
-  // Finds or inserts the word; its count grows by n.
-  void AddCount(std::string_view word, int32_t n);
+  // Finds or inserts the word; its count grows by n. The new count.
+  int32_t AddCount(std::string_view word, int32_t n);
   // Add(word, true) for each word in turn; the same result, faster for long
   // runs of words (the table's memory is fetched for several at once).
   void AddWords(const std::string_view* words, size_t n);
@@ -74,6 +74,9 @@ public:
   void CountKeys(const Key* keys, size_t n);
   // The word's count (folded as Add folds it), 0 when absent.
   int32_t CountOf(std::string_view word) const;
+  // The count of a word given by its key (MakeKey), 0 when absent; callers
+  // that look up many words fetch their memory ahead first.
+  int32_t CountOfKey(const Key& key) const;
 
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   // Word and count at a master-list index. The view stays valid until
@@ -110,6 +113,8 @@ public:
   size_t MemoryUsed() const;
 
 private:
+  // The item indices in order by word (the table's locale, case-sensitive).
+  void sortByOrderKeys(std::vector<uint32_t>& order) const;
   // What a lookup reads: 16 bytes, so that many fit in the caches.
   struct Item {
     uint64_t head;     // the first 8 bytes, zero-padded: most words compare here

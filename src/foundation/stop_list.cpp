@@ -7,6 +7,7 @@
 #include "foundation/program_state.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 TStopList GlobalStopList;
@@ -93,14 +94,29 @@ bool TStopList::IsStopWord(std::string_view word) const
   return Active() && HasWord(word);
 }
 
+bool TStopList::IsFoldedStopWord(std::string_view folded) const
+{
+  if (!Active())
+    return false;
+  BuildIndex();
+  const TWordSet& words = FrequencySettings.IgnoreCase ? lower_ : exact_;
+  return words.find(folded) != words.end();
+}
+
 bool TStopList::HasWord(std::string_view word) const
 {
   if (words_.empty())
     return false;
   BuildIndex();
-  if (FrequencySettings.IgnoreCase)
-    return lower_.count(LocaleLowerStr(word)) != 0;
-  return exact_.count(std::string(word)) != 0;
+  if (!FrequencySettings.IgnoreCase)
+    return exact_.find(word) != exact_.end();
+  char buffer[256];
+  if (word.size() <= sizeof buffer && !FarEastLanguage) {
+    std::memcpy(buffer, word.data(), word.size());
+    LocaleLowerBytes(buffer, word.size());
+    return lower_.find(std::string_view(buffer, word.size())) != lower_.end();
+  }
+  return lower_.find(LocaleLowerStr(word)) != lower_.end();
 }
 
 void TStopList::SetWords(std::vector<std::string> words)

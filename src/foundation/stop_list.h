@@ -42,6 +42,10 @@ public:
   // case when FrequencySettings.IgnoreCase is on. Constant time.
   bool IsStopWord(std::string_view word) const;
 
+  // IsStopWord for a word that is already lower-cased when
+  // FrequencySettings.IgnoreCase is on (as the collocate tables hold words).
+  bool IsFoldedStopWord(std::string_view folded) const;
+
   // The comparison of IsStopWord, whatever Active says.
   bool HasWord(std::string_view word) const;
   // Replaces the words; Active keeps its flag.
@@ -60,8 +64,14 @@ private:
   // and again when the words or the text language change.
   mutable bool indexed_ = false;
   mutable int32_t indexLanguage_ = 0;
-  mutable std::unordered_set<std::string> exact_;
-  mutable std::unordered_set<std::string> lower_;
+  // Looked up by string_view, so a lookup allocates nothing.
+  struct TWordHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+  };
+  using TWordSet = std::unordered_set<std::string, TWordHash, std::equal_to<>>;
+  mutable TWordSet exact_;
+  mutable TWordSet lower_;
 };
 
 extern TStopList GlobalStopList;

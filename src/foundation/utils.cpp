@@ -68,6 +68,11 @@ bool parseInt32(std::string_view s, int32_t& value)
 
 }  // namespace
 
+bool TryStrToInt(std::string_view text, int32_t& value)
+{
+  return parseInt32(TrimBlanks(text), value);
+}
+
 bool IsTextFile(const std::string& fileName)
 {
   auto handle = OpenFileHandle(fileName);

@@ -38,6 +38,9 @@ bool CharsEqual(char a, char b);
 // groups "a=b=c" separated by ";", members of code 65 ("A") or above. On
 // false the old groups stay.
 bool ParseEqualChars();
+// The text trimmed and read as an edit's number (optional sign, decimal, or
+// "$"/"0x" hexadecimal, within 32 bits); false when it is none.
+bool TryStrToInt(std::string_view text, int32_t& value);
 // The edit's text trimmed and read as an integer (fallback when it is none),
 // compared with min and max as unsigned 32-bit numbers (so a negative entry
 // becomes max) and clamped; text becomes the value in decimal, which is

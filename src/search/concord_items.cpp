@@ -476,9 +476,15 @@ void TConcordItems::PutItem(int32_t index, std::unique_ptr<TConcordItem> hit)
 
 void TConcordItems::AddItem(std::unique_ptr<TConcordItem> hit)
 {
-  // Counting the new hit into the collocate tables belongs to the collocate
-  // tables' code; while highlighting is off nothing is counted.
+  // While highlighting over valid tables, the new hit is counted and ranked
+  // at once (the tables are not re-sorted, nor earlier hits re-ranked).
+  // Otherwise it is not counted, and the tables stop being valid.
+  const bool count = HighlightCollocates && CollocTablesValid(CollocFirst, CollocLast);
   items_.push_back(std::move(hit));
+  if (count) {
+    countAndRankCollocates(*items_.back());
+    ++collocCounted_;
+  }
 }
 
 void TConcordItems::DeleteItem(int32_t index)
@@ -639,16 +645,6 @@ void TConcordItems::ClearTagValues()
   for (const auto& hit : items_)
     hit->ClearTrackedTagValue();
   TagIndex = -1;
-}
-
-bool TConcordItems::CollocTablesValid(uint8_t first, uint8_t last) const
-{
-  if (first != CollocFirst || last != CollocLast || first < ctx4L || last > ctx4R || first > last)
-    return false;
-  for (int p = first; p <= last; ++p)
-    if (!CollocTables[size_t(p)])
-      return false;
-  return true;
 }
 
 std::string TConcordItems::BuildHitLineWithOptions(TConcordItem& hit, const TContextSetting& context,

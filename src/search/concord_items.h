@@ -26,8 +26,10 @@
 #include <utility>
 #include <vector>
 
+class ProgressDialog;
 class TBufStream;
 class THashStrings;
+class TTextSink;
 
 class TConcordItem {
 public:
@@ -154,9 +156,31 @@ public:
                                              uint8_t collocFirst, uint8_t collocLast, bool suppressTags,
                                              bool suppressPartOfSpeech, bool suppressWords);
 
-  // Whether collocFirst..collocLast are the prepared window and each of its
-  // tables exists.
+  // --- collocate tables ----------------------------------------------------
+  // Whether first..last are the prepared window, each of its tables exists
+  // and the tables have counted every hit of the list.
   bool CollocTablesValid(uint8_t first, uint8_t last) const;
+  // Switches counting and marking of collocates; nothing when unchanged.
+  // Switching on takes the window of the current collocation span: valid
+  // tables get the top limit CollocHighliteFirst and every hit is re-ranked,
+  // else the tables are generated. HighlightCollocates is set only once the
+  // tables are valid; a failed or cancelled generation leaves it off, frees
+  // the tables and passes the failure on (EAbort for a cancel).
+  using TProgressSetup = std::function<void(ProgressDialog&)>;
+  void SetHighlightCollocates(bool on, const TProgressSetup& setup = {});
+  // Counts every hit into fresh tables of first..last, ranks every hit and
+  // sorts the tables by count, under a progress dialog shown above 256 hits
+  // (setup, when given, adjusts it before it shows). On failure or cancel
+  // every table is freed and the failure passes on.
+  void GenerateCollocation(uint8_t first, uint8_t last, const TProgressSetup& setup = {});
+  // Ranks every hit over the valid tables; nothing without them.
+  void RankAllCollocates();
+  // Frees the eight tables.
+  void FreeCollocTables();
+  // The CollocationReport of the valid tables (sorted by count first), at
+  // most maxRows data rows when maxRows > 0. Raises before writing when a
+  // table of the window is missing; the sink is neither opened nor closed.
+  void WriteCollocationTable(TTextSink& file, int32_t maxRows, std::string_view patternText);
 
   // Sort state of the last sort.
   struct TSortKey {
@@ -168,7 +192,8 @@ public:
   int32_t TagIndex = -1;  // WatchedTags entry whose values the hits hold
 
   // Collocate tables of positions 1..8 (index 0 unused).
-  std::array<std::unique_ptr<THashStrings>, TConcordItem::SlotCount> CollocTables;
+  using TCollocTableArray = std::array<std::unique_ptr<THashStrings>, TConcordItem::SlotCount>;
+  TCollocTableArray CollocTables;
   uint8_t CollocFirst = 0;
   uint8_t CollocLast = 0;
   bool HighlightCollocates = false;
@@ -184,8 +209,13 @@ public:
 private:
   // Frees the hits marked in doomed (one flag per hit) and compacts the list.
   void Compact(const std::vector<bool>& doomed);
+  void prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit);
+  void generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup);
+  // A new hit: its words counted, then ranked by their new counts.
+  void countAndRankCollocates(TConcordItem& hit);
 
   TItemList items_;
+  int32_t collocCounted_ = 0;  // hits the tables have counted
 };
 
 // The line view's string list over a hit list, which it does not own.

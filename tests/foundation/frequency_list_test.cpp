@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+#include <utility>
+
 #include <string>
 #include <vector>
 
@@ -152,5 +156,37 @@ TEST_F(FrequencyListTest, LoadScanAgreesWithTheFileAndTheCorpusCount)
     ASSERT_TRUE(CountCorpusWords());
     EXPECT_EQ(TotalWordCount, scanned);
     UnloadCorpus(frame);
+  }
+}
+
+// Percentages round half away from zero at the fourth decimal. The
+// reference works on the float's exact binary value with integers only.
+TEST(FormatPercentTest, MatchesExactRoundingOfFloats)
+{
+  const auto reference = [](float f) {
+    int e = 0;
+    const double frac = std::frexp(double(f), &e);
+    const auto mantissa = static_cast<unsigned __int128>(std::ldexp(frac, 24));  // f = mantissa * 2^(e-24)
+    const int shift = 24 - e;
+    unsigned __int128 scaled = mantissa * 10000;
+    unsigned __int128 q = shift > 0 ? scaled >> shift : scaled << -shift;
+    if (shift > 0 && ((scaled >> (shift - 1)) & 1))
+      ++q;  // the first dropped bit is worth a half or more
+    const auto whole = static_cast<unsigned long long>(q / 10000);
+    const std::string decimals = std::to_string(static_cast<unsigned>(q % 10000) + 10000).substr(1);
+    return std::to_string(whole) + "." + decimals;
+  };
+  for (const auto& [value, text] : std::vector<std::pair<float, std::string>>{
+           {12.5f, "12.5000"}, {0.03125f, "0.0313"}, {0.15625f, "0.1563"}, {0.0f, "0.0000"},
+           {100.0f, "100.0000"}, {99.99999f, "100.0000"}, {1.0f / 3 * 100, "33.3333"}})
+    EXPECT_EQ(FormatPercent(value), text) << value;
+  std::mt19937 random(21);
+  for (int i = 0; i < 20000; ++i) {
+    const int32_t total = int32_t(random() % 5000000) + 1;
+    const int32_t count = int32_t(random() % uint32_t(total)) + 1;
+    const float percent = float(static_cast<long double>(count) / total * 100);
+    ASSERT_EQ(FormatPercent(percent), reference(percent)) << count << "/" << total;
+    const float tie = float(random() % 3200000) / 32;  // every odd k/32 is a tie
+    ASSERT_EQ(FormatPercent(tie), reference(tie)) << tie;
   }
 }

@@ -1,5 +1,6 @@
 #include "foundation/hash_strings.h"
 
+#include "platform/collator.h"
 #include "platform/safe_write.h"
 #include "support/scratch_folder.h"
 
@@ -9,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -131,6 +133,24 @@ TEST(HashStringsTest, SortingReordersTheMasterListAndLookupsStillWork)
   EXPECT_EQ(t.CountOf("kiwi"), 0);
   EXPECT_EQ(t.CountOf("fig"), 3);
   EXPECT_EQ(t.Count(), 6);
+}
+
+// A table large enough to be keyed in several parts sorts exactly as the
+// collating comparison orders its words.
+TEST(HashStringsTest, LargeTableSortsInCollationOrder)
+{
+  THashStrings t(4096, 0x409);
+  t.FoldCase = false;
+  std::mt19937 random(5);
+  for (int i = 0; i < 30000; ++i) {
+    std::string word;
+    for (int n = 1 + int(random() % 7); n > 0; --n)
+      word += "aAbB-'ez\xe9"[random() % 9];
+    t.Add(word, true);
+  }
+  t.Sort(THashStrings::ssByWord);
+  for (int32_t i = 1; i < t.Count(); ++i)
+    ASSERT_LT(platform::compareText(0x409, t.Strings(i - 1), t.Strings(i), false), 0) << i;
 }
 
 TEST(HashStringsTest, TopCountsAreTheHighestDistinctCounts)

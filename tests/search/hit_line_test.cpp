@@ -107,11 +107,8 @@ TEST_F(HitLineTest, LongHitIsCutAndLaterRunsFollowTheCut)
   SetContext(*list, 0, 12);
 
   // Mark the words around the hit: 1L with rank 0, 1R with rank 2, 2L unranked.
-  for (int p = ctx2L; p <= ctx2R; ++p)
-    list->CollocTables[size_t(p)] = std::make_unique<THashStrings>(256, 0);
+  list->GenerateCollocation(ctx2L, ctx2R);
   list->CollocTables[ctx2L]->SetTopLimit(5);
-  list->CollocFirst = ctx2L;
-  list->CollocLast = ctx2R;
   list->HighlightCollocates = true;
   list->CollocColour = 0x0000FF;
   item.CollocRanks[ctx1L] = 0;

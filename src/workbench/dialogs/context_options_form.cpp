@@ -188,7 +188,7 @@ void TSentCfgDlg::accept()
 // TViewSentExceptsDlg
 
 TViewSentExceptsDlg::TViewSentExceptsDlg(TStopListFileChooser* chooser, QWidget* parent)
-  : TWordListForm("ViewSentExceptsDlg", TViewSentExceptsModel::Caption, TViewSentExceptsModel::TitleText,
+  : TWordListEditorForm("ViewSentExceptsDlg", TViewSentExceptsModel::Caption, TViewSentExceptsModel::TitleText,
                   parent)
 {
   if (!chooser) {
@@ -243,13 +243,13 @@ void TViewSentExceptsDlg::Run(Action action)
 void TViewSentExceptsDlg::accept()
 {
   model_->Ok();
-  TWordListForm::accept();
+  TWordListEditorForm::accept();
 }
 
 void TViewSentExceptsDlg::reject()
 {
   if (model_->Cancel())
-    TWordListForm::reject();
+    TWordListEditorForm::reject();
 }
 
 void TViewSentExceptsDlg::UpdateButtons()

@@ -7,7 +7,7 @@
 #include "forms/stop_list_model.h"
 #include "forms/context_options.h"
 #include "forms/sentence_options.h"
-#include "workbench/dialogs/word_list_form.h"
+#include "workbench/dialogs/word_list_editor_form.h"
 
 #include <QDialog>
 
@@ -75,7 +75,7 @@ private:
   std::unique_ptr<TStopListFileChooser> ownChooser_;
 };
 
-class TViewSentExceptsDlg : public TWordListForm {
+class TViewSentExceptsDlg : public TWordListEditorForm {
   Q_OBJECT
 public:
   // Opens on SentDelimitersExcepts and takes the restore point. Uses the

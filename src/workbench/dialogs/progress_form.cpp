@@ -112,6 +112,12 @@ bool showSharedField(QDialog& form, const ProgressDialog& values, ProgressField 
 
 // --- TProgressForm -----------------------------------------------------------
 
+void MakeApplicationModal(ProgressDialog& progress)
+{
+  if (auto* form = dynamic_cast<QWidget*>(&progress))
+    form->setWindowModality(Qt::ApplicationModal);
+}
+
 TProgressForm::TProgressForm(bool multiFile, QWidget* parent) : QDialog(parent), ProgressDialog(multiFile)
 {
   setModal(false);

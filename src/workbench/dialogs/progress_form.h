@@ -13,6 +13,11 @@ class QProgressBar;
 class QPushButton;
 class QWidget;
 
+// Makes a progress form modal for the whole application (before it shows),
+// so that nothing can change the data the operation is working on; a
+// dialog without a form is left as it is.
+void MakeApplicationModal(ProgressDialog& progress);
+
 class TProgressForm : public QDialog, public ProgressDialog
 {
   Q_OBJECT

@@ -72,7 +72,7 @@ bool TQtStopListFileChooser::ChooseSaveFile(const std::string& title, const std:
 }
 
 TViewStopListDlg::TViewStopListDlg(TStopList& list, TStopListFileChooser* chooser, QWidget* parent)
-  : TWordListForm("ViewStopListDlg", TViewStopListModel::Caption, TViewStopListModel::TitleText, parent)
+  : TWordListEditorForm("ViewStopListDlg", TViewStopListModel::Caption, TViewStopListModel::TitleText, parent)
 {
   if (!chooser) {
     ownChooser_ = std::make_unique<TQtStopListFileChooser>(this);
@@ -125,7 +125,7 @@ void TViewStopListDlg::SetTextFont(const TFontRec& font)
 
 void TViewStopListDlg::showEvent(QShowEvent* event)
 {
-  TWordListForm::showEvent(event);
+  TWordListEditorForm::showEvent(event);
   // Opening, not a window system's re-show after minimising.
   if (event->spontaneous())
     return;
@@ -136,7 +136,7 @@ void TViewStopListDlg::showEvent(QShowEvent* event)
 void TViewStopListDlg::done(int result)
 {
   model_->Close();
-  TWordListForm::done(result);
+  TWordListEditorForm::done(result);
 }
 
 void TViewStopListDlg::AddButtonClick()

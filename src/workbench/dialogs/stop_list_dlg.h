@@ -3,7 +3,7 @@
 #pragma once
 
 #include "forms/stop_list_model.h"
-#include "workbench/dialogs/word_list_form.h"
+#include "workbench/dialogs/word_list_editor_form.h"
 
 #include <memory>
 
@@ -18,7 +18,7 @@ private:
   QWidget* parent_;
 };
 
-class TViewStopListDlg : public TWordListForm {
+class TViewStopListDlg : public TWordListEditorForm {
   Q_OBJECT
 public:
   static constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";

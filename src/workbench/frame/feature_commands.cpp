@@ -6,4 +6,7 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
 {
   installDistributionCommands(frame, commands);
   installFullTextCommands(frame, commands);
+  installWordListCommands(frame);
+  installFreqConfigCommands(frame);
+  installCollocationCommands(frame);
 }

@@ -29,6 +29,9 @@ inline constexpr const char* MultiplePatternsCaption = "(multiple patterns)";
 inline constexpr const char* BatchSaveTitle = "Select where to save batch search results";
 inline constexpr const char* BatchHtmlFilter = "HTML files (*.HTML)|*.HTML|All files (*.*)|*.*";
 inline constexpr const char* BatchTextFilter = "Text files (*.TXT)|*.TXT|All files (*.*)|*.*";
+inline constexpr const char* UnfinishedURLsFrequencyText =
+    "There are unfinished URL(s). Frequency results may be incomplete. Continue anyway?";
+inline constexpr const char* BatchFrequencySaveTitle = "Select where to save batch frequency data";
 
 // Opens the help file with the desktop's viewer; tests replace it.
 class THelpService {
@@ -130,3 +133,9 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
 void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
 // The full-text windows' hooks of the frame (windows/full_text_commands.cpp).
 void installFullTextCommands(TFrameForm& frame, TFrameCommands& commands);
+// Corpus Frequency Data and Batch Frequency Data (windows/word_list_commands.cpp).
+void installWordListCommands(TFrameForm& frame);
+// Frequency Options (dialogs/freq_config_commands.cpp).
+void installFreqConfigCommands(TFrameForm& frame);
+// windows/collocation_commands.cpp: Collocate Frequency.
+void installCollocationCommands(TFrameForm& frame);

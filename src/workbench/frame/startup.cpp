@@ -5,6 +5,7 @@
 #include "foundation/stop_list.h"
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
 #include "workbench/frame/frame_commands.h"
@@ -55,12 +56,14 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
     // The restrictions form comes last.
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
     ViewStopListDlg = nullptr;
+    FreqConfigDlg = nullptr;
     forms = TProgramForms{};
     ShowStopBox(StartupErrorCaption, StartupErrorText);
     return forms;

@@ -6,6 +6,7 @@
 #include "foundation/hit_location.h"
 #include "foundation/tag_scan.h"
 #include "search/concord_items.h"
+#include "workbench/dialogs/progress_form.h"
 #include "workbench/frame/qt_text.h"
 
 #include <QGuiApplication>
@@ -417,8 +418,7 @@ void WriteConcordance(TTextSink& file, TConcordItems& items, QWidget* window, st
   progress->SetMaxValue(int64_t(maxLines > 0 ? maxLines - 1 : count) * (twoPass ? 2 : 1));
   // Modal for the whole application: the list must not change while it is
   // being written.
-  if (auto* form = dynamic_cast<QWidget*>(progress.get()))
-    form->setWindowModality(Qt::ApplicationModal);
+  MakeApplicationModal(*progress);
   progress->Show();
 
   const int32_t tagWidth = TagColumnWidth(printing, options.TrackedTags);

@@ -1,5 +1,6 @@
 #include "workbench/output/text_sink.h"
 
+#include "foundation/dialogs.h"
 #include "platform/safe_write.h"
 #include "workbench/frame/qt_text.h"
 
@@ -183,4 +184,19 @@ void TClipboardTextSink::Close()
   closed_ = true;
   if (!text_.empty())
     QGuiApplication::clipboard()->setText(ToQString(text_));
+}
+
+void RunShowingFailure(const std::function<void()>& work)
+{
+  std::string error;
+  {
+    ScopedHourglass hourglass;
+    try {
+      work();
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+  }
+  if (!error.empty())
+    ShowError(error);
 }

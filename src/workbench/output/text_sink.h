@@ -73,6 +73,10 @@ private:
   bool closed_ = false;
 };
 
+// Runs work (a print or a copy) under the hourglass cursor; a failure is
+// shown with ShowError once the cursor is back, so it never passes for done.
+void RunShowingFailure(const std::function<void()>& work);
+
 // Collects the text; Close puts it on the clipboard, converted from the code
 // page, unless nothing was written.
 class TClipboardTextSink final : public TStringTextSink {

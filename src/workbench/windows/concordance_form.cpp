@@ -10,20 +10,24 @@
 #include "foundation/program_state.h"
 #include "foundation/tag_scan.h"
 #include "foundation/text_sink.h"
+#include "foundation/utils.h"
 #include "platform/codepage.h"
 #include "platform/frame_sink.h"
+#include "search/collocates.h"
 #include "search/concord_items.h"
 #include "forms/context_options.h"
 #include "search/hit_line.h"
 #include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
 #include "workbench/dialogs/font_color_dialog.h"
+#include "workbench/dialogs/progress_form.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/frame/menu_table.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/frame/status_label.h"
 #include "workbench/lineview/strings_view.h"
+#include "workbench/windows/collocation_form.h"
 #include "workbench/dialogs/tag_info_form.h"
 #include "workbench/output/text_sink.h"
 
@@ -35,6 +39,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
@@ -118,6 +123,11 @@ TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser choose
   return old;
 }
 
+bool ChooseFont(TFontRec& font, const QString& title)
+{
+  return FontChooser() ? FontChooser()(font, title) : ExecuteFontColorDialog(font, title);
+}
+
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
@@ -137,6 +147,7 @@ TConcordanceForm::~TConcordanceForm()
   ContextWindow->removeEventFilter(this);
   ConcordWindow->removeEventFilter(this);
   ConcordWindow->viewport()->removeEventFilter(this);
+  CloseCollocationWindow();
   // The view outlives this body: it must not call back or read the source.
   ConcordWindow->OnFormatItem = nullptr;
   ConcordWindow->OnItemChanged = nullptr;
@@ -293,8 +304,6 @@ void TConcordanceForm::CreateMenus()
     if (DistributionCommand)
       DistributionCommand(*this);
   });
-  // Collocate highlighting needs the collocate tables, which come later.
-  CMD_HiliteCollocates->setEnabled(false);
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
@@ -386,8 +395,11 @@ void TConcordanceForm::AfterSearch()
 {
   items_->CollocColour = ColorToRGB(ConcordSettings.CollocateFont.Color);
   if (highlightCollocates_) {
+    BusyScope busy(BusyCounting);
     ScopedHourglass hourglass;
     SetItemsHighlighting(true);
+    // Hits that arrived after the switch ranked only themselves.
+    items_->RankAllCollocates();
     ConcordWindow->Relayout();
   }
 }
@@ -400,7 +412,13 @@ void TConcordanceForm::ResetCollocColour()
 
 void TConcordanceForm::SetItemsHighlighting(bool on)
 {
-  items_->HighlightCollocates = on;
+  try {
+    items_->SetHighlightCollocates(on, MakeApplicationModal);
+  } catch (...) {
+    // A cancelled or failed generation leaves no tables and no highlighting.
+    DropCollocates();
+    throw;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -630,8 +648,7 @@ void TConcordanceForm::ConcordWindowFormatItem(int32_t index, std::string& text,
 void TConcordanceForm::ChangeFont(TFontRec& font, const QString& title)
 {
   TFontRec chosen = font;
-  const bool ok = FontChooser() ? FontChooser()(chosen, title) : ExecuteFontColorDialog(chosen, title);
-  if (!ok)
+  if (!ChooseFont(chosen, title))
     return;
   font = chosen;
   ApplyConcordanceFonts();
@@ -657,6 +674,7 @@ void TConcordanceForm::CMD_ChangeCollocateFontClick()
 
 void TConcordanceForm::CMD_HiliteCollocatesClick()
 {
+  BusyScope busy(BusyCounting);
   highlightCollocates_ = !highlightCollocates_;
   CMD_HiliteCollocates->setChecked(highlightCollocates_);
   SetItemsHighlighting(highlightCollocates_);
@@ -726,6 +744,9 @@ void TConcordanceForm::SuppressClick(int clicked)
 
 void TConcordanceForm::DeleteSelectedHits()
 {
+  // A generation, save or print may be using the hit list.
+  if (IsBusy())
+    return;
   const bool deleted =
       strings_->DeleteItemsIf([this](int32_t i, const TConcordItem&) { return ConcordWindow->IsSelected(i); }) > 0;
   if (deleted) {
@@ -868,18 +889,23 @@ void TConcordanceForm::PM_DisplayInfoClick()
 
 void TConcordanceForm::DropCollocates()
 {
-  for (auto& table : items_->CollocTables)
-    table.reset();
+  items_->FreeCollocTables();
   highlightCollocates_ = false;
   CMD_HiliteCollocates->setChecked(false);
-  SetItemsHighlighting(false);
+  items_->SetHighlightCollocates(false);
   ConcordWindow->Relayout();
+  CloseCollocationWindow();
+}
+
+void TConcordanceForm::CloseCollocationWindow()
+{
+  // Closed now, freed once control is back in the event loop: whoever is
+  // walking the frame's children (closing them all, say) may still hold it.
   if (TMDIChildForm* window = collocationWindow_) {
     collocationWindow_ = nullptr;
-    if (QWidget* sub = window->subWindow())
-      delete sub;
-    else
-      delete window;
+    QWidget* outer = window->subWindow() ? static_cast<QWidget*>(window->subWindow()) : window;
+    outer->close();
+    outer->deleteLater();
   }
 }
 
@@ -890,7 +916,53 @@ void TConcordanceForm::ReRankCollocates(int32_t n)
   for (int p = items_->CollocFirst; p <= items_->CollocLast && p < TConcordItem::SlotCount; ++p)
     if (p >= 1 && items_->CollocTables[size_t(p)])
       items_->CollocTables[size_t(p)]->SetTopLimit(n);
+  items_->RankAllCollocates();
   ConcordWindow->Relayout();
+}
+
+void TConcordanceForm::ShowCollocateFrequency()
+{
+  if (TMDIChildForm* window = collocationWindow_) {
+    // Its rows are a snapshot: it is only brought to the front.
+    QWidget* frame = window->subWindow() ? static_cast<QWidget*>(window->subWindow()) : window;
+    if (frame->isMinimized())
+      frame->showNormal();
+    if (QMdiSubWindow* sub = window->subWindow(); sub && sub->mdiArea())
+      sub->mdiArea()->setActiveSubWindow(sub);
+    frame->raise();
+    return;
+  }
+  ScopedHourglass hourglass;
+  struct StatusReset {
+    ~StatusReset() { platform::frameSink().statusText({}); }
+  } statusReset;
+  SetStatusText(" Generating frequency statistics... ");
+  const TCollocWindow positions = CurrentCollocWindow();
+  if (!items_->CollocTablesValid(positions.First, positions.Last)) {
+    try {
+      items_->GenerateCollocation(positions.First, positions.Last, MakeApplicationModal);
+    } catch (...) {
+      DropCollocates();
+      throw;
+    }
+  }
+  if (!items_->CollocTablesValid(positions.First, positions.Last))
+    return;
+  TCollocationForm* form =
+      CreateCollocationForm(this, 0, searchText_, items_->CollocTables, positions.Last, positions.First);
+  collocationWindow_ = form;
+  TFrameForm* frame = nullptr;
+  if (QMdiSubWindow* sub = subWindow(); sub && sub->mdiArea())
+    frame = qobject_cast<TFrameForm*>(sub->mdiArea()->window());
+  if (frame)
+    frame->AddChildWindow(form);
+  else
+    form->show();
+}
+
+void TConcordanceForm::WriteCollocations(TTextSink& file, int32_t maxLines)
+{
+  items_->WriteCollocationTable(file, maxLines, searchText_);
 }
 
 // ---------------------------------------------------------------------------
@@ -969,19 +1041,11 @@ void TConcordanceForm::PrintConcordance()
   options.ConcealCollocates = concealCollocates_;
   if (!EditOutputOptions(okPrint, options))
     return;
-  std::string error;
-  {
-    ScopedHourglass hourglass;
-    try {
-      TPrinterTextSink printer(searchText_);
-      WriteReport(printer, options, true);
-      printer.Close();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  if (!error.empty())
-    ShowError(error);
+  RunShowingFailure([&] {
+    TPrinterTextSink printer(searchText_);
+    WriteReport(printer, options, true);
+    printer.Close();
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -998,6 +1062,7 @@ void TConcordanceForm::updateMenus()
   };
   enable(CMD_Distribution, !busy);
   enable(CMD_DeleteItem, !busy);
+  enable(CMD_HiliteCollocates, !busy);
   for (const TChildMenu& menu : menus())
     if (menu.Menu->objectName() == QLatin1String("CM_Sort") && menu.Menu->menuAction()->isVisible() == busy)
       menu.Menu->menuAction()->setVisible(!busy);
@@ -1038,6 +1103,8 @@ void TConcordanceForm::closeEvent(QCloseEvent* event)
     return;
   }
   popupTarget_ = -1;
+  // Its collocation window reads this window's tables.
+  CloseCollocationWindow();
   platform::frameSink().statusText({});
   event->accept();
 }

@@ -49,6 +49,9 @@ using TConcordanceFontChooser = std::function<bool(TFontRec& font, const QString
 // Installs the chooser of the font commands (tests answer without a dialog);
 // an empty one restores the font and colour dialog. Returns the old one.
 TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser chooser);
+// Asks through the installed chooser (the font and colour dialog by
+// default); the font commands of the list windows use it too.
+bool ChooseFont(TFontRec& font, const QString& title);
 
 // Puts "[[" and "]]" around the line's hit: the first run marked as the hit
 // (a collocate left of the hit comes before it in the runs). A line without a
@@ -196,10 +199,18 @@ public:
   void PrintConcordance();
   // A corpus item was removed: its hits go, later items' hits move down.
   void RemoveFileHits(int32_t fileIndex);
-  // Frees the collocate tables and switches highlighting off.
+  // Frees the collocate tables, switches highlighting off and closes the
+  // collocation window.
   void DropCollocates();
-  // The highlighted collocates are ranked to a new top limit.
+  // While highlighting: the tables get the top limit n and every hit is
+  // ranked anew.
   void ReRankCollocates(int32_t n);
+  // Collocate Frequency: brings the collocation window to the front, or
+  // makes it over the tables of the current span (generated when they are
+  // not valid). A cancelled generation leaves no tables and no window.
+  void ShowCollocateFrequency();
+  // The collocation report of the tables, at most maxLines rows (0: all).
+  void WriteCollocations(TTextSink& file, int32_t maxLines);
   // Width of the tracked-tag column of output: the longest tag name (the
   // start text standing in for an empty name) + 2; 0 without tracked tags.
   static int32_t LongestTagNameWidth();
@@ -246,6 +257,7 @@ private:
   void ApplyListAlignment();
   void ClearPane();
   void SetItemsHighlighting(bool on);
+  void CloseCollocationWindow();
   void ChangeFont(TFontRec& font, const QString& title);
   QTextCharFormat CharFormatOf(const TFontRec& font) const;
   void CopyListLines();

@@ -15,7 +15,7 @@ class QListWidget;
 class QPushButton;
 class QVBoxLayout;
 
-class TWordListForm : public QDialog {
+class TWordListEditorForm : public QDialog {
   Q_OBJECT
 public:
   QLabel* Title = nullptr;
@@ -30,7 +30,7 @@ public:
 protected:
   // Creates the widgets above in that order; a change of the selection by
   // the user goes to the model and then to UpdateButtons.
-  TWordListForm(const char* objectName, const char* caption, const char* title, QWidget* parent);
+  TWordListEditorForm(const char* objectName, const char* caption, const char* title, QWidget* parent);
 
   // The model; called only once the derived form is complete.
   virtual TWordListModel& ListModel() = 0;

@@ -1,10 +1,10 @@
-// The one QApplication of the widget benchmarks (offscreen unless the
-// environment names a platform), made by the first benchmark that needs it.
+// The one QApplication of the widget benchmarks, offscreen unless
+// QT_QPA_PLATFORM says otherwise; made by the first benchmark that asks.
 #pragma once
 
 #include <QApplication>
 
-inline QApplication& BenchApplication()
+inline QApplication& OffscreenApp()
 {
   static QApplication* app = [] {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))

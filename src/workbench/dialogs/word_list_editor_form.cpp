@@ -1,4 +1,4 @@
-#include "workbench/dialogs/word_list_form.h"
+#include "workbench/dialogs/word_list_editor_form.h"
 
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/frame/qt_text.h"
@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TWordListForm::TWordListForm(const char* objectName, const char* caption, const char* title,
+TWordListEditorForm::TWordListEditorForm(const char* objectName, const char* caption, const char* title,
                              QWidget* parent)
   : QDialog(parent)
 {
@@ -39,7 +39,7 @@ TWordListForm::TWordListForm(const char* objectName, const char* caption, const 
   });
 }
 
-QVBoxLayout* TWordListForm::ButtonColumn()
+QVBoxLayout* TWordListEditorForm::ButtonColumn()
 {
   auto* column = new QVBoxLayout;
   for (QPushButton* b : {AddButton, RemoveButton, ClearButton, SaveButton, LoadButton})
@@ -48,7 +48,7 @@ QVBoxLayout* TWordListForm::ButtonColumn()
   return column;
 }
 
-void TWordListForm::TakeSelection()
+void TWordListEditorForm::TakeSelection()
 {
   std::vector<bool> selected(static_cast<size_t>(WordList->count()), false);
   for (int i = 0; i < WordList->count(); ++i)
@@ -56,7 +56,7 @@ void TWordListForm::TakeSelection()
   ListModel().SetSelection(std::move(selected));
 }
 
-void TWordListForm::ShowList(const std::string& fileNameLabel)
+void TWordListEditorForm::ShowList(const std::string& fileNameLabel)
 {
   syncing_ = true;
   const auto& words = ListModel().WordList();
