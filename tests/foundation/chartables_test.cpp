@@ -67,9 +67,6 @@ TEST_F(CharTablesTest, StartUpLanguageState)
   EXPECT_EQ(LanguageId, 0x409);
   EXPECT_EQ(AnsiCodePage, 1252);
   EXPECT_FALSE(FarEastLanguage);
-  EXPECT_EQ(LanguageNames.size(), 83u);  // 84 rows, "Serbian" once
-  EXPECT_EQ(LanguageNames.front(), "Bulgarian");
-  EXPECT_EQ(LanguageNames.back(), "Basque");
   EXPECT_EQ(std::count(LanguageNames.begin(), LanguageNames.end(), "Serbian"), 1);
   for (unsigned char c : {'A', '.', ' '})
     EXPECT_EQ(flags(c), 0) << "the type table is empty until the first build";

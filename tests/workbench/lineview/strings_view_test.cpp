@@ -304,49 +304,6 @@ TEST_F(StringsViewTest, ItemTallerThanTheWindowEndsTheLayoutIncomplete)
   EXPECT_TRUE(view->ViewFull());
 }
 
-TEST_F(StringsViewTest, RunColoursKeepTheBaseColourAndInvertOnSelection)
-{
-  QPalette pal = view->palette();
-  pal.setColor(QPalette::Text, QColor(0, 0, 200));  // the control's font colour
-  pal.setColor(QPalette::Base, Qt::white);
-  pal.setColor(QPalette::WindowText, Qt::white);  // text colour of selected items without focus
-  pal.setColor(QPalette::Mid, QColor(0, 0, 128));
-  view->setPalette(pal);
-  MemoryStrings s(Numbered(3));
-  view->OnFormatItem = [](TStringsView*, const QFontMetrics&, int32_t, std::string& text, TSVFormatArray& f,
-                          TSVLabelInfo&) {
-    text = "plain RED zero";
-    TSVFormatInfo red;
-    red.Start = 7;
-    red.Length = 3;
-    red.Font.Color = 0x0000FF;
-    TSVFormatInfo zero;  // colour 0: keeps the base colour
-    zero.Start = 11;
-    zero.Length = 4;
-    zero.Font.Style = fsBold;
-    f = {red, zero};
-  };
-  view->SetEnableSelect(true);
-  view->SetStrings(&s);
-  view->SetItemIndex(0);
-  view->clearFocus();
-  ASSERT_TRUE(view->IsSelected(0));
-  const QImage img = Render();
-  const QRect sel = view->ItemRect(0);
-  const QRect plain = view->ItemRect(1);
-  auto cyan = [](const QColor& c) { return c.red() < 100 && c.green() > 160 && c.blue() > 160; };
-  // Selected: red XOR white is cyan; unselected: red stays red.
-  EXPECT_GE(Span(img, sel.y(), sel.y() + sel.height(), cyan).first, 0);
-  EXPECT_LT(Span(img, sel.y(), sel.y() + sel.height(), Reddish).first, 0);
-  EXPECT_GE(Span(img, plain.y(), plain.y() + plain.height(), Reddish).first, 0);
-  const int zeroX = Span(img, plain.y(), plain.y() + plain.height(), Reddish).second + 10;
-  const QImage zeroPart = img.copy(zeroX, plain.y(), img.width() - zeroX, plain.height());
-  auto blue = [](const QColor& c) { return c.blue() > 150 && c.red() < 90 && c.green() < 90; };
-  auto black = [](const QColor& c) { return c.lightness() < 40; };
-  EXPECT_GE(Span(zeroPart, 0, plain.height(), blue).first, 0);  // the bold run in the font colour
-  EXPECT_LT(Span(zeroPart, 0, plain.height(), black).first, 0);
-}
-
 TEST_F(StringsViewTest, LabelWidthIsCheckedAgainstTheClientWidth)
 {
   TStringsView hidden;
