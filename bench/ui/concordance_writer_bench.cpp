@@ -1,8 +1,6 @@
 // Writing a concordance report of a million hits, side by side with grep.
 //
-// The corpus (two files of 128 MiB from the corpus generator, fixed seeds) is
-// kept for later runs in $QUILL_WRITER_CORPUS, else
-// $TMPDIR/quill_writer_bench (TMPDIR defaults to /tmp); remove it by hand.
+// The corpus is the shared one of the widget benchmarks (ui_bench_support.h).
 // The hit list holds the first million hits of the corpus's three most
 // frequent words, found by the real search. Every report goes to a file in the
 // temporary folder:
@@ -15,25 +13,14 @@
 // the words with up to five words of context on either side to a file;
 // nearby occurrences share one printed line, and its time includes its
 // search, while the report's time does not include the search.
-#include "corpus_files.h"
-#include "corpus_generator.h"
-#include "foundation/chartables.h"
-#include "foundation/corpus_list.h"
-#include "foundation/program_state.h"
-#include "foundation/settings.h"
+#include "ui_bench_support.h"
 #include "foundation/text_sink.h"
-#include "search/concord_items.h"
-#include "search/search_driver.h"
 #include "workbench/output/concordance_writer.h"
 
-#include "offscreen_app.h"
-
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -43,72 +30,30 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using uibench::Clock;
+using uibench::Seconds;
 
-constexpr int FileCount = 2;
-constexpr uint64_t FileBytes = uint64_t(128) << 20;
 constexpr int32_t HitCount = 1000000;
 constexpr int32_t WordsContext = 5;
 
-double Seconds(Clock::time_point from, Clock::time_point to)
+std::vector<std::string> Words()
 {
-  return std::chrono::duration<double>(to - from).count();
-}
-
-std::string Folder()
-{
-  if (const char* env = std::getenv("QUILL_WRITER_CORPUS"); env && *env)
-    return std::string(env) + "/";
-  return corpusgen::tempPath("quill_writer_bench/");
-}
-
-corpusgen::Options FileOptions(int index)
-{
-  corpusgen::Options o;
-  o.size = FileBytes;
-  o.seed = uint64_t(300 + index);
-  return o;
+  return uibench::CorpusWords();
 }
 
 const std::vector<std::string>& Files()
 {
-  static std::vector<std::string> files;
-  if (files.empty()) {
-    const std::string folder = Folder();
-    ::mkdir(folder.c_str(), 0700);
-    for (int i = 0; i < FileCount; ++i) {
-      const std::string path = folder + "plain_" + std::to_string(i) + ".txt";
-      corpusgen::writeUnlessPresent(FileOptions(i), path);
-      files.push_back(path);
-    }
-  }
-  for (const std::string& f : files)
-    corpusgen::warmPageCache(f);
-  return files;
+  return uibench::CorpusFiles();
 }
 
-// The three most frequent words of the corpus.
-std::vector<std::string> Words()
-{
-  const std::vector<std::string> v = corpusgen::vocabulary(FileOptions(0));
-  return {v[0], v[1], v[2]};
-}
-
-// The corpus loaded and the hit list filled, once.
+// The hit list filled, once.
 TConcordItems& Hits()
 {
   static std::unique_ptr<TConcordItems> list;
-  if (list)
-    return *list;
-  OffscreenApp();
-  corpusgen::loadSearchCorpus(Files());
-  const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch(Words());
-  list = std::make_unique<TConcordItems>();
-  int32_t number = 0;
-  search->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) {
-    hit->HitNumber = number++;
-    list->AddItem(std::move(hit));
-  });
+  if (!list) {
+    list = std::make_unique<TConcordItems>();
+    uibench::SearchCorpusHits(HitCount, [](std::unique_ptr<TConcordItem> hit) { list->AddItem(std::move(hit)); });
+  }
   return *list;
 }
 

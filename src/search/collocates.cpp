@@ -195,18 +195,36 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
 
 void TConcordItems::countAndRankCollocates(TConcordItem& hit)
 {
+  // The eight tables' memory is fetched for all words at once, then each
+  // word is counted and ranked by its new count.
   const TWordFolder folder;
-  char buffer[MaxCollocWordLength];
+  std::string_view words[TConcordItem::SlotCount];
+  char folded[TConcordItem::SlotCount][MaxCollocWordLength];
+  alignas(8) char keyBytes[TConcordItem::SlotCount][MaxCollocWordLength + 17];
+  THashStrings::Key keys[TConcordItem::SlotCount];
+  bool counted[TConcordItem::SlotCount] = {};
+  bool keyed[TConcordItem::SlotCount] = {};
   hit.CollocRanks.fill(-1);
   for (int p = CollocFirst; p <= CollocLast; ++p) {
     if (!hit.HasWord(p))
       continue;
-    const std::string_view word = folder.Fold(hit.Word(p), buffer);
-    if (GlobalStopList.IsFoldedStopWord(word))
+    words[p] = folder.Fold(hit.Word(p), folded[p]);
+    if (GlobalStopList.IsFoldedStopWord(words[p]))
       continue;  // never counted, so never ranked
-    THashStrings& table = *CollocTables[size_t(p)];
-    hit.CollocRanks[size_t(p)] = RankOfCount(table, table.AddCount(word, 1));
+    counted[p] = true;
+    const THashStrings& table = *CollocTables[size_t(p)];
+    keyed[p] = table.MakeKey(words[p], keyBytes[p], keys[p]);
+    if (keyed[p])
+      table.PrefetchSlots(&keys[p], 1);
   }
+  for (int p = CollocFirst; p <= CollocLast; ++p)
+    if (keyed[p])
+      CollocTables[size_t(p)]->PrefetchItems(&keys[p], 1);
+  for (int p = CollocFirst; p <= CollocLast; ++p)
+    if (counted[p]) {
+      THashStrings& table = *CollocTables[size_t(p)];
+      hit.CollocRanks[size_t(p)] = RankOfCount(table, table.AddCount(words[p], 1));
+    }
 }
 
 void TConcordItems::RankAllCollocates()

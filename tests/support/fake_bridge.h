@@ -120,6 +120,14 @@ public:
 
   // Every box shown, in order.
   std::vector<Message> Messages;
+  // Their texts.
+  std::vector<std::string> Texts() const
+  {
+    std::vector<std::string> texts;
+    for (const Message& m : Messages)
+      texts.push_back(m.Text);
+    return texts;
+  }
   // Modal results to answer with, in order; when empty, the focused button's.
   std::deque<int> Answers;
   // Answers of QueryInput, in order; when empty, Cancel with an empty text.

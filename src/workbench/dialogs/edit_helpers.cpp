@@ -1,5 +1,6 @@
 #include "workbench/dialogs/edit_helpers.h"
 
+#include "forms/search_dialog_model.h"
 #include "foundation/utils.h"
 #include "workbench/frame/qt_text.h"
 
@@ -7,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -46,6 +48,28 @@ void AddToHistory(QComboBox* combo)
     combo->addItem(ToQString(item));
   combo->setCurrentIndex(selected);
   combo->setEditText(ToQString(text));
+}
+
+void ShowItems(QComboBox* combo, const std::vector<std::string>& items, int32_t index)
+{
+  bool same = combo->count() == int(items.size());
+  for (int i = 0; same && i < combo->count(); ++i)
+    same = FromQString(combo->itemText(i)) == items[size_t(i)];
+  if (!same) {
+    combo->clear();
+    for (const std::string& item : items)
+      combo->addItem(ToQString(item));
+  }
+  combo->setCurrentIndex(index);
+}
+
+void ShowPatternBox(QComboBox* combo, const TPatternBox& box)
+{
+  const QSignalBlocker block(combo);
+  ShowItems(combo, box.Items, box.ItemIndex);
+  if (FromQString(combo->currentText()) != box.Text)
+    combo->setEditText(ToQString(box.Text));
+  combo->setEnabled(box.Enabled);
 }
 
 int32_t ClampEditToRange(QLineEdit* edit, int32_t fallback, int32_t min, int32_t max)

@@ -5,11 +5,14 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+struct TPatternBox;
 
 // A dialog's push button: caption, object name, and Enter does not press it
 // unless it is made the default.
@@ -24,6 +27,12 @@ QComboBox* MakeHistoryBox(QWidget* parent);
 // inserted first, an older one trades places with the first), then selects it.
 // A text the code page cannot hold is left out.
 void AddToHistory(QComboBox* combo);
+// Shows a list as the model holds it: the items are rebuilt only when they
+// differ, then the index is selected.
+void ShowItems(QComboBox* combo, const std::vector<std::string>& items, int32_t index);
+// Shows a history box as the model holds it (items, selection, text and
+// enabled state) without running its signals.
+void ShowPatternBox(QComboBox* combo, const TPatternBox& box);
 // Clamps the edit's number to min .. max (see the core routine); the value.
 int32_t ClampEditToRange(QLineEdit* edit, int32_t fallback, int32_t min, int32_t max);
 
@@ -58,6 +67,12 @@ private:
   int32_t increment_ = 1;
 };
 
+// Shows a list as the model holds it: the items are rebuilt only when they
+// differ, then the index is selected.
+void ShowItems(QComboBox* combo, const std::vector<std::string>& items, int32_t index);
+// Shows a history box as the model holds it (items, selection, text and
+// enabled state) without running its signals.
+void ShowPatternBox(QComboBox* combo, const TPatternBox& box);
 // Clamps the edit's number to the up-down's range, with its position as the
 // fallback; the position follows. Returns the value.
 int32_t ClampUpDownEdit(TUpDownEdit* upDown);

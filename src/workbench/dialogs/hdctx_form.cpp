@@ -34,28 +34,6 @@ QComboBox* MakePatternBox(QWidget* parent, const char* name)
   return box;
 }
 
-void ShowItems(QComboBox* combo, const std::vector<std::string>& items, int32_t index)
-{
-  bool same = combo->count() == int(items.size());
-  for (int i = 0; same && i < combo->count(); ++i)
-    same = FromQString(combo->itemText(i)) == items[size_t(i)];
-  if (!same) {
-    combo->clear();
-    for (const std::string& item : items)
-      combo->addItem(ToQString(item));
-  }
-  combo->setCurrentIndex(index);
-}
-
-void ShowPatternBox(QComboBox* combo, const TPatternBox& box)
-{
-  const QSignalBlocker block(combo);
-  ShowItems(combo, box.Items, box.ItemIndex);
-  if (FromQString(combo->currentText()) != box.Text)
-    combo->setEditText(ToQString(box.Text));
-  combo->setEnabled(box.Enabled);
-}
-
 void ShowCheck(QCheckBox* check, const TControlState& state)
 {
   const QSignalBlocker block(check);

@@ -1,9 +1,12 @@
 #include "workbench/dialogs/search_template_dlg.h"
 
+#include "forms/concord_config.h"
+#include "forms/patterns_editor.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
 #include "workbench/dialogs/edit_helpers.h"
 #include "workbench/dialogs/hdctx_form.h"
+#include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/frame/qt_text.h"
@@ -59,6 +62,21 @@ void ShowCheck(QAbstractButton* box, const TControlState& state)
 
 }  // namespace
 
+bool TQtSearchDialogServices::HasSearchParameters() const
+{
+  return ConcordConfigModel() != nullptr;
+}
+
+int TQtSearchDialogServices::ExecuteSearchParameters(bool enableContext)
+{
+  return ::ExecuteSearchParameters(enableContext);
+}
+
+bool TQtSearchDialogServices::EditPatterns(std::vector<std::string>& list, int32_t selStart, int32_t selLength)
+{
+  return ::EditPatterns(list, selStart, selLength);
+}
+
 bool TQtSearchDialogServices::EditBatchOutputOptions(TBatchOutputOptions& o)
 {
   // The saving form without a line limit (-1); the limit comes back unused.
@@ -69,16 +87,7 @@ bool TQtSearchDialogServices::EditBatchOutputOptions(TBatchOutputOptions& o)
 
 bool TQtSearchDialogServices::ChoosePatternsFile(std::string& fileName)
 {
-  // OpenDialog of the form: the frame's file dialog provider shows it.
-  TFileDialog dialog("OpenDialog", TFileDialog::OpenMode);
-  dialog.Title = TSearchTemplateModel::ImportTitle;
-  dialog.DefaultExt = "txt";
-  dialog.Filter = PatternsFilter;
-  dialog.Options = ofPathMustExist | ofFileMustExist;
-  if (!dialog.Execute())
-    return false;
-  fileName = dialog.FileName;
-  return true;
+  return ::ChoosePatternsFile(TFileDialog::OpenMode, fileName);
 }
 
 THdCtxRestrictions* TQtSearchDialogServices::Restrictions()

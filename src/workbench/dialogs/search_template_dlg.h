@@ -18,14 +18,18 @@ class QCheckBox;
 class QRadioButton;
 class QWidget;
 
-// The sub-dialogs as far as they exist: the output options, and the patterns
-// file chosen through the frame's file dialog provider; the others wait for
-// their forms.
+// The sub-dialogs as far as they exist: the search parameters, the output
+// options, the patterns editor, and the patterns file chosen through the
+// frame's file dialog provider; the others wait for their forms.
 class TQtSearchDialogServices : public TSearchDialogServices {
 public:
-  static constexpr const char* PatternsFilter = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
   explicit TQtSearchDialogServices(QWidget* parent) : parent_(parent) {}
+  // The dialog created at start-up.
+  bool HasSearchParameters() const override;
+  int ExecuteSearchParameters(bool enableContext) override;
+  bool HasPatternsEditor() const override { return true; }
+  bool EditPatterns(std::vector<std::string>& list, int32_t selStart, int32_t selLength) override;
   bool HasOutputOptions() const override { return true; }
   bool EditBatchOutputOptions(TBatchOutputOptions& options) override;
   bool ChoosePatternsFile(std::string& fileName) override;

@@ -9,4 +9,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installWordListCommands(frame);
   installFreqConfigCommands(frame);
   installCollocationCommands(frame);
+  installConcordConfigCommands(frame, commands);
 }

@@ -139,3 +139,5 @@ void installWordListCommands(TFrameForm& frame);
 void installFreqConfigCommands(TFrameForm& frame);
 // windows/collocation_commands.cpp: Collocate Frequency.
 void installCollocationCommands(TFrameForm& frame);
+// The search parameters command (dialogs/concord_config_commands.cpp).
+void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);

@@ -32,6 +32,7 @@ enum : int {
   ConcordanceMenuGroup = 2,
   FrequencyMenuGroup = 3,
   DisplayMenuGroup = 4,
+  SortMenuGroup = 5,
   WindowMenuGroup = 6,
   InfoMenuGroup = 7,
 };

@@ -3,11 +3,15 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
+#include "forms/advanced_sort.h"
+#include "workbench/dialogs/advanced_sort_form.h"
 #include "workbench/frame/app_exceptions.h"
+#include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
 #include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
+#include "workbench/dialogs/patterns_edit_form.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_form.h"
 #include "workbench/dialogs/qt_dialogs.h"
@@ -35,6 +39,9 @@ void InitUnits()
   InitProgramState();
   InitSharedState();
   InstallContextOptionsForms();
+  InstallAdvancedSortSettings();
+  InstallAdvancedSortForm();
+  InstallPatternsEditor();
   FirstActivation = true;
   EscapePressed = false;
 }
@@ -55,6 +62,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     InstallFrameCommands(*forms.Frame);
     // The long-lived dialogs follow, in their order, as children of the
     // frame.
+    new TConcordConfigDlg(forms.Frame.get());  // ConcordConfigDlg
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg

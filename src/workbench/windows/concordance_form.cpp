@@ -72,23 +72,6 @@ TConcordanceFontChooser& FontChooser()
   return chooser;
 }
 
-// Switches a widget's painting off for its lifetime and on again at its end,
-// also when an exception leaves the scope.
-class TRedrawOff {
-public:
-  explicit TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
-  {
-    widget_->setUpdatesEnabled(false);
-  }
-  ~TRedrawOff() { widget_->setUpdatesEnabled(was_); }
-  TRedrawOff(const TRedrawOff&) = delete;
-  TRedrawOff& operator=(const TRedrawOff&) = delete;
-
-private:
-  QWidget* widget_;
-  bool was_;
-};
-
 // A colour value as plain red, green and blue (system colours resolved).
 TColor ColorToRGB(TColor color)
 {
@@ -106,6 +89,16 @@ std::string FolderOf(const std::string& fileName)
 }
 
 }  // namespace
+
+TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
+{
+  widget_->setUpdatesEnabled(false);
+}
+
+TRedrawOff::~TRedrawOff()
+{
+  widget_->setUpdatesEnabled(was_);
+}
 
 void BracketHitRun(std::string& text, const TSVFormatArray& runs)
 {
@@ -285,6 +278,7 @@ void TConcordanceForm::CreateMenus()
   CMD_CopytoClipboard = AddMenuItem(CM_Display, "CMD_CopytoClipboard", "&Copy to Clipboard",
                                 "Copy selected item(s) from the concordance window to clipboard");
   CMD_CopytoClipboard->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
+  CreateSortMenu();
 
   // The ticks show the window's state; a click only asks for a change.
   connect(CMD_ChangeFont, &QAction::triggered, this, &TConcordanceForm::CMD_ChangeFontClick);

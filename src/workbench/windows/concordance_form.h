@@ -53,6 +53,20 @@ TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser choose
 // default); the font commands of the list windows use it too.
 bool ChooseFont(TFontRec& font, const QString& title);
 
+// Switches a widget's painting off for its lifetime and back to what it was
+// at its end, also when an exception leaves the scope.
+class TRedrawOff {
+public:
+  explicit TRedrawOff(QWidget* widget);
+  ~TRedrawOff();
+  TRedrawOff(const TRedrawOff&) = delete;
+  TRedrawOff& operator=(const TRedrawOff&) = delete;
+
+private:
+  QWidget* widget_;
+  bool was_;
+};
+
 // Puts "[[" and "]]" around the line's hit: the first run marked as the hit
 // (a collocate left of the hit comes before it in the runs). A line without a
 // hit run, or with an empty one, stays as it is.
@@ -107,6 +121,14 @@ public:
   QAction* CMD_Distribution = nullptr;
   QAction* CMD_DeleteItem = nullptr;
   QAction* CMD_CopytoClipboard = nullptr;
+
+  // The sort menu: five submenus of two-key sorts, two shortcuts, text
+  // order and the advanced sort (windows/concordance_sort_commands.cpp).
+  QMenu* CM_Sort = nullptr;
+  QAction* CMS_Right_Left = nullptr;
+  QAction* CMS_Left_Right = nullptr;
+  QAction* CMS_TextOrder = nullptr;
+  QAction* CMS_AdvSort = nullptr;
 
   QMenu* PopupMenu = nullptr;
   QMenu* PM_Assign = nullptr;
@@ -211,6 +233,17 @@ public:
   void ShowCollocateFrequency();
   // The collocation report of the tables, at most maxLines rows (0: all).
   void WriteCollocations(TTextSink& file, int32_t maxLines);
+  // Sorts the hits by a copy of sortSpec, or by customList when one is given
+  // (the hit list keeps its own copy). A menu sort (advanced false) uses
+  // keys 1 and 2 only, none reversed. Nothing happens when the new order
+  // would be the current one and no list is given; otherwise SortSpec and
+  // the sort panel take the new order.
+  void SortConcordance(const TAdvancedSortColOptions& sortSpec,
+                       const std::vector<TAdvancedSortColItem>* customList, bool advanced);
+  // A fixed sort of the menu: keys 1 and 2, the others unsorted.
+  void SortByKeys(uint8_t first, uint8_t second);
+  // "Advanced Sort": the dialog on the settings' AdvancedSort, then the sort.
+  void CMS_AdvSortClick();
   // Width of the tracked-tag column of output: the longest tag name (the
   // start text standing in for an empty name) + 2; 0 without tracked tags.
   static int32_t LongestTagNameWidth();
@@ -252,6 +285,7 @@ protected:
 private:
   void CreateComponents();
   void CreateMenus();
+  void CreateSortMenu();
   void FormCreate();
   void SetPaneHeight();
   void ApplyListAlignment();
