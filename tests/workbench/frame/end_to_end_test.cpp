@@ -104,7 +104,6 @@ protected:
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Items().Count(), 3);
     EXPECT_EQ(window->SearchText(), "cat");
-    EXPECT_EQ(window->size(), QSize(TConcordanceForm::InitialWidth, TConcordanceForm::InitialHeight));
     EXPECT_FALSE(IsBusy());
 
     if (screenshotDir) {
