@@ -241,7 +241,10 @@ void TBufStream::RebuildTables()
   wordSet_.Clear();
   skipStopSet_.Clear();
   delimSet_.Clear();
+  tagBeginSet_.Clear();
   for (int c = 0; c < 256; ++c) {
+    if (fastClass_[c] == kSpecial)
+      tagBeginSet_.Add(uint8_t(c));
     if (fastClass_[c] == ccWord)
       wordSet_.Add(uint8_t(c));
     if (fastClass_[c] == ccWord || fastClass_[c] == kSpecial)
@@ -511,6 +514,26 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   validated_ = true;
 }
 
+int32_t TBufStream::ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi)
+{
+  if (hi < lo)
+    hi = lo;
+  if (int64_t(hi) - lo > windowSize_)
+    hi = lo + windowSize_;
+  if (from > lo && from < hi) {
+    SetRange(lo, hi);
+    if (bufPos_ >= 0 && Ensure(hi - lo)) {
+      const unsigned char* end = cur_ + (from - lo);
+      if (tagBeginSet_.FindIn(cur_, end) == end) {
+        ValidateBuffer(from, hi);
+        return from;
+      }
+    }
+  }
+  ValidateBuffer(lo, hi);
+  return lo;
+}
+
 // --- words ------------------------------------------------------------------
 
 [[gnu::always_inline]] inline bool TBufStream::MasksAt(const unsigned char* p)
@@ -573,10 +596,42 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   cur_ = p;
 }
 
+bool TBufStream::WholeRangeInWindow(int32_t pos) const
+{
+  return validated_ && bufPos_ >= 0 && rangeStart_ >= bufPos_ && rangeEnd_ <= bufPos_ + bufLen_ &&
+         pos >= rangeStart_ && pos <= rangeEnd_ && LimitPos() == rangeEnd_ &&
+         classes_.size() == size_t(rangeEnd_ - rangeStart_) + 1;
+}
+
 std::string_view TBufStream::NextWord()
 {
   wordLen_ = 0;
   TCharClass cls;
+  if (WholeRangeInWindow(GetPosition())) {
+    // The validated range is in the window: its classes and bytes are read
+    // straight from the arrays.
+    auto classes = [this](int32_t pos) { return classes_[size_t(pos - rangeStart_)]; };
+    auto bytes = [this](int32_t pos) { return buffer_.get() + (pos - bufPos_); };
+    const int32_t end = rangeEnd_;
+    int32_t p = GetPosition();
+    while (p < end && classes(p) != ccWord)
+      ++p;
+    if (p == end) {
+      cur_ = bytes(end);
+      wordBuf_[0] = 0;
+      return {};
+    }
+    int32_t q = p + 1;
+    while (q < end && classes(q) == ccWord)
+      ++q;
+    wordStart_ = p;
+    wordEnd_ = q;
+    wordLen_ = uint32_t(std::min(q - p, 255));
+    std::memcpy(wordBuf_, bytes(p), wordLen_);
+    wordBuf_[wordLen_] = 0;
+    cur_ = bytes(q < end ? q + 1 : end);  // the character that ends the run is consumed
+    return std::string_view(wordBuf_, wordLen_);
+  }
   // Skip to the first word character: whole runs of delimiters and tags at a
   // time, and one classified character where the rules need more.
   for (;;) {
@@ -651,6 +706,28 @@ std::string_view TBufStream::PrevWord()
   wordBuf_[0] = 0;
   if (!validated_)
     return {};
+  if (WholeRangeInWindow(GetPosition())) {
+    auto classes = [this](int32_t pos) { return classes_[size_t(pos - rangeStart_)]; };
+    auto bytes = [this](int32_t pos) { return buffer_.get() + (pos - bufPos_); };
+    const int32_t lo = rangeStart_;
+    int32_t p = GetPosition();
+    while (p > lo && classes(p - 1) != ccWord)
+      --p;
+    if (p == lo) {
+      cur_ = bytes(lo);
+      return {};
+    }
+    int32_t q = p - 1;
+    while (q > lo && classes(q - 1) == ccWord)
+      --q;
+    wordStart_ = q;
+    wordEnd_ = p;
+    wordLen_ = uint32_t(std::min(p - q, 255));
+    std::memcpy(wordBuf_, bytes(q), wordLen_);
+    wordBuf_[wordLen_] = 0;
+    cur_ = bytes(q > lo ? q - 1 : q);  // on the character before the word
+    return std::string_view(wordBuf_, wordLen_);
+  }
   TCharClass cls = ccNone;
   char c;
   // Step back over everything that is not a word character.

@@ -118,6 +118,16 @@ public:
       return char(*cur_++);
     return NextCharSlow();
   }
+  // The bytes readable from the cursor without another read of the stream
+  // (empty only at the end of data), for callers that take bytes in bulk;
+  // Skip(n) then moves the cursor over n of them.
+  std::string_view Readable()
+  {
+    if (!(cur_ < limit_) && !Ensure(1))
+      return {};
+    return {reinterpret_cast<const char*>(cur_), size_t(limit_ - cur_)};
+  }
+  void Skip(int32_t n) { cur_ += n; }
   // The byte before the cursor, and the cursor moves onto it; #0 at
   // RangeStart(), or when that byte lies at or past RangeEnd() (the cursor
   // then stays).
@@ -177,6 +187,12 @@ public:
   // "Internal error:\rValidateBuffer failed" when the range cannot be read
   // into the window.
   void ValidateBuffer(int32_t lo, int32_t hi);
+  // ValidateBuffer(lo, hi) for the positions from `from` on: when no byte of
+  // [lo, from) can begin a tag, the walk from lo reaches `from` outside any
+  // tag, so only [from, hi) is classified (with the same classes) and the
+  // range starts there; otherwise the whole range is. Returns the range
+  // start chosen.
+  int32_t ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi);
   bool Validated() const { return validated_; }
   // Class of a position of the validated range (hi included); ccNone outside.
   TCharClass ClassAt(int32_t pos) const;
@@ -289,7 +305,7 @@ public:
 
   // --- stream -------------------------------------------------------------
   TSynchroStream* Stream() const { return stream_; }
-  int32_t StreamSize() { return stream_->GetSize(); }
+  int32_t StreamSize() { return stream_->ReadableSize(); }
   int32_t WindowSize() const { return windowSize_; }
   // Window facts, for tests and benchmarks.
   int32_t BufPos() const { return bufPos_; }
@@ -320,6 +336,9 @@ private:
   const unsigned char* Scan(const unsigned char* p, const unsigned char* lim, int scan);
   bool MasksAt(const unsigned char* p);
   int32_t LimitPos() const { return bufPos_ + int32_t(limit_ - buffer_.get()); }
+  // A validated range wholly in the window, its classes all there, and pos
+  // inside it: words can be read from the arrays directly.
+  bool WholeRangeInWindow(int32_t pos) const;
   int32_t MatchStartAt(const unsigned char* p, const unsigned char* end) const;
   // First counting occurrence of lit in [from, limit_), or nullptr. An
   // occurrence whose following byte lies past the window does not count here.
@@ -370,6 +389,7 @@ private:
   ByteScanSet wordSet_;         // characters that are always words outside tags
   ByteScanSet skipStopSet_;     // word characters and those that need the full rules
   ByteScanSet delimSet_;
+  ByteScanSet tagBeginSet_;     // characters that may begin a tag
   ByteScanSet tagStopSet_;
   ByteScanSet wordTagStopSet_;
   // Membership masks of one 64-byte block of the window (nullptr: none).

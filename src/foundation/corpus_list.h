@@ -86,8 +86,11 @@ public:
   using TFileSynchroStream::TFileSynchroStream;
   // The URL the download holds, after any redirect.
   virtual std::string URL() const = 0;
-  // No more bytes will arrive: the download is complete or failed.
+  // No more bytes will arrive: the download is complete, failed, stopped or
+  // cut short.
   virtual bool Done() const = 0;
+  // The whole body arrived (only such a download may be kept).
+  virtual bool Complete() const { return Done(); }
   // The total size is known (GetSize() gives it); until then the size is
   // not part of any sum.
   virtual bool SizeKnown() const = 0;

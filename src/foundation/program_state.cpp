@@ -15,7 +15,7 @@ bool KeepLinePages = false, KeepWatchedTags = false, KeepURLs = false, KeepFreq 
 bool SaveOnExit = false;
 std::string ProgramTitle;
 int32_t PendingURLCount = 0;
-bool StopLoadingURLs = false;
+std::atomic<bool> StopLoadingURLs{false};
 
 void InitSharedState()
 {

@@ -5,6 +5,7 @@
 // tracked tags live with their own modules.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ extern bool SaveOnExit;
 extern std::string ProgramTitle;
 // Downloads begun and not finished.
 extern int32_t PendingURLCount;
-extern bool StopLoadingURLs;
+// Set by Stop Loading URLs, cleared when a new load begins; the download
+// workers read it on their own threads.
+extern std::atomic<bool> StopLoadingURLs;
 
 // Sets every variable above to its value at start; the folders come from the
 // platform layer (so TMPDIR and XDG_CONFIG_HOME must be set before, in tests).

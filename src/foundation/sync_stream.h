@@ -42,6 +42,9 @@ public:
   virtual int32_t GetSize() = 0;
   // Whether the bytes up to pos are available.
   virtual bool WaitForPosition(int32_t pos) = 0;
+  // The bytes that can be read now: the size, or for a download that is
+  // still arriving, what has arrived so far.
+  virtual int32_t ReadableSize() { return GetSize(); }
   // Read and write at the current position; the number of bytes done (0 on
   // failure or at the end; a short read is not an error).
   virtual int32_t Read(void* buffer, int32_t count) = 0;

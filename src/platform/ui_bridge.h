@@ -21,6 +21,9 @@ public:
   // Lets pending user-interface events run (they may re-enter the caller).
   virtual void processMessages() = 0;
   virtual bool isUiThread() const = 0;
+  // Runs fn later on the user-interface thread, after the current event;
+  // returns at once. The headless bridge runs it at once.
+  virtual void post(std::function<void()> fn) { fn(); }
   // The busy (hourglass) cursor over the whole program; calls nest.
   virtual void beginBusyCursor() {}
   virtual void endBusyCursor() {}

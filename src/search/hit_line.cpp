@@ -19,6 +19,7 @@ constexpr int32_t kTailOfLongHit = 28;    // and from its end
 constexpr std::string_view kEllipsis = " ... ";
 
 constexpr uint8_t kNoCollocate = 10;
+constexpr int32_t kNearWords = 64;  // bytes on each side of a hit classified first for its words
 
 // Appends c with the line ends folded; CRs become blanks at the end.
 void AppendFolded(std::string& out, char c)
@@ -275,14 +276,29 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
     words[size_t(slot)] = {true, texts[size_t(slot)], start, end};
   };
 
-  // Left words, nearest first: slots 4, 3, 2, 1.
-  reader.ValidateBuffer(std::max(0, hitStart - 255), std::min(hitStart + 1, fileSize));
-  reader.Seek(hitStart);
-  for (int slot = ctx1L; slot >= ctx4L; --slot) {
-    const std::string_view w = reader.PrevWord();
-    if (w.empty())
-      break;
-    keep(slot, w, reader.WordStart(), reader.WordEnd());
+  // Left words, nearest first: slots 4, 3, 2, 1. They nearly always lie in
+  // the last few dozen bytes before the hit, so those are classified first;
+  // the whole range only when a word may reach past them.
+  {
+    const int32_t lo = std::max(0, hitStart - 255);
+    const int32_t hi = std::min(hitStart + 1, fileSize);
+    int32_t from = reader.ValidateBufferFrom(lo, std::max(lo, hitStart - kNearWords), hi);
+    for (;;) {
+      reader.Seek(hitStart);
+      int slot = ctx1L;
+      for (; slot >= ctx4L; --slot) {
+        const std::string_view w = reader.PrevWord();
+        if (w.empty())
+          break;
+        keep(slot, w, reader.WordStart(), reader.WordEnd());
+      }
+      if (from == lo || (slot < ctx4L && words[ctx4L].Start > from))
+        break;
+      for (int s = ctx4L; s <= ctx1L; ++s)
+        words[size_t(s)] = {};
+      reader.ValidateBuffer(lo, hi);
+      from = lo;
+    }
   }
 
   // The hit itself, read with the tag state of its first character.
@@ -335,13 +351,30 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
     TCharClass lastClass;
     reader.NextCharClassified(lastClass);
   }
-  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, fileSize));
-  reader.Seek(hitEnd);
-  for (int slot = ctx1R; slot <= ctx4R; ++slot) {
-    const std::string_view w = reader.NextWord();
-    if (w.empty())
-      break;
-    keep(slot, w, reader.WordStart(), reader.WordEnd());
+  // Likewise the right words: first up to kNearWords bytes after the hit.
+  // Part-of-speech start strings are matched only where they fit in the
+  // range, so with them the whole range is classified at once.
+  {
+    const int32_t lo = std::max(0, hitEnd - 64);
+    const int32_t hi = std::min(hitEnd + 255, fileSize);
+    int32_t upTo = reader.WordTagStyle() == 2 ? hi : std::min(hi, hitEnd + kNearWords);
+    for (;;) {
+      reader.ValidateBuffer(lo, upTo);
+      reader.Seek(hitEnd);
+      int slot = ctx1R;
+      for (; slot <= ctx4R; ++slot) {
+        const std::string_view w = reader.NextWord();
+        if (w.empty())
+          break;
+        keep(slot, w, reader.WordStart(), reader.WordEnd());
+      }
+      // A word is whole when the character that ended it was in the range.
+      if (upTo == hi || (slot > ctx4R && words[ctx4R].End < upTo))
+        break;
+      for (int s = ctx1R; s <= ctx4R; ++s)
+        words[size_t(s)] = {};
+      upTo = hi;
+    }
   }
   item.SetWords(words);
 }

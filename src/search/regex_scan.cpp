@@ -15,6 +15,11 @@ public:
     if (owner_)
       owner_->StopCheck();
   }
+  void StopChecks(int32_t wordEnds) override
+  {
+    if (owner_)
+      owner_->StopChecks(wordEnds);
+  }
   bool Stopped() const override { return owner_ && owner_->Stopped; }
   void UpdateProgress(int32_t position, bool forced) override
   {

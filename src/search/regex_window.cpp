@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Room for a window, the character after it and a double-byte pair, twice,
@@ -24,7 +28,61 @@ bool IsLeadByte(unsigned char c)
   return IsDoubleByteChar(pair);
 }
 
+// to[t] := first + t for t in [0, n).
+void FillPositions(int32_t* to, int32_t first, int32_t n)
+{
+  int32_t t = 0;
+#ifdef __SSE2__
+  __m128i v = _mm_setr_epi32(first, first + 1, first + 2, first + 3);
+  const __m128i four = _mm_set1_epi32(4);
+  for (; t + 4 <= n; t += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + t), v);
+    v = _mm_add_epi32(v, four);
+  }
+#endif
+  for (; t < n; ++t)
+    to[t] = first + t;
+}
+
 }  // namespace
+
+// The delimiters among n bytes that follow a byte that is not one (the byte
+// before p counts as one when after is set); after becomes whether the last
+// byte is one.
+int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const
+{
+  int32_t ends = 0;
+  int32_t t = 0;
+  if (ByteScanSet::Vectorised()) {
+    uint64_t carry = after;
+    alignas(64) unsigned char tail[64];
+    for (; t < n; t += 64) {
+      const int32_t m = std::min(64, n - t);
+      const unsigned char* block = p + t;
+      if (m < 64) {
+        std::memcpy(tail, block, size_t(m));
+        std::memset(tail + m, 0, size_t(64 - m));
+        block = tail;
+      }
+      uint64_t d = 0;
+      uint64_t unused1 = 0;
+      uint64_t unused2 = 0;
+      ByteScanSet::Masks64(block, delimiterSet_, delimiterSet_, delimiterSet_, d, unused1, unused2);
+      if (m < 64)
+        d &= (uint64_t(1) << m) - 1;
+      ends += __builtin_popcountll(d & ~((d << 1) | carry));
+      carry = (d >> (m - 1)) & 1;
+    }
+    after = uint32_t(carry);
+    return ends;
+  }
+  for (; t < n; ++t) {
+    const uint32_t d = isDelimiter_[p[t]];
+    ends += int32_t(d & (after ^ 1));
+    after = d;
+  }
+  return ends;
+}
 
 TRegexWindow::TRegexWindow()
   : Window(size_t(Capacity) + 1, 0), WindowOffsets(size_t(Capacity) + 1, 0), WindowKinds(size_t(Capacity) + 1, 0)
@@ -115,11 +173,6 @@ void TRegexWindow::FillWindow(TBufStream& reader, int32_t target, const TRegexSc
   if (count_ >= target || ended_)
     return;
   reader.Seek(fillPos_);
-  auto wordCheck = [&](bool delimiter) {
-    if (delimiter && !afterDelimiter_ && owner)
-      owner->StopCheck();
-    afterDelimiter_ = delimiter;
-  };
   while (count_ < target) {
     if (owner && owner->Stopped())
       break;
@@ -127,42 +180,137 @@ void TRegexWindow::FillWindow(TBufStream& reader, int32_t target, const TRegexSc
       ended_ = true;
       break;
     }
-    const auto c = static_cast<unsigned char>(reader.NextChar());
-    const int32_t pos = fillPos_++;
-    if (firstSingle_) {
-      firstSingle_ = false;
-      Append(char(c), pos, 2);
-      wordCheck(text.Delimiters.test(c));
-      continue;
-    }
-    if (IsLineBreak(c)) {
-      int32_t last = pos;
-      while (!reader.AtEnd()) {
-        const auto d = static_cast<unsigned char>(reader.NextChar());
-        if (!IsLineBreak(d)) {
-          reader.PrevChar();
-          break;
-        }
-        last = fillPos_++;
-      }
-      Append(' ', last, 0);
-      wordCheck(true);
-      continue;
-    }
-    if (text.SkipSet.test(c))
-      continue;
-    if (text.DoubleByte && IsLeadByte(c) && !reader.AtEnd()) {
-      const char trail = reader.NextChar();
-      ++fillPos_;
-      Append(char(c), pos, 1);
-      Append(trail, pos, 2);
-      wordCheck(false);
-      continue;
-    }
-    Append(char(c), pos, 0);
-    wordCheck(text.Delimiters.test(c));
+    int32_t wordEnds = 0;
+    if (!BulkFill || FillRun(reader, target, text, wordEnds) == 0)
+      FillOne(reader, text, wordEnds);
+    if (wordEnds > 0 && owner)
+      owner->StopChecks(wordEnds);
   }
   Window[size_t(count_)] = 0;
+}
+
+void TRegexWindow::FillOne(TBufStream& reader, const TRegexScanText& text, int32_t& wordEnds)
+{
+  auto wordCheck = [&](bool delimiter) {
+    if (delimiter && !afterDelimiter_)
+      ++wordEnds;
+    afterDelimiter_ = delimiter;
+  };
+  const auto c = static_cast<unsigned char>(reader.NextChar());
+  const int32_t pos = fillPos_++;
+  if (firstSingle_) {
+    firstSingle_ = false;
+    Append(char(c), pos, 2);
+    wordCheck(text.Delimiters.test(c));
+    return;
+  }
+  if (IsLineBreak(c)) {
+    int32_t last = pos;
+    while (!reader.AtEnd()) {
+      const auto d = static_cast<unsigned char>(reader.NextChar());
+      if (!IsLineBreak(d)) {
+        reader.PrevChar();
+        break;
+      }
+      last = fillPos_++;
+    }
+    Append(' ', last, 0);
+    wordCheck(true);
+    return;
+  }
+  if (text.SkipSet.test(c))
+    return;
+  if (text.DoubleByte && IsLeadByte(c) && !reader.AtEnd()) {
+    const char trail = reader.NextChar();
+    ++fillPos_;
+    Append(char(c), pos, 1);
+    Append(trail, pos, 2);
+    wordCheck(false);
+    return;
+  }
+  Append(char(c), pos, 0);
+  wordCheck(text.Delimiters.test(c));
+}
+
+int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
+{
+  if (text.DoubleByte || firstSingle_)
+    return 0;
+  if (!kindsBuilt_ || kindSkip_ != text.SkipSet || kindDelimiters_ != text.Delimiters) {
+    special_.Clear();
+    for (int c = 0; c < 256; ++c) {
+      const auto b = static_cast<unsigned char>(c);
+      isDelimiter_[c] = text.Delimiters.test(b) ? 1 : 0;
+      if (IsLineBreak(b) || text.SkipSet.test(b))
+        special_.Add(b);
+    }
+    // Without skipped characters, and with line breaks among the
+    // delimiters, a word ends in the window exactly where one ends in the
+    // raw bytes: the word ends of a whole run are counted at once.
+    rawWordEnds_ = text.SkipSet.none() && text.Delimiters.test('\r') && text.Delimiters.test('\n');
+    delimiterSet_.Clear();
+    for (int c = 0; c < 256; ++c)
+      if (isDelimiter_[c])
+        delimiterSet_.Add(static_cast<unsigned char>(c));
+    kindSkip_ = text.SkipSet;
+    kindDelimiters_ = text.Delimiters;
+    kindsBuilt_ = true;
+  }
+  const std::string_view bytes = reader.Readable();
+  const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  const int32_t pos = fillPos_;
+  const int32_t before = count_;
+  uint32_t after = afterDelimiter_ ? 1 : 0;
+  int32_t ends = 0;
+  const auto* q = p;
+  while (q < end && count_ < target) {
+    // Plain characters up to the next line break or skipped character.
+    const auto* stop = special_.FindIn(q, std::min(end, q + (target - count_)));
+    const auto n = int32_t(stop - q);
+    if (n > 0) {
+      std::memcpy(Window.data() + count_, q, size_t(n));
+      FillPositions(WindowOffsets.data() + count_, pos + int32_t(q - p), n);
+      std::memset(WindowKinds.data() + count_, 0, size_t(n));
+      if (!rawWordEnds_) {
+        for (int32_t t = 0; t < n; ++t) {
+          const uint32_t d = isDelimiter_[q[t]];
+          ends += int32_t(d & (after ^ 1));
+          after = d;
+        }
+      }
+      count_ += n;
+      q = stop;
+      continue;
+    }
+    if (!IsLineBreak(*q)) {
+      ++q;  // left out
+      continue;
+    }
+    const auto* last = q;
+    while (last + 1 < end && IsLineBreak(last[1]))
+      ++last;
+    if (last + 1 == end)
+      break;  // the run may go on past these bytes
+    Window[size_t(count_)] = ' ';
+    WindowOffsets[size_t(count_)] = pos + int32_t(last - p);
+    WindowKinds[size_t(count_)] = 0;
+    ++count_;
+    if (!rawWordEnds_) {
+      ends += int32_t(after ^ 1);
+      after = 1;
+    }
+    q = last + 1;
+  }
+  const auto taken = int32_t(q - p);
+  if (rawWordEnds_)
+    ends = CountWordEnds(p, taken, after);
+  normalised_ += count_ - before;
+  fillPos_ += taken;
+  afterDelimiter_ = after != 0;
+  wordEnds += ends;
+  reader.Skip(taken);
+  return taken;
 }
 
 bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
@@ -270,7 +418,12 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     }
     if (!full)
       return false;
+    // Every attempt from `from` on failed without looking at the window's
+    // end: in the shifted window they would fail again on the same text, so
+    // the search goes on where this one stopped.
+    const bool settled = touch < 0 && expression.LastOutcome() == TRegExpOutcome::NoMatch &&
+                         !expression.LastMatchWasEmpty();
     base_ += ShiftSize;
-    from = 1;
+    from = settled ? std::max(1, n - ShiftSize) : 1;
   }
 }

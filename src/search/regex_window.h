@@ -24,6 +24,7 @@
 // same range, so dense hits do not normalise the same 8 KB again.
 #pragma once
 
+#include "foundation/byte_scan.h"
 #include "foundation/settings.h"
 
 #include <cstdint>
@@ -38,6 +39,13 @@ public:
   virtual ~TRegexScanOwner() = default;
   // Called at every word end while the window fills; may let events run.
   virtual void StopCheck() = 0;
+  // The same for a batch of word ends read in one go: by default one
+  // StopCheck each, until the search is stopped.
+  virtual void StopChecks(int32_t wordEnds)
+  {
+    for (int32_t i = 0; i < wordEnds && !Stopped(); ++i)
+      StopCheck();
+  }
   virtual bool Stopped() const = 0;
   virtual void UpdateProgress(int32_t position, bool forced) = 0;
   // The expression gave up on a window (its failure stack ran out).
@@ -82,6 +90,9 @@ public:
   // normalised, since the window was made (for tests and measurements).
   int64_t Searches() const { return searches_; }
   int64_t Normalised() const { return normalised_; }
+  // Off: every byte goes through the one-character step (the reference the
+  // bulk copy is tested against).
+  bool BulkFill = true;
 
 private:
   bool Continues(const TBufStream& reader, int32_t pos) const;
@@ -89,7 +100,15 @@ private:
   // Appends characters from the reader until the text holds `target`
   // characters, the range ends or the search is stopped.
   void FillWindow(TBufStream& reader, int32_t target, const TRegexScanText& text, TRegexScanOwner* owner);
+  // One character, one line-break run or one double-byte pair; the word
+  // ends it makes are added to wordEnds.
+  void FillOne(TBufStream& reader, const TRegexScanText& text, int32_t& wordEnds);
+  // Plain single-byte characters straight from the reader's window, up to
+  // `target` characters; stops before a line break whose run may go on past
+  // the bytes at hand. Returns the bytes taken.
+  int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
   void Append(char c, int32_t pos, uint8_t kind);
+  int32_t CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const;
   void Compact();
   int32_t CharEnd(int32_t i) const;
 
@@ -98,6 +117,16 @@ private:
   int32_t fillPos_ = 0;  // file position of the next byte to normalise
   bool ended_ = false;   // the reader had no byte at fillPos_
   bool afterDelimiter_ = true;
+  // For FillRun, built for the text settings last used: the bytes it does
+  // not copy as they are (line breaks, skipped characters), and per byte 1
+  // for a delimiter.
+  ByteScanSet special_;
+  ByteScanSet delimiterSet_;
+  uint8_t isDelimiter_[256] = {};
+  bool rawWordEnds_ = false;
+  TCharSet kindSkip_;
+  TCharSet kindDelimiters_;
+  bool kindsBuilt_ = false;
   bool firstSingle_ = false;  // the next character is the context character of a fresh start
 
   // The range the text belongs to, and where the last call left off.

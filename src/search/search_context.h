@@ -54,6 +54,22 @@ public:
       Stopped = true;
   }
 
+  // The same for a batch of calls made at once: events run at most once,
+  // when the count passes a multiple of 512 or, past a multiple of 16, when
+  // 100 ms have passed; Cancel is read once.
+  void StopChecks(int32_t calls)
+  {
+    const int32_t before = StopCheckCalls;
+    StopCheckCalls += calls;
+    if (StopCheckCalls >= 512 || ((before >> 4) != (StopCheckCalls >> 4) && PumpDue())) {
+      StopCheckCalls = StopCheckCalls >= 512 ? StopCheckCalls % 512 : 0;
+      LastPump = std::chrono::steady_clock::now();
+      ProcessMessages();
+    }
+    if (CancelPressed())
+      Stopped = true;
+  }
+
   static constexpr std::chrono::milliseconds PumpInterval{100};
   bool PumpDue() const { return std::chrono::steady_clock::now() - LastPump >= PumpInterval; }
 

@@ -4,11 +4,16 @@
 #include "foundation/hash_strings.h"
 #include "foundation/settings.h"
 #include "search/concord_items.h"
+#include "search/search_rec.h"
 #include "search_fixture.h"
+#include "support/memory_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -185,6 +190,120 @@ TEST_F(HitLineTest, ContextPaneKeepsLineEndsAndMarksTheHit)
   EXPECT_NE(pane.find("\r\n"), std::string::npos);
   // 512 bytes each side (and the character whose end reaches that limit).
   EXPECT_EQ(pane, text.substr(size_t(item.HitStart - 513), size_t(item.HitEnd - item.HitStart + 1025)));
+}
+
+}  // namespace
+
+namespace {
+
+// The context words of a hit as a fresh classification of the whole bounded
+// range on each side finds them, read from the classes one by one.
+struct TWordsSeen {
+  std::vector<std::string> texts;
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  bool operator==(const TWordsSeen&) const = default;
+};
+
+TWordsSeen WordsOfItem(const TConcordItem& item)
+{
+  TWordsSeen seen;
+  for (int s = 1; s < TConcordItem::SlotCount; ++s) {
+    if (!item.HasWord(s))
+      continue;
+    seen.texts.emplace_back(item.Word(s));
+    seen.spans.emplace_back(item.WordStart(s), item.WordEnd(s));
+  }
+  return seen;
+}
+
+// Runs of class 4 in the classes of the whole range, stepping from pos
+// towards the hit's left (step -1) or right (step 1), up to four.
+void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int step, TWordsSeen& seen)
+{
+  const int32_t lo = reader.RangeStart();
+  const int32_t hi = reader.RangeEnd();
+  auto word = [&](int32_t at) { return reader.ClassAt(at) == ccWord; };
+  for (int n = 0; n < 4; ++n) {
+    int32_t start = pos;
+    int32_t end = pos;
+    if (step < 0) {
+      while (end > lo && !word(end - 1))
+        --end;
+      if (end == lo)
+        break;
+      for (start = end - 1; start > lo && word(start - 1);)
+        --start;
+      pos = start;
+    } else {
+      while (start < hi && !word(start))
+        ++start;
+      if (start == hi)
+        break;
+      for (end = start + 1; end < hi && word(end);)
+        ++end;
+      pos = end;
+    }
+    const std::string w = text.substr(size_t(start), size_t(std::min(end - start, 255)));
+    const auto at = step < 0 ? 0 : seen.texts.size();
+    seen.texts.insert(seen.texts.begin() + std::ptrdiff_t(at), w);
+    seen.spans.insert(seen.spans.begin() + std::ptrdiff_t(at), {start, end});
+  }
+}
+
+TWordsSeen WordsByWholeRanges(TBufStream& reader, const std::string& text, int32_t hitStart, int32_t hitEnd)
+{
+  const int32_t size = reader.StreamSize();
+  TWordsSeen seen;
+  reader.ValidateBuffer(std::max(0, hitStart - 255), std::min(hitStart + 1, size));
+  RunsOfWords(reader, text, hitStart, -1, seen);
+  TWordsSeen right;
+  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, size));
+  RunsOfWords(reader, text, hitEnd, 1, right);
+  seen.texts.insert(seen.texts.end(), right.texts.begin(), right.texts.end());
+  seen.spans.insert(seen.spans.end(), right.spans.begin(), right.spans.end());
+  return seen;
+}
+
+// Random text with markup tags, both styles of part-of-speech tags, long
+// words and every line end; hits anywhere.
+TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
+{
+  std::mt19937 rng(5);
+  const std::string pieces[] = {"ab", "c", "word", "x_NN", std::string(300, 'z'), "<tag a b>", "<w VB>", " ", " ",
+                                "\r\n", "\n", "\r", ".", ",", "longlonglonglonglonglonglonglonglonglong"};
+  for (int round = 0; round < 12; ++round) {
+    std::string text;
+    const size_t size = 2000 + rng() % 3000;
+    while (text.size() < size)
+      text += pieces[rng() % std::size(pieces)];
+    testsupport::MemoryStream stream(text);
+    TCharSet delimiters;
+    for (int c = 0; c <= 32; ++c)
+      delimiters.set(size_t(c));
+    for (unsigned char c : std::string(".,<>"))
+      delimiters.set(c);
+    TBufStream reader(&stream, delimiters);
+    TBufStream reference(&stream, delimiters);
+    const std::vector<std::string> starts = {"<w "};
+    for (TBufStream* r : {&reader, &reference}) {
+      r->SetTagStart(round % 3 == 0 ? '\0' : '<');
+      r->SetTagStop('>');
+      r->SetWordTagStyle(uint8_t(round % 3));
+      r->SetWordTagDelimiter('_');
+      r->SetWordTagStarts(&starts);
+      r->SetWordTagStop('>');
+    }
+    for (int hit = 0; hit < 200; ++hit) {
+      const auto start = int32_t(rng() % text.size());
+      const auto end = std::min(int32_t(text.size()), start + int32_t(rng() % 12));
+      TConcordItem item;
+      item.HitStart = start;
+      item.HitEnd = end;
+      FillHitWords(reader, start, end, item, TSearchMode::Text);
+      EXPECT_EQ(WordsOfItem(item), WordsByWholeRanges(reference, text, start, end))
+          << "round " << round << " hit " << start << ".." << end;
+    }
+  }
 }
 
 }  // namespace

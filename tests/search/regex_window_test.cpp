@@ -55,11 +55,14 @@ protected:
   }
   void TearDown() override { InitProgramState(); }
 
-  TBufStream& open(const std::string& content)
+  // readerWindow 0: the reader's usual window; else a small one, so that
+  // runs of text straddle its refills.
+  TBufStream& open(const std::string& content, int32_t readerWindow = 0)
   {
     content_ = content;
     stream_ = std::make_unique<TFileSynchroStream>(dir_.write("corpus.txt", content), CorpusFileMode);
-    reader_ = std::make_unique<TBufStream>(stream_.get());
+    reader_ = readerWindow > 0 ? std::make_unique<TBufStream>(stream_.get(), TCharSet(), readerWindow)
+                               : std::make_unique<TBufStream>(stream_.get());
     return *reader_;
   }
   // Every hit of the pattern over the reader's range, as the scan driver
@@ -238,6 +241,42 @@ TEST_F(RegexWindowTest, DoubleBytePairsStayWhole)
   EXPECT_EQ(scan("\x82\x41"), (Hits{{8191, 8193}}));
 }
 
+// Characters copied in bulk from the reader's window give the same text,
+// positions, hits and word ends as the one-character step, whatever the line
+// ends, NUL bytes, skipped characters and reader window edges.
+TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
+{
+  std::mt19937 rng(7);
+  const char* const patterns[] = {"ab", "b a", "a\\sb", "[^ab]+", "b$", "\\<a"};
+  const std::string alphabet("aabb  .\r\n\r\n-\0", 14);
+  for (int round = 0; round < 8; ++round) {
+    std::string text;
+    const size_t size = 3000 + rng() % 20000;
+    while (text.size() < size)
+      text += alphabet[rng() % alphabet.size()];
+    text_.SkipSet.reset();
+    if (round % 2)
+      text_.SkipSet.set('-');
+    const int32_t readerWindows[] = {0, 300, 4097};
+    open(text, readerWindows[round % 3]);
+    for (const char* pattern : patterns) {
+      TRegexWindow bulk;
+      TRegexWindow single;
+      single.BulkFill = false;
+      FakeOwner bulkOwner;
+      const Hits expected = scan(pattern, &single);
+      const int expectedChecks = owner_.stopChecks;
+      owner_ = bulkOwner;
+      EXPECT_EQ(scan(pattern, &bulk), expected) << pattern << " round " << round;
+      EXPECT_EQ(owner_.stopChecks, expectedChecks) << pattern << " round " << round;
+      EXPECT_EQ(bulk.Normalised(), single.Normalised()) << pattern << " round " << round;
+      EXPECT_EQ(std::string(bulk.Window.data() + bulk.Base(), size_t(bulk.Count() - bulk.Base())),
+                std::string(single.Window.data() + single.Base(), size_t(single.Count() - single.Base())));
+      owner_ = bulkOwner;
+    }
+  }
+}
+
 // The same hits as one search over the whole normalised text, however the
 // windows fall.
 TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
@@ -247,7 +286,8 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
   // end anchors (true only at the range's end, never at a window's), and a
   // last text of one letter, where every position starts a live attempt.
   const char* const patterns[] = {"ab+a", "b a", "(ab)+", "\\ba[ab]*b\\b", "a b$", "^b", "[ab]{3}\\s",
-                                  "b\\>", "\\<ab", "a\\s+b", "b*", "(ab)?", "a|", "b\\'", "b$"};
+                                  "b\\>", "\\<ab", "a\\s+b", "a{6}b", "(b a ){3}", "\\ba{5}", "b*", "(ab)?",
+                                  "a|", "b\\'", "b$"};
   const char alphabet[] = "aab b\r\n";
   for (int round = 0; round < 7; ++round) {
     std::string text;

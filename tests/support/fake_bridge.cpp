@@ -28,6 +28,15 @@ void FakeBridge::synchronize(const std::function<void()>& fn)
   done.get();  // raises the call's exception here
 }
 
+void FakeBridge::post(std::function<void()> fn)
+{
+  {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(Task{std::move(fn), {}});
+  }
+  queued_.notify_all();
+}
+
 void FakeBridge::processMessages()
 {
   ++pumps_;

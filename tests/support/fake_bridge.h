@@ -41,6 +41,8 @@ public:
   // Counts the pump, presses a scheduled Cancel, then runs the queued calls.
   void processMessages() override;
   bool isUiThread() const override { return std::this_thread::get_id() == uiThread_; }
+  // Queues fn for the next pump without waiting.
+  void post(std::function<void()> fn) override;
   void beginBusyCursor() override { ++busyCursor_; }
   void endBusyCursor() override { --busyCursor_; }
 

@@ -85,6 +85,7 @@ struct TRegExp::TImpl {
   std::unique_ptr<regexp::Backtracker> backtracker;
   std::function<bool()> cancel;
   TRegExpOutcome outcome = TRegExpOutcome::NoMatch;
+  bool emptyMatch = false;
   int64_t giveUps = 0;
 
   void Compile(const char* pattern, TRegExpMatcher requested);
@@ -243,6 +244,7 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
 {
   TImpl& m = *Impl;
   m.outcome = TRegExpOutcome::NoMatch;
+  m.emptyMatch = false;
   if (endTouch)
     *endTouch = -1;
   // Only an empty match could start at the end of the text.
@@ -283,8 +285,10 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
     ++m.giveUps;
     return false;
   }
-  if (s < 0 || end <= s)
+  if (s < 0 || end <= s) {
+    m.emptyMatch = s >= 0;
     return false;  // no match, or the leftmost match is empty
+  }
   m.outcome = TRegExpOutcome::Found;
   matchStart = s;
   matchEnd = end;
@@ -295,6 +299,7 @@ bool TRegExp::Search(const char* text, int32_t start, int32_t& matchStart, int32
 {
   if (!text) {
     Impl->outcome = TRegExpOutcome::NoMatch;
+    Impl->emptyMatch = false;
     return false;
   }
   const size_t n = std::strlen(text);
@@ -311,6 +316,11 @@ void TRegExp::SetCancelHook(std::function<bool()> hook)
 TRegExpOutcome TRegExp::LastOutcome() const
 {
   return Impl->outcome;
+}
+
+bool TRegExp::LastMatchWasEmpty() const
+{
+  return Impl->emptyMatch;
 }
 
 int64_t TRegExp::GiveUpCount() const

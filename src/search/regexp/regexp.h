@@ -125,6 +125,9 @@ public:
   // true, Search stops at once and returns false with the outcome Cancelled.
   void SetCancelHook(std::function<bool()> hook);
   TRegExpOutcome LastOutcome() const;
+  // Whether the last search ended on an empty match at the text's last
+  // position (its outcome is NoMatch).
+  bool LastMatchWasEmpty() const;
   // Searches that gave up since the expression was compiled or the count was
   // reset.
   int64_t GiveUpCount() const;

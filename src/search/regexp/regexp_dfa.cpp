@@ -54,6 +54,7 @@ void Dfa::Clear()
   index_.clear();
   memory_ = 0;
   std::fill(std::begin(idle_), std::end(idle_), 0);
+  std::fill(std::begin(revStart_), std::end(revStart_), 0);
 }
 
 // Called after a clear; true when the cache does not pay off.
@@ -357,9 +358,16 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
 
 int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter& steps)
 {
-  std::vector<int32_t> key{text.RightCtx(end), prog_.start};
-  bool cleared = false;
-  int32_t s = StateFor(key, cleared);
+  // The start state is looked up once per right context, not per search
+  // (a search whose leftmost matches are empty runs once per position).
+  const uint8_t right = text.RightCtx(end);
+  int32_t s = revStart_[right];
+  if (s == 0) {
+    std::vector<int32_t> key{right, prog_.start};
+    bool cleared = false;
+    s = StateFor(key, cleared);
+    revStart_[right] = s;  // after any clear
+  }
   int32_t p = end;
   int32_t best = rNone;
   const uint8_t* data = text.data;

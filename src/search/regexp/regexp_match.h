@@ -203,6 +203,7 @@ private:
   std::unordered_map<std::vector<int32_t>, int32_t, KeyHash> index_;
   size_t memory_ = 0;
   int32_t idle_[8] = {};  // forward: the state with nothing pending, per left context
+  int32_t revStart_[8] = {};  // reverse: the start state, per right context
   int clears_ = 0;
   int64_t bytes_ = 0;  // bytes run through the table, for judging the cache
   int64_t progressAtClear_ = 0;

@@ -10,4 +10,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installFreqConfigCommands(frame);
   installCollocationCommands(frame);
   installConcordConfigCommands(frame, commands);
+  installDownloadCommands(frame);
 }

@@ -141,3 +141,5 @@ void installFreqConfigCommands(TFrameForm& frame);
 void installCollocationCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
+// File menu: Stop Loading URLs (windows/download_commands.cpp).
+void installDownloadCommands(TFrameForm& frame);

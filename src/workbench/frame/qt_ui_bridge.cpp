@@ -43,6 +43,20 @@ void QtUiBridge::synchronize(const std::function<void()>& fn)
     std::rethrow_exception(error);
 }
 
+void QtUiBridge::post(std::function<void()> fn)
+{
+  QMetaObject::invokeMethod(
+      this,
+      [fn = std::move(fn)] {
+        try {
+          fn();
+        } catch (...) {
+          // A posted call has no caller to raise to.
+        }
+      },
+      Qt::QueuedConnection);
+}
+
 void QtUiBridge::processMessages()
 {
   QCoreApplication::processEvents(QEventLoop::AllEvents);

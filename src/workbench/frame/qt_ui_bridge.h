@@ -19,6 +19,7 @@ public:
   void synchronize(const std::function<void()>& fn) override;
   void processMessages() override;
   bool isUiThread() const override;
+  void post(std::function<void()> fn) override;
   void beginBusyCursor() override;
   void endBusyCursor() override;
   // Installs this bridge until it is destroyed.

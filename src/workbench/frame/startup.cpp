@@ -1,5 +1,6 @@
 #include "workbench/frame/startup.h"
 
+#include "foundation/inet_stream.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
@@ -51,6 +52,7 @@ void InitUnits()
 TProgramForms StartQuillmar(std::vector<std::string> arguments)
 {
   InitUnits();
+  InstallDownloadClient();
   TProgramForms forms;
   try {
     QApplication::setApplicationName(QStringLiteral("Quillmar Pro"));
@@ -99,5 +101,8 @@ int RunQuillmar(int argc, char** argv)
     return 1;
   QApplication::setQuitOnLastWindowClosed(false);
   QObject::connect(forms.Frame.get(), &TFrameForm::Closed, &app, &QCoreApplication::quit);
-  return QApplication::exec();
+  const int result = QApplication::exec();
+  // No download worker may outlive the frame and the toolkit.
+  StopAllDownloads();
+  return result;
 }

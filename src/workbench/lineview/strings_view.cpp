@@ -987,7 +987,10 @@ void TStringsView::UpdateScrollRanges()
     vb->setRange(0, static_cast<int>(std::max<int64_t>(0, range - std::max(page, 1) + 1)));
   }
   const bool allowed = HorzScrollAllowed();
-  setHorizontalScrollBarPolicy(allowed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  // Setting a policy lays the scroll area out again even when it is the same.
+  const Qt::ScrollBarPolicy policy = allowed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  if (horizontalScrollBarPolicy() != policy)
+    setHorizontalScrollBarPolicy(policy);
   if (allowed) {
     QScrollBar* hb = horizontalScrollBar();
     const int page = visibleChars_ / 2;

@@ -52,6 +52,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <exception>
 
@@ -421,17 +422,20 @@ void TConcordanceForm::SetItemsHighlighting(bool on)
 void TConcordanceForm::UpdateMatchCount()
 {
   const int32_t n = items_->Count();
-  std::string text = "  " + std::to_string(n) + " match";
-  if (n != 1)
-    text += "es";
-  // Called for every hit of a search: set each text only when it changed.
-  if (text != lastMatchCount_) {
-    lastMatchCount_ = text;
-    MatchCountWindow->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  // Called for every hit of a search: each text is made and set only when
+  // it changed.
+  if (n != lastMatchCountValue_) {
+    char text[32] = "  ";
+    char* end = std::to_chars(text + 2, text + 16, n).ptr;
+    end = std::copy_n(n != 1 ? " matches" : " match", n != 1 ? 8 : 6, end);
+    lastMatchCountValue_ = n;
+    MatchCountWindow->setText(QString::fromLatin1(text, qsizetype(end - text)));
   }
-  const QString templ = QStringLiteral("Strings matching: ") + ToQString(searchText_);
-  if (TemplateWindow->text() != templ)
-    TemplateWindow->setText(templ);
+  if (!templateShown_ || searchText_ != lastTemplateText_) {
+    lastTemplateText_ = searchText_;
+    templateShown_ = true;
+    TemplateWindow->setText(QStringLiteral("Strings matching: ") + ToQString(searchText_));
+  }
 }
 
 void TConcordanceForm::ShowContextOfCurrent()

@@ -319,5 +319,7 @@ private:
 
   bool wordWrap_ = false;                  // the tick of Word Wrap
   std::array<bool, 3> suppressChecks_{};  // ticks of the three suppress items
-  std::string lastMatchCount_;             // what MatchCountWindow shows
+  int32_t lastMatchCountValue_ = -1;      // the count MatchCountWindow shows (-1: the creation text)
+  std::string lastTemplateText_;          // the search text TemplateWindow shows
+  bool templateShown_ = false;
 };

@@ -1,0 +1,98 @@
+// Filling a live concordance window against filling a bare hit list: the
+// same search (the corpus's most frequent word, the first half million hits)
+// through RunSearch, once into a TConcordItems and once into a shown
+// TConcordanceForm (offscreen) with the Qt progress dialog pumping events as
+// in the program. The ratio is the window's time over the bare list's; grep
+// -o -w -i | head | wc -l over the same files is printed beside it.
+#include "ui_bench_support.h"
+#include "workbench/dialogs/qt_dialogs.h"
+#include "workbench/windows/concordance_form.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using uibench::Clock;
+using uibench::Seconds;
+
+constexpr int32_t HitCount = 500000;
+
+std::string Word()
+{
+  return uibench::CorpusWords()[0];
+}
+
+void LoadCorpus()
+{
+  OffscreenApp();
+  // The widget benchmarks share one corpus list of the same files.
+  if (CorpusList.Count() == 0)
+    corpusgen::loadSearchCorpus(uibench::CorpusFiles());
+  ConcordSettings.FrequencyOfHits = 1;
+  ConcordSettings.HighlightCollocates = false;
+}
+
+double GrepSeconds()
+{
+  std::string command = "LC_ALL=C grep -o -w -i -h '" + Word() + "'";
+  for (const std::string& f : uibench::CorpusFiles())
+    command += " '" + f + "'";
+  command += " | head -n " + std::to_string(HitCount) + " | wc -l > /dev/null";
+  const auto t0 = Clock::now();
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("grep failed");
+  return Seconds(t0, Clock::now());
+}
+
+void BM_FillLiveWindow(benchmark::State& state)
+{
+  LoadCorpus();
+  QtDialogService dialogs;
+  dialogs.install();
+  double bare = 0;
+  double window = 0;
+  int32_t shown = 0;
+  for (auto _ : state) {
+    {
+      const std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch({Word()});
+      TConcordItems list;
+      const auto t0 = Clock::now();
+      search->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) { list.AddItem(std::move(hit)); });
+      bare += Seconds(t0, Clock::now());
+    }
+    {
+      TConcordanceForm form(Word());
+      form.show();
+      QApplication::processEvents();
+      std::unique_ptr<TSearch> search = corpusgen::prepareTextSearch({Word()});
+      TSearch* running = search.get();
+      form.SetSearch(std::move(search));
+      const auto t0 = Clock::now();
+      running->RunSearch(HitCount, [&](std::unique_ptr<TConcordItem> hit) { form.AddHit(std::move(hit)); });
+      form.AfterSearch();
+      QApplication::processEvents();
+      const double s = Seconds(t0, Clock::now());
+      window += s;
+      state.SetIterationTime(s);
+      shown = form.Items().Count();
+    }
+  }
+  const double n = double(state.iterations());
+  const double grep = GrepSeconds();
+  state.counters["hits"] = double(shown);
+  state.counters["bare_s"] = bare / n;
+  state.counters["window_s"] = window / n;
+  state.counters["window_over_bare"] = window / bare;
+  state.counters["us_per_hit_window"] = window / n / double(shown) * 1e6;
+  state.counters["grep_s"] = grep;
+  state.counters["x_grep"] = grep / (window / n);
+}
+
+}  // namespace
+
+BENCHMARK(BM_FillLiveWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
