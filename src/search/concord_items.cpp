@@ -8,6 +8,7 @@
 #include "foundation/hit_location.h"
 #include "foundation/tag_scan.h"
 #include "search/hit_line.h"
+#include "search/quick_sort.h"
 
 #include <algorithm>
 #include <climits>
@@ -370,45 +371,6 @@ std::vector<int32_t> RankKey(const TConcordItems::TItemList& items, uint8_t key,
   return out;
 }
 
-// The quicksort of the hit list: the pivot is held by value, both scans run,
-// and entries are exchanged while I <= J. The smaller part is sorted by
-// recursion and the larger by the loop; the two parts are disjoint, so the
-// result is the same as always recursing into the left part, with a stack of
-// O(log n). compare(a, b) gives below, at or above zero.
-template <class Entry, class Compare>
-void QuickSort(std::vector<Entry>& a, int64_t l, int64_t r, const Compare& compare)
-{
-  for (;;) {
-    int64_t i = l;
-    int64_t j = r;
-    const Entry pivot = a[size_t((l + r) / 2)];
-    do {
-      while (compare(a[size_t(i)], pivot) < 0)
-        ++i;
-      while (compare(a[size_t(j)], pivot) > 0)
-        --j;
-      if (i <= j) {
-        std::swap(a[size_t(i)], a[size_t(j)]);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - l < r - i) {
-      if (l < j)
-        QuickSort(a, l, j, compare);
-      if (i >= r)
-        return;
-      l = i;
-    } else {
-      if (i < r)
-        QuickSort(a, i, r, compare);
-      if (l >= j)
-        return;
-      r = j;
-    }
-  }
-}
-
 // A rank as an unsigned number of the same order.
 uint64_t Biased(int32_t rank)
 {
@@ -433,7 +395,7 @@ std::vector<uint32_t> SortByRanks(const std::vector<std::vector<int32_t>>& ranks
     std::vector<Entry> entries(n);
     for (size_t i = 0; i < n; ++i)
       entries[i] = {packed[i], uint32_t(i)};
-    QuickSort(entries, 0, int64_t(n) - 1, [](const Entry& x, const Entry& y) {
+    search::QuickSort(entries, 0, int64_t(n) - 1, [](const Entry& x, const Entry& y) {
       return x.key == y.key ? 0 : (x.key < y.key ? -1 : 1);
     });
     for (size_t i = 0; i < n; ++i)
@@ -441,7 +403,7 @@ std::vector<uint32_t> SortByRanks(const std::vector<std::vector<int32_t>>& ranks
     return order;
   }
   std::iota(order.begin(), order.end(), 0u);
-  QuickSort(order, 0, int64_t(n) - 1, [&](uint32_t x, uint32_t y) {
+  search::QuickSort(order, 0, int64_t(n) - 1, [&](uint32_t x, uint32_t y) {
     const uint64_t* px = packed.data() + size_t(x) * words;
     const uint64_t* py = packed.data() + size_t(y) * words;
     for (size_t w = 0; w < words; ++w)

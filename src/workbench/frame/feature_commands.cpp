@@ -9,6 +9,7 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installWordListCommands(frame);
   installFreqConfigCommands(frame);
   installCollocationCommands(frame);
+  installCorpusCompCommands(frame);
   installConcordConfigCommands(frame, commands);
   installDownloadCommands(frame);
 }

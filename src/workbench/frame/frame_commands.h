@@ -139,6 +139,8 @@ void installWordListCommands(TFrameForm& frame);
 void installFreqConfigCommands(TFrameForm& frame);
 // windows/collocation_commands.cpp: Collocate Frequency.
 void installCollocationCommands(TFrameForm& frame);
+// windows/corpus_comp_commands.cpp: Corpus Comparison and its Sort.
+void installCorpusCompCommands(TFrameForm& frame);
 // The search parameters command (dialogs/concord_config_commands.cpp).
 void installConcordConfigCommands(TFrameForm& frame, TFrameCommands& commands);
 // File menu: Stop Loading URLs (windows/download_commands.cpp).
