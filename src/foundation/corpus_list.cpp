@@ -228,6 +228,15 @@ void SetDownloadFactory(TDownloadFactory factory)
 
 // --- operations ------------------------------------------------------------
 
+bool IsWorkspaceId(std::string_view id)
+{
+  if (id.empty() || id.size() > 16)
+    return false;
+  return std::all_of(id.begin(), id.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  });
+}
+
 std::string GetFlagValue(char letter, const std::string& flags)
 {
   const char key[2] = {letter, '.'};
@@ -239,11 +248,9 @@ std::string GetFlagValue(char letter, const std::string& flags)
   if (to == std::string::npos)
     to = flags.size();
   std::string value = flags.substr(from, to - from);
-  // A value names a file in the workspace folder: one with a folder
-  // separator or a control character counts as absent.
-  if (value.find('/') != std::string::npos || hasControlBytes(value, 0x21))
-    return std::string();
-  return value;
+  // A value names a file in the workspace folder (or is a word count): only
+  // the names the program makes for its temporary files count.
+  return IsWorkspaceId(value) ? value : std::string();
 }
 
 bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& flags)

@@ -124,8 +124,12 @@ public:
 
 // The value of the first flag entry "<letter>.<value> " in flags: the
 // characters after the first occurrence of letter and "." up to the next
-// blank or the end; empty when there is none.
+// blank or the end; empty when there is none or when the value is no
+// workspace id.
 std::string GetFlagValue(char letter, const std::string& flags);
+// 1 to 16 ASCII letters or digits: a name the program gives its temporary
+// files (without folder and extension), or a word count.
+bool IsWorkspaceId(std::string_view id);
 
 // Adds one file or URL; true when a new item was appended. For a URL, name
 // becomes the URL the download stream holds. A name already in the list

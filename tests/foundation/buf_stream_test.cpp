@@ -75,6 +75,16 @@ protected:
     ConcordSettings.TagStop = stop;
     ConfigureBufStream(*reader_);
   }
+  // Part-of-speech tags: style 1 embedded after `delimiter`, style 2 outside
+  // from one of `starts` through `stop`.
+  void configureWordTags(uint8_t style, char delimiter, std::vector<std::string> starts = {}, char stop = '>')
+  {
+    ConcordSettings.WordTag = style;
+    ConcordSettings.wTagDelimiter = delimiter;
+    ConcordSettings.wTagStarts = std::move(starts);
+    ConcordSettings.wTagStop = stop;
+    ConfigureBufStream(*reader_);
+  }
 
   ScratchFolder dir_;
   std::unique_ptr<TFileSynchroStream> stream_;
@@ -130,33 +140,53 @@ TEST_P(BufStreamTest, RangeLimitsReadsBothWays)
   EXPECT_TRUE(r.AtEnd());
   r.Seek(7);
   EXPECT_EQ(r.NextChar(), '7');
-}
 
-TEST_P(BufStreamTest, NegativeSeekUnsetsTheCursorUntilTheNextSeek)
-{
-  TBufStream& r = open("hello world");
+  // A negative seek unsets the cursor until the next seek.
+  r.SetRange(0, 16);
   r.Seek(-1);
   EXPECT_EQ(r.GetPosition(), -1);
   EXPECT_TRUE(r.AtEnd());
   EXPECT_EQ(r.NextChar(), '\0');
   EXPECT_EQ(r.PrevChar(), '\0');
   EXPECT_TRUE(r.NextWord().empty());
-  EXPECT_EQ(r.FindLiteral("world", false, nullptr, false), -1);
-  r.Seek(6);
-  EXPECT_EQ(r.NextWord(), "world");
+  EXPECT_EQ(r.FindLiteral("abc", false, nullptr, false), -1);
+  r.Seek(10);
+  EXPECT_EQ(r.NextWord(), "abcdef");
 }
 
 // --- classification on the fly ----------------------------------------------
 
-TEST_P(BufStreamTest, MarkupTagsRunFromStartThroughStop)
+TEST_P(BufStreamTest, ClassesOfMarkupAndPartOfSpeechTags)
 {
-  TBufStream& r = open("a<b c>d");
-  configureTags('<', '>');
-  EXPECT_EQ(classifyAll(r).classes, classes({4, 5, 5, 5, 5, 5, 4}));
-
-  open("a<b c\r\nd");
-  configureTags('<', '#');  // "#": the tag ends at CR, LF or space, which is part of it
-  EXPECT_EQ(classifyAll(*reader_).classes, classes({4, 5, 5, 5, 4, 3, 2, 4}));
+  struct Case {
+    const char* text;
+    char tagStart, tagStop;
+    uint8_t wordTag;
+    std::vector<std::string> starts;
+    char wordTagStop;
+    std::vector<int> classes;
+    int minWindow;  // a start string must fit in the window
+  };
+  const std::vector<Case> cases = {
+    {"a<b c>d", '<', '>', 0, {}, '>', {4, 5, 5, 5, 5, 5, 4}, 1},
+    // "#": the tag ends at CR, LF or space, which is part of it.
+    {"a<b c\r\nd", '<', '#', 0, {}, '>', {4, 5, 5, 5, 4, 3, 2, 4}, 1},
+    // Embedded tags end at the next delimiter.
+    {"dog_NN cat_VB.\r\n", 0, 0, 1, {}, '>', {4, 4, 4, 6, 6, 6, 2, 4, 4, 4, 6, 6, 6, 1, 3, 2}, 1},
+    // Outside tags win over the markup tag start.
+    {"<w NN>dog <p>", '<', '>', 2, {"<x", "<w"}, '>', {6, 6, 6, 6, 6, 6, 4, 4, 4, 2, 5, 5, 5}, 2},
+    // On the fly the stop character that ends the start string ends the tag too.
+    {"a [x] b", 0, 0, 2, {"[x]"}, ']', {4, 2, 6, 6, 6, 2, 4}, 3},
+  };
+  for (const Case& k : cases) {
+    if (GetParam() < k.minWindow)
+      continue;
+    TBufStream& r = open(k.text);
+    ConcordSettings.TagStart = k.tagStart;
+    ConcordSettings.TagStop = k.tagStop;
+    configureWordTags(k.wordTag, '_', k.starts, k.wordTagStop);
+    EXPECT_EQ(classifyAll(r).classes, k.classes) << k.text;
+  }
 }
 
 TEST_P(BufStreamTest, LineEndsTabsAndNulGetTheirDelimiterClasses)
@@ -168,38 +198,12 @@ TEST_P(BufStreamTest, LineEndsTabsAndNulGetTheirDelimiterClasses)
   EXPECT_EQ(classifyAll(r).classes, classes({4, 3, 2, 4, 3, 4, 3, 4, 1, 4, 2, 1, 3, 3}));
 }
 
-TEST_P(BufStreamTest, EmbeddedPartOfSpeechTagsEndAtTheNextDelimiter)
-{
-  TBufStream& r = open("dog_NN cat_VB.\r\n");
-  ConcordSettings.WordTag = 1;
-  ConcordSettings.wTagDelimiter = '_';
-  ConfigureBufStream(r);
-  EXPECT_EQ(classifyAll(r).classes, classes({4, 4, 4, 6, 6, 6, 2, 4, 4, 4, 6, 6, 6, 1, 3, 2}));
-}
-
-TEST_P(BufStreamTest, OutsidePartOfSpeechTagsWinOverTheMarkupTagStart)
-{
-  if (GetParam() < 2)
-    GTEST_SKIP() << "a start string must fit in the window";
-  TBufStream& r = open("<w NN>dog <p>");
-  ConcordSettings.TagStart = '<';
-  ConcordSettings.TagStop = '>';
-  ConcordSettings.WordTag = 2;
-  ConcordSettings.wTagStarts = {"<x", "<w"};
-  ConcordSettings.wTagStop = '>';
-  ConfigureBufStream(r);
-  EXPECT_EQ(classifyAll(r).classes, classes({6, 6, 6, 6, 6, 6, 4, 4, 4, 2, 5, 5, 5}));
-}
-
 TEST_P(BufStreamTest, AStartStringNeverMatchesPastTheRange)
 {
   if (GetParam() < 2)
     GTEST_SKIP() << "a start string must fit in the window";
   TBufStream& r = open("ab<wNN> <w");
-  ConcordSettings.WordTag = 2;
-  ConcordSettings.wTagStarts = {"<w"};
-  ConcordSettings.wTagStop = '>';
-  ConfigureBufStream(r);
+  configureWordTags(2, '_', {"<w"});
   r.SetRange(2, 3);  // only the "<"
   EXPECT_EQ(r.MatchWordTagStart(), 0);
   r.SetRange(2, 10);
@@ -268,9 +272,7 @@ TEST_P(BufStreamTest, ValidatedClassesAgreeWithTheOnTheFlyOnes)
   TBufStream& r = open(text);
   ConcordSettings.TagStart = '<';
   ConcordSettings.TagStop = '>';
-  ConcordSettings.WordTag = 1;
-  ConcordSettings.wTagDelimiter = '_';
-  ConfigureBufStream(r);
+  configureWordTags(1, '_');
   const Classified fly = classifyAll(r);
   ASSERT_EQ(fly.chars, text);
 
@@ -306,19 +308,12 @@ TEST_P(BufStreamTest, ValidatedClassesAgreeWithTheOnTheFlyOnes)
 
 TEST_P(BufStreamTest, ValidatedStartStringsAreWholeTags)
 {
-  // On the fly the stop character that ends the start string ends the tag
-  // too; validated, the start string is taken whole and the walk goes on
-  // inside the tag.
-  if (GetParam() < 3)
-    GTEST_SKIP() << "a start string must fit in the window";
-  TBufStream& r = open("a [x] b");
-  ConcordSettings.WordTag = 2;
-  ConcordSettings.wTagStarts = {"[x]"};
-  ConcordSettings.wTagStop = ']';
-  ConfigureBufStream(r);
-  EXPECT_EQ(classifyAll(r).classes, classes({4, 2, 6, 6, 6, 2, 4}));
+  // Validated, the start string is taken whole and the walk goes on inside
+  // the tag (on the fly its stop character ends the tag).
   if (GetParam() < 7)
-    return;
+    GTEST_SKIP() << "the range must fit in the window";
+  TBufStream& r = open("a [x] b");
+  configureWordTags(2, '_', {"[x]"}, ']');
   r.ValidateBuffer(0, 7);
   EXPECT_EQ(r.ClassAt(2), ccWordTag);
   EXPECT_EQ(r.ClassAt(4), ccWordTag);
@@ -659,11 +654,7 @@ TEST_P(BufStreamTest, NextWordGivesTheRunsOfWordCharactersOfEveryTagStyle)
     open(text);
     ConcordSettings.TagStart = '<';
     ConcordSettings.TagStop = k.tagStop;
-    ConcordSettings.WordTag = uint8_t(k.posStyle);
-    ConcordSettings.wTagDelimiter = '_';
-    ConcordSettings.wTagStarts = {"<w "};
-    ConcordSettings.wTagStop = k.posStop;
-    ConfigureBufStream(*reader_);
+    configureWordTags(uint8_t(k.posStyle), '_', {"<w "}, k.posStop);
     const auto expected = wordsByClasses(*reader_);
     reader_->SetRange(0, int32_t(text.size()));
     const auto got = wordsByNextWord(*reader_);
@@ -677,14 +668,12 @@ TEST_P(BufStreamTest, NextWordGivesTheRunsOfWordCharactersOfEveryTagStyle)
 TEST_P(BufStreamTest, NextWordInAValidatedRangeReadsTheValidatedClasses)
 {
   const std::string text = "<b>one</b> two_NN three.";
+  if (GetParam() < int(text.size()))
+    GTEST_SKIP() << "the range must fit in the window";
   open(text);
   ConcordSettings.TagStart = '<';
   ConcordSettings.TagStop = '>';
-  ConcordSettings.WordTag = 1;
-  ConcordSettings.wTagDelimiter = '_';
-  ConfigureBufStream(*reader_);
-  if (GetParam() < int(text.size()))
-    GTEST_SKIP() << "the range must fit in the window";
+  configureWordTags(1, '_');
   reader_->ValidateBuffer(0, int32_t(text.size()));
   const auto words = wordsByNextWord(*reader_);
   EXPECT_EQ(words, (std::vector<WordSpan>{{"one", 3, 6}, {"two", 11, 14}, {"three", 18, 23}}));

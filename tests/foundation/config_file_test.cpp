@@ -84,16 +84,11 @@ std::vector<std::string> Items(const std::string& prefix, int n)
 
 TEST(IniListKeys, WidthFollowsTheCountOfTheList)
 {
-  EXPECT_EQ(IniListKey("W", 10, 0), "W0");
-  EXPECT_EQ(IniListKey("W", 10, 9), "W9");
-  EXPECT_EQ(IniListKey("W", 11, 0), "W00");
-  EXPECT_EQ(IniListKey("W", 11, 10), "W10");
-  EXPECT_EQ(IniListKey("W", 101, 99), "W99");
-  EXPECT_EQ(IniListKey("W", 101, 100), "W100");
-  EXPECT_EQ(IniListKey("W", 1001, 5), "W05");      // two digits below 100 ...
-  EXPECT_EQ(IniListKey("W", 1001, 100), "W0100");  // ... four from 100 on
-  EXPECT_EQ(IniListKey("W", 0, 0), "W0");
-  EXPECT_EQ(IniListKey("W", INT32_MIN, 0), "W0");
+  // count, index, key; above 1000 two digits below 100 and four from 100 on
+  for (auto [count, index, key] : std::vector<std::tuple<int32_t, int32_t, std::string>>{
+         {10, 0, "W0"}, {10, 9, "W9"}, {11, 0, "W00"}, {11, 10, "W10"}, {101, 99, "W99"}, {101, 100, "W100"},
+         {1001, 5, "W05"}, {1001, 100, "W0100"}, {0, 0, "W0"}, {INT32_MIN, 0, "W0"}})
+    EXPECT_EQ(IniListKey("W", count, index), key) << count << " " << index;
 }
 
 TEST_F(ConfigFileTest, ListsRoundTripAtEveryWidth)
@@ -163,16 +158,11 @@ TEST_F(ConfigFileTest, ListsKeepAtMostTenThousandItems)
 
 TEST(StrToIntSafe, BadOrOversizedTextIsZero)
 {
-  EXPECT_EQ(StrToIntSafe("42"), 42);
-  EXPECT_EQ(StrToIntSafe("-2147483648"), INT32_MIN);
-  EXPECT_EQ(StrToIntSafe("2147483647"), INT32_MAX);
-  EXPECT_EQ(StrToIntSafe("2147483648"), 0);
-  EXPECT_EQ(StrToIntSafe("99999999999999999999"), 0);
-  EXPECT_EQ(StrToIntSafe(""), 0);
-  EXPECT_EQ(StrToIntSafe("-"), 0);
-  EXPECT_EQ(StrToIntSafe("12x"), 0);
-  EXPECT_EQ(StrToIntSafe("$FF"), 255);
-  EXPECT_EQ(StrToIntSafe("$80000008"), static_cast<int32_t>(0x80000008));
+  for (auto [text, value] : std::vector<std::pair<std::string, int32_t>>{
+         {"42", 42}, {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX}, {"2147483648", 0},
+         {"99999999999999999999", 0}, {"", 0}, {"-", 0}, {"12x", 0}, {"$FF", 255},
+         {"$80000008", static_cast<int32_t>(0x80000008)}})
+    EXPECT_EQ(StrToIntSafe(text), value) << text;
 }
 
 TEST_F(ConfigFileTest, FontValuesReadAsWrittenAndMissingNumbersAsZero)

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -122,12 +120,11 @@ TEST_F(CorpusTest, UntrustedNamesAreRefusedBeforeAnyStreamIsMade)
 TEST_F(CorpusTest, GetFlagValueTakesTheFirstEntryOfALetter)
 {
   const std::string flags = "L.12 P.3 T.ab W.1000 L.99 ";
-  EXPECT_EQ(GetFlagValue('L', flags), "12");
-  EXPECT_EQ(GetFlagValue('W', flags), "1000");
-  EXPECT_EQ(GetFlagValue('U', flags), "");
+  for (auto [letter, value] : std::vector<std::pair<char, std::string>>{{'L', "12"}, {'W', "1000"}, {'U', ""}})
+    EXPECT_EQ(GetFlagValue(letter, flags), value) << letter;
   EXPECT_EQ(GetFlagValue('T', "T.x"), "x");
-  EXPECT_EQ(GetFlagValue('U', "U.../etc/passwd "), "");
-  EXPECT_EQ(GetFlagValue('U', std::string("U.a\x01") + "b "), "");
+  for (const std::string& unsafe : {std::string("U.../etc/passwd "), std::string("U.a\x01") + "b "})
+    EXPECT_EQ(GetFlagValue('U', unsafe), "");
 }
 
 TEST_F(CorpusTest, RemovalDeletesOnlyTheProgramsOwnFiles)

@@ -46,9 +46,6 @@ TEST_F(SettingsTest, DefaultFontsComeFromTheStockFont)
   EXPECT_EQ(ConcordSettings.HiliteFont.Name, stock.Name);
   EXPECT_EQ(ConcordSettings.HiliteFont.Color, 0xFF0000);    // blue in BGR
   EXPECT_EQ(ConcordSettings.CollocateFont.Color, 0x0000FF); // red in BGR
-  EXPECT_EQ(SystemFont.Name, "MS Sans Serif");
-  EXPECT_EQ(SystemFont.Size, 8);
-  EXPECT_EQ(SystemFont.Style, 0);
 
   ConcordSettings.NormalFont.Size = 30;
   SystemFont.Name = "Other";
@@ -155,11 +152,7 @@ TEST_F(SettingsTest, CheckedValuesForReaders)
   ConcordSettings.FrequencyOfHits = 7;
   EXPECT_EQ(ConcordSettings.EffectiveFrequencyOfHits(), 7);
 
-  EXPECT_EQ(ClampContextSize(0, 1001), 1000);
-  EXPECT_EQ(ClampContextSize(0, -1), 0);
-  EXPECT_EQ(ClampContextSize(1, 41), 40);
-  EXPECT_EQ(ClampContextSize(2, 11), 10);
-  EXPECT_EQ(ClampContextSize(2, 4), 4);
-  EXPECT_EQ(ClampContextSize(3, 0), 1);
-  EXPECT_EQ(ClampContextSize(3, 5), 1);
+  for (auto [type, size, clamped] : std::vector<std::array<int32_t, 3>>{
+         {0, 1001, 1000}, {0, -1, 0}, {1, 41, 40}, {2, 11, 10}, {2, 4, 4}, {3, 0, 1}, {3, 5, 1}})
+    EXPECT_EQ(ClampContextSize(type, size), clamped) << type << " " << size;
 }

@@ -38,14 +38,6 @@ TSVWrapMeasure FixedMeasure()
 
 }  // namespace
 
-TEST(SVFontInfoTest, FontToSVFontInfoCopiesNameSizeStyleAndColour)
-{
-  TFontRec font{"Courier New", 11, fsBold | fsItalic, 0x0000FF, 204};
-  TSVFontInfo info;
-  FontToSVFontInfo(font, info);
-  EXPECT_EQ(info, (TSVFontInfo{"Courier New", fsBold | fsItalic, 0x0000FF, 11}));
-}
-
 TEST(SVFormatTest, SanitizeDropsBadRunsAndCutsAtTheTextEnd)
 {
   TSVFormatArray runs{MakeRun(1, 0), MakeRun(2, 3), MakeRun(3, 2) /* overlaps */, MakeRun(1, 1) /* unsorted */,

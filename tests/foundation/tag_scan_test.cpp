@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <random>
 #include <set>
 #include <string>

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 
 using testsupport::ScratchFolder;
 using testsupport::errorOf;

@@ -57,12 +57,10 @@ TEST_F(UtilsTest, TextFilesAllowFourControlBytesInTheirFirst256)
 
 TEST_F(UtilsTest, UrlsAreHttpOrFtpInAnyCaseWithoutTrimming)
 {
-  EXPECT_TRUE(IsURL("HTTP://example.org/a.txt"));
-  EXPECT_TRUE(IsURL("Ftp://host/x"));
-  EXPECT_FALSE(IsURL(" http://example.org"));
-  EXPECT_FALSE(IsURL("https://example.org"));
-  EXPECT_FALSE(IsURL("http:/x"));
-  EXPECT_FALSE(IsURL("/home/user/http://"));
+  for (const char* url : {"HTTP://example.org/a.txt", "Ftp://host/x"})
+    EXPECT_TRUE(IsURL(url)) << url;
+  for (const char* other : {" http://example.org", "https://example.org", "http:/x", "/home/user/http://"})
+    EXPECT_FALSE(IsURL(other)) << other;
 }
 
 TEST_F(UtilsTest, BlanksAreSpacesOnly)
@@ -121,23 +119,20 @@ TEST_F(UtilsTest, CharactersAreEqualByGroupOnlyWhileSwitchedOn)
 
 TEST_F(UtilsTest, EditValuesAreClampedAsUnsignedNumbers)
 {
-  std::string t = "";
-  EXPECT_EQ(ClampEditToRange(t, 500, 1, 100), 100) << "the fallback is clamped too";
-  EXPECT_EQ(t, "100");
-  t = " 42 ";
-  EXPECT_EQ(ClampEditToRange(t, 5, 1, 100), 42);
-  EXPECT_EQ(t, "42");
-  t = "-1";
-  EXPECT_EQ(ClampEditToRange(t, 5, 1, 100), 100) << "a negative entry becomes the maximum";
-  t = "0";
-  EXPECT_EQ(ClampEditToRange(t, 5, 1, 100), 1);
-  t = "12abc";
-  EXPECT_EQ(ClampEditToRange(t, 7, 1, 100), 7);
-  t = "99999999999";
-  EXPECT_EQ(ClampEditToRange(t, 7, 1, 100), 7);
-  t = "$10";
-  EXPECT_EQ(ClampEditToRange(t, 7, 1, 100), 16);
-  EXPECT_EQ(t, "16");
+  // Typed text, fallback, then the value and the text written back; the
+  // fallback is clamped too, a negative entry becomes the maximum.
+  struct Case {
+    std::string typed;
+    int fallback, value;
+    std::string shown;
+  };
+  for (Case k : std::vector<Case>{{"", 500, 100, "100"}, {" 42 ", 5, 42, "42"}, {"-1", 5, 100, "100"},
+                                  {"0", 5, 1, "1"}, {"12abc", 7, 7, "7"}, {"99999999999", 7, 7, "7"},
+                                  {"$10", 7, 16, "16"}}) {
+    std::string t = k.typed;
+    EXPECT_EQ(ClampEditToRange(t, k.fallback, 1, 100), k.value) << k.typed;
+    EXPECT_EQ(t, k.shown) << k.typed;
+  }
 }
 
 TEST_F(UtilsTest, LineBreaksFlattenToOneBlankEach)
@@ -185,10 +180,10 @@ TEST_F(UtilsTest, FoldersComeFromThePlatformAndTempFilesGoThere)
 
 TEST_F(UtilsTest, IndexHeaderNamesCutTheExtensionOfTheFilePartOnly)
 {
-  EXPECT_EQ(IndexHeaderFileName("/tmp/a.b/LNT12.tmp"), "/tmp/a.b/LNT12H.tmp");
-  EXPECT_EQ(IndexHeaderFileName("/tmp/a.b/LNT12"), "/tmp/a.b/LNT12H.tmp");
-  EXPECT_EQ(IndexHeaderFileName("dir/x.y.z"), "dir/x.yH.tmp");
-  EXPECT_EQ(IndexHeaderFileName("x"), "xH.tmp");
+  for (auto [name, header] : std::vector<std::pair<std::string, std::string>>{
+         {"/tmp/a.b/LNT12.tmp", "/tmp/a.b/LNT12H.tmp"}, {"/tmp/a.b/LNT12", "/tmp/a.b/LNT12H.tmp"},
+         {"dir/x.y.z", "dir/x.yH.tmp"}, {"x", "xH.tmp"}})
+    EXPECT_EQ(IndexHeaderFileName(name), header);
   EXPECT_EQ(IncludeBackslash("/tmp"), "/tmp/");
   EXPECT_EQ(IncludeBackslash("/tmp/"), "/tmp/");
   EXPECT_EQ(IncludeBackslash(""), "");
@@ -207,26 +202,20 @@ TEST_F(UtilsTest, StatusTextGoesToTheFrameAndThenPumps)
 
 TEST_F(UtilsTest, SizesChooseTheirUnitBeforeRounding)
 {
-  EXPECT_EQ(SizeText(0, true), "0 bytes");
-  EXPECT_EQ(SizeText(1, true), "1 byte");
-  EXPECT_EQ(SizeText(1023, true), "1023 bytes");
-  EXPECT_EQ(SizeText(1024, true), "1.00 kbytes");
-  EXPECT_EQ(SizeText(1536, true), "1.50 kbytes");
-  EXPECT_EQ(SizeText(1048575, true), "1024.00 kbytes");
-  EXPECT_EQ(SizeText(1048576, true), "1.00 mbytes");
-  EXPECT_EQ(SizeText(int64_t(5) << 30, true), "5120.00 mbytes");
+  for (auto [size, text] : std::vector<std::pair<int64_t, std::string>>{
+         {0, "0 bytes"}, {1, "1 byte"}, {1023, "1023 bytes"}, {1024, "1.00 kbytes"}, {1536, "1.50 kbytes"},
+         {1048575, "1024.00 kbytes"}, {1048576, "1.00 mbytes"}, {int64_t(5) << 30, "5120.00 mbytes"}})
+    EXPECT_EQ(SizeText(size, true), text);
   EXPECT_EQ(SizeText(1536, false), "1.50");
   EXPECT_EQ(SizeText(-1, true), "");
 }
 
 TEST_F(UtilsTest, CountsUseTheLocalesThousandsSeparator)
 {
-  EXPECT_EQ(CountText(1000, "word"), "1,000 words");
-  EXPECT_EQ(CountText(1, "file"), "1 file");
-  EXPECT_EQ(CountText(0, "file"), "0 files");
-  EXPECT_EQ(CountText(999, "hit"), "999 hits");
-  EXPECT_EQ(CountText(1234567, "word"), "1,234,567 words");
-  EXPECT_EQ(CountText(int64_t(5000000000), "word"), "5,000,000,000 words");
+  for (auto [n, text] : std::vector<std::pair<int64_t, std::string>>{
+         {1000, "1,000 words"}, {1, "1 word"}, {0, "0 words"}, {1234567, "1,234,567 words"},
+         {int64_t(5000000000), "5,000,000,000 words"}})
+    EXPECT_EQ(CountText(n, "word"), text);
   {
     ScopedIcuLocale german("de_DE");
     EXPECT_EQ(CountText(1000, "word"), "1.000 words");

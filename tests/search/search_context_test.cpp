@@ -16,7 +16,6 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace {

@@ -1,5 +1,7 @@
-// The frame's Load Corpus URL, Language and About commands.
+// The frame's Load Corpus URL, Language and About commands, and the
+// workspace options dialog of Save Workspace.
 #include "foundation/corpus_list.h"
+#include "foundation/workspace.h"
 #include "workbench/dialogs/about_box.h"
 #include "workbench/dialogs/frame_dialogs_forms.h"
 #include "workbench/frame/frame_commands.h"
@@ -7,6 +9,7 @@
 
 void installFrameDialogCommands(TFrameForm& frame)
 {
+  SetWorkspaceOptionsEditor(ShowWkSpaceOptionsForm);
   frame.RegisterCommand(QStringLiteral("FMF_URL"), [&frame] {
     const std::string url = AskURL();
     if (!url.empty())

@@ -14,5 +14,6 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installTagSettingsCommands(frame);
   installAdvancedCollocationCommands(frame);
   installDownloadCommands(frame);
+  installWorkspaceCommands(frame, commands);
   installFrameDialogCommands(frame);
 }

@@ -131,6 +131,12 @@ TFrameCommands* InstallFrameCommands(TFrameForm& frame);
 void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands);
 // The concordance window's Distribution command (windows/distribution_commands.cpp).
 void installDistributionCommands(TFrameForm& frame, TFrameCommands& commands);
+// The workspace commands, Save Workspace On Exit and File > View
+// (frame/workspace_commands.cpp).
+void installWorkspaceCommands(TFrameForm& frame, TFrameCommands& commands);
+// Fills the frame's hooks that open a workspace at the first activation and
+// save it on exit.
+void InstallWorkspaceHooks(TFrameForm& frame);
 // The full-text windows' hooks of the frame (windows/full_text_commands.cpp).
 void installFullTextCommands(TFrameForm& frame, TFrameCommands& commands);
 // Corpus Frequency Data and Batch Frequency Data (windows/word_list_commands.cpp).

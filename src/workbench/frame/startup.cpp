@@ -11,6 +11,9 @@
 #include "workbench/frame/app_exceptions.h"
 #include "workbench/dialogs/concord_config_dlg.h"
 #include "workbench/dialogs/context_options_form.h"
+#include "workbench/dialogs/corpora_list_dlg.h"
+#include "workbench/windows/concordance_form.h"
+#include "workbench/windows/distribution_form.h"
 #include "workbench/dialogs/freq_config_dlg.h"
 #include "workbench/dialogs/hdctx_form.h"
 #include "workbench/dialogs/headings_dlg.h"
@@ -26,6 +29,7 @@
 #include "workbench/dialogs/stop_list_dlg.h"
 
 #include <QFont>
+#include <QTimer>
 
 std::string ApplicationHelpFile;
 QPointer<TViewStopListDlg> ViewStopListDlg;
@@ -52,6 +56,35 @@ void InitUnits()
   EscapePressed = false;
 }
 
+TCorporaListDlg* createCorporaListDlg(TFrameForm& frame)
+{
+  TFrameForm* f = &frame;
+  TCorporaListModel::THooks hooks;
+  hooks.RemoveFileHits = [f](int32_t fileIndex) {
+    for (TMDIChildForm* child : f->ChildWindows())
+      if (auto* concordance = dynamic_cast<TConcordanceForm*>(child))
+        concordance->RemoveFileHits(fileIndex);
+  };
+  hooks.ResetDistributions = [] { ResetDistributions(); };
+  auto* dialog = new TCorporaListDlg(frame, std::move(hooks), f);
+  // The idle menu update refreshes the buttons too (a long operation may
+  // have begun or ended).
+  QObject::connect(frame.IdleTimer, &QTimer::timeout, dialog, [dialog] {
+    if (dialog->isVisible())
+      dialog->UpdateCorporaButtons();
+  });
+  // After the close was accepted (and any save on exit), while the frame
+  // still exists: every download stops and its worker is joined, then
+  // every item goes, last to first, its temporary files with it.
+  QObject::connect(f, &TFrameForm::Closed, f, [f] {
+    StopLoadingURLs = true;
+    StopAllDownloads();
+    for (int32_t i = CorpusList.Count() - 1; i >= 0; --i)
+      RemoveCorpusItem(*f, std::min(i, CorpusList.Count() - 1));
+  });
+  return dialog;
+}
+
 }  // namespace
 
 TProgramForms StartQuillmar(std::vector<std::string> arguments)
@@ -71,6 +104,8 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     // frame.
     new TConcordConfigDlg(forms.Frame.get());  // ConcordConfigDlg
     ViewStopListDlg = new TViewStopListDlg(GlobalStopList, nullptr, forms.Frame.get());
+    CorporaListDlg = createCorporaListDlg(*forms.Frame);
+    InstallWorkspaceHooks(*forms.Frame);
     FreqConfigDlg = new TFreqConfigDlg(nullptr, forms.Frame.get());
     new TSearchTemplateDlg(nullptr, forms.Frame.get());  // SearchTemplateDlg
     new THeadingsDlg(forms.Frame.get());                 // HeadingsDlg
@@ -81,6 +116,7 @@ TProgramForms StartQuillmar(std::vector<std::string> arguments)
     new THdCtxDlg(*HeadingsDlg, forms.Frame.get());      // HdCtxForm
   } catch (...) {
     ViewStopListDlg = nullptr;
+    CorporaListDlg = nullptr;
     FreqConfigDlg = nullptr;
     forms = TProgramForms{};
     ShowStopBox(StartupErrorCaption, StartupErrorText);

@@ -34,20 +34,6 @@ protected:
 
 }  // namespace
 
-TEST_F(StopListDlgTest, CaptionsAndComponents)
-{
-  EXPECT_EQ(dlg_.windowTitle(), QStringLiteral("View Stop List"));
-  EXPECT_EQ(dlg_.Title->text(), QStringLiteral("Words in stop list:"));
-  EXPECT_EQ(dlg_.AddButton->text(), QStringLiteral("&Add..."));
-  EXPECT_EQ(dlg_.RemoveButton->text(), QStringLiteral("&Remove"));
-  EXPECT_EQ(dlg_.ClearButton->text(), QStringLiteral("&Clear"));
-  EXPECT_EQ(dlg_.SaveButton->text(), QStringLiteral("&Save..."));
-  EXPECT_EQ(dlg_.LoadButton->text(), QStringLiteral("&Load..."));
-  EXPECT_EQ(dlg_.CloseButton->text(), QStringLiteral("C&lose"));
-  EXPECT_EQ(dlg_.WordList->selectionMode(), QAbstractItemView::ExtendedSelection);
-  EXPECT_EQ(dlg_.findChild<QListWidget*>(QStringLiteral("WordList")), dlg_.WordList);
-}
-
 TEST_F(StopListDlgTest, ShowsTheSortedWordsAndEnablesRemoveAndClear)
 {
   list_.FileName = "/some/folder/stop.txt";
@@ -66,9 +52,7 @@ TEST_F(StopListDlgTest, ShowsTheSortedWordsAndEnablesRemoveAndClear)
 
   dialogs_.answers = {true};
   QTest::mouseClick(dlg_.ClearButton, Qt::LeftButton);
-  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"Remove all words from stop list?"}));
   EXPECT_EQ(dlg_.WordList->count(), 0);
-  EXPECT_EQ(dlg_.FileNameLabel->text(), QString());
   EXPECT_FALSE(dlg_.ClearButton->isEnabled());
 
   dialogs_.answers = {true};  // keep the changes
@@ -93,11 +77,6 @@ TEST_F(StopListDlgTest, AddThenCloseWithCancelRestoresTheWords)
   EXPECT_EQ(list_.Words(), (std::vector<std::string>{"the"}));
   EXPECT_TRUE(list_.Active());
 
-  // Opened again, it shows the restored list and starts unmodified.
-  dlg_.show();
-  EXPECT_EQ(Items(), (QStringList{"the"}));
-  dlg_.close();
-  EXPECT_EQ(dialogs_.messages.size(), 1u);
 }
 
 TEST_F(StopListDlgTest, TheDialogFontReachesTheWordList)

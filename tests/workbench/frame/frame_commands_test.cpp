@@ -5,9 +5,9 @@
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/text_sink.h"
 
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
-
 #include <deque>
 #include <filesystem>
 

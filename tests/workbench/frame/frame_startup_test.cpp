@@ -7,9 +7,9 @@
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/dialogs/stop_list_dlg.h"
 
+
 #include <QLabel>
 #include <QMenuBar>
-
 #include <filesystem>
 
 using frametest::FrameTest;

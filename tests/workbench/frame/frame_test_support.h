@@ -24,7 +24,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>

@@ -71,31 +71,6 @@ TEST(URLInfoBoxTest, BoxesShareThePanelWidth)
   EXPECT_TRUE(URLBoxPlaces(0, 156, 19).empty());
 }
 
-TEST(URLInfoBoxTest, PaintsTheBarFromTheBottom)
-{
-  // 16 x 13: the filled area is x 1..13, y 1..12 (13 by 12 pixels).
-  const QImage half = Render(100, 50);
-  const int bar = URLBoxBarHeight(50, 100, 13);  // 6.5 -> 6
-  EXPECT_EQ(bar, 6);
-  EXPECT_EQ(half.pixelColor(5, 12), Maroon);
-  EXPECT_EQ(half.pixelColor(5, 13 - bar), Maroon);
-  EXPECT_EQ(half.pixelColor(5, 12 - bar), Navy);
-  EXPECT_EQ(half.pixelColor(0, 5), QColor(Qt::white));
-  EXPECT_EQ(half.pixelColor(14, 5), QColor(Qt::white));
-  EXPECT_EQ(CountColour(half, Maroon), 13 * bar);
-
-  const QImage none = Render(100, 0);
-  EXPECT_EQ(CountColour(none, Maroon), 0);
-  EXPECT_EQ(CountColour(none, Navy), 13 * 12);
-
-  // Loaded beyond the total and a zero-size download: a full bar, never
-  // taller than the box.
-  for (const QImage& full : {Render(100, 250), Render(0, 0)}) {
-    EXPECT_EQ(CountColour(full, Navy), 0);
-    EXPECT_EQ(CountColour(full, Maroon), 13 * 13);
-  }
-}
-
 TEST(URLInfoBoxTest, UnknownSizeShowsAQuestionMark)
 {
   const QImage image = Render(URLSizeNotGiven, 1000, 40, 30);

@@ -12,15 +12,15 @@
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/windows/concordance_form.h"
 
-#include <QApplication>
 #include <QCheckBox>
+#include <QWindow>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QWindow>
 
 #include <algorithm>
 #include <cctype>

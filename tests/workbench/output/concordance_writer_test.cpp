@@ -31,11 +31,6 @@ std::string covered(const std::string& text, const TSVFormatInfo& r)
 
 TEST(HtmlStyles, CharsetTableLooksUpTheFirstRowOrNothing)
 {
-  EXPECT_EQ(HtmlCharsetCount, 29);
-  EXPECT_EQ(HtmlCharsets[0].CodePage, 1252);
-  EXPECT_EQ(std::string(HtmlCharsets[12].Name), "gb2312");
-  EXPECT_EQ(std::string(HtmlCharsets[13].Name), "koi8-r");
-  EXPECT_EQ(std::string(HtmlCharsets[28].Name), "iso-8859-9");
   EXPECT_EQ(HtmlCharsetName(1251), "windows-1251");
   EXPECT_EQ(HtmlCharsetName(65000), "unicode-1-1-utf-7");
   EXPECT_EQ(HtmlCharsetName(437), "");

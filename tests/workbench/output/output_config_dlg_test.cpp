@@ -2,10 +2,10 @@
 
 #include "workbench/dialogs/edit_helpers.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -46,8 +46,6 @@ TEST(OutputConfigDlg, FullSetPresetsOnlyThreeBoxesAndReturnsEveryChoice)
   o.ConcealHits = true;
   o.SortLabels = o.SaveAsHTML = o.TrackedTags = o.LineNumbers = true;  // not read on entry
   Runner runner([](TOutputConfigDlg& dlg) {
-    EXPECT_EQ(dlg.windowTitle(), "Output Information");
-    EXPECT_EQ(dlg.Prompt->text(), "Enter maximum number of &lines to save:");
     EXPECT_EQ(dlg.MaxLinesEdit->text(), "0");
     EXPECT_TRUE(dlg.ShowFileBox->isChecked());
     EXPECT_TRUE(dlg.ConcealHits->isChecked());

@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include <memory>
 
 using testsupport::ScratchFolder;
 using testsupport::errorOf;

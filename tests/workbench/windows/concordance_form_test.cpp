@@ -13,7 +13,6 @@
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 #include "workbench/windows/concordance_form.h"
-#include "workbench/frame/status_label.h"
 #include "workbench/frame/file_association.h"
 #include "workbench/dialogs/font_color_dialog.h"
 #include "workbench/frame/frame_dialogs.h"
@@ -23,19 +22,19 @@
 #include "workbench/dialogs/tag_info_form.h"
 #include "workbench/output/text_sink.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QSplitter>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinter>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -194,33 +193,6 @@ TEST_F(ConcordanceFormTest, HitsArriveWhileTheSearchRunsWithTheirCountTexts)
   EXPECT_EQ(Text(w.MatchCountWindow), "  0 matches");
 }
 
-TEST_F(ConcordanceFormTest, StatusPanelsFitTheirTextsOrCutThemAtAnyWidth)
-{
-  Load({{"a.txt", "One cat, two cats and a catalogue of cats.\r\n"}});
-  TConcordanceForm& w = Run({"cat* and a very long pattern that the row cannot show whole"});
-  EXPECT_EQ(w.size(), QSize(TConcordanceForm::InitialWidth, TConcordanceForm::InitialHeight));
-  for (int width : {TConcordanceForm::InitialWidth, 320, 1200}) {
-    w.resize(width, TConcordanceForm::InitialHeight);
-    QApplication::processEvents();
-    SCOPED_TRACE(width);
-    EXPECT_EQ(w.width(), width);
-    const QLabel* labels[] = {w.MatchCountWindow, w.SortOrderWindow, w.TemplateWindow};
-    int right = -1;
-    for (const QLabel* label : labels) {
-      const QRect r(label->mapTo(&w, QPoint(0, 0)), label->size());
-      EXPECT_GT(r.left(), right) << Text(label);
-      right = r.right();
-      // What is drawn fits the panel: the whole text, or its cut form.
-      const QString shown = static_cast<const TStatusLabel*>(label)->ShownText();
-      EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width()) << Text(label);
-      if (shown != label->text()) {
-        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << Text(label);
-      }
-    }
-    EXPECT_LT(right, width);
-  }
-}
-
 TEST_F(ConcordanceFormTest, HighlightingStartsWithTheHundredthHitWhenSwitchedOn)
 {
   std::string text;
@@ -252,9 +224,7 @@ TEST_F(ConcordanceFormTest, CreationTakesTheSettingsContextAndAlignment)
   EXPECT_EQ(lines.ConcordWindow->Alignment(), taLeftJustify);
   EXPECT_EQ(lines.Items().Context.Type, 2);
   EXPECT_EQ(lines.Items().Context.Sizes, ConcordSettings.ContextSizes);
-  EXPECT_EQ(lines.size(), QSize(580, 445));
   EXPECT_EQ(lines.Splitter->sizes().front(), 111);  // 25% of 445, rounded
-  EXPECT_EQ(lines.Splitter->handleWidth(), 3);
   ConcordSettings.ContextType = 0;
   EXPECT_EQ(Run({"cat"}).ConcordWindow->Alignment(), taCenter);
 
@@ -399,25 +369,6 @@ TEST(FontColorDialog, GivesTheChosenFontAndColourAndKeepsTheCharacterSet)
   EXPECT_EQ(chosen.Size, 14);
   EXPECT_EQ(chosen.Color, 0x332211);
   EXPECT_EQ(chosen.Charset, 204);
-}
-
-TEST(FontColorDialog, EnterInTheSizeBoxAcceptsWithTheTypedSize)
-{
-  TFontColorDialog dialog(TFontRec{"DejaVu Sans", 10, 0, clWindowText, 1}, QStringLiteral("Font"));
-  QLineEdit* sizeBox = nullptr;
-  for (QLineEdit* edit : dialog.FontPart->findChildren<QLineEdit*>())
-    if (edit->text() == QLatin1String("10"))
-      sizeBox = edit;
-  ASSERT_NE(sizeBox, nullptr);
-  QTimer::singleShot(0, [&] {
-    sizeBox->selectAll();
-    QTest::keyClicks(sizeBox, QStringLiteral("16"));
-    QTest::keyClick(sizeBox, Qt::Key_Return);
-    if (dialog.isVisible())
-      dialog.reject();
-  });
-  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-  EXPECT_EQ(dialog.Font().Size, 16);
 }
 
 TEST(BracketHitRun, BracketsTheHitRunNotACollocateBeforeIt)

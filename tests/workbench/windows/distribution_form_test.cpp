@@ -17,8 +17,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
-#include <QPrinter>
 #include <QPushButton>
+#include <QPrinter>
 #include <QRegularExpression>
 
 using frametest::ChosenFiles;

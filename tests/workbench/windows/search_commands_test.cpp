@@ -10,12 +10,10 @@
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/dialogs/search_template_dlg.h"
 #include "workbench/windows/scripted_search.h"
-
 #include <QLabel>
 #include <QMdiArea>
 
-#include <deque>
-#include <filesystem>
+
 
 using frametest::ChosenFiles;
 using frametest::FrameTest;

@@ -1,0 +1,284 @@
+#include "foundation/workspace.h"
+
+#include "foundation/config_file.h"
+#include "foundation/frequency_list.h"
+#include "foundation/utils.h"
+#include "platform/safe_write.h"
+#include "support/corpus_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using testsupport::CorpusFixture;
+using testsupport::ScratchFolder;
+
+namespace {
+
+class TestWorkspaceFrame : public TWorkspaceFrame {
+public:
+  explicit TestWorkspaceFrame(TCorpusFrame& corpus) : corpus_(corpus) {}
+  TCorpusFrame& Corpus() override { return corpus_; }
+  std::string& WorkspaceName() override { return name; }
+  void SetCaption(const std::string& text) override { caption = text; }
+  TBatchPatternLists BatchPatterns() override { return {&patterns, &grep, &tags}; }
+  bool ChooseWorkspaceToSave(std::string& f) override { return choose(f); }
+  bool ChooseWorkspaceToOpen(std::string& f) override { return choose(f); }
+  bool choose(std::string& f)
+  {
+    f = chosen;
+    return !f.empty();
+  }
+  std::string name, caption, chosen;
+  std::vector<std::string> patterns, grep, tags;
+
+private:
+  TCorpusFrame& corpus_;
+};
+
+// Every file under a folder with its bytes.
+std::map<std::string, std::string> snapshot(const std::string& folder)
+{
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
+    if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      out[e.path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  return out;
+}
+
+class WorkspaceTest : public CorpusFixture {
+protected:
+  void SetUp() override
+  {
+    CorpusFixture::SetUp();
+    ResetWorkspaceState();
+    ConcordSettings.PageSeparator = "<pb>";
+    WatchedTags = {TWatchedTag::Make("hi", "<hi>", "</hi>")};
+    a = files.write("a.txt", "one <hi>two</hi>\r\nthree <pb> four\r\n");
+    b = files.write("b.txt", "five six\nseven\n");
+    qws = files.file("Novels.QWS");
+    folder = files.file("Novels/");
+  }
+  void TearDown() override
+  {
+    platform::setWriteFaultHook({});
+    CorpusFixture::TearDown();
+  }
+  void keepAll(bool on) { KeepLinePages = KeepWatchedTags = KeepURLs = KeepFreq = on; }
+  std::vector<std::string> folderNames() const
+  {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+      out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::string a, b, qws, folder;
+  TestWorkspaceFrame ws{frame};
+};
+
+}  // namespace
+
+TEST_F(WorkspaceTest, SaveOpenAndSaveAgainKeepTheCostlyWork)
+{
+  LoadCorpusItems(frame, {a, b});
+  CorpusFreqList = CountCorpusWords();
+  ws.patterns = {"alpha", "be*"};
+  ws.tags = {"<hi>"};
+  keepAll(true);
+  URLHistory = {"http://x.example/"};
+  SaveOnExit = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(ws.caption, "Quillmar Pro - Novels");
+  EXPECT_EQ(ProgramTitle, ws.caption);
+  EXPECT_EQ(WorkspaceFolder, folder);
+  // Flags name the kept files in order L, P, T, W.
+  ASSERT_EQ(FileFlags.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    const TCorpusItem& item = CorpusList[i];
+    const std::string id = [](const std::string& p) { return p.substr(p.rfind('/') + 1, p.size() - p.rfind('/') - 5); }(
+        item.LineIndex.Index->FileName());
+    EXPECT_EQ(FileFlags[i].substr(0, 3 + id.size()), "L." + id + " ");
+    EXPECT_NE(FileFlags[i].find("W." + std::to_string(item.WordCount) + " "), std::string::npos);
+  }
+  const auto kept = CollectFlagFiles(FileFlags, folder);
+  EXPECT_EQ(kept.size(), 12u);  // three indexes with headers per item
+  EXPECT_EQ(folderNames().size(), 13u);  // and FREQ.tmp
+  const platform::IniFile ini(qws);
+  EXPECT_FALSE(ini.valueExists(GeneralSection, "SaveOnExit"));
+  EXPECT_FALSE(ini.valueExists(GeneralSection, "WorkspacePath"));
+  const auto saved = snapshot(folder);
+
+  // Opening elsewhere: settings, corpus, lists and counts come back without
+  // a scan; the program reads temp copies and the folder stays as it was.
+  UnloadCorpus(frame);
+  ws.patterns.clear();
+  ws.tags.clear();
+  URLHistory.clear();
+  keepAll(false);
+  ws.name.clear();
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_EQ(CorpusList.Names(), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(ws.patterns, (std::vector<std::string>{"alpha", "be*"}));
+  EXPECT_EQ(ws.tags, (std::vector<std::string>{"<hi>"}));
+  EXPECT_EQ(URLHistory, (std::vector<std::string>{"http://x.example/"}));
+  EXPECT_TRUE(KeepLinePages && KeepWatchedTags && KeepURLs && KeepFreq);
+  ASSERT_TRUE(CorpusFreqList);
+  EXPECT_EQ(TotalWordCount, 7);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(CorpusList[i].TagIndex.Index->TempCopy);
+    EXPECT_EQ(CorpusList[i].LineIndex.FileName.rfind(temp.path(), 0), 0u);
+  }
+  EXPECT_TRUE(errors().empty());
+
+  // Saving again copies nothing and keeps every file.
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(snapshot(folder), saved);
+
+  // All Keep options off: the kept files go and so does the emptied folder.
+  keepAll(false);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  EXPECT_EQ(FileFlags, (std::vector<std::string>{"W.4 ", "W.3 "}));
+}
+
+TEST_F(WorkspaceTest, FlagsAreReadByPositionAndBadIdsCountAsAbsent)
+{
+  std::filesystem::create_directory(folder);
+  const std::string victim = files.write("victim.tmp", "keep me");
+  files.write("Novels.QWS",
+              "[Corpus files]\r\nFileCount=4\r\nFile0=" + a + "\r\nFile1=\r\nFile2=" + files.file("gone.txt") +
+                  "\r\nFile3=" + b + "\r\nFile flagsCount=4\r\nFile flags0=\r\nFile flags1=W.1 \r\n"
+                  "File flags2=W.2 \r\nFile flags3=L.../victim W.9 \r\n");
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  ASSERT_EQ(CorpusList.Names(), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(CorpusList[0].WordCount, 4);  // counted: its flags were empty
+  EXPECT_EQ(CorpusList[1].Flags, "L.../victim W.9");
+  EXPECT_TRUE(CorpusList[1].LineIndex.Index->TempCopy);  // rebuilt, not opened
+  keepAll(false);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_TRUE(std::filesystem::exists(victim));
+}
+
+TEST_F(WorkspaceTest, AFailedSaveLeavesTheOldWorkspaceByteForByte)
+{
+  LoadCorpusItems(frame, {a});
+  keepAll(true);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  LoadCorpusItems(frame, {b});
+  auto before = snapshot(files.path());
+  before.erase(folder + "FREQ.tmp");
+  platform::setWriteFaultHook([](int) { return false; });
+  EXPECT_FALSE(SaveWorkspace(ws, qws, false));
+  platform::setWriteFaultHook({});
+  auto after = snapshot(files.path());
+  after.erase(folder + "FREQ.tmp");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(errors().size(), 1u);
+  EXPECT_EQ(FileFlags.size(), 1u);
+}
+
+TEST_F(WorkspaceTest, MissingOrDamagedFilesChangeNothing)
+{
+  LoadCorpusItems(frame, {a});
+  ws.name = "";
+  EXPECT_FALSE(OpenWorkspace(ws, files.file("none.QWS")));
+  const std::string damaged = files.write("bad.QWS", std::string("[Corpus files]\0\x01", 17));
+  EXPECT_FALSE(OpenWorkspace(ws, damaged));
+  EXPECT_EQ(errors(), (std::vector<std::string>{"Unable to open file: " + files.file("none.QWS") + ".",
+                                              "Invalid workspace file: " + damaged}));
+  EXPECT_EQ(CorpusList.Names(), (std::vector<std::string>{a}));
+  EXPECT_TRUE(ws.name.empty());
+}
+
+TEST_F(WorkspaceTest, ATempNameClashTakesANewNameAndTheNextSaveKeepsIt)
+{
+  LoadCorpusItems(frame, {a});
+  KeepLinePages = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  const std::string id = GetFlagValue('L', FileFlags[0]);
+  UnloadCorpus(frame);
+  const std::string squatter = temp.write(id + ".tmp", "not mine");
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_NE(CorpusList[0].LineIndex.FileName, squatter);
+  EXPECT_FALSE(CorpusList[0].LineIndex.Index->Saved);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_NE(GetFlagValue('L', FileFlags[0]), id);
+  EXPECT_FALSE(std::filesystem::exists(folder + id + ".tmp"));  // obsolete
+  EXPECT_EQ(snapshot(temp.path())[squatter], "not mine");
+}
+
+TEST_F(WorkspaceTest, SaveAsCopiesIntoANewFolderAndAUsersFileKeepsItsFolder)
+{
+  LoadCorpusItems(frame, {a});
+  KeepLinePages = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  const std::string mine = files.write("Novels/notes.txt", "mine");
+  const auto old = snapshot(folder);
+
+  ws.chosen = qws;
+  SaveWorkspaceAs(ws);
+  EXPECT_EQ(errors().back(), LoadedWorkspaceText);
+  ws.chosen = files.file("Copy.QWS");
+  SaveWorkspaceAs(ws);
+  EXPECT_EQ(ws.name, ws.chosen);
+  EXPECT_EQ(snapshot(folder), old);
+  EXPECT_EQ(snapshot(files.file("Copy/")).size(), 6u);  // L, P, T with headers
+  EXPECT_EQ(WorkspacePath, files.path());
+
+  ws.name = qws;
+  WorkspaceFolder = folder;
+  keepAll(false);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(folderNames(), (std::vector<std::string>{"notes.txt"}));
+  EXPECT_TRUE(std::filesystem::exists(mine));
+}
+
+namespace {
+
+class ScriptedDownload : public TDownloadStream {
+public:
+  ScriptedDownload(const std::string& file, std::string url, bool complete)
+    : TDownloadStream(file, KeptCopyMode), url_(std::move(url)), complete_(complete)
+  {
+    TempCopy = true;
+  }
+  std::string URL() const override { return url_; }
+  bool Done() const override { return true; }
+  bool Complete() const override { return complete_; }
+  bool SizeKnown() const override { return true; }
+
+private:
+  std::string url_;
+  bool complete_;
+};
+
+}  // namespace
+
+TEST_F(WorkspaceTest, OnlyACompleteDownloadIsKeptAndReopensFromItsCopy)
+{
+  int n = 0;
+  SetDownloadFactory([&](const std::string& url) {
+    ++n;
+    const std::string body = temp.write("IST" + std::to_string(n) + ".tmp", "web text " + std::to_string(n));
+    return std::make_unique<ScriptedDownload>(body, url, url.back() == 'a');
+  });
+  LoadCorpusItems(frame, {"http://x.example/a", "http://x.example/b"});
+  KeepURLs = KeepLinePages = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(GetFlagValue('U', FileFlags[0]), "IST1");
+  EXPECT_EQ(FileFlags[1], "");  // unfinished: no body, so no index or count either
+  UnloadCorpus(frame);
+
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_EQ(n, 3);  // only the unfinished one is downloaded again
+  auto* kept = dynamic_cast<TFileSynchroStream*>(CorpusList[0].Source.get());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->FileName, temp.file("IST1.tmp"));
+  EXPECT_TRUE(kept->TempCopy);
+  EXPECT_EQ(snapshot(folder)[folder + "IST1.tmp"], "web text 1");
+}
