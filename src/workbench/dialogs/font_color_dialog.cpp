@@ -74,13 +74,7 @@ void TFontColorDialog::ChooseColor()
 
 TFontRec TFontColorDialog::Font() const
 {
-  const QFont f = FontPart->currentFont();
-  TFontRec font = start_;
-  font.Name = FromQString(f.family());
-  if (f.pointSize() > 0)
-    font.Size = f.pointSize();
-  font.Style = (f.bold() ? fsBold : 0) | (f.italic() ? fsItalic : 0) | (f.underline() ? fsUnderline : 0) |
-               (f.strikeOut() ? fsStrikeOut : 0);
+  TFontRec font = FontRecFromQFont(FontPart->currentFont(), start_);
   // An unchanged colour keeps its value, a system colour included.
   if (color_ != ColorFromTColor(start_.Color, palette(), palette().color(QPalette::Text)))
     font.Color = ToTColor(color_);

@@ -15,4 +15,5 @@ void installFeatureCommands(TFrameForm& frame, TFrameCommands& commands)
   installAdvancedCollocationCommands(frame);
   installDownloadCommands(frame);
   installWorkspaceCommands(frame, commands);
+  installFrameDialogCommands(frame);
 }

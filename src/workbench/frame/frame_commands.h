@@ -155,3 +155,5 @@ void installTagSettingsCommands(TFrameForm& frame);
 void installAdvancedCollocationCommands(TFrameForm& frame);
 // File menu: Stop Loading URLs (windows/download_commands.cpp).
 void installDownloadCommands(TFrameForm& frame);
+// Load Corpus URL, Language and About (dialogs/frame_dialog_commands.cpp).
+void installFrameDialogCommands(TFrameForm& frame);

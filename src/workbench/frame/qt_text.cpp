@@ -61,6 +61,17 @@ QFont ToQFont(const TFontRec& font)
   return f;
 }
 
+TFontRec FontRecFromQFont(const QFont& f, const TFontRec& base)
+{
+  TFontRec font = base;
+  font.Name = FromQString(f.family());
+  if (f.pointSize() > 0)
+    font.Size = f.pointSize();
+  font.Style = (f.bold() ? fsBold : 0) | (f.italic() ? fsItalic : 0) | (f.underline() ? fsUnderline : 0) |
+               (f.strikeOut() ? fsStrikeOut : 0);
+  return font;
+}
+
 QColor ColorFromTColor(TColor c, const QPalette& pal, const QColor& fallback)
 {
   if (c < 0) {

@@ -26,6 +26,8 @@ std::u32string UnrepresentableChars(const QString& text);
 bool TextFromWidget(const QString& text, std::string& bytes);
 // Name, point size and style bits (colour and character set stay with the caller).
 QFont ToQFont(const TFontRec& font);
+// base with the font's name, point size (when it has one) and style bits.
+TFontRec FontRecFromQFont(const QFont& font, const TFontRec& base);
 // A colour value (0x00BBGGRR, negative for a system colour, resolved on the
 // palette); fallback stands for values that name no colour.
 QColor ColorFromTColor(TColor c, const QPalette& pal, const QColor& fallback);

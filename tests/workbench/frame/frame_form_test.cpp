@@ -74,9 +74,6 @@ TEST_F(FrameTest, WithoutCorpusOnlyFileAndInfoShowAndOnlyRegisteredCommandsAreEn
   EXPECT_FALSE(Item("FMQ_Frequency")->isEnabled());
   EXPECT_FALSE(Item("FMQ_AdvColloc")->isEnabled());
   EXPECT_TRUE(Item("FMF_Exit")->isEnabled());
-  // Allowed by its rule, but nothing is registered for it yet.
-  frame.UpdateMenuState();
-  EXPECT_FALSE(Item("FMF_URL")->isEnabled());
 
   bool opened = false;
   frame.RegisterCommand(QStringLiteral("FMF_Open"), [&] { opened = true; });

@@ -11,4 +11,4 @@ fi
 mkdir -p "$artefacts"
 exec xvfb-run -a -s "-screen 0 1024x768x24" \
   env QT_QPA_PLATFORM=xcb QUILL_REAL_WINDOW_DIR="$artefacts" \
-  "$tests" --gtest_filter='FrameTest.RealWindowCheck:EndToEndTest.RealWindow'
+  "$tests" --gtest_filter='FrameTest.RealWindowCheck:EndToEndTest.RealWindow:FrameDialogCommandsTest.AboutBoxRealWindow'

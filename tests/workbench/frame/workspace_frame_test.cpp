@@ -18,6 +18,8 @@ protected:
   ~WorkspaceFrameTest() override { SetDownloadFactory(nullptr); }
   void run(const char* name)
   {
+    // The Keep options as the options dialog opens with them, without the dialog.
+    SetWorkspaceOptionsEditor(nullptr);
     Frame().UpdateMenuState();
     Item(name)->trigger();
   }
