@@ -126,9 +126,9 @@ TEST_F(AdvancedSortTest, SettingsKeepDisplayNamesAndReadTheOlderLayout)
     platform::IniFile ini(folder.write("one.ini", std::string("[AdvancedSort]\r\nFirst=") + v.value +
                                                       "\r\n[AdvancedColloc]\r\nSpanNumber=6\r\nFirst=" + v.value + "\r\n"));
     ReadAdvancedSortSettings(ini);
-    EXPECT_EQ(ConcordSettings.AdvancedColloc.SpanNumber, 2);
-    EXPECT_EQ(ConcordSettings.AdvancedSort.First, v.sort);
-    EXPECT_EQ(ConcordSettings.AdvancedColloc.First, v.colloc);
+    EXPECT_EQ(std::make_tuple(ConcordSettings.AdvancedColloc.SpanNumber, int(ConcordSettings.AdvancedSort.First),
+                              int(ConcordSettings.AdvancedColloc.First)),
+              std::make_tuple(2, v.sort, v.colloc));
   }
 
   // Random records make the round trip through a file; a code that is not in
@@ -241,10 +241,8 @@ TEST_F(AdvancedSortTest, OkRefusesWithMessageFocusAndBeep)
     TAdvancedSortColModel m(c.collocation, start, &list, &view);
     c.set(m);
     const TAdvancedSortOkOutcome out = m.OKBtnClick();
-    EXPECT_FALSE(out.Close);
-    EXPECT_EQ(out.Focus, c.focus);
-    EXPECT_EQ(out.Caret, c.caret);
-    EXPECT_EQ(view.beeps, c.beeps);
+    EXPECT_EQ(std::make_tuple(out.Close, std::string(out.Focus), out.Caret, view.beeps),
+              std::make_tuple(false, std::string(c.focus), c.caret, c.beeps));
     EXPECT_EQ(dialogs.Texts(), *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
     EXPECT_EQ(Show(list), "4R~");  // the caller's list is left alone
     EXPECT_EQ(m.Record.First, ctx2L);

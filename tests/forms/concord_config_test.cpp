@@ -76,6 +76,13 @@ TEST_F(ConcordConfigTest, OkClampsTheNumbersAndFallsBackToTheOldHits)
     EXPECT_EQ(ConcordSettings.FrequencyOfHits, c.wantFrequency) << c.frequency;
     EXPECT_EQ(model_.MaxSearchHitsEdit.Caption, std::to_string(c.wantHits));
   }
+  // A changed window size refreshes once.
+  EXPECT_TRUE(frame_.Calls.empty());
+  model_.ContextWindowSizeCombo.ItemIndex = 1;
+  EXPECT_TRUE(Ok());
+  EXPECT_TRUE(Ok());
+  EXPECT_EQ(BigContextSize, 20);
+  EXPECT_EQ(frame_.Calls, std::vector<std::string>{"refreshConcordances"});
 }
 
 TEST_F(ConcordConfigTest, TheTagDelimiterLeavesTheDelimitersEverywhereWithOneMessage)
@@ -117,22 +124,12 @@ TEST_F(ConcordConfigTest, RefusedEqualCharactersKeepEverythingElseAndRefreshNoth
     m.EqualBox.Text = "1=2";
     m.ContextWindowSizeCombo.ItemIndex = 2;
   }));
-  ASSERT_EQ(dialogs_.Messages.size(), 1u);
-  EXPECT_EQ(dialogs_.Messages[0].Text, "Wrong \"equal characters\" syntax");
+  EXPECT_EQ(dialogs_.Texts(), std::vector<std::string>{"Wrong \"equal characters\" syntax"});
   EXPECT_EQ(model_.ActiveControl, "EqualBox");
   EXPECT_EQ(ConcordSettings.MaximumHits, 77);
   EXPECT_EQ(ConcordSettings.EqualChars, "1=2");
   EXPECT_EQ(BigContextSize, 10);
   EXPECT_TRUE(frame_.Calls.empty());
-}
-
-TEST_F(ConcordConfigTest, AChangedWindowSizeRefreshesOnce)
-{
-  model_.ContextWindowSizeCombo.ItemIndex = 1;
-  EXPECT_TRUE(Ok());
-  EXPECT_TRUE(Ok());
-  EXPECT_EQ(BigContextSize, 20);
-  EXPECT_EQ(frame_.Calls, std::vector<std::string>{"refreshConcordances"});
 }
 
 TEST_F(ConcordConfigTest, TheWordGapStaysOrderedWhateverIsTyped)
@@ -169,12 +166,10 @@ TEST_F(ConcordConfigTest, TheContextTypeSetsTheSizeControls)
   for (const auto& [type, sized, min, max, position] : cases) {
     model_.ContextTypeCombo.ItemIndex = type;
     model_.ContextTypeComboChange();
-    EXPECT_EQ(model_.ContextSizeUpDown.Visible, sized);
-    EXPECT_EQ(model_.ContextSizeLabel.Visible, sized);
-    EXPECT_EQ(model_.FullSentOpts.Visible, !sized);
-    EXPECT_EQ(model_.ContextSizeUpDown.Min, min);
-    EXPECT_EQ(model_.ContextSizeUpDown.Max, max);
-    EXPECT_EQ(model_.ContextSizeUpDown.Position, position);
+    const TUpDownState& size = model_.ContextSizeUpDown;
+    EXPECT_EQ(std::make_tuple(size.Visible, model_.ContextSizeLabel.Visible, model_.FullSentOpts.Visible, size.Min,
+                              size.Max, size.Position),
+              std::make_tuple(sized, sized, !sized, min, max, position)) << type;
   }
   // OK stores the size of the chosen type only.
   EXPECT_TRUE(Ok([](TConcordConfigModel& m) {
@@ -212,9 +207,8 @@ TEST_F(ConcordConfigTest, SettingsComeBackAndBadValuesAreTamed)
 
   InitProgramState();
   ASSERT_TRUE(ReadConfig(file));
-  EXPECT_EQ(ConcordSettings.WildCard0or1, '\0');
-  EXPECT_EQ(ConcordSettings.MatchWordsHi, 7);
-  EXPECT_EQ(ConcordSettings.EqualCharSets.size(), 1u);
+  EXPECT_EQ(std::make_tuple(ConcordSettings.WildCard0or1, ConcordSettings.MatchWordsHi, ConcordSettings.EqualCharSets.size()),
+            std::make_tuple('\0', 7, size_t(1)));
   EXPECT_EQ(model_.WordCharBox.Items, (std::vector<std::string>{".,", ";"}));
   EXPECT_EQ(model_.EqualBox.Text, "a=b");
   EXPECT_EQ(model_.ContextWindowSizeCombo.ItemIndex, 2);
@@ -223,19 +217,16 @@ TEST_F(ConcordConfigTest, SettingsComeBackAndBadValuesAreTamed)
              "[ConcordanceConfiguration]\r\nFrequencyOfHits=0\r\nContextWords=500\r\nContextType=3\r\n"
              "BigContextSize=40\r\nEqualChars=1=2\r\nHiliteFont=Serif,12,1,65280,0\r\n");
   ASSERT_TRUE(ReadConfig(dir_.file("bad.ini")));
-  EXPECT_EQ(ConcordSettings.FrequencyOfHits, 0);
-  EXPECT_EQ(ConcordSettings.EffectiveFrequencyOfHits(), 1);
-  EXPECT_EQ(ConcordSettings.ContextSizes[1], 40);
+  EXPECT_EQ(std::make_tuple(ConcordSettings.FrequencyOfHits, ConcordSettings.EffectiveFrequencyOfHits(),
+                            ConcordSettings.ContextSizes[1], BigContextSize, model_.ContextWindowSizeCombo.ItemIndex),
+            std::make_tuple(0, 1, 40, 10, 0));
   EXPECT_TRUE(model_.FullSentOpts.Visible);
-  EXPECT_EQ(BigContextSize, 10);
-  EXPECT_EQ(model_.ContextWindowSizeCombo.ItemIndex, 0);
   EXPECT_EQ(ConcordSettings.EqualCharSets.size(), 1u);  // the old groups stay
   EXPECT_EQ(ConcordSettings.CollocateFont, (TFontRec{"Serif", 12, 1, 255, 0}));
   // Missing keys give what the search needs.
-  EXPECT_EQ(ConcordSettings.NonWordChars, DefaultNonWordChars);
-  EXPECT_EQ(ConcordSettings.WildCard0orMore, '*');
-  EXPECT_EQ(ConcordSettings.MaximumHits, 500);
-  EXPECT_EQ(model_.FrequencyofHitsUpDown.Position, 1);
+  EXPECT_EQ(std::make_tuple(std::string(ConcordSettings.NonWordChars), ConcordSettings.WildCard0orMore,
+                            ConcordSettings.MaximumHits, model_.FrequencyofHitsUpDown.Position),
+            std::make_tuple(std::string(DefaultNonWordChars), '*', 500, 1));
   model_.FormShow();
   EXPECT_EQ(model_.FrequencyofHitsUpDown.Text, "1");
 }

@@ -9,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,10 +49,7 @@ protected:
   {
     const std::string file = dir_.file("out.ini");
     EXPECT_TRUE(WriteConfig(file));
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testsupport::readFile(file);
   }
 
   testsupport::ScratchFolder dir_;
@@ -85,11 +80,10 @@ TEST_F(FreqConfigTest, SettingsRoundTripAndReadChecks)
   const TFrequencySettings written = FrequencySettings;
   InitProgramState();
   Read(text);
-  EXPECT_EQ(FrequencySettings.MinimumFrequency, written.MinimumFrequency);
-  EXPECT_EQ(FrequencySettings.MaximumLines, written.MaximumLines);
-  EXPECT_EQ(FrequencySettings.CollocHighliteFirst, written.CollocHighliteFirst);
-  EXPECT_EQ(FrequencySettings.ScanTextsOnLoad, written.ScanTextsOnLoad);
-  EXPECT_EQ(FrequencySettings.Font, written.Font);
+  const TFrequencySettings& s = FrequencySettings;
+  EXPECT_EQ(std::tie(s.MinimumFrequency, s.MaximumLines, s.CollocHighliteFirst, s.ScanTextsOnLoad, s.Font),
+            std::tie(written.MinimumFrequency, written.MaximumLines, written.CollocHighliteFirst,
+                     written.ScanTextsOnLoad, written.Font));
   EXPECT_FALSE(model_.CountAllWords);
 
   struct Case {
@@ -100,9 +94,8 @@ TEST_F(FreqConfigTest, SettingsRoundTripAndReadChecks)
                         Case{"CollocationSpan=4\r\nCollocHighliteFirst=32", 3, 4, 32},
                         Case{"CollocationSpan=0\r\nCollocHighliteFirst=33", 3, 2, 5}}) {
     Read(std::string("[FrequencyConfiguration]\r\n") + c.values + "\r\n");
-    EXPECT_EQ(FrequencySettings.MinimumFrequency, c.min) << c.values;
-    EXPECT_EQ(FrequencySettings.CollocationSpan, c.span) << c.values;
-    EXPECT_EQ(FrequencySettings.CollocHighliteFirst, c.highlight) << c.values;
+    EXPECT_EQ(std::tie(s.MinimumFrequency, s.CollocationSpan, s.CollocHighliteFirst), std::tie(c.min, c.span, c.highlight))
+        << c.values;
   }
   EXPECT_EQ(FrequencySettings.MaximumLines, 100);
   EXPECT_TRUE(FrequencySettings.IgnoreCase);
@@ -136,10 +129,8 @@ TEST_F(FreqConfigTest, ShowAndOk)
   GlobalStopList.SetActive(true);
   model_.CountAllWords = false;
   model_.FormShow();
-  EXPECT_EQ(model_.MinFreq.Text, "3");
-  EXPECT_EQ(model_.SpanIndex, 1);
-  EXPECT_TRUE(model_.ContentWordsOnly);
-  EXPECT_FALSE(model_.MaxFreqLabelEnabled());
+  EXPECT_EQ(std::make_tuple(model_.MinFreq.Text, model_.SpanIndex, model_.ContentWordsOnly, model_.MaxFreqLabelEnabled()),
+            std::make_tuple(std::string("3"), 1, true, false));
 
   struct Case {
     const char *min, *max, *lines, *highlight;
@@ -156,13 +147,10 @@ TEST_F(FreqConfigTest, ShowAndOk)
     model_.SpanIndex = 3;
     model_.ContentWordsOnly = false;
     model_.OKBtnClick();
-    EXPECT_EQ(FrequencySettings.MinimumFrequency, c.minV) << c.min;
-    EXPECT_EQ(FrequencySettings.MaximumFrequency, c.maxV) << c.max;
-    EXPECT_EQ(FrequencySettings.MaximumLines, c.linesV) << c.lines;
-    EXPECT_EQ(FrequencySettings.CollocHighliteFirst, c.highlightV) << c.highlight;
-    EXPECT_EQ(FrequencySettings.CollocationSpan, 4);
-    EXPECT_TRUE(model_.CountAllWords);
-    EXPECT_FALSE(GlobalStopList.Active());
+    const TFrequencySettings& s = FrequencySettings;
+    EXPECT_EQ(std::make_tuple(s.MinimumFrequency, s.MaximumFrequency, s.MaximumLines, s.CollocHighliteFirst,
+                              s.CollocationSpan, model_.CountAllWords, GlobalStopList.Active()),
+              std::make_tuple(c.minV, c.maxV, c.linesV, c.highlightV, 4, true, false)) << c.min;
   }
 }
 
@@ -179,11 +167,9 @@ TEST_F(FreqConfigTest, EditAndCancel)
     GlobalStopList.SetActive(true);
   };
   model_.EditButtonClick();
-  EXPECT_EQ(host_.Shown, 1);
-  EXPECT_FALSE(host_.IgnoreCaseSeen);
-  EXPECT_TRUE(FrequencySettings.IgnoreCase);
-  EXPECT_TRUE(model_.StopListEdited);
-  EXPECT_TRUE(model_.ContentWordsOnly);
+  EXPECT_EQ(std::make_tuple(host_.Shown, host_.IgnoreCaseSeen, FrequencySettings.IgnoreCase, model_.StopListEdited,
+                            model_.ContentWordsOnly),
+            std::make_tuple(1, false, true, true, true));
   model_.CancelBtnClick();
   EXPECT_FALSE(GlobalStopList.Active());
   EXPECT_TRUE(model_.CountAllWords);
@@ -214,10 +200,7 @@ TEST(FreqOptionsChangesTest, Decisions)
     TFrequencySettings after = base;
     c.change(after);
     const TFreqOptionsChanges d = FreqOptionsChanges(base, c.stopBefore, after, c.stopAfter, c.edited);
-    EXPECT_EQ(d.FreeFreqList, c.freeList) << c.name;
-    EXPECT_EQ(d.ResetWordCounts, c.reset) << c.name;
-    EXPECT_EQ(d.CloseListWindows, c.close) << c.name;
-    EXPECT_EQ(d.ReRankCollocates, c.rerank) << c.name;
-    EXPECT_EQ(d.DropCollocates, c.drop) << c.name;
+    EXPECT_EQ(std::tie(d.FreeFreqList, d.ResetWordCounts, d.CloseListWindows, d.ReRankCollocates, d.DropCollocates),
+              std::tie(c.freeList, c.reset, c.close, c.rerank, c.drop)) << c.name;
   }
 }

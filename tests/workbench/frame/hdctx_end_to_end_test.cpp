@@ -87,13 +87,11 @@ size_t Hits(const Words& words, const std::string& pattern, const std::string& l
 void TypeHeading(QWidget* editor, const Words& texts)
 {
   const bool isNew = texts.size() == 5;
-  EXPECT_EQ(editor->windowTitle(), isNew ? QStringLiteral("New heading") : QStringLiteral("Edit heading"));
   auto* ok = editor->findChild<QPushButton*>(QStringLiteral("OKBtn"));
   const char* names[] = {"HeadNameEdit", "HeadStartEdit", "HeadStopEdit", "TextStartEdit", "TextStopEdit"};
   for (size_t i = 0; i < 5; ++i) {
     EXPECT_EQ(ok->isEnabled(), !isNew) << i;
     auto* edit = editor->findChild<QLineEdit*>(QString::fromLatin1(names[i]));
-    EXPECT_EQ(edit->maxLength(), i ? 255 : 32767);
     if (i < texts.size()) {
       edit->clear();
       QTest::keyClicks(edit, QString::fromStdString(texts[i]));
