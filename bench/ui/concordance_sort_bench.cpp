@@ -49,11 +49,11 @@ TConcordanceForm& Window()
 
 TAdvancedSortColOptions Keys(uint8_t first, uint8_t second)
 {
-  TAdvancedSortColOptions spec;
-  ResetSortSpec(spec);
-  spec.First = first;
-  spec.Second = second;
-  return spec;
+  TAdvancedSortColOptions sortSpec;
+  ResetSortSpec(sortSpec);
+  sortSpec.First = first;
+  sortSpec.Second = second;
+  return sortSpec;
 }
 
 // sort(1) on the two words of every hit: seconds.
@@ -116,10 +116,10 @@ void BM_CustomisedFiveKeys(benchmark::State& state)
   int32_t errorPos = 0;
   if (!ParseCustomisedKeys(false, true, "1r,1l,2r,2l,0", keys, errorPos))
     throw std::runtime_error("bad key list");
-  TAdvancedSortColOptions spec = Keys(ctxNone, ctxNone);
-  spec.Custom = true;
+  TAdvancedSortColOptions sortSpec = Keys(ctxNone, ctxNone);
+  sortSpec.Custom = true;
   Measure(state, [&](TConcordanceForm& w) {
-    w.SortConcordance(spec, &keys, true);
+    w.SortConcordance(sortSpec, &keys, true);
     w.ConcordWindow->repaint();
   }, false);
 }

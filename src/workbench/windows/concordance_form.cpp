@@ -1006,13 +1006,19 @@ void TConcordanceForm::WriteReport(TTextSink& file, const TOutputOptions& option
                    contextType_, printing);
 }
 
-void TConcordanceForm::SaveConcordance()
+TOutputOptions TConcordanceForm::reportOptions() const
 {
   TOutputOptions options;
   options.MaxLines = 0;
   options.ShowFile = CorpusList.Count() > 1;
   options.ConcealHits = concealHits_;
   options.ConcealCollocates = concealCollocates_;
+  return options;
+}
+
+void TConcordanceForm::SaveConcordance()
+{
+  TOutputOptions options = reportOptions();
   if (!EditOutputOptions(okSave, options))
     return;
   SaveDialog.FileName.clear();
@@ -1032,11 +1038,7 @@ void TConcordanceForm::SaveConcordance()
 
 void TConcordanceForm::PrintConcordance()
 {
-  TOutputOptions options;
-  options.MaxLines = 0;
-  options.ShowFile = CorpusList.Count() > 1;
-  options.ConcealHits = concealHits_;
-  options.ConcealCollocates = concealCollocates_;
+  TOutputOptions options = reportOptions();
   if (!EditOutputOptions(okPrint, options))
     return;
   RunShowingFailure([&] {

@@ -297,6 +297,8 @@ private:
   void CopyListLines();
   void CopyPaneSelection();
   void WriteReport(TTextSink& file, const TOutputOptions& options, bool printing);
+  // What the output options dialog starts from for Save and Print.
+  TOutputOptions reportOptions() const;
   bool ValidTarget() const;
 
   int32_t popupTarget_ = -1;
