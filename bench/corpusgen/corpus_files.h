@@ -13,6 +13,7 @@
 #include "search/search_defaults.h"
 #include "search/search_driver.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -23,6 +24,16 @@
 #include <vector>
 
 namespace corpusgen {
+
+// Runs a peer's shell command (grep, sort, ...) and gives the seconds it
+// took; raises when the command fails.
+inline double peerSeconds(const std::string& command)
+{
+  const auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("peer command failed: " + command);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // `name` in $TMPDIR, or in /tmp when TMPDIR is unset or empty.
 inline std::string tempPath(const std::string& name)

@@ -66,10 +66,7 @@ double RunSort(const TConcordItems& hits)
       out << h->Word(ctx1R) << '\t' << h->Word(ctx1L) << '\n';
   }
   const std::string command = "LC_ALL=C sort -t '\t' -k1,1 -k2,2 -o /dev/null '" + in + "'";
-  const auto t0 = Clock::now();
-  if (std::system(command.c_str()) != 0)
-    throw std::runtime_error("sort failed");
-  const double seconds = Seconds(t0, Clock::now());
+  const double seconds = corpusgen::peerSeconds(command);
   std::remove(in.c_str());
   return seconds;
 }
