@@ -238,6 +238,8 @@ bool TConcordConfigModel::OKBtnClick()
              "\" is tag delimiter and can't be a word delimiter.\rSymbol will be deleted from word delimiters.");
     // Every occurrence goes, so the delimiter is no word delimiter at all.
     std::erase(c.NonWordChars, tagDelimiter);
+    // The delimiters change even when the box was left as shown.
+    changed = true;
   }
 
   c.SkippingChars = SkippingBox.Text;

@@ -166,7 +166,7 @@ int CompareOnKey(uint8_t key, const TCorpusCompRec& x, const TCorpusCompRec& y, 
   case 5:
     return Sign(static_cast<long double>(x.RefPercent) - y.RefPercent);
   case 6:
-    return Sign(static_cast<long double>(x.CurPercent - x.RefPercent) - (y.CurPercent - y.RefPercent));
+    return Sign(static_cast<long double>(CompPercentChange(x)) - CompPercentChange(y));
   case 7:
     return Sign(x.LL - y.LL);
   default:
@@ -284,6 +284,11 @@ int CompareWithKeys(const TCompSortKeys& keys, const TCorpusCompRec& x, const TC
 
 }  // namespace
 
+double CompPercentChange(const TCorpusCompRec& record)
+{
+  return double(record.CurPercent) - double(record.RefPercent);
+}
+
 int CompareCompRecords(const TCompSortKeys& keys, const TCorpusCompRec& x, const TCorpusCompRec& y)
 {
   return CompareWithKeys(keys, x, y, nullptr, nullptr);
@@ -329,7 +334,7 @@ std::string CompCellText(const TCorpusCompRec& record, int column)
   case 4:
     return FormatPercent(record.RefPercent) + "%";
   case 5:
-    return FormatPercent(double(record.CurPercent) - double(record.RefPercent)) + "%";
+    return FormatPercent(CompPercentChange(record)) + "%";
   default:
     return FormatPercent(double(record.LL));
   }

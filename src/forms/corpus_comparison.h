@@ -66,6 +66,10 @@ bool ReadFrequencyFile(const std::string& fileName, int32_t bucketCount, int64_t
 TCompRecords BuildComparison(const THashStrings& current, int64_t currentTotal, THashStrings& reference,
                              int64_t referenceTotal);
 
+// The change in percentage points, CurPercent - RefPercent, taken wide (as
+// the grid, the report and the sort on "Percent change" use it).
+double CompPercentChange(const TCorpusCompRec& record);
+
 // The three-key comparison (below, at or above 0).
 int CompareCompRecords(const TCompSortKeys& keys, const TCorpusCompRec& x, const TCorpusCompRec& y);
 // Sorts with the hit list's quicksort: equal records end where it leaves them.

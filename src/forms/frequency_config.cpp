@@ -120,9 +120,12 @@ void TFreqConfigModel::ReadSettings(const platform::IniFile& ini)
 {
   const char* const sec = FrequencySection;
   TFrequencySettings& s = FrequencySettings;
-  s.MinimumFrequency = ini.readInteger(sec, "MinimumFrequency", 3);
-  s.MaximumFrequency = ini.readInteger(sec, "MaximumFrequency", 0);
-  s.MaximumLines = ini.readInteger(sec, "MaximumLines", 100);
+  // The limits are brought into the dialog's ranges as they are read, so the
+  // dialog shows what is in force and an OK with nothing touched keeps it
+  // (its clamp takes a negative number as unsigned, above every maximum).
+  s.MinimumFrequency = std::clamp(ini.readInteger(sec, "MinimumFrequency", 3), MinFreq.Min, MinFreq.Max);
+  s.MaximumFrequency = std::clamp(ini.readInteger(sec, "MaximumFrequency", 0), MaxFreq.Min, MaxFreq.Max);
+  s.MaximumLines = std::clamp(ini.readInteger(sec, "MaximumLines", 100), 0, MaxLinesLimit);
   s.CollocationSpan = ini.readInteger(sec, "CollocationSpan", 2);
   if (s.CollocationSpan < 1 || s.CollocationSpan > 4)
     s.CollocationSpan = 2;

@@ -3,6 +3,7 @@
 #include "foundation/config_file.h"
 #include "foundation/dialogs.h"
 #include "foundation/utils.h"
+#include "search/search_driver.h"
 
 #include <algorithm>
 #include <utility>
@@ -57,6 +58,7 @@ void THeadingEdit::EditChange()
 
 bool THeadingEdit::OKBtnClick()
 {
+  ActiveControl = "HeadNameEdit";
   const std::string name = TrimBlanks(HeadNameEdit);
   // Names compare trimmed: the settings file keeps them so, and two names
   // equal after trimming would share one section.
@@ -71,6 +73,26 @@ bool THeadingEdit::OKBtnClick()
   if (conflict) {
     ShowWarning("Heading with name \"" + name + "\" already exists.");
     return false;
+  }
+  // The scan refuses a marker without text ("#" alone only stands for the
+  // blank or line end after a marker). The settings file keeps a marker
+  // without its outer blanks, so that is the form checked.
+  struct Marker {
+    const std::string& Text;
+    const char* Field;
+    const char* Control;
+  };
+  for (const Marker& m : {Marker{HeadStartEdit, "Header Start", "HeadStartEdit"},
+                          Marker{HeadStopEdit, "Header Stop", "HeadStopEdit"},
+                          Marker{TextStartEdit, "Text Start", "TextStartEdit"},
+                          Marker{TextStopEdit, "Text Stop", "TextStopEdit"}}) {
+    if (NormalisedHeadingMarker(TrimBlanks(m.Text), true).Text.empty()) {
+      std::string message = EmptyMarkerText;
+      message.replace(message.find("%s"), 2, m.Field);
+      ShowWarning(message);
+      ActiveControl = m.Control;
+      return false;
+    }
   }
   return true;
 }

@@ -48,6 +48,10 @@ public:
   static constexpr const char* NewCaption = "New heading";
   static constexpr const char* EditCaption = "Edit heading";
   static constexpr size_t MaxMarkerLength = 255;
+  // A marker that is empty once "#" is read as the blank or line end after
+  // it (as "#" alone is); %s is the marker's field.
+  static constexpr const char* EmptyMarkerText =
+      "The %s marker must not be empty: a \"#\" only stands for the blank or line end after the marker.";
 
   // The three values of the run: the index of the heading being edited (-1
   // for a new one), the names to test against, and whether it is new.
@@ -58,8 +62,10 @@ public:
   // After every change of one of the five edits: OK is enabled exactly when
   // all five are non-empty after TrimBlanks.
   void EditChange();
-  // OK: false (and the warning shown) when the trimmed name is already used
-  // by another heading; the editor then stays open.
+  // OK: false (and the warning shown) when a marker has no text the scan
+  // could look for (EmptyMarkerText), or when the trimmed name is already
+  // used by another heading; the editor then stays open with ActiveControl
+  // naming the edit to correct.
   bool OKBtnClick();
 
   bool IsNew() const { return isNew_; }
@@ -68,6 +74,7 @@ public:
   std::string Caption;
   std::string HeadNameEdit, HeadStartEdit, HeadStopEdit, TextStartEdit, TextStopEdit;
   bool OKBtnEnabled = false;
+  std::string ActiveControl = "HeadNameEdit";
 
 private:
   int32_t index_;

@@ -22,6 +22,10 @@ void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int
   else if (mode == wlmByCount)
     table.Sort(THashStrings::ssByCount);
   rows_.clear();
+  words_.clear();
+  words_.reserve(size_t(table.Count()));
+  for (int32_t i = 0; i < table.Count(); ++i)
+    words_.emplace_back(std::string(table.Strings(i)), table.Counts(i));
   int64_t limit = FrequencySettings.MaximumLines;
   if (rowLimit > 0 && rowLimit < limit)
     limit = rowLimit;
@@ -89,11 +93,11 @@ std::string TWordListRows::CopyText(int32_t first, int32_t last) const
 
 std::unique_ptr<THashStrings> TWordListRows::ToTable() const
 {
-  // The table needs one bucket at least, also for a list of one row.
-  auto table = std::make_unique<THashStrings>(std::max<int32_t>(1, Count() / 2), LanguageId);
+  // The table needs one bucket at least, also for a list of one word.
+  auto table = std::make_unique<THashStrings>(std::max<int32_t>(1, int32_t(words_.size() / 2)), LanguageId);
   table->FoldCase = true;
-  for (const TWordListRow& row : rows_)
-    table->AddCount(row.Word, row.Count);
+  for (const auto& [word, count] : words_)
+    table->AddCount(word, count);
   return table;
 }
 

@@ -6,6 +6,9 @@
 //
 // The rows are the window's own copies: the word table they came from may be
 // sorted again for another window, or freed, while the window stays open.
+// So is every word of that table with its count, which the corpus comparison
+// takes as the current corpus: Maximum Lines and the frequency filter limit
+// what the window shows, not what the corpus holds.
 #pragma once
 
 #include "foundation/hash_strings.h"
@@ -15,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct TWordListRow {
@@ -60,14 +64,16 @@ public:
   // Rows first..last (inclusive, clipped to the rows), three cells joined by
   // TAB, rows by CR LF, no line end after the last row.
   std::string CopyText(int32_t first, int32_t last) const;
-  // A new table of the rows' words and counts in the current language,
-  // folding case.
+  // A new table, in the current language and folding case, of every word of
+  // the table the rows were filled from (not only the rows), with its count.
   std::unique_ptr<THashStrings> ToTable() const;
 
 private:
   std::string caption_;
   int64_t total_ = 0;
   std::vector<TWordListRow> rows_;
+  // Every word of the filled table with its count, in the table's order.
+  std::vector<std::pair<std::string, int32_t>> words_;
 };
 
 // count / total x 100, in extended precision, as a 32-bit float; 0 when the

@@ -49,19 +49,26 @@ std::unique_ptr<TSearchContext> TSearch::MakeContext(const std::string& pattern)
   return context;
 }
 
-void TSearch::NormaliseMarker(const std::string& text, THeadingMarker& marker) const
+THeadingMarker NormalisedHeadingMarker(const std::string& text, bool caseSensitive)
 {
   std::string s = text;
   for (char& c : s)
     if (c == '#')
       c = ' ';
-  if (!CaseSensitive)
+  if (!caseSensitive)
     s = LocaleLowerStr(s);
+  THeadingMarker marker;
   marker.Length = int32_t(s.size());
   marker.MustEndAtBlank = !s.empty() && s.back() == ' ';
   if (marker.MustEndAtBlank)
     s.pop_back();
   marker.Text = std::move(s);
+  return marker;
+}
+
+void TSearch::NormaliseMarker(const std::string& text, THeadingMarker& marker) const
+{
+  marker = NormalisedHeadingMarker(text, CaseSensitive);
 }
 
 void TSearch::Prepare(const TSearchRec& request, int32_t& phase, std::string& errorText)

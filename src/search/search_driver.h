@@ -37,6 +37,11 @@ struct THeadingMarker {
   bool MustEndAtBlank = false;  // a blank, CR or LF must follow
 };
 
+// A heading marker's text as the scan takes it ("#" a blank, lower case
+// unless case-sensitive, one final blank meaning that a blank, CR or LF must
+// follow). A marker whose Text is empty cannot be searched for.
+THeadingMarker NormalisedHeadingMarker(const std::string& text, bool caseSensitive);
+
 class TSearch : public TSearchOwner {
 public:
   // Phase values of Prepare.

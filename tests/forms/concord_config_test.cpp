@@ -96,6 +96,16 @@ TEST_F(ConcordConfigTest, TheTagDelimiterLeavesTheDelimitersEverywhereWithOneMes
   EXPECT_EQ(dialogs_.Messages[0].Text,
             "\"_\" is tag delimiter and can't be a word delimiter.\rSymbol will be deleted from word delimiters.");
   EXPECT_EQ(view_.Resets, 1);
+
+  // Stored delimiters that hold the tag delimiter, OK with the box as shown:
+  // the removal alone changes them, so the counts are reset, once.
+  ConcordSettings.NonWordChars = ";_:";
+  view_.Resets = 0;
+  EXPECT_TRUE(Ok());
+  EXPECT_TRUE(Ok());
+  EXPECT_EQ(ConcordSettings.NonWordChars, ";:");
+  EXPECT_EQ(view_.Resets, 1);
+  EXPECT_EQ(dialogs_.Messages.size(), 2u);
 }
 
 TEST_F(ConcordConfigTest, OnlyDelimitersAndWildcardsResetTheCounts)

@@ -3,9 +3,13 @@
 // sort, the report and the copy text.
 #include "forms/corpus_comparison.h"
 
+#include "corpus_generator.h"
+#include "forms/word_list_rows.h"
 #include "foundation/chartables.h"
+#include "foundation/frequency_list.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "support/corpus_fixture.h"
 #include "support/fake_bridge.h"
 #include "support/scratch_folder.h"
 
@@ -117,6 +121,60 @@ INSTANTIATE_TEST_SUITE_P(Forms, CompareFiles,
                                            FileForm{true, false, "\r"}, FileForm{true, false, "\r\n"},
                                            FileForm{false, false, "\n"}));
 
+// The current side is the whole counted corpus, whatever the word-list
+// window shows: a window cut to a few rows by Maximum Lines (and a minimum
+// frequency) still compares every word of generated text with its count
+// from the text itself.
+class CompareCorpus : public testsupport::CorpusFixture {};
+
+TEST_F(CompareCorpus, TheWindowsTableHoldsEveryWordOfTheText)
+{
+  for (uint64_t seed : {3u, 8u}) {
+    corpusgen::Options o;
+    o.size = 24 * 1024;
+    o.seed = seed;
+    o.vocabularySize = 400;
+    const std::string text = corpusgen::generateToString(o);
+    std::map<std::string, int32_t> counted;  // the text's words, lower-cased
+    int64_t words = 0;
+    for (size_t i = 0; i < text.size();) {
+      size_t j = i;
+      while (j < text.size() && std::isalnum(uint8_t(text[j])))
+        ++j;
+      if (j > i) {
+        ++counted[Lower(text.substr(i, j - i))];
+        ++words;
+      }
+      i = std::max(j, i + 1);
+    }
+    LoadCorpusItems(frame, {files.write("corpus" + std::to_string(seed) + ".txt", text)});
+    std::unique_ptr<THashStrings> corpus = CountCorpusWords();
+    ASSERT_TRUE(corpus);
+    ASSERT_EQ(TotalWordCount, words);
+
+    FrequencySettings.MaximumLines = 5;
+    FrequencySettings.MinimumFrequency = 2;
+    TWordListRows rows;
+    rows.Fill(*corpus, seed % 2 ? wlmByCount : wlmAlphabetical, FreqOrderCaption, TotalWordCount);
+    ASSERT_EQ(rows.Count(), 5);
+    ASSERT_GT(counted.size(), 100u);
+
+    const std::string ref = "Corpus Frequency List (10 words)\r\n\r\n7\t1%\tzzz\r\n3\t1%\tthe\r\n";
+    int64_t refTotal = 0;
+    std::unique_ptr<THashStrings> reference;
+    ASSERT_TRUE(ReadFrequencyFile(files.write("ref.txt", ref), 16, refTotal, reference));
+    const TCompRecords records = BuildComparison(*rows.ToTable(), TotalWordCount, *reference, refTotal);
+    std::map<std::string, int32_t> compared;
+    for (const TCorpusCompRec& r : records)
+      compared[r.Word] = r.CurCount;
+    std::map<std::string, int32_t> expected = counted;
+    expected.emplace("zzz", 0);  // words of the reference alone
+    expected.emplace("the", 0);
+    EXPECT_EQ(compared, expected);
+    UnloadCorpus(frame);
+  }
+}
+
 struct Refusal {
   const char* Text;
   int Answer;
@@ -183,6 +241,22 @@ TEST(CorpusComparison, SumsInSixtyFourBitsAndSortsOnThreeKeys)
     const auto kx = std::make_tuple(-x.CurCount, x.Word, -x.LL), ky = std::make_tuple(-y.CurCount, y.Word, -y.LL);
     EXPECT_LE(kx, ky) << i;
   }
+
+  // "Percent change" is taken wide, as the grid prints it: changes 5e-7
+  // apart near 50 are one float, yet they order the rows before the word does.
+  const float refs[] = {0.0f, 5e-7f, 1e-6f, 2.5f};
+  for (TCorpusCompRec& r : records) {
+    r.CurPercent = 50.0f;
+    r.RefPercent = refs[random() % 4];
+  }
+  SortCompRecords(records, TCompSortKeys{6, 0, 3, 1, 0, 0});  // change up, word down
+  for (size_t i = 1; i < records.size(); ++i) {
+    const TCorpusCompRec& x = records[i - 1];
+    const TCorpusCompRec& y = records[i];
+    const double cx = double(x.CurPercent) - double(x.RefPercent), cy = double(y.CurPercent) - double(y.RefPercent);
+    EXPECT_LE(std::make_tuple(cx, y.Word), std::make_tuple(cy, x.Word)) << i;
+  }
+  EXPECT_EQ(CompCellText(records.front(), 5), "47.5000%");
 }
 
 TEST(CorpusComparison, ReportAndCopyText)

@@ -62,7 +62,7 @@ protected:
 }  // namespace
 
 // Written in the fixed key order; read back to the same values; the reader
-// checks only the span and the highlight count.
+// resets a span or highlight count out of range.
 TEST_F(FreqConfigTest, SettingsRoundTripAndReadChecks)
 {
   FrequencySettings = {7, 90, 1234, 3, 12, false, false, {"Mono", 11, 1, 255, 0}, true};
@@ -90,7 +90,7 @@ TEST_F(FreqConfigTest, SettingsRoundTripAndReadChecks)
     const char* values;
     int32_t min, span, highlight;
   };
-  for (const Case& c : {Case{"", 3, 2, 5}, Case{"CollocationSpan=7\r\nCollocHighliteFirst=0\r\nMinimumFrequency=-4", -4, 2, 5},
+  for (const Case& c : {Case{"", 3, 2, 5}, Case{"CollocationSpan=7\r\nCollocHighliteFirst=0\r\nMinimumFrequency=-4", 1, 2, 5},
                         Case{"CollocationSpan=4\r\nCollocHighliteFirst=32", 3, 4, 32},
                         Case{"CollocationSpan=0\r\nCollocHighliteFirst=33", 3, 2, 5}}) {
     Read(std::string("[FrequencyConfiguration]\r\n") + c.values + "\r\n");
@@ -100,6 +100,29 @@ TEST_F(FreqConfigTest, SettingsRoundTripAndReadChecks)
   EXPECT_EQ(FrequencySettings.MaximumLines, 100);
   EXPECT_TRUE(FrequencySettings.IgnoreCase);
   EXPECT_TRUE(FrequencySettings.SkipTags);
+}
+
+// Limits out of the dialog's ranges read clamped to them, and an OK with
+// nothing touched stores what was read.
+TEST_F(FreqConfigTest, StoredLimitsReadWithinTheDialogsRanges)
+{
+  struct Case {
+    const char* values;
+    int32_t min, max, lines;
+  };
+  for (const Case& c : {Case{"MinimumFrequency=-4\r\nMaximumFrequency=-4\r\nMaximumLines=-5", 1, 0, 0},
+                        Case{"MinimumFrequency=0\r\nMaximumFrequency=40000\r\nMaximumLines=2000000", 1, 32000, 950000},
+                        Case{"MinimumFrequency=-2147483648\r\nMaximumFrequency=-1", 1, 0, 100},
+                        Case{"MinimumFrequency=99999\r\nMaximumFrequency=32000\r\nMaximumLines=0", 32000, 32000, 0},
+                        Case{"MinimumFrequency=32000\r\nMaximumFrequency=0\r\nMaximumLines=950000", 32000, 0, 950000}}) {
+    Read(std::string("[FrequencyConfiguration]\r\n") + c.values + "\r\n");
+    const TFrequencySettings& s = FrequencySettings;
+    const auto want = std::make_tuple(c.min, c.max, c.lines);
+    EXPECT_EQ(std::make_tuple(s.MinimumFrequency, s.MaximumFrequency, s.MaximumLines), want) << c.values;
+    model_.FormShow();
+    model_.OKBtnClick();
+    EXPECT_EQ(std::make_tuple(s.MinimumFrequency, s.MaximumFrequency, s.MaximumLines), want) << c.values;
+  }
 }
 
 // The stop list is read first; CountAllWords defaults to its not being in

@@ -177,6 +177,57 @@ TEST_F(HeadingsTest, EditorEnablesOkAndRefusesTakenNames)
   }
 }
 
+// A marker the scan would find empty ("#" alone, also with blanks around it,
+// which the settings file drops) is refused with its field named, and the
+// focus goes to it; "##" and "#x" have text and pass. What the editor
+// accepts, the scan takes.
+TEST_F(HeadingsTest, EditorRefusesMarkersWithoutText)
+{
+  struct Case {
+    int field;  // 0..3: Header Start, Header Stop, Text Start, Text Stop
+    const char* marker;
+    const char* refusedIn;  // nullptr: accepted
+  };
+  const char* const controls[] = {"HeadStartEdit", "HeadStopEdit", "TextStartEdit", "TextStopEdit"};
+  for (const Case& c : {Case{0, "#", "Header Start"}, Case{1, "#", "Header Stop"}, Case{2, " # ", "Text Start"},
+                        Case{3, "# ", "Text Stop"}, Case{0, "##", nullptr}, Case{3, "#x", nullptr},
+                        Case{1, "end#", nullptr}}) {
+    dialogs_.Messages.clear();
+    THeadingEdit e(true, -1, {});
+    Strings markers = {"<h>", "</h>", "<t>", "</t>"};
+    markers[size_t(c.field)] = c.marker;
+    e.HeadNameEdit = "Part";
+    std::tie(e.HeadStartEdit, e.HeadStopEdit, e.TextStartEdit, e.TextStopEdit) =
+        std::tie(markers[0], markers[1], markers[2], markers[3]);
+    e.EditChange();
+    ASSERT_TRUE(e.OKBtnEnabled);
+    EXPECT_EQ(e.OKBtnClick(), c.refusedIn == nullptr) << c.marker;
+    if (!c.refusedIn) {
+      EXPECT_TRUE(dialogs_.Messages.empty());
+      TSearchRec r;
+      r.Options = soHeading;
+      r.Patterns = {"a"};
+      r.HeadingPattern = "b";
+      std::tie(r.HeadStart, r.HeadStop, r.TextStart, r.TextStop) = std::tie(markers[0], markers[1], markers[2], markers[3]);
+      TSearch scan;
+      int32_t phase = 0;
+      std::string error;
+      scan.Prepare(r, phase, error);
+      EXPECT_EQ(error, "") << c.marker;
+      continue;
+    }
+    ASSERT_EQ(dialogs_.Messages.size(), 1u);
+    EXPECT_EQ(dialogs_.Messages[0].Kind, mtWarning);
+    EXPECT_EQ(dialogs_.Messages[0].Text, "The " + std::string(c.refusedIn) +
+                                             " marker must not be empty: a \"#\" only stands for the blank or "
+                                             "line end after the marker.");
+    EXPECT_EQ(e.ActiveControl, controls[c.field]);
+  }
+  // Through the list: a refused editor adds nothing.
+  Add("Chapter", {"#", "</h>", "<t>", "</t>"});
+  EXPECT_TRUE(list_.Names().empty());
+}
+
 TEST_F(HeadingsTest, EditMovesToTheEndAndRemoveAsks)
 {
   for (const char* name : {"One", "Two", "Three"})

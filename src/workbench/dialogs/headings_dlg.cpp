@@ -119,10 +119,15 @@ void THeadingEditDlg::OKBtnClick()
       return;
     }
   EditChange();
-  if (model_.OKBtnEnabled && model_.OKBtnClick())
-    accept();
-  else
+  if (!model_.OKBtnEnabled) {
     HeadNameEdit->setFocus(Qt::OtherFocusReason);
+  } else if (model_.OKBtnClick()) {
+    accept();
+  } else {
+    // The edit to correct: the name, or a marker without text.
+    auto* edit = findChild<QLineEdit*>(ToQString(model_.ActiveControl));
+    (edit ? edit : HeadNameEdit)->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 bool ExecuteHeadingEditor(THeadingEdit& model)

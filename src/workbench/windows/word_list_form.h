@@ -1,7 +1,7 @@
 // "Corpus Frequency Data": the word-list window (child kind 4). A grid of
 // count, percentage and word over the window's own rows, in frequency or
 // alphabetical order; saved, printed and copied as a word-list file, its
-// font changed, and its rows handed back as a word table.
+// font changed, and its words handed back as a word table.
 #pragma once
 
 #include "forms/word_list_rows.h"
@@ -43,7 +43,8 @@ public:
   void PrintWordList();
   void CopyWordListRows();
   void ChangeWordListFont();
-  // A new table of the rows' words and counts (the caller owns it).
+  // A new table of every word of the table the window was filled from, with
+  // its count, not only the rows shown (the caller owns it).
   std::unique_ptr<THashStrings> WordListToTable() const;
   // Writes the window's word-list file to the sink and closes it; raises
   // when writing fails.

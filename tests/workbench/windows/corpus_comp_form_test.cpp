@@ -19,6 +19,8 @@
 #include <QPrinter>
 #include <QTableView>
 
+#include <map>
+
 using frametest::ChosenFiles;
 using frametest::FrameTest;
 using testsupport::readFile;
@@ -123,6 +125,23 @@ TEST_F(CorpusCompFormTest, CompareSortSaveCopyAndFont)
   Run<TWordListForm>("CMD_Font");
   SetConcordanceFontChooser({});
   EXPECT_EQ(comp->CompGrid->font().pointSize(), 21);
+}
+
+// A window cut to one row by Maximum Lines still compares the whole corpus.
+TEST_F(CorpusCompFormTest, AWindowOfOneRowComparesEveryWord)
+{
+  FrequencySettings.MaximumLines = 1;
+  TWordListForm* words = Run<TWordListForm>("FMQ_WordListFreq");
+  ASSERT_NE(words, nullptr);
+  ASSERT_EQ(words->Rows().Count(), 1);
+  files_.Answers = {folder_.write("ref.txt", "Corpus Frequency List (5 words)\r\n\r\n5\tx\tcat\r\n")};
+  TCorpusCompForm* comp = Run<TCorpusCompForm>("FMQ_CorpusComp");
+  ASSERT_NE(comp, nullptr);
+  std::map<std::string, int32_t> counts;
+  for (const TCorpusCompRec& r : comp->Records)
+    counts[r.Word] = r.CurCount;
+  EXPECT_EQ(counts, (std::map<std::string, int32_t>{{"cat", 1}, {"dog", 1}, {"mat", 1}, {"on", 1}, {"sat", 2},
+                                                    {"the", 3}}));
 }
 
 TEST_F(CorpusCompFormTest, RefusalsOpenNoWindow)
