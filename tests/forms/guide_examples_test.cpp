@@ -5,7 +5,9 @@
 //   <code class="example" data-mode="text|regex|tag" data-text="corpus text" ...>pattern</code>
 // with optional flags: data-case="sensitive" (Ignore case off), data-skip="1"
 // (skipping and equal characters on), data-equal="s=z" (the equal
-// characters), data-meta="name=TAG,TAG" (a meta tag). Tag examples use tags
+// characters), data-meta="name=TAG,TAG" (a meta tag), data-heading="four
+// markers separated by blanks" with data-hpattern (a heading restriction),
+// data-left and data-right (a context restriction). Tag examples use tags
 // embedded in the words after "_". An example marked class="example no-hit"
 // shows what a pattern does not find: it is accepted and finds nothing.
 #include "forms/search_dialog_model.h"
@@ -76,9 +78,37 @@ std::vector<TGuideExample> GuideExamples()
   return out;
 }
 
+// The headings/contexts form as the example fills it.
+class ExampleRestrictions : public THdCtxRestrictions {
+public:
+  bool HeadingChecked() const override { return !Markers.empty(); }
+  bool ContextChecked() const override { return Context; }
+  std::string HeadingName() const override { return "example"; }
+  TPatternBox& HeadingPattern() override { return Heading; }
+  TPatternBox& LeftPattern() override { return Left; }
+  TPatternBox& RightPattern() override { return Right; }
+  bool GetHeading(const std::string&, std::string& headStart, std::string& headStop, std::string& textStart,
+                  std::string& textStop) override
+  {
+    if (Markers.size() != 4)
+      return false;
+    headStart = Markers[0], headStop = Markers[1], textStart = Markers[2], textStop = Markers[3];
+    return true;
+  }
+  bool IsActiveForm() const override { return true; }
+  void SetActiveControl(const std::string&) override {}
+  void ShowModal() override {}
+
+  std::vector<std::string> Markers;
+  bool Context = false;
+  TPatternBox Heading, Left, Right;
+};
+
 class NoSubDialogs : public TSearchDialogServices {
 public:
   bool ChoosePatternsFile(std::string&) override { return false; }
+  THdCtxRestrictions* Restrictions() override { return &Form; }
+  ExampleRestrictions Form;
 };
 
 // The dialog as the user fills it: the syntax, the switches, the pattern, OK.
@@ -119,6 +149,15 @@ protected:
     Load({{"example.txt", d.count("text") ? d.at("text") + "\r\n" : ""}});
 
     NoSubDialogs services;
+    if (d.count("heading")) {
+      std::stringstream markers(d.at("heading"));
+      for (std::string marker; markers >> marker;)
+        services.Form.Markers.push_back(marker);
+      services.Form.Heading.Text = d.count("hpattern") ? d.at("hpattern") : "";
+    }
+    services.Form.Context = d.count("left") > 0;
+    services.Form.Left.Text = d.count("left") ? d.at("left") : "";
+    services.Form.Right.Text = d.count("right") ? d.at("right") : "";
     FilledDialog view;
     TSearchTemplateModel model(services, &view);
     view.Model = &model;
@@ -127,6 +166,7 @@ protected:
       m.IgnoreCaseCheckBoxClick(!d.count("case"));
       m.PaddingCheckClick(d.count("skip") > 0);
       m.SearchString.Text = example.Pattern;
+      m.HdCtxCheckClick(d.count("heading") || d.count("left"));
     };
     return ExecuteSearchDialog(request, true);
   }
