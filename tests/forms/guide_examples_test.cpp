@@ -4,7 +4,7 @@
 // An example is marked in the guide as
 //   <code class="example" data-mode="text|regex|tag" data-text="corpus text" ...>pattern</code>
 // with optional flags: data-case="sensitive" (Ignore case off), data-skip="1"
-// (skipping and equal characters on), data-equal="s=z" (the equal
+// (skipping and equal characters on), data-sentence="1" (sentence mode), data-equal="s=z" (the equal
 // characters), data-meta="name=TAG,TAG" (a meta tag), data-heading="four
 // markers separated by blanks" with data-hpattern (a heading restriction),
 // data-left and data-right (a context restriction). Tag examples use tags
@@ -165,6 +165,7 @@ protected:
       m.SyntaxRadioClick(mode == "regex" ? TSearchMode::Regex : mode == "tag" ? TSearchMode::Tag : TSearchMode::Text);
       m.IgnoreCaseCheckBoxClick(!d.count("case"));
       m.PaddingCheckClick(d.count("skip") > 0);
+      m.SentCheckClick(d.count("sentence") > 0);
       m.SearchString.Text = example.Pattern;
       m.HdCtxCheckClick(d.count("heading") || d.count("left"));
     };
