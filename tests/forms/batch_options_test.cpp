@@ -51,8 +51,9 @@ struct KeyCase {
 
 TEST_F(BatchOptions, SortKeysReadLegacyCodesAndExactNames)
 {
-  const KeyCase cases[] = {{"0", ctx0}, {"3", ctx1L}, {"6", ctx3R}, {"7", ctxOrig}, {"10", ctxTrackedTag},
-                           {"11", ctxNone}, {"-1", ctxNone}, {"1R", ctx1R}, {"Tracked tag", ctxTrackedTag},
+  const KeyCase cases[] = {{"0", ctx0}, {"1", ctx3L}, {"2", ctx2L}, {"3", ctx1L},
+                           {"6", ctx3R}, {"7", ctxOrig}, {"10", ctxTrackedTag}, {"11", ctxNone},
+                           {"-1", ctxNone}, {"1R", ctx1R}, {"Tracked tag", ctxTrackedTag},
                            {"1r", ctxNone}, {"xyz", ctxNone}, {"", ctxNone}};
   for (const KeyCase& c : cases) {
     Read(std::string("First sort=") + c.Value + "\r\n");

@@ -211,6 +211,10 @@ INSTANTIATE_TEST_SUITE_P(
                               InvalidFrequencyFileText},
                       Refusal{"Batch Frequency Data - Alphabetical Order\n---\n0: x\n", mrYes,
                               InvalidFrequencyFileText},
+                      Refusal{"Corpus Frequency List (words)\r\n\r\n10\tx\r\n", mrYes, InvalidFrequencyFileText},
+                      Refusal{"Corpus Frequency List ( 10 words)\r\n\r\n10\tx\r\n", mrYes, InvalidFrequencyFileText},
+                      Refusal{"Corpus Frequency List (1000000000000000000 words)\r\n\r\n10\tx\r\n", mrYes,
+                              InvalidFrequencyFileText},
                       Refusal{"Batch Frequency Data - Alphabetical Order\n---\n3: x\n", mrNo, nullptr}));
 
 TEST(CorpusComparison, SumsInSixtyFourBitsAndSortsOnThreeKeys)
@@ -234,6 +238,11 @@ TEST(CorpusComparison, SumsInSixtyFourBitsAndSortsOnThreeKeys)
     r.LL = static_cast<long double>(random() % 3);
   }
   const TCompSortKeys keys = {1, 1, 3, 0, 7, 1};  // count down, word up, LL down
+  TCompRecords two(records.begin(), records.begin() + 2);
+  two[0].CurCount = 1;
+  two[1].CurCount = 4;
+  SortCompRecords(two, keys);
+  EXPECT_EQ(two[0].CurCount, 4);
   SortCompRecords(records, keys);
   for (size_t i = 1; i < records.size(); ++i) {
     const TCorpusCompRec& x = records[i - 1];
@@ -266,6 +275,9 @@ TEST(CorpusComparison, ReportAndCopyText)
   EXPECT_EQ(FormatCompRecord(r, AllCompColumns), "3\t1.5000%\tcat\t0\t0.0000%\t1.5000%\t2.2500");
   EXPECT_EQ(FormatCompRecord(records[1], 4 | 32 | 64), "dog\t-12.1250%\t10.5000");
   EXPECT_EQ(CompCopyText(records, 1, 1, 2, 3), "dog\t7\t\r\n");
+  // A selection inside the table copies only its own rows and columns.
+  const TCompRecords three = {r, records[1], TCorpusCompRec{1, 0.5f, "eel", 1, 0.5f, 0.0L}};
+  EXPECT_EQ(CompCopyText(three, 0, 1, 1, 2), "1.5000%\tcat\t\r\n0.0000%\tdog\t\r\n");
 
   testsupport::ScratchFolder folder;
   testsupport::FakeDialogs dialogs;

@@ -153,6 +153,30 @@ TEST_F(CorpusTest, RemovalDeletesOnlyTheProgramsOwnFiles)
   EXPECT_EQ(files.names(), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
+TEST_F(CorpusTest, DroppingTagIndexesClearsEveryItemAndKeepsTheOtherIndexes)
+{
+  ConcordSettings.PageSeparator = "<pb>";
+  WatchedTags = {TWatchedTag::Make("hi", "<hi>", "</hi>")};
+  LoadCorpusItems(frame, {corpusFile("a.txt", "<hi>one</hi> <pb>\r\n"), corpusFile("b.txt", "<hi>two\r\n"),
+                          corpusFile("c.txt", "three <hi>\r\n")});
+  ASSERT_EQ(tempFiles().size(), 9u);
+  auto tagFiles = [&] {
+    const auto names = tempFiles();
+    return std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.rfind("WTT", 0) == 0; });
+  };
+  ASSERT_EQ(tagFiles(), 3);
+
+  DropTagIndexes();
+  for (int32_t i = 0; i < CorpusList.Count(); ++i) {
+    EXPECT_FALSE(CorpusList[i].TagIndex.Present()) << i;
+    EXPECT_EQ(CorpusList[i].TagIndex.FileName, "") << i;
+    EXPECT_TRUE(CorpusList[i].LineIndex.Present()) << i;
+    EXPECT_TRUE(CorpusList[i].PageIndex.Present()) << i;
+  }
+  EXPECT_EQ(tagFiles(), 0);
+  EXPECT_EQ(tempFiles().size(), 6u);
+}
+
 TEST_F(CorpusTest, WorkspaceFlagsReopenSavedIndexesInsteadOfScanning)
 {
   ConcordSettings.PageSeparator = "<pb>";

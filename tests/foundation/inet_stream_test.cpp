@@ -12,6 +12,8 @@
 
 #include <arpa/inet.h>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <netinet/in.h>
 #include <random>
 #include <sys/socket.h>
@@ -328,6 +330,7 @@ struct FtpCase {
   bool stranger = false;     // a data connection from 127.0.0.2 first
   bool together = false;     // 150 and 226 in one send, after the data
   std::string end = "226 Done\r\n";
+  std::string opening{};     // the 150 reply; empty: one with the size
   std::string error;
 };
 
@@ -335,40 +338,49 @@ class FtpScriptTest : public DownloadTest, public testing::WithParamInterface<Ft
 
 const std::string ftpBody = "line one\r\nline two\r\n";
 
+// The server's side of an FTP exchange that sends body; beforeEnd runs once
+// the transfer has opened, before the data connection closes.
+void ServeFtp(ServerConnection& c, ScriptedServer& server, const FtpCase& fc, const std::string& body = ftpBody,
+              const std::function<void()>& beforeEnd = {})
+{
+  c.Send(fc.greeting);
+  std::string line;
+  auto command = [&](const std::string& reply) {
+    if (!c.ReadLine(line))
+      return false;
+    server.Record(line);
+    return reply.empty() || c.Send(reply);
+  };
+  if (!command(fc.userReply))
+    return;
+  if (fc.userReply[0] == '3' && !command(fc.passReply))
+    return;
+  if (!command("350 Restarting\r\n") || !command("350 Restarting\r\n") || !command("200 Binary\r\n") ||
+      !command("200 Port ok\r\n") || line.rfind("PORT ", 0) != 0)
+    return;
+  const std::string port = line.substr(5);
+  if (!command(""))
+    return;
+  if (fc.stranger)
+    ::close(testsupport::ConnectFtpData(port, "127.0.0.2"));
+  const int data = testsupport::ConnectFtpData(port);
+  const std::string opening = !fc.opening.empty() ? fc.opening
+                              : "150 Opening BINARY connection for f (" + std::to_string(body.size()) + " bytes)\r\n";
+  if (!fc.together)
+    c.Send(opening);
+  if (beforeEnd)
+    beforeEnd();
+  ::send(data, body.data(), fc.end[0] == '2' ? body.size() : 5, MSG_NOSIGNAL);
+  ::close(data);
+  c.Send(fc.together ? opening + fc.end : fc.end);
+  if (!fc.end.empty())
+    c.WaitForClose();
+}
+
 TEST_P(FtpScriptTest, RunsTheExchange)
 {
   const FtpCase& fc = GetParam();
-  ScriptedServer server([&](ServerConnection& c, int) {
-    c.Send(fc.greeting);
-    std::string line;
-    auto command = [&](const std::string& reply) {
-      if (!c.ReadLine(line))
-        return false;
-      server.Record(line);
-      return reply.empty() || c.Send(reply);
-    };
-    if (!command(fc.userReply))
-      return;
-    if (fc.userReply[0] == '3' && !command(fc.passReply))
-      return;
-    if (!command("350 Restarting\r\n") || !command("350 Restarting\r\n") || !command("200 Binary\r\n") ||
-        !command("200 Port ok\r\n") || line.rfind("PORT ", 0) != 0)
-      return;
-    const std::string port = line.substr(5);
-    if (!command(""))
-      return;
-    if (fc.stranger)
-      ::close(testsupport::ConnectFtpData(port, "127.0.0.2"));
-    const int data = testsupport::ConnectFtpData(port);
-    const std::string opening = "150 Opening BINARY connection for f (" + std::to_string(ftpBody.size()) + " bytes)\r\n";
-    if (!fc.together)
-      c.Send(opening);
-    ::send(data, ftpBody.data(), fc.end[0] == '2' ? ftpBody.size() : 5, MSG_NOSIGNAL);
-    ::close(data);
-    c.Send(fc.together ? opening + fc.end : fc.end);
-    if (!fc.end.empty())
-      c.WaitForClose();
-  });
+  ScriptedServer server([&](ServerConnection& c, int) { ServeFtp(c, server, fc); });
   const Outcome o = fetch(server.Url("ftp", "/dir/f.txt"));
   EXPECT_EQ(o.error, fc.error);
   if (fc.error.empty()) {
@@ -395,6 +407,8 @@ INSTANTIATE_TEST_SUITE_P(
                             .error = ""},
                     FtpCase{.name = "StrangerDataConnection", .stranger = true, .error = ""},
                     FtpCase{.name = "ReplyWithOpening", .together = true, .error = ""},
+                    FtpCase{.name = "OpeningWithoutSize", .opening = "150 Opening data connection (binary mode)\r\n",
+                            .error = ""},
                     FtpCase{.name = "PasswordRefused", .passReply = "331 Again\r\n",
                             .error = "FTP error 331: \"Again\""},
                     FtpCase{.name = "BadLine", .greeting = "220-Hello\r\n   there\r\n220 Ready\r\n",
@@ -402,6 +416,24 @@ INSTANTIATE_TEST_SUITE_P(
                     FtpCase{.name = "AbortedTransfer", .end = "426 Aborted\r\n", .error = "FTP error 426: \"Aborted\""},
                     FtpCase{.name = "NoTransferReply", .end = "", .error = "FTP error: \"Connection closed before the end of the document.\""}),
     [](const testing::TestParamInfo<FtpCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, AnEmptyTransferWithoutASizeEndsWithSizeZero)
+{
+  // The server waits with the end until the download is under way, so the
+  // empty body is not refused as a document of zero length.
+  std::promise<void> started;
+  std::shared_future<void> go = started.get_future().share();
+  const FtpCase fc{.name = "Empty", .opening = "150 Opening data connection (binary mode)\r\n", .error = ""};
+  ScriptedServer server([&](ServerConnection& c, int) { ServeFtp(c, server, fc, "", [&] { go.wait_for(10s); }); });
+  TInetSynchroStream s(server.Url("ftp", "/empty.txt"));
+  EXPECT_EQ(s.GetSize(), INT32_MAX);  // no size announced
+  started.set_value();
+  drain(s);
+  EXPECT_TRUE(s.Complete());
+  EXPECT_EQ(s.ErrorMessage(), "");
+  EXPECT_EQ(s.GetSize(), 0);
+  EXPECT_EQ(s.ReadableSize(), 0);
+}
 
 // --- python's servers ----------------------------------------------------------
 

@@ -53,9 +53,10 @@ std::vector<int32_t> column(TIndexedStream& index, int32_t col)
 }
 
 // Runs the scanner over text in chunks of chunkSize, feeding the new bytes
-// in reads of at most `readSize` (a short read ends a chunk early).
+// in reads of at most `readSize`, or of the sizes `readSizes` in turn (a
+// short read ends a chunk early).
 ScanResult scan(const std::string& text, TTagScanOptions options, int32_t chunkSize = TTagScanner::ChunkSize,
-                int32_t readSize = 1 << 30)
+                int32_t readSize = 1 << 30, const std::vector<int32_t>& readSizes = {})
 {
   ScratchFolder dir;
   auto lines = options.lines ? TIndexedStream::Create(dir.file("l.tmp"), 1) : nullptr;
@@ -66,8 +67,9 @@ ScanResult scan(const std::string& text, TTagScanOptions options, int32_t chunkS
   {
     TTagScanner scanner(options, lines.get(), pages.get(), tags.get(), chunkSize);
     size_t pos = 0;
-    while (pos < text.size()) {
-      const auto n = static_cast<int32_t>(std::min<size_t>({size_t(scanner.Room()), text.size() - pos, size_t(readSize)}));
+    for (size_t read = 0; pos < text.size(); ++read) {
+      const int32_t want = readSizes.empty() ? readSize : readSizes[read % readSizes.size()];
+      const auto n = static_cast<int32_t>(std::min<size_t>({size_t(scanner.Room()), text.size() - pos, size_t(want)}));
       EXPECT_EQ(scanner.NextPosition(), static_cast<int32_t>(pos));
       std::memcpy(scanner.NewBytes(), text.data() + pos, size_t(n));
       scanner.Commit(n);
@@ -135,6 +137,30 @@ TEST(TagScanTest, LineEndsAreCrLfOrBareCrOrBareLfThroughTheWholeFile)
   o.lines = true;
   for (int32_t chunk : {1024, 1025, TTagScanner::ChunkSize})
     EXPECT_EQ(scan(text, o, chunk, 333).lines, expected) << "chunk " << chunk;
+}
+
+TEST(TagScanTest, ShortReadsCountOnlyTheBytesRead)
+{
+  // After a chunk shorter than the one before, the buffer still holds older
+  // bytes behind it; they are no line ends.
+  TTagScanOptions o = baseOptions();
+  o.lines = true;
+  EXPECT_EQ(scan(std::string(3000, '\n'), o, 1024, 1024).lines.size(), 3000u);
+
+  // A download arrives in reads of any size.
+  std::mt19937 rng(5);
+  std::vector<int32_t> reads;
+  for (int i = 0; i < 97; ++i)
+    reads.push_back(int32_t(1 + rng() % 1500));
+  std::string text;
+  while (text.size() < 20000)
+    text += rng() % 4 == 0 ? "ab\r\n" : "\n";
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')))
+      expected.push_back(int32_t(i));
+  for (int32_t chunk : {1024, 4096, TTagScanner::ChunkSize})
+    EXPECT_EQ(scan(text, o, chunk, 0, reads).lines, expected) << "chunk " << chunk;
 }
 
 TEST(TagScanTest, PagesAndTagsAcrossChunkEdgesAreFoundOnce)

@@ -76,6 +76,25 @@ TEST_F(UtilsTest, BlanksAreSpacesOnly)
   EXPECT_EQ(LowerCaseText("ABC D"), "abc d");
 }
 
+TEST_F(UtilsTest, IntegersStayWithinThirtyTwoBitsAtBothEnds)
+{
+  struct Case {
+    const char* Text;
+    bool Valid;
+    int32_t Value;
+  };
+  const Case cases[] = {{"-2147483648", true, INT32_MIN}, {"-2147483649", false, 0},
+                        {"2147483647", true, INT32_MAX},  {"2147483648", false, 0},
+                        {" -7 ", true, -7},               {"-", false, 0}};
+  for (const Case& c : cases) {
+    int32_t value = 12345;
+    EXPECT_EQ(TryStrToInt(c.Text, value), c.Valid) << c.Text;
+    if (c.Valid) {
+      EXPECT_EQ(value, c.Value) << c.Text;
+    }
+  }
+}
+
 TEST_F(UtilsTest, EqualCharacterGroupsParseOrLeaveTheOldGroups)
 {
   ConcordSettings.EqualChars = " a = b=c ; d=e";

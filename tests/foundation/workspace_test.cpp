@@ -282,3 +282,23 @@ TEST_F(WorkspaceTest, OnlyACompleteDownloadIsKeptAndReopensFromItsCopy)
   EXPECT_TRUE(kept->TempCopy);
   EXPECT_EQ(snapshot(folder)[folder + "IST1.tmp"], "web text 1");
 }
+
+TEST_F(WorkspaceTest, TurningKeepUrlsOffDeletesTheKeptCopyAtTheNextSave)
+{
+  SetDownloadFactory([&](const std::string& url) {
+    return std::make_unique<ScriptedDownload>(temp.write("IST1.tmp", "web text"), url, true);
+  });
+  LoadCorpusItems(frame, {"http://x.example/a", a});
+  KeepURLs = KeepLinePages = true;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  ASSERT_EQ(GetFlagValue('U', FileFlags[0]), "IST1");
+  ASSERT_TRUE(std::filesystem::exists(folder + "IST1.tmp"));
+
+  KeepURLs = false;
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  EXPECT_EQ(FileFlags[0], "");  // without its body the item keeps nothing
+  EXPECT_FALSE(std::filesystem::exists(folder + "IST1.tmp"));
+  EXPECT_FALSE(GetFlagValue('L', FileFlags[1]).empty());  // the file's own index stays kept
+  EXPECT_EQ(CollectFlagFiles(FileFlags, folder).size(), 4u);
+  EXPECT_EQ(folderNames().size(), 4u);
+}

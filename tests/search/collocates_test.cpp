@@ -283,3 +283,35 @@ TEST_F(Collocates, HitsAppendedAreCountedOnlyWhileHighlighting)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Collocates, ACollocateSeenOnceGetsNoRankWhateverTheLimit)
+{
+  FrequencySettings.CollocationSpan = 1;
+  Load({{"a.txt", "one cat two. three cat four. five cat six"}});
+  list_ = ListOf(Run(Request({"cat"})));
+  ASSERT_EQ(list_->Count(), 3);
+  list_->SetHighlightCollocates(true);
+  ASSERT_TRUE(list_->CollocTablesValid(ctx1L, ctx1R));
+  for (int32_t i = 0; i < list_->Count(); ++i)
+    for (int p : {ctx1L, ctx1R})
+      EXPECT_EQ(list_->GetItem(i)->CollocRanks[size_t(p)], -1) << "hit " << i << " position " << p;
+}
+
+TEST_F(Collocates, IgnoreCaseFoldsDoubleByteCodePageText)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  FrequencySettings.CollocationSpan = 1;
+  FrequencySettings.IgnoreCase = true;
+  Load({{"a.txt", "cat ABC cat abc cat Abc"}});
+  list_ = ListOf(Run(Request({"cat"})));
+  ASSERT_EQ(list_->Count(), 3);
+  list_->GenerateCollocation(ctx1L, ctx1R);
+  const THashStrings& right = *list_->CollocTables[ctx1R];
+  ASSERT_EQ(right.Count(), 1);
+  EXPECT_EQ(right.Strings(0), "abc");
+  EXPECT_EQ(right.Counts(0), 3);
+}
+
+}  // namespace

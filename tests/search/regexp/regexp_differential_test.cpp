@@ -60,21 +60,28 @@ protected:
     case 12: atom = "[^ .]"; break;
     default: atom = "(" + Alternatives(depth + 1, dialect) + ")"; break;
     }
+    std::string piece = atom;
     switch (Draw(10)) {
     case 0:
-    case 1: return atom + "*";
-    case 2: return atom + "+";
-    case 3: return atom + "?";
+    case 1: piece += "*"; break;
+    case 2: piece += "+"; break;
+    case 3: piece += "?"; break;
     case 4: {
       const uint32_t m = Draw(3);
       switch (Draw(3)) {
-      case 0: return atom + "{" + std::to_string(m) + "}";
-      case 1: return atom + "{" + std::to_string(m) + ",}";
-      default: return atom + "{" + std::to_string(m) + "," + std::to_string(m + Draw(3)) + "}";
+      case 0: piece += "{" + std::to_string(m) + "}"; break;
+      case 1: piece += "{" + std::to_string(m) + ",}"; break;
+      default: piece += "{" + std::to_string(m) + "," + std::to_string(m + Draw(3)) + "}"; break;
       }
+      break;
     }
     default: return atom;
     }
+    if (stackRepeats_ && Draw(2) == 0) {
+      static const char* const second[] = {"*", "+", "?", "{2,}", "{0}", "{0,2}", "{1,2}"};
+      piece += second[Draw(7)];
+    }
+    return piece;
   }
 
   std::string Text(const char* alphabet, size_t letters)
@@ -103,7 +110,22 @@ protected:
     return "none";
   }
 
+  // Texts of runs of odd and even length: a, aaa, abab, ababa and so on.
+  std::string RunsText()
+  {
+    std::string t;
+    const uint32_t runs = Draw(4);
+    for (uint32_t i = 0; i < runs; ++i) {
+      const uint32_t n = 1 + Draw(5);
+      for (uint32_t k = 0; k < n; ++k)
+        t += Draw(3) == 0 ? "ab"[k % 2] : 'a';
+      t += 'b';
+    }
+    return t;
+  }
+
   std::mt19937 rng_{20240611u};
+  bool stackRepeats_ = false;  // a second repeat operator after a repeated atom
 };
 
 }  // namespace
@@ -133,6 +155,42 @@ TEST_F(RegExpDifferentialTest, MatchersAgreeWithEachOtherAndThePosixReferee)
     regfree(&posix);
   }
   EXPECT_GT(compared, 10000);
+}
+
+TEST_F(RegExpDifferentialTest, StackedRepeatsAgreeWithThePosixReferee)
+{
+  // Counted repeats under a second repeat, on runs of odd and even length
+  // (short: the backtracker tries every split of a run).
+  const char* const fixed[] = {"ba{2,}*c", "ba{2,}+c", "a{2,}*", "(ab){2,}*", "(ab){2,}*b", "ba{0}*c",
+                               "ba*{0}c", "a{0,2}{0,2}", "a{2,}{0}b", "(a{2,})?b"};
+  const std::string texts[] = {"", "bc", "bac", "baac", "baaac", "aaaa", "aaaaab", "ababa", "abababab", "ababab b"};
+  for (const char* pattern : fixed) {
+    regex_t posix;
+    ASSERT_EQ(regcomp(&posix, pattern, REG_EXTENDED), 0) << pattern;
+    for (TRegExpMatcher m : AllMatchers) {
+      TRegExp re(pattern, m);
+      for (const std::string& text : texts)
+        EXPECT_EQ(Extent(re, text), Referee(posix, text))
+            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
+    }
+    regfree(&posix);
+  }
+
+  stackRepeats_ = true;
+  for (int round = 0; round < 200; ++round) {
+    const std::string pattern = Alternatives(0, false);
+    regex_t posix;
+    ASSERT_EQ(regcomp(&posix, pattern.c_str(), REG_EXTENDED), 0) << pattern;
+    for (TRegExpMatcher m : AllMatchers) {
+      TRegExp re(pattern, m);
+      for (int t = 0; t < 12; ++t) {
+        const std::string text = RunsText();
+        EXPECT_EQ(Extent(re, text), Referee(posix, text))
+            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
+      }
+    }
+    regfree(&posix);
+  }
 }
 
 TEST_F(RegExpDifferentialTest, MatchersAgreeOnTheDialect)

@@ -65,6 +65,20 @@ TEST_F(RegExpTest, SyntaxQuirksKeptAsWritten)
   });
 }
 
+TEST_F(RegExpTest, RepeatsStackedOnCountedRepeatsKeepBothCounts)
+{
+  // Only x* x+ x? stacked on each other collapse into one repeat.
+  Check({
+    {"ba{2,}*c", "bac", 0, "none"},
+    {"ba{2,}+c", "bac", 0, "none"},
+    {"ba{0}*c", "bac", 0, "none"},
+    {"ba*{0}c", "bac", 0, "none"},
+    {"a{0,2}{0,2}", "aaaa", 0, "0-4"},
+    {"ba{2,}*c", "baaac", 0, "0-5"},
+    {"ba{0}*c", "xbc", 0, "1-3"},
+  });
+}
+
 TEST_F(RegExpTest, EscapesAndClasses)
 {
   Check({

@@ -224,6 +224,19 @@ TEST_F(FullTextFormTest, SuppressAndChangedTagSettingsRelayTheText)
   EXPECT_GT(w->TextWindow->LineHeight(), before);
 }
 
+TEST_F(FullTextFormTest, ANewWindowReadsWithTheTagSettingsOfTheMoment)
+{
+  Start();
+  ConcordSettings.TagStart = '[';
+  ConcordSettings.TagStop = ']';
+  const std::string a = folder_.write("a.txt", "a [x] b <y>");
+  LoadCorpusItems(Frame(), {a});
+  TFullTextForm* w = FindFullTextForm(a);
+  ASSERT_TRUE(w && Counted(w));
+  w->TMT_SuppressTags->trigger();
+  EXPECT_EQ(w->Lines()->Get(0), "a  b <y>");
+}
+
 TEST_F(FullTextFormTest, RemovingOrReloadingAnItemWhileItIsCountedClosesItsWindowFirst)
 {
   Start();
