@@ -619,8 +619,6 @@ void discard(std::vector<NewIndex>& created, bool itemAlive)
   created.clear();
 }
 
-constexpr auto DownloadWait = std::chrono::milliseconds(50);
-
 }  // namespace
 
 TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32_t& words, bool multiFile,
@@ -698,7 +696,10 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
       pos = before;
       if (finished)
         break;  // no more bytes: the end, or a file that shrank
-      std::this_thread::sleep_for(DownloadWait);  // a download still arriving
+      // A download still arriving: its own wait lets its bytes in (and
+      // every other event run) and returns as soon as the next one is here.
+      if (download->WaitForPosition(pos + 1) && source->ReadableSize() <= pos && !download->Done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a stream that does not wait: no spinning
     }
     scanner.Finish();
 
