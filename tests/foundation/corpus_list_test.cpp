@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 using testsupport::CorpusFixture;
 using testsupport::FakeDownload;
 using testsupport::ScratchFolder;
@@ -101,6 +103,19 @@ TEST_F(CorpusTest, SkippedInputsKeepTheFlagsOfTheOthers)
   EXPECT_EQ(std::count(frame.Calls.begin(), frame.Calls.end(), "show " + a), 1);
   EXPECT_EQ(CorpusList[1].Flags, "W.9 ");
   EXPECT_EQ(CorpusList[1].WordCount, 1);  // W alone does not spare the scan, which recounts
+}
+
+TEST_F(CorpusTest, OnlyRegularFilesAreOpenedAndOthersAreRefusedAtOnce)
+{
+  // Nobody writes to the FIFO: an open that waited for a writer would hang.
+  const std::string fifo = files.file("pipe.txt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (std::string name : {fifo, std::string("/dev/zero")}) {
+    EXPECT_FALSE(AddCorpusItem(frame, name, "")) << name;
+    EXPECT_EQ(errors().back(), "Unable to open file: " + name + ".");
+  }
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_TRUE(questions().empty());
 }
 
 TEST_F(CorpusTest, UntrustedNamesAreRefusedBeforeAnyStreamIsMade)
