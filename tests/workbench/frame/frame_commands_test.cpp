@@ -9,7 +9,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <deque>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 using frametest::FrameTest;
 using frametest::TTestChild;
@@ -138,6 +140,26 @@ TEST_F(FrameCommandsTest, HelpOpensTheHtmlRenditionOrReportsTheMissingFile)
   folder_.write("program/QX2.2.html", "<html></html>");
   Trigger("FMI_Help");
   EXPECT_EQ(help.Opened, std::vector<std::string>{folder_.path() + "program/QX2.2.html"});
+}
+
+TEST_F(FrameCommandsTest, HelpWithoutABrowserNamesTheGuide)
+{
+  // The desktop's opener finds no browser and says so by its exit code.
+  const std::string bin = folder_.path() + "bin";
+  std::filesystem::create_directories(bin);
+  const std::string opener = folder_.write("bin/xdg-open", "#!/bin/sh\nexit 3\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  Start();
+  const std::string guide = folder_.write("program/QX2.2.html", "<html></html>");
+  Trigger("FMI_Help");
+  for (int i = 0; i < 500 && Messages(mtError).empty(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(Messages(mtError), std::vector<std::string>{"Unable to open file: " + guide + "."});
 }
 
 TEST_F(FrameCommandsTest, PrintSetupNeedsAPrinter)
