@@ -11,6 +11,7 @@
 #include <deque>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 using frametest::FrameTest;
@@ -147,7 +148,8 @@ TEST_F(FrameCommandsTest, HelpWithoutABrowserNamesTheGuide)
   // The desktop's opener finds no browser and says so by its exit code.
   const std::string bin = folder_.path() + "bin";
   std::filesystem::create_directories(bin);
-  const std::string opener = folder_.write("bin/xdg-open", "#!/bin/sh\nexit 3\n");
+  const std::string asked = folder_.path() + "asked.txt";
+  const std::string opener = folder_.write("bin/xdg-open", "#!/bin/sh\necho \"$1\" > '" + asked + "'\nexit 3\n");
   std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", (bin + ":" + path).c_str(), 1);
@@ -160,6 +162,10 @@ TEST_F(FrameCommandsTest, HelpWithoutABrowserNamesTheGuide)
   }
   ::setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(Messages(mtError), std::vector<std::string>{"Unable to open file: " + guide + "."});
+  std::ifstream in(asked);
+  std::string url;
+  std::getline(in, url);
+  EXPECT_EQ(url, "file://" + guide);
 }
 
 TEST_F(FrameCommandsTest, PrintSetupNeedsAPrinter)
