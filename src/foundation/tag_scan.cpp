@@ -7,6 +7,7 @@
 #include "foundation/abort.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/dialogs.h"
+#include "foundation/settings.h"
 #include "foundation/utils.h"
 
 #include <algorithm>
@@ -665,6 +666,10 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
     TTagScanner scanner(TTagScanOptions::FromSettings(wantLines, wantPages, wantTags, countWords, wordTable),
                         indexOf(item->LineIndex), indexOf(item->PageIndex), indexOf(item->TagIndex));
 
+    // A download still arriving may take long: a search may run meanwhile.
+    BusyScope arriving(CollectingArrivingURL);
+    if (!download || download->Done())
+      CollectingArrivingURL = false;
     std::unique_ptr<ProgressDialog> progress = CreateProgressForm(multiFile);
     progress->SetCaption("Collecting tag information");
     progress->SetProgressLabel(fileName);

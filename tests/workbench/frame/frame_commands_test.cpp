@@ -1,6 +1,9 @@
 #include "workbench/frame/frame_test_support.h"
 
+#include "foundation/corpus_list.h"
+#include "foundation/settings.h"
 #include "foundation/tag_scan.h"
+#include "support/fake_download.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/text_sink.h"
@@ -11,6 +14,7 @@
 #include <deque>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <thread>
 
@@ -166,6 +170,42 @@ TEST_F(FrameCommandsTest, HelpWithoutABrowserNamesTheGuide)
   std::string url;
   std::getline(in, url);
   EXPECT_EQ(url, "file://" + guide);
+}
+
+// A download whose rest arrives once the test has looked at the frame
+// while the load scan waited for it.
+class ArrivingDownload : public testsupport::FakeDownload {
+public:
+  using FakeDownload::FakeDownload;
+  bool WaitForPosition(int32_t) override
+  {
+    if (!done_) {
+      whileWaiting();
+      done_ = true;
+    }
+    return true;
+  }
+  std::function<void()> whileWaiting;
+};
+
+TEST_F(FrameCommandsTest, SearchIsOpenWhileADownloadIsScanned)
+{
+  TFrameForm& frame = Start();
+  std::vector<bool> enabled;
+  SetDownloadFactory([&](const std::string& url) {
+    auto d = std::make_unique<ArrivingDownload>(folder_.write("IST1.tmp", "arriving words\r\n"), url, -1);
+    d->whileWaiting = [&] {
+      frame.UpdateMenuState();
+      for (const char* name : {"FMC_Generate", "FMC_GenerateAdvanced", "FMC_Configure", "FMF_Open"})
+        enabled.push_back(Item(name)->isEnabled());
+    };
+    return d;
+  });
+  LoadCorpusItems(frame, {"http://host.example/t"});
+  SetDownloadFactory(nullptr);
+  // Searching, yes; what would change the corpus or the scan's rules, no.
+  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false}));
+  EXPECT_FALSE(CollectingArrivingURL);
 }
 
 TEST_F(FrameCommandsTest, PrintSetupNeedsAPrinter)
