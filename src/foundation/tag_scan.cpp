@@ -671,6 +671,7 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
     if (!download || download->Done())
       CollectingArrivingURL = false;
     std::unique_ptr<ProgressDialog> progress = CreateProgressForm(multiFile);
+    progress->SetBackground(CollectingArrivingURL);
     progress->SetCaption("Collecting tag information");
     progress->SetProgressLabel(fileName);
     progress->SetMaxValue(source->GetSize());

@@ -198,13 +198,16 @@ TEST_F(FrameCommandsTest, SearchIsOpenWhileADownloadIsScanned)
       frame.UpdateMenuState();
       for (const char* name : {"FMC_Generate", "FMC_GenerateAdvanced", "FMC_Configure", "FMF_Open"})
         enabled.push_back(Item(name)->isEnabled());
+      // The scan's box leaves the keyboard to the main window.
+      const ProgressDialog* box = ProgressDialog::Topmost();
+      enabled.push_back(box && box->Visible() && box->Background());
     };
     return d;
   });
   LoadCorpusItems(frame, {"http://host.example/t"});
   SetDownloadFactory(nullptr);
   // Searching, yes; what would change the corpus or the scan's rules, no.
-  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false}));
+  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false, true}));
   EXPECT_FALSE(CollectingArrivingURL);
 }
 
