@@ -1,5 +1,6 @@
 // IPv4 stream sockets over POSIX, in the shape the download client needs:
-// blocking calls with an optional bound, descriptors closed on exec, sends
+// a connect and a name look-up that can be waited for in slices, listeners
+// that never block, descriptors closed on exec, sends
 // that never raise SIGPIPE, and failures reported as Windows Sockets error
 // codes (10000 and up, 11001 to 11004 for name look-ups), whose texts the
 // client shows.
