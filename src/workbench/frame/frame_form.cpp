@@ -404,7 +404,9 @@ void TFrameForm::UpdateMenuState()
   SetItemEnabled("FMF_Open", !busy);
   SetItemChecked("ScanFrequencyonLoadItem", FrequencySettings.ScanTextsOnLoad);
   SetItemEnabled("FMF_URL", !busy);
-  SetItemEnabled("FMF_StopURLsloading", urls);
+  // Also while items are added: a download may still be looking its host
+  // up, connecting or waiting for its reply header.
+  SetItemEnabled("FMF_StopURLsloading", urls || BusyLoading);
   SetItemEnabled("FMF_Close", corpus && !busy);
   SetItemEnabled("FMF_View", corpus);
   SetItemEnabled("FMF_LoadWorkspace", !busy);

@@ -1,5 +1,6 @@
 #include "workbench/frame/frame_test_support.h"
 
+#include "foundation/abort.h"
 #include "foundation/corpus_list.h"
 #include "foundation/settings.h"
 #include "foundation/tag_scan.h"
@@ -209,6 +210,28 @@ TEST_F(FrameCommandsTest, SearchIsOpenWhileADownloadIsScanned)
   // Searching, yes; what would change the corpus or the scan's rules, no.
   EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false, true}));
   EXPECT_FALSE(CollectingArrivingURL);
+}
+
+TEST_F(FrameCommandsTest, StopIsOpenWhileADownloadConnects)
+{
+  TFrameForm& frame = Start();
+  bool stoppable = false;
+  int started = 0;
+  SetDownloadFactory([&](const std::string&) -> std::unique_ptr<TDownloadStream> {
+    ++started;
+    // As the download's constructor lets events run before its header.
+    frame.UpdateMenuState();
+    stoppable = Item("FMF_StopURLsloading")->isEnabled();
+    Item("FMF_StopURLsloading")->trigger();
+    EXPECT_TRUE(StopLoadingURLs);
+    throw EAbort();
+  });
+  LoadCorpusItems(frame, {"http://host.example/t", "http://host.example/u"});
+  SetDownloadFactory(nullptr);
+  EXPECT_TRUE(stoppable);
+  EXPECT_EQ(started, 1);  // the stop skips the next URL
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_TRUE(Messages(mtError).empty());
 }
 
 TEST_F(FrameCommandsTest, PrintSetupNeedsAPrinter)
