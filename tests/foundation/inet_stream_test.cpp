@@ -255,12 +255,17 @@ TEST_F(DownloadTest, StopEndsAConnectThatIsNeverAnswered)
 {
   InetTimeouts.Connect = 5s;
   testsupport::FullListener silent;
-  Outcome o;
-  {
-    StopSoon stop;
-    o = fetch("http://127.0.0.1:" + std::to_string(silent.Port()) + "/");
+  const std::string unanswered = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/";
+  // At once, and at a redirect hop, which connects inside a read step.
+  ScriptedServer redirect(replies({"HTTP/1.1 302 Found\r\nLocation: " + unanswered + "\r\n\r\n"}));
+  for (const std::string& url : {unanswered, redirect.Url("http", "/")}) {
+    Outcome o;
+    {
+      StopSoon stop;
+      o = fetch(url);
+    }
+    EXPECT_EQ(o.error, "abort") << url;
   }
-  EXPECT_EQ(o.error, "abort");
   EXPECT_TRUE(tempFiles().empty());
 }
 
