@@ -5,12 +5,11 @@
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
 #include "foundation/utils.h"
+#include "platform/read_file.h"
 #include "search/regexp/regexp.h"
 #include "search/search_defaults.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 bool ConcordanceActive = false;
@@ -93,11 +92,9 @@ std::vector<TBatchPattern> BuildBatchPatterns(TSearchMode syntax, std::vector<st
 
 std::vector<std::string> LoadPatternsFile(const std::string& fileName)
 {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("Unable to open file: " + fileName + ".");
-  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad())
+  // Only a regular file: a FIFO or a device is refused at once.
+  std::string data;
+  if (platform::readRegularFile(fileName, data) != 0)
     throw std::runtime_error("Unable to open file: " + fileName + ".");
   std::vector<std::string> lines;
   size_t start = 0;

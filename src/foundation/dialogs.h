@@ -112,6 +112,11 @@ public:
   void Hide();
 
   bool MultiFile() const { return multiFile_; }
+  // The user may work on in the main window while the pass runs (the scan
+  // of a download still arriving): the form shows without taking the
+  // keyboard. Set before Show().
+  void SetBackground(bool on) { background_ = on; }
+  bool Background() const { return background_; }
   const std::string& Caption() const { return caption_; }
   const std::string& ProgressLabel() const { return progressLabel_; }
   const std::string& SpecialText() const { return specialText_; }
@@ -138,6 +143,7 @@ private:
   std::string progressLabel_;
   std::string specialText_;
   bool specialTextVisible_;
+  bool background_ = false;
   int64_t maxValue_ = 100;
   int64_t progress_ = 0;
   bool visible_ = false;

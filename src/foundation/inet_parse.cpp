@@ -180,9 +180,13 @@ bool ParseURL(std::string_view url, TURLParts& parts)
   else
     return false;
   std::string_view rest = s.substr(sep + 3);
-  if (const size_t slash = rest.find('/'); slash != std::string_view::npos) {
-    p.Path = std::string(rest.substr(slash));
-    rest = rest.substr(0, slash);
+  // The authority ends at the first "/", "?" or "#" (RFC 3986 3.2); a query
+  // goes with the path and the fragment is the client's own.
+  if (const size_t end = rest.find_first_of("/?#"); end != std::string_view::npos) {
+    std::string_view tail = rest.substr(end);
+    tail = tail.substr(0, tail.find('#'));
+    p.Path = tail.empty() || tail[0] == '/' ? std::string(tail) : "/" + std::string(tail);
+    rest = rest.substr(0, end);
   }
   if (p.Path.empty())
     p.Path = "/";
@@ -417,6 +421,8 @@ bool ParseHttpStatusLine(std::string_view line, int32_t& code, std::string& phra
   if (!allDigits(digits))
     return false;
   code = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
+  if (code < 100 || code > 599)
+    return false;  // no HTTP status
   phrase = line.size() > blank + 5 ? std::string(trimBlanks(line.substr(blank + 5))) : std::string();
   return true;
 }

@@ -25,6 +25,7 @@ constexpr size_t kBodyBlock = 256 * 1024;
 constexpr size_t kStepCap = 4 * 1024 * 1024;   // bytes one hand-over takes at most
 constexpr int kMaxRedirects = 10;
 constexpr int kWorkerSliceMs = 20;             // the worker's wait between flag checks
+constexpr int kConnectSliceMs = 20;            // look-up and connect waits between flag checks
 const char* const kCutShort = "Connection closed before the end of the document.";
 
 // The running streams. Never destroyed: corpus items may go at program end,
@@ -126,6 +127,11 @@ TInetSynchroStream::~TInetSynchroStream()
 void TInetSynchroStream::destroy()
 {
   stopWorker();
+  {
+    std::lock_guard lock(SocketLock);
+    platform::closeSocket(connecting_);
+    connecting_ = -1;
+  }
   if (!ended_) {
     ended_ = true;
     arrived_.notify_all();
@@ -224,6 +230,13 @@ void TInetSynchroStream::RaiseFtpError(int32_t code, const std::string& text)
   raise(protocolErrorText("FTP", code, text));
 }
 
+void TInetSynchroStream::raiseSocketError(int code)
+{
+  if (Protocol == 1)
+    RaiseFtpError(0, WinSockErrorText(code));
+  RaiseHttpError(0, WinSockErrorText(code));
+}
+
 void TInetSynchroStream::RaiseNotHttpServer()
 {
   raise("Connection established but this is not a HTTP server.");
@@ -296,35 +309,15 @@ void TInetSynchroStream::resetReply()
   ++connection_;
 }
 
+// Asks the worker to look the host up and connect; connectedStep or
+// connectFailedStep goes on from there on this thread.
 void TInetSynchroStream::OpenConnection()
 {
   StartWinSock();
   status("Resolving host: " + HostName);
-  uint32_t address = 0;
-  int error = 0;
-  if (!platform::resolveIPv4(HostName, address, error))
-    raise("Invalid or uknown host: " + HostName);
-  const int fd = platform::createStreamSocket();
-  if (fd < 0)
-    raise("Unable to create client socket.");
-  status("Contacting host: " + HostName);
-  const platform::SocketAddress to{address, uint16_t(std::stoul(Port))};
-  if (!platform::connectSocket(fd, to, InetTimeouts.Connect)) {
-    const int code = platform::lastSocketError();
-    platform::closeSocket(fd);
-    raise("Unable to connect to: " + HostName + ".\r\nWinSock error: " + WinSockErrorText(code) + ".");
-  }
-  status("Host: " + HostName + " contacted, waiting for reply");
-  {
-    std::lock_guard lock(SocketLock);
-    ControlSocket = fd;
-    PolledSocket = fd;
-  }
-  platform::SocketAddress peer;
-  controlPeer_ = platform::peerName(fd, peer) ? peer.Address : address;
-  Phase = 1;
-  touch();
-  SetState(1);
+  connectHost_ = HostName;
+  connectPort_ = uint16_t(std::stoul(Port));
+  connectWanted_ = true;
 }
 
 void TInetSynchroStream::sendText(const std::string& text)
@@ -373,7 +366,8 @@ void TInetSynchroStream::SendRequest()
 
 void TInetSynchroStream::OpenDataListener()
 {
-  const int fd = platform::createStreamSocket();
+  // Non-blocking, so that taking the server's connection never waits.
+  const int fd = platform::createStreamSocket(true);
   if (fd < 0)
     raise("Unable to create FTP data socket.");
   platform::SocketAddress local;
@@ -475,7 +469,7 @@ void TInetSynchroStream::ParseResponseLine(const std::string& line)
       ReplyCode = code;
       ReplyText = phrase;
       StatusSeen = true;
-      if (code >= 400)
+      if (code >= 400 || code == 101)  // no upgrade was asked for
         RaiseHttpError(code, phrase);
       Redirect = code >= 300;
       interim_ = code >= 100 && code < 200 && code != 101;
@@ -816,6 +810,8 @@ void TInetSynchroStream::receiveControl()
     n = platform::receiveSome(ControlSocket, Buffer + BufferFill, size_t(kLineBuffer - BufferFill), true);
     if (n < 0 && platform::lastSocketError() == 10035)
       return;  // woken by the other socket
+    if (n < 0 && !(Protocol == 1 && transferReplied_))
+      raiseSocketError(platform::lastSocketError());
     if (n > 0) {
       BufferFill += int32_t(n);
       touch();
@@ -865,6 +861,8 @@ void TInetSynchroStream::receiveBody(int fd)
     }
     if (n < 0 && platform::lastSocketError() == 10035)
       return;
+    if (n < 0)
+      raiseSocketError(platform::lastSocketError());  // a reset is no end
     Closed = true;
     if (Protocol == 1) {
       dataConnectionClosed();
@@ -938,6 +936,14 @@ void TInetSynchroStream::workerLoop()
     });
   };
   while (!stop_ && !ended_) {
+    if (StopLoadingURLs) {
+      handOver(&TInetSynchroStream::userStopStep);
+      break;
+    }
+    if (connectWanted_.exchange(false)) {
+      workerConnect();
+      continue;
+    }
     int fds[2];
     size_t count = 0;
     {
@@ -950,12 +956,8 @@ void TInetSynchroStream::workerLoop()
     if (count == 0)
       break;
     const int ready = platform::pollReadable(fds, count, kWorkerSliceMs);
-    if (stop_)
-      break;
-    if (StopLoadingURLs) {
-      handOver(&TInetSynchroStream::userStopStep);
-      break;
-    }
+    if (stop_ || StopLoadingURLs)
+      continue;
     if (ready > 0) {
       handOver(&TInetSynchroStream::readStep);
     } else if (ready == 0) {
@@ -969,6 +971,119 @@ void TInetSynchroStream::workerLoop()
     }
   }
   workerDone_ = true;
+}
+
+// On the worker: the look-up and the connect, each waited for in short
+// slices so that a stop ends them at once. What follows runs on the
+// user-interface thread. A stop leaves the loop to act on it.
+void TInetSynchroStream::workerConnect()
+{
+  platform::UiBridge& bridge = platform::uiBridge();
+  const std::string host = connectHost_;
+  auto stopped = [this] { return stop_.load() || StopLoadingURLs.load(); };
+  auto failWith = [&](const std::string& text) {
+    bridge.synchronize([this, text] {
+      if (!stop_)
+        connectFailedStep(text);
+    });
+  };
+
+  int64_t until = nowMs() + InetTimeouts.Connect.count();
+  platform::NameLookup lookup(host);
+  while (!lookup.Wait(kConnectSliceMs)) {
+    if (stopped())
+      return;  // the look-up ends alone
+    if (nowMs() >= until)
+      return failWith("Invalid or uknown host: " + host);
+  }
+  uint32_t address = 0;
+  int error = 0;
+  if (!lookup.Result(address, error))
+    return failWith("Invalid or uknown host: " + host);
+  bridge.synchronize([this, host] {
+    if (!stop_)
+      statusStep("Contacting host: " + host);
+  });
+
+  const int fd = platform::createStreamSocket();
+  if (fd < 0)
+    return failWith("Unable to create client socket.");
+  {
+    std::lock_guard lock(SocketLock);
+    connecting_ = fd;
+  }
+  until = nowMs() + InetTimeouts.Connect.count();
+  int rc = platform::beginConnect(fd, {address, connectPort_});
+  int code = rc < 0 ? platform::lastSocketError() : 0;
+  while (rc == 0 && !stopped()) {
+    const int64_t left = until - nowMs();
+    if (left <= 0) {
+      rc = -1;
+      code = 10060;  // timed out
+      break;
+    }
+    rc = platform::finishConnect(fd, int(std::min<int64_t>(left, kConnectSliceMs)));
+    if (rc < 0)
+      code = platform::lastSocketError();
+  }
+  if (rc == 1) {
+    bridge.synchronize([this] {
+      if (!stop_)
+        connectedStep();
+    });
+    return;
+  }
+  {
+    std::lock_guard lock(SocketLock);
+    platform::closeSocket(connecting_);
+    connecting_ = -1;
+  }
+  if (rc < 0)
+    failWith("Unable to connect to: " + host + ".\r\nWinSock error: " + WinSockErrorText(code) + ".");
+}
+
+void TInetSynchroStream::connectedStep()
+{
+  if (ended_)
+    return;
+  inStep_ = true;
+  try {
+    int fd;
+    {
+      std::lock_guard lock(SocketLock);
+      fd = connecting_;
+      connecting_ = -1;
+      ControlSocket = fd;
+      PolledSocket = fd;
+    }
+    status("Host: " + HostName + " contacted, waiting for reply");
+    platform::SocketAddress peer;
+    controlPeer_ = platform::peerName(fd, peer) ? peer.Address : 0;
+    Phase = 1;
+    touch();
+    SetState(1);
+  } catch (const std::exception& e) {
+    fail(e.what());
+  }
+  inStep_ = false;
+}
+
+void TInetSynchroStream::connectFailedStep(const std::string& text)
+{
+  if (ended_)
+    return;
+  inStep_ = true;
+  fail(text);
+  inStep_ = false;
+}
+
+void TInetSynchroStream::statusStep(const std::string& text)
+{
+  if (ended_)
+    return;
+  inStep_ = true;
+  status(text);
+  inStep_ = false;
 }
 
 void TInetSynchroStream::stopWorker()

@@ -2,9 +2,14 @@
 // or ftp:// URL while the corpus readers already read it.
 //
 // All protocol work, the file appends included, runs on the user-interface
-// thread. One worker thread per download only waits until one of its sockets
-// is readable (or a time-out is due) and hands each such moment over to the
-// user-interface thread (platform::uiBridge().synchronize). The stream owns
+// thread. One worker thread per download looks the host up and connects
+// (the look-up on a thread of its own that may be abandoned, the connect
+// polled in short slices, both checking Stop Loading URLs), then only waits
+// until one of its sockets is readable (or a time-out is due) and hands each
+// such moment over to the user-interface thread
+// (platform::uiBridge().synchronize). No socket call on the user-interface
+// thread blocks: the receives do not wait and the FTP data listener is
+// non-blocking. The stream owns
 // the worker: stopping it sets a flag, shuts the sockets down to wake the
 // wait, lets queued hand-overs run and joins. Sockets are closed only inside
 // a hand-over or after the join, so no wait is ever on a closed descriptor.
@@ -48,7 +53,10 @@ struct TURLParts {
   std::string Path;          // begins with "/"
 };
 
-// Splits a URL "scheme://[user[:password]@]host[:port][/path]". The text is
+// Splits a URL "scheme://[user[:password]@]host[:port][/path][?query][#fragment]".
+// The authority ends at the first "/", "?" or "#"; the path keeps the query
+// (with "/" put in front when the path is empty) and loses the fragment;
+// the user information ends at the last "@" of the authority. The text is
 // trimmed; a byte below 0x21 or 0x7F inside it, a scheme other than http or
 // ftp (any case), empty user information before "@", an empty host, or a
 // port that is empty, above 65535 or no number (decimal, "$hex", "0xhex")
@@ -73,7 +81,8 @@ bool WinSockStarted();
 // Sent as the password of an anonymous FTP login.
 extern const char* const AnonymousFtpPassword;
 
-// An HTTP status line: false when it does not come from an HTTP server.
+// An HTTP status line: false when it does not come from an HTTP server
+// (a status code outside 100 to 599 included).
 // phrase is the trimmed reason phrase (empty when there is none).
 bool ParseHttpStatusLine(std::string_view line, int32_t& code, std::string& phrase);
 // An HTTP header line "Name: value": the name up to the colon and the value
@@ -158,6 +167,8 @@ private:
   [[noreturn]] void RaiseHttpError(int32_t code, const std::string& text);
   [[noreturn]] void RaiseFtpError(int32_t code, const std::string& text);
   [[noreturn]] void RaiseNotHttpServer();
+  // A receive failed (a reset, say): the download ends with its text.
+  [[noreturn]] void raiseSocketError(int code);
   [[noreturn]] void raise(const std::string& text);
   static std::string protocolErrorText(const char* protocol, int32_t code, const std::string& text);
   void Disconnect(bool quiet = false);
@@ -191,6 +202,10 @@ private:
   void userStopStep();
 
   void workerLoop();
+  void workerConnect();
+  void connectedStep();
+  void connectFailedStep(const std::string& text);
+  void statusStep(const std::string& text);
   void stopWorker();
   void touch();
   int64_t sizeForDisplay() const;
@@ -235,6 +250,10 @@ private:
   std::atomic<int64_t> readSteps_{0};
   std::atomic<int64_t> lastActivity_{0};  // steady clock, ms
   std::atomic<int> timeoutKind_{0};       // 0 none, 1 data connection, 2 idle
+  std::atomic<bool> connectWanted_{false};  // the worker is to look up and connect
+  std::string connectHost_;               // what it connects to, set before
+  uint16_t connectPort_ = 0;
+  int connecting_ = -1;                   // the socket being connected (SocketLock)
   mutable std::mutex textMutex_;       // URL and error text, read by any thread
   std::mutex arrivalMutex_;
   std::condition_variable arrived_;

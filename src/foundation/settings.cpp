@@ -53,6 +53,14 @@ int32_t ClampContextSize(int contextType, int32_t size)
   return std::clamp(size, ContextSizeMin[contextType], ContextSizeMax[contextType]);
 }
 
+bool CollectingArrivingURL = false;
+
+bool SearchAllowedWhileBusy()
+{
+  return CollectingArrivingURL && BusyCollecting && !BusyLoading && !BusySearching && !BusySaving && !BusyPrinting &&
+         !BusyCounting;
+}
+
 bool IsBusy()
 {
   return BusyLoading || BusyCollecting || BusySearching || BusySaving || BusyPrinting || BusyCounting;
@@ -117,6 +125,7 @@ void AddDialogFontListener(std::function<void()> listener)
 void InitProgramState()
 {
   BusyLoading = BusyCollecting = BusySearching = BusySaving = BusyPrinting = BusyCounting = false;
+  CollectingArrivingURL = false;
   BigContextSize = 10;
   SentDelimiters = ".!?";
   SmartAbbrDetect = false;

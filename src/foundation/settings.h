@@ -141,6 +141,13 @@ extern TFrequencySettings FrequencySettings;
 
 extern bool BusyLoading, BusyCollecting, BusySearching, BusySaving, BusyPrinting, BusyCounting;
 bool IsBusy();
+// A tag scan is reading a download that is still arriving. It stays busy
+// for as long as the download lasts, but between its chunks nothing it holds
+// stands in the way of a search, so the frame lets one run meanwhile: the
+// items are searchable while they arrive.
+extern bool CollectingArrivingURL;
+// Busy only with such a scan: a search may start.
+bool SearchAllowedWhileBusy();
 
 // Sets one busy flag for its lifetime; on leaving, even by an exception, the
 // flag gets back the state it had (so a nested scope does not clear an outer one).

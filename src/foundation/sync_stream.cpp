@@ -60,6 +60,22 @@ bool writeFully(int fd, const void* buffer, int64_t count, int64_t offset)
 
 }  // namespace
 
+// Opens only a regular file: O_NONBLOCK keeps the open of a FIFO or a
+// device from waiting (a regular file ignores it, and it is cleared after).
+// -1 for anything else or a failure.
+static int openRegularFile(const std::string& fileName, int flags, struct stat& st)
+{
+  const int fd = ::open(fileName.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 std::string UnableToOpenText(const std::string& fileName)
 {
   return "Unable to open file: " + fileName + ".";
@@ -67,14 +83,10 @@ std::string UnableToOpenText(const std::string& fileName)
 
 int OpenStreamFile(const std::string& fileName, uint16_t mode, int32_t& size)
 {
-  int fd = ::open(fileName.c_str(), accessFlags(mode) | O_CLOEXEC);
+  struct stat st;
+  const int fd = openRegularFile(fileName, accessFlags(mode), st);
   if (fd < 0)
     throw std::runtime_error(UnableToOpenText(fileName));
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    throw std::runtime_error(UnableToOpenText(fileName));
-  }
   if (st.st_size > INT32_MAX) {
     ::close(fd);
     throw std::runtime_error("File is too large (2 GB or more): " + fileName + ".");
@@ -246,16 +258,11 @@ void TFileHandle::Close()
 std::unique_ptr<TFileHandle> OpenFileHandle(const std::string& fileName)
 {
   auto h = std::make_unique<TFileHandle>();
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-      h->Handle = fd;
-      h->Valid = true;
-      h->Size = st.st_size > INT32_MAX ? INT32_MAX : int32_t(st.st_size);
-    } else {
-      ::close(fd);
-    }
+  struct stat st;
+  if (const int fd = openRegularFile(fileName, O_RDONLY, st); fd >= 0) {
+    h->Handle = fd;
+    h->Valid = true;
+    h->Size = st.st_size > INT32_MAX ? INT32_MAX : int32_t(st.st_size);
   }
   h->Position = 0;
   return h;

@@ -7,6 +7,7 @@
 #include "foundation/abort.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/dialogs.h"
+#include "foundation/settings.h"
 #include "foundation/utils.h"
 
 #include <algorithm>
@@ -619,8 +620,6 @@ void discard(std::vector<NewIndex>& created, bool itemAlive)
   created.clear();
 }
 
-constexpr auto DownloadWait = std::chrono::milliseconds(50);
-
 }  // namespace
 
 TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32_t& words, bool multiFile,
@@ -667,7 +666,12 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
     TTagScanner scanner(TTagScanOptions::FromSettings(wantLines, wantPages, wantTags, countWords, wordTable),
                         indexOf(item->LineIndex), indexOf(item->PageIndex), indexOf(item->TagIndex));
 
+    // A download still arriving may take long: a search may run meanwhile.
+    BusyScope arriving(CollectingArrivingURL);
+    if (!download || download->Done())
+      CollectingArrivingURL = false;
     std::unique_ptr<ProgressDialog> progress = CreateProgressForm(multiFile);
+    progress->SetBackground(CollectingArrivingURL);
     progress->SetCaption("Collecting tag information");
     progress->SetProgressLabel(fileName);
     progress->SetMaxValue(source->GetSize());
@@ -698,7 +702,10 @@ TTagScanResult CollectTagInfo(const std::string& fileName, bool wantLines, int32
       pos = before;
       if (finished)
         break;  // no more bytes: the end, or a file that shrank
-      std::this_thread::sleep_for(DownloadWait);  // a download still arriving
+      // A download still arriving: its own wait lets its bytes in (and
+      // every other event run) and returns as soon as the next one is here.
+      if (download->WaitForPosition(pos + 1) && source->ReadableSize() <= pos && !download->Done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a stream that does not wait: no spinning
     }
     scanner.Finish();
 

@@ -1,7 +1,11 @@
 #include "platform/sockets.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -19,6 +23,12 @@ bool fail(int err)
 {
   lastError = wsaErrorOfErrno(err);
   return false;
+}
+
+int failed(int err)
+{
+  fail(err);
+  return -1;
 }
 
 sockaddr_in toSockaddr(SocketAddress a)
@@ -139,57 +149,100 @@ bool resolveIPv4(const std::string& host, uint32_t& address, int& error)
   return true;
 }
 
-int createStreamSocket()
+struct NameLookup::State {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  bool ok = false;
+  uint32_t address = 0;
+  int error = 0;
+};
+
+NameLookup::NameLookup(const std::string& host) : state_(std::make_shared<State>())
 {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  in_addr dotted{};
+  if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
+    state_->finished = state_->ok = true;
+    state_->address = dotted.s_addr;
+    return;
+  }
+  std::thread([state = state_, host] {
+    uint32_t address = 0;
+    int error = 0;
+    const bool ok = resolveIPv4(host, address, error);
+    std::lock_guard lock(state->mutex);
+    state->ok = ok;
+    state->address = address;
+    state->error = error;
+    state->finished = true;
+    state->done.notify_all();
+  }).detach();
+}
+
+NameLookup::~NameLookup() = default;
+
+bool NameLookup::Wait(int waitMs)
+{
+  std::unique_lock lock(state_->mutex);
+  return state_->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return state_->finished; });
+}
+
+bool NameLookup::Result(uint32_t& address, int& error) const
+{
+  std::lock_guard lock(state_->mutex);
+  address = state_->address;
+  error = state_->error;
+  return state_->finished && state_->ok;
+}
+
+int createStreamSocket(bool nonBlocking)
+{
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), IPPROTO_TCP);
   if (fd < 0)
     fail(errno);
   return fd;
 }
 
-bool connectSocket(int fd, SocketAddress to, std::chrono::milliseconds timeout)
+int beginConnect(int fd, SocketAddress to)
 {
   const sockaddr_in sa = toSockaddr(to);
   if (!setNonBlocking(fd, true))
-    return fail(errno);
-  int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-  if (rc != 0 && errno != EINPROGRESS && errno != EINTR) {
-    const int err = errno;
-    setNonBlocking(fd, false);
-    return fail(err);
+    return failed(errno);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
+    return setNonBlocking(fd, false) ? 1 : failed(errno);
+  if (errno == EINPROGRESS || errno == EINTR)
+    return 0;
+  return failed(errno);
+}
+
+int finishConnect(int fd, int waitMs)
+{
+  pollfd p{fd, POLLOUT, 0};
+  const int rc = ::poll(&p, 1, waitMs);
+  if (rc == 0 || (rc < 0 && errno == EINTR))
+    return 0;
+  if (rc < 0)
+    return failed(errno);
+  int err = 0;
+  socklen_t len = sizeof err;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+    err = errno;
+  if (err != 0)
+    return failed(err);
+  return setNonBlocking(fd, false) ? 1 : failed(errno);
+}
+
+bool connectSocket(int fd, SocketAddress to, std::chrono::milliseconds timeout)
+{
+  int rc = beginConnect(fd, to);
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (rc == 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+      return fail(ETIMEDOUT);
+    rc = finishConnect(fd, int(std::min<int64_t>(left.count(), 1000)));
   }
-  if (rc != 0) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-      if (left.count() <= 0) {
-        setNonBlocking(fd, false);
-        return fail(ETIMEDOUT);
-      }
-      pollfd p{fd, POLLOUT, 0};
-      rc = ::poll(&p, 1, static_cast<int>(left.count()));
-      if (rc < 0 && errno == EINTR)
-        continue;
-      if (rc < 0) {
-        const int err = errno;
-        setNonBlocking(fd, false);
-        return fail(err);
-      }
-      if (rc > 0)
-        break;
-    }
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
-      err = errno;
-    if (err != 0) {
-      setNonBlocking(fd, false);
-      return fail(err);
-    }
-  }
-  if (!setNonBlocking(fd, false))
-    return fail(errno);
-  return true;
+  return rc == 1;
 }
 
 bool bindSocket(int fd, SocketAddress at)

@@ -1,5 +1,6 @@
 // IPv4 stream sockets over POSIX, in the shape the download client needs:
-// blocking calls with an optional bound, descriptors closed on exec, sends
+// a connect and a name look-up that can be waited for in slices, listeners
+// that never block, descriptors closed on exec, sends
 // that never raise SIGPIPE, and failures reported as Windows Sockets error
 // codes (10000 and up, 11001 to 11004 for name look-ups), whose texts the
 // client shows.
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -32,8 +34,35 @@ int lastSocketError();
 // failure false, with the error code in error.
 bool resolveIPv4(const std::string& host, uint32_t& address, int& error);
 
-// A new blocking TCP socket, or InvalidSocket.
-int createStreamSocket();
+// A name look-up on a thread of its own, so that no caller waits on the
+// resolver longer than it wants: Wait() gives up after its slice, and a
+// look-up that is dropped unfinished runs to its end alone and frees itself.
+// A dotted address is taken at once, without a thread.
+class NameLookup {
+public:
+  explicit NameLookup(const std::string& host);
+  ~NameLookup();
+  NameLookup(const NameLookup&) = delete;
+  NameLookup& operator=(const NameLookup&) = delete;
+  // Waits at most waitMs for the answer; true once it is there.
+  bool Wait(int waitMs);
+  // After Wait() gave true: the address, or false with the error code.
+  bool Result(uint32_t& address, int& error) const;
+
+private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+// A new TCP socket, or InvalidSocket; nonBlocking makes every call on it
+// (accept on a listener included) return at once.
+int createStreamSocket(bool nonBlocking = false);
+// Starts a connect without waiting: 1 connected, 0 under way (finish it
+// with finishConnect), -1 failed (lastSocketError()).
+int beginConnect(int fd, SocketAddress to);
+// Waits at most waitMs for a connect under way: 1 connected (the socket is
+// blocking again), 0 still under way, -1 failed (lastSocketError()).
+int finishConnect(int fd, int waitMs);
 // Connects, waiting at most timeout; on failure false (a time-out gives
 // 10060). The socket stays blocking.
 bool connectSocket(int fd, SocketAddress to, std::chrono::milliseconds timeout);
@@ -41,8 +70,8 @@ bool bindSocket(int fd, SocketAddress at);
 bool listenSocket(int fd, int backlog);
 bool socketName(int fd, SocketAddress& name);
 bool peerName(int fd, SocketAddress& name);
-// Takes one pending connection without blocking; InvalidSocket when none is
-// waiting or on failure. The new socket is blocking.
+// Takes one pending connection; InvalidSocket when none is waiting (on a
+// non-blocking listener) or on failure. The new socket is blocking.
 int acceptSocket(int fd, SocketAddress* peer);
 // Sends every byte, going on after partial sends; false on failure.
 bool sendAll(int fd, const void* data, size_t count);

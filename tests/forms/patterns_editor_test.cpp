@@ -10,6 +10,8 @@
 
 #include <random>
 
+#include <sys/stat.h>
+
 using testsupport::readFile;
 using Strings = std::vector<std::string>;
 
@@ -155,3 +157,19 @@ TEST_F(PatternsEditorTest, EditPatternsReturnsTheMemoOnlyOnOk)
 }
 
 }  // namespace
+
+TEST(PatternsFileTest, OnlyARegularFileIsRead)
+{
+  // A FIFO nobody writes to and an endless device are refused at once.
+  testsupport::ScratchFolder dir;
+  const std::string fifo = dir.file("patterns.txt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+    try {
+      LoadPatternsFile(name);
+      ADD_FAILURE() << name;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Unable to open file: " + name + ".");
+    }
+  }
+}

@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 using testsupport::CorpusFixture;
 using testsupport::FakeDownload;
@@ -100,6 +103,19 @@ TEST_F(CorpusTest, SkippedInputsKeepTheFlagsOfTheOthers)
   EXPECT_EQ(std::count(frame.Calls.begin(), frame.Calls.end(), "show " + a), 1);
   EXPECT_EQ(CorpusList[1].Flags, "W.9 ");
   EXPECT_EQ(CorpusList[1].WordCount, 1);  // W alone does not spare the scan, which recounts
+}
+
+TEST_F(CorpusTest, OnlyRegularFilesAreOpenedAndOthersAreRefusedAtOnce)
+{
+  // Nobody writes to the FIFO: an open that waited for a writer would hang.
+  const std::string fifo = files.file("pipe.txt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (std::string name : {fifo, std::string("/dev/zero")}) {
+    EXPECT_FALSE(AddCorpusItem(frame, name, "")) << name;
+    EXPECT_EQ(errors().back(), "Unable to open file: " + name + ".");
+  }
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_TRUE(questions().empty());
 }
 
 TEST_F(CorpusTest, UntrustedNamesAreRefusedBeforeAnyStreamIsMade)
@@ -323,6 +339,43 @@ TEST_F(CorpusTest, DownloadsAreScannedAsTheyArrive)
   // Removal deletes the download body with the indexes.
   RemoveCorpusItem(frame, 0);
   EXPECT_TRUE(tempFiles().empty());
+}
+
+// A download whose bytes come only while its own wait runs; where nobody
+// waits on it, it gives up after some looks at Done().
+class WaitingDownload : public FakeDownload {
+public:
+  using FakeDownload::FakeDownload;
+  bool WaitForPosition(int32_t) override
+  {
+    arrive();
+    return true;
+  }
+  bool Done() const override { return done_ || ++looks_ > 40; }
+  std::function<void()> arrive;
+
+private:
+  mutable int looks_ = 0;
+};
+
+TEST_F(CorpusTest, TheLoadScanWaitsThroughTheDownloadsOwnWait)
+{
+  const std::string body = temp.write("IST1.tmp", "");
+  const std::string text = "first words\r\n" + std::string(70000, 'x') + " last\r\n";
+  SetDownloadFactory([&](const std::string& url) {
+    auto d = std::make_unique<WaitingDownload>(body, url, -1);
+    d->arrive = [&text, &body, sent = size_t(0), d = d.get()]() mutable {
+      const size_t n = std::min<size_t>(20000, text.size() - sent);
+      std::ofstream(body, std::ios::binary | std::ios::app).write(text.data() + sent, std::streamsize(n));
+      sent += n;
+      d->done_ = sent == text.size();
+    };
+    return d;
+  });
+  LoadCorpusItems(frame, {"http://host.example/w"});
+  ASSERT_EQ(CorpusList.Count(), 1);
+  EXPECT_EQ(CorpusList[0].WordCount, 4);
+  EXPECT_EQ(rows(*CorpusList[0].LineIndex.Index), (std::vector<int32_t>{0, 11, int32_t(text.size()) - 2}));
 }
 
 TEST_F(CorpusTest, KeptCopiesOpenFromTheWorkspaceAndReloadDownloadsAgain)

@@ -47,7 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
                     UrlCase{"http://@h/", false, ""}, UrlCase{"http:///path", false, ""},
                     UrlCase{"https://h/", false, ""}, UrlCase{"h/path", false, ""},
                     UrlCase{"http://h/a b", false, ""}, UrlCase{"http://h/a\tb", false, ""},
-                    UrlCase{"http://h/a\x7f", false, ""}, UrlCase{"http://h/\r\nX: y", false, ""}));
+                    UrlCase{"http://h/a\x7f", false, ""}, UrlCase{"http://h/\r\nX: y", false, ""},
+                    // The authority ends at "/", "?" or "#"; "@" behind them is path.
+                    UrlCase{"http://h?page=2", true, "0|||h|80|/?page=2"},
+                    UrlCase{"http://a?x@b/", true, "0|||a|80|/?x@b/"},
+                    UrlCase{"http://a#x@b/", true, "0|||a|80|/"},
+                    UrlCase{"http://u@a:81/p?q=@z#f@g", true, "0|u||a|81|/p?q=@z"},
+                    UrlCase{"ftp://a/f#x?y", true, "1|||a|21|/f"}, UrlCase{"http://?x", false, ""}));
 
 TEST(ResolveUrlTest, FollowsTheReferenceResolutionRules)
 {
@@ -72,7 +78,9 @@ TEST(ParseLinesTest, StatusLines)
       {"HTTP/1.1 301  Moved  ", true, 301, "Moved"}, {"SSH-2.0-OpenSSH", false, 0, ""},
       {"HTTP/1 200 OK", false, 0, ""},       {"HTTP/1.x 200 OK", false, 0, ""},
       {"HTTP/1.1 2x0 OK", false, 0, ""},     {"HTTP/1.1 20", false, 0, ""},
-      {"XHTTP 302 Found", true, 302, "Found"},
+      {"XHTTP 302 Found", true, 302, "Found"}, {"HTTP/1.1 000 Zero", false, 0, ""},
+      {"HTTP/1.1 099 Low", false, 0, ""},    {"HTTP/1.1 600 High", false, 0, ""},
+      {"HTTP/1.1 100 Continue", true, 100, "Continue"}, {"HTTP/1.1 599 x", true, 599, "x"},
   };
   for (const auto& [line, ok, code, phrase] : cases) {
     int32_t c = 0;

@@ -163,6 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "HTTP error: \"Bad chunked encoding.\""},
         HttpCase{"CutShort", ok + "Content-Length: 10\r\n\r\nabc", false, "abc", cutShort},
         HttpCase{"ChunkedCutShort", ok + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n", false, "abc", cutShort},
+        HttpCase{"StatusZero", "HTTP/1.1 000 None\r\nContent-Length: 1\r\n\r\nx", false, "",
+                 "Connection established but this is not a HTTP server."},
+        HttpCase{"StatusBelow100", "HTTP/1.1 099 Low\r\n\r\nx", false, "",
+                 "Connection established but this is not a HTTP server."},
+        HttpCase{"UnaskedUpgrade", "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\nx", true, "",
+                 "HTTP error 101: \"Switching Protocols\""},
         HttpCase{"LongHeaderLine", ok + "X: " + std::string(1100, 'x') + "\r\n\r\n", true, "", "Connection timeout."}),
     [](const testing::TestParamInfo<HttpCase>& info) { return std::string(info.param.name); });
 
@@ -177,7 +183,7 @@ TEST_F(DownloadTest, SendsTheRequestBytesAndAuthorisation)
   EXPECT_EQ(fetch("http://:secret@127.0.0.1:" + rport).error, "");
   const std::string common = "Host: 127.0.0.1\r\nAgent: Quillmar Pro " + VersionText + "\r\nAccept: *.*, */*\r\n";
   EXPECT_EQ(server.Requests(),
-            (std::vector<std::string>{"GET /p%20q?x#f HTTP/1.1\r\n" + common + "Authorization: Basic " +
+            (std::vector<std::string>{"GET /p%20q?x HTTP/1.1\r\n" + common + "Authorization: Basic " +
                                               EncodeBase64("us:pa:ss") + "\r\n\r\n",
                                       "GET / HTTP/1.1\r\n" + common + "\r\n"}));
 }
@@ -200,6 +206,93 @@ TEST_F(DownloadTest, FollowsRelativeRedirectsAndStopsLoops)
   EXPECT_EQ(loop.Connections(), 11);
   ScriptedServer elsewhere(replies({"HTTP/1.1 302 Found\r\nLocation: https://127.0.0.1/x\r\n\r\n"}));
   EXPECT_EQ(fetch(elsewhere.Url("http", "/")).error, "Bad or incomplete URL: https://127.0.0.1/x.");
+}
+
+TEST_F(DownloadTest, QueryInTheAuthorityAndRelativeRedirectsStayOnTheServer)
+{
+  // Port 1 of 127.0.0.1 refuses: a fetch that went there would fail.
+  ScriptedServer server([&](ServerConnection& c, int n) {
+    const std::string request = c.ReadRequest();
+    server.Record(request.substr(0, request.find('\r')));
+    c.Send(n == 1 ? "HTTP/1.1 302 Found\r\nLocation: ?x@127.0.0.1:1/\r\n\r\n" : ok + "Content-Length: 2\r\n\r\nok");
+  });
+  const std::string authority = "http://127.0.0.1:" + std::to_string(server.Port());
+  Outcome o = fetch(authority + "/a");
+  EXPECT_EQ(o.body, "ok");
+  EXPECT_EQ(o.url, authority + "/a?x@127.0.0.1:1/");
+  o = fetch(authority + "?x@127.0.0.1:1/#y@127.0.0.1:1");
+  EXPECT_EQ(o.body, "ok");
+  EXPECT_EQ(server.Requests(), (std::vector<std::string>{"GET /a HTTP/1.1", "GET /a?x@127.0.0.1:1/ HTTP/1.1",
+                                                         "GET /?x@127.0.0.1:1/ HTTP/1.1"}));
+}
+
+TEST_F(DownloadTest, ResetBodyWithoutLengthIsNoEnd)
+{
+  ScriptedServer server([](ServerConnection& c, int) {
+    c.ReadRequest();
+    c.Send("HTTP/1.0 200 OK\r\n\r\nthe first half");
+    c.Reset();
+  });
+  const Outcome o = fetch(server.Url("http", "/r"));
+  EXPECT_EQ(o.error, "HTTP error: \"Connection reset by peer\"");
+  EXPECT_FALSE(o.complete);
+  EXPECT_EQ(PendingURLCount, 0);
+}
+
+// Sets Stop Loading URLs a little later, from another thread, as the
+// frame's command would while the user-interface thread is waiting.
+struct StopSoon {
+  std::thread thread{[] {
+    std::this_thread::sleep_for(150ms);
+    StopLoadingURLs = true;
+  }};
+  ~StopSoon()
+  {
+    thread.join();
+    StopLoadingURLs = false;
+  }
+};
+
+TEST_F(DownloadTest, StopEndsAConnectThatIsNeverAnswered)
+{
+  InetTimeouts.Connect = 5s;
+  testsupport::FullListener silent;
+  const std::string unanswered = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/";
+  // At once, and at a redirect hop, which connects inside a read step.
+  ScriptedServer redirect(replies({"HTTP/1.1 302 Found\r\nLocation: " + unanswered + "\r\n\r\n"}));
+  for (const std::string& url : {unanswered, redirect.Url("http", "/")}) {
+    Outcome o;
+    {
+      StopSoon stop;
+      o = fetch(url);
+    }
+    EXPECT_EQ(o.error, "abort") << url;
+  }
+  EXPECT_TRUE(tempFiles().empty());
+}
+
+// An FTP server that answers RETR and never opens the data connection.
+ScriptedServer::Script noDataConnection()
+{
+  return [](ServerConnection& c, int) {
+    c.Send("220 Ready\r\n");
+    std::string line;
+    for (const char* reply : {"331 Password\r\n", "230 In\r\n", "350 Rest\r\n", "350 Rest\r\n", "200 Binary\r\n",
+                              "200 Port ok\r\n", "150 Opening (10 bytes)\r\n"})
+      if (!c.ReadLine(line) || !c.Send(reply))
+        return;
+    c.WaitForClose();
+  };
+}
+
+TEST_F(DownloadTest, MissingFtpDataConnectionTimesOutOrStops)
+{
+  InetTimeouts.DataConnection = 300ms;
+  ScriptedServer server(noDataConnection());
+  EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "No response from FTP server to our data connection.");
+  InetTimeouts.DataConnection = 10s;
+  StopSoon stop;
+  EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "abort");
 }
 
 TEST_F(DownloadTest, TrickledBodyIsReadWhileItGrows)

@@ -118,6 +118,44 @@ void ServerConnection::WaitForClose(std::chrono::milliseconds limit)
   }
 }
 
+void ServerConnection::Reset()
+{
+  const linger now{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+}
+
+// --- FullListener --------------------------------------------------------------
+
+FullListener::FullListener()
+{
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+      ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  port_ = ntohs(sa.sin_port);
+  // Fill the queue: connects go on until one is left unanswered.
+  for (int i = 0; i < 8; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    fillers_.push_back(fd);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, 200) == 0)
+      return;  // this one hangs: the queue is full
+  }
+  throw std::runtime_error("the listener's queue does not fill");
+}
+
+FullListener::~FullListener()
+{
+  for (int fd : fillers_)
+    ::close(fd);
+  ::close(listener_);
+}
+
 // --- ScriptedServer ------------------------------------------------------------
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script))

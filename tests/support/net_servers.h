@@ -35,6 +35,8 @@ public:
   bool Send(std::string_view bytes);
   // Sends in pieces of `piece` bytes with a pause after each.
   bool Trickle(std::string_view bytes, size_t piece, std::chrono::milliseconds pause);
+  // Makes the close a reset (RST) instead of an orderly end (FIN).
+  void Reset();
   // Waits until the client closes, the server stops or the time is up.
   void WaitForClose(std::chrono::milliseconds limit = std::chrono::seconds(10));
   bool Stopping() const { return stopping_.load(); }
@@ -70,6 +72,21 @@ private:
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
   std::thread thread_;
+};
+
+// A listener that never accepts and whose queue is full, so that the
+// handshake of any further connect is never answered (its SYNs are
+// dropped): a host that does not answer, on 127.0.0.1.
+class FullListener {
+public:
+  FullListener();
+  ~FullListener();
+  uint16_t Port() const { return port_; }
+
+private:
+  int listener_ = -1;
+  std::vector<int> fillers_;
+  uint16_t port_ = 0;
 };
 
 // Opens an active-mode data connection to "h1,h2,h3,h4,p1,p2" from the

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -98,6 +99,14 @@ bool showSharedField(QDialog& form, const ProgressDialog& values, ProgressField 
   case ProgressField::Gauge: gauge->setValue(values.Percent()); return true;
   case ProgressField::Visible:
     if (values.Visible()) {
+      // A box in the background stays above the window the user works in
+      // but leaves the keyboard to it.
+      form.setAttribute(Qt::WA_ShowWithoutActivating, values.Background());
+      if (QWidget* main = QApplication::activeWindow(); values.Background() && main && main != &form) {
+        form.winId();
+        if (form.windowHandle() && main->windowHandle())
+          form.windowHandle()->setTransientParent(main->windowHandle());
+      }
       form.show();
       form.raise();
     } else {

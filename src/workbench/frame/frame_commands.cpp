@@ -17,20 +17,56 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QApplication>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QUrl>
 
 #include <filesystem>
+#include <memory>
 
 namespace {
 
+// Hands the file to xdg-open when there is one, and watches it: a viewer
+// that cannot be started, or an xdg-open that finds no browser and ends with
+// an error, is reported with the file's name. Without xdg-open the desktop
+// services of Qt try their own launchers.
 class TDesktopHelp final : public THelpService {
 public:
   bool OpenHelpFile(const std::string& path) override
   {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+      return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    auto* process = new QProcess(qApp);
+    auto reported = std::make_shared<bool>(false);
+    auto report = [path, reported] {
+      if (!*reported) {
+        *reported = true;
+        ShowError("Unable to open file: " + path + ".");
+      }
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, report](QProcess::ProcessError error) {
+      if (error == QProcess::FailedToStart) {
+        report();
+        process->deleteLater();
+      }
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, report](int exitCode, QProcess::ExitStatus status) {
+                       if (status != QProcess::NormalExit || exitCode != 0)
+                         report();
+                       process->deleteLater();
+                     });
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(opener, {QUrl::fromLocalFile(file).toString()});
+    return true;
   }
 };
 

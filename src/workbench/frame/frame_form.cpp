@@ -404,7 +404,9 @@ void TFrameForm::UpdateMenuState()
   SetItemEnabled("FMF_Open", !busy);
   SetItemChecked("ScanFrequencyonLoadItem", FrequencySettings.ScanTextsOnLoad);
   SetItemEnabled("FMF_URL", !busy);
-  SetItemEnabled("FMF_StopURLsloading", urls);
+  // Also while items are added: a download may still be looking its host
+  // up, connecting or waiting for its reply header.
+  SetItemEnabled("FMF_StopURLsloading", urls || BusyLoading);
   SetItemEnabled("FMF_Close", corpus && !busy);
   SetItemEnabled("FMF_View", corpus);
   SetItemEnabled("FMF_LoadWorkspace", !busy);
@@ -416,8 +418,12 @@ void TFrameForm::UpdateMenuState()
   for (const char* name : {"CMD_TagSettings", "CMD_WordTagSettings", "FMF_Language", "FMF_PrintSetup", "FMF_Exit"})
     SetItemEnabled(name, !busy);
   SetItemVisible("FM_Concordance", corpus);
-  for (const char* name : {"FMC_Generate", "FMC_GenerateAdvanced", "FMC_Configure"})
-    SetItemEnabled(name, corpus && !busy);
+  // A search may also run while the only thing going on is the scan of a
+  // download that is still arriving.
+  const bool searchable = !busy || SearchAllowedWhileBusy();
+  for (const char* name : {"FMC_Generate", "FMC_GenerateAdvanced"})
+    SetItemEnabled(name, corpus && searchable);
+  SetItemEnabled("FMC_Configure", corpus && !busy);
   SetItemEnabled("FMC_Save", activeConc && !busy);
   SetItemEnabled("FMC_Print", activeConc && !busy);
   SetItemEnabled("FMC_CloseAll", anyConc && !busy);

@@ -1,6 +1,10 @@
 #include "workbench/frame/frame_test_support.h"
 
+#include "foundation/abort.h"
+#include "foundation/corpus_list.h"
+#include "foundation/settings.h"
 #include "foundation/tag_scan.h"
+#include "support/fake_download.h"
 #include "workbench/frame/frame_commands.h"
 #include "workbench/frame/frame_dialogs.h"
 #include "workbench/output/text_sink.h"
@@ -9,7 +13,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <deque>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <fstream>
+#include <thread>
 
 using frametest::FrameTest;
 using frametest::TTestChild;
@@ -138,6 +146,92 @@ TEST_F(FrameCommandsTest, HelpOpensTheHtmlRenditionOrReportsTheMissingFile)
   folder_.write("program/QX2.2.html", "<html></html>");
   Trigger("FMI_Help");
   EXPECT_EQ(help.Opened, std::vector<std::string>{folder_.path() + "program/QX2.2.html"});
+}
+
+TEST_F(FrameCommandsTest, HelpWithoutABrowserNamesTheGuide)
+{
+  // The desktop's opener finds no browser and says so by its exit code.
+  const std::string bin = folder_.path() + "bin";
+  std::filesystem::create_directories(bin);
+  const std::string asked = folder_.path() + "asked.txt";
+  const std::string opener = folder_.write("bin/xdg-open", "#!/bin/sh\necho \"$1\" > '" + asked + "'\nexit 3\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  Start();
+  const std::string guide = folder_.write("program/QX2.2.html", "<html></html>");
+  Trigger("FMI_Help");
+  for (int i = 0; i < 500 && Messages(mtError).empty(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(Messages(mtError), std::vector<std::string>{"Unable to open file: " + guide + "."});
+  std::ifstream in(asked);
+  std::string url;
+  std::getline(in, url);
+  EXPECT_EQ(url, "file://" + guide);
+}
+
+// A download whose rest arrives once the test has looked at the frame
+// while the load scan waited for it.
+class ArrivingDownload : public testsupport::FakeDownload {
+public:
+  using FakeDownload::FakeDownload;
+  bool WaitForPosition(int32_t) override
+  {
+    if (!done_) {
+      whileWaiting();
+      done_ = true;
+    }
+    return true;
+  }
+  std::function<void()> whileWaiting;
+};
+
+TEST_F(FrameCommandsTest, SearchIsOpenWhileADownloadIsScanned)
+{
+  TFrameForm& frame = Start();
+  std::vector<bool> enabled;
+  SetDownloadFactory([&](const std::string& url) {
+    auto d = std::make_unique<ArrivingDownload>(folder_.write("IST1.tmp", "arriving words\r\n"), url, -1);
+    d->whileWaiting = [&] {
+      frame.UpdateMenuState();
+      for (const char* name : {"FMC_Generate", "FMC_GenerateAdvanced", "FMC_Configure", "FMF_Open"})
+        enabled.push_back(Item(name)->isEnabled());
+      // The scan's box leaves the keyboard to the main window.
+      const ProgressDialog* box = ProgressDialog::Topmost();
+      enabled.push_back(box && box->Visible() && box->Background());
+    };
+    return d;
+  });
+  LoadCorpusItems(frame, {"http://host.example/t"});
+  SetDownloadFactory(nullptr);
+  // Searching, yes; what would change the corpus or the scan's rules, no.
+  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false, true}));
+  EXPECT_FALSE(CollectingArrivingURL);
+}
+
+TEST_F(FrameCommandsTest, StopIsOpenWhileADownloadConnects)
+{
+  TFrameForm& frame = Start();
+  bool stoppable = false;
+  int started = 0;
+  SetDownloadFactory([&](const std::string&) -> std::unique_ptr<TDownloadStream> {
+    ++started;
+    // As the download's constructor lets events run before its header.
+    frame.UpdateMenuState();
+    stoppable = Item("FMF_StopURLsloading")->isEnabled();
+    Item("FMF_StopURLsloading")->trigger();
+    EXPECT_TRUE(StopLoadingURLs);
+    throw EAbort();
+  });
+  LoadCorpusItems(frame, {"http://host.example/t", "http://host.example/u"});
+  SetDownloadFactory(nullptr);
+  EXPECT_TRUE(stoppable);
+  EXPECT_EQ(started, 1);  // the stop skips the next URL
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_TRUE(Messages(mtError).empty());
 }
 
 TEST_F(FrameCommandsTest, PrintSetupNeedsAPrinter)
