@@ -1,0 +1,134 @@
+// A small program the save tests start with fork + exec: it runs one save
+// of the program's real code, with the file primitives' fault plan armed
+// from its arguments, and reports by its exit status (a planned kill ends it
+// by SIGKILL).
+//
+//   save_child [--as-nobody] workspace <folder> <plan>
+//       Saves <folder>/Novels.QWS: the first time with a.txt, afterwards
+//       opening it and adding b.txt. Every Keep option is on.
+//   save_child [--as-nobody] settings <file> <plan>
+//       Writes the settings to <file>, every list area filled.
+//
+// <plan>: "0" for none, "kill:N" kills at primitive call N, "fail:N:errno"
+// fails call N. Prints the number of primitive calls the save made.
+// Exit status: 0 saved, 1 refused with a message, 3 privileges not dropped.
+#include "foundation/config_file.h"
+#include "foundation/corpus_list.h"
+#include "foundation/frequency_list.h"
+#include "foundation/program_state.h"
+#include "foundation/settings.h"
+#include "foundation/tag_scan.h"
+#include "foundation/workspace.h"
+#include "platform/file_ops.h"
+#include "support/fake_bridge.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <grp.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+platform::FileFaultPlan planFor;
+
+class ChildCorpusFrame : public TCorpusFrame {
+public:
+  void ShowFullText(const std::string&) override {}
+  void CloseFullText(const std::string&) override {}
+  void CloseAllChildWindows() override {}
+  void ForgetWordListWindows() override {}
+  void SetCorpusInfo(const std::string&) override {}
+};
+
+class ChildWorkspaceFrame : public TWorkspaceFrame {
+public:
+  TCorpusFrame& Corpus() override { return corpus; }
+  std::string& WorkspaceName() override { return name; }
+  void SetCaption(const std::string&) override {}
+  TBatchPatternLists BatchPatterns() override { return {&patterns, &patterns, &patterns}; }
+  bool ChooseWorkspaceToSave(std::string&) override { return false; }
+  bool ChooseWorkspaceToOpen(std::string&) override { return false; }
+  ChildCorpusFrame corpus;
+  std::string name;
+  std::vector<std::string> patterns{"alpha", "be*"};
+};
+
+bool dropToNobody()
+{
+  if (::getuid() != 0)
+    return true;  // already unprivileged
+  const gid_t none[] = {65534};
+  if (::setgroups(1, none) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+    return false;
+  return ::getuid() == 65534 && ::geteuid() == 65534 && ::getegid() == 65534 && ::setuid(0) != 0;
+}
+
+platform::FileFaultPlan parsePlan(const std::string& text)
+{
+  int at = 0, err = 0;
+  if (std::sscanf(text.c_str(), "kill:%d", &at) == 1)
+    return [at](platform::FileOp, int n) { return n == at ? platform::FaultKill : platform::FaultNone; };
+  if (std::sscanf(text.c_str(), "fail:%d:%d", &at, &err) == 2)
+    return [at, err](platform::FileOp, int n) { return n == at ? err : platform::FaultNone; };
+  return {};
+}
+
+bool saveWorkspace(const std::string& folder)
+{
+  ChildWorkspaceFrame ws;
+  const std::string qws = folder + "Novels.QWS";
+  struct stat st {};
+  if (::stat(qws.c_str(), &st) == 0) {
+    if (!OpenWorkspace(ws, qws))
+      return false;
+    LoadCorpusItems(ws.corpus, {folder + "b.txt"});
+    CorpusFreqList = CountCorpusWords();
+  } else {
+    LoadCorpusItems(ws.corpus, {folder + "a.txt"});
+    CorpusFreqList = CountCorpusWords();
+    ws.name.clear();
+  }
+  KeepLinePages = KeepWatchedTags = KeepURLs = KeepFreq = true;
+  platform::setFileFaultPlan(planFor);
+  return SaveWorkspace(ws, qws, false);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  int arg = 1;
+  if (arg < argc && std::strcmp(argv[arg], "--as-nobody") == 0) {
+    ++arg;
+    if (!dropToNobody())
+      return 3;
+  }
+  if (argc - arg != 3)
+    return 2;
+  const std::string mode = argv[arg], target = argv[arg + 1];
+  testsupport::FakeBridge bridge;
+  testsupport::FakeDialogs dialogs;
+  InitProgramState();
+  InitSharedState();
+  ConcordSettings.PageSeparator = "<pb>";
+  WatchedTags = {TWatchedTag::Make("hi", "<hi>", "</hi>")};
+  URLHistory = {"http://x.example/", "ftp://y.example/z"};
+  planFor = parsePlan(argv[arg + 2]);
+  bool ok = false;
+  if (mode == "workspace") {
+    ok = saveWorkspace(target);
+  } else if (mode == "settings") {
+    platform::setFileFaultPlan(planFor);
+    ok = WriteConfig(target);
+  } else {
+    return 2;
+  }
+  const int calls = platform::fileOpCalls();
+  platform::setFileFaultPlan({});
+  std::printf("%d\n", calls);
+  std::fflush(stdout);
+  return ok ? 0 : 1;
+}
