@@ -73,6 +73,13 @@ ssize_t write(int fd, const void* data, size_t size)
   return ::write(fd, data, size);
 }
 
+ssize_t pwrite(int fd, const void* data, size_t size, off_t offset)
+{
+  if (!proceed(FileOp::Write))
+    return -1;
+  return ::pwrite(fd, data, size, offset);
+}
+
 int fsync(int fd)
 {
   if (!proceed(FileOp::Sync))

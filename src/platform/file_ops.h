@@ -33,6 +33,8 @@ namespace fileops {
 // open(2) for writing: with O_CREAT it counts as Create, else as OpenWrite.
 int openForWrite(const std::string& path, int flags, mode_t mode);
 ssize_t write(int fd, const void* data, size_t size);
+// pwrite(2); counts as Write.
+ssize_t pwrite(int fd, const void* data, size_t size, off_t offset);
 int fsync(int fd);
 // Closes the descriptor even when the plan fails the call.
 int close(int fd);
