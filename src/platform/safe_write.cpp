@@ -131,38 +131,16 @@ bool writeAll(int fd, std::string_view data)
 
 void writeFileAtomically(const std::string& path, std::string_view data)
 {
-  const std::string target = resolveTarget(path);
-  if (!writableOrMissing(target))
-    throw writeError(path, EACCES);
-  std::string tempPath;
-  const int fd = createSibling(target, tempPath);
-  if (fd < 0)
-    throw writeError(path, errno);
-
-  bool ok = writeAll(fd, data);
-  int err = ok ? 0 : errno;
-  if (ok && fileops::fsync(fd) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (fileops::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && !allowed()) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && fileops::rename(tempPath, target) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    fileops::unlink(tempPath);
+  OutputFile file;
+  int err = file.open(path, OutputFile::Mode::Replace);
+  if (err == 0)
+    err = file.write(data);
+  if (err == 0)
+    err = file.commit();
+  if (err != 0)
     throw writeError(path, err);
-  }
   // Make the rename itself durable; a failure here loses nothing.
-  const int dirFd = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(folderOf(resolveTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);

@@ -10,9 +10,10 @@
 
 namespace platform {
 
-// Writes `data` as the new content of `path`. Throws std::runtime_error on
-// failure; the old file, if any, is then unchanged and no temporary is left.
-// An existing file the user may not write is refused (EACCES).
+// Writes `data` as the new content of `path` (an OutputFile replacing it).
+// Throws std::runtime_error on failure; the old file, if any, is then
+// unchanged and no temporary is left. An existing file the user may not
+// write is refused (EACCES); a device or pipe is written in place.
 void writeFileAtomically(const std::string& path, std::string_view data);
 
 // The message of every failed write, flush or close:

@@ -6,8 +6,14 @@
 //   save_child [--as-nobody] workspace <folder> <plan>
 //       Saves <folder>/Novels.QWS: the first time with a.txt, afterwards
 //       opening it and adding b.txt. Every Keep option is on.
-//   save_child [--as-nobody] settings <file> <plan>
-//       Writes the settings to <file>, every list area filled.
+//   save_child [--as-nobody] [--fsize BYTES] settings <file> <plan>
+//       Writes the settings to <file>, with a URL history of about 64 KB.
+//   save_child settings-loop <file> <times>
+//       Writes the settings, about 1 MB of them, <times> times (0: until it
+//       is killed).
+//
+// --fsize limits the size of files written (RLIMIT_FSIZE), with SIGXFSZ
+// ignored so that writes past it fail with EFBIG as on a full disk.
 //
 // <plan>: "0" for none, "kill:N" kills at primitive call N, "fail:N:errno"
 // fails call N. Prints the number of primitive calls the save made.
@@ -25,7 +31,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <grp.h>
+#include <sys/resource.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +114,14 @@ int main(int argc, char** argv)
     if (!dropToNobody())
       return 3;
   }
+  if (arg + 1 < argc && std::strcmp(argv[arg], "--fsize") == 0) {
+    const rlim_t bytes = std::strtoul(argv[arg + 1], nullptr, 10);
+    arg += 2;
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      return 3;
+  }
   if (argc - arg != 3)
     return 2;
   const std::string mode = argv[arg], target = argv[arg + 1];
@@ -115,11 +131,18 @@ int main(int argc, char** argv)
   InitSharedState();
   ConcordSettings.PageSeparator = "<pb>";
   WatchedTags = {TWatchedTag::Make("hi", "<hi>", "</hi>")};
-  URLHistory = {"http://x.example/", "ftp://y.example/z"};
-  planFor = parsePlan(argv[arg + 2]);
+  const bool loop = mode == "settings-loop";
+  URLHistory.clear();
+  for (int i = 0; i < (loop ? 10000 : 640); ++i)
+    URLHistory.push_back("http://x.example/" + std::to_string(i) + "/" + std::string(80, 'a' + i % 26));
+  planFor = loop ? platform::FileFaultPlan() : parsePlan(argv[arg + 2]);
   bool ok = false;
   if (mode == "workspace") {
     ok = saveWorkspace(target);
+  } else if (loop) {
+    const long times = std::atol(argv[arg + 2]);
+    for (long i = 0; times == 0 || i < times; ++i)
+      ok = WriteConfig(target);
   } else if (mode == "settings") {
     platform::setFileFaultPlan(planFor);
     ok = WriteConfig(target);

@@ -4,6 +4,8 @@
 // what its file names; a protected file is refused unchanged.
 #include "foundation/config_file.h"
 #include "foundation/frequency_list.h"
+#include "foundation/run_files.h"
+#include "platform/paths.h"
 #include "foundation/workspace.h"
 #include "support/corpus_fixture.h"
 
@@ -12,6 +14,7 @@
 #include <csignal>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -106,13 +109,23 @@ protected:
     CorpusFixture::TearDown();
   }
   // A folder with the two corpus files.
-  std::string corpusFolder(const std::string& name)
+  std::string corpusFolder(const testsupport::ScratchFolder& base, const std::string& name)
   {
-    const std::string dir = files.file(name + "/");
+    const std::string dir = base.file(name + "/");
     std::filesystem::create_directory(dir);
-    files.write(name + "/a.txt", "one <hi>two</hi>\r\nthree <pb> four\r\n");
-    files.write(name + "/b.txt", "five six\nseven\n");
+    base.write(name + "/a.txt", "one <hi>two</hi>\r\nthree <pb> four\r\n");
+    base.write(name + "/b.txt", "five six\nseven\n");
     return dir;
+  }
+  // A scratch folder in memory where there is one: the many saves of the
+  // kill tests then cost no disk flushes (a kill loses nothing that was
+  // written, flushed or not).
+  static std::unique_ptr<testsupport::ScratchFolder> memoryScratch()
+  {
+    std::error_code ec;
+    const bool shm = std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0;
+    testsupport::ScopedEnv tmpdir("TMPDIR", shm ? std::string("/dev/shm") : platform::tempFolder());
+    return std::make_unique<testsupport::ScratchFolder>();
   }
 };
 
@@ -120,8 +133,14 @@ protected:
 
 TEST_F(SaveKillTest, AKillAtAnyCallLeavesTheOldOrTheNewWorkspaceAndTheNextSaveCleansUp)
 {
+  const auto scratch = memoryScratch();
+  const testsupport::ScratchFolder& files = *scratch;
+  std::filesystem::create_directory(files.file("t"));
+  testsupport::ScopedEnv childTemp("TMPDIR", files.file("t"));
+  TempFolder = files.file("t/");
+
   // The old workspace, then a dry run of the second save counting its calls.
-  const std::string pristine = corpusFolder("pristine");
+  const std::string pristine = corpusFolder(files, "pristine");
   ASSERT_EQ(runChild({"workspace", pristine, "0"}), 0);
   const std::string oldQws = readAll(pristine + "Novels.QWS");
   const std::string oldFreq = readAll(pristine + "Novels/FREQ.tmp");
@@ -183,7 +202,7 @@ TEST_F(SaveKillTest, AKillAtAnyCallLeavesTheOldOrTheNewWorkspaceAndTheNextSaveCl
 
 TEST_F(SaveKillTest, AProtectedWorkspaceIsRefusedUnchangedForAnUnprivilegedUser)
 {
-  const std::string dir = corpusFolder("shared");
+  const std::string dir = corpusFolder(files, "shared");
   const std::string qws = files.write("shared/Novels.QWS", "[Corpus files]\r\nFileCount=0\r\n");
   // The folder lets anyone make files, so only the file's own mode protects it.
   ::chmod(files.path().c_str(), 0755);
@@ -197,4 +216,90 @@ TEST_F(SaveKillTest, AProtectedWorkspaceIsRefusedUnchangedForAnUnprivilegedUser)
   ::chmod(qws.c_str(), 0666);
   EXPECT_EQ(runChild({"--as-nobody", "settings", qws, "0"}), 0);
   EXPECT_NE(readAll(qws), before);
+}
+
+namespace {
+
+// Files in folder whose names begin with a dot (a write's temporary siblings).
+std::set<std::string> siblingsIn(const std::string& folder)
+{
+  std::set<std::string> out;
+  for (const std::string& name : namesIn(folder))
+    if (name.starts_with("."))
+      out.insert(name);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(SaveKillTest, AKilledSettingsSaveLeavesTheOldOrTheNewFileAndAStartRemovesItsTemporary)
+{
+  const std::string folder = platform::windowsFolder(), ini = folder + SettingsFileName;
+  const std::string oldText = "[GeneralConfiguration]\r\nCorpusPath=/old/\r\n";
+  files.write("calls.txt", "");
+  std::string printed;
+  ASSERT_EQ(runChild({"settings", ini, "0"}, &printed, files.file("calls.txt")), 0);
+  const std::string newText = readAll(ini);
+  const int calls = std::stoi(printed);
+  ASSERT_GT(calls, 3);
+
+  const auto check = [&](const std::string& what) {
+    SCOPED_TRACE(what);
+    const std::string now = readAll(ini);
+    EXPECT_TRUE(now == oldText || now == newText);
+    StartRunFiles();  // a start
+    EndRunFiles();
+    EXPECT_TRUE(siblingsIn(folder).empty());
+    EXPECT_TRUE(ReadConfig(ini));
+  };
+  for (int n = 1; n <= calls; ++n) {
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << oldText;
+    ASSERT_EQ(runChild({"settings", ini, "kill:" + std::to_string(n)}), 128 + SIGKILL);
+    check("kill at call " + std::to_string(n));
+  }
+
+  // Killed from outside while a large file is saved again and again: the
+  // file is the small one it replaces or the large one.
+  ASSERT_EQ(runChild({"settings-loop", ini, "1"}), 0);
+  const std::string large = readAll(ini);
+  ASSERT_GT(large.size(), 1000000u);
+  const std::string small = newText;
+  const auto check2 = [&](const std::string& what) {
+    SCOPED_TRACE(what);
+    const std::string now = readAll(ini);
+    EXPECT_TRUE(now == small || now == large);
+    StartRunFiles();
+    EndRunFiles();
+    EXPECT_TRUE(siblingsIn(folder).empty());
+  };
+  std::mt19937 random(37);
+  for (int i = 0; i < 24; ++i) {
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << small;
+    const pid_t pid = startChild({"settings-loop", ini, "0"}, "/dev/null");
+    ::usleep(std::uniform_int_distribution<useconds_t>(2000, 40000)(random));
+    ::kill(pid, SIGKILL);
+    waitChild(pid);
+    check2("killed from outside, round " + std::to_string(i));
+  }
+  EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(SaveKillTest, AFullDiskAndAReadOnlyFolderRefuseTheSaveAndKeepTheFile)
+{
+  const std::string dir = files.file("settings/");
+  std::filesystem::create_directory(dir);
+  const std::string ini = files.write("settings/QUILPRO.INI", "[GeneralConfiguration]\r\nCorpusPath=/old/\r\n");
+  const std::string before = readAll(ini);
+  // A file system that takes 4 KB more: the write fails with EFBIG.
+  EXPECT_EQ(runChild({"--fsize", "4096", "settings", ini, "0"}), 1);
+  EXPECT_EQ(readAll(ini), before);
+  EXPECT_EQ(namesIn(dir), std::set<std::string>{"QUILPRO.INI"});
+  // A folder that refuses new files, for a user who may write the file.
+  ::chmod(files.path().c_str(), 0755);
+  ::chmod(ini.c_str(), 0666);
+  ::chmod(dir.c_str(), 0555);
+  EXPECT_EQ(runChild({"--as-nobody", "settings", ini, "0"}), 1);
+  ::chmod(dir.c_str(), 0755);
+  EXPECT_EQ(readAll(ini), before);
+  EXPECT_EQ(namesIn(dir), std::set<std::string>{"QUILPRO.INI"});
 }
