@@ -16,7 +16,8 @@
 // ignored so that writes past it fail with EFBIG as on a full disk.
 //
 // <plan>: "0" for none, "kill:N" kills at primitive call N, "fail:N:errno"
-// fails call N. Prints the number of primitive calls the save made.
+// fails call N. Prints the number of primitive calls the save made and the
+// last message shown.
 // Exit status: 0 saved, 1 refused with a message, 3 privileges not dropped.
 #include "foundation/config_file.h"
 #include "foundation/corpus_list.h"
@@ -151,7 +152,7 @@ int main(int argc, char** argv)
   }
   const int calls = platform::fileOpCalls();
   platform::setFileFaultPlan({});
-  std::printf("%d\n", calls);
+  std::printf("%d\n%s\n", calls, dialogs.Messages.empty() ? "" : dialogs.Messages.back().Text.c_str());
   std::fflush(stdout);
   return ok ? 0 : 1;
 }

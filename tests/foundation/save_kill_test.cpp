@@ -303,3 +303,77 @@ TEST_F(SaveKillTest, AFullDiskAndAReadOnlyFolderRefuseTheSaveAndKeepTheFile)
   EXPECT_EQ(readAll(ini), before);
   EXPECT_EQ(namesIn(dir), std::set<std::string>{"QUILPRO.INI"});
 }
+
+namespace {
+
+// Every file under folder by its path inside it, with its bytes.
+std::map<std::string, std::string> tree(const std::string& folder)
+{
+  std::map<std::string, std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+    out[e.path().string().substr(folder.size())] = e.is_regular_file() ? readAll(e.path().string()) : "<folder>";
+  return out;
+}
+
+}  // namespace
+
+TEST_F(SaveKillTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOneAndSucceedsAfter)
+{
+  const auto scratch = memoryScratch();
+  const testsupport::ScratchFolder& files = *scratch;
+  std::filesystem::create_directory(files.file("t"));
+  testsupport::ScopedEnv childTemp("TMPDIR", files.file("t"));
+  const std::string pristine = corpusFolder(files, "pristine");
+  ASSERT_EQ(runChild({"workspace", pristine, "0"}), 0);
+  const auto old = tree(pristine);
+  const std::string dry = files.file("dry/");
+  std::filesystem::copy(pristine, dry, std::filesystem::copy_options::recursive);
+  std::string printed;
+  ASSERT_EQ(runChild({"workspace", dry, "0"}, &printed, files.file("out")), 0);
+  const int calls = std::stoi(printed);
+
+  static constexpr int errors[] = {ENOSPC, EIO, EFBIG, EACCES, EROFS};
+  constexpr int parallel = 8;
+  for (int first = 1; first <= calls; first += parallel) {
+    std::vector<std::pair<int, pid_t>> running;
+    for (int n = first; n < first + parallel && n <= calls; ++n) {
+      const std::string dir = files.file("f" + std::to_string(n) + "/");
+      std::filesystem::copy(pristine, dir, std::filesystem::copy_options::recursive);
+      const std::string plan = "fail:" + std::to_string(n) + ":" + std::to_string(errors[n % 5]);
+      running.emplace_back(n, startChild({"workspace", dir, plan}, files.file("out" + std::to_string(n))));
+    }
+    for (const auto& [n, pid] : running) {
+      SCOPED_TRACE("failed at call " + std::to_string(n));
+      const int status = waitChild(pid);
+      ASSERT_TRUE(WIFEXITED(status));
+      const std::string dir = files.file("f" + std::to_string(n) + "/");
+      const std::string out = readAll(files.file("out" + std::to_string(n)));
+      const std::string message = out.substr(out.find('\n') + 1);
+      if (WEXITSTATUS(status) == 1) {
+        // Refused with a message naming what failed; everything as it was.
+        EXPECT_NE(message.find(dir), std::string::npos) << message;
+        EXPECT_EQ(tree(dir), old);
+      } else {
+        // Only the clean-up after the commit failed: the new workspace has
+        // everything it names.
+        ASSERT_EQ(WEXITSTATUS(status), 0);
+        const std::vector<std::string> flags = flagsOf(dir + "Novels.QWS");
+        ASSERT_EQ(flags.size(), 2u);
+        for (const std::string& kept : CollectFlagFiles(flags, dir + "Novels/"))
+          EXPECT_TRUE(std::filesystem::exists(kept)) << kept;
+      }
+      std::filesystem::remove_all(dir);
+      std::filesystem::copy(pristine, dir, std::filesystem::copy_options::recursive);
+    }
+    // The same save with the fault lifted.
+    std::vector<pid_t> again;
+    for (const auto& [n, pid] : running)
+      again.push_back(startChild({"workspace", files.file("f" + std::to_string(n) + "/"), "0"}, "/dev/null"));
+    for (const pid_t pid : again) {
+      const int status = waitChild(pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (const auto& [n, pid] : running)
+      std::filesystem::remove_all(files.file("f" + std::to_string(n) + "/"));
+  }
+}
