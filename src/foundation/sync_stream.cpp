@@ -70,7 +70,9 @@ std::string UnableToOpenText(const std::string& fileName)
 
 int OpenStreamFile(const std::string& fileName, uint16_t mode, int32_t& size)
 {
-  int fd = ::open(fileName.c_str(), accessFlags(mode) | O_CLOEXEC);
+  const int flags = accessFlags(mode) | O_CLOEXEC;
+  int fd = (flags & O_ACCMODE) == O_RDONLY ? ::open(fileName.c_str(), flags)
+                                           : platform::fileops::openForWrite(fileName, flags, 0);
   if (fd < 0)
     throw std::runtime_error(UnableToOpenText(fileName));
   struct stat st;

@@ -180,8 +180,8 @@ void processIndexForWorkspace(TFlagPass& pass, TIndexEntry& entry, bool keep, ch
         entry.Index = std::move(copy);
         entry.FileName = target;
       } catch (const std::exception& e) {
-        ::unlink(IndexHeaderFileName(target).c_str());
-        ::unlink(target.c_str());
+        platform::fileops::unlink(IndexHeaderFileName(target));
+        platform::fileops::unlink(target);
         ShowError(e.what());
       }
     } else {
@@ -340,7 +340,7 @@ bool SetWorkspaceFolder(TWorkspaceFrame& frame, bool create)
   if (!create || WorkspaceFolder.empty() || !(KeepLinePages || KeepWatchedTags || KeepURLs || KeepFreq))
     return true;
   const std::string dir = WorkspaceFolder.substr(0, WorkspaceFolder.size() - 1);
-  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+  if (platform::fileops::mkdir(dir, 0777) != 0 && errno != EEXIST) {
     ShowError(platform::writeErrorText(dir, errno));
     return false;
   }
