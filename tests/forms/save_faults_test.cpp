@@ -51,6 +51,11 @@ struct TSavePath {
   std::function<std::string(const std::string& folder, FileOp op, int err, int call)> message;
 };
 
+void PrintTo(const TSavePath& path, std::ostream* os)
+{
+  *os << path.name;
+}
+
 std::string raised(const std::function<void()>& f)
 {
   try {
