@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <fstream>
 #include <map>
 
@@ -132,6 +134,7 @@ std::vector<TSavePath> savePaths()
          std::shared_ptr<TIndexedStream> index = TIndexedStream::Create(dir + "../LNT2.tmp", 1);
          for (int32_t v : {0, 7, 19})
            index->Add(v);
+         index->Flush();
          return [dir, index] { return raised([&] { index->SaveIndex(dir + "LNT1.tmp"); }); };
        },
        // The data file's own calls come first (create, write, fsync, close),
@@ -204,6 +207,32 @@ TEST_P(SaveFaultsTest, EveryFailingCallKeepsTheOldFileAndTheSaveWorksAfter)
   reset();
   EXPECT_EQ(save(), "");
   EXPECT_EQ(snapshot(dir), after);
+}
+
+TEST_P(SaveFaultsTest, AFullFileSystemRefusesTheSaveAndKeepsTheOldFile)
+{
+  const TSavePath& path = GetParam();
+  const std::string dir = files.file("out/");
+  std::filesystem::create_directory(dir);
+  files.write("body.txt", "the downloaded text\r\n");
+  for (const std::string& f : path.files)
+    files.write("out/" + f, "old " + f);
+  const auto action = path.make(dir);
+  const auto before = snapshot(dir);
+  // No file may grow past 4 bytes: writes fail with EFBIG, as on a full disk.
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 4;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string message = action();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldSignal);
+  if (message == "shown")
+    message = shown();
+  EXPECT_EQ(message, path.message(dir, FileOp::Write, EFBIG, 2));
+  EXPECT_EQ(snapshot(dir), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, SaveFaultsTest, testing::ValuesIn(savePaths()),
