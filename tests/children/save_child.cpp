@@ -6,6 +6,8 @@
 //   save_child [--as-nobody] workspace <folder> <plan>
 //       Saves <folder>/Novels.QWS: the first time with a.txt, afterwards
 //       opening it and adding b.txt. Every Keep option is on.
+//   save_child workspace-as <folder> <plan>
+//       The same, but once Novels.QWS exists it is saved as Copy.QWS.
 //   save_child [--as-nobody] [--fsize BYTES] settings <file> <plan>
 //       Writes the settings to <file>, with a URL history of about 64 KB.
 //   save_child settings-loop <file> <times>
@@ -85,7 +87,7 @@ platform::FileFaultPlan parsePlan(const std::string& text)
   return {};
 }
 
-bool saveWorkspace(const std::string& folder)
+bool saveWorkspace(const std::string& folder, bool saveAs)
 {
   ChildWorkspaceFrame ws;
   const std::string qws = folder + "Novels.QWS";
@@ -102,6 +104,8 @@ bool saveWorkspace(const std::string& folder)
   }
   KeepLinePages = KeepWatchedTags = KeepURLs = KeepFreq = true;
   platform::setFileFaultPlan(planFor);
+  if (saveAs && !ws.name.empty())
+    return SaveWorkspace(ws, folder + "Copy.QWS", true);
   return SaveWorkspace(ws, qws, false);
 }
 
@@ -138,8 +142,8 @@ int main(int argc, char** argv)
     URLHistory.push_back("http://x.example/" + std::to_string(i) + "/" + std::string(80, 'a' + i % 26));
   planFor = loop ? platform::FileFaultPlan() : parsePlan(argv[arg + 2]);
   bool ok = false;
-  if (mode == "workspace") {
-    ok = saveWorkspace(target);
+  if (mode == "workspace" || mode == "workspace-as") {
+    ok = saveWorkspace(target, mode == "workspace-as");
   } else if (loop) {
     const long times = std::atol(argv[arg + 2]);
     for (long i = 0; times == 0 || i < times; ++i)

@@ -317,19 +317,24 @@ std::map<std::string, std::string> tree(const std::string& folder)
 
 }  // namespace
 
-TEST_F(SaveKillTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOne)
+class SaveFailTest : public SaveKillTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(SaveFailTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOne)
 {
+  const std::string mode = GetParam();
+  const std::string saved = mode == "workspace" ? "Novels" : "Copy";
   const auto scratch = memoryScratch();
   const testsupport::ScratchFolder& files = *scratch;
   std::filesystem::create_directory(files.file("t"));
   testsupport::ScopedEnv childTemp("TMPDIR", files.file("t"));
   const std::string pristine = corpusFolder(files, "pristine");
-  ASSERT_EQ(runChild({"workspace", pristine, "0"}), 0);
+  ASSERT_EQ(runChild({mode, pristine, "0"}), 0);
   const auto old = tree(pristine);
   const std::string dry = files.file("dry/");
   std::filesystem::copy(pristine, dry, std::filesystem::copy_options::recursive);
   std::string printed;
-  ASSERT_EQ(runChild({"workspace", dry, "0"}, &printed, files.file("out")), 0);
+  ASSERT_EQ(runChild({mode, dry, "0"}, &printed, files.file("out")), 0);
+  ASSERT_TRUE(std::filesystem::exists(dry + saved + ".QWS"));
   const int calls = std::stoi(printed);
 
   static constexpr int errors[] = {ENOSPC, EIO, EFBIG, EACCES, EROFS};
@@ -340,7 +345,7 @@ TEST_F(SaveKillTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOne)
       const std::string dir = files.file("f" + std::to_string(n) + "/");
       std::filesystem::copy(pristine, dir, std::filesystem::copy_options::recursive);
       const std::string plan = "fail:" + std::to_string(n) + ":" + std::to_string(errors[n % 5]);
-      running.emplace_back(n, startChild({"workspace", dir, plan}, files.file("out" + std::to_string(n))));
+      running.emplace_back(n, startChild({mode, dir, plan}, files.file("out" + std::to_string(n))));
     }
     for (const auto& [n, pid] : running) {
       SCOPED_TRACE("failed at call " + std::to_string(n));
@@ -357,9 +362,9 @@ TEST_F(SaveKillTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOne)
         // Only the clean-up after the commit failed: the new workspace has
         // everything it names.
         ASSERT_EQ(WEXITSTATUS(status), 0);
-        const std::vector<std::string> flags = flagsOf(dir + "Novels.QWS");
+        const std::vector<std::string> flags = flagsOf(dir + saved + ".QWS");
         ASSERT_EQ(flags.size(), 2u);
-        for (const std::string& kept : CollectFlagFiles(flags, dir + "Novels/"))
+        for (const std::string& kept : CollectFlagFiles(flags, dir + saved + "/"))
           EXPECT_TRUE(std::filesystem::exists(kept)) << kept;
       }
       std::filesystem::remove_all(dir);
@@ -368,3 +373,5 @@ TEST_F(SaveKillTest, AWorkspaceSaveFailingAtAnyCallKeepsTheOldOne)
   // A refused save left the folder as the dry run found it, where the same
   // save succeeded; the in-process table of save paths repeats each save.
 }
+
+INSTANTIATE_TEST_SUITE_P(SaveAndSaveAs, SaveFailTest, testing::Values("workspace", "workspace-as"));
