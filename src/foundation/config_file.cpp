@@ -5,6 +5,7 @@
 #include "foundation/program_state.h"
 #include "foundation/utils.h"
 #include "foundation/stop_list.h"
+#include "platform/file_ops.h"
 #include "platform/paths.h"
 #include "platform/winlocale.h"
 
@@ -127,10 +128,10 @@ bool IsFile(const std::string& path)
 // Opens for reading and writing and closes at once; sharing is not enforced.
 bool OpensReadWrite(const std::string& path, bool create)
 {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+  const int fd = platform::fileops::openForWrite(path, O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
   if (fd < 0)
     return false;
-  ::close(fd);
+  platform::fileops::close(fd);
   return true;
 }
 

@@ -56,6 +56,36 @@ bool ownTemporaryFile(const std::string& fileName, bool tempCopy)
   return workspace.empty() || fileName.compare(0, workspace.size(), workspace) != 0;
 }
 
+// The "Unable to open file" messages of the load under way (null outside
+// one), shown together when it ends.
+std::vector<std::string>* openFailures = nullptr;
+
+void showLoadError(const std::string& text)
+{
+  static const std::string lead = UnableToOpenText("").substr(0, UnableToOpenText("").size() - 1);
+  if (openFailures && text.size() > lead.size() && text.starts_with(lead) && text.ends_with('.')) {
+    openFailures->push_back(text);
+    return;
+  }
+  ShowError(text);
+}
+
+void showOpenFailures(const std::vector<std::string>& failures)
+{
+  if (failures.empty())
+    return;
+  std::string text;
+  const size_t listed = std::min(failures.size(), size_t(MissingFilesListed));
+  for (size_t i = 0; i < listed; ++i) {
+    if (i > 0)
+      text += "\r\n";
+    text += failures[i];
+  }
+  if (failures.size() > listed)
+    text += "\r\n... and " + std::to_string(failures.size() - listed) + " more.";
+  ShowError(text);
+}
+
 void deleteFile(const std::string& fileName)
 {
   ::unlink(fileName.c_str());
@@ -257,7 +287,10 @@ bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& fl
 {
   const bool isUrl = IsURL(name);
   if (isUrl ? hasControlBytes(name, 0x21) : hasControlBytes(name, 0x20)) {
-    ShowError(isUrl ? "Bad or incomplete URL: " + name + "." : UnableToOpenText(name));
+    if (isUrl)
+      ShowError("Bad or incomplete URL: " + name + ".");
+    else
+      showLoadError(UnableToOpenText(name));
     return false;
   }
   if (CorpusList.IndexOf(name) >= 0) {
@@ -277,7 +310,7 @@ bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& fl
           kept->Saved = true;
           item->Source = std::move(kept);
         } catch (const std::exception& e) {
-          ShowError(e.what());
+          showLoadError(e.what());
         }
       }
       if (!item->Source) {
@@ -306,7 +339,7 @@ bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& fl
     CorpusList.Append(std::move(item));
   } catch (const std::exception& e) {
     if (!isAbort(e))
-      ShowError(e.what());
+      showLoadError(e.what());
     return false;
   }
   dropFrequencyList();
@@ -323,7 +356,7 @@ void ReopenIndex(TIndexEntry& entry, bool& present, const std::string& id)
     entry.FileName = fileName;
   } catch (const std::exception& e) {
     if (!isAbort(e))
-      ShowError(e.what());
+      showLoadError(e.what());
     present = false;
   }
 }
@@ -333,6 +366,15 @@ void LoadCorpusItems(TCorpusFrame& frame, const std::vector<std::string>& items,
 {
   const bool startedEmpty = CorpusList.Empty();
   std::vector<const TCorpusItem*> added;
+  // One box for every file that cannot be opened (a nested load adds to
+  // the outer one's).
+  std::vector<std::string> failures;
+  struct Collect {
+    std::vector<std::string>* outer;
+    ~Collect() { openFailures = outer; }
+  } collect{openFailures};
+  if (!openFailures)
+    openFailures = &failures;
   StopLoadingURLs = false;
   {
     BusyScope loading(BusyLoading);
@@ -415,6 +457,10 @@ void LoadCorpusItems(TCorpusFrame& frame, const std::vector<std::string>& items,
     // A list counted while loading misses the items a cancelled pass skipped.
     if (TagScanCancelled)
       CorpusFreqList.reset();
+  }
+  if (openFailures == &failures) {
+    openFailures = nullptr;
+    showOpenFailures(failures);
   }
   UpdateWordTotal(frame);
   UpdateCorpusInfo(frame);

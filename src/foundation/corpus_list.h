@@ -131,13 +131,17 @@ std::string GetFlagValue(char letter, const std::string& flags);
 // files (without folder and extension), or a word count.
 bool IsWorkspaceId(std::string_view id);
 
+inline constexpr int MissingFilesListed = 20;
+
 // Adds one file or URL; true when a new item was appended. For a URL, name
 // becomes the URL the download stream holds. A name already in the list
 // brings its full-text window forward and adds nothing.
 bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& flags);
 
 // Adds every item, then collects the indexes and word counts the new items
-// lack. flags, when given, holds one flag string per input item.
+// lack. flags, when given, holds one flag string per input item. The files
+// that cannot be opened are named together in one error box at the end:
+// the first MissingFilesListed, then how many more.
 void LoadCorpusItems(TCorpusFrame& frame, const std::vector<std::string>& items,
                      const std::vector<std::string>* flags = nullptr);
 

@@ -1,5 +1,7 @@
 #include "foundation/file_strings.h"
 
+#include "platform/file_ops.h"
+
 #include "foundation/buf_stream.h"
 #include "foundation/byte_scan.h"
 #include "foundation/corpus_list.h"
@@ -29,7 +31,7 @@ struct StopRequested {};
 bool writeAll(int fd, const char* data, size_t size, off_t pos)
 {
   while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, pos);
+    const ssize_t n = platform::fileops::pwrite(fd, data, size, pos);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -234,7 +236,7 @@ TFileStrings::TFileStrings(TSynchroStream* stream, TBufStream* reader, TNotifyEv
 {
   FileSize = stream->GetSize();
   IndexFileName_ = MakeTempFileName("FST");
-  IndexStream = ::open(IndexFileName_.c_str(), O_RDWR | O_CLOEXEC);
+  IndexStream = platform::fileops::openForWrite(IndexFileName_, O_RDWR | O_CLOEXEC, 0);
   if (IndexStream < 0) {
     ::unlink(IndexFileName_.c_str());
     throw std::runtime_error("Unable to open file: " + IndexFileName_ + ".");

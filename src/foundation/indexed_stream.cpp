@@ -1,5 +1,7 @@
 #include "foundation/indexed_stream.h"
 
+#include "platform/file_ops.h"
+
 #include "foundation/utils.h"
 #include "platform/safe_write.h"
 
@@ -90,7 +92,7 @@ bool preadAll(int fd, char* data, size_t size, off_t offset)
 
 bool pwriteAll(int fd, const char* data, size_t size, off_t offset)
 {
-  return transferAll(::pwrite, fd, data, size, offset);
+  return transferAll(platform::fileops::pwrite, fd, data, size, offset);
 }
 
 void putInt32(std::string& out, int32_t v)
@@ -117,7 +119,7 @@ std::unique_ptr<TIndexedStream> TIndexedStream::Create(const std::string& fileNa
 {
   if (columns < 1)
     throw std::invalid_argument("an index needs at least one column");
-  const int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = platform::fileops::openForWrite(fileName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     throw unableToOpen(fileName);
   std::unique_ptr<TIndexedStream> index(new TIndexedStream(fileName, fd, columns));
@@ -280,8 +282,8 @@ void TIndexedStream::SaveIndex(const std::string& newName)
   const std::string headerName = IndexHeaderFileName(newName);
 
   // Both files go to temporary files beside their targets first; only when
-  // both are on disk is the data renamed over the old data, then the header
-  // over the old header. A failure before that leaves the old index whole.
+  // both are on disk are they renamed over the old ones. A failure before
+  // that leaves the old index whole.
   const auto check = [](int err, const std::string& name) {
     if (err != 0)
       throw std::runtime_error(platform::writeErrorText(name, err));
@@ -302,6 +304,12 @@ void TIndexedStream::SaveIndex(const std::string& newName)
   check(head.open(headerName, platform::OutputFile::Mode::Replace), headerName);
   check(head.write(header), headerName);
   check(head.finish(), headerName);
-  check(data.commit(), newName);
+  // The header is what makes the pair an index: it goes in first, and when
+  // the data then fails to follow, it goes again, so no header ever stands
+  // beside data it does not describe.
   check(head.commit(), headerName);
+  if (const int err = data.commit(); err != 0) {
+    platform::fileops::unlink(headerName);
+    check(err, newName);
+  }
 }

@@ -1,5 +1,8 @@
 #include "foundation/sync_stream.h"
 
+#include "platform/file_ops.h"
+#include "platform/safe_write.h"
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -45,7 +48,7 @@ bool writeFully(int fd, const void* buffer, int64_t count, int64_t offset)
   auto* p = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    ssize_t n = ::pwrite(fd, p + done, size_t(count - done), off_t(offset + done));
+    ssize_t n = platform::fileops::pwrite(fd, p + done, size_t(count - done), off_t(offset + done));
     if (n < 0) {
       if (errno == EINTR)
         continue;
@@ -65,7 +68,9 @@ bool writeFully(int fd, const void* buffer, int64_t count, int64_t offset)
 // -1 for anything else or a failure.
 static int openRegularFile(const std::string& fileName, int flags, struct stat& st)
 {
-  const int fd = ::open(fileName.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+  const int all = flags | O_CLOEXEC | O_NONBLOCK;
+  const int fd = (flags & O_ACCMODE) == O_RDONLY ? ::open(fileName.c_str(), all)
+                                                 : platform::fileops::openForWrite(fileName, all, 0);
   if (fd < 0)
     return -1;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -151,7 +156,7 @@ int32_t TFileSynchroStream::Write(const void* buffer, int32_t count)
   auto* p = static_cast<const char*>(buffer);
   int32_t done = 0;
   while (done < count) {
-    ssize_t n = ::pwrite(Handle, p + done, size_t(count - done), off_t(FilePos));
+    ssize_t n = platform::fileops::pwrite(Handle, p + done, size_t(count - done), off_t(FilePos));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -183,31 +188,29 @@ int32_t TFileSynchroStream::Seek(int32_t offset, int origin)
 void TFileSynchroStream::CopyToFile(const std::string& newName)
 {
   std::lock_guard lock(Mutex());
-  // The copy is written whatever the stream's own mode says.
-  int out = ::open(newName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0)
+  // The copy is written whole: a failure leaves whatever was at newName.
+  platform::OutputFile out;
+  if (out.open(newName, platform::OutputFile::Mode::Replace) != 0)
     throw std::runtime_error(UnableToOpenText(newName));
   char block[8192];
   int64_t pos = 0;
-  bool ok = true;
+  int err = 0;
   for (;;) {
     int64_t n = readFully(Handle, block, sizeof block, pos);
     if (n < 0) {
-      ok = false;
+      err = EIO;
       break;
     }
     if (n == 0)
       break;
-    if (!writeFully(out, block, n, pos)) {
-      ok = false;
+    if ((err = out.write(std::string_view(block, size_t(n)))) != 0)
       break;
-    }
     pos += n;
   }
-  if (::close(out) != 0)
-    ok = false;
-  if (!ok) {
-    ::unlink(newName.c_str());
+  if (err == 0)
+    err = out.commit();
+  if (err != 0) {
+    out.abandon();
     throw std::runtime_error("Unable to write file: " + newName + ".");
   }
   FilePos = pos;

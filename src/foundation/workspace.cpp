@@ -8,6 +8,8 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/utils.h"
+#include "foundation/run_files.h"
+#include "platform/file_ops.h"
 #include "platform/read_file.h"
 #include "platform/safe_write.h"
 #include "platform/temp_file.h"
@@ -55,15 +57,15 @@ bool fileExists(const std::string& path)
 
 // Reserves folder + id + ".tmp" (and, for an index, a free header name) by
 // creating it empty; when that name is taken, a new temporary name with the
-// same prefix. `renamed` tells which.
+// same prefix. `renamed` tells which. A name it does not use it removes.
 std::string reserveName(const std::string& folder, const std::string& id, bool index, bool& renamed)
 {
   renamed = false;
   std::string path = folder + id + ".tmp";
   if (!index || !fileExists(IndexHeaderFileName(path))) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = platform::fileops::openForWrite(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      ::close(fd);
+      platform::fileops::close(fd);
       return path;
     }
     if (errno != EEXIST)
@@ -71,9 +73,10 @@ std::string reserveName(const std::string& folder, const std::string& id, bool i
   }
   renamed = true;
   for (int tries = 0; tries < 16; ++tries) {
-    path = platform::makeTempFile(folder, id.substr(0, 3));
+    path = platform::makeTempFile(folder, id.substr(0, 3), 0666);
     if (!index || !fileExists(IndexHeaderFileName(path)))
       return path;
+    platform::fileops::unlink(path);
   }
   throw std::runtime_error(UnableToOpenText(folder + id + ".tmp"));
 }
@@ -119,7 +122,7 @@ bool processURLForWorkspace(TFlagPass& pass, TCorpusItem& item, bool keep, char 
     try {
       stream->CopyToFile(target);
     } catch (...) {
-      ::unlink(target.c_str());
+      platform::fileops::unlink(target);
       if (!pass.opening)
         throw;
       ShowError(std::string("Unable to write file: ") + target + ".");
@@ -160,7 +163,7 @@ void processIndexForWorkspace(TFlagPass& pass, TIndexEntry& entry, bool keep, ch
     try {
       index->SaveIndex(target);
     } catch (const std::exception& e) {
-      ::unlink(target.c_str());
+      platform::fileops::unlink(target);
       if (!pass.opening)
         throw;
       ShowError(e.what());
@@ -177,8 +180,8 @@ void processIndexForWorkspace(TFlagPass& pass, TIndexEntry& entry, bool keep, ch
         entry.Index = std::move(copy);
         entry.FileName = target;
       } catch (const std::exception& e) {
-        ::unlink(IndexHeaderFileName(target).c_str());
-        ::unlink(target.c_str());
+        platform::fileops::unlink(IndexHeaderFileName(target));
+        platform::fileops::unlink(target);
         ShowError(e.what());
       }
     } else {
@@ -215,7 +218,7 @@ std::vector<std::string> buildFlags(TFlagPass& pass)
 void undoPass(const TFlagPass& pass)
 {
   for (const std::string& file : pass.created)
-    ::unlink(file.c_str());
+    platform::fileops::unlink(file);
 }
 
 bool sameFileName(const std::string& a, const std::string& b)
@@ -243,6 +246,21 @@ std::string absoluteName(const std::string& name)
   return ec ? name : p.lexically_normal().string();
 }
 
+// FileCount must lie between 0 and the number of "File" keys present (a
+// damaged count would otherwise change the keys' width and hide them all).
+bool fileCountFits(const platform::IniFile& ini)
+{
+  const int count = ini.readInteger(CorpusFilesSection, "FileCount", 0);
+  if (count < 0)
+    return false;
+  int keys = 0;
+  for (const std::string& key : ini.readSection(CorpusFilesSection))
+    if (key.size() > 4 && sameFileName(key.substr(0, 4), "File") &&
+        std::all_of(key.begin() + 4, key.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      ++keys;
+  return count <= keys;
+}
+
 // A workspace file must be a readable regular file in INI form holding the
 // corpus section; anything else is refused before anything changes.
 bool checkWorkspaceFile(const std::string& fileName)
@@ -253,7 +271,7 @@ bool checkWorkspaceFile(const std::string& fileName)
     return false;
   }
   const platform::IniFile ini(fileName);
-  if (data.find('\0') != std::string::npos || !ini.sectionExists(CorpusFilesSection)) {
+  if (data.find('\0') != std::string::npos || !ini.sectionExists(CorpusFilesSection) || !fileCountFits(ini)) {
     ShowError("Invalid workspace file: " + fileName);
     return false;
   }
@@ -322,7 +340,7 @@ bool SetWorkspaceFolder(TWorkspaceFrame& frame, bool create)
   if (!create || WorkspaceFolder.empty() || !(KeepLinePages || KeepWatchedTags || KeepURLs || KeepFreq))
     return true;
   const std::string dir = WorkspaceFolder.substr(0, WorkspaceFolder.size() - 1);
-  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+  if (platform::fileops::mkdir(dir, 0777) != 0 && errno != EEXIST) {
     ShowError(platform::writeErrorText(dir, errno));
     return false;
   }
@@ -443,39 +461,76 @@ bool SaveWorkspace(TWorkspaceFrame& frame, const std::string& fileName, bool cop
   const std::string folder = WorkspaceFolderOf(fileName);
   const bool keepSome = KeepLinePages || KeepWatchedTags || KeepURLs || KeepFreq;
   const std::string dir = folder.substr(0, folder.size() - 1);
+  const std::string freqFile = folder + FreqFileName;
 
   TFlagPass pass;
   pass.copying = copying;
   pass.folder = folder;
   std::vector<std::string> flags;
   std::string newFreq;
+  bool madeFolder = false;
+  // Undoes what this save made: its copies and, while still empty, its folder.
+  const auto undo = [&] {
+    undoPass(pass);
+    if (madeFolder)
+      platform::fileops::rmdir(dir);
+  };
   try {
-    if (keepSome && ::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
-      throw std::runtime_error(platform::writeErrorText(dir, errno));
+    if (keepSome) {
+      if (platform::fileops::mkdir(dir, 0777) == 0)
+        madeFolder = true;
+      else if (errno != EEXIST)
+        throw std::runtime_error(platform::writeErrorText(dir, errno));
+    }
     flags = buildFlags(pass);
     if (KeepFreq && CorpusFreqList) {
-      newFreq = platform::makeTempFile(folder, "FRQ");
+      newFreq = platform::makeTempFile(folder, "FRQ", 0666);
       pass.created.push_back(newFreq);
       CorpusFreqList->SaveToFile(newFreq);
     }
   } catch (const std::exception& e) {
-    undoPass(pass);
+    undo();
     ShowError(e.what());
     return false;
   }
-  // From here a crash leaves no frequency list that another save made: a
-  // reopened workspace counts anew.
-  ::unlink((folder + FreqFileName).c_str());
+  // The old frequency list steps aside until the file is committed: a kill
+  // from here on leaves no list beside a workspace file it does not belong
+  // to, and a failed commit puts it back.
+  std::string asideFreq;
+  if (fileExists(freqFile)) {
+    try {
+      asideFreq = platform::makeTempFile(folder, "FRQ", 0666);
+    } catch (const std::exception& e) {
+      undo();
+      ShowError(e.what());
+      return false;
+    }
+    if (platform::fileops::rename(freqFile, asideFreq) != 0) {
+      const int err = errno;
+      platform::fileops::unlink(asideFreq);
+      undo();
+      ShowError(platform::writeErrorText(freqFile, err));
+      return false;
+    }
+  }
 
   if (!SaveConfigFile(fileName, [&](platform::IniFile& ini) { WriteWorkspaceSections(frame, ini, flags); })) {
-    undoPass(pass);
+    if (!asideFreq.empty())
+      platform::fileops::rename(asideFreq, freqFile);
+    undo();
     return false;
   }
 
   // Committed: the new state takes over.
-  if (!newFreq.empty() && ::rename(newFreq.c_str(), (folder + FreqFileName).c_str()) != 0) {
-    ShowError(platform::writeErrorText(folder + FreqFileName, errno));
-    ::unlink(newFreq.c_str());
+  if (!asideFreq.empty())
+    platform::fileops::unlink(asideFreq);
+  bool freqKept = false;
+  if (!newFreq.empty()) {
+    freqKept = platform::fileops::rename(newFreq, freqFile) == 0;
+    if (!freqKept) {
+      ShowError(platform::writeErrorText(freqFile, errno));
+      platform::fileops::unlink(newFreq);
+    }
   }
   for (bool* mark : pass.savedMarks)
     *mark = true;
@@ -490,12 +545,19 @@ bool SaveWorkspace(TWorkspaceFrame& frame, const std::string& fileName, bool cop
     for (const std::string& file : old) {
       const bool kept = std::any_of(now.begin(), now.end(), [&](const std::string& n) { return sameFileName(n, file); });
       if (!kept)
-        ::unlink(file.c_str());
+        platform::fileops::unlink(file);
     }
   }
+  // What earlier saves left behind (killed ones included): the program's
+  // files the committed file does not name, and dead saves' siblings of it.
+  std::vector<std::string> named = CollectFlagFiles(flags, folder);
+  if (freqKept)
+    named.push_back(freqFile);
+  RemoveProgramFiles(folder, named);
+  platform::removeStaleSiblings(fileName);
   // Only an empty folder goes; a user's files in it stay.
   if (!copying)
-    ::rmdir(dir.c_str());
+    platform::fileops::rmdir(dir);
   return true;
 }
 

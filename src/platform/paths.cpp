@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/file_ops.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -58,7 +60,7 @@ std::string windowsFolder()
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
     std::filesystem::create_directories(base, ec);
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+    if (fileops::mkdir(dir, 0700) != 0 && errno != EEXIST)
       return dir;  // callers find out when they try to write there
   }
   return dir;

@@ -1,15 +1,22 @@
 #include "platform/safe_write.h"
 
+#include "platform/file_ops.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <csignal>
 #include <fcntl.h>
 #include <mutex>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -65,6 +72,16 @@ std::string baseOf(const std::string& path)
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// An existing target the user may not write is refused: renaming a new file
+// over it would replace a file its owner protected.
+bool writableOrMissing(const std::string& target)
+{
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0)
+    return true;
+  return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // Creates a new temporary file beside the target; the umask applies, and an
 // existing target's permission bits are copied.
 int createSibling(const std::string& target, std::string& tempPath)
@@ -76,7 +93,7 @@ int createSibling(const std::string& target, std::string& tempPath)
     char suffix[40];
     std::snprintf(suffix, sizeof suffix, ".%d.%u.tmp", static_cast<int>(::getpid()), counter.fetch_add(1));
     tempPath = (dir == "/" ? std::string("/") : dir + "/") + "." + base + suffix;
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = fileops::openForWrite(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       struct stat st {};
       if (::stat(target.c_str(), &st) == 0)
@@ -98,7 +115,7 @@ bool writeAll(int fd, std::string_view data)
     if (!allowed())
       return false;
     const size_t chunk = left < (1u << 20) ? left : (1u << 20);
-    const ssize_t n = ::write(fd, p, chunk);
+    const ssize_t n = fileops::write(fd, p, chunk);
     if (n < 0) {
       if (errno == EINTR)
         continue;
@@ -114,36 +131,16 @@ bool writeAll(int fd, std::string_view data)
 
 void writeFileAtomically(const std::string& path, std::string_view data)
 {
-  const std::string target = resolveTarget(path);
-  std::string tempPath;
-  const int fd = createSibling(target, tempPath);
-  if (fd < 0)
-    throw writeError(path, errno);
-
-  bool ok = writeAll(fd, data);
-  int err = ok ? 0 : errno;
-  if (ok && ::fsync(fd) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && !allowed()) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && ::rename(tempPath.c_str(), target.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    ::unlink(tempPath.c_str());
+  OutputFile file;
+  int err = file.open(path, OutputFile::Mode::Replace);
+  if (err == 0)
+    err = file.write(data);
+  if (err == 0)
+    err = file.commit();
+  if (err != 0)
     throw writeError(path, err);
-  }
   // Make the rename itself durable; a failure here loses nothing.
-  const int dirFd = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(folderOf(resolveTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
@@ -173,12 +170,14 @@ int OutputFile::open(const std::string& path, Mode mode)
   regular_ = !exists || S_ISREG(st.st_mode);
   inPlace_ = mode == Mode::Append || !regular_;
   if (!inPlace_) {
+    if (!writableOrMissing(target_))
+      return EACCES;
     fd_ = createSibling(target_, tempPath_);
     return fd_ < 0 ? errno : 0;
   }
   int flags = O_WRONLY | O_CLOEXEC;
   flags |= mode == Mode::Append ? (O_APPEND | O_CREAT) : O_TRUNC;
-  fd_ = ::open(target_.c_str(), flags, 0666);
+  fd_ = fileops::openForWrite(target_, flags, 0666);
   if (fd_ < 0)
     return errno;
   if (mode == Mode::Append) {
@@ -203,11 +202,11 @@ int OutputFile::finish()
   if (fd_ < 0)
     return finished_ ? 0 : EBADF;
   int err = 0;
-  if (regular_ && ::fsync(fd_) != 0)
+  if (regular_ && fileops::fsync(fd_) != 0)
     err = errno;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 && err == 0)
+  if (fileops::close(fd) != 0 && err == 0)
     err = errno;
   if (err != 0) {
     undo();
@@ -224,7 +223,7 @@ int OutputFile::commit()
     return err;
   finished_ = false;
   if (!inPlace_) {
-    if (!allowed() || ::rename(tempPath_.c_str(), target_.c_str()) != 0)
+    if (!allowed() || fileops::rename(tempPath_, target_) != 0)
       err = errno;
   }
   if (err != 0) {
@@ -251,14 +250,52 @@ void OutputFile::undo() noexcept
 {
   if (!inPlace_) {
     if (!tempPath_.empty())
-      ::unlink(tempPath_.c_str());
+      fileops::unlink(tempPath_);
   } else if (mode_ == Mode::Append && regular_) {
     if (created_)
-      ::unlink(target_.c_str());
+      fileops::unlink(target_);
     else
-      ::truncate(target_.c_str(), static_cast<off_t>(oldLength_));
+      fileops::truncate(target_, static_cast<off_t>(oldLength_));
   }
   tempPath_.clear();
+}
+
+void removeStaleSiblings(const std::string& path)
+{
+  const std::string target = resolveTarget(path);
+  const std::string dir = folderOf(target);
+  const std::string lead = "." + baseOf(target) + ".";
+  DIR* d = ::opendir(dir.c_str());
+  if (!d)
+    return;
+  std::vector<std::string> stale;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name.size() <= lead.size() + 4 || name.substr(0, lead.size()) != lead || !name.ends_with(".tmp"))
+      continue;
+    // "<pid>.<n>" between the two
+    const std::string_view middle = name.substr(lead.size(), name.size() - lead.size() - 4);
+    const size_t dot = middle.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot + 1 == middle.size() || dot > 9)
+      continue;
+    const auto digits = [](std::string_view s) {
+      return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(middle.substr(0, dot)) || !digits(middle.substr(dot + 1)))
+      continue;
+    const long pid = std::stol(std::string(middle.substr(0, dot)));
+    if (pid <= 0 || pid == ::getpid() || processExists(static_cast<pid_t>(pid)))
+      continue;
+    stale.emplace_back(name);
+  }
+  ::closedir(d);
+  for (const std::string& name : stale)
+    fileops::unlink((dir == "/" ? std::string("/") : dir + "/") + name);
+}
+
+bool processExists(pid_t pid)
+{
+  return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 void setWriteFaultHook(std::function<bool(int callNumber)> hook)

@@ -6,11 +6,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace platform {
 
-// Writes `data` as the new content of `path`. Throws std::runtime_error on
-// failure; the old file, if any, is then unchanged and no temporary is left.
+// Writes `data` as the new content of `path` (an OutputFile replacing it).
+// Throws std::runtime_error on failure; the old file, if any, is then
+// unchanged and no temporary is left. An existing file the user may not
+// write is refused (EACCES); a device or pipe is written in place.
 void writeFileAtomically(const std::string& path, std::string_view data);
 
 // The message of every failed write, flush or close:
@@ -63,6 +66,12 @@ private:
   std::string target_;
   std::string tempPath_;
 };
+
+// Removes the temporary siblings of `path` that a save of a run that no
+// longer exists left behind (".<name>.<pid>.<n>.tmp"); nothing else.
+void removeStaleSiblings(const std::string& path);
+// True while a process with this id exists.
+bool processExists(pid_t pid);
 
 // Test hook: when set, called before each low-level write and rename with a
 // running count; returning false makes that call fail.

@@ -1,5 +1,7 @@
 #include "platform/temp_file.h"
 
+#include "platform/file_ops.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +12,7 @@
 
 namespace platform {
 
-std::string makeTempFile(const std::string& dir, std::string_view prefix)
+std::string makeTempFile(const std::string& dir, std::string_view prefix, unsigned mode)
 {
   // Numbers run on from a start that differs between runs, as Windows' do.
   static std::atomic<unsigned> next{static_cast<unsigned>(::getpid() ^ std::time(nullptr)) & 0xFFFF};
@@ -25,9 +27,9 @@ std::string makeTempFile(const std::string& dir, std::string_view prefix)
     char name[32];
     std::snprintf(name, sizeof name, "%X.tmp", n);
     const std::string path = folder + pre + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = fileops::openForWrite(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd >= 0) {
-      ::close(fd);
+      fileops::close(fd);
       return path;
     }
     if (errno != EEXIST && errno != EISDIR)

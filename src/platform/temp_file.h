@@ -8,6 +8,7 @@
 namespace platform {
 
 // Throws std::runtime_error naming the folder when no name can be made.
-std::string makeTempFile(const std::string& dir, std::string_view prefix);
+// The file is private (0600) unless a mode is given (the umask applies).
+std::string makeTempFile(const std::string& dir, std::string_view prefix, unsigned mode = 0600);
 
 }  // namespace platform

@@ -91,7 +91,7 @@ TEST_F(CorpusTest, SkippedInputsKeepTheFlagsOfTheOthers)
   const std::string a = corpusFile("a.txt", "alpha beta");
   const std::string bin = corpusFile("bin.dat", std::string("\x01\x02\x03\x04\x05\x06 text", 12));
   const std::string c = corpusFile("c.txt", "gamma");
-  dialogs.Answers = {mrOk, mrCancel};  // the error box, then the question
+  dialogs.Answers = {mrCancel, mrOk};  // the question, then the error box at the end
   const std::vector<std::string> flags = {"", "", "", "", "W.9 "};
   LoadCorpusItems(frame, {files.file("missing.txt"), a, a, bin, c}, &flags);
 

@@ -3,17 +3,31 @@
 #include "foundation/config_file.h"
 #include "foundation/frequency_list.h"
 #include "foundation/utils.h"
+#include "platform/file_ops.h"
 #include "platform/safe_write.h"
 #include "support/corpus_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testsupport::CorpusFixture;
 using testsupport::ScratchFolder;
 
 namespace {
+
+// The id of a process that has ended.
+pid_t deadPid()
+{
+  const pid_t pid = ::fork();
+  if (pid == 0)
+    ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
+}
 
 class TestWorkspaceFrame : public TWorkspaceFrame {
 public:
@@ -65,6 +79,7 @@ protected:
   void TearDown() override
   {
     platform::setWriteFaultHook({});
+    platform::setFileFaultPlan({});
     CorpusFixture::TearDown();
   }
   void keepAll(bool on) { KeepLinePages = KeepWatchedTags = KeepURLs = KeepFreq = on; }
@@ -167,20 +182,127 @@ TEST_F(WorkspaceTest, FlagsAreReadByPositionAndBadIdsCountAsAbsent)
 TEST_F(WorkspaceTest, AFailedSaveLeavesTheOldWorkspaceByteForByte)
 {
   LoadCorpusItems(frame, {a});
+  CorpusFreqList = CountCorpusWords();
   keepAll(true);
   ASSERT_TRUE(SaveWorkspace(ws, qws, false));
   LoadCorpusItems(frame, {b});
-  auto before = snapshot(files.path());
-  before.erase(folder + "FREQ.tmp");
+  CorpusFreqList = CountCorpusWords();
+  const auto before = snapshot(files.path());
+  ASSERT_TRUE(before.count(folder + "FREQ.tmp"));
   platform::setWriteFaultHook([](int) { return false; });
   EXPECT_FALSE(SaveWorkspace(ws, qws, false));
   platform::setWriteFaultHook({});
-  auto after = snapshot(files.path());
-  after.erase(folder + "FREQ.tmp");
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(snapshot(files.path()), before);
   EXPECT_EQ(errors().size(), 1u);
   EXPECT_EQ(FileFlags.size(), 1u);
+
+  // The commit itself fails (the first rename after the old list stepped
+  // aside): the old list comes back byte for byte.
+  bool failed = false;
+  platform::setFileFaultPlan([&](platform::FileOp op, int) {
+    if (op != platform::FileOp::Rename || failed || std::filesystem::exists(folder + "FREQ.tmp"))
+      return platform::FaultNone;
+    failed = true;
+    return EIO;
+  });
+  EXPECT_FALSE(SaveWorkspace(ws, qws, false));
+  platform::setFileFaultPlan({});
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(snapshot(files.path()), before);
+  EXPECT_EQ(errors().size(), 2u);
 }
+
+TEST_F(WorkspaceTest, AFailedFirstSaveRemovesTheFolderItMade)
+{
+  LoadCorpusItems(frame, {a});
+  keepAll(true);
+  platform::setWriteFaultHook([](int) { return false; });
+  EXPECT_FALSE(SaveWorkspace(ws, qws, false));
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  // A folder that was there stays.
+  std::filesystem::create_directory(folder);
+  EXPECT_FALSE(SaveWorkspace(ws, qws, false));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST_F(WorkspaceTest, KeptFilesTakeTheUsersDefaultMode)
+{
+  LoadCorpusItems(frame, {a});
+  CorpusFreqList = CountCorpusWords();
+  keepAll(true);
+  for (const mode_t mask : {022, 027}) {
+    const mode_t old = ::umask(mask);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove(qws);
+    ws.name.clear();
+    ResetWorkspaceState();
+    const bool saved = SaveWorkspace(ws, qws, false);
+    ::umask(old);
+    ASSERT_TRUE(saved);
+    for (const auto& [file, bytes] : snapshot(folder)) {
+      struct stat st {};
+      ASSERT_EQ(::stat(file.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << file;
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder + "FREQ.tmp"));
+  }
+}
+
+TEST_F(WorkspaceTest, ASaveRemovesTheProgramsUnnamedFilesAndNothingElse)
+{
+  LoadCorpusItems(frame, {a});
+  keepAll(true);
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  const auto kept = snapshot(folder);
+  // What killed saves leave: copies, a frequency list, an aside list, half
+  // written siblings of a dead writer; and files that are not the program's.
+  const std::string dead = std::to_string(deadPid());
+  for (const char* name : {"LNT1.tmp", "LNT1H.tmp", "WTTABCD.tmp", "FRQ9.tmp", "IST2F.tmp"})
+    files.write(std::string("Novels/") + name, "left");
+  files.write("Novels/.PGT3.tmp." + dead + ".7.tmp", "half");
+  files.write(".Novels.QWS." + dead + ".1.tmp", "half");
+  const std::vector<std::string> foreign = {"notes.txt", "LNT1.txt", "LNTG.tmp", "lnt1.tmp", "LNT12345.tmp",
+                                            ".PGT3.tmp.x.7.tmp", ".PGT3.tmp." + std::to_string(::getpid()) + ".1.tmp"};
+  for (const std::string& name : foreign)
+    files.write("Novels/" + name, "mine");
+  ASSERT_TRUE(SaveWorkspace(ws, qws, false));
+  auto expected = kept;
+  for (const std::string& name : foreign)
+    expected[folder + name] = "mine";
+  EXPECT_EQ(snapshot(folder), expected);
+  EXPECT_FALSE(std::filesystem::exists(files.file(".Novels.QWS." + dead + ".1.tmp")));
+}
+
+TEST_F(WorkspaceTest, AThousandMissingFilesShowOneBox)
+{
+  std::string text = "[Corpus files]\r\nFileCount=1001\r\n";
+  for (int i = 0; i < 1001; ++i)
+    text += IniListKey("File", 1001, i) + "=" + (i == 500 ? a : files.file("gone" + std::to_string(i) + ".txt")) + "\r\n";
+  files.write("Novels.QWS", text);
+  ASSERT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_EQ(CorpusList.Names(), std::vector<std::string>{a});
+  ASSERT_EQ(errors().size(), 1u);
+  std::string expected;
+  for (int i = 0; i < MissingFilesListed; ++i)
+    expected += "Unable to open file: " + files.file("gone" + std::to_string(i) + ".txt") + ".\r\n";
+  EXPECT_EQ(errors()[0], expected + "... and 980 more.");
+}
+
+class WorkspaceFileCountTest : public WorkspaceTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(WorkspaceFileCountTest, ACountTheKeysDoNotBearIsRefused)
+{
+  LoadCorpusItems(frame, {b});
+  files.write("Novels.QWS", "[Corpus files]\r\nFileCount=" + GetParam() + "\r\nFile0=" + a + "\r\nFile1=" + a +
+                                "\r\n[GeneralConfiguration]\r\nKeepLinePages=1\r\n");
+  EXPECT_FALSE(OpenWorkspace(ws, qws));
+  EXPECT_EQ(errors(), std::vector<std::string>{"Invalid workspace file: " + qws});
+  EXPECT_EQ(CorpusList.Names(), std::vector<std::string>{b});
+  EXPECT_TRUE(ws.name.empty());
+  EXPECT_FALSE(KeepLinePages);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, WorkspaceFileCountTest, testing::Values("2147483647", "-3", "3"));
 
 TEST_F(WorkspaceTest, MissingOrDamagedFilesChangeNothing)
 {

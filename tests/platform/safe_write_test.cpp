@@ -97,3 +97,19 @@ TEST(SafeWrite, AbandoningTwiceClosesNothingTheSecondTime)
   ::close(other);
   EXPECT_EQ(dir.names(), std::vector<std::string>{"b.txt"});
 }
+
+TEST(SafeWrite, ADeviceIsWrittenInPlaceAndAFullOneFails)
+{
+  try {
+    platform::writeFileAtomically("/dev/full", "text");
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), platform::writeErrorText("/dev/full", ENOSPC));
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  platform::writeFileAtomically("/dev/null", "text");
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}

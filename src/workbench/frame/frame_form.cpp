@@ -673,13 +673,14 @@ void TFrameForm::RunFirstActivation()
     }
   } done{inFirstActivation_};
 
-  bool opened = false;
-  if (!commandLine_.empty() && UpperExtension(commandLine_.front()) == ".QWS")
-    opened = OpenWorkspaceHook && OpenWorkspaceHook(commandLine_.front());
-  if (!opened) {
+  // A first argument ending in ".QWS" is opened as a workspace only: one
+  // that is refused has shown its message and loads nothing as a corpus.
+  const bool workspace = !commandLine_.empty() && UpperExtension(commandLine_.front()) == ".QWS";
+  const bool opened = workspace && OpenWorkspaceHook && OpenWorkspaceHook(commandLine_.front());
+  if (!opened)
     LoadSettings();
+  if (!workspace)
     LoadCorpusItems(*this, commandLine_);
-  }
   FirstActivation = false;
   ReadSaveOnExit();
   ReadWorkspacePath();

@@ -2,6 +2,7 @@
 
 #include "foundation/inet_stream.h"
 #include "foundation/program_state.h"
+#include "foundation/run_files.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
 #include "forms/advanced_sort.h"
@@ -143,10 +144,14 @@ int RunQuillmar(int argc, char** argv)
   TProgramForms forms = StartQuillmar(std::move(arguments));
   if (!forms.Frame)
     return 1;
+  // Before the first activation loads anything: the leftovers of runs that
+  // are gone go, and this run's temporary files get a folder of their own.
+  StartRunFiles();
   QApplication::setQuitOnLastWindowClosed(false);
   QObject::connect(forms.Frame.get(), &TFrameForm::Closed, &app, &QCoreApplication::quit);
   const int result = QApplication::exec();
   // No download worker may outlive the frame and the toolkit.
   StopAllDownloads();
+  EndRunFiles();
   return result;
 }

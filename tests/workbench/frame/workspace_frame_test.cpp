@@ -71,6 +71,15 @@ TEST_F(WorkspaceFrameTest, SaveAsThenReopenFromTheCommandLine)
   EXPECT_TRUE(Messages(mtError).empty());
 }
 
+TEST_F(WorkspaceFrameTest, ADamagedWorkspaceOnTheCommandLineLoadsNoCorpus)
+{
+  const std::string damaged = folder_.write("damaged.QWS", "[Corpus files]\r\nFileCount=-3\r\n");
+  Start({damaged, first});
+  EXPECT_EQ(Messages(mtError), std::vector<std::string>{"Invalid workspace file: " + damaged});
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_TRUE(Frame().WorkspaceName.empty());
+}
+
 TEST_F(WorkspaceFrameTest, TheCorporaDialogShowsAndRemoves)
 {
   Start({first, second});
