@@ -362,11 +362,13 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     int32_t s = -1;
     int32_t e = -1;
     int32_t touch = -1;
-    bool found = expression.Search(w, n, from, s, e, touch);
+    // A full window is followed by the next character (its anchors and word
+    // boundaries see it): '$' and word ends never hold at its cut.
+    bool found = expression.Search(w, n, from, s, e, touch, full);
     // On a double-byte code page a match never begins on a trail byte.
     while (found && WindowKinds[size_t(base_ + s)] == 2) {
       int32_t again = -1;
-      found = s + 1 < n && expression.Search(w, n, s + 1, s, e, again);
+      found = s + 1 < n && expression.Search(w, n, s + 1, s, e, again, full);
       if (again >= 0 && (touch < 0 || again < touch))
         touch = again;
     }

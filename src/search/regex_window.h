@@ -18,7 +18,9 @@
 // match reached it, or an attempt read or tested its last position), the
 // window is re-based to one character before the earliest such attempt and
 // searched again; when that would not move it forward, a match is taken as it
-// stands and a window without one shifts by 4096 characters.
+// stands and a window without one shifts by 4096 characters. The expression
+// sees the character after a full window, so end anchors and word ends never
+// hold at a window's cut, only at the range's end.
 //
 // The normalised text read for one call is kept for the next call on the
 // same range, so dense hits do not normalise the same 8 KB again.

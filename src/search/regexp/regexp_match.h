@@ -45,9 +45,12 @@ struct Text {
   const uint8_t* data;
   int32_t length;
   const uint8_t* ctxOf;  // context bits of each byte
+  // What anchors and word boundaries at `length` see: the text's edge, or
+  // the context of the character that follows when the text goes on.
+  uint8_t endCtx = cxEdge;
 
   uint8_t LeftCtx(int32_t pos) const { return pos == 0 ? uint8_t(cxEdge) : ctxOf[data[pos - 1]]; }
-  uint8_t RightCtx(int32_t pos) const { return pos == length ? uint8_t(cxEdge) : ctxOf[data[pos]]; }
+  uint8_t RightCtx(int32_t pos) const { return pos == length ? endCtx : ctxOf[data[pos]]; }
 };
 
 // Result codes of the matchers besides positions (>= 0).
@@ -180,7 +183,7 @@ private:
   // The state after `byte`, filling the table; rThrash or rCancelled when the
   // search must stop.
   int32_t Transition(int32_t state, uint8_t byte, StepCounter& steps);
-  bool MatchesAtEnd(int32_t state, StepCounter& steps);
+  bool MatchesAtEnd(int32_t state, uint8_t right, StepCounter& steps);
   bool MatchesAtBoundary(int32_t state, uint8_t left, StepCounter& steps);
   bool Step(const std::vector<int32_t>& key, int byte, uint8_t contextOther,
             std::vector<int32_t>& next, StepCounter& steps);
