@@ -89,6 +89,17 @@ TRegexWindow::TRegexWindow()
 {
 }
 
+TRegexWindow::~TRegexWindow() = default;
+
+TBufStream& TRegexWindow::fillReader(const TBufStream& reader)
+{
+  if (!fill_ || fill_->Stream() != reader.Stream() || fill_->WindowSize() != reader.WindowSize())
+    fill_ = std::make_unique<TBufStream>(reader.Stream(), TCharSet(), reader.WindowSize());
+  if (fill_->RangeStart() != reader.RangeStart() || fill_->RangeEnd() != reader.RangeEnd())
+    fill_->SetRange(reader.RangeStart(), reader.RangeEnd());
+  return *fill_;
+}
+
 int32_t TRegexWindow::CharEnd(int32_t i) const
 {
   // A trail byte carries its lead byte's position.
@@ -124,12 +135,13 @@ void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& 
   // The context character: the nearest character before the scan position
   // that the window keeps. Line breaks are stepped over too, so that a run
   // of them is normalised whole.
+  TBufStream& fill = fillReader(reader);
   int32_t start = rangeStart_;
   if (pos > rangeStart_) {
-    reader.Seek(pos);
+    fill.Seek(pos);
     for (int32_t p = pos; p > rangeStart_;) {
-      const auto c = static_cast<unsigned char>(reader.PrevChar());
-      if (reader.GetPosition() != p - 1)
+      const auto c = static_cast<unsigned char>(fill.PrevChar());
+      if (fill.GetPosition() != p - 1)
         break;
       --p;
       if (IsLineBreak(c) || text.SkipSet.test(c))
@@ -172,7 +184,8 @@ void TRegexWindow::FillWindow(TBufStream& reader, int32_t target, const TRegexSc
   target = std::min(target, Capacity - 2);
   if (count_ >= target || ended_)
     return;
-  reader.Seek(fillPos_);
+  if (reader.GetPosition() != fillPos_)
+    reader.Seek(fillPos_);
   while (count_ < target) {
     if (owner && owner->Stopped())
       break;
@@ -335,7 +348,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
   while (k == count_ && !ended_ && !stopped()) {
     base_ = std::max(base_, count_ - 1);
     Compact();
-    FillWindow(reader, count_ + WindowSize, text, owner);
+    FillWindow(*fill_, count_ + WindowSize, text, owner);
     k = firstAtOrAfter();
   }
   if (k == count_ || stopped())
@@ -346,7 +359,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
   for (;;) {
     if (base_ > WindowSize)
       Compact();
-    FillWindow(reader, base_ + WindowSize + 1, text, owner);
+    FillWindow(*fill_, base_ + WindowSize + 1, text, owner);
     if (stopped())
       return false;
     int32_t n = std::min(WindowSize, count_ - base_);

@@ -5,6 +5,7 @@
 #include "foundation/settings.h"
 #include "search/regexp/regexp.h"
 
+#include "support/memory_stream.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -208,6 +209,27 @@ TEST_F(RegexWindowTest, DenseHitsNormaliseTheTextOnce)
   TRegexWindow sparse;
   EXPECT_TRUE(scan("zebra", &sparse).empty());
   EXPECT_LT(sparse.Searches(), int64_t(text.size()) / 4000 + 4);
+}
+
+// Dense hits: the text is read from the stream about once (the window's
+// reader front to back, the caller's reader along the hits), not once more
+// for every jump between a hit's end and the fill position.
+TEST_F(RegexWindowTest, DenseHitsReadTheTextOnce)
+{
+  std::string text;
+  while (text.size() < 400000)
+    text += "the quick brown fox jumps over the lazy dog\r\n";
+  testsupport::MemoryStream stream(text);
+  TBufStream reader(&stream);
+  TRegExp re("o[a-z]*");
+  TRegexWindow window;
+  int hits = 0;
+  int32_t s = 0;
+  int32_t e = 0;
+  while (window.FindNext(reader, re, text_, &owner_, false, s, e))
+    ++hits;
+  EXPECT_EQ(hits, int(text.size() / 45) * 4);
+  EXPECT_LT(stream.Reads(), 3 * int(text.size()) / TBufStream::BufferSize + 10);
 }
 
 TEST_F(RegexWindowTest, StopChecksAtWordEnds)
