@@ -163,7 +163,8 @@ void TRegexWindow::Compact()
   const auto n = size_t(count_ - base_);
   std::memmove(Window.data(), Window.data() + base_, n);
   std::memmove(WindowOffsets.data(), WindowOffsets.data() + base_, n * sizeof(int32_t));
-  std::memmove(WindowKinds.data(), WindowKinds.data() + base_, n);
+  if (pairKinds_)
+    std::memmove(WindowKinds.data(), WindowKinds.data() + base_, n);
   count_ -= base_;
   base_ = 0;
 }
@@ -172,7 +173,9 @@ void TRegexWindow::Append(char c, int32_t pos, uint8_t kind)
 {
   Window[size_t(count_)] = c;
   WindowOffsets[size_t(count_)] = pos;
-  WindowKinds[size_t(count_)] = kind;
+  if (kind != 0 || pairKinds_)
+    WindowKinds[size_t(count_)] = kind;
+  pairKinds_ |= kind != 0;
   ++count_;
   ++normalised_;
 }
@@ -284,7 +287,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     if (n > 0) {
       std::memcpy(Window.data() + count_, q, size_t(n));
       FillPositions(WindowOffsets.data() + count_, pos + int32_t(q - p), n);
-      std::memset(WindowKinds.data() + count_, 0, size_t(n));
+      if (pairKinds_)
+        std::memset(WindowKinds.data() + count_, 0, size_t(n));
       if (!rawWordEnds_) {
         for (int32_t t = 0; t < n; ++t) {
           const uint32_t d = isDelimiter_[q[t]];
@@ -307,7 +311,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
       break;  // the run may go on past these bytes
     Window[size_t(count_)] = ' ';
     WindowOffsets[size_t(count_)] = pos + int32_t(last - p);
-    WindowKinds[size_t(count_)] = 0;
+    if (pairKinds_)
+      WindowKinds[size_t(count_)] = 0;
     ++count_;
     if (!rawWordEnds_) {
       ends += int32_t(after ^ 1);

@@ -138,6 +138,9 @@ private:
   TCharSet kindDelimiters_;
   bool kindsBuilt_ = false;
   bool firstSingle_ = false;  // the next character is the context character of a fresh start
+  // Some kind other than 0 was ever stored: until then every kind is 0 and
+  // none is written or moved.
+  bool pairKinds_ = false;
 
   std::unique_ptr<TBufStream> fill_;
   // The range the text belongs to, and where the last call left off.
