@@ -87,6 +87,10 @@ private:
   static constexpr int32_t ScanChunk = 1 << 20;  // bytes scanned between polls
   enum class Mode : uint8_t { None, RareBytes, FirstTable };
   bool Verify(const Text& text, int32_t q) const;
+  // Next over the positions where both rare offsets can be tested 16 at a
+  // time: the match, rNone when [pos, limit) holds none, or -2 with pos
+  // moved to where the one-byte scan goes on.
+  int32_t NextPair(const Text& text, int32_t& pos, int32_t limit) const;
 
   Mode mode_ = Mode::None;
   bool pureLiteral_ = false;
@@ -95,6 +99,12 @@ private:
   int32_t rareOffset_ = 0;
   int rareCount_ = 0;
   uint8_t rareBytes_[3] = {};
+  // A second rare prefix position (another offset, at most three bytes):
+  // both are tested at once, 16 positions at a time, so few candidates
+  // reach Verify. rare2Count_ 0: none.
+  int32_t rare2Offset_ = 0;
+  int rare2Count_ = 0;
+  uint8_t rare2Bytes_[3] = {};
   bool first_[256] = {};
 };
 
