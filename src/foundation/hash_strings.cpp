@@ -1,5 +1,6 @@
 #include "foundation/hash_strings.h"
 
+#include "foundation/byte_scan.h"
 #include "platform/codepage.h"
 #include "platform/collator.h"
 #include "platform/read_file.h"
@@ -708,14 +709,14 @@ int32_t THashStrings::IndexOfTopCount(int32_t count) const
   // not zero, found through the summary.
   size_t w = c / 64;
   if (c % 64 != 63)
-    rank += __builtin_popcountll(smallBits_[w] >> (c % 64 + 1));
+    rank += PopCount64(smallBits_[w] >> (c % 64 + 1));
   const size_t words = smallBits_.size();
   for (size_t s = (w + 1) / 64; rank < topLimit_ && w + 1 < words && s < std::size(smallWords_); ++s) {
     uint64_t sum = smallWords_[s];
     if (s == (w + 1) / 64)
       sum &= ~uint64_t(0) << ((w + 1) % 64);
     for (; sum != 0 && rank < topLimit_; sum &= sum - 1)
-      rank += __builtin_popcountll(smallBits_[s * 64 + size_t(__builtin_ctzll(sum))]);
+      rank += PopCount64(smallBits_[s * 64 + size_t(__builtin_ctzll(sum))]);
   }
   return rank < topLimit_ ? rank : -1;
 }

@@ -70,7 +70,7 @@ int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t&
       ByteScanSet::Masks64(block, delimiterSet_, delimiterSet_, delimiterSet_, d, unused1, unused2);
       if (m < 64)
         d &= (uint64_t(1) << m) - 1;
-      ends += __builtin_popcountll(d & ~((d << 1) | carry));
+      ends += PopCount64(d & ~((d << 1) | carry));
       carry = (d >> (m - 1)) & 1;
     }
     after = uint32_t(carry);
