@@ -6,6 +6,20 @@
 
 #include <cstdint>
 
+// The set bits of x, inline: without a popcount instruction in the build the
+// compiler's own popcount is a library call that looks bytes up in a table.
+inline int PopCount64(uint64_t x)
+{
+#if defined(__POPCNT__)
+  return __builtin_popcountll(x);
+#else
+  x -= (x >> 1) & 0x5555555555555555ull;
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return int((x * 0x0101010101010101ull) >> 56);
+#endif
+}
+
 class ByteScanSet {
 public:
   ByteScanSet() { Clear(); }

@@ -1,5 +1,6 @@
 #include "foundation/hash_strings.h"
 
+#include "foundation/byte_scan.h"
 #include "platform/codepage.h"
 #include "platform/collator.h"
 #include "platform/read_file.h"
@@ -552,29 +553,100 @@ void THashStrings::Clear()
   slotMask_ = 0;
   chunks_.clear();
   chunkSize_ = chunkUsed_ = chunkBytes_ = 0;
-  histogram_.clear();
+  clearHistogram();
   topDirty_ = true;
   sortState_ = ssUnsorted;
 }
 
+void THashStrings::histogramAdd(int32_t count, int32_t delta)
+{
+  if (count >= SmallCounts) {
+    auto it = std::lower_bound(bigHist_.begin(), bigHist_.end(), count,
+                               [](const std::pair<int32_t, int32_t>& e, int32_t c) { return e.first > c; });
+    if (it != bigHist_.end() && it->first == count) {
+      if ((it->second += delta) == 0)
+        bigHist_.erase(it);
+    } else if (delta > 0) {
+      bigHist_.insert(it, {count, delta});
+    }
+    return;
+  }
+  const auto c = size_t(count);
+  if (c >= smallHist_.size()) {
+    if (delta < 0)
+      return;
+    size_t size = std::max<size_t>(smallHist_.size(), 1024);
+    while (size <= c)
+      size *= 2;
+    smallHist_.resize(size, 0);
+    smallBits_.resize(size / 64, 0);
+  }
+  const int32_t before = smallHist_[c];
+  const int32_t after = before + delta;
+  smallHist_[c] = after;
+  if ((before > 0) == (after > 0))
+    return;
+  uint64_t& word = smallBits_[c / 64];
+  if (after > 0)
+    word |= uint64_t(1) << (c % 64);
+  else
+    word &= ~(uint64_t(1) << (c % 64));
+  uint64_t& summary = smallWords_[c / 4096];
+  if (word != 0)
+    summary |= uint64_t(1) << (c / 64 % 64);
+  else
+    summary &= ~(uint64_t(1) << (c / 64 % 64));
+}
+
+void THashStrings::clearHistogram()
+{
+  smallHist_.clear();
+  smallHist_.shrink_to_fit();
+  smallBits_.clear();
+  smallBits_.shrink_to_fit();
+  std::fill(std::begin(smallWords_), std::end(smallWords_), 0);
+  bigHist_.clear();
+  bigHist_.shrink_to_fit();
+}
+
+int32_t THashStrings::highestSmallBelow(int32_t limit) const
+{
+  limit = std::min<int32_t>(limit, int32_t(smallHist_.size()));
+  if (limit <= 0)
+    return -1;
+  const int32_t last = limit - 1;
+  int32_t w = last / 64;
+  uint64_t bits = smallBits_[size_t(w)] & (~uint64_t(0) >> (63 - last % 64));
+  if (bits != 0)
+    return w * 64 + 63 - __builtin_clzll(bits);
+  // Earlier words that are not zero, through the summary.
+  for (int32_t s = (w - 1) / 64; w > 0 && s >= 0; --s) {
+    uint64_t sum = smallWords_[s];
+    if (s == (w - 1) / 64)
+      sum &= ~uint64_t(0) >> (63 - (w - 1) % 64);
+    if (sum != 0) {
+      const int32_t word = s * 64 + 63 - __builtin_clzll(sum);
+      return word * 64 + 63 - __builtin_clzll(smallBits_[size_t(word)]);
+    }
+  }
+  return -1;
+}
+
 void THashStrings::countChanged(int32_t oldCount, int32_t newCount)
 {
-  if (oldCount > 0) {
-    auto it = histogram_.find(oldCount);
-    if (it != histogram_.end() && --it->second == 0)
-      histogram_.erase(it);
-  }
+  if (oldCount > 0)
+    histogramAdd(oldCount, -1);
   if (newCount > 0)
-    ++histogram_[newCount];
+    histogramAdd(newCount, 1);
   topDirty_ = true;
 }
 
 void THashStrings::rebuildHistogram()
 {
-  histogram_.clear();
+  clearHistogram();
   for (const Item& it : items_)
     if (it.count > 0)
-      ++histogram_[it.count];
+      histogramAdd(it.count, 1);
   topDirty_ = true;
 }
 
@@ -582,7 +654,7 @@ void THashStrings::SetTopLimit(int32_t limit)
 {
   limit = std::clamp<int32_t>(limit, 0, MaxTopCounts);
   if (limit == 0)
-    histogram_.clear();
+    clearHistogram();
   else if (topLimit_ == 0)
     rebuildHistogram();  // a histogram is kept only while a limit is set
   topLimit_ = limit;
@@ -594,8 +666,10 @@ void THashStrings::refreshTop() const
   if (!topDirty_)
     return;
   topUsed_ = 0;
-  for (auto it = histogram_.begin(); it != histogram_.end() && topUsed_ < topLimit_; ++it)
-    topCounts_[topUsed_++] = *it;
+  for (size_t i = 0; i < bigHist_.size() && topUsed_ < topLimit_; ++i)
+    topCounts_[topUsed_++] = bigHist_[i];
+  for (int32_t c = highestSmallBelow(SmallCounts); c > 0 && topUsed_ < topLimit_; c = highestSmallBelow(c))
+    topCounts_[topUsed_++] = {c, smallHist_[size_t(c)]};
   topDirty_ = false;
 }
 
@@ -615,11 +689,36 @@ std::pair<int32_t, int32_t> THashStrings::TopCount(int32_t rank) const
 
 int32_t THashStrings::IndexOfTopCount(int32_t count) const
 {
-  refreshTop();
-  for (int32_t i = 0; i < topUsed_; ++i)
-    if (topCounts_[i].first == count)
-      return i;
-  return -1;
+  // The rank is the number of counts in use above this one; it is counted
+  // directly, so ranking after every change costs no walk of the top list.
+  if (count <= 0 || topLimit_ == 0)
+    return -1;
+  if (count >= SmallCounts) {
+    for (size_t i = 0; i < bigHist_.size() && int32_t(i) < topLimit_; ++i)
+      if (bigHist_[i].first == count)
+        return int32_t(i);
+    return -1;
+  }
+  const auto c = size_t(count);
+  if (c >= smallHist_.size() || smallHist_[c] <= 0)
+    return -1;
+  auto rank = int32_t(bigHist_.size());
+  if (rank >= topLimit_)
+    return -1;
+  // Counts in use above c: the rest of c's word, then the words that are
+  // not zero, found through the summary.
+  size_t w = c / 64;
+  if (c % 64 != 63)
+    rank += PopCount64(smallBits_[w] >> (c % 64 + 1));
+  const size_t words = smallBits_.size();
+  for (size_t s = (w + 1) / 64; rank < topLimit_ && w + 1 < words && s < std::size(smallWords_); ++s) {
+    uint64_t sum = smallWords_[s];
+    if (s == (w + 1) / 64)
+      sum &= ~uint64_t(0) << ((w + 1) % 64);
+    for (; sum != 0 && rank < topLimit_; sum &= sum - 1)
+      rank += PopCount64(smallBits_[s * 64 + size_t(__builtin_ctzll(sum))]);
+  }
+  return rank < topLimit_ ? rank : -1;
 }
 
 void THashStrings::SaveToFile(const std::string& fileName) const
@@ -687,9 +786,8 @@ void THashStrings::LoadFromFile(const std::string& fileName)
 
 size_t THashStrings::MemoryUsed() const
 {
-  // A map node holds the pair plus three pointers and a colour word.
-  constexpr size_t MapNodeBytes = sizeof(std::pair<const int32_t, int32_t>) + 32;
   return items_.capacity() * sizeof(Item) + words_.capacity() * sizeof(const char*) +
-         slots_.capacity() * sizeof(Slot) + chunkBytes_ +
-         chunks_.capacity() * sizeof(chunks_[0]) + histogram_.size() * MapNodeBytes;
+         slots_.capacity() * sizeof(Slot) + chunkBytes_ + chunks_.capacity() * sizeof(chunks_[0]) +
+         smallHist_.capacity() * sizeof(int32_t) + smallBits_.capacity() * sizeof(uint64_t) +
+         bigHist_.capacity() * sizeof(bigHist_[0]);
 }

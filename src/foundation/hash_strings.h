@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -156,10 +155,20 @@ private:
   std::string scratch_;
   std::string batch_;
 
-  // Number of words per count value, highest value first; kept only while
-  // a top limit is set.
+  // Number of words per count value, kept only while a top limit is set:
+  // counts below SmallCounts in a flat array with a two-level bit set of the
+  // counts in use (so the next count in use is found in a few steps and a
+  // count's rank by counting bits); higher counts, few words have them, in a
+  // short vector sorted highest first. No change of a count allocates.
+  static constexpr int32_t SmallCounts = 1 << 16;
+  void histogramAdd(int32_t count, int32_t delta);
+  void clearHistogram();
+  int32_t highestSmallBelow(int32_t limit) const;  // highest small count in use below limit, or -1
   int32_t topLimit_ = 0;
-  std::map<int32_t, int32_t, std::greater<int32_t>> histogram_;
+  std::vector<int32_t> smallHist_;   // words per count, grown as counts grow
+  std::vector<uint64_t> smallBits_;  // per count: in use
+  uint64_t smallWords_[SmallCounts / 64 / 64] = {};  // per word of smallBits_: not zero
+  std::vector<std::pair<int32_t, int32_t>> bigHist_;  // (count, words), highest first
   mutable bool topDirty_ = false;
   mutable int32_t topUsed_ = 0;
   mutable std::pair<int32_t, int32_t> topCounts_[MaxTopCounts] = {};

@@ -5,6 +5,7 @@
 #include "foundation/hash_strings.h"
 #include "foundation/indexed_stream.h"
 #include "foundation/abort.h"
+#include "foundation/byte_scan.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
@@ -135,7 +136,7 @@ __attribute__((target("avx2"))) int32_t countWordsAvx2(const unsigned char* p, i
         break;
       word &= (1u << n) - 1u;
     }
-    count += std::popcount(word & ~((word << 1) | carry));
+    count += PopCount64(word & ~((word << 1) | carry));
     carry = (word >> (n - 1)) & 1u;
     j += n;
     if (n < 32)

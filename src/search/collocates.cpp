@@ -16,6 +16,8 @@
 #include <cstring>
 #include <optional>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -231,17 +233,36 @@ void TConcordItems::RankAllCollocates()
 {
   if (!CollocTablesValid(CollocFirst, CollocLast))
     return;
-  std::optional<TRankBatch> batches[TConcordItem::SlotCount];
-  for (int p = CollocFirst; p <= CollocLast; ++p)
-    batches[p].emplace(*CollocTables[size_t(p)]);
-  const TWordFolder folder;
-  char buffer[MaxCollocWordLength];
-  for (const auto& hit : items_) {
-    hit->CollocRanks.fill(-1);
+  // The tables are only read, and each hit's ranks are written by one
+  // thread: parts of the list are ranked side by side. Double-byte text is
+  // lower-cased through the locale and stays on this thread.
+  const auto rankPart = [this](size_t begin, size_t end) {
+    std::optional<TRankBatch> batches[TConcordItem::SlotCount];
     for (int p = CollocFirst; p <= CollocLast; ++p)
-      if (hit->HasWord(p))
-        batches[p]->Add(folder.Fold(hit->Word(p), buffer), &hit->CollocRanks[size_t(p)]);
-  }
+      batches[p].emplace(*CollocTables[size_t(p)]);
+    const TWordFolder folder;
+    char buffer[MaxCollocWordLength];
+    for (size_t i = begin; i < end; ++i) {
+      TConcordItem& hit = *items_[i];
+      hit.CollocRanks.fill(-1);
+      for (int p = CollocFirst; p <= CollocLast; ++p)
+        if (hit.HasWord(p))
+          batches[p]->Add(folder.Fold(hit.Word(p), buffer), &hit.CollocRanks[size_t(p)]);
+    }
+  };
+  const size_t n = items_.size();
+  constexpr size_t MinPart = 4096;
+  size_t parts = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+  if (platform::codePage(AnsiCodePage).dbcs)
+    parts = 1;
+  parts = std::max<size_t>(1, std::min(parts, n / MinPart));
+  const size_t part = (n + parts - 1) / parts;
+  std::vector<std::thread> workers;
+  for (size_t k = 1; k < parts; ++k)
+    workers.emplace_back(rankPart, k * part, std::min(n, (k + 1) * part));
+  rankPart(0, std::min(n, part));
+  for (std::thread& t : workers)
+    t.join();
 }
 
 void TConcordItems::generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup)

@@ -70,7 +70,7 @@ int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t&
       ByteScanSet::Masks64(block, delimiterSet_, delimiterSet_, delimiterSet_, d, unused1, unused2);
       if (m < 64)
         d &= (uint64_t(1) << m) - 1;
-      ends += __builtin_popcountll(d & ~((d << 1) | carry));
+      ends += PopCount64(d & ~((d << 1) | carry));
       carry = (d >> (m - 1)) & 1;
     }
     after = uint32_t(carry);
@@ -87,6 +87,17 @@ int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t&
 TRegexWindow::TRegexWindow()
   : Window(size_t(Capacity) + 1, 0), WindowOffsets(size_t(Capacity) + 1, 0), WindowKinds(size_t(Capacity) + 1, 0)
 {
+}
+
+TRegexWindow::~TRegexWindow() = default;
+
+TBufStream& TRegexWindow::fillReader(const TBufStream& reader)
+{
+  if (!fill_ || fill_->Stream() != reader.Stream() || fill_->WindowSize() != reader.WindowSize())
+    fill_ = std::make_unique<TBufStream>(reader.Stream(), TCharSet(), reader.WindowSize());
+  if (fill_->RangeStart() != reader.RangeStart() || fill_->RangeEnd() != reader.RangeEnd())
+    fill_->SetRange(reader.RangeStart(), reader.RangeEnd());
+  return *fill_;
 }
 
 int32_t TRegexWindow::CharEnd(int32_t i) const
@@ -124,12 +135,13 @@ void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& 
   // The context character: the nearest character before the scan position
   // that the window keeps. Line breaks are stepped over too, so that a run
   // of them is normalised whole.
+  TBufStream& fill = fillReader(reader);
   int32_t start = rangeStart_;
   if (pos > rangeStart_) {
-    reader.Seek(pos);
+    fill.Seek(pos);
     for (int32_t p = pos; p > rangeStart_;) {
-      const auto c = static_cast<unsigned char>(reader.PrevChar());
-      if (reader.GetPosition() != p - 1)
+      const auto c = static_cast<unsigned char>(fill.PrevChar());
+      if (fill.GetPosition() != p - 1)
         break;
       --p;
       if (IsLineBreak(c) || text.SkipSet.test(c))
@@ -151,7 +163,8 @@ void TRegexWindow::Compact()
   const auto n = size_t(count_ - base_);
   std::memmove(Window.data(), Window.data() + base_, n);
   std::memmove(WindowOffsets.data(), WindowOffsets.data() + base_, n * sizeof(int32_t));
-  std::memmove(WindowKinds.data(), WindowKinds.data() + base_, n);
+  if (pairKinds_)
+    std::memmove(WindowKinds.data(), WindowKinds.data() + base_, n);
   count_ -= base_;
   base_ = 0;
 }
@@ -160,7 +173,9 @@ void TRegexWindow::Append(char c, int32_t pos, uint8_t kind)
 {
   Window[size_t(count_)] = c;
   WindowOffsets[size_t(count_)] = pos;
-  WindowKinds[size_t(count_)] = kind;
+  if (kind != 0 || pairKinds_)
+    WindowKinds[size_t(count_)] = kind;
+  pairKinds_ |= kind != 0;
   ++count_;
   ++normalised_;
 }
@@ -172,7 +187,8 @@ void TRegexWindow::FillWindow(TBufStream& reader, int32_t target, const TRegexSc
   target = std::min(target, Capacity - 2);
   if (count_ >= target || ended_)
     return;
-  reader.Seek(fillPos_);
+  if (reader.GetPosition() != fillPos_)
+    reader.Seek(fillPos_);
   while (count_ < target) {
     if (owner && owner->Stopped())
       break;
@@ -271,7 +287,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     if (n > 0) {
       std::memcpy(Window.data() + count_, q, size_t(n));
       FillPositions(WindowOffsets.data() + count_, pos + int32_t(q - p), n);
-      std::memset(WindowKinds.data() + count_, 0, size_t(n));
+      if (pairKinds_)
+        std::memset(WindowKinds.data() + count_, 0, size_t(n));
       if (!rawWordEnds_) {
         for (int32_t t = 0; t < n; ++t) {
           const uint32_t d = isDelimiter_[q[t]];
@@ -294,7 +311,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
       break;  // the run may go on past these bytes
     Window[size_t(count_)] = ' ';
     WindowOffsets[size_t(count_)] = pos + int32_t(last - p);
-    WindowKinds[size_t(count_)] = 0;
+    if (pairKinds_)
+      WindowKinds[size_t(count_)] = 0;
     ++count_;
     if (!rawWordEnds_) {
       ends += int32_t(after ^ 1);
@@ -335,7 +353,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
   while (k == count_ && !ended_ && !stopped()) {
     base_ = std::max(base_, count_ - 1);
     Compact();
-    FillWindow(reader, count_ + WindowSize, text, owner);
+    FillWindow(*fill_, count_ + WindowSize, text, owner);
     k = firstAtOrAfter();
   }
   if (k == count_ || stopped())
@@ -346,7 +364,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
   for (;;) {
     if (base_ > WindowSize)
       Compact();
-    FillWindow(reader, base_ + WindowSize + 1, text, owner);
+    FillWindow(*fill_, base_ + WindowSize + 1, text, owner);
     if (stopped())
       return false;
     int32_t n = std::min(WindowSize, count_ - base_);
@@ -362,11 +380,13 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     int32_t s = -1;
     int32_t e = -1;
     int32_t touch = -1;
-    bool found = expression.Search(w, n, from, s, e, touch);
+    // A full window is followed by the next character (its anchors and word
+    // boundaries see it): '$' and word ends never hold at its cut.
+    bool found = expression.Search(w, n, from, s, e, touch, full);
     // On a double-byte code page a match never begins on a trail byte.
     while (found && WindowKinds[size_t(base_ + s)] == 2) {
       int32_t again = -1;
-      found = s + 1 < n && expression.Search(w, n, s + 1, s, e, again);
+      found = s + 1 < n && expression.Search(w, n, s + 1, s, e, again, full);
       if (again >= 0 && (touch < 0 || again < touch))
         touch = again;
     }

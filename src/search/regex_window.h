@@ -18,16 +18,23 @@
 // match reached it, or an attempt read or tested its last position), the
 // window is re-based to one character before the earliest such attempt and
 // searched again; when that would not move it forward, a match is taken as it
-// stands and a window without one shifts by 4096 characters.
+// stands and a window without one shifts by 4096 characters. The expression
+// sees the character after a full window, so end anchors and word ends never
+// hold at a window's cut, only at the range's end.
 //
 // The normalised text read for one call is kept for the next call on the
-// same range, so dense hits do not normalise the same 8 KB again.
+// same range, so dense hits do not normalise the same 8 KB again. The window
+// fills from a reader of its own over the caller's stream and range, so the
+// text is read once, front to back, whatever the caller's reader does at the
+// hits (before, every hit sent it back to the hit's end and the next fill
+// forward again, each jump reading a buffer anew).
 #pragma once
 
 #include "foundation/byte_scan.h"
 #include "foundation/settings.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class TBufStream;
@@ -65,6 +72,7 @@ public:
   static constexpr int32_t ShiftSize = 4096;
 
   TRegexWindow();
+  ~TRegexWindow();
 
   // From the reader's position, the next match of the expression inside the
   // reader's range: true with hitStart and hitEnd set and the reader at
@@ -96,8 +104,10 @@ public:
 
 private:
   bool Continues(const TBufStream& reader, int32_t pos) const;
+  // The window's own reader over the caller's stream and range.
+  TBufStream& fillReader(const TBufStream& reader);
   void Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text);
-  // Appends characters from the reader until the text holds `target`
+  // Appends characters from the reader (the window's own) until the text holds `target`
   // characters, the range ends or the search is stopped.
   void FillWindow(TBufStream& reader, int32_t target, const TRegexScanText& text, TRegexScanOwner* owner);
   // One character, one line-break run or one double-byte pair; the word
@@ -128,7 +138,11 @@ private:
   TCharSet kindDelimiters_;
   bool kindsBuilt_ = false;
   bool firstSingle_ = false;  // the next character is the context character of a fresh start
+  // Some kind other than 0 was ever stored: until then every kind is 0 and
+  // none is written or moved.
+  bool pairKinds_ = false;
 
+  std::unique_ptr<TBufStream> fill_;
   // The range the text belongs to, and where the last call left off.
   const TBufStream* reader_ = nullptr;
   const void* stream_ = nullptr;

@@ -47,3 +47,16 @@ TEST(ByteScanSetTest, FindsTheSameBytesAsAPlainLoopForAnySet)
     }
   }
 }
+
+TEST(PopCount64Test, AgreesWithCountingBitByBit)
+{
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 2000; ++i) {
+    const uint64_t x = i < 64 ? (uint64_t(1) << i) - 1 : rng() & rng();
+    int expected = 0;
+    for (int b = 0; b < 64; ++b)
+      expected += int((x >> b) & 1);
+    EXPECT_EQ(PopCount64(x), expected) << x;
+  }
+  EXPECT_EQ(PopCount64(~uint64_t(0)), 64);
+}

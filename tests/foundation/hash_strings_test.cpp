@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -193,6 +194,37 @@ TEST(HashStringsTest, TopCountsAreTheHighestDistinctCounts)
   EXPECT_EQ(late.TopCount(31), std::make_pair(9, 1));
   late.Clear();
   EXPECT_EQ(late.TopUsed(), 0);
+}
+
+// The tracked counts kept as counts change, against a recount of the items:
+// small and very large counts, counts that fall back to zero, every limit.
+TEST(HashStringsTest, TrackedCountsAgreeWithARecount)
+{
+  std::mt19937 rng(5);
+  for (int32_t limit : {1, 3, 32}) {
+    THashStrings t(4096, 0x409);
+    t.SetTopLimit(limit);
+    for (int step = 0; step < 3000; ++step) {
+      const std::string word = "w" + std::to_string(rng() % 60);
+      const int32_t jump = rng() % 50 == 0 ? 70000 : rng() % 4 == 0 ? 300 : 1;
+      const int32_t n = rng() % 5 == 0 && t.CountOf(word) >= jump ? -jump : jump;
+      t.AddCount(word, n);
+      if (step % 7 != 0)
+        continue;
+      std::map<int32_t, int32_t, std::greater<>> recount;
+      for (int32_t i = 0; i < t.Count(); ++i)
+        if (t.Counts(i) > 0)
+          ++recount[t.Counts(i)];
+      Pairs expected(recount.begin(), recount.end());
+      expected.resize(std::min<size_t>(expected.size(), size_t(limit)));
+      ASSERT_EQ(topList(t), expected) << "step " << step;
+      for (int32_t i = 0; i < t.Count(); ++i) {
+        const auto rank = std::find_if(expected.begin(), expected.end(),
+                                       [&](const auto& e) { return e.first == t.Counts(i); }) - expected.begin();
+        EXPECT_EQ(t.IndexOfTopCount(t.Counts(i)), rank < int(expected.size()) ? int(rank) : -1);
+      }
+    }
+  }
 }
 
 TEST(HashStringsTest, SavedFileHasTheDocumentedBytes)

@@ -250,6 +250,17 @@ TEST_F(Collocates, CancelLeavesNoTablesAndTheNextRequestGeneratesAnew)
   EXPECT_EQ(Report(0), ReferenceReport(reference, 0));
 }
 
+// A list long enough to be ranked in parts side by side: every hit's ranks
+// are those of a recount.
+TEST_F(Collocates, RanksOfALongListAgreeWithARecount)
+{
+  FrequencySettings.CollocationSpan = 4;
+  MakeCorpus(40000, 3);
+  ASSERT_GT(list_->Count(), 3 * 4096);
+  list_->SetHighlightCollocates(true);
+  ExpectRanks(ReferenceTables(ctx4L, ctx4R), 5);
+}
+
 TEST_F(Collocates, HitsAppendedAreCountedOnlyWhileHighlighting)
 {
   FrequencySettings.CollocationSpan = 2;

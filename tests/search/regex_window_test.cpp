@@ -5,6 +5,7 @@
 #include "foundation/settings.h"
 #include "search/regexp/regexp.h"
 
+#include "support/memory_stream.h"
 #include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -210,6 +211,27 @@ TEST_F(RegexWindowTest, DenseHitsNormaliseTheTextOnce)
   EXPECT_LT(sparse.Searches(), int64_t(text.size()) / 4000 + 4);
 }
 
+// Dense hits: the text is read from the stream about once (the window's
+// reader front to back, the caller's reader along the hits), not once more
+// for every jump between a hit's end and the fill position.
+TEST_F(RegexWindowTest, DenseHitsReadTheTextOnce)
+{
+  std::string text;
+  while (text.size() < 400000)
+    text += "the quick brown fox jumps over the lazy dog\r\n";
+  testsupport::MemoryStream stream(text);
+  TBufStream reader(&stream);
+  TRegExp re("o[a-z]*");
+  TRegexWindow window;
+  int hits = 0;
+  int32_t s = 0;
+  int32_t e = 0;
+  while (window.FindNext(reader, re, text_, &owner_, false, s, e))
+    ++hits;
+  EXPECT_EQ(hits, int(text.size() / 45) * 4);
+  EXPECT_LT(stream.Reads(), 3 * int(text.size()) / TBufStream::BufferSize + 10);
+}
+
 TEST_F(RegexWindowTest, StopChecksAtWordEnds)
 {
   std::string text;
@@ -247,7 +269,7 @@ TEST_F(RegexWindowTest, DoubleBytePairsStayWhole)
 TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
 {
   std::mt19937 rng(7);
-  const char* const patterns[] = {"ab", "b a", "a\\sb", "[^ab]+", "b$", "\\<a"};
+  const char* const patterns[] = {"ab", "b a", "a\\sb", "[^ab]+", "b$", "\\<a", ".+a,$"};
   const std::string alphabet("aabb  .\r\n\r\n-\0", 14);
   for (int round = 0; round < 8; ++round) {
     std::string text;
@@ -259,12 +281,22 @@ TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
       text_.SkipSet.set('-');
     const int32_t readerWindows[] = {0, 300, 4097};
     open(text, readerWindows[round % 3]);
+    // One line longer than the window: an end anchor never holds at a cut.
+    if (round == 0) {
+      text.clear();
+      for (int i = 0; i < 10000; ++i)
+        text += "xxa,";
+      text += 'n';
+      open(text);
+    }
     for (const char* pattern : patterns) {
       TRegexWindow bulk;
       TRegexWindow single;
       single.BulkFill = false;
       FakeOwner bulkOwner;
       const Hits expected = scan(pattern, &single);
+      if (round == 0 && std::string(pattern) == ".+a,$")
+        EXPECT_TRUE(expected.empty());
       const int expectedChecks = owner_.stopChecks;
       owner_ = bulkOwner;
       EXPECT_EQ(scan(pattern, &bulk), expected) << pattern << " round " << round;
@@ -285,13 +317,21 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
   // With patterns that can match empty (never a hit; the scan goes on) and
   // end anchors (true only at the range's end, never at a window's), and a
   // last text of one letter, where every position starts a live attempt.
+  // The last two texts are single lines longer than a window, where an
+  // attempt from a window's start reaches its cut.
   const char* const patterns[] = {"ab+a", "b a", "(ab)+", "\\ba[ab]*b\\b", "a b$", "^b", "[ab]{3}\\s",
                                   "b\\>", "\\<ab", "a\\s+b", "a{6}b", "(b a ){3}", "\\ba{5}", "b*", "(ab)?",
-                                  "a|", "b\\'", "b$"};
+                                  "a|", "b\\'", "b$", ".+a,$", ".+,\\'", "x+\\>"};
   const char alphabet[] = "aab b\r\n";
-  for (int round = 0; round < 7; ++round) {
+  for (int round = 0; round < 9; ++round) {
     std::string text;
     const size_t size = round == 6 ? 32768 : 20000 + rng() % 9000;
+    if (round == 7)
+      for (int i = 0; i < 10000; ++i)
+        text += "xxa,";
+    if (round == 8)
+      text = std::string(size, 'x');
+    text += round == 7 ? "n" : round == 8 ? "1" : "";
     while (text.size() < size)
       text += round == 6 ? 'b' : alphabet[rng() % 7];
     open(text);

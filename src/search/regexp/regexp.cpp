@@ -234,13 +234,13 @@ bool TRegExp::Search(const char* text, int32_t length, int32_t start, int32_t& m
 }
 
 bool TRegExp::Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
-                     int32_t& matchEnd, int32_t& endTouch)
+                     int32_t& matchEnd, int32_t& endTouch, bool textGoesOn)
 {
-  return SearchFrom(text, length, start, matchStart, matchEnd, &endTouch);
+  return SearchFrom(text, length, start, matchStart, matchEnd, &endTouch, textGoesOn);
 }
 
 bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_t& matchStart,
-                         int32_t& matchEnd, int32_t* endTouch)
+                         int32_t& matchEnd, int32_t* endTouch, bool textGoesOn)
 {
   TImpl& m = *Impl;
   m.outcome = TRegExpOutcome::NoMatch;
@@ -250,7 +250,9 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
   // Only an empty match could start at the end of the text.
   if (!text || length < 0 || start < 0 || start >= length)
     return false;
-  const regexp::Text t{reinterpret_cast<const uint8_t*>(text), length, m.ctxOf};
+  regexp::Text t{reinterpret_cast<const uint8_t*>(text), length, m.ctxOf};
+  if (textGoesOn)
+    t.endCtx = m.ctxOf[static_cast<uint8_t>(text[length])];
   regexp::StepCounter steps(&m.cancel);
   int32_t end = regexp::rNone;
   int32_t touch = regexp::rNone;

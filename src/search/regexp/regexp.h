@@ -116,8 +116,11 @@ public:
   // none. It may be earlier than the true one, never later, so a caller that
   // holds only part of a longer text knows where the result stops being
   // final. The other results are those of the plain Search.
+  // With textGoesOn, text[length] must be readable: it is the character
+  // that follows, and anchors and word boundaries at `length` see it, so
+  // '$', "\'" and "\>" never hold at a cut that is not the text's end.
   bool Search(const char* text, int32_t length, int32_t start, int32_t& matchStart,
-              int32_t& matchEnd, int32_t& endTouch);
+              int32_t& matchEnd, int32_t& endTouch, bool textGoesOn = false);
   // The same up to the text's first NUL.
   bool Search(const char* text, int32_t start, int32_t& matchStart, int32_t& matchEnd);
 
@@ -138,7 +141,7 @@ public:
 
 private:
   bool SearchFrom(const char* text, int32_t length, int32_t start, int32_t& matchStart,
-                  int32_t& matchEnd, int32_t* endTouch);
+                  int32_t& matchEnd, int32_t* endTouch, bool textGoesOn = false);
 
   struct TImpl;
   std::unique_ptr<TImpl> Impl;

@@ -210,13 +210,14 @@ int32_t Dfa::Transition(int32_t state, uint8_t byte, StepCounter& steps)
   return steps.Cancelled() ? rCancelled : target;
 }
 
-bool Dfa::MatchesAtEnd(int32_t state, StepCounter& steps)
+bool Dfa::MatchesAtEnd(int32_t state, uint8_t right, StepCounter& steps)
 {
+  std::vector<int32_t> unused;
+  if (right != cxEdge)  // a text that goes on: rare, not kept
+    return Step(keys_[state], -1, right, unused, steps);
   int8_t& m = endMatch_[state];
-  if (m < 0) {
-    std::vector<int32_t> unused;
+  if (m < 0)
     m = Step(keys_[state], -1, cxEdge, unused, steps) ? 1 : 0;
-  }
   return m == 1;
 }
 
@@ -273,7 +274,7 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
     if (p == text.length) {
       if (aliveAtEnd)
         *aliveAtEnd = keys_[s].size() > 1;
-      if (MatchesAtEnd(s, steps))
+      if (MatchesAtEnd(s, text.endCtx, steps))
         lastEnd = p;
       return steps.Cancelled() ? rCancelled : lastEnd;
     }

@@ -45,9 +45,12 @@ struct Text {
   const uint8_t* data;
   int32_t length;
   const uint8_t* ctxOf;  // context bits of each byte
+  // What anchors and word boundaries at `length` see: the text's edge, or
+  // the context of the character that follows when the text goes on.
+  uint8_t endCtx = cxEdge;
 
   uint8_t LeftCtx(int32_t pos) const { return pos == 0 ? uint8_t(cxEdge) : ctxOf[data[pos - 1]]; }
-  uint8_t RightCtx(int32_t pos) const { return pos == length ? uint8_t(cxEdge) : ctxOf[data[pos]]; }
+  uint8_t RightCtx(int32_t pos) const { return pos == length ? endCtx : ctxOf[data[pos]]; }
 };
 
 // Result codes of the matchers besides positions (>= 0).
@@ -84,6 +87,10 @@ private:
   static constexpr int32_t ScanChunk = 1 << 20;  // bytes scanned between polls
   enum class Mode : uint8_t { None, RareBytes, FirstTable };
   bool Verify(const Text& text, int32_t q) const;
+  // Next over the positions where both rare offsets can be tested 16 at a
+  // time: the match, rNone when [pos, limit) holds none, or -2 with pos
+  // moved to where the one-byte scan goes on.
+  int32_t NextPair(const Text& text, int32_t& pos, int32_t limit) const;
 
   Mode mode_ = Mode::None;
   bool pureLiteral_ = false;
@@ -92,6 +99,12 @@ private:
   int32_t rareOffset_ = 0;
   int rareCount_ = 0;
   uint8_t rareBytes_[3] = {};
+  // A second rare prefix position (another offset, at most three bytes):
+  // both are tested at once, 16 positions at a time, so few candidates
+  // reach Verify. rare2Count_ 0: none.
+  int32_t rare2Offset_ = 0;
+  int rare2Count_ = 0;
+  uint8_t rare2Bytes_[3] = {};
   bool first_[256] = {};
 };
 
@@ -180,7 +193,7 @@ private:
   // The state after `byte`, filling the table; rThrash or rCancelled when the
   // search must stop.
   int32_t Transition(int32_t state, uint8_t byte, StepCounter& steps);
-  bool MatchesAtEnd(int32_t state, StepCounter& steps);
+  bool MatchesAtEnd(int32_t state, uint8_t right, StepCounter& steps);
   bool MatchesAtBoundary(int32_t state, uint8_t left, StepCounter& steps);
   bool Step(const std::vector<int32_t>& key, int byte, uint8_t contextOther,
             std::vector<int32_t>& next, StepCounter& steps);

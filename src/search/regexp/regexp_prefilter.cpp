@@ -212,6 +212,27 @@ void Prefilter::Build(const Tree& tree)
   if (best >= 0) {
     mode_ = Mode::RareBytes;
     rareOffset_ = best;
+    // The rarest other position of the prefix: every position Verify
+    // accepts has one of its bytes there.
+    int second = -1;
+    int secondScore = 0;
+    for (size_t j = 0; j < prefix.size(); ++j) {
+      const ByteSet& set = prefix[j];
+      if (static_cast<int>(j) == best || set.Count() == 0 || set.Count() > 3)
+        continue;
+      const int score = SetFrequency(set);
+      if (second < 0 || score < secondScore) {
+        second = static_cast<int>(j);
+        secondScore = score;
+      }
+    }
+    rare2Count_ = 0;
+    if (second >= 0) {
+      rare2Offset_ = second;
+      for (int b = 0; b < 256; ++b)
+        if (prefix[size_t(second)].Has(static_cast<uint8_t>(b)))
+          rare2Bytes_[rare2Count_++] = static_cast<uint8_t>(b);
+    }
     return;
   }
   if (SetFrequency(firstSet) < 3000) {
@@ -231,9 +252,56 @@ bool Prefilter::Verify(const Text& text, int32_t q) const
   return true;
 }
 
+int32_t Prefilter::NextPair(const Text& text, int32_t& pos, int32_t limit) const
+{
+#if defined(__SSE2__)
+  // Start positions q whose bytes at both rare offsets are in their sets,
+  // 16 at a time while both loads stay inside the text; the rest is left to
+  // the one-byte scan from the position reached.
+  const uint8_t* base = text.data;
+  const int32_t far = std::max(rareOffset_, rare2Offset_);
+  const int32_t vectorEnd = std::min<int64_t>(limit, int64_t(text.length) - far - 16 + 1) > pos
+                                ? int32_t(std::min<int64_t>(limit, int64_t(text.length) - far - 16 + 1))
+                                : pos;
+  auto setMask = [](const __m128i& x, const uint8_t* bytes, int n) {
+    __m128i m = _mm_cmpeq_epi8(x, _mm_set1_epi8(static_cast<char>(bytes[0])));
+    for (int k = 1; k < n; ++k)
+      m = _mm_or_si128(m, _mm_cmpeq_epi8(x, _mm_set1_epi8(static_cast<char>(bytes[k]))));
+    return m;
+  };
+  int32_t q = pos;
+  for (; q < vectorEnd; q += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + q + rareOffset_));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + q + rare2Offset_));
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(setMask(a, rareBytes_, rareCount_), setMask(b, rare2Bytes_, rare2Count_))));
+    // Positions past vectorEnd are checked by the rest of the scan.
+    if (vectorEnd - q < 16)
+      mask &= (1u << (vectorEnd - q)) - 1;
+    for (; mask != 0; mask &= mask - 1) {
+      const int32_t c = q + __builtin_ctz(mask);
+      if (Verify(text, c))
+        return c;
+    }
+  }
+  pos = std::max(pos, std::min(q, vectorEnd));
+  return pos >= limit ? rNone : -2;
+#else
+  (void)text;
+  (void)pos;
+  (void)limit;
+  return -2;
+#endif
+}
+
 int32_t Prefilter::Next(const Text& text, int32_t pos, int32_t limit) const
 {
   limit = std::min(limit, text.length);
+  if (mode_ == Mode::RareBytes && rare2Count_ > 0) {
+    const int32_t q = NextPair(text, pos, limit);
+    if (q != -2)
+      return q;
+  }
   if (mode_ == Mode::RareBytes) {
     const uint8_t* base = text.data;
     const int64_t scanEnd = std::min<int64_t>(int64_t(limit) + rareOffset_, text.length);

@@ -34,6 +34,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -377,8 +378,13 @@ void TConcordanceForm::AddHit(std::unique_ptr<TConcordItem> item)
     --nextHitNumber_;
     throw;
   }
-  ConcordWindow->ItemsChanged();
-  UpdateMatchCount();
+  // Lines show as they arrive while the view has room for them; past that a
+  // hit changes only the scroll range and the count.
+  if (ConcordWindow->ViewFull())
+    itemsPending_ = true;
+  else
+    ConcordWindow->ItemsChanged();
+  scheduleCountUpdate();
   if (items_->Count() == 100 && highlightCollocates_) {
     // From now on every new hit is ranked as it arrives.
     SetItemsHighlighting(true);
@@ -386,8 +392,37 @@ void TConcordanceForm::AddHit(std::unique_ptr<TConcordItem> item)
   }
 }
 
+void TConcordanceForm::scheduleCountUpdate()
+{
+  if (!countClock_.isValid() || countClock_.hasExpired(CountInterval)) {
+    flushCountUpdate();
+    return;
+  }
+  if (countTimer_ == nullptr) {
+    countTimer_ = new QTimer(this);
+    countTimer_->setSingleShot(true);
+    connect(countTimer_, &QTimer::timeout, this, [this] { flushCountUpdate(); });
+  }
+  if (!countTimer_->isActive())
+    countTimer_->start(CountInterval);
+}
+
+void TConcordanceForm::flushCountUpdate()
+{
+  if (countTimer_)
+    countTimer_->stop();
+  if (itemsPending_) {
+    itemsPending_ = false;
+    ConcordWindow->ItemsChanged();
+  }
+  UpdateMatchCount();
+  countClock_.start();
+}
+
 void TConcordanceForm::AfterSearch()
 {
+  if (countTimer_ && countTimer_->isActive())
+    flushCountUpdate();  // the last hits' count and scroll range
   items_->CollocColour = ColorToRGB(ConcordSettings.CollocateFont.Color);
   if (highlightCollocates_) {
     BusyScope busy(BusyCounting);

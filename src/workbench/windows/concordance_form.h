@@ -18,6 +18,7 @@
 #include "workbench/frame/child_window.h"
 #include "workbench/frame/frame_dialogs.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <array>
@@ -35,6 +36,7 @@ class QMenu;
 class QSplitter;
 class QTextCharFormat;
 class QTextEdit;
+class QTimer;
 class TConcordItem;
 class TConcordItems;
 class TConcordStrings;
@@ -322,6 +324,14 @@ private:
   bool wordWrap_ = false;                  // the tick of Word Wrap
   std::array<bool, 3> suppressChecks_{};  // ticks of the three suppress items
   int32_t lastMatchCountValue_ = -1;      // the count MatchCountWindow shows (-1: the creation text)
+  // While hits arrive, the count and the scroll range are brought up to date
+  // about every CountInterval ms and once at the end, not at every hit.
+  static constexpr int CountInterval = 100;
+  void scheduleCountUpdate();
+  void flushCountUpdate();
+  QTimer* countTimer_ = nullptr;
+  QElapsedTimer countClock_;
+  bool itemsPending_ = false;  // hits not yet told to the line view
   std::string lastTemplateText_;          // the search text TemplateWindow shows
   bool templateShown_ = false;
 };

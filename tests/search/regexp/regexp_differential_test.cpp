@@ -289,3 +289,29 @@ TEST_F(RegExpDifferentialTest, FixedPatternsAgreeWithThePosixReferee)
     regfree(&posix);
   }
 }
+
+// Literal prefixes whose two rarest positions the start scan tests 16 places
+// at a time: long random texts, hits anywhere (near the end too).
+TEST_F(RegExpDifferentialTest, PrefixScansOverLongTextsAgreeWithThePosixReferee)
+{
+  const char* const patterns[] = {"walk(ed|ing)", "[wW]alk", "wa[lk]k", "w.lk", "ab?q[xy]", "k[ae]w+", "lkw"};
+  for (const char* pattern : patterns) {
+    regex_t posix;
+    ASSERT_EQ(regcomp(&posix, pattern, REG_EXTENDED), 0) << pattern;
+    for (TRegExpMatcher m : AllMatchers) {
+      TRegExp re(pattern, m);
+      for (int t = 0; t < 60; ++t) {
+        // Pieces that put the rare bytes close together, so that candidates
+        // that fail and ones that hold share a block.
+        static const char* const pieces[] = {"walk", "wal", "w", "k", "wk", "ed", "ing", "ab", "q", "x", "y", " ", "W"};
+        std::string text;
+        const uint32_t n = Draw(120);
+        for (uint32_t i = 0; i < n; ++i)
+          text += pieces[Draw(13)];
+        EXPECT_EQ(Extent(re, text), Referee(posix, text))
+            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
+      }
+    }
+    regfree(&posix);
+  }
+}

@@ -1,6 +1,6 @@
 // Which attempts of a search ran into the end of the text: the report that
 // lets a caller holding a window of a longer text know where its result
-// stops being final.
+// stops being final, and the search of a cut that sees the character after it.
 #include "regexp_fixture.h"
 
 #include <random>
@@ -182,6 +182,17 @@ TEST_F(RegExpEndTouchTest, AResultWithoutTouchIsFinalInEveryLongerText)
             } else if (which == 1 && longRun.found) {
               const int32_t bound = shortRun.touch >= 0 ? shortRun.touch : int32_t(text.size());
               EXPECT_GE(longRun.start, bound) << where;
+            }
+            // The same beginning searched as a cut of the longer text: every
+            // match it finds is one of the longer text, so the longer text's
+            // leftmost-longest match starts no later and, there, ends no earlier.
+            Outcome cut;
+            cut.found = re.Search(longer.data(), int32_t(text.size()), from, cut.start, cut.end, cut.touch, true);
+            if (cut.found) {
+              EXPECT_TRUE(longRun.found) << where << " (cut)";
+              EXPECT_LE(longRun.start, cut.start) << where << " (cut)";
+              if (longRun.start == cut.start)
+                EXPECT_GE(longRun.end, cut.end) << where << " (cut)";
             }
             ++checked;
           }
