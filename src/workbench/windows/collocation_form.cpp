@@ -146,8 +146,7 @@ void TCollocationForm::UpdateColumnWidths()
 {
   if (!ListView)
     return;
-  const bool updates = updatesEnabled();
-  setUpdatesEnabled(false);
+  const TRedrawOff redrawOff(this);
   const int scrollBar = ListView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListView);
   const int word = TCollocationModel::WordColumnWidth(ListView->width(), PositionCount(), scrollBar);
   for (int column = 0; column < model_.ColumnCount(); ++column)
@@ -158,7 +157,6 @@ void TCollocationForm::UpdateColumnWidths()
       break;
     case TCollocationModel::TColumnKind::Word: ListView->setColumnWidth(column, word); break;
     }
-  setUpdatesEnabled(updates);
 }
 
 void TCollocationForm::resizeEvent(QResizeEvent* event)
@@ -256,9 +254,10 @@ TCollocationForm* CreateCollocationForm(TConcordanceForm* owner, int32_t page, c
   auto form = std::make_unique<TCollocationForm>(owner, page);
   form->setWindowTitle(QString::fromLatin1(TCollocationModel::FillingCaption));
   platform::uiBridge().processMessages();
-  form->setUpdatesEnabled(false);
-  form->FillCollocationList(tables, first, last);
-  form->setUpdatesEnabled(true);
+  {
+    const TRedrawOff redrawOff(form.get());
+    form->FillCollocationList(tables, first, last);
+  }
   form->setWindowTitle(ToQString(TCollocationModel::Caption(pattern)));
   return form.release();
 }

@@ -91,14 +91,16 @@ std::string FolderOf(const std::string& fileName)
 
 }  // namespace
 
-TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
+TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), locked_(widget->updatesEnabled())
 {
-  widget_->setUpdatesEnabled(false);
+  if (locked_)
+    widget_->setUpdatesEnabled(false);
 }
 
 TRedrawOff::~TRedrawOff()
 {
-  widget_->setUpdatesEnabled(was_);
+  if (locked_)
+    widget_->setUpdatesEnabled(true);
 }
 
 void BracketHitRun(std::string& text, const TSVFormatArray& runs)

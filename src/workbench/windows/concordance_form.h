@@ -53,8 +53,12 @@ TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser choose
 // default); the font commands of the list windows use it too.
 bool ChooseFont(TFontRec& font, const QString& title);
 
-// Switches a widget's painting off for its lifetime and back to what it was
-// at its end, also when an exception leaves the scope.
+// Switches a widget's painting off for its lifetime and on again at its end,
+// also when an exception leaves the scope. A widget that does not paint at
+// the start (its parent holds painting off, as a sub-window does while it is
+// being maximised) is left alone: switching it off and "back" would pin it
+// off for good, since a widget switched off on its own no longer follows its
+// parent.
 class TRedrawOff {
 public:
   explicit TRedrawOff(QWidget* widget);
@@ -64,7 +68,7 @@ public:
 
 private:
   QWidget* widget_;
-  bool was_;
+  bool locked_;
 };
 
 // Puts "[[" and "]]" around the line's hit: the first run marked as the hit
