@@ -1,10 +1,9 @@
 #include "workbench/frame/frame_dialogs.h"
 
+#include "workbench/output/print_setup_dlg.h"
+
 #include <QFileDialog>
-#include <QPageSetupDialog>
 #include <QPointer>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 namespace {
 
@@ -86,15 +85,7 @@ public:
     return !dialog.Files.empty();
   }
 
-  bool ExecutePrinterSetup() override
-  {
-    // Without a printer the page set-up dialog cannot be used.
-    if (QPrinterInfo::availablePrinters().isEmpty())
-      return false;
-    QPrinter printer(QPrinter::HighResolution);
-    QPageSetupDialog qt(&printer, parent_);
-    return qt.exec() == QDialog::Accepted;
-  }
+  bool ExecutePrinterSetup() override { return RunPrintSetup(parent_); }
 
   QPointer<QWidget> parent_;
 };
