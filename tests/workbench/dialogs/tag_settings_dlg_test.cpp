@@ -140,4 +140,44 @@ TEST_F(TagSettingsDlgTest, EmbeddedDelimiterResetsCountsButMetaTagsAloneDoNot)
   EXPECT_EQ(Child->TagsChangedCalls, 1);
 }
 
+TEST_F(TagSettingsDlgTest, CancelKeepsNothingAndTheNextShowHasTheStoredSettings)
+{
+  Start();
+  ConcordSettings.WordTag = 2;
+  ConcordSettings.wTagStop = ']';
+  ConcordSettings.wTagBefore = true;
+  ConcordSettings.wTagStarts = {"[pos="};
+  const auto shows = [](TWordTagsCfgDialog& dlg) {
+    return std::vector<std::string>{std::to_string(dlg.EmbededCB->isChecked()), std::to_string(dlg.OutsideCB->isChecked()),
+                                    std::to_string(dlg.OutsideBeforeCB->isChecked()),
+                                    dlg.DelimiterEdit->text().toStdString(), dlg.TagStopEdit->text().toStdString(),
+                                    dlg.TagStartGrid->item(0, 0) ? dlg.TagStartGrid->item(0, 0)->text().toStdString() : ""};
+  };
+  const std::vector<std::string> stored{"0", "1", "1", "_", "]", "[pos="};
+  // Every general control changed, then Cancel; twice, so that the second
+  // show is checked after a cancelled one too.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Work = [&](QDialog& d) {
+      auto& dlg = static_cast<TWordTagsCfgDialog&>(d);
+      EXPECT_EQ(shows(dlg), stored);
+      dlg.EmbededCB->click();
+      dlg.OutsideBeforeCB->click();
+      dlg.DelimiterEdit->setText("/");
+      dlg.TagStopEdit->setText(">");
+      dlg.TagStartGrid->setItem(0, 0, new QTableWidgetItem("<"));
+      dlg.CancelBtn->click();
+    };
+    Trigger("CMD_WordTagSettings");
+    EXPECT_EQ(ConcordSettings.WordTag, 2);
+    EXPECT_TRUE(ConcordSettings.wTagBefore);
+  }
+  // OK with nothing touched changes nothing.
+  Work = [](QDialog& d) { static_cast<TWordTagsCfgDialog&>(d).OkBtn->click(); };
+  Trigger("CMD_WordTagSettings");
+  EXPECT_EQ(ConcordSettings.WordTag, 2);
+  EXPECT_EQ(ConcordSettings.wTagStarts, std::vector<std::string>{"[pos="});
+  EXPECT_TRUE(ConcordSettings.wTagBefore);
+}
+
 }  // namespace
