@@ -197,6 +197,9 @@ public:
   // Optionally sets the pane's wrapping, then marks the hit and brings it
   // into view, leaving the focus where it is.
   void ShowHitInPane(bool redraw, bool setWrap, bool wrap);
+  // Scrolls the pane sideways so that the hit shows with context on both
+  // sides, at the line starts when the hit fits there.
+  void ScrollHitIntoView();
   // The frame's status line: the current hit's corpus item and location.
   void UpdateStatusLine();
   // The list, the hit list and the pane take the settings' fonts.
