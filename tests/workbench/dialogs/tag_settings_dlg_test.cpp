@@ -5,6 +5,8 @@
 #include "workbench/dialogs/word_tags_cfg_dlg.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -178,6 +180,38 @@ TEST_F(TagSettingsDlgTest, CancelKeepsNothingAndTheNextShowHasTheStoredSettings)
   EXPECT_EQ(ConcordSettings.WordTag, 2);
   EXPECT_EQ(ConcordSettings.wTagStarts, std::vector<std::string>{"[pos="});
   EXPECT_TRUE(ConcordSettings.wTagBefore);
+}
+
+TEST_F(TagSettingsDlgTest, TagGridsHaveHeadersAndShowTheirChosenRow)
+{
+  Start();
+  const auto check = [](QTableWidget* grid, std::vector<std::string> headers, bool rowShown) {
+    ASSERT_TRUE(grid->horizontalHeader()->isVisibleTo(grid));
+    for (int c = 0; c < grid->columnCount(); ++c) {
+      EXPECT_EQ(grid->horizontalHeaderItem(c)->text().toStdString(), headers[size_t(c)]);
+      EXPECT_GE(grid->columnWidth(c), grid->horizontalHeader()->sectionSizeHint(c));
+    }
+    EXPECT_EQ(grid->selectionModel()->isRowSelected(0), rowShown);
+    const QPalette p = grid->palette();
+    EXPECT_EQ(p.color(QPalette::Inactive, QPalette::Highlight), p.color(QPalette::Active, QPalette::Highlight));
+  };
+  for (bool tagged : {true, false}) {
+    SCOPED_TRACE(tagged);
+    WatchedTags.clear();
+    ConcordSettings.MetaTags.clear();
+    if (tagged) {
+      WatchedTags = {TWatchedTag::Make("Speaker", "<sp>", "</sp>")};
+      ConcordSettings.MetaTags = {TMetaTag{"noun", {"NN", "NNS"}}};
+    }
+    Work = [&](QDialog& d) {
+      if (auto* tags = qobject_cast<TTagCfgDialog*>(&d))
+        check(tags->Grid, {"Tag Name", "Tag Start", "Tag Stop"}, tagged);
+      else
+        check(static_cast<TWordTagsCfgDialog&>(d).MetaGrid, {"Meta-tag Name", "Contents"}, tagged);
+    };
+    Trigger("CMD_TagSettings");
+    Trigger("CMD_WordTagSettings");
+  }
 }
 
 }  // namespace
