@@ -150,10 +150,13 @@ TEST_F(TagSettingsDlgTest, CancelKeepsNothingAndTheNextShowHasTheStoredSettings)
   ConcordSettings.wTagBefore = true;
   ConcordSettings.wTagStarts = {"[pos="};
   const auto shows = [](TWordTagsCfgDialog& dlg) {
-    return std::vector<std::string>{std::to_string(dlg.EmbededCB->isChecked()), std::to_string(dlg.OutsideCB->isChecked()),
+    const QTableWidgetItem* start = dlg.TagStartGrid->item(0, 0);
+    return std::vector<std::string>{std::to_string(dlg.EmbededCB->isChecked()),
+                                    std::to_string(dlg.OutsideCB->isChecked()),
                                     std::to_string(dlg.OutsideBeforeCB->isChecked()),
-                                    dlg.DelimiterEdit->text().toStdString(), dlg.TagStopEdit->text().toStdString(),
-                                    dlg.TagStartGrid->item(0, 0) ? dlg.TagStartGrid->item(0, 0)->text().toStdString() : ""};
+                                    dlg.DelimiterEdit->text().toStdString(),
+                                    dlg.TagStopEdit->text().toStdString(),
+                                    start ? start->text().toStdString() : ""};
   };
   const std::vector<std::string> stored{"0", "1", "1", "_", "]", "[pos="};
   // Every general control changed, then Cancel; twice, so that the second

@@ -178,14 +178,15 @@ TEST_F(FrameTest, FilterStringsBecomeQtNameFilters)
 TEST_F(FrameTest, SaveDialogsGiveANameWithoutExtensionTheirExtension)
 {
   const std::string existing = folder_.write("README", "kept");
+  const char* text = "Text files (*.TXT)|*.TXT|All files (*.*)|*.*";
   const struct {
     TFileDialog::TMode mode;
     const char *defaultExt, *filter;
     int filterIndex;
     std::string chosen, expected;
   } cases[] = {
-      {TFileDialog::SaveMode, "", "Text files (*.TXT)|*.TXT|All files (*.*)|*.*", 1, "/d/colloc-the", "/d/colloc-the.TXT"},
-      {TFileDialog::SaveMode, "", "Text files (*.TXT)|*.TXT|All files (*.*)|*.*", 2, "/d/colloc-the", "/d/colloc-the"},
+      {TFileDialog::SaveMode, "", text, 1, "/d/colloc-the", "/d/colloc-the.TXT"},
+      {TFileDialog::SaveMode, "", text, 2, "/d/colloc-the", "/d/colloc-the"},
       {TFileDialog::SaveMode, "pdf", "PDF files (*.pdf)|*.pdf", 1, "/d.x/report", "/d.x/report.pdf"},
       {TFileDialog::SaveMode, "txt", "", 1, "/d/list.words", "/d/list.words"},
       {TFileDialog::SaveMode, "txt", "", 1, existing, existing},
