@@ -98,10 +98,20 @@ TEST(AboutBoxTest, SpinsWhileShownAndStopsWhenClosed)
   box.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&box, 1000));
   EXPECT_TRUE(box.SpinningCube->Continuous());
-  box.SpinningCube->Spin();  // one step: 7 degrees about x and z, one breath
-  EXPECT_EQ((std::array{box.SpinningCube->XSpin(), box.SpinningCube->YSpin(), box.SpinningCube->ZSpin()}),
-            (std::array{13, 20, 343}));
-  EXPECT_EQ(box.SpinningCube->geometry(), QRect(9, 9, 63, 63));
+  // The cube's own timer may have stepped while the box became active: one
+  // step from wherever it stands turns 7 degrees about x and z and takes
+  // one breath, in or out, about the same centre.
+  TCubeSpin& spinning = *box.SpinningCube;
+  const std::array before{spinning.XSpin(), spinning.YSpin(), spinning.ZSpin()};
+  const QRect bounds = spinning.geometry();
+  // From the form's angles 6, 20 and 336, some k steps so far.
+  const int k = (before[0] - 6 + 360) % 360 / 7;
+  EXPECT_EQ(before, (std::array{(6 + 7 * k) % 360, 20, (336 + 7 * k) % 360}));
+  spinning.Spin();
+  EXPECT_EQ((std::array{spinning.XSpin(), spinning.YSpin(), spinning.ZSpin()}),
+            (std::array{(before[0] + 7) % 360, 20, (before[2] + 7) % 360}));
+  EXPECT_EQ(std::abs(spinning.width() - bounds.width()), 2);
+  EXPECT_EQ(spinning.geometry().center(), bounds.center());
   QTest::mouseClick(box.SpinningCube, Qt::LeftButton);
   EXPECT_FALSE(box.SpinningCube->Continuous());
   QTest::mouseClick(box.SpinningCube, Qt::LeftButton);
