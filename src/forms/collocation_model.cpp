@@ -82,9 +82,10 @@ std::string TCollocationModel::Caption(std::string_view pattern)
   return std::string(FormCaption) + " - [" + std::string(pattern) + "]";
 }
 
-int32_t TCollocationModel::WordColumnWidth(int32_t listWidth, int32_t positionCount, int32_t scrollBarWidth)
+int32_t TCollocationModel::WordColumnWidth(int32_t listWidth, int32_t positionCount, int32_t scrollBarWidth,
+                                           int32_t countWidths)
 {
   if (positionCount <= 0)
     return 0;
-  return std::max(0, (listWidth - CountColumnWidth * positionCount - scrollBarWidth - 5) / positionCount);
+  return std::max(0, (listWidth - countWidths - scrollBarWidth - 5) / positionCount);
 }

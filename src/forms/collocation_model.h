@@ -47,9 +47,11 @@ public:
   // "Frequency Statistics - [" + pattern + "]", or "Frequency Statistics"
   // without a pattern.
   static std::string Caption(std::string_view pattern);
-  // The word columns share what the count columns, a vertical scroll bar
-  // and 5 pixels leave of the list's width; never below 0.
-  static int32_t WordColumnWidth(int32_t listWidth, int32_t positionCount, int32_t scrollBarWidth);
+  // The word columns share what the count columns (countWidths together,
+  // CountColumnWidth each unless their texts need more), a vertical scroll
+  // bar and 5 pixels leave of the list's width; never below 0.
+  static int32_t WordColumnWidth(int32_t listWidth, int32_t positionCount, int32_t scrollBarWidth,
+                                 int32_t countWidths);
 
 private:
   // The shown words of one position, top down, in one block.

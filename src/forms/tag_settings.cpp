@@ -519,6 +519,8 @@ void TWordTagsCfgModel::StoreSettings()
 bool TWordTagsCfgModel::EditWordTagSettings()
 {
   DelimiterRemoved = false;
+  // What a cancelled show left in the controls goes.
+  LoadGeneralControls();
   MetaGrid.clear();
   for (const TMetaTag& tag : ConcordSettings.MetaTags)
     MetaGrid.push_back({tag.Name, JoinMembers(tag.Tags)});
@@ -550,8 +552,14 @@ void TWordTagsCfgModel::ReadWordTagSettings(const platform::IniFile& ini)
     MetaGrid[static_cast<size_t>(i)][1] = ReadListItem(ini, s, "MetaTagStrings", count, i);
   }
   StoreMetaTags();
-  DelimiterEdit = std::string(1, c.wTagDelimiter);
-  TagStopEdit = std::string(1, c.wTagStop);
+  LoadGeneralControls();
+}
+
+void TWordTagsCfgModel::LoadGeneralControls()
+{
+  const ConcordConfig& c = ConcordSettings;
+  DelimiterEdit = std::string(c.wTagDelimiter ? 1 : 0, c.wTagDelimiter);
+  TagStopEdit = std::string(c.wTagStop ? 1 : 0, c.wTagStop);
   TagStartGrid = c.wTagStarts;
   TagStartGrid.resize(std::max<size_t>(TagStartGrid.size(), StartRows));
   EmbededCB = c.WordTag == 1;

@@ -194,6 +194,9 @@ public:
 
   void ReadWordTagSettings(const platform::IniFile& ini);
   void WriteWordTagSettings(platform::IniFile& ini) const;
+  // The general controls (style, delimiter, stop character, before-word
+  // switch, tag starts) from ConcordSettings.
+  void LoadGeneralControls();
 
 private:
   std::vector<std::string> StartStrings() const;

@@ -187,9 +187,11 @@ TEST_F(TagSettingsTest, PartOfSpeechChangeDecisionAndStore)
       {false, true, "-", ">", {"b", "a"}, true},  {false, true, "-", "]", {"b", "a"}, true},
   };
   for (const auto& c : cases) {
-    words_.EmbededCB = c.embedded, words_.OutsideCB = c.outside;
-    words_.DelimiterEdit = c.delimiter, words_.TagStopEdit = c.stop, words_.TagStartGrid = c.starts;
-    view_.Work = [] {};
+    // The user sets the controls while the dialog is shown.
+    view_.Work = [&] {
+      words_.EmbededCB = c.embedded, words_.OutsideCB = c.outside;
+      words_.DelimiterEdit = c.delimiter, words_.TagStopEdit = c.stop, words_.TagStartGrid = c.starts;
+    };
     EXPECT_EQ(words_.EditWordTagSettings(), c.changed) << c.delimiter << c.embedded;
   }
   EXPECT_EQ(ConcordSettings.NonWordChars, ".,");  // every "/" went with style 1

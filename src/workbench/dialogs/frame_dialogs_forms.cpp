@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -208,8 +209,10 @@ TLangConfig::TLangConfig(QWidget* parent) : QDialog(parent)
 
 void TLangConfig::ShowFont()
 {
+  // The face the label is really drawn in: a face this machine lacks is
+  // replaced by another, and the label names that one.
   FontLabel->setFont(ToQFont(model_.Font));
-  FontLabel->setText(ToQString(model_.Font.Name));
+  FontLabel->setText(QFontInfo(FontLabel->font()).family());
 }
 
 void TLangConfig::TakeFont(const QFont& font)

@@ -52,21 +52,48 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text)
 }
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int rows, std::initializer_list<int> widths,
-                       bool wholeRows)
+                       bool wholeRows, std::initializer_list<const char*> headers)
 {
   auto* g = new QTableWidget(rows, static_cast<int>(widths.size()), parent);
   g->setObjectName(QString::fromLatin1(name));
-  g->horizontalHeader()->hide();
   g->verticalHeader()->hide();
+  if (headers.size() == 0) {
+    g->horizontalHeader()->hide();
+  } else {
+    QStringList labels;
+    for (const char* h : headers)
+      labels << QString::fromLatin1(h);
+    g->setHorizontalHeaderLabels(labels);
+    g->horizontalHeader()->setHighlightSections(false);
+    g->horizontalHeader()->setSectionsClickable(false);
+  }
   int c = 0;
-  for (int w : widths)
-    g->setColumnWidth(c++, w);
+  for (int w : widths) {
+    g->setColumnWidth(c, headers.size() ? std::max(w, g->horizontalHeader()->sectionSizeHint(c)) : w);
+    ++c;
+  }
   if (wholeRows) {
     g->setSelectionBehavior(QAbstractItemView::SelectRows);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The chosen row stays marked while the buttons beside the grid have
+    // the focus.
+    QPalette p = g->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+      p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+    g->setPalette(p);
   }
   return g;
+}
+
+void ShowCurrentRow(QTableWidget* grid, int row)
+{
+  grid->setCurrentCell(row, 0);
+  bool empty = grid->rowCount() == 1;
+  for (int c = 0; empty && c < grid->columnCount(); ++c)
+    empty = !grid->item(0, c) || grid->item(0, c)->text().isEmpty();
+  if (empty)
+    grid->clearSelection();
 }
 
 void LayOutGridGroup(QGroupBox* group, QTableWidget* grid, QPushButton*& add, QPushButton*& edit,
@@ -223,7 +250,7 @@ TTagCfgDialog::TTagCfgDialog(QWidget* parent) : QDialog(parent), model_(this)
 
   GroupBox2 = new QGroupBox(QStringLiteral(" Tracked Tags "), this);
   GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-  Grid = MakeGrid(GroupBox2, "Grid", 1, {130, 55, 55}, true);
+  Grid = MakeGrid(GroupBox2, "Grid", 1, {130, 55, 55}, true, {"Tag Name", "Tag Start", "Tag Stop"});
   LayOutGridGroup(GroupBox2, Grid, AddBtn, EditBtn, RemoveBtn);
 
   auto* main = new QVBoxLayout(this);
@@ -260,7 +287,7 @@ void TTagCfgDialog::ShowModel()
   for (int r = 0; r < Grid->rowCount(); ++r)
     for (int c = 0; c < 3; ++c)
       Grid->setItem(r, c, new QTableWidgetItem(ToQString(model_.Grid[static_cast<size_t>(r)][static_cast<size_t>(c)])));
-  Grid->setCurrentCell(model_.CurrentRow, 0);
+  ShowCurrentRow(Grid, model_.CurrentRow);
 }
 
 bool TTagCfgDialog::ReadEdits()

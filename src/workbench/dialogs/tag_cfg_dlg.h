@@ -27,10 +27,15 @@ QLineEdit* MakeCharEdit(QWidget* parent, const char* name);
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text = {});
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption);
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption);
-// A grid without headers, columns of these widths; wholeRows: read-only,
-// selected by whole rows.
+// A grid with columns of these widths, headed by the given texts (none: no
+// header row), each column at least as wide as its header; wholeRows:
+// read-only, selected by whole rows, the selection shown also while the
+// grid has no focus.
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int rows, std::initializer_list<int> widths,
-                       bool wholeRows);
+                       bool wholeRows, std::initializer_list<const char*> headers = {});
+// Makes row the grid's current row; a grid holding one empty row shows no
+// selection (there is nothing to select).
+void ShowCurrentRow(QTableWidget* grid, int row);
 // The group's grid with the Add, Edit and Remove buttons beside it.
 void LayOutGridGroup(QGroupBox* group, QTableWidget* grid, QPushButton*& add, QPushButton*& edit,
                      QPushButton*& remove);

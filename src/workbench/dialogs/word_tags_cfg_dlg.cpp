@@ -120,7 +120,7 @@ TWordTagsCfgDialog::TWordTagsCfgDialog(QWidget* parent) : QDialog(parent), model
   general->addWidget(OutsidePanel);
 
   MetaGroup = Named(new QGroupBox(QStringLiteral(" Meta-tags "), this), "MetaGroup");
-  MetaGrid = MakeGrid(MetaGroup, "MetaGrid", 1, {100, 150}, true);
+  MetaGrid = MakeGrid(MetaGroup, "MetaGrid", 1, {100, 150}, true, {"Meta-tag Name", "Contents"});
   LayOutGridGroup(MetaGroup, MetaGrid, AddBtn, EditBtn, RemoveBtn);
 
   auto* main = new QVBoxLayout(this);
@@ -174,7 +174,7 @@ void TWordTagsCfgDialog::ShowModel()
     for (int c = 0; c < 2; ++c)
       MetaGrid->setItem(r, c,
                         new QTableWidgetItem(ToQString(model_.MetaGrid[static_cast<size_t>(r)][static_cast<size_t>(c)])));
-  MetaGrid->setCurrentCell(model_.CurrentMetaRow, 0);
+  ShowCurrentRow(MetaGrid, model_.CurrentMetaRow);
   ShowPanels();
 }
 

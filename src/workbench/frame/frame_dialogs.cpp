@@ -1,10 +1,13 @@
 #include "workbench/frame/frame_dialogs.h"
 
+#include "workbench/output/print_setup_dlg.h"
+
 #include <QFileDialog>
-#include <QPageSetupDialog>
 #include <QPointer>
-#include <QPrinter>
-#include <QPrinterInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -65,7 +68,7 @@ public:
     else
       qt.setFileMode(QFileDialog::AnyFile);
     qt.setOption(QFileDialog::DontConfirmOverwrite, !(dialog.Options & ofOverwritePrompt));
-    qt.setDefaultSuffix(FromLocal(dialog.DefaultExt));
+    qt.setDefaultSuffix(FromLocal(dialog.Mode == TFileDialog::SaveMode ? dialog.SaveExtension() : dialog.DefaultExt));
     QStringList filters;
     for (const auto& f : QtNameFilters(dialog.Filter))
       filters << FromLocal(f);
@@ -86,15 +89,7 @@ public:
     return !dialog.Files.empty();
   }
 
-  bool ExecutePrinterSetup() override
-  {
-    // Without a printer the page set-up dialog cannot be used.
-    if (QPrinterInfo::availablePrinters().isEmpty())
-      return false;
-    QPrinter printer(QPrinter::HighResolution);
-    QPageSetupDialog qt(&printer, parent_);
-    return qt.exec() == QDialog::Accepted;
-  }
+  bool ExecutePrinterSetup() override { return RunPrintSetup(parent_); }
 
   QPointer<QWidget> parent_;
 };
@@ -114,9 +109,41 @@ TFileDialogProvider& CurrentProvider()
 
 }  // namespace
 
+std::string TFileDialog::SaveExtension() const
+{
+  if (!DefaultExt.empty())
+    return DefaultExt;
+  // The chosen filter's own extension when it names exactly one.
+  const auto parts = Split(Filter, '|');
+  const size_t at = size_t(std::max(FilterIndex, 1) - 1) * 2 + 1;
+  if (at >= parts.size())
+    return {};
+  const std::string& pattern = parts[at];
+  if (pattern.size() < 3 || pattern.compare(0, 2, "*.") != 0 ||
+      pattern.find_first_of("*?;", 2) != std::string::npos)
+    return {};
+  return pattern.substr(2);
+}
+
 bool TFileDialog::Execute()
 {
-  return CurrentProvider().ExecuteFileDialog(*this);
+  if (!CurrentProvider().ExecuteFileDialog(*this))
+    return false;
+  if (Mode == SaveMode && !FileName.empty()) {
+    // A name typed without an extension takes the dialog's; an existing
+    // file the user picked stays as it is.
+    const std::string ext = SaveExtension();
+    const auto slash = FileName.find_last_of('/');
+    const std::string base = FileName.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::error_code error;
+    if (!ext.empty() && !base.empty() && base.find('.') == std::string::npos &&
+        !std::filesystem::exists(FileName, error)) {
+      FileName += "." + ext;
+      if (!Files.empty())
+        Files.front() = FileName;
+    }
+  }
+  return true;
 }
 
 bool TPrinterSetupDialog::Execute()

@@ -40,7 +40,11 @@ public:
   std::vector<std::string> Files;
 
   // Shows the dialog; true when the user chose, with FileName and Files set.
+  // A save dialog gives a name chosen without an extension its extension.
   bool Execute();
+  // The extension a save dialog adds: DefaultExt, else that of the chosen
+  // filter when it names a single "*.ext" pattern; empty for none.
+  std::string SaveExtension() const;
 };
 
 // The printer set-up dialog.

@@ -168,6 +168,13 @@ TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
   layout->addWidget(HintBar);
   setCentralWidget(central);
   CreateMenus();
+  // Ctrl+F4 closes the active child window, whatever the platform binds to
+  // its sub-windows' Close.
+  auto* closeChild = new QAction(this);
+  closeChild->setObjectName(QStringLiteral("CloseActiveChild"));
+  closeChild->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+  addAction(closeChild);
+  connect(closeChild, &QAction::triggered, ClientArea, &QMdiArea::closeActiveSubWindow);
 
   IdleTimer = new QTimer(this);
   IdleTimer->setObjectName(QStringLiteral("IdleTimer"));
@@ -537,6 +544,14 @@ QMdiSubWindow* TFrameForm::AddChildWindow(TMDIChildForm* child)
   QMdiSubWindow* previous = before.isEmpty() ? nullptr : before.last();
   QMdiSubWindow* sub = ClientArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
+  // The frame's Ctrl+F4 is the one: the same key on the sub-window's own
+  // Close would make it ambiguous, and neither would run.
+  if (QMenu* system = sub->systemMenu())
+    for (QAction* action : system->actions()) {
+      QList<QKeySequence> keys = action->shortcuts();
+      if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_F4)) > 0)
+        action->setShortcuts(keys);
+    }
   connect(sub, &QObject::destroyed, childWatch_.get(), [this] {
     // The last child may go without an activation to follow.
     QTimer::singleShot(0, childWatch_.get(), [this] {

@@ -1,6 +1,7 @@
 #include "workbench/frame/window_look.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QDialog>
 #include <QEvent>
 #include <QFontMetrics>
@@ -55,7 +56,19 @@ bool TWindowLook::eventFilter(QObject* watched, QEvent* event)
       dialog->setWindowFlags(wanted);
   } else if (event->type() == QEvent::Show) {
     const int width = CaptionWidth(dialog);
-    if (dialog->width() < width && dialog->maximumWidth() >= width) {
+    if (dialog->width() >= width)
+      return false;
+    auto* box = qobject_cast<QBoxLayout*>(dialog->layout());
+    if (box && box->sizeConstraint() == QLayout::SetFixedSize &&
+        (box->direction() == QBoxLayout::TopToBottom || box->direction() == QBoxLayout::BottomToTop)) {
+      // A dialog its layout keeps at its content's size: the layout is
+      // told to be as wide as the caption.
+      const QMargins margins = box->contentsMargins();
+      box->addStrut(width - margins.left() - margins.right());
+      box->activate();
+    } else if (dialog->minimumWidth() == dialog->maximumWidth()) {
+      dialog->setFixedWidth(width);
+    } else if (dialog->maximumWidth() >= width) {
       dialog->setMinimumWidth(std::max(dialog->minimumWidth(), width));
       dialog->resize(width, dialog->height());
     }

@@ -1,6 +1,6 @@
 // How the program's windows look on the desktop: every dialog has a title
 // bar with a close button only (no minimise or maximise) and is at least
-// as wide as its caption, and every window carries the program's icon, the
+// as wide as its caption, also one of a fixed size, and every window carries the program's icon, the
 // one the desktop entry shows (data/quillmar-pro.svg).
 #pragma once
 

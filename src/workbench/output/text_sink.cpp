@@ -1,7 +1,9 @@
 #include "workbench/output/text_sink.h"
 
+#include "foundation/abort.h"
 #include "foundation/dialogs.h"
 #include "platform/safe_write.h"
+#include "workbench/frame/frame_dialogs.h"
 #include "workbench/frame/qt_text.h"
 
 #include <QClipboard>
@@ -20,14 +22,39 @@ namespace {
 constexpr int TabWidth = 8;
 constexpr int PrintPointSize = 10;
 
+struct TProgramPrinter {
+  QPrinter* Printer = nullptr;
+  QString Name;
+};
+
+void SetUpFor(TProgramPrinter& program, const QString& name)
+{
+  program.Name = name;
+  if (name == QLatin1String(PdfFilePrinterName)) {
+    program.Printer->setOutputFormat(QPrinter::PdfFormat);
+    return;
+  }
+  program.Printer->setOutputFormat(QPrinter::NativeFormat);
+  program.Printer->setPrinterName(name);
+}
+
+// One printer for the whole run; it is never freed, so that it outlives
+// the application object.
+TProgramPrinter& TheProgramPrinter()
+{
+  static TProgramPrinter program = [] {
+    TProgramPrinter p;
+    p.Printer = new QPrinter(QPrinter::HighResolution);
+    const QString system = QPrinterInfo::defaultPrinterName();
+    SetUpFor(p, system.isEmpty() ? PrinterNames().front() : system);
+    return p;
+  }();
+  return program;
+}
+
 QPrinter* DefaultPrinter()
 {
-  if (QPrinterInfo::availablePrinters().isEmpty())
-    return nullptr;
-  // One printer for the whole run; it is never freed, so that it outlives
-  // the application object.
-  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
-  return printer;
+  return TheProgramPrinter().Printer;
 }
 
 TPrinterLookup& Lookup()
@@ -65,6 +92,45 @@ QPrinter* ProgramPrinter()
   return Lookup() ? Lookup()() : DefaultPrinter();
 }
 
+QStringList PrinterNames()
+{
+  QStringList names = QPrinterInfo::availablePrinterNames();
+  names.removeAll(QLatin1String(PdfFilePrinterName));
+  names.append(QLatin1String(PdfFilePrinterName));
+  return names;
+}
+
+QString SelectedPrinterName()
+{
+  return TheProgramPrinter().Name;
+}
+
+bool SelectPrinter(const QString& name)
+{
+  if (!PrinterNames().contains(name))
+    return false;
+  SetUpFor(TheProgramPrinter(), name);
+  return true;
+}
+
+bool PreparePrintJob(QPrinter& printer)
+{
+  const TProgramPrinter& program = TheProgramPrinter();
+  if (&printer != program.Printer || program.Name != QLatin1String(PdfFilePrinterName))
+    return true;
+  TFileDialog dialog("PdfFileDialog", TFileDialog::SaveMode);
+  dialog.Title = PdfFileDialogTitle;
+  dialog.Filter = PdfFileDialogFilter;
+  dialog.DefaultExt = "pdf";
+  dialog.Options = ofOverwritePrompt | ofPathMustExist;
+  dialog.FileName = printer.outputFileName().toLocal8Bit().toStdString();
+  if (!dialog.Execute())
+    return false;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromLocal8Bit(dialog.FileName.data(), qsizetype(dialog.FileName.size())));
+  return true;
+}
+
 // --- printer ----------------------------------------------------------------
 
 QFont TPrinterTextSink::PrintFont()
@@ -80,6 +146,8 @@ TPrinterTextSink::TPrinterTextSink(std::string_view jobTitle) : printer_(Program
 {
   if (!printer_)
     throw std::runtime_error(NoPrinterText);
+  if (!PreparePrintJob(*printer_))
+    throw EAbort();
   if (!jobTitle.empty())
     printer_->setDocName(ToQString(jobTitle));
   painter_ = std::make_unique<QPainter>();
@@ -193,6 +261,8 @@ void RunShowingFailure(const std::function<void()>& work)
     ScopedHourglass hourglass;
     try {
       work();
+    } catch (const EAbort&) {
+      // The user stopped it: nothing to report.
     } catch (const std::exception& e) {
       error = e.what();
     }

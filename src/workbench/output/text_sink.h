@@ -12,6 +12,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -21,14 +22,34 @@
 class QPainter;
 class QPrinter;
 
+// The printers the program offers are the system's printers and always one
+// more, the PDF file printer, which writes each job to a PDF file it asks
+// for. The program's one printer is set up for the printer chosen last in
+// Print Setup: at first the system's default printer, or the PDF file
+// printer when the system has none.
+inline constexpr const char* PdfFilePrinterName = "PDF file";
+inline constexpr const char* PdfFileDialogTitle = "Print to PDF file";
+inline constexpr const char* PdfFileDialogFilter = "PDF files (*.pdf)|*.pdf|All files (*.*)|*.*";
+// The names of the printers offered, the PDF file printer last.
+QStringList PrinterNames();
+// The printer chosen for the program's printer.
+QString SelectedPrinterName();
+// Sets the program's printer up for one of PrinterNames; false for a name
+// that is not offered.
+bool SelectPrinter(const QString& name);
+
 // Finds the program's printer; nullptr when there is none.
 using TPrinterLookup = std::function<QPrinter*()>;
 // Installs how the printer is found (tests give a PDF printer, or none); an
-// empty lookup restores the default, which gives the program's one printer
-// while the system has a printer at all. Returns the lookup it replaced.
+// empty lookup restores the default, the program's one printer. Returns the
+// lookup it replaced.
 TPrinterLookup SetPrinterLookup(TPrinterLookup lookup);
 // The program's printer, or nullptr when there is none.
 QPrinter* ProgramPrinter();
+// Readies the printer for a job: the PDF file printer asks for the file to
+// write (the frame's file dialogs, so tests answer it); false when the user
+// cancels. Other printers are ready as they are.
+bool PreparePrintJob(QPrinter& printer);
 
 // The message raised when printing finds no printer.
 inline constexpr const char* NoPrinterText = "No printer is available.";
@@ -36,8 +57,9 @@ inline constexpr const char* NoPrinterText = "No printer is available.";
 class TPrinterTextSink final : public TTextSink {
 public:
   // Starts a print job named jobTitle on the program's printer; raises
-  // NoPrinterText without a printer, and the write error when the job cannot
-  // start.
+  // NoPrinterText without a printer, EAbort when the user cancels the PDF
+  // file printer's question for a file, and the write error when the job
+  // cannot start.
   explicit TPrinterTextSink(std::string_view jobTitle = {});
   // A job that was not closed is aborted.
   ~TPrinterTextSink() override;

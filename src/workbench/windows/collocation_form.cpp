@@ -7,6 +7,7 @@
 #include "foundation/word_list.h"
 #include "platform/frame_sink.h"
 #include "platform/ui_bridge.h"
+#include "workbench/frame/grid_metrics.h"
 #include "workbench/frame/menu_table.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/output/output_config_dlg.h"
@@ -128,9 +129,9 @@ void TCollocationForm::FillCollocationList(TConcordItems::TCollocTableArray& tab
   }
   tableModel_->Reset([&] { model_.Fill(tables, first, last, FrequencySettings.MaximumLines); });
   layout()->activate();
+  ApplyFont(FrequencySettings.Font);
   UpdateColumnWidths();
   ListView->setFocus();
-  ApplyFont(FrequencySettings.Font);
   building_ = false;
 }
 
@@ -146,19 +147,26 @@ void TCollocationForm::UpdateColumnWidths()
 {
   if (!ListView)
     return;
-  const bool updates = updatesEnabled();
-  setUpdatesEnabled(false);
+  const TRedrawOff redrawOff(this);
+  // A count column is 40 pixels wide, or as wide as its largest count (its
+  // first row) needs in the list's font.
+  std::vector<int> counts(size_t(PositionCount()), TCollocationModel::CountColumnWidth);
+  int countWidths = 0;
+  for (int p = 0; p < PositionCount(); ++p) {
+    counts[size_t(p)] = std::max(counts[size_t(p)], ColumnTextWidth(*ListView, 3 * p + 1, {0}));
+    countWidths += counts[size_t(p)];
+  }
   const int scrollBar = ListView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListView);
-  const int word = TCollocationModel::WordColumnWidth(ListView->width(), PositionCount(), scrollBar);
+  const int word = TCollocationModel::WordColumnWidth(ListView->width(), PositionCount(), scrollBar, countWidths);
   for (int column = 0; column < model_.ColumnCount(); ++column)
     switch (TCollocationModel::KindOf(column)) {
     case TCollocationModel::TColumnKind::Separator: ListView->setColumnWidth(column, 0); break;
-    case TCollocationModel::TColumnKind::Count:
-      ListView->setColumnWidth(column, TCollocationModel::CountColumnWidth);
+    case TCollocationModel::TColumnKind::Count: ListView->setColumnWidth(column, counts[size_t(column / 3)]); break;
+    case TCollocationModel::TColumnKind::Word:
+      // Never narrower than the position's name over it.
+      ListView->setColumnWidth(column, std::max(word, HeaderTextWidth(*ListView, column)));
       break;
-    case TCollocationModel::TColumnKind::Word: ListView->setColumnWidth(column, word); break;
     }
-  setUpdatesEnabled(updates);
 }
 
 void TCollocationForm::resizeEvent(QResizeEvent* event)
@@ -246,6 +254,7 @@ void TCollocationForm::FontCommand()
     return;
   FrequencySettings.Font = font;
   ApplyFont(font);
+  UpdateColumnWidths();
 }
 
 // ---------------------------------------------------------------------------
@@ -256,9 +265,10 @@ TCollocationForm* CreateCollocationForm(TConcordanceForm* owner, int32_t page, c
   auto form = std::make_unique<TCollocationForm>(owner, page);
   form->setWindowTitle(QString::fromLatin1(TCollocationModel::FillingCaption));
   platform::uiBridge().processMessages();
-  form->setUpdatesEnabled(false);
-  form->FillCollocationList(tables, first, last);
-  form->setUpdatesEnabled(true);
+  {
+    const TRedrawOff redrawOff(form.get());
+    form->FillCollocationList(tables, first, last);
+  }
   form->setWindowTitle(ToQString(TCollocationModel::Caption(pattern)));
   return form.release();
 }

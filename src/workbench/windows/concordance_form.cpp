@@ -92,14 +92,16 @@ std::string FolderOf(const std::string& fileName)
 
 }  // namespace
 
-TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), was_(widget->updatesEnabled())
+TRedrawOff::TRedrawOff(QWidget* widget) : widget_(widget), locked_(widget->updatesEnabled())
 {
-  widget_->setUpdatesEnabled(false);
+  if (locked_)
+    widget_->setUpdatesEnabled(false);
 }
 
 TRedrawOff::~TRedrawOff()
 {
-  widget_->setUpdatesEnabled(was_);
+  if (locked_)
+    widget_->setUpdatesEnabled(true);
 }
 
 void BracketHitRun(std::string& text, const TSVFormatArray& runs)
@@ -575,22 +577,38 @@ void TConcordanceForm::ShowHitInPane(bool redraw, bool setWrap, bool wrap)
     hitCursor.setPosition(paneHitStart_);
     hitCursor.setPosition(paneHitStart_ + paneHitLength_, QTextCursor::KeepAnchor);
     hitCursor.mergeCharFormat(CharFormatOf(ConcordSettings.HiliteFont));
-    // Brings the hit into view: its end, then its start. The pane keeps a
-    // selection the user is making in it.
+    // Brings the hit into view with the caret at its start. The pane keeps
+    // a selection the user is making in it.
     if (!(ContextWindow->hasFocus() && ContextWindow->textCursor().hasSelection())) {
       QTextCursor view(ContextWindow->document());
-      view.setPosition(paneHitStart_ + paneHitLength_);
-      ContextWindow->setTextCursor(view);
-      ContextWindow->ensureCursorVisible();
       view.setPosition(paneHitStart_);
       ContextWindow->setTextCursor(view);
       ContextWindow->ensureCursorVisible();
+      ScrollHitIntoView();
     }
   }
   if (redraw) {
     redrawOff.reset();
     ContextWindow->viewport()->update();
   }
+}
+
+void TConcordanceForm::ScrollHitIntoView()
+{
+  // Sideways the text stays at its line starts while the hit shows there
+  // with a quarter of the pane of right context after it; otherwise the hit
+  // is centred, so that context shows on both sides.
+  QTextCursor at(ContextWindow->document());
+  at.setPosition(paneHitStart_);
+  const QRect start = ContextWindow->cursorRect(at);
+  at.setPosition(paneHitStart_ + paneHitLength_);
+  const QRect end = ContextWindow->cursorRect(at);
+  QScrollBar* bar = ContextWindow->horizontalScrollBar();
+  const int width = ContextWindow->viewport()->width();
+  const int left = start.left() + bar->value();
+  const int right = std::max(end.right(), start.right()) + bar->value();
+  const int target = right + width / 4 <= width ? 0 : (left + right) / 2 - width / 2;
+  bar->setValue(std::clamp(target, bar->minimum(), bar->maximum()));
 }
 
 void TConcordanceForm::ClearPane()

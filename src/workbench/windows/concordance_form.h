@@ -55,8 +55,12 @@ TConcordanceFontChooser SetConcordanceFontChooser(TConcordanceFontChooser choose
 // default); the font commands of the list windows use it too.
 bool ChooseFont(TFontRec& font, const QString& title);
 
-// Switches a widget's painting off for its lifetime and back to what it was
-// at its end, also when an exception leaves the scope.
+// Switches a widget's painting off for its lifetime and on again at its end,
+// also when an exception leaves the scope. A widget that does not paint at
+// the start (its parent holds painting off, as a sub-window does while it is
+// being maximised) is left alone: switching it off and "back" would pin it
+// off for good, since a widget switched off on its own no longer follows its
+// parent.
 class TRedrawOff {
 public:
   explicit TRedrawOff(QWidget* widget);
@@ -66,7 +70,7 @@ public:
 
 private:
   QWidget* widget_;
-  bool was_;
+  bool locked_;
 };
 
 // Puts "[[" and "]]" around the line's hit: the first run marked as the hit
@@ -195,6 +199,9 @@ public:
   // Optionally sets the pane's wrapping, then marks the hit and brings it
   // into view, leaving the focus where it is.
   void ShowHitInPane(bool redraw, bool setWrap, bool wrap);
+  // Scrolls the pane sideways so that the hit shows with context on both
+  // sides, at the line starts when the hit fits there.
+  void ScrollHitIntoView();
   // The frame's status line: the current hit's corpus item and location.
   void UpdateStatusLine();
   // The list, the hit list and the pane take the settings' fonts.

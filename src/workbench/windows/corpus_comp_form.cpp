@@ -21,7 +21,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -39,8 +41,6 @@ public:
       return {};
     if (role == Qt::DisplayRole)
       return ToQString(CompCellText(records_[size_t(index.row())], index.column()));
-    if (role == Qt::TextAlignmentRole)
-      return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -60,6 +60,74 @@ private:
 };
 
 namespace {
+
+// Margin of the text at the left of a cell, and what a column keeps besides
+// its widest text: both margins and the grid line.
+constexpr int CellTextMargin = 2;
+constexpr int CellTextExtra = 2 * CellTextMargin + 1;
+
+// One cell of the grid (CompGridDrawCell): the text 2 pixels from the left
+// and centred by the height of "0", clipped to the cell over its filled
+// background. Header cells have the button colour and a raised frame; a
+// cell selected but not focused has the highlight colours; every selected
+// cell gets a focus rectangle.
+void DrawCompCell(QPainter& painter, const QRect& rect, const QString& text, const QFont& font,
+                  const QPalette& palette, bool fixed, bool selected, bool focused)
+{
+  painter.save();
+  painter.setClipRect(rect);
+  QColor background = palette.color(fixed ? QPalette::Button : QPalette::Base);
+  QColor foreground = palette.color(fixed ? QPalette::ButtonText : QPalette::Text);
+  if (selected && !focused && !fixed) {
+    background = palette.color(QPalette::Highlight);
+    foreground = palette.color(QPalette::HighlightedText);
+  }
+  painter.fillRect(rect, background);
+  const QFontMetrics metrics(font);
+  const int offset = std::max(0, (rect.height() - metrics.height()) / 2);
+  painter.setFont(font);
+  painter.setPen(foreground);
+  painter.drawText(rect.left() + CellTextMargin, rect.top() + offset + metrics.ascent(), text);
+  if (fixed) {
+    const QRect r = rect.adjusted(0, 0, -1, -1);
+    painter.setPen(palette.color(QPalette::Light));
+    painter.drawLine(r.topLeft(), r.topRight());
+    painter.drawLine(r.topLeft(), r.bottomLeft());
+    painter.setPen(palette.color(QPalette::Dark));
+    painter.drawLine(r.bottomLeft(), r.bottomRight());
+    painter.drawLine(r.topRight(), r.bottomRight());
+  }
+  if (selected && !fixed) {
+    painter.setPen(QPen(foreground, 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+  }
+  painter.restore();
+}
+
+// The data cells, drawn as above.
+class TCompCellDrawer final : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+  {
+    DrawCompCell(*painter, option.rect, index.data().toString(), option.font, option.palette, false,
+                 option.state & QStyle::State_Selected, option.state & QStyle::State_HasFocus);
+  }
+};
+
+// The header row, drawn as the grid's fixed row.
+class TCompGridHeader final : public QHeaderView {
+public:
+  explicit TCompGridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+  {
+    const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+    DrawCompCell(*painter, rect, text, font(), palette(), true, false, false);
+  }
+};
 
 TCCSortRunner& SortRunner()
 {
@@ -214,6 +282,8 @@ TCorpusCompForm::TCorpusCompForm(QWidget* parent) : TMDIChildForm(mkCorpusComp, 
   Panel1->setObjectName(QStringLiteral("Panel1"));
   CompGrid = new QTableView(Panel1);
   CompGrid->setObjectName(QStringLiteral("CompGrid"));
+  CompGrid->setHorizontalHeader(new TCompGridHeader(CompGrid));
+  CompGrid->setItemDelegate(new TCompCellDrawer(CompGrid));
   gridModel_ = new TCompGridModel(Records, CompGrid);
   CompGrid->setModel(gridModel_);
   CompGrid->verticalHeader()->hide();
@@ -260,6 +330,30 @@ void TCorpusCompForm::SetComparison(std::unique_ptr<THashStrings> refTable, TCom
   gridModel_->Reset();
   Records = std::move(records);
   gridModel_->Reset();
+  FitColumns();
+}
+
+void TCorpusCompForm::FitColumns()
+{
+  const QFontMetrics metrics(CompGrid->font());
+  const QFontMetrics headerMetrics(CompGrid->horizontalHeader()->font());
+  // The header row is a row of the grid.
+  CompGrid->horizontalHeader()->setFixedHeight(CompGrid->verticalHeader()->defaultSectionSize() + 1);
+  for (int c = 0; c < CompColumnCount; ++c) {
+    int width = std::max(80, headerMetrics.horizontalAdvance(QString::fromLatin1(CompHeaderTexts[c])) + CellTextExtra);
+    // Numbers: the longest text is the widest (digits are all as wide);
+    // words are measured one by one.
+    std::string longest;
+    for (const TCorpusCompRec& record : Records) {
+      std::string text = CompCellText(record, c);
+      if (c == 2)
+        width = std::max(width, metrics.horizontalAdvance(ToQString(text)) + CellTextExtra);
+      else if (text.size() > longest.size())
+        longest = std::move(text);
+    }
+    width = std::max(width, metrics.horizontalAdvance(ToQString(longest)) + CellTextExtra);
+    CompGrid->setColumnWidth(c, width);
+  }
 }
 
 void TCorpusCompForm::SetGridFont(const TFontRec& font)
@@ -360,6 +454,7 @@ void TCorpusCompForm::ApplyCompFont()
 {
   SetGridFont(FrequencySettings.Font);
   CompGrid->verticalHeader()->setDefaultSectionSize(std::max(QFontMetrics(CompGrid->font()).height(), 1));
+  FitColumns();
   CompGrid->viewport()->update();
 }
 

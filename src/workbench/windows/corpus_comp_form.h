@@ -108,6 +108,9 @@ protected:
 private:
   void WriteTo(TTextSink& file, bool printing, uint32_t mask);
   void SetGridFont(const TFontRec& font);
+  // Each column at least 80 pixels, and as wide as its header and its
+  // widest cell need in the grid's fonts.
+  void FitColumns();
   TCompGridModel* gridModel_ = nullptr;
 };
 

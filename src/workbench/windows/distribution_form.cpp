@@ -453,6 +453,8 @@ void TDistributionForm::PrintDistribution()
     ShowError(NoPrinterText);
     return;
   }
+  if (!PreparePrintJob(*printer))
+    return;
   const QPageLayout::Orientation oldOrientation = printer->pageLayout().orientation();
   // The orientation goes back whatever happens below.
   struct TRestore {

@@ -1,5 +1,6 @@
 #include "workbench/windows/full_text_form.h"
 
+#include "foundation/abort.h"
 #include "foundation/dialogs.h"
 #include "workbench/dialogs/font_color_dialog.h"
 #include "workbench/frame/frame_form.h"
@@ -222,6 +223,8 @@ void TFullTextForm::TMT_PrintClick()
             FrameForm->UpdateMenuState();
         },
         SteadyMs);
+  } catch (const EAbort&) {
+    // The user cancelled the printer's question for a file.
   } catch (const std::exception& e) {
     ShowError(e.what());
   }

@@ -5,6 +5,7 @@
 #include "foundation/settings.h"
 #include "foundation/word_list.h"
 #include "workbench/frame/frame_form.h"
+#include "workbench/frame/grid_metrics.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/output/output_config_dlg.h"
 #include "workbench/output/text_sink.h"
@@ -38,8 +39,9 @@ public:
       return {};
     if (role == Qt::DisplayRole)
       return ToQString(rows_.CellText(index.row(), index.column()));
-    if (role == Qt::TextAlignmentRole)
-      return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::TextAlignmentRole)  // numbers to the right, words to the left
+      return QVariant::fromValue(Qt::Alignment((index.column() < 2 ? Qt::AlignRight : Qt::AlignLeft) |
+                                               Qt::AlignVCenter));
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -131,11 +133,13 @@ void TWordListForm::SetColumnWidths(bool withScrollBar)
 {
   const QFontMetrics metrics(FreqGrid->font());
   const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
-  const int first = 6 * zero;
-  const int second = 10 * zero;
-  int rest = FreqGrid->width() - 2 * FreqGrid->frameWidth() - first - second;
+  // Six and ten widths of "0", or what the largest count and percentage
+  // need when that is more.
+  const int first = std::max(6 * zero, ColumnTextWidth(*FreqGrid, 0, {largestRow_}));
+  const int second = std::max(10 * zero, ColumnTextWidth(*FreqGrid, 1, {largestRow_}));
+  int rest = FreqGrid->width() - 2 * FreqGrid->frameWidth() - first - second - 2 * GridLineWidth - 3;
   if (withScrollBar)
-    rest -= FreqGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FreqGrid) + 2 * GridLineWidth + 3;
+    rest -= FreqGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FreqGrid);
   FreqGrid->setColumnWidth(0, first);
   FreqGrid->setColumnWidth(1, second);
   FreqGrid->setColumnWidth(2, std::max(rest, 0));
@@ -147,7 +151,12 @@ void TWordListForm::FillWordList(THashStrings& table, int mode, const std::strin
   setWindowTitle(ToQString(caption));
   SetRowHeight(QFontMetrics(FreqGrid->font()).height() + 4);
   rows_.Fill(table, mode, caption, total, rowLimit);
+  largestRow_ = 0;
+  for (int32_t r = 1; r < rows_.Count(); ++r)
+    if (rows_.Row(r).Count > rows_.Row(largestRow_).Count)
+      largestRow_ = r;
   gridModel_->Reset();
+  SetColumnWidths(true);
 }
 
 void TWordListForm::WriteWordList(TTextSink& file, int32_t maxLines, bool withFrequencies) const
@@ -228,14 +237,12 @@ void TWordListForm::activated()
   FreqGrid->setFocus();
 }
 
-void TWordListForm::resizeEvent(QResizeEvent* event)
-{
-  TMDIChildForm::resizeEvent(event);
-  SetColumnWidths(false);
-}
-
 bool TWordListForm::eventFilter(QObject* watched, QEvent* event)
 {
+  // The window's resize reaches the grid through the layouts: its own size
+  // is the one the widths follow.
+  if (watched == FreqGrid && event->type() == QEvent::Resize)
+    SetColumnWidths(false);
   if (watched == FreqGrid && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
     EscapePressed = true;

@@ -64,17 +64,19 @@ public:
   QSize sizeHint() const override { return {425, 300}; }
 
 protected:
-  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void ApplyFont(const TFontRec& font);
-  // Column 0 six and column 1 ten widths of "0", the word column the rest;
-  // withScrollBar takes a vertical scroll bar's width off as well.
+  // Column 0 six and column 1 ten widths of "0" (wider when the largest
+  // count or percentage needs it), the word column the rest less the grid
+  // lines and 3 pixels; withScrollBar takes a vertical scroll bar's width
+  // off as well.
   void SetColumnWidths(bool withScrollBar);
   void SetRowHeight(int height);
 
   TWordListRows rows_;
   TWordListGridModel* gridModel_ = nullptr;
+  int32_t largestRow_ = 0;  // the row of the largest count
   TFontRec gridFont_;  // the grid's font, where the font dialog starts
 };

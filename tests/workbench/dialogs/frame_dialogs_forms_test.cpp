@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -58,6 +60,19 @@ TEST(LangConfigTest, DoubleClickIsOkAndCancelAppliesNothing)
     EXPECT_EQ(LanguageId, cancel ? 0x409 : 0x415);
     EXPECT_EQ(SystemFont.Name, cancel ? before.Name : "Chosen Face");
     EXPECT_EQ(SystemFont.Charset, before.Charset);
+  }
+  InitProgramState();
+}
+
+TEST(LangConfigTest, TheFontLabelNamesTheFaceInUse)
+{
+  InitProgramState();
+  for (const char* face : {"MS Sans Serif", "DejaVu Sans"}) {
+    SystemFont.Name = face;
+    TLangConfig form;
+    EXPECT_EQ(form.FontLabel->text(), QFontInfo(form.FontLabel->font()).family()) << face;
+    EXPECT_EQ(form.FontLabel->text() == QLatin1String(face),
+              QFontInfo(QFont(QLatin1String(face))).family() == QLatin1String(face));
   }
   InitProgramState();
 }

@@ -5,6 +5,8 @@
 #include "workbench/dialogs/word_tags_cfg_dlg.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -138,6 +140,81 @@ TEST_F(TagSettingsDlgTest, EmbeddedDelimiterResetsCountsButMetaTagsAloneDoNot)
   EXPECT_EQ(ConcordSettings.NonWordChars.find('/'), std::string::npos);
   EXPECT_EQ(CorpusList[0].WordCount, 0);
   EXPECT_EQ(Child->TagsChangedCalls, 1);
+}
+
+TEST_F(TagSettingsDlgTest, CancelKeepsNothingAndTheNextShowHasTheStoredSettings)
+{
+  Start();
+  ConcordSettings.WordTag = 2;
+  ConcordSettings.wTagStop = ']';
+  ConcordSettings.wTagBefore = true;
+  ConcordSettings.wTagStarts = {"[pos="};
+  const auto shows = [](TWordTagsCfgDialog& dlg) {
+    const QTableWidgetItem* start = dlg.TagStartGrid->item(0, 0);
+    return std::vector<std::string>{std::to_string(dlg.EmbededCB->isChecked()),
+                                    std::to_string(dlg.OutsideCB->isChecked()),
+                                    std::to_string(dlg.OutsideBeforeCB->isChecked()),
+                                    dlg.DelimiterEdit->text().toStdString(),
+                                    dlg.TagStopEdit->text().toStdString(),
+                                    start ? start->text().toStdString() : ""};
+  };
+  const std::vector<std::string> stored{"0", "1", "1", "_", "]", "[pos="};
+  // Every general control changed, then Cancel; twice, so that the second
+  // show is checked after a cancelled one too.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Work = [&](QDialog& d) {
+      auto& dlg = static_cast<TWordTagsCfgDialog&>(d);
+      EXPECT_EQ(shows(dlg), stored);
+      dlg.EmbededCB->click();
+      dlg.OutsideBeforeCB->click();
+      dlg.DelimiterEdit->setText("/");
+      dlg.TagStopEdit->setText(">");
+      dlg.TagStartGrid->setItem(0, 0, new QTableWidgetItem("<"));
+      dlg.CancelBtn->click();
+    };
+    Trigger("CMD_WordTagSettings");
+    EXPECT_EQ(ConcordSettings.WordTag, 2);
+    EXPECT_TRUE(ConcordSettings.wTagBefore);
+  }
+  // OK with nothing touched changes nothing.
+  Work = [](QDialog& d) { static_cast<TWordTagsCfgDialog&>(d).OkBtn->click(); };
+  Trigger("CMD_WordTagSettings");
+  EXPECT_EQ(ConcordSettings.WordTag, 2);
+  EXPECT_EQ(ConcordSettings.wTagStarts, std::vector<std::string>{"[pos="});
+  EXPECT_TRUE(ConcordSettings.wTagBefore);
+}
+
+TEST_F(TagSettingsDlgTest, TagGridsHaveHeadersAndShowTheirChosenRow)
+{
+  Start();
+  const auto check = [](QTableWidget* grid, std::vector<std::string> headers, bool rowShown) {
+    ASSERT_TRUE(grid->horizontalHeader()->isVisibleTo(grid));
+    for (int c = 0; c < grid->columnCount(); ++c) {
+      EXPECT_EQ(grid->horizontalHeaderItem(c)->text().toStdString(), headers[size_t(c)]);
+      EXPECT_GE(grid->columnWidth(c), grid->horizontalHeader()->sectionSizeHint(c));
+    }
+    EXPECT_EQ(grid->selectionModel()->isRowSelected(0), rowShown);
+    const QPalette p = grid->palette();
+    EXPECT_EQ(p.color(QPalette::Inactive, QPalette::Highlight), p.color(QPalette::Active, QPalette::Highlight));
+  };
+  for (bool tagged : {true, false}) {
+    SCOPED_TRACE(tagged);
+    WatchedTags.clear();
+    ConcordSettings.MetaTags.clear();
+    if (tagged) {
+      WatchedTags = {TWatchedTag::Make("Speaker", "<sp>", "</sp>")};
+      ConcordSettings.MetaTags = {TMetaTag{"noun", {"NN", "NNS"}}};
+    }
+    Work = [&](QDialog& d) {
+      if (auto* tags = qobject_cast<TTagCfgDialog*>(&d))
+        check(tags->Grid, {"Tag Name", "Tag Start", "Tag Stop"}, tagged);
+      else
+        check(static_cast<TWordTagsCfgDialog&>(d).MetaGrid, {"Meta-tag Name", "Contents"}, tagged);
+    };
+    Trigger("CMD_TagSettings");
+    Trigger("CMD_WordTagSettings");
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QTest>
@@ -229,4 +230,19 @@ TEST_F(FrameChildrenTest, ChildWindowsOpenAtTheirSizeCascadingFromTheLastOne)
       EXPECT_EQ(step.x(), step.y()) << i;
     }
   }
+}
+
+TEST_F(FrameChildrenTest, CtrlF4ClosesTheActiveChild)
+{
+  TTestChild* first = AddChild(mkWordList, QStringLiteral("first"));
+  QPointer<TTestChild> second = AddChild(mkCollocation, QStringLiteral("second"));
+  Activate(second);
+  // Under X11 a sub-window's own Close is Ctrl+W alone.
+  for (QAction* action : second->subWindow()->systemMenu()->actions())
+    if (action->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+F4"))))
+      action->setShortcut(QKeySequence(QStringLiteral("Ctrl+W")));
+  Type(QKeySequence(QStringLiteral("Ctrl+F4")));
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(second.isNull());
+  EXPECT_EQ(Frame().ChildWindows(), std::vector<TMDIChildForm*>{first});
 }

@@ -175,6 +175,47 @@ TEST_F(FrameTest, FilterStringsBecomeQtNameFilters)
             (std::vector<std::string>{"Text files (*.txt *.TXT *.txt)", "All files (*)"}));
 }
 
+TEST_F(FrameTest, SaveDialogsGiveANameWithoutExtensionTheirExtension)
+{
+  const std::string existing = folder_.write("README", "kept");
+  const char* text = "Text files (*.TXT)|*.TXT|All files (*.*)|*.*";
+  const struct {
+    TFileDialog::TMode mode;
+    const char *defaultExt, *filter;
+    int filterIndex;
+    std::string chosen, expected;
+  } cases[] = {
+      {TFileDialog::SaveMode, "", text, 1, "/d/colloc-the", "/d/colloc-the.TXT"},
+      {TFileDialog::SaveMode, "", text, 2, "/d/colloc-the", "/d/colloc-the"},
+      {TFileDialog::SaveMode, "pdf", "PDF files (*.pdf)|*.pdf", 1, "/d.x/report", "/d.x/report.pdf"},
+      {TFileDialog::SaveMode, "txt", "", 1, "/d/list.words", "/d/list.words"},
+      {TFileDialog::SaveMode, "txt", "", 1, existing, existing},
+      {TFileDialog::OpenMode, "QWS", "", 1, "/d/work", "/d/work"},
+  };
+  struct Chooser : TFileDialogProvider {
+    bool ExecuteFileDialog(TFileDialog& dialog) override
+    {
+      dialog.FileName = Name;
+      dialog.Files = {Name};
+      return true;
+    }
+    bool ExecutePrinterSetup() override { return false; }
+    std::string Name;
+  } chooser;
+  TFileDialogProvider* old = SetFileDialogProvider(&chooser);
+  for (const auto& c : cases) {
+    TFileDialog dialog("SaveDialog", c.mode);
+    dialog.DefaultExt = c.defaultExt;
+    dialog.Filter = c.filter;
+    dialog.FilterIndex = c.filterIndex;
+    chooser.Name = c.chosen;
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.FileName, c.expected);
+    EXPECT_EQ(dialog.Files, std::vector<std::string>{c.expected});
+  }
+  SetFileDialogProvider(old);
+}
+
 TEST_F(FrameTest, FileDialogsGoThroughTheInstalledProvider)
 {
   struct Chooser : TFileDialogProvider {

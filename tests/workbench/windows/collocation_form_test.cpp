@@ -265,3 +265,18 @@ TEST_F(CollocationFormTest, HighlightingSwitchesOnAtTheHundredthHitAndCancelling
   EXPECT_EQ(Frequency(w).PositionCount(), 6);
   EXPECT_TRUE(w.Items().CollocTablesValid(ctx3L, ctx3R));
 }
+
+TEST_F(CollocationFormTest, AWindowOpenedOverAMaximisedChildIsDrawn)
+{
+  TConcordanceForm& w = Search("cat");
+  w.subWindow()->showMaximized();
+  QApplication::processEvents();
+  TCollocationForm& form = Frequency(w);
+  QApplication::processEvents();
+  ASSERT_TRUE(form.subWindow()->isMaximized());
+  // Every widget from the frame down to the list's viewport paints.
+  for (QWidget* widget = form.ListView->viewport(); widget; widget = widget->parentWidget())
+    EXPECT_TRUE(widget->updatesEnabled() && widget->isVisible()) << widget->metaObject()->className();
+  EXPECT_EQ(form.ListView->rowAt(0), 0);
+  EXPECT_GT(form.ListView->viewport()->height(), form.ListView->rowHeight(0));
+}

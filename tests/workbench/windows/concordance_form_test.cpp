@@ -38,6 +38,7 @@
 #include <QPrinter>
 #include <QTest>
 #include <QTextCursor>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -294,6 +295,37 @@ TEST_F(ConcordanceFormTest, ThePaneKeepsTheHitInViewWhenTheWindowIsResized)
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_TRUE(hitInView()) << size.width();
+  }
+}
+
+TEST_F(ConcordanceFormTest, ThePaneShowsTheHitWithContextOnBothSidesAndLineStartsWhereItFits)
+{
+  // Lines of 40 words; the hit is the 3rd or the 30th word of the middle one.
+  std::string text;
+  for (int hitAt : {3, 30}) {
+    for (int line = 0; line < 3; ++line) {
+      for (int word = 0; word < 40; ++word)
+        text += line == 1 && word == hitAt ? "Gerar " : "sojourned ";
+      text += "\r\n";
+    }
+  }
+  Load({{"a.txt", text}});
+  TConcordanceForm& w = Run({"Gerar"});
+  ASSERT_EQ(w.Items().Count(), 2);
+  QTextEdit& pane = *w.ContextWindow;
+  for (int32_t hit : {0, 1}) {
+    SCOPED_TRACE(hit);
+    w.ConcordWindow->SetItemIndex(hit);
+    QApplication::processEvents();
+    QTextCursor at(pane.document());
+    at.setPosition(w.PaneHitStart());
+    const QRect start = pane.cursorRect(at);
+    at.setPosition(w.PaneHitStart() + w.PaneHitLength());
+    const QRect end = pane.cursorRect(at);
+    const int width = pane.viewport()->width();
+    EXPECT_GE(start.left(), width / 4);
+    EXPECT_LE(end.right(), width - width / 4);
+    EXPECT_EQ(pane.horizontalScrollBar()->value() == 0, hit == 0);
   }
 }
 

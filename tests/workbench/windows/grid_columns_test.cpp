@@ -1,0 +1,152 @@
+// The result grids as they are drawn: every column shows its header and its
+// widest cell whole in the grid's real fonts (the collocation, word-list and
+// comparison windows over large counts), the word-list window's word column
+// takes the rest after a resize and after activation, and the comparison
+// grid draws its own cells.
+#include "forms/corpus_comparison.h"
+#include "foundation/chartables.h"
+#include "foundation/settings.h"
+#include "workbench/windows/collocation_form.h"
+#include "workbench/windows/corpus_comp_form.h"
+#include "workbench/windows/word_list_form.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QItemSelectionModel>
+#include <QStyle>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<THashStrings> Table(std::vector<std::pair<const char*, int32_t>> words)
+{
+  auto table = std::make_unique<THashStrings>(16, LanguageId);
+  for (const auto& [word, count] : words)
+    table->AddCount(word, count);
+  return table;
+}
+
+const std::vector<std::function<std::unique_ptr<QWidget>()>> Windows = {
+    [] {
+      auto form = std::make_unique<TCollocationForm>(nullptr, 0);
+      TConcordItems::TCollocTableArray tables;
+      tables[ctx1L] = Table({{"the", 1234567}, {"tabernacle", 12}});
+      tables[ctx1R] = Table({{"of", 98765}, {"wilderness", 3}});
+      form->FillCollocationList(tables, ctx1L, ctx1R);
+      return std::unique_ptr<QWidget>(std::move(form));
+    },
+    [] {
+      auto form = std::make_unique<TWordListForm>();
+      form->FillWordList(*Table({{"the", 1234567}, {"wilderness", 40}}), wlmByCount, "Corpus Frequency List",
+                         1234607);
+      return std::unique_ptr<QWidget>(std::move(form));
+    },
+    [] {
+      auto form = std::make_unique<TCorpusCompForm>();
+      TCorpusCompRec record{1234567, 12.3456f, "wilderness", 7654321, 65.4321f, 123456.789L};
+      form->SetComparison(Table({{"wilderness", 7654321}}), {record, TCorpusCompRec{}});
+      return std::unique_ptr<QWidget>(std::move(form));
+    },
+};
+
+}  // namespace
+
+class GridColumnsTest : public ::testing::TestWithParam<size_t> {
+protected:
+  void SetUp() override
+  {
+    FrequencySettings.MinimumFrequency = 1;
+    FrequencySettings.MaximumLines = 100;
+  }
+  void TearDown() override { FrequencySettings = saved_; }
+  const TFrequencySettings saved_ = FrequencySettings;
+};
+
+TEST_P(GridColumnsTest, EveryColumnShowsItsWidestTextWhole)
+{
+  const std::unique_ptr<QWidget> window = Windows[GetParam()]();
+  QTableView& grid = *window->findChild<QTableView*>();
+  ASSERT_EQ(grid.model()->rowCount(), 2);
+  window->show();
+  QApplication::processEvents();
+  const QAbstractItemModel& model = *grid.model();
+  const QFontMetrics cells(grid.font());
+  const QFontMetrics header(grid.horizontalHeader()->font());
+  for (int c = 0; c < model.columnCount(); ++c) {
+    const QString title = model.headerData(c, Qt::Horizontal).toString();
+    int widest = title.isEmpty() ? 0 : header.horizontalAdvance(title);
+    for (int r = 0; r < model.rowCount(); ++r)
+      widest = std::max(widest, cells.horizontalAdvance(model.index(r, c).data().toString()));
+    if (widest > 0)  // two pixels of margin on either side at least
+      EXPECT_GE(grid.columnWidth(c), widest + 4) << "column " << c << " " << title.toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ResultWindows, GridColumnsTest, ::testing::Range(size_t(0), Windows.size()));
+
+TEST(WordListColumnsTest, TheWordColumnTakesTheRestAfterAResizeAndOnActivation)
+{
+  TWordListForm form;
+  form.FillWordList(*Table({{"the", 64}, {"lord", 8}}), wlmByCount, "Corpus Frequency List", 72);
+  form.show();
+  QTableView& grid = *form.FreqGrid;
+  const int scrollBar = grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &grid);
+  for (bool activation : {false, true}) {
+    form.resize(500 + 40 * activation, 300);
+    QApplication::processEvents();
+    if (activation)
+      form.activated();
+    const int rest = grid.width() - 2 * grid.frameWidth() - grid.columnWidth(0) - grid.columnWidth(1) - 2 - 3;
+    EXPECT_EQ(grid.columnWidth(2), rest - (activation ? scrollBar : 0)) << activation;
+  }
+  // Numbers to the right, words to the left.
+  EXPECT_EQ(grid.model()->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+  EXPECT_EQ(grid.model()->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+}
+
+TEST(CompGridDrawingTest, HeaderIsFramedSelectionIsHighlightedAndTheFocusedCellIsNot)
+{
+  TCorpusCompForm form;
+  TCompRecords records(4);
+  for (size_t i = 0; i < records.size(); ++i)
+    records[i] = TCorpusCompRec{int32_t(i + 1), 1.0f, "word", 2, 2.0f, 0.5L};
+  form.SetComparison(Table({{"word", 2}}), std::move(records));
+  form.show();
+  QApplication::setActiveWindow(&form);
+  QTableView& grid = *form.CompGrid;
+  grid.setFocus();
+  grid.setCurrentIndex(grid.model()->index(1, 1));
+  grid.selectionModel()->select(QItemSelection(grid.model()->index(1, 1), grid.model()->index(2, 3)),
+                                QItemSelectionModel::Select);
+  QApplication::processEvents();
+  ASSERT_TRUE(grid.hasFocus());
+  const QImage image = grid.grab().toImage();
+  const QPalette palette = grid.palette();
+  const auto pixel = [&](int row, int column, int dx, int dy) {
+    const QRect cell = grid.visualRect(grid.model()->index(row, column)).translated(grid.viewport()->pos());
+    return image.pixel(cell.left() + dx, cell.top() + dy);
+  };
+  const int h = grid.rowHeight(0);
+  EXPECT_EQ(pixel(2, 2, grid.columnWidth(2) - 4, h / 2), palette.color(QPalette::Highlight).rgb());  // selected
+  EXPECT_EQ(pixel(1, 2, grid.columnWidth(2) - 4, 1), palette.color(QPalette::Highlight).rgb());
+  EXPECT_EQ(pixel(1, 1, grid.columnWidth(1) - 4, h / 2), palette.color(QPalette::Base).rgb());  // focused
+  EXPECT_EQ(pixel(0, 1, grid.columnWidth(1) - 4, h / 2), palette.color(QPalette::Base).rgb());  // not selected
+  // The header: the fixed colour framed light above and left, dark below and right.
+  QHeaderView& header = *grid.horizontalHeader();
+  const QImage top = header.grab().toImage();
+  // A column of pixels near the right end of a header cell, clear of its text.
+  const int x = header.sectionViewportPosition(2) - 5;
+  EXPECT_EQ(top.pixel(x, 0), palette.color(QPalette::Light).rgb());
+  EXPECT_EQ(top.pixel(x, header.height() / 2), palette.color(QPalette::Button).rgb());
+  bool dark = false;
+  for (int y = header.height() - 3; y < header.height(); ++y)
+    dark = dark || top.pixel(x, y) == palette.color(QPalette::Dark).rgb();
+  EXPECT_TRUE(dark);
+}
