@@ -1,0 +1,97 @@
+// The settings and workspace reader: the input as an INI image, read by
+// every registered settings area; writing what was read, reading that and
+// writing again gives the same bytes. Then the workspace sections ("File" and
+// "File flags" by position, ids, Keep keys, batch lists), with every corpus
+// name replaced by one of four small files of the private folder (so nothing
+// outside it is opened); every path built from a flag's id lies inside the
+// workspace folder.
+#include "foundation/config_file.h"
+#include "foundation/corpus_list.h"
+#include "foundation/program_state.h"
+#include "foundation/workspace.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/ini_file.h"
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+class TRecorderFrame : public TWorkspaceFrame, public TCorpusFrame {
+public:
+  TCorpusFrame& Corpus() override { return *this; }
+  std::string& WorkspaceName() override { return name; }
+  void SetCaption(const std::string&) override {}
+  TBatchPatternLists BatchPatterns() override { return {&patterns, &grep, &tags}; }
+  bool ChooseWorkspaceToSave(std::string&) override { return false; }
+  bool ChooseWorkspaceToOpen(std::string&) override { return false; }
+  std::string name;
+  std::vector<std::string> patterns, grep, tags;
+};
+
+std::string writeImage(const char* name)
+{
+  platform::IniFile ini = platform::IniFile::empty(fuzz::privateFolder() + name);
+  WriteConfigInfo(ini);
+  ini.flush();
+  return fuzz::readWholeFile(ini.path());
+}
+
+void setUp()
+{
+  fuzz::resetState();
+  static bool once = false;
+  if (!once) {
+    once = true;
+    fuzz::registerSettingsAreas();
+    for (int i = 0; i < 4; ++i)
+      fuzz::writePrivateFile("c" + std::to_string(i) + ".txt", "The cat sat.\r\nOn the <b>mat</b>.\r\n");
+    ::mkdir((fuzz::privateFolder() + "ws").c_str(), 0700);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  setUp();
+  const fuzz::TMemFile file(std::string_view(reinterpret_cast<const char*>(data), size));
+  platform::IniFile ini(file.path());
+  ReadConfigInfo(ini);
+
+  // write, read, write: a fixpoint.
+  const std::string first = writeImage("first.ini");
+  fuzz::resetState();
+  ReadConfigInfo(platform::IniFile(fuzz::privateFolder() + "first.ini"));
+  const std::string second = writeImage("second.ini");
+  fuzz::check(first == second, "settings written after reading differ from those read");
+
+  // The workspace sections, corpus names pointing into the private folder.
+  fuzz::resetState();
+  ResetWorkspaceState();
+  WorkspaceFolder = fuzz::privateFolder() + "ws/";
+  int n = 0;
+  for (const std::string& key : ini.readSection(CorpusFilesSection)) {
+    if (key.size() < 5 || key.compare(0, 4, "File") != 0 || key.find(' ') != std::string::npos ||
+        key == "FileCount")
+      continue;
+    if (!ini.readString(CorpusFilesSection, key, "").empty())
+      ini.writeString(CorpusFilesSection, key, fuzz::privateFolder() + "c" + std::to_string(n++ % 4) + ".txt");
+  }
+  TRecorderFrame frame;
+  ReadWorkspaceSections(frame, ini);
+  const std::filesystem::path folder = std::filesystem::path(WorkspaceFolder).lexically_normal();
+  for (const std::string& flags : FileFlags)
+    for (char letter : {'L', 'P', 'T', 'U', 'W'}) {
+      const std::string id = GetFlagValue(letter, flags);
+      if (id.empty())
+        continue;
+      const auto path = std::filesystem::path(WorkspaceFolder + id + ".tmp").lexically_normal();
+      fuzz::check(path.parent_path() / "" == folder, "id leaves the workspace folder: " + id);
+    }
+  UnloadCorpus(frame);
+  ResetWorkspaceState();
+  return 0;
+}
