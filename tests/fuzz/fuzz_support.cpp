@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/mman.h>
@@ -52,6 +53,11 @@ TProcessState& process()
   if (!mkdtemp(pattern.data()))
     fail("cannot create the private folder");
   processState->folder = pattern + "/";
+  // Removed at a normal end; a crash leaves it for a look.
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(processState->folder, ec);
+  });
   setenv("TMPDIR", pattern.c_str(), 1);
   setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
   setenv("HOME", pattern.c_str(), 1);

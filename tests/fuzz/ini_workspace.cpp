@@ -66,7 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   fuzz::resetState();
   ReadConfigInfo(platform::IniFile(fuzz::privateFolder() + "first.ini"));
   const std::string second = writeImage("second.ini");
-  fuzz::check(first == second, "settings written after reading differ from those read");
+  if (first != second) {
+    size_t at = 0;
+    while (at < first.size() && at < second.size() && first[at] == second[at])
+      ++at;
+    const size_t from = first.rfind('\n', at) == std::string::npos ? 0 : first.rfind('\n', at) + 1;
+    fuzz::fail("settings written after reading differ from those read:\n" + first.substr(from, at - from + 60) +
+               "\n---\n" + second.substr(from, at - from + 60));
+  }
 
   // The workspace sections, corpus names pointing into the private folder.
   fuzz::resetState();
