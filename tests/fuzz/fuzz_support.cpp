@@ -14,6 +14,7 @@
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "foundation/stop_list.h"
+#include "foundation/tag_scan.h"
 #include "platform/paths.h"
 #include "support/fake_bridge.h"
 
@@ -111,6 +112,7 @@ void resetState()
   InitProgramState();
   InitSharedState();
   BuildCharTables();
+  WatchedTags.clear();
   GlobalStopList.SetWords({});
   GlobalStopList.SetActive(false);
   URLHistory.clear();

@@ -3,7 +3,8 @@
 // through ParseURL) and a chunked body fed to TChunkDecoder in pieces whose
 // sizes come from the input. The decoder gives the payload a reference
 // de-chunker gives, whatever the pieces; it ends done or failed, never both,
-// and never runs past the end of the body it reads.
+// takes nothing after its end and never reads past the piece it is given.
+// Content-Length values parse to -1 or 0..10^18 - 1.
 #include "foundation/inet_stream.h"
 #include "fuzz/fuzz_support.h"
 
@@ -192,7 +193,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       checkUrl(ResolveURL("ftp://user:pw@host.test:2121/a/b/", value));
     }
   }
-  (void)chunked;
 
   // The body through the decoder, in pieces and whole.
   const TDechunked expected = dechunk(body);
@@ -231,7 +231,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   } else if (result == TChunkDecoder::TResult::More) {
     fuzz::check(payload == expected.payload, "partial payload differs from the reference");
   }
-  if (contentLength >= 0 && !chunked)
-    fuzz::check(std::min<int64_t>(contentLength, int64_t(body.size())) <= int64_t(body.size()), "length");
+  (void)chunked;
   return 0;
 }

@@ -7,11 +7,15 @@
 // workspace folder.
 #include "foundation/config_file.h"
 #include "foundation/corpus_list.h"
+#include "foundation/hit_location.h"
+#include "foundation/indexed_stream.h"
 #include "foundation/program_state.h"
+#include "foundation/tag_scan.h"
 #include "foundation/workspace.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/ini_file.h"
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -48,7 +52,21 @@ void setUp()
     fuzz::registerSettingsAreas();
     for (int i = 0; i < 4; ++i)
       fuzz::writePrivateFile("c" + std::to_string(i) + ".txt", "The cat sat.\r\nOn the <b>mat</b>.\r\n");
-    ::mkdir((fuzz::privateFolder() + "ws").c_str(), 0700);
+    // Kept indexes a workspace's flags may name: one and three columns whose
+    // rows run past the small corpus files, and one with a damaged header.
+    const std::string ws = fuzz::privateFolder() + "ws/";
+    ::mkdir(ws.c_str(), 0700);
+    for (int columns : {1, 3}) {
+      const std::string name = ws + "K" + std::to_string(columns) + ".tmp";
+      auto index = TIndexedStream::Create(ws + "build.tmp", columns);
+      for (int32_t r = 0; r < 50; ++r) {
+        const int32_t row[3] = {r * 7, r * 7 - 100, r * 11};
+        index->AddRow(row);
+      }
+      index->SaveIndex(name);
+    }
+    fuzz::writePrivateFile("ws/BAD.tmp", std::string(16, '\1'));
+    fuzz::writePrivateFile("ws/BAD.hdr", "IDXS");
   }
 }
 
@@ -97,6 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         continue;
       const auto path = std::filesystem::path(WorkspaceFolder + id + ".tmp").lexically_normal();
       fuzz::check(path.parent_path() / "" == folder, "id leaves the workspace folder: " + id);
+    }
+  // The kept indexes in use: locations and tracked-tag values anywhere.
+  for (int32_t i = 0; i < CorpusList.Count(); ++i)
+    for (int32_t position : {0, 5, 33, 34, 1000, INT32_MAX}) {
+      FormatHitLocation(i, position);
+      for (int32_t k = 0; k < int32_t(WatchedTags.size()) && k < 4; ++k)
+        GetTrackedTagValue(i, position, k);
     }
   UnloadCorpus(frame);
   ResetWorkspaceState();

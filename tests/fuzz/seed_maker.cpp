@@ -80,10 +80,15 @@ void settings()
   put("ini_workspace", "workspace.qws",
       fuzz::readWholeFile(scratch) +
           "[Corpus files]\r\nFileCount=3\r\nFile0=a.txt\r\nFile1=\r\nFile2=http://host.test/c.txt\r\n"
-          "File flagsCount=3\r\nFile flags0=L.A1B2 P.C3D4 T.E5F6 W.42 \r\nFile flags1=\r\n"
-          "File flags2=U.G7H8 L.../x \r\n"
+          "File flagsCount=3\r\nFile flags0=L.K1 P.K1 T.K3 W.42 \r\nFile flags1=\r\n"
+          "File flags2=U.G7H8 L.../x T.BAD \r\n"
           "[Batch patterns]\r\nPatternsCount=2\r\nPatterns0=cat, dog\r\nPatterns1=a*\r\n"
           "GrepPatternsCount=1\r\nGrepPatterns0=^the\r\nTagsPatternsCount=1\r\nTagsPatterns0=*&nn\r\n");
+  put("ini_workspace", "tracked.qws",
+      "[Tag Settings]\r\nWatchedNamesCount=2\r\nWatchedNames0=b\r\nWatchedNames1=c\r\n"
+      "[Watched.b]\r\nTagStart=<b>\r\nTagStop=</b>\r\n[Watched.c]\r\nTagStart=<c\r\nTagStop=>\r\n"
+      "[Corpus files]\r\nFileCount=2\r\nFile0=a.txt\r\nFile1=b.txt\r\n"
+      "File flags0=L.K3 P.K1 T.K1 W.7 \r\nFile flags1=L.K1 P.K3 T.K3 W.x \r\n");
   put("ini_workspace", "small.ini", "[GeneralConfiguration]\nSaveOnExit=1\r\n[URLHistory]\rURLsCount=1\rURLs0=x\r\n");
 }
 
