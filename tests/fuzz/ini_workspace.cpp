@@ -4,7 +4,8 @@
 // "File flags" by position, ids, Keep keys, batch lists), with every corpus
 // name replaced by one of four small files of the private folder (so nothing
 // outside it is opened); every path built from a flag's id lies inside the
-// workspace folder.
+// workspace folder, and writing the sections, reading and writing them again
+// gives the same bytes.
 #include "foundation/config_file.h"
 #include "foundation/corpus_list.h"
 #include "foundation/hit_location.h"
@@ -39,6 +40,17 @@ std::string writeImage(const char* name)
 {
   platform::IniFile ini = platform::IniFile::empty(fuzz::privateFolder() + name);
   WriteConfigInfo(ini);
+  ini.flush();
+  return fuzz::readWholeFile(ini.path());
+}
+
+std::string writeWorkspace(TRecorderFrame& frame, const char* name)
+{
+  platform::IniFile ini = platform::IniFile::empty(fuzz::privateFolder() + name);
+  std::vector<std::string> flags;
+  for (int32_t i = 0; i < CorpusList.Count(); ++i)
+    flags.push_back(CorpusList[i].Flags);
+  WriteWorkspaceSections(frame, ini, flags);
   ini.flush();
   return fuzz::readWholeFile(ini.path());
 }
@@ -116,6 +128,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       const auto path = std::filesystem::path(WorkspaceFolder + id + ".tmp").lexically_normal();
       fuzz::check(path.parent_path() / "" == folder, "id leaves the workspace folder: " + id);
     }
+  // The workspace sections written from what was read, read and written
+  // again: a fixpoint.
+  const std::string firstWorkspace = writeWorkspace(frame, "first.qws");
+  UnloadCorpus(frame);
+  ResetWorkspaceState();
+  frame.patterns.clear(), frame.grep.clear(), frame.tags.clear();
+  ReadWorkspaceSections(frame, platform::IniFile(fuzz::privateFolder() + "first.qws"));
+  const std::string secondWorkspace = writeWorkspace(frame, "second.qws");
+  if (firstWorkspace != secondWorkspace)
+    fuzz::fail("workspace written after reading differs from the one read:\n" + firstWorkspace + "\n---\n" +
+               secondWorkspace);
+
   // The kept indexes in use: locations and tracked-tag values anywhere.
   for (int32_t i = 0; i < CorpusList.Count(); ++i)
     for (int32_t position : {0, 5, 33, 34, 1000, INT32_MAX}) {
