@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(g++ cmake ninja-build pkg-config libicu-dev qt6-base-dev libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core shared-mime-info xvfb xauth
-      curl python3-pyftpdlib)
+      curl python3-pyftpdlib clang libclang-rt-14-dev)
 if [[ "${1:-}" == "--gui-tools" ]]; then   # screenshots and PDF checks by hand
   PKGS+=(xvfb xauth imagemagick poppler-utils)
 fi

@@ -27,8 +27,10 @@ bool Blank(std::string_view text)
 // A character read back: the trimmed text's first character, def when empty.
 char ReadTagChar(const platform::IniFile& ini, const char* section, const char* key, char def)
 {
+  // A NUL cannot be written back (it is the "none" of the writers) and is no
+  // character a text can be split at: it reads as missing.
   const std::string text = TrimBlanks(ini.readString(section, key, ""));
-  return text.empty() ? def : text[0];
+  return text.empty() || text[0] == '\0' ? def : text[0];
 }
 
 // A list count read back: 1 .. MaxIniListItems.

@@ -230,4 +230,14 @@ TEST_F(TagSettingsTest, MetaTagsSplitAndSurviveTheSettingsFile)
   EXPECT_EQ(ConcordSettings.wTagDelimiter, '_');
 }
 
+TEST_F(TagSettingsTest, NulTagCharactersReadAsTheirDefaults)
+{
+  using namespace std::string_literals;
+  const std::string file = dir_.write("nul.ini", "[Tag Settings]\r\nTagStart=\0[\r\nTagStop=\0\r\n"
+                                                 "[Word Tag Settings]\r\nwTagDelimiter=\0\0x\r\nwTagStop=\0\r\n"s);
+  ASSERT_TRUE(ReadConfig(file));
+  const ConcordConfig& c = ConcordSettings;
+  EXPECT_EQ(std::string({c.TagStart, c.TagStop, c.wTagDelimiter, c.wTagStop}), "<>_>");
+}
+
 }  // namespace

@@ -1,0 +1,76 @@
+// The patterns file, then what consumes its lines: BuildBatchPatterns and
+// the search dialog's ValidatePattern on every piece. The three line-end
+// styles read alike; every piece's offset lies inside its line.
+#include "forms/search_dialog_model.h"
+#include "foundation/settings.h"
+#include "fuzz/fuzz_support.h"
+#include "search/search_defaults.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> readAs(std::string_view bytes)
+{
+  const fuzz::TMemFile file(bytes);
+  return LoadPatternsFile(file.path());
+}
+
+class TNoServices : public TSearchDialogServices {
+public:
+  bool ChoosePatternsFile(std::string&) override { return false; }
+};
+
+TSearchTemplateModel& model()
+{
+  // One model for the run: it registers its settings area for good.
+  static TNoServices* services = new TNoServices;
+  static TSearchTemplateModel* model = new TSearchTemplateModel(*services);
+  return *model;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  fuzz::resetState();
+  ApplySearchParameterDefaults();
+  fuzz::TInput in(data, size);
+  const uint8_t mode = in.byte() % 3;
+  const std::string text(in.rest());
+  std::vector<std::string> lines;
+  try {
+    lines = readAs(text);
+  } catch (const std::runtime_error&) {
+    fuzz::fail("a regular file was refused");
+  }
+  for (const std::string_view lineEnd : {"\n", "\r\n", "\r"})
+    fuzz::check(readAs(fuzz::withLineEnds(text, lineEnd)) == lines, "line ends change the lines");
+
+  const auto syntax = static_cast<TSearchMode>(mode);
+  std::vector<std::string> list = lines;
+  const std::vector<TBatchPattern> pieces = BuildBatchPatterns(syntax, list);
+  fuzz::check(list.size() == lines.size(), "lines lost");
+  // Offsets count every line break as two characters, as the editor does.
+  int64_t total = 0;
+  for (const std::string& line : list)
+    total += int64_t(line.size()) + 2;
+  int32_t previous = -1;
+  TSearchTemplateModel& m = model();
+  m.PatternRadio.Checked = syntax == TSearchMode::Text;
+  m.GrepRadio.Checked = syntax == TSearchMode::Regex;
+  m.TagRadio.Checked = syntax == TSearchMode::Tag;
+  for (const TBatchPattern& p : pieces) {
+    fuzz::check(p.Offset >= 0 && p.Offset + int64_t(p.Text.size()) <= total, "piece outside the list");
+    fuzz::check(p.Offset > previous, "pieces out of order");
+    previous = p.Offset;
+    if (p.Text.size() > 4096)
+      continue;
+    std::string message;
+    m.ValidatePattern(p.Text, "pattern", message);
+  }
+  return 0;
+}
