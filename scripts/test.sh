@@ -3,7 +3,7 @@
 # build (core and widget tests), then the core tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzz targets'
 # replays of their seeds and regression inputs), then the fuzz smoke run:
-# every fuzz target for a minute, built with clang and libFuzzer.
+# every fuzz target for half a minute, built with clang and libFuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,4 +15,4 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON \
       -DQUILL_BUILD_UI=OFF -DQUILL_BUILD_BENCH=OFF
 cmake --build build-asan -j"$jobs" --target core_tests fuzz_all
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
-bash scripts/fuzz.sh smoke
+FUZZ_SECONDS=${FUZZ_SECONDS:-30} bash scripts/fuzz.sh smoke
