@@ -227,4 +227,22 @@ std::string withLineEnds(std::string_view text, std::string_view lineEnd)
   return out;
 }
 
+std::vector<std::string> readListFile(std::string_view text,
+                                      std::vector<std::string> (*read)(const std::string&))
+{
+  auto readAs = [read](std::string_view bytes) {
+    const TMemFile file(bytes);
+    return read(file.path());
+  };
+  std::vector<std::string> lines;
+  try {
+    lines = readAs(text);
+  } catch (const std::runtime_error&) {
+    fail("a regular file was refused");
+  }
+  for (const std::string_view lineEnd : {"\n", "\r\n", "\r"})
+    check(readAs(withLineEnds(text, lineEnd)) == lines, "line ends change the lines");
+  return lines;
+}
+
 }  // namespace fuzz

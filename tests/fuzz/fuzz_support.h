@@ -89,4 +89,10 @@ inline void check(bool condition, const std::string& message)
 // CR LF, and as CR.
 std::string withLineEnds(std::string_view text, std::string_view lineEnd);
 
+// Reads `text` as a list file through `read` (a reader taking a file name):
+// a regular file is never refused, and the three line-end styles of the
+// same text read to the same lines, which are returned.
+std::vector<std::string> readListFile(std::string_view text,
+                                      std::vector<std::string> (*read)(const std::string&));
+
 }  // namespace fuzz

@@ -13,12 +13,6 @@
 
 namespace {
 
-std::vector<std::string> readAs(std::string_view bytes)
-{
-  const fuzz::TMemFile file(bytes);
-  return LoadPatternsFile(file.path());
-}
-
 class TNoServices : public TSearchDialogServices {
 public:
   bool ChoosePatternsFile(std::string&) override { return false; }
@@ -41,14 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   fuzz::TInput in(data, size);
   const uint8_t mode = in.byte() % 3;
   const std::string text(in.rest());
-  std::vector<std::string> lines;
-  try {
-    lines = readAs(text);
-  } catch (const std::runtime_error&) {
-    fuzz::fail("a regular file was refused");
-  }
-  for (const std::string_view lineEnd : {"\n", "\r\n", "\r"})
-    fuzz::check(readAs(fuzz::withLineEnds(text, lineEnd)) == lines, "line ends change the lines");
+  const std::vector<std::string> lines = fuzz::readListFile(text, LoadPatternsFile);
 
   const auto syntax = static_cast<TSearchMode>(mode);
   std::vector<std::string> list = lines;
