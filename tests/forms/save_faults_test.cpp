@@ -94,7 +94,7 @@ std::string writeText(const std::string& path, int err)
 // A temporary file's number made "#": it differs from run to run.
 std::string anonymous(const std::string& text)
 {
-  return std::regex_replace(text, std::regex("/(FST|IST)[0-9A-F]+\\.tmp"), "/$1#.tmp");
+  return std::regex_replace(text, std::regex("/(FST|IST|LNT|PGT|WTT)[0-9A-F]+\\.tmp"), "/$1#.tmp");
 }
 
 // Runs work with the program's temporary files in folder.
@@ -227,6 +227,61 @@ std::vector<TSavePath> savePaths()
        [](const std::string& dir, FileOp op, int, int) {
          return opensFile(op) ? UnableToOpenText(dir + "IST1.tmp") : "Unable to write file: " + dir + "IST1.tmp.";
        }},
+      // The line, page and tracked-tag indexes of a corpus item built anew:
+      // a failed pass leaves the item's old indexes in use and their files
+      // as they were, and nothing of its own.
+      {"tag scan indexes", {},
+       [](const std::string& dir) {
+         ConcordSettings.PageSeparator = "<pb>";
+         WatchedTags = {TWatchedTag::Make("hi", "<hi>", "</hi>")};
+         std::string text;
+         for (int i = 0; i < 3000; ++i)
+           text += "w <hi>x</hi> <pb>\r\n";
+         const std::string name = std::filesystem::path(dir + "../item.txt").lexically_normal();
+         std::ofstream(name, std::ios::binary) << text;
+         static TCorpusFrame frame;
+         TempFolder = dir + "../run/";
+         LoadCorpusItems(frame, {name});
+         TempFolder.clear();
+         return [dir, name] {
+           TCorpusItem& item = CorpusList[0];
+           const auto entries = [&] {
+             std::string out;
+             for (const TIndexEntry* e : {&item.LineIndex, &item.PageIndex, &item.TagIndex})
+               out += e->FileName + (e->Present() ? "+" : "-");
+             return out;
+           };
+           const std::string old = entries();
+           const auto files = snapshot(dir + "../run/");
+           return inTempFolder(dir + "../run/", [&] {
+             std::string error;
+             int32_t words = 1;
+             try {
+               CollectTagInfo(name, true, words, false, true, true);
+             } catch (const std::exception& e) {
+               error = e.what();
+             }
+             if (!error.empty() && (entries() != old || snapshot(dir + "../run/") != files))
+               return error + " (indexes changed)";
+             if (error.empty() && (entries().find('-') != std::string::npos || entries() == old))
+               return std::string("indexes not replaced");
+             return error;
+           });
+         };
+       },
+       // The files are made page, line, tag index (a name, then the index
+       // over it) and written line, page, tag; the later calls release the
+       // old indexes once the new ones are in use.
+       [](const std::string& dir, FileOp op, int, int n) -> std::string {
+         const std::string run = dir + "../run/";
+         static const char* const made[] = {"PGT", "LNT", "WTT"};
+         if (op == FileOp::Create)
+           return n % 3 == 1 ? "Unable to create a temporary file in " + run + "."
+                             : "Unable to open file: " + run + made[n / 3 - 1] + "#.tmp.";
+         if (op == FileOp::Write)
+           return "Unable to write file: " + run + (n == 11 ? "PGT" : n == 12 ? "WTT" : "LNT") + "#.tmp.";
+         return "";
+       }},
       // The full text's line offsets, a temporary file of the run: counted
       // whole, or failed with the count not complete and the file gone.
       {"line offsets", {},
@@ -330,6 +385,10 @@ TEST_P(SaveFaultsTest, EveryFailingCallKeepsTheOldFileAndTheSaveWorksAfter)
 
   reset();
   const auto before = snapshot(dir);
+  // A failed assertion must not leave a plan over this frame's locals.
+  struct Disarm {
+    ~Disarm() { platform::setFileFaultPlan({}); }
+  } disarm;
   std::set<FileOp> seen;
   std::mutex seenLock;
   platform::setFileFaultPlan([&](FileOp op, int) {
