@@ -23,7 +23,6 @@
 #include "platform/file_ops.h"
 #include "support/corpus_fixture.h"
 #include "support/net_servers.h"
-#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -165,9 +164,11 @@ std::vector<TSavePath> savePaths()
            return WriteSaveOnExit() ? std::string() : std::string("shown");
          };
        },
-       [](const std::string& dir, FileOp op, int, int n) {
+       [](const std::string& dir, FileOp op, int, int n) -> std::string {
          // The first close ends the probe that the folder takes the file.
-         return op == FileOp::Close && n == 2 ? std::string() : "Could not write to configuration file " + dir + "QUILPRO.INI!";
+         if (op == FileOp::Close && n == 2)
+           return std::string();
+         return "Could not write to configuration file " + dir + "QUILPRO.INI!";
        },
        "quillmar/"},
       {"frequency file", {"words.frq"},
@@ -197,11 +198,14 @@ std::vector<TSavePath> savePaths()
          return [dir] {
            return raised([&] {
              TFileTextSink file(dir + "comparison.txt");
-             WriteComparison({{3, 0.5f, "alpha", 1, 0.1f, 2.5L}, {1, 0.2f, "beta", 4, 0.4f, 1.5L}}, file, false, ~0u, {});
+             const TCompRecords records = {{3, 0.5f, "alpha", 1, 0.1f, 2.5L}, {1, 0.2f, "beta", 4, 0.4f, 1.5L}};
+             WriteComparison(records, file, false, ~0u, {});
            });
          };
        },
-       [=](const std::string& dir, FileOp op, int err, int) { return sinkMessage(dir + "comparison.txt", op, err, 0); }},
+       [=](const std::string& dir, FileOp op, int err, int) {
+         return sinkMessage(dir + "comparison.txt", op, err, 0);
+       }},
       {"batch output appended", {"batch.txt"},
        [=](const std::string& dir) { return [=] { return sink(dir + "batch.txt", TFileTextSink::TMode::Append); }; },
        [=](const std::string& dir, FileOp op, int err, int) { return sinkMessage(dir + "batch.txt", op, err, 0); }},
