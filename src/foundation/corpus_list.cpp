@@ -8,6 +8,7 @@
 #include "foundation/utils.h"
 #include "foundation/settings.h"
 #include "foundation/tag_scan.h"
+#include "platform/file_ops.h"
 #include "platform/frame_sink.h"
 #include "platform/ui_bridge.h"
 
@@ -88,7 +89,7 @@ void showOpenFailures(const std::vector<std::string>& failures)
 
 void deleteFile(const std::string& fileName)
 {
-  ::unlink(fileName.c_str());
+  platform::fileops::unlink(fileName);
 }
 
 }  // namespace

@@ -238,7 +238,7 @@ TFileStrings::TFileStrings(TSynchroStream* stream, TBufStream* reader, TNotifyEv
   IndexFileName_ = MakeTempFileName("FST");
   IndexStream = platform::fileops::openForWrite(IndexFileName_, O_RDWR | O_CLOEXEC, 0);
   if (IndexStream < 0) {
-    ::unlink(IndexFileName_.c_str());
+    platform::fileops::unlink(IndexFileName_);
     throw std::runtime_error("Unable to open file: " + IndexFileName_ + ".");
   }
   Thread = std::make_unique<TCountThread>(this);
@@ -250,8 +250,8 @@ TFileStrings::~TFileStrings()
   StopCounting();
   Thread.reset();
   if (IndexStream >= 0)
-    ::close(IndexStream);
-  ::unlink(IndexFileName_.c_str());
+    platform::fileops::close(IndexStream);
+  platform::fileops::unlink(IndexFileName_);
 }
 
 void TFileStrings::StopCounting()

@@ -112,7 +112,7 @@ TIndexedStream::TIndexedStream(std::string fileName, int fd, int32_t columns)
 TIndexedStream::~TIndexedStream()
 {
   if (fd_ >= 0)
-    ::close(fd_);
+    platform::fileops::close(fd_);
 }
 
 std::unique_ptr<TIndexedStream> TIndexedStream::Create(const std::string& fileName, int32_t columns)

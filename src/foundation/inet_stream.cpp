@@ -4,6 +4,7 @@
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
 #include "foundation/utils.h"
+#include "platform/file_ops.h"
 #include "platform/frame_sink.h"
 #include "platform/sockets.h"
 #include "platform/ui_bridge.h"
@@ -54,7 +55,7 @@ std::string tooLargeText(const std::string& url)
 bool writeAt(int fd, const char* data, size_t count, int64_t offset)
 {
   while (count > 0) {
-    const ssize_t n = ::pwrite(fd, data, count, off_t(offset));
+    const ssize_t n = platform::fileops::pwrite(fd, data, count, off_t(offset));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -141,7 +142,7 @@ void TInetSynchroStream::destroy()
     std::lock_guard lock(registryMutex);
     registry.erase(this);
   }
-  ::unlink(TempFileName.c_str());
+  platform::fileops::unlink(TempFileName);
 }
 
 void TInetSynchroStream::takeParts(const TURLParts& parts)

@@ -10,6 +10,7 @@
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
 #include "foundation/utils.h"
+#include "platform/file_ops.h"
 
 #include <algorithm>
 #include <bit>
@@ -614,7 +615,7 @@ void discard(std::vector<NewIndex>& created, bool itemAlive)
   for (NewIndex& n : created) {
     n.index.reset();
     if (!n.fileName.empty())
-      ::unlink(n.fileName.c_str());
+      platform::fileops::unlink(n.fileName);
     if (itemAlive && n.entry && n.entry->FileName == n.fileName)
       n.entry->FileName = n.entry->Index ? n.previousName : std::string(" ");
   }

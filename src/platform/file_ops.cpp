@@ -126,6 +126,25 @@ int rmdir(const std::string& path)
   return ::rmdir(path.c_str());
 }
 
+int mkdirAll(const std::string& path, mode_t mode)
+{
+  struct stat st {};
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string folder = path.substr(0, end);
+    if (!folder.empty() && ::stat(folder.c_str(), &st) != 0 && mkdir(folder, mode) != 0 && errno != EEXIST)
+      return -1;
+    if (end == std::string::npos)
+      break;
+  }
+  if (::stat(path.c_str(), &st) != 0)
+    return -1;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return -1;
+  }
+  return 0;
+}
+
 int truncate(const std::string& path, off_t length)
 {
   if (!proceed(FileOp::Truncate))

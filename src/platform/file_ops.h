@@ -42,6 +42,9 @@ int rename(const std::string& from, const std::string& to);
 int unlink(const std::string& path);
 int mkdir(const std::string& path, mode_t mode);
 int rmdir(const std::string& path);
+// mkdir of each missing folder along path (as mkdir -p); 0 when the whole
+// path is a folder afterwards.
+int mkdirAll(const std::string& path, mode_t mode);
 int truncate(const std::string& path, off_t length);
 
 }  // namespace fileops

@@ -59,7 +59,7 @@ std::string windowsFolder()
   std::string dir = withSlash(base) + "quillmar/";
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    std::filesystem::create_directories(base, ec);
+    fileops::mkdirAll(base, 0777);
     if (fileops::mkdir(dir, 0700) != 0 && errno != EEXIST)
       return dir;  // callers find out when they try to write there
   }

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/file_ops.h"
+
 #include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +31,17 @@ TEST(PathsTest, FoldersEndWithSlashAndFollowTheEnvironment)
     EXPECT_EQ(platform::tempFolder(), scratch + "/");
   }
   {
-    ScopedEnv config("XDG_CONFIG_HOME", scratch + "/cfg");
+    // Every missing folder is made through the file primitives.
+    ScopedEnv config("XDG_CONFIG_HOME", scratch + "/cfg/deep");
+    int folders = 0;
+    platform::setFileFaultPlan([&](platform::FileOp op, int) {
+      folders += op == platform::FileOp::Mkdir;
+      return platform::FaultNone;
+    });
     const std::string dir = platform::windowsFolder();
-    EXPECT_EQ(dir, scratch + "/cfg/quillmar/");
+    platform::setFileFaultPlan({});
+    EXPECT_EQ(folders, 3);
+    EXPECT_EQ(dir, scratch + "/cfg/deep/quillmar/");
     struct stat st {};
     ASSERT_EQ(::stat(dir.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);

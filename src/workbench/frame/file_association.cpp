@@ -1,5 +1,6 @@
 #include "workbench/frame/file_association.h"
 
+#include "platform/file_ops.h"
 #include "platform/read_file.h"
 #include "platform/safe_write.h"
 
@@ -54,7 +55,7 @@ bool WriteWhenMissing(const std::string& path, const std::string& text)
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
       return false;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    platform::fileops::mkdirAll(std::filesystem::path(path).parent_path(), 0777);
     platform::writeFileAtomically(path, text);
     return true;
   } catch (...) {
@@ -88,8 +89,7 @@ bool WriteDesktopEntry(const std::string& path, const std::string& programPath)
   if (platform::readRegularFile(path, old) == 0 && ProgramExists(ExecProgramOf(old)))
     return false;
   try {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    platform::fileops::mkdirAll(std::filesystem::path(path).parent_path(), 0777);
     platform::writeFileAtomically(path, WorkspaceDesktopText(programPath));
     return true;
   } catch (...) {
