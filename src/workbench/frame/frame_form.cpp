@@ -163,6 +163,9 @@ TFrameForm::TFrameForm(QWidget* parent) : QMainWindow(parent)
   layout->setSpacing(0);
   ClientArea = new QMdiArea(central);
   ClientArea->setObjectName(QStringLiteral("ClientArea"));
+  // Closing the active child brings back the child used before it (the
+  // window beneath), not the next one in creation order.
+  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
   layout->addWidget(ClientArea, 1);
   CreateStatusBar();
   layout->addWidget(HintBar);

@@ -246,3 +246,18 @@ TEST_F(FrameChildrenTest, CtrlF4ClosesTheActiveChild)
   EXPECT_TRUE(second.isNull());
   EXPECT_EQ(Frame().ChildWindows(), std::vector<TMDIChildForm*>{first});
 }
+
+TEST_F(FrameChildrenTest, ClosingTheActiveChildBringsBackTheOneUsedBeforeIt)
+{
+  // A collocation window closed returns to its concordance, not to the
+  // first window ever opened.
+  TTestChild* text = AddChild(mkFullText, QStringLiteral("text"));
+  TTestChild* concordance = AddConcordance();
+  QPointer<TTestChild> collocation = AddChild(mkCollocation, QStringLiteral("collocation"));
+  for (TTestChild* child : {text, concordance, collocation.data()})
+    Activate(child);
+  Type(QKeySequence(QStringLiteral("Ctrl+F4")));
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(collocation.isNull());
+  EXPECT_EQ(Frame().ActiveChild(), concordance);
+}
