@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,19 +247,28 @@ std::string absoluteName(const std::string& name)
   return ec ? name : p.lexically_normal().string();
 }
 
-// FileCount must lie between 0 and the number of "File" keys present (a
-// damaged count would otherwise change the keys' width and hide them all).
+// FileCount must lie between 0 and the number of "File" keys present, and
+// each of its positions must have its key at the width the count gives it
+// (a damaged count would otherwise change the keys' width and hide them; a
+// hand-written list of another width would lose its entries silently).
 bool fileCountFits(const platform::IniFile& ini)
 {
   const int count = ini.readInteger(CorpusFilesSection, "FileCount", 0);
   if (count < 0)
     return false;
-  int keys = 0;
+  auto lower = [](std::string key) {
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return key;
+  };
+  std::set<std::string> keys;
   for (const std::string& key : ini.readSection(CorpusFilesSection))
-    if (key.size() > 4 && sameFileName(key.substr(0, 4), "File") &&
-        std::all_of(key.begin() + 4, key.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      ++keys;
-  return count <= keys;
+    keys.insert(lower(key));
+  if (size_t(count) > keys.size())
+    return false;
+  for (int i = 0; i < std::min(count, MaxIniListItems); ++i)
+    if (!keys.count(lower(IniListKey("File", count, i))))
+      return false;
+  return true;
 }
 
 // A workspace file must be a readable regular file in INI form holding the

@@ -293,8 +293,12 @@ class WorkspaceFileCountTest : public WorkspaceTest, public testing::WithParamIn
 TEST_P(WorkspaceFileCountTest, ACountTheKeysDoNotBearIsRefused)
 {
   LoadCorpusItems(frame, {b});
-  files.write("Novels.QWS", "[Corpus files]\r\nFileCount=" + GetParam() + "\r\nFile0=" + a + "\r\nFile1=" + a +
-                                "\r\n[GeneralConfiguration]\r\nKeepLinePages=1\r\n");
+  // "11": eleven keys, but File0 to File9 are not at the width eleven gives.
+  std::string keys;
+  for (int i = 0; i < (GetParam() == "11" ? 11 : 2); ++i)
+    keys += "File" + std::to_string(i) + "=" + a + "\r\n";
+  files.write("Novels.QWS", "[Corpus files]\r\nFileCount=" + GetParam() + "\r\n" + keys +
+                                "[GeneralConfiguration]\r\nKeepLinePages=1\r\n");
   EXPECT_FALSE(OpenWorkspace(ws, qws));
   EXPECT_EQ(errors(), std::vector<std::string>{"Invalid workspace file: " + qws});
   EXPECT_EQ(CorpusList.Names(), std::vector<std::string>{b});
@@ -302,7 +306,7 @@ TEST_P(WorkspaceFileCountTest, ACountTheKeysDoNotBearIsRefused)
   EXPECT_FALSE(KeepLinePages);
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, WorkspaceFileCountTest, testing::Values("2147483647", "-3", "3"));
+INSTANTIATE_TEST_SUITE_P(Counts, WorkspaceFileCountTest, testing::Values("2147483647", "-3", "3", "11"));
 
 TEST_F(WorkspaceTest, MissingOrDamagedFilesChangeNothing)
 {
