@@ -1,6 +1,12 @@
 // Line view costs that must not grow with the item count: laying out and
 // painting one screen, jumping to the last item, and selecting every item.
+// The BM_ConcordanceWindow_* cases do the same on the list of a real
+// concordance window: the first 1 000 or 1 000 000 hits of the shared
+// widget-benchmark corpus (ui_bench_support.h), their rows formatted and
+// painted by the window itself (hit, collocates, labels).
 #include "offscreen_app.h"
+#include "ui_bench_support.h"
+#include "workbench/windows/concordance_form.h"
 
 #include <QApplication>
 #include <QImage>
@@ -8,6 +14,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 
 #include "workbench/lineview/strings_view.h"
 
@@ -142,5 +150,50 @@ void BM_SelectAllWithShiftEnd(benchmark::State& state)
   benchmark::DoNotOptimize(selectedEvents);
 }
 BENCHMARK(BM_SelectAllWithShiftEnd)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// A shown concordance window holding the first n hits, made once per n.
+TConcordanceForm& ConcordanceWindow(int32_t n)
+{
+  static std::map<int32_t, std::unique_ptr<TConcordanceForm>> windows;
+  std::unique_ptr<TConcordanceForm>& w = windows[n];
+  if (!w) {
+    OffscreenApp();
+    w = std::make_unique<TConcordanceForm>("bench");
+    w->resize(900, 700);
+    w->show();
+    uibench::SearchCorpusHits(n, [&](std::unique_ptr<TConcordItem> hit) { w->AddHit(std::move(hit)); });
+    w->AfterSearch();
+    QApplication::processEvents();
+  }
+  return *w;
+}
+
+void BM_ConcordanceWindow_RelayoutAndPaintScreen(benchmark::State& state)
+{
+  TConcordanceForm& w = ConcordanceWindow(int32_t(state.range(0)));
+  TStringsView& view = *w.ConcordWindow;
+  QImage image(view.viewport()->size(), QImage::Format_RGB32);
+  view.ScrollTo(w.Items().Count() / 2);
+  for (auto _ : state) {
+    view.Relayout();
+    view.viewport()->render(&image);
+  }
+  state.counters["hits"] = double(w.Items().Count());
+}
+BENCHMARK(BM_ConcordanceWindow_RelayoutAndPaintScreen)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_ConcordanceWindow_ScrollToLastAndPaint(benchmark::State& state)
+{
+  TConcordanceForm& w = ConcordanceWindow(int32_t(state.range(0)));
+  TStringsView& view = *w.ConcordWindow;
+  QImage image(view.viewport()->size(), QImage::Format_RGB32);
+  for (auto _ : state) {
+    view.ScrollTo(0);
+    view.ScrollTo(w.Items().Count() - 1);
+    view.viewport()->render(&image);
+  }
+  state.counters["hits"] = double(w.Items().Count());
+}
+BENCHMARK(BM_ConcordanceWindow_ScrollToLastAndPaint)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -123,8 +123,9 @@ inline uint32_t finishHash(uint64_t h)
 // 8-byte blocks. out must have room for n rounded up to a multiple of 8 and
 // for at least 16 bytes; the bytes past n are written as zeros. src and out
 // may be the same bytes. Words of up to 16 bytes, nearly all of them, take
-// two blocks read without a loop.
-inline Key foldKey(const char* src, size_t n, char* out, const unsigned char* map, bool asciiFast, bool fold)
+// two blocks read without a loop. Always inlined: a Key handed back through
+// memory and read again at once stalls on store forwarding.
+[[gnu::always_inline]] inline Key foldKey(const char* src, size_t n, char* out, const unsigned char* map, bool asciiFast, bool fold)
 {
   const auto* p = reinterpret_cast<const unsigned char*>(src);
   if (n <= 16) {
@@ -328,7 +329,7 @@ THashStrings::Item& THashStrings::findOrInsert(std::string_view word)
   return findOrInsertKey(key);
 }
 
-bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
+[[gnu::always_inline]] inline bool THashStrings::makeKey(std::string_view word, char* out, Key& key) const
 {
   if (!FoldCase) {
     key = foldKey(word.data(), word.size(), out, identity.bytes, true, false);
@@ -338,6 +339,11 @@ bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
     return false;
   key = foldKey(word.data(), word.size(), out, codePage_->lower.data(), asciiLower_, true);
   return true;
+}
+
+bool THashStrings::MakeKey(std::string_view word, char* out, Key& key) const
+{
+  return makeKey(word, out, key);
 }
 
 void THashStrings::PrefetchSlots(const Key* keys, size_t n) const
@@ -381,24 +387,51 @@ void THashStrings::AddWords(const std::string_view* words, size_t n)
 
 void TWordBatch::Add(std::string_view word)
 {
-  if (word.size() > BufferBytes - used_)
-    Flush();
-  if (word.size() > BufferBytes || !table_.MakeKey(word, buffer_ + used_, keys_[count_])) {
+  TGroup* g = &groups_[current_];
+  if (word.size() > BufferBytes - g->used) {
+    closeGroup();
+    g = &groups_[current_];
+  }
+  if (word.size() > BufferBytes || !table_.makeKey(word, g->buffer + g->used, g->keys[g->count])) {
     Flush();
     table_.Add(word, true);  // a very long word, or double-byte text folded whole
     return;
   }
-  used_ += word.size();
-  if (++count_ == Group)
-    Flush();
+  g->used += word.size();
+  if (++g->count == Group)
+    closeGroup();
+}
+
+void TWordBatch::countGroup(TGroup& group)
+{
+  table_.CountKeys(group.keys, group.count);
+  group.count = 0;
+  group.used = 0;
+}
+
+void TWordBatch::closeGroup()
+{
+  TGroup& g = groups_[current_];
+  if (g.count == 0)
+    return;
+  table_.PrefetchSlots(g.keys, g.count);
+  if (waiting_ == Stages - 1) {
+    countGroup(groups_[(current_ + 1) % Stages]);  // the oldest
+    --waiting_;
+  }
+  if (waiting_ == 1) {
+    const TGroup& previous = groups_[(current_ + Stages - 1) % Stages];
+    table_.PrefetchItems(previous.keys, previous.count);
+  }
+  ++waiting_;
+  current_ = (current_ + 1) % Stages;
 }
 
 void TWordBatch::Flush()
 {
-  if (count_ > 0)
-    table_.AddKeys(keys_, count_);
-  count_ = 0;
-  used_ = 0;
+  for (; waiting_ > 0; --waiting_)
+    countGroup(groups_[(current_ + Stages - waiting_) % Stages]);
+  countGroup(groups_[current_]);
 }
 
 void THashStrings::changeCount(Item& item, int32_t n)

@@ -112,6 +112,8 @@ public:
   size_t MemoryUsed() const;
 
 private:
+  friend class TWordBatch;
+  bool makeKey(std::string_view word, char* out, Key& key) const;  // MakeKey, inlined where it is hot
   // The item indices in order by word (the table's locale, case-sensitive).
   void sortByOrderKeys(std::vector<uint32_t>& order) const;
   // What a lookup reads: 16 bytes, so that many fit in the caches.
@@ -176,8 +178,11 @@ private:
 
 // Adds words as THashStrings::Add(word, true) does, a group at a time: each
 // word is folded and hashed as it comes, and the lookups run in groups with
-// the table's memory fetched ahead. Every word is in the table once Flush()
-// ran or the batch is gone.
+// the table's memory fetched ahead: a full group's slots are fetched at once,
+// its items while the next group fills, and it is counted when the group
+// after that is full, so the fetches have arrived by then. Groups are counted
+// in the order the words came. Every word is in the table once Flush() ran or
+// the batch is gone.
 class TWordBatch {
 public:
   explicit TWordBatch(THashStrings& table) : table_(table) {}
@@ -191,9 +196,17 @@ public:
 private:
   static constexpr size_t Group = 32;
   static constexpr size_t BufferBytes = Group * 64;
+  static constexpr size_t Stages = 3;  // filling, slots fetched, items fetched
+  struct TGroup {
+    THashStrings::Key keys[Group];
+    size_t count = 0;
+    size_t used = 0;
+    char buffer[BufferBytes + 16];  // room for the last word rounded up to 16 bytes
+  };
+  void closeGroup();
+  void countGroup(TGroup& group);
   THashStrings& table_;
-  THashStrings::Key keys_[Group];
-  size_t count_ = 0;
-  size_t used_ = 0;
-  char buffer_[BufferBytes + 16];  // room for the last word rounded up to 16 bytes
+  TGroup groups_[Stages];
+  size_t current_ = 0;  // the group being filled
+  size_t waiting_ = 0;  // full groups not counted yet, just before current_
 };

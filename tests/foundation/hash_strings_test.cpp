@@ -367,6 +367,47 @@ TEST(HashStringsTest, BatchedAddingGivesTheSameTableAsAdd)
   }
 }
 
+TEST(HashStringsTest, WordBatchKeepsTheOrderOfFirstSightAcrossItsGroups)
+{
+  // Random words of random lengths, with words too long for a group and
+  // double-byte text scattered among them, so groups close early and whole
+  // batches are counted in between: the master list must come out in the
+  // order Add one word at a time gives.
+  std::mt19937 random(11);
+  std::vector<std::string> words;
+  for (int i = 0; i < 20000; ++i) {
+    const uint32_t kind = random() % 500;
+    if (kind == 0)
+      words.push_back(std::string(1000 + random() % 3000, char('a' + random() % 3)));
+    else if (kind == 1)
+      words.push_back(std::string("\x82\xA0\x82", 3) + char(0x40 + random() % 4));
+    else {
+      std::string w(1 + random() % (random() % 8 ? 12 : 70), ' ');
+      for (char& c : w)
+        c = char(random() % 4 ? 'A' + random() % 6 : 0xC0 + random() % 64);
+      words.push_back(w);
+    }
+  }
+  for (int32_t lcid : {0x409, 0x411}) {
+    THashStrings one(4096, lcid), batched(4096, lcid);
+    for (const auto& w : words)
+      one.Add(w, true);
+    {
+      TWordBatch batch(batched);
+      for (size_t i = 0; i < words.size(); ++i) {
+        batch.Add(words[i]);
+        if (i % 7919 == 0)
+          batch.Flush();
+      }
+    }
+    ASSERT_EQ(batched.Count(), one.Count());
+    for (int32_t i = 0; i < one.Count(); ++i) {
+      ASSERT_EQ(batched.Strings(i), one.Strings(i)) << i;
+      ASSERT_EQ(batched.Counts(i), one.Counts(i)) << i;
+    }
+  }
+}
+
 TEST(HashStringsTest, EveryWordLengthKeepsItsExactFoldedBytes)
 {
   // Words of every length a block boundary can fall in, each in a heap block
