@@ -460,6 +460,13 @@ int32_t THashStrings::AddCount(std::string_view word, int32_t n)
   return item.count;
 }
 
+int32_t THashStrings::AddCountOfKey(const Key& key, int32_t n)
+{
+  Item& item = findOrInsertKey(key);
+  changeCount(item, n);
+  return item.count;
+}
+
 int32_t THashStrings::CountOf(std::string_view word) const
 {
   // Words of ordinary length are folded on the stack: lookups allocate nothing.

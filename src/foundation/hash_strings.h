@@ -71,6 +71,9 @@ public:
   void PrefetchItems(const Key* keys, size_t n) const;
   // Add(word, true) for each key, without fetching ahead.
   void CountKeys(const Key* keys, size_t n);
+  // AddCount for a word given by its key (MakeKey): the word is not folded
+  // and hashed again. The new count.
+  int32_t AddCountOfKey(const Key& key, int32_t n);
   // The word's count (folded as Add folds it), 0 when absent.
   int32_t CountOf(std::string_view word) const;
   // The count of a word given by its key (MakeKey), 0 when absent; callers

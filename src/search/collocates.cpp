@@ -222,10 +222,13 @@ void TConcordItems::countAndRankCollocates(TConcordItem& hit)
   for (int p = CollocFirst; p <= CollocLast; ++p)
     if (keyed[p])
       CollocTables[size_t(p)]->PrefetchItems(&keys[p], 1);
+  // The keys made for fetching ahead are the lookups' keys: no word is
+  // folded and hashed twice.
   for (int p = CollocFirst; p <= CollocLast; ++p)
     if (counted[p]) {
       THashStrings& table = *CollocTables[size_t(p)];
-      hit.CollocRanks[size_t(p)] = RankOfCount(table, table.AddCount(words[p], 1));
+      const int32_t count = keyed[p] ? table.AddCountOfKey(keys[p], 1) : table.AddCount(words[p], 1);
+      hit.CollocRanks[size_t(p)] = RankOfCount(table, count);
     }
 }
 

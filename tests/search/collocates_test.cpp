@@ -293,9 +293,41 @@ TEST_F(Collocates, HitsAppendedAreCountedOnlyWhileHighlighting)
   }
 }
 
-}  // namespace
-
-namespace {
+// Hits appended while highlighting are counted and ranked one by one: each
+// new hit's ranks are those of its words' counts at that moment, by a
+// running recount.
+TEST_F(Collocates, HitsAppendedWhileHighlightingRankByTheRunningCount)
+{
+  FrequencySettings.CollocationSpan = 4;
+  FrequencySettings.IgnoreCase = true;
+  GlobalStopList.SetActive(true);
+  MakeCorpus(1500, 21);
+  auto all = Run(Request({"cat"}));
+  list_ = std::make_unique<TConcordItems>();
+  list_->SetHighlightCollocates(true);  // over no hits yet
+  std::map<int, std::map<std::string, int32_t>> counts;
+  std::map<int, std::map<int32_t, int32_t, std::greater<>>> wordsPerCount;
+  for (size_t i = 0; i < all.size(); ++i) {
+    list_->AddItem(std::move(all[i]));
+    const TConcordItem& hit = *list_->GetItem(int32_t(i));
+    for (int p = ctx4L; p <= ctx4R; ++p) {
+      const std::string w = Fold(std::string(hit.Word(p)));
+      if (!hit.HasWord(p) || w == "the" || w == "a") {
+        ASSERT_EQ(hit.CollocRanks[size_t(p)], -1) << "hit " << i << " position " << p;
+        continue;
+      }
+      auto& histogram = wordsPerCount[p];
+      const int32_t c = ++counts[p][w];
+      if (c > 1 && --histogram[c - 1] == 0)
+        histogram.erase(c - 1);
+      ++histogram[c];
+      const auto above = std::distance(histogram.begin(), histogram.find(c));
+      const int expected = c > 1 && above < 5 ? int(above) : -1;
+      ASSERT_EQ(hit.CollocRanks[size_t(p)], expected) << "hit " << i << " position " << p;
+    }
+  }
+  ASSERT_GT(list_->Count(), 100);
+}
 
 TEST_F(Collocates, ACollocateSeenOnceGetsNoRankWhateverTheLimit)
 {
