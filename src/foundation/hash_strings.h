@@ -133,9 +133,8 @@ private:
   Item& findOrInsert(std::string_view word);
   void changeCount(Item& item, int32_t n);
   const char* storeWord(std::string_view key);
-  void placeAll();
   void growSlots();
-  void rebuildSlots();
+  void renumberSlots(const std::vector<uint32_t>& order);  // after items moved: new index i held item order[i]
   void countChanged(int32_t oldCount, int32_t newCount);
   void rebuildHistogram();
   void refreshTop() const;
