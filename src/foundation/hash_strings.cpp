@@ -542,6 +542,31 @@ void THashStrings::sortByOrderKeys(std::vector<uint32_t>& order) const
     order[i] = refs[i].item;
 }
 
+bool THashStrings::sortByCountBuckets(std::vector<uint32_t>& order) const
+{
+  if (items_.empty())
+    return true;
+  int32_t lowest = items_[0].count;
+  int32_t highest = lowest;
+  for (const Item& item : items_) {
+    lowest = std::min(lowest, item.count);
+    highest = std::max(highest, item.count);
+  }
+  const uint64_t range = uint64_t(int64_t(highest) - lowest) + 1;
+  if (range > items_.size() + 1024)
+    return false;
+  // One bucket per count, highest first; each bucket keeps the items in the
+  // order they stood, as a stable sort does.
+  std::vector<uint32_t> next(range + 1, 0);
+  for (const Item& item : items_)
+    ++next[size_t(highest - item.count) + 1];
+  for (size_t b = 1; b <= range; ++b)
+    next[b] += next[b - 1];
+  for (uint32_t i = 0; i < items_.size(); ++i)
+    order[next[size_t(highest - items_[i].count)]++] = i;
+  return true;
+}
+
 void THashStrings::Sort(int mode)
 {
   if (mode == sortState_)
@@ -555,7 +580,7 @@ void THashStrings::Sort(int mode)
     order[i] = i;
   if (mode == ssByWord) {
     sortByOrderKeys(order);
-  } else {
+  } else if (!sortByCountBuckets(order)) {
     std::stable_sort(order.begin(), order.end(),
                      [this](uint32_t a, uint32_t b) { return items_[a].count > items_[b].count; });
   }
