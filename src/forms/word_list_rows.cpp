@@ -22,10 +22,19 @@ void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int
   else if (mode == wlmByCount)
     table.Sort(THashStrings::ssByCount);
   rows_.clear();
+  // Every word's bytes back to back in one block, not one string each.
+  size_t bytes = 0;
+  for (int32_t i = 0; i < table.Count(); ++i)
+    bytes += table.Strings(i).size();
+  wordBytes_.clear();
+  wordBytes_.reserve(bytes);
   words_.clear();
   words_.reserve(size_t(table.Count()));
-  for (int32_t i = 0; i < table.Count(); ++i)
-    words_.emplace_back(std::string(table.Strings(i)), table.Counts(i));
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    const std::string_view word = table.Strings(i);
+    words_.push_back({wordBytes_.size(), uint32_t(word.size()), table.Counts(i)});
+    wordBytes_.append(word);
+  }
   int64_t limit = FrequencySettings.MaximumLines;
   if (rowLimit > 0 && rowLimit < limit)
     limit = rowLimit;
@@ -96,8 +105,8 @@ std::unique_ptr<THashStrings> TWordListRows::ToTable() const
   // The table needs one bucket at least, also for a list of one word.
   auto table = std::make_unique<THashStrings>(std::max<int32_t>(1, int32_t(words_.size() / 2)), LanguageId);
   table->FoldCase = true;
-  for (const auto& [word, count] : words_)
-    table->AddCount(word, count);
+  for (const TWord& w : words_)
+    table->AddCount(std::string_view(wordBytes_).substr(w.Offset, w.Length), w.Count);
   return table;
 }
 

@@ -72,8 +72,15 @@ private:
   std::string caption_;
   int64_t total_ = 0;
   std::vector<TWordListRow> rows_;
-  // Every word of the filled table with its count, in the table's order.
-  std::vector<std::pair<std::string, int32_t>> words_;
+  // Every word of the filled table with its count, in the table's order:
+  // its bytes at Offset in wordBytes_.
+  struct TWord {
+    size_t Offset;
+    uint32_t Length;
+    int32_t Count;
+  };
+  std::vector<TWord> words_;
+  std::string wordBytes_;
 };
 
 // count / total x 100, in extended precision, as a 32-bit float; 0 when the

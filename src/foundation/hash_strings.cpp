@@ -182,13 +182,6 @@ struct IdentityMap {
 };
 const IdentityMap identity;
 
-// The hash of bytes stored already folded.
-uint32_t hashStored(std::string_view word, std::string& scratch)
-{
-  scratch.resize(word.size() + 16);
-  return foldKey(word.data(), word.size(), scratch.data(), identity.bytes, true, false).hash;
-}
-
 // The word's key, folded when foldCase is set, its bytes in out.
 Key keyOf(std::string_view word, bool foldCase, const platform::CodePage& cp, bool asciiLower,
           std::string& out)
@@ -270,31 +263,34 @@ const char* THashStrings::storeWord(std::string_view key)
   return p;
 }
 
-void THashStrings::placeAll()
+void THashStrings::growSlots()
 {
-  std::string scratch;
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
-  for (uint32_t n = 0; n < items_.size(); ++n) {
-    const uint32_t h = hashStored(std::string_view(words_[n], items_[n].length), scratch);
-    uint32_t i = h & slotMask_;
+  // Each slot keeps its word's hash, so the words move to the larger array
+  // without being read or hashed again.
+  const size_t newSize = slots_.empty() ? FirstSlotCount : slots_.size() * 2;
+  std::vector<Slot> old(newSize, Slot{0, 0});
+  old.swap(slots_);
+  slotMask_ = static_cast<uint32_t>(newSize - 1);
+  for (const Slot& s : old) {
+    if (s.item == 0)
+      continue;
+    uint32_t i = s.hash & slotMask_;
     while (slots_[i].item != 0)
       i = (i + 1) & slotMask_;
-    slots_[i] = Slot{n + 1, h};
+    slots_[i] = s;
   }
 }
 
-void THashStrings::growSlots()
+void THashStrings::renumberSlots(const std::vector<uint32_t>& order)
 {
-  const size_t newSize = slots_.empty() ? FirstSlotCount : slots_.size() * 2;
-  slots_.assign(newSize, Slot{0, 0});
-  slotMask_ = static_cast<uint32_t>(newSize - 1);
-  placeAll();
-}
-
-void THashStrings::rebuildSlots()
-{
-  if (!slots_.empty())
-    placeAll();
+  // The items moved, the hashes did not: every slot stays where it is and
+  // takes its item's new index.
+  std::vector<uint32_t> newIndex(order.size());
+  for (uint32_t i = 0; i < order.size(); ++i)
+    newIndex[order[i]] = i;
+  for (Slot& s : slots_)
+    if (s.item != 0)
+      s.item = newIndex[s.item - 1] + 1;
 }
 
 uint32_t THashStrings::insert(const Key& key)
@@ -553,6 +549,31 @@ void THashStrings::sortByOrderKeys(std::vector<uint32_t>& order) const
     order[i] = refs[i].item;
 }
 
+bool THashStrings::sortByCountBuckets(std::vector<uint32_t>& order) const
+{
+  if (items_.empty())
+    return true;
+  int32_t lowest = items_[0].count;
+  int32_t highest = lowest;
+  for (const Item& item : items_) {
+    lowest = std::min(lowest, item.count);
+    highest = std::max(highest, item.count);
+  }
+  const uint64_t range = uint64_t(int64_t(highest) - lowest) + 1;
+  if (range > items_.size() + 1024)
+    return false;
+  // One bucket per count, highest first; each bucket keeps the items in the
+  // order they stood, as a stable sort does.
+  std::vector<uint32_t> next(range + 1, 0);
+  for (const Item& item : items_)
+    ++next[size_t(highest - item.count) + 1];
+  for (size_t b = 1; b <= range; ++b)
+    next[b] += next[b - 1];
+  for (uint32_t i = 0; i < items_.size(); ++i)
+    order[next[size_t(highest - items_[i].count)]++] = i;
+  return true;
+}
+
 void THashStrings::Sort(int mode)
 {
   if (mode == sortState_)
@@ -566,7 +587,7 @@ void THashStrings::Sort(int mode)
     order[i] = i;
   if (mode == ssByWord) {
     sortByOrderKeys(order);
-  } else {
+  } else if (!sortByCountBuckets(order)) {
     std::stable_sort(order.begin(), order.end(),
                      [this](uint32_t a, uint32_t b) { return items_[a].count > items_[b].count; });
   }
@@ -578,7 +599,7 @@ void THashStrings::Sort(int mode)
   }
   items_.swap(items);
   words_.swap(words);
-  rebuildSlots();
+  renumberSlots(order);
   sortState_ = static_cast<uint8_t>(mode);
 }
 

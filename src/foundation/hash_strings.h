@@ -119,6 +119,9 @@ private:
   bool makeKey(std::string_view word, char* out, Key& key) const;  // MakeKey, inlined where it is hot
   // The item indices in order by word (the table's locale, case-sensitive).
   void sortByOrderKeys(std::vector<uint32_t>& order) const;
+  // The item indices by count, highest first, equal counts in index order,
+  // when the counts span a range not much wider than the list; else false.
+  bool sortByCountBuckets(std::vector<uint32_t>& order) const;
   // What a lookup reads: 16 bytes, so that many fit in the caches.
   struct Item {
     uint64_t head;     // the first 8 bytes, zero-padded: most words compare here
@@ -136,9 +139,8 @@ private:
   Item& findOrInsert(std::string_view word);
   void changeCount(Item& item, int32_t n);
   const char* storeWord(std::string_view key);
-  void placeAll();
   void growSlots();
-  void rebuildSlots();
+  void renumberSlots(const std::vector<uint32_t>& order);  // after items moved: new index i held item order[i]
   void countChanged(int32_t oldCount, int32_t newCount);
   void rebuildHistogram();
   void refreshTop() const;

@@ -77,6 +77,40 @@ void SpanModeTuples(const TConcordItem& hit, int span, std::vector<std::string>&
       tuples.push_back(tuple);
 }
 
+namespace {
+
+// The span-mode tuples of one hit into the batch, as SpanModeTuple builds
+// them, the hit's words read once for all its windows.
+void addSpanTuples(const TConcordItem& hit, int span, std::string& tuple, TWordBatch& batch)
+{
+  if (span < 1 || span > PlaceCount)
+    return;
+  std::string_view words[PlaceCount];
+  unsigned present = 0;  // bit per place
+  for (int p = 0; p < PlaceCount; ++p) {
+    const int slot = AdvCollocSlot(p);
+    if (hit.HasWord(slot)) {
+      words[p] = hit.Word(slot);
+      present |= 1u << p;
+    }
+  }
+  const unsigned window = (1u << span) - 1;
+  for (int k = 0; k < span; ++k) {
+    const int first = HitPlace - k;
+    if (first < 0 || first + span > PlaceCount || ((present >> first) & window) != window)
+      continue;
+    tuple.clear();
+    tuple += words[first];
+    for (int p = first + 1; p < first + span; ++p) {
+      tuple += ' ';
+      tuple += words[p];
+    }
+    batch.Add(tuple);
+  }
+}
+
+}  // namespace
+
 std::string AdvancedCollocationCaption(const TAdvancedSortColOptions& record,
                                        std::span<const TAdvancedSortColItem> keys)
 {
@@ -114,20 +148,24 @@ std::unique_ptr<THashStrings> CountAdvancedCollocation(const TConcordItems& hits
   auto table = std::make_unique<THashStrings>(TableBuckets, LanguageId);
   table->FoldCase = FrequencySettings.IgnoreCase;
   std::string tuple;
-  for (int32_t i = 0; i < n; ++i) {
-    if (i % PumpStep == 0) {
-      progress->SetProgress(i);
-      if (progress->poll() != ProgressRunning)
-        throw EAbort();
-    }
-    const TConcordItem& hit = *hits.GetItem(i);
-    if (record.SpanCollocation) {
-      for (int k = 0; k < record.SpanNumber; ++k)
-        if (SpanModeTuple(hit, record.SpanNumber, k, tuple))
-          table->Add(tuple, true);
-    } else {
-      ListModeTuple(hit, keys, tuple);
-      table->Add(tuple, true);
+  {
+    // Tuples go to the table in groups with its memory fetched ahead, in the
+    // order they come, so the table ends as one Add per tuple leaves it.
+    TWordBatch batch(*table);
+    const int span = record.SpanNumber;
+    for (int32_t i = 0; i < n; ++i) {
+      if (i % PumpStep == 0) {
+        progress->SetProgress(i);
+        if (progress->poll() != ProgressRunning)
+          throw EAbort();
+      }
+      const TConcordItem& hit = *hits.GetItem(i);
+      if (record.SpanCollocation)
+        addSpanTuples(hit, span, tuple, batch);
+      else {
+        ListModeTuple(hit, keys, tuple);
+        batch.Add(tuple);
+      }
     }
   }
   table->Sort(THashStrings::ssByCount);

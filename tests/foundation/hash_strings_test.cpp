@@ -136,6 +136,37 @@ TEST(HashStringsTest, SortingReordersTheMasterListAndLookupsStillWork)
   EXPECT_EQ(t.Count(), 6);
 }
 
+// Sorting by count against a stable sort of the words as they came: narrow
+// counts (zero and negative among them) and counts spread far apart.
+class HashStringsByCount : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(HashStringsByCount, EqualsAStableSortOfTheInsertionOrder)
+{
+  std::mt19937 rng(GetParam());
+  THashStrings t(4096, 0x409);
+  std::vector<std::pair<std::string, int32_t>> added;  // first-come order, summed counts
+  std::map<std::string, size_t> at;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string word = "w" + std::to_string(rng() % 1500);
+    const int32_t n = int32_t(rng() % 7) - 2 + (rng() % 50 == 0 ? GetParam() : 0);
+    const auto [it, fresh] = at.emplace(word, added.size());
+    if (fresh)
+      added.emplace_back(word, 0);
+    added[it->second].second += n;
+    t.AddCount(word, n);
+  }
+  std::stable_sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+  t.Sort(THashStrings::ssByCount);
+  ASSERT_EQ(t.Count(), int32_t(added.size()));
+  for (int32_t i = 0; i < t.Count(); ++i) {
+    EXPECT_EQ(t.Strings(i), added[size_t(i)].first) << i;
+    EXPECT_EQ(t.Counts(i), added[size_t(i)].second) << i;
+    EXPECT_EQ(t.CountOf(added[size_t(i)].first), added[size_t(i)].second) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Spreads, HashStringsByCount, ::testing::Values(0, 1000, 100000000));
+
 // A table large enough to be keyed in several parts sorts exactly as the
 // collating comparison orders its words.
 TEST(HashStringsTest, LargeTableSortsInCollationOrder)
