@@ -2,6 +2,7 @@
 
 #include "foundation/program_state.h"
 #include "platform/paths.h"
+#include "support/dead_pid.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 
@@ -15,26 +16,13 @@
 using testsupport::ScopedEnv;
 using testsupport::ScratchFolder;
 
-namespace {
-
-pid_t deadPid()
-{
-  const pid_t pid = ::fork();
-  if (pid == 0)
-    ::_exit(0);
-  ::waitpid(pid, nullptr, 0);
-  return pid;
-}
-
-}  // namespace
-
 TEST(RunFiles, AStartRemovesTheLeftoversOfRunsThatAreGoneAndNothingElse)
 {
   ScratchFolder temp, config;
   ScopedEnv tmpdir("TMPDIR", temp.path());
   ScopedEnv xdg("XDG_CONFIG_HOME", config.path());
   InitSharedState();
-  const std::string dead = std::to_string(deadPid()), live = std::to_string(::getppid());
+  const std::string dead = std::to_string(testsupport::DeadPid()), live = std::to_string(::getppid());
   const std::string settings = platform::windowsFolder();
   for (const std::string& run : {dead, live, std::string("x1")}) {
     std::filesystem::create_directory(temp.file(RunFolderPrefix + run));
@@ -42,7 +30,7 @@ TEST(RunFiles, AStartRemovesTheLeftoversOfRunsThatAreGoneAndNothingElse)
     temp.write(RunFolderPrefix + run + "/LNT1AH.tmp", "header");
     std::ofstream(settings + ".QUILPRO.INI." + run + ".4.tmp") << "half";
   }
-  const std::string otherDead = std::to_string(deadPid());
+  const std::string otherDead = std::to_string(testsupport::DeadPid());
   std::filesystem::create_directory(temp.file(RunFolderPrefix + otherDead));
   temp.write(RunFolderPrefix + otherDead + "/IST3.tmp", "body");
   temp.write(RunFolderPrefix + otherDead + "/notes.txt", "mine");

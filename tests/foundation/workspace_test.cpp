@@ -5,6 +5,7 @@
 #include "foundation/utils.h"
 #include "platform/file_ops.h"
 #include "platform/safe_write.h"
+#include "support/dead_pid.h"
 #include "support/corpus_fixture.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,6 @@ using testsupport::CorpusFixture;
 using testsupport::ScratchFolder;
 
 namespace {
-
-// The id of a process that has ended.
-pid_t deadPid()
-{
-  const pid_t pid = ::fork();
-  if (pid == 0)
-    ::_exit(0);
-  ::waitpid(pid, nullptr, 0);
-  return pid;
-}
 
 class TestWorkspaceFrame : public TWorkspaceFrame {
 public:
@@ -256,7 +247,7 @@ TEST_F(WorkspaceTest, ASaveRemovesTheProgramsUnnamedFilesAndNothingElse)
   const auto kept = snapshot(folder);
   // What killed saves leave: copies, a frequency list, an aside list, half
   // written siblings of a dead writer; and files that are not the program's.
-  const std::string dead = std::to_string(deadPid());
+  const std::string dead = std::to_string(testsupport::DeadPid());
   for (const char* name : {"LNT1.tmp", "LNT1H.tmp", "WTTABCD.tmp", "FRQ9.tmp", "IST2F.tmp"})
     files.write(std::string("Novels/") + name, "left");
   files.write("Novels/.PGT3.tmp." + dead + ".7.tmp", "half");

@@ -34,6 +34,24 @@ bool waitReadable(int fd, const std::atomic<bool>& stopping, std::chrono::millis
   return false;
 }
 
+// A listener on 127.0.0.1 at a port the system chooses; its address (with
+// that port) goes into `sa`. Throws when it cannot listen.
+int listenOnLoopback(int backlog, sockaddr_in& sa)
+{
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sa = sockaddr_in{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+      ::listen(fd, backlog) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    if (fd >= 0)
+      ::close(fd);
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  }
+  return fd;
+}
+
 }  // namespace
 
 // --- ServerConnection --------------------------------------------------------
@@ -128,14 +146,8 @@ void ServerConnection::Reset()
 
 FullListener::FullListener()
 {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    throw std::runtime_error("cannot listen on 127.0.0.1");
+  sockaddr_in sa;
+  listener_ = listenOnLoopback(0, sa);
   port_ = ntohs(sa.sin_port);
   // Fill the queue: connects go on until one is left unanswered.
   for (int i = 0; i < 8; ++i) {
@@ -160,14 +172,8 @@ FullListener::~FullListener()
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script))
 {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      ::listen(listener_, 16) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    throw std::runtime_error("cannot listen on 127.0.0.1");
+  sockaddr_in sa;
+  listener_ = listenOnLoopback(16, sa);
   port_ = ntohs(sa.sin_port);
   thread_ = std::thread([this] { run(); });
 }
