@@ -771,14 +771,25 @@ void TInetSynchroStream::fail(const std::string& text)
 
 // --- hand-overs ------------------------------------------------------------------
 
+template <class Body>
+void TInetSynchroStream::handOver(Body&& body)
+{
+  inStep_ = true;
+  try {
+    body();
+  } catch (const std::exception& e) {
+    fail(e.what());
+  }
+  inStep_ = false;
+}
+
 void TInetSynchroStream::readStep()
 {
   if (stop_ || ended_)
     return;
   ++readSteps_;
-  inStep_ = true;
   const int64_t before = Received.load();
-  try {
+  handOver([this] {
     if (Protocol == 1 && FtpStep >= 9) {
       acceptData();
       if (dataOpen_ && !dataClosed_)
@@ -790,10 +801,7 @@ void TInetSynchroStream::readStep()
     } else {
       receiveControl();
     }
-  } catch (const std::exception& e) {
-    fail(e.what());
-  }
-  inStep_ = false;
+  });
   if (!ended_ && Announced && Received.load() != before)
     platform::frameSink().urlProgress(URL(), Received.load());
 }
@@ -898,26 +906,20 @@ void TInetSynchroStream::timeoutStep()
 {
   if (stop_ || ended_)
     return;
-  inStep_ = true;
-  try {
+  handOver([this] {
     const int64_t idle = nowMs() - lastActivity_.load();
     if (timeoutKind_ == 1 && !dataOpen_ && idle >= InetTimeouts.DataConnection.count())
       raise("No response from FTP server to our data connection.");
     if (timeoutKind_ == 2 && idle >= InetTimeouts.Idle.count())
       raise("Connection timeout.");
-  } catch (const std::exception& e) {
-    fail(e.what());
-  }
-  inStep_ = false;
+  });
 }
 
 void TInetSynchroStream::userStopStep()
 {
   if (ended_)
     return;
-  inStep_ = true;
-  end();
-  inStep_ = false;
+  handOver([this] { end(); });
 }
 
 void TInetSynchroStream::touch()
@@ -1047,8 +1049,7 @@ void TInetSynchroStream::connectedStep()
 {
   if (ended_)
     return;
-  inStep_ = true;
-  try {
+  handOver([this] {
     int fd;
     {
       std::lock_guard lock(SocketLock);
@@ -1063,28 +1064,21 @@ void TInetSynchroStream::connectedStep()
     Phase = 1;
     touch();
     SetState(1);
-  } catch (const std::exception& e) {
-    fail(e.what());
-  }
-  inStep_ = false;
+  });
 }
 
 void TInetSynchroStream::connectFailedStep(const std::string& text)
 {
   if (ended_)
     return;
-  inStep_ = true;
-  fail(text);
-  inStep_ = false;
+  handOver([this, &text] { fail(text); });
 }
 
 void TInetSynchroStream::statusStep(const std::string& text)
 {
   if (ended_)
     return;
-  inStep_ = true;
-  status(text);
-  inStep_ = false;
+  handOver([this, &text] { status(text); });
 }
 
 void TInetSynchroStream::stopWorker()

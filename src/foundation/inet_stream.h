@@ -206,6 +206,10 @@ private:
   void connectedStep();
   void connectFailedStep(const std::string& text);
   void statusStep(const std::string& text);
+  // Runs one hand-over body with no events allowed; an error it raises ends
+  // the download with that error's text.
+  template <class Body>
+  void handOver(Body&& body);
   void stopWorker();
   void touch();
   int64_t sizeForDisplay() const;

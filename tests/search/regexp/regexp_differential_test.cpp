@@ -110,6 +110,23 @@ protected:
     return "none";
   }
 
+  // Every matcher agrees with the C library on each pattern and text.
+  template <class Patterns, class Texts>
+  static void ExpectAgreementWithTheReferee(const Patterns& patterns, const Texts& texts)
+  {
+    for (const std::string pattern : patterns) {
+      regex_t posix;
+      ASSERT_EQ(regcomp(&posix, pattern.c_str(), REG_EXTENDED), 0) << pattern;
+      for (TRegExpMatcher m : AllMatchers) {
+        TRegExp re(pattern, m);
+        for (const std::string& text : texts)
+          EXPECT_EQ(Extent(re, text), Referee(posix, text))
+              << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
+      }
+      regfree(&posix);
+    }
+  }
+
   // Texts of runs of odd and even length: a, aaa, abab, ababa and so on.
   std::string RunsText()
   {
@@ -164,17 +181,7 @@ TEST_F(RegExpDifferentialTest, StackedRepeatsAgreeWithThePosixReferee)
   const char* const fixed[] = {"ba{2,}*c", "ba{2,}+c", "a{2,}*", "(ab){2,}*", "(ab){2,}*b", "ba{0}*c",
                                "ba*{0}c", "a{0,2}{0,2}", "a{2,}{0}b", "(a{2,})?b"};
   const std::string texts[] = {"", "bc", "bac", "baac", "baaac", "aaaa", "aaaaab", "ababa", "abababab", "ababab b"};
-  for (const char* pattern : fixed) {
-    regex_t posix;
-    ASSERT_EQ(regcomp(&posix, pattern, REG_EXTENDED), 0) << pattern;
-    for (TRegExpMatcher m : AllMatchers) {
-      TRegExp re(pattern, m);
-      for (const std::string& text : texts)
-        EXPECT_EQ(Extent(re, text), Referee(posix, text))
-            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
-    }
-    regfree(&posix);
-  }
+  ExpectAgreementWithTheReferee(fixed, texts);
 
   stackRepeats_ = true;
   for (int round = 0; round < 200; ++round) {
@@ -277,17 +284,7 @@ TEST_F(RegExpDifferentialTest, FixedPatternsAgreeWithThePosixReferee)
   for (size_t pad : {0u, 1u, 14u, 15u, 16u, 17u, 31u, 32u, 33u, 64u})
     for (const char* tail : {"qy", "aqx", "bqz", "ba", "aa"})
       texts.push_back(std::string(pad, 'a') + tail);
-  for (const char* pattern : patterns) {
-    regex_t posix;
-    ASSERT_EQ(regcomp(&posix, pattern, REG_EXTENDED), 0) << pattern;
-    for (TRegExpMatcher m : AllMatchers) {
-      TRegExp re(pattern, m);
-      for (const std::string& text : texts)
-        EXPECT_EQ(Extent(re, text), Referee(posix, text))
-            << "'" << pattern << "' on '" << text << "' (" << MatcherName(m) << ")";
-    }
-    regfree(&posix);
-  }
+  ExpectAgreementWithTheReferee(patterns, texts);
 }
 
 // Literal prefixes whose two rarest positions the start scan tests 16 places
