@@ -230,6 +230,14 @@ public:
   int32_t WordStart() const { return wordStart_; }
   int32_t WordEnd() const { return wordEnd_; }
   std::string_view Word() const { return std::string_view(wordBuf_, wordLen_); }
+  // Words in bulk, for counting: from the cursor, the words NextWord would
+  // give one after another, as long as each lies in the window together with
+  // the delimiter that ends it and no tag rule is needed; at most max of them,
+  // each as its whole run of bytes in the window (valid until the reader
+  // moves on). The cursor ends after the last word's delimiter, or where
+  // NextWord has to take over; WordStart(), WordEnd() and Word() are left as
+  // they were. 0 when the next word needs NextWord, also at the end of data.
+  int32_t NextPlainWords(std::string_view* out, int32_t max);
 
   // --- search -------------------------------------------------------------
   // The first occurrence of literal from the cursor (exact bytes); with
@@ -335,6 +343,9 @@ private:
   // lim when none. Uses the cached 64-byte masks where it can.
   const unsigned char* Scan(const unsigned char* p, const unsigned char* lim, int scan);
   bool MasksAt(const unsigned char* p);
+  // Word characters and characters that are words or need the full rules,
+  // as bits of the 64 bytes at p (all of them readable).
+  void PlainWordMasks(const unsigned char* p, uint64_t& word, uint64_t& stop) const;
   int32_t LimitPos() const { return bufPos_ + int32_t(limit_ - buffer_.get()); }
   // A validated range wholly in the window, its classes all there, and pos
   // inside it: words can be read from the arrays directly.

@@ -78,7 +78,12 @@ std::unique_ptr<THashStrings> CountCorpusWords()
   int64_t words = 0;
   int64_t wordsAtReport = 0;
 
-  TWordBatch batch(*table);
+  // Words are taken from the reader a window at a time where no tag rule
+  // applies (one at a time where one does) and counted apart from the table,
+  // which receives them in the order of first sight at the end.
+  TWordCounter counter(*table);
+  constexpr int32_t Bulk = 1024;
+  std::string_view found[Bulk];
   int64_t base = 0;  // characters of the items before this one
   for (int32_t i = 0; i < CorpusList.Count(); ++i) {
     const TCorpusItem* item = &CorpusList[i];
@@ -88,11 +93,18 @@ std::unique_ptr<THashStrings> CountCorpusWords()
     progress->SetProgressLabel("Scanning " + ItemDisplayName(item->Name) + "...");
 
     for (;;) {
-      const std::string_view word = reader.NextWord();
-      if (word.empty())
-        break;
-      batch.Add(word.substr(0, MaxCountedWord));
-      ++words;
+      int32_t n = reader.NextPlainWords(found, Bulk);
+      if (n == 0) {
+        found[0] = reader.NextWord();
+        if (found[0].empty())
+          break;
+        n = 1;
+      }
+      for (int32_t k = 0; k < n; ++k)
+        if (found[k].size() > MaxCountedWord)
+          found[k] = found[k].substr(0, MaxCountedWord);
+      counter.Add(found, size_t(n));
+      words += n;
       chars = base + reader.GetPosition();
       if (chars < nextCheck)
         continue;
@@ -117,7 +129,7 @@ std::unique_ptr<THashStrings> CountCorpusWords()
     }
     base += std::max<int64_t>(reader.GetPosition(), 0);
   }
-  batch.Flush();
+  counter.MoveTo(*table);
   TotalWordCount = words;
   table->Sort(THashStrings::ssByCount);
   return table;

@@ -430,6 +430,214 @@ void TWordBatch::Flush()
   countGroup(groups_[current_]);
 }
 
+// --- TWordCounter --------------------------------------------------------------
+
+namespace {
+
+constexpr unsigned FirstCounterBits = 12;
+
+}  // namespace
+
+TWordCounter::TWordCounter(const THashStrings& like)
+  : codePage_(like.codePage_), foldCase_(like.FoldCase), asciiLower_(like.asciiLower_),
+    slots_(size_t(1) << FirstCounterBits, Slot{0, 0, 0}), shift_(64 - FirstCounterBits)
+{
+}
+
+inline uint64_t TWordCounter::shortHash(uint64_t head, uint32_t length)
+{
+  uint64_t h = (head + length) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 32;
+  return h * 0xD6E8FEB86659FD93ull;
+}
+
+inline uint64_t TWordCounter::longHash(uint32_t hash, uint32_t length)
+{
+  return ((uint64_t(hash) << 8) | (length & 0xFF)) * 0x9E3779B97F4A7C15ull;
+}
+
+[[gnu::always_inline]] inline bool TWordCounter::makeKey(std::string_view word, char* out, size_t room,
+                                                          WordKey& key, size_t& used)
+{
+  const unsigned char* map = identity.bytes;
+  bool asciiFast = true;
+  bool fold = false;
+  if (foldCase_) {
+    if (codePage_->dbcs) {
+      // Double-byte characters are lower-cased whole, never byte by byte.
+      lowered_ = platform::lowerText(*codePage_, word);
+      word = lowered_;
+    } else {
+      map = codePage_->lower.data();
+      asciiFast = asciiLower_;
+      fold = true;
+    }
+  }
+  const size_t n = word.size();
+  if (n <= 8) {
+    uint64_t a, b;
+    shortBlocks(reinterpret_cast<const unsigned char*>(word.data()), n, a, b);
+    if (fold)
+      a = foldBlock(a, n, map, asciiFast, true);
+    key.head = a;
+    key.length = uint32_t(n);
+    key.slotHash = shortHash(a, uint32_t(n));
+    key.data = nullptr;
+    key.hash = 0;
+    used = 0;
+    return true;
+  }
+  const size_t need = n <= 16 ? 16 : (n + 7) / 8 * 8;
+  if (need > room)
+    return false;
+  const Key k = foldKey(word.data(), n, out, map, asciiFast, fold);
+  key.head = k.head;
+  key.length = uint32_t(n);
+  key.hash = k.hash;
+  key.slotHash = longHash(k.hash, uint32_t(n));
+  key.data = out;
+  used = need;
+  return true;
+}
+
+[[gnu::always_inline]] inline TWordCounter::Slot* TWordCounter::slotOf(const WordKey& key)
+{
+  const size_t mask = slots_.size() - 1;
+  size_t i = size_t(key.slotHash >> shift_);
+  if (key.length <= 8) {
+    const uint32_t ref = ShortWord | key.length;
+    for (;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if ((s.head == key.head && s.ref == ref) || s.ref == 0)
+        return &s;
+    }
+  }
+  for (;; i = (i + 1) & mask) {
+    Slot& s = slots_[i];
+    if (s.ref == 0)
+      return &s;
+    if (s.head == key.head && (s.ref & LongWord) != 0) {
+      const LongEntry& w = long_[s.ref & ~LongWord];
+      if (w.hash == key.hash && w.length == key.length &&
+          sameBytes(bytes_.data() + w.offset + 8, key.data + 8, key.length - 8))
+        return &s;
+    }
+  }
+}
+
+[[gnu::always_inline]] inline void TWordCounter::countKey(const WordKey& key)
+{
+  Slot* s = slotOf(key);
+  if (s->ref != 0) {
+    s->count += s->count < 0x80000000u;
+    return;
+  }
+  uint32_t ref = ShortWord | key.length;
+  if (key.length > 8) {
+    if (long_.size() >= LongWord)
+      throw std::length_error("Too many words in one table.");
+    ref = LongWord | uint32_t(long_.size());
+    long_.push_back(LongEntry{bytes_.size(), key.length, key.hash});
+    bytes_.append(key.data, key.length);
+  }
+  *s = Slot{key.head, 1, ref};
+  order_.push_back(*s);
+  if (++used_ * 4 > slots_.size() * 3)
+    grow();
+}
+
+void TWordCounter::grow()
+{
+  std::vector<Slot> old(slots_.size() * 2, Slot{0, 0, 0});
+  old.swap(slots_);
+  --shift_;
+  const size_t mask = slots_.size() - 1;
+  for (const Slot& s : old) {
+    if (s.ref == 0)
+      continue;
+    uint64_t h;
+    if (s.ref & LongWord) {
+      const LongEntry& w = long_[s.ref & ~LongWord];
+      h = longHash(w.hash, w.length);
+    } else {
+      h = shortHash(s.head, s.ref & 0xFF);
+    }
+    size_t i = size_t(h >> shift_);
+    while (slots_[i].ref != 0)
+      i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+
+void TWordCounter::Add(const std::string_view* words, size_t n)
+{
+  size_t k = 0;
+  while (k < n) {
+    // Fold and hash a group, fetching its slots; then count it in order.
+    size_t g = 0;
+    size_t used = 0;
+    while (k < n && g < Group) {
+      size_t took = 0;
+      if (!makeKey(words[k], buffer_ + used, GroupBytes - used, keys_[g], took)) {
+        if (g > 0)
+          break;
+        // Longer than a whole group's buffer: counted on its own.
+        const size_t length = foldCase_ && codePage_->dbcs ? lowered_.size() : words[k].size();
+        std::string big((length + 7) / 8 * 8 + 16, '\0');
+        WordKey key{};
+        makeKey(words[k], big.data(), big.size(), key, took);
+        countKey(key);
+        ++k;
+        continue;
+      }
+      __builtin_prefetch(&slots_[size_t(keys_[g].slotHash >> shift_)]);
+      used += took;
+      ++g;
+      ++k;
+    }
+    for (size_t j = 0; j < g; ++j)
+      countKey(keys_[j]);
+  }
+}
+
+void TWordCounter::MoveTo(THashStrings& table)
+{
+  struct FoldAside {
+    THashStrings& table;
+    bool fold;
+    ~FoldAside() { table.FoldCase = fold; }
+  } aside{table, table.FoldCase};
+  table.FoldCase = false;
+  for (const Slot& o : order_) {
+    WordKey key;
+    char head[8];
+    std::string_view word;
+    if (o.ref & LongWord) {
+      const LongEntry& w = long_[o.ref & ~LongWord];
+      word = std::string_view(bytes_.data() + w.offset, w.length);
+      key.data = word.data();
+      key.hash = w.hash;
+      key.slotHash = longHash(w.hash, w.length);
+    } else {
+      std::memcpy(head, &o.head, 8);
+      word = std::string_view(head, o.ref & 0xFF);
+      key.data = nullptr;
+      key.hash = 0;
+      key.slotHash = shortHash(o.head, o.ref & 0xFF);
+    }
+    key.head = o.head;
+    key.length = uint32_t(word.size());
+    const uint32_t count = slotOf(key)->count;
+    table.AddCount(word, int32_t(std::min<uint32_t>(count, uint32_t(std::numeric_limits<int32_t>::max()))));
+  }
+  slots_.assign(size_t(1) << FirstCounterBits, Slot{0, 0, 0});
+  shift_ = 64 - FirstCounterBits;
+  used_ = 0;
+  long_.clear();
+  bytes_.clear();
+  order_.clear();
+}
+
 void THashStrings::changeCount(Item& item, int32_t n)
 {
   if (n == 0)

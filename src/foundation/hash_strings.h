@@ -116,6 +116,7 @@ public:
 
 private:
   friend class TWordBatch;
+  friend class TWordCounter;
   bool makeKey(std::string_view word, char* out, Key& key) const;  // MakeKey, inlined where it is hot
   // The item indices in order by word (the table's locale, case-sensitive).
   void sortByOrderKeys(std::vector<uint32_t>& order) const;
@@ -214,4 +215,74 @@ private:
   TGroup groups_[Stages];
   size_t current_ = 0;  // the group being filled
   size_t waiting_ = 0;  // full groups not counted yet, just before current_
+};
+
+// Counts a long stream of words apart from any table, then hands them to one:
+// MoveTo adds each distinct word once, in the order of first sight, with its
+// count, so the table ends as Add(word, true) one word at a time would leave
+// it. The words are folded as the table given at construction folds them
+// (FoldCase, language). A word of at most 8 bytes after folding is counted
+// within one 16-byte slot that holds its bytes and count, so most words touch
+// one cache line; a longer word's slot holds its first 8 bytes and leads to
+// the rest. Each group of words is folded and hashed first, with the slots
+// fetched ahead, then counted in order.
+class TWordCounter {
+public:
+  explicit TWordCounter(const THashStrings& like);
+  TWordCounter(const TWordCounter&) = delete;
+  TWordCounter& operator=(const TWordCounter&) = delete;
+
+  void Add(const std::string_view* words, size_t n);
+  void Add(std::string_view word) { Add(&word, 1); }
+  // Distinct words counted so far.
+  size_t Count() const { return order_.size(); }
+  // AddCount(word, count) into the table for every word counted, in the
+  // order of first sight (the table's FoldCase is set aside meanwhile: the
+  // words are folded already); then the counter is empty.
+  void MoveTo(THashStrings& table);
+
+private:
+  struct Slot {
+    uint64_t head;   // the first 8 bytes after folding, zero-padded
+    uint32_t count;  // at most 2^31 (the table clamps to int32)
+    uint32_t ref;    // 0 empty; ShortWord | length; LongWord | index into long_
+  };
+  struct LongEntry {
+    uint64_t offset;  // of its bytes in bytes_
+    uint32_t length;
+    uint32_t hash;
+  };
+  struct WordKey {
+    uint64_t head;
+    uint64_t slotHash;  // its top bits pick the slot
+    const char* data;   // folded bytes, for words longer than 8
+    uint32_t length;
+    uint32_t hash;  // of a long word
+  };
+  static constexpr uint32_t ShortWord = 0x40000000u;
+  static constexpr uint32_t LongWord = 0x80000000u;
+  static constexpr size_t Group = 32;
+  static constexpr size_t GroupBytes = Group * 80;
+
+  // The key of a word, its folded bytes at out when longer than 8; false when
+  // it needs more than room bytes there.
+  bool makeKey(std::string_view word, char* out, size_t room, WordKey& key, size_t& used);
+  void countKey(const WordKey& key);
+  Slot* slotOf(const WordKey& key);  // the word's slot, or the empty one where it goes
+  void grow();
+  static uint64_t shortHash(uint64_t head, uint32_t length);
+  static uint64_t longHash(uint32_t hash, uint32_t length);
+
+  const platform::CodePage* codePage_;
+  bool foldCase_;
+  bool asciiLower_;
+  std::vector<Slot> slots_;
+  unsigned shift_ = 64;  // 64 - log2(slot count)
+  size_t used_ = 0;
+  std::vector<LongEntry> long_;
+  std::string bytes_;          // the bytes of long words
+  std::vector<Slot> order_;    // head and ref of each word, in the order of first sight
+  std::string lowered_;        // double-byte text folded whole
+  WordKey keys_[Group];
+  char buffer_[GroupBytes + 16];
 };
