@@ -1,14 +1,19 @@
 #include "foundation/frequency_list.h"
 
+#include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
 #include "foundation/stop_list.h"
 #include "corpus_generator.h"
+#include "platform/codepage.h"
 #include "support/corpus_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <utility>
 
@@ -157,6 +162,91 @@ TEST_F(FrequencyListTest, LoadScanAgreesWithTheFileAndTheCorpusCount)
     EXPECT_EQ(TotalWordCount, scanned);
     UnloadCorpus(frame);
   }
+}
+
+// The corpus count against a plain recount of the files' bytes: words split
+// at the delimiter set (and markup tags left out when tags are skipped), cut
+// to 64 bytes, folded whole by the code page, counted in a map and listed by
+// count in the order of first sight. Files of several windows each, one per
+// line-end style, with NULs, long words, tags and double-byte pairs.
+TEST_F(FrequencyListTest, CorpusCountAgreesWithARecountOfTheRawText)
+{
+  std::mt19937 random(3);
+  const std::vector<std::string> gaps = {" ", ", ", "  ", std::string(1, '\0'), "\t", " <p n=1> ", "<b>",
+                                         "-", "> "};
+  const std::vector<std::string> lineEnds = {"\r\n", "\n", "\r", "\n\r"};
+  for (int32_t lcid : {0x409, 0x411, 0x419}) {
+    for (bool skipTags : {true, false}) {
+      SetTextLanguage(lcid);
+      FrequencySettings.SkipTags = skipTags;
+      FrequencySettings.IgnoreCase = lcid != 0x419 || skipTags;
+      std::vector<std::string> texts, paths;
+      for (size_t f = 0; f < lineEnds.size(); ++f) {
+        std::string text;
+        while (text.size() < 20000 + random() % 20000) {
+          const uint32_t kind = random() % 200;
+          const size_t length = kind == 0 ? 65 + random() % 300 : 1 + random() % (kind < 30 ? 20 : 7);
+          for (size_t i = 0; i < length; ++i) {
+            const uint32_t c = random() % 16;
+            text += c < 9 ? std::string(1, char('a' + random() % 5)) : c < 12 ? std::string(1, char('A' + random() % 5))
+                    : c < 14 ? std::string(1, char(0xC0 + random() % 64))
+                             : std::string{char(0x82), char(0x60 + random() % 3)};  // a double-byte letter in 932
+          }
+          text += random() % 8 ? gaps[random() % gaps.size()] : lineEnds[f];
+        }
+        texts.push_back(text);
+        paths.push_back(files.write("f" + std::to_string(f) + ".txt", text));
+      }
+      LoadCorpusItems(frame, paths);
+      const auto table = CountCorpusWords();
+      ASSERT_TRUE(table);
+
+      TCharSet delimiters;
+      BuildDelimiterSet(delimiters);
+      const platform::CodePage& cp = platform::codePage(uint16_t(AnsiCodePage));
+      std::map<std::string, int32_t> counts;
+      std::vector<std::string> order;
+      int64_t total = 0;
+      for (const std::string& text : texts) {
+        std::string word;
+        bool inTag = false;
+        const auto flush = [&] {
+          if (word.empty())
+            return;
+          std::string key = word.substr(0, 64);
+          if (FrequencySettings.IgnoreCase)
+            key = platform::lowerText(cp, key);
+          if (counts[key]++ == 0)
+            order.push_back(key);
+          ++total;
+          word.clear();
+        };
+        for (const char c : text) {
+          if (inTag) {
+            inTag = c != ConcordSettings.TagStop;
+          } else if (skipTags && c == ConcordSettings.TagStart) {
+            flush();
+            inTag = true;
+          } else if (delimiters.test(uint8_t(c))) {
+            flush();
+          } else {
+            word += c;
+          }
+        }
+        flush();
+      }
+      std::stable_sort(order.begin(), order.end(),
+                       [&](const std::string& a, const std::string& b) { return counts[a] > counts[b]; });
+      EXPECT_EQ(TotalWordCount, total);
+      ASSERT_EQ(size_t(table->Count()), order.size()) << lcid << skipTags;
+      for (size_t i = 0; i < order.size(); ++i) {
+        ASSERT_EQ(table->Strings(int32_t(i)), order[i]) << lcid << skipTags << i;
+        ASSERT_EQ(table->Counts(int32_t(i)), counts[order[i]]) << lcid << skipTags << i;
+      }
+      UnloadCorpus(frame);
+    }
+  }
+  SetTextLanguage(0x409);
 }
 
 // Percentages round half away from zero at the fourth decimal. The

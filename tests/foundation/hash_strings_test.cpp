@@ -1,6 +1,8 @@
 #include "foundation/hash_strings.h"
 
+#include "platform/codepage.h"
 #include "platform/collator.h"
+#include "platform/winlocale.h"
 #include "platform/safe_write.h"
 #include "support/scratch_folder.h"
 
@@ -488,5 +490,70 @@ TEST(HashStringsTest, EveryWordLengthKeepsItsExactFoldedBytes)
     EXPECT_EQ(got, expected);
     for (const auto& [word, count] : expected)
       EXPECT_EQ(t->CountOf(word), count) << word.size();
+  }
+}
+
+TEST(HashStringsTest, WordCounterAgreesWithARecountInTheOrderOfFirstSight)
+{
+  // Random words around every block length, with upper case, high bytes,
+  // NULs, double-byte pairs, empty words, long words alike in their first
+  // bytes and words longer than a group's buffer, handed over in runs of random length; against a plain map of
+  // the words folded whole by the code page, in the order they were first seen.
+  std::mt19937 random(5);
+  std::vector<std::string> words;
+  for (int i = 0; i < 30000; ++i) {
+    const uint32_t kind = random() % 1000;
+    if (kind == 0) {
+      words.push_back(std::string(2600 + random() % 2000, char('A' + random() % 3)));
+      continue;
+    }
+    if (kind == 1) {
+      words.emplace_back();
+      continue;
+    }
+    if (kind < 100) {  // long words that differ only after their first 8 or 16 bytes
+      std::string w = kind % 2 ? "Prefixed" : "prefixed-and-more";
+      for (size_t n = 1 + random() % 3; n > 0; --n)
+        w += char('a' + random() % 3);
+      words.push_back(w);
+      continue;
+    }
+    std::string w(1 + random() % (random() % 6 ? 10 : 70), ' ');
+    for (char& c : w) {
+      const uint32_t k = random() % 20;
+      c = k < 12 ? char('a' + random() % 4) : k < 16 ? char('A' + random() % 4) : k < 19 ? char(0xC0 + random() % 64)
+                                                                                       : char(random() % 2 ? 0 : 0x82);
+    }
+    words.push_back(w);
+  }
+  for (int32_t lcid : {0x409, 0x419, 0x411}) {
+    const platform::CodePage& cp = platform::codePage(platform::ansiCodePage(uint16_t(lcid)));
+    for (bool fold : {true, false}) {
+      std::map<std::string, int64_t> counts;
+      std::vector<std::string> order;
+      for (const std::string& w : words) {
+        const std::string key = fold ? platform::lowerText(cp, w) : w;
+        if (counts[key]++ == 0)
+          order.push_back(key);
+      }
+      THashStrings table(4096, lcid);
+      table.FoldCase = fold;
+      TWordCounter counter(table);
+      for (size_t i = 0; i < words.size();) {
+        std::vector<std::string_view> run;
+        for (size_t n = 1 + random() % 100; n > 0 && i < words.size(); --n)
+          run.push_back(words[i++]);
+        counter.Add(run.data(), run.size());
+      }
+      EXPECT_EQ(counter.Count(), order.size());
+      counter.MoveTo(table);
+      EXPECT_EQ(table.FoldCase, fold);
+      EXPECT_EQ(counter.Count(), 0u);
+      ASSERT_EQ(size_t(table.Count()), order.size()) << lcid << fold;
+      for (size_t i = 0; i < order.size(); ++i) {
+        ASSERT_EQ(table.Strings(int32_t(i)), order[i]) << lcid << fold << i;
+        ASSERT_EQ(table.Counts(int32_t(i)), counts[order[i]]) << lcid << fold << i;
+      }
+    }
   }
 }
