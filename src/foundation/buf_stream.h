@@ -233,10 +233,12 @@ public:
   // Words in bulk, for counting: from the cursor, the words NextWord would
   // give one after another, as long as each lies in the window together with
   // the delimiter that ends it and no tag rule is needed; at most max of them,
-  // each as its whole run of bytes in the window (valid until the reader
-  // moves on). The cursor ends after the last word's delimiter, or where
-  // NextWord has to take over; WordStart(), WordEnd() and Word() are left as
-  // they were. 0 when the next word needs NextWord, also at the end of data.
+  // each as its whole run of bytes in the window, valid until the reader
+  // moves on. The window is padded: 16 bytes from each word's start can be
+  // read, also past a shorter word. The cursor ends after the last word's
+  // delimiter, or where NextWord has to take over; WordStart(), WordEnd() and
+  // Word() are left as they were. 0 when the next word needs NextWord, also
+  // at the end of data.
   int32_t NextPlainWords(std::string_view* out, int32_t max);
 
   // --- search -------------------------------------------------------------

@@ -94,16 +94,18 @@ std::unique_ptr<THashStrings> CountCorpusWords()
 
     for (;;) {
       int32_t n = reader.NextPlainWords(found, Bulk);
-      if (n == 0) {
-        found[0] = reader.NextWord();
-        if (found[0].empty())
+      if (n > 0) {
+        for (int32_t k = 0; k < n; ++k)
+          if (found[k].size() > MaxCountedWord)
+            found[k] = found[k].substr(0, MaxCountedWord);
+        counter.AddPadded(found, size_t(n));  // the window is padded
+      } else {
+        const std::string_view word = reader.NextWord();
+        if (word.empty())
           break;
+        counter.Add(word.substr(0, MaxCountedWord));
         n = 1;
       }
-      for (int32_t k = 0; k < n; ++k)
-        if (found[k].size() > MaxCountedWord)
-          found[k] = found[k].substr(0, MaxCountedWord);
-      counter.Add(found, size_t(n));
       words += n;
       chars = base + reader.GetPosition();
       if (chars < nextCheck)

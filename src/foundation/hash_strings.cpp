@@ -434,170 +434,297 @@ void TWordBatch::Flush()
 
 namespace {
 
-constexpr unsigned FirstCounterBits = 12;
+constexpr unsigned FirstCounterBits = 10;
+
+// Masks that keep the first n bytes of a 16-byte block, n = 0..16.
+struct PrefixMasks {
+  uint64_t a[17], b[17];
+  PrefixMasks()
+  {
+    for (unsigned n = 0; n <= 16; ++n) {
+      a[n] = n >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * n)) - 1;
+      b[n] = n <= 8 ? 0 : n >= 16 ? ~uint64_t(0) : (uint64_t(1) << (8 * (n - 8))) - 1;
+    }
+  }
+};
+const PrefixMasks prefixMasks;
+
+// The hash of a word of up to 16 bytes from its zero-padded blocks.
+inline uint32_t hash16(uint64_t a, uint64_t b, uint32_t n)
+{
+  uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^ n;
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return uint32_t(h >> 32);
+}
 
 }  // namespace
 
+// Keys wait in blocks, small enough to stay in the nearest caches while the
+// slots of the words a few places ahead are fetched.
+struct TWordCounter::Block {
+  static constexpr size_t Words = 1024;
+  static constexpr size_t Bytes = 16 * 1024;
+  WordKey keys[Words];
+  char bytes[Bytes + 16];
+  size_t count = 0;
+  size_t used = 0;
+};
+
 TWordCounter::TWordCounter(const THashStrings& like)
   : codePage_(like.codePage_), foldCase_(like.FoldCase), asciiLower_(like.asciiLower_),
-    slots_(size_t(1) << FirstCounterBits, Slot{0, 0, 0}), shift_(64 - FirstCounterBits)
+    block_(std::make_unique<Block>())
 {
+  reset();
 }
 
-inline uint64_t TWordCounter::shortHash(uint64_t head, uint32_t length)
+TWordCounter::~TWordCounter() = default;
+
+void TWordCounter::reset()
 {
-  uint64_t h = (head + length) * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 32;
-  return h * 0xD6E8FEB86659FD93ull;
+  short_.assign(size_t(1) << FirstCounterBits, ShortSlot{0, 0, 0});
+  shortShift_ = 32 - FirstCounterBits;
+  shortUsed_ = 0;
+  long_.assign(size_t(1) << FirstCounterBits, LongSlot{0, 0, 0, 0, 0, 0});
+  longShift_ = 32 - FirstCounterBits;
+  longUsed_ = 0;
+  spilled_.clear();
+  bytes_.clear();
+  order_.clear();
 }
 
-inline uint64_t TWordCounter::longHash(uint32_t hash, uint32_t length)
+void TWordCounter::finish()
 {
-  return ((uint64_t(hash) << 8) | (length & 0xFF)) * 0x9E3779B97F4A7C15ull;
+  countBlock(*block_);
+  block_->count = block_->used = 0;
 }
 
+size_t TWordCounter::Count()
+{
+  finish();
+  return order_.size();
+}
+
+template <bool Padded>
 [[gnu::always_inline]] inline bool TWordCounter::makeKey(std::string_view word, char* out, size_t room,
                                                           WordKey& key, size_t& used)
 {
   const unsigned char* map = identity.bytes;
   bool asciiFast = true;
   bool fold = false;
+  bool padded = Padded;
   if (foldCase_) {
     if (codePage_->dbcs) {
       // Double-byte characters are lower-cased whole, never byte by byte.
       lowered_ = platform::lowerText(*codePage_, word);
       word = lowered_;
+      padded = false;
     } else {
       map = codePage_->lower.data();
       asciiFast = asciiLower_;
       fold = true;
     }
   }
+  const auto* p = reinterpret_cast<const unsigned char*>(word.data());
   const size_t n = word.size();
-  if (n <= 8) {
+  if (n <= 16) {
     uint64_t a, b;
-    shortBlocks(reinterpret_cast<const unsigned char*>(word.data()), n, a, b);
-    if (fold)
-      a = foldBlock(a, n, map, asciiFast, true);
-    key.head = a;
-    key.length = uint32_t(n);
-    key.slotHash = shortHash(a, uint32_t(n));
+    if (padded) {
+      a = load64(p) & prefixMasks.a[n];
+      b = load64(p + 8) & prefixMasks.b[n];
+    } else {
+      shortBlocks(p, n, a, b);
+    }
+    if (fold) {
+      if (asciiFast && ((a | b) & HighBits) == 0) {
+        a = asciiLower8(a);
+        b = asciiLower8(b);
+      } else {
+        a = mapBlock(a, std::min<size_t>(n, 8), map);
+        b = mapBlock(b, n > 8 ? n - 8 : 0, map);
+      }
+    }
+    key.a = a;
+    key.b = b;
     key.data = nullptr;
-    key.hash = 0;
+    key.length = uint32_t(n);
+    key.hash = hash16(a, b, uint32_t(n));
     used = 0;
     return true;
   }
-  const size_t need = n <= 16 ? 16 : (n + 7) / 8 * 8;
+  const size_t need = (n + 7) / 8 * 8;
   if (need > room)
     return false;
   const Key k = foldKey(word.data(), n, out, map, asciiFast, fold);
-  key.head = k.head;
+  key.a = k.head;
+  key.b = load64(reinterpret_cast<const unsigned char*>(out) + 8);
+  key.data = out;
   key.length = uint32_t(n);
   key.hash = k.hash;
-  key.slotHash = longHash(k.hash, uint32_t(n));
-  key.data = out;
   used = need;
   return true;
 }
 
-[[gnu::always_inline]] inline TWordCounter::Slot* TWordCounter::slotOf(const WordKey& key)
+[[gnu::always_inline]] inline uint32_t* TWordCounter::countOf(const WordKey& key)
 {
-  const size_t mask = slots_.size() - 1;
-  size_t i = size_t(key.slotHash >> shift_);
   if (key.length <= 8) {
-    const uint32_t ref = ShortWord | key.length;
-    for (;; i = (i + 1) & mask) {
-      Slot& s = slots_[i];
-      if ((s.head == key.head && s.ref == ref) || s.ref == 0)
-        return &s;
+    const size_t mask = short_.size() - 1;
+    const uint32_t ref = Inline | key.length;
+    for (size_t i = key.hash >> shortShift_;; i = (i + 1) & mask) {
+      ShortSlot& s = short_[i];
+      if (s.a == key.a && s.ref == ref)
+        return &s.count;
+      if (s.ref == 0)
+        return nullptr;
     }
   }
-  for (;; i = (i + 1) & mask) {
-    Slot& s = slots_[i];
+  const size_t mask = long_.size() - 1;
+  for (size_t i = key.hash >> longShift_;; i = (i + 1) & mask) {
+    LongSlot& s = long_[i];
     if (s.ref == 0)
-      return &s;
-    if (s.head == key.head && (s.ref & LongWord) != 0) {
-      const LongEntry& w = long_[s.ref & ~LongWord];
-      if (w.hash == key.hash && w.length == key.length &&
-          sameBytes(bytes_.data() + w.offset + 8, key.data + 8, key.length - 8))
-        return &s;
+      return nullptr;
+    if (s.hash != key.hash || s.a != key.a || s.b != key.b)
+      continue;
+    if (key.length <= 16) {
+      if (s.ref == (Inline | key.length))
+        return &s.count;
+      continue;
+    }
+    if (s.ref & Spill) {
+      const Spilled& w = spilled_[s.ref & ~Spill];
+      if (w.length == key.length && sameBytes(bytes_.data() + w.offset + 16, key.data + 16, key.length - 16))
+        return &s.count;
     }
   }
+}
+
+void TWordCounter::insert(const WordKey& key)
+{
+  if (key.length <= 8) {
+    const size_t mask = short_.size() - 1;
+    size_t i = key.hash >> shortShift_;
+    while (short_[i].ref != 0)
+      i = (i + 1) & mask;
+    short_[i] = ShortSlot{key.a, 1, Inline | key.length};
+    order_.push_back(Seen{key.a, 0, Inline | key.length, key.hash});
+    if (++shortUsed_ * 4 > short_.size() * 3)
+      growShort();
+    return;
+  }
+  uint32_t ref = Inline | key.length;
+  if (key.length > 16) {
+    if (spilled_.size() >= Spill)
+      throw std::length_error("Too many words in one table.");
+    ref = Spill | uint32_t(spilled_.size());
+    spilled_.push_back(Spilled{bytes_.size(), key.length, key.hash});
+    bytes_.append(key.data, key.length);
+  }
+  const size_t mask = long_.size() - 1;
+  size_t i = key.hash >> longShift_;
+  while (long_[i].ref != 0)
+    i = (i + 1) & mask;
+  long_[i] = LongSlot{key.a, key.b, 1, ref, key.hash, 0};
+  order_.push_back(Seen{key.a, key.b, ref, key.hash});
+  if (++longUsed_ * 4 > long_.size() * 3)
+    growLong();
 }
 
 [[gnu::always_inline]] inline void TWordCounter::countKey(const WordKey& key)
 {
-  Slot* s = slotOf(key);
-  if (s->ref != 0) {
-    s->count += s->count < 0x80000000u;
+  if (uint32_t* count = countOf(key)) {
+    *count += *count < 0x80000000u;
     return;
   }
-  uint32_t ref = ShortWord | key.length;
-  if (key.length > 8) {
-    if (long_.size() >= LongWord)
-      throw std::length_error("Too many words in one table.");
-    ref = LongWord | uint32_t(long_.size());
-    long_.push_back(LongEntry{bytes_.size(), key.length, key.hash});
-    bytes_.append(key.data, key.length);
-  }
-  *s = Slot{key.head, 1, ref};
-  order_.push_back(*s);
-  if (++used_ * 4 > slots_.size() * 3)
-    grow();
+  insert(key);
 }
 
-void TWordCounter::grow()
+void TWordCounter::growShort()
 {
-  std::vector<Slot> old(slots_.size() * 2, Slot{0, 0, 0});
-  old.swap(slots_);
-  --shift_;
-  const size_t mask = slots_.size() - 1;
-  for (const Slot& s : old) {
+  std::vector<ShortSlot> old(short_.size() * 2, ShortSlot{0, 0, 0});
+  old.swap(short_);
+  --shortShift_;
+  const size_t mask = short_.size() - 1;
+  for (const ShortSlot& s : old) {
     if (s.ref == 0)
       continue;
-    uint64_t h;
-    if (s.ref & LongWord) {
-      const LongEntry& w = long_[s.ref & ~LongWord];
-      h = longHash(w.hash, w.length);
-    } else {
-      h = shortHash(s.head, s.ref & 0xFF);
-    }
-    size_t i = size_t(h >> shift_);
-    while (slots_[i].ref != 0)
+    size_t i = hash16(s.a, 0, s.ref & 0xFF) >> shortShift_;
+    while (short_[i].ref != 0)
       i = (i + 1) & mask;
-    slots_[i] = s;
+    short_[i] = s;
+  }
+}
+
+void TWordCounter::growLong()
+{
+  std::vector<LongSlot> old(long_.size() * 2, LongSlot{0, 0, 0, 0, 0, 0});
+  old.swap(long_);
+  --longShift_;
+  const size_t mask = long_.size() - 1;
+  for (const LongSlot& s : old) {
+    if (s.ref == 0)
+      continue;
+    size_t i = s.hash >> longShift_;
+    while (long_[i].ref != 0)
+      i = (i + 1) & mask;
+    long_[i] = s;
+  }
+}
+
+void TWordCounter::countBlock(Block& block)
+{
+  constexpr size_t Ahead = 16;
+  const WordKey* keys = block.keys;
+  const size_t n = block.count;
+  auto fetch = [this](const WordKey& key) {
+    if (key.length <= 8)
+      __builtin_prefetch(&short_[key.hash >> shortShift_]);
+    else
+      __builtin_prefetch(&long_[key.hash >> longShift_]);
+  };
+  for (size_t i = 0; i < n && i < Ahead; ++i)
+    fetch(keys[i]);
+  for (size_t i = 0; i < n; ++i) {
+    if (i + Ahead < n)
+      fetch(keys[i + Ahead]);
+    countKey(keys[i]);
+  }
+}
+
+template <bool Padded>
+void TWordCounter::add(const std::string_view* words, size_t n)
+{
+  Block& b = *block_;
+  for (size_t k = 0; k < n; ++k) {
+    size_t took = 0;
+    if (!makeKey<Padded>(words[k], b.bytes + b.used, Block::Bytes - b.used, b.keys[b.count], took)) {
+      finish();
+      if (makeKey<Padded>(words[k], b.bytes, Block::Bytes, b.keys[0], took)) {
+        b.used = took;
+        b.count = 1;
+        continue;
+      }
+      // Longer than a whole block's bytes: counted on its own.
+      const size_t length = foldCase_ && codePage_->dbcs ? lowered_.size() : words[k].size();
+      std::string big((length + 7) / 8 * 8 + 16, '\0');
+      WordKey key{};
+      makeKey<false>(words[k], big.data(), big.size(), key, took);
+      countKey(key);
+      continue;
+    }
+    b.used += took;
+    if (++b.count == Block::Words)
+      finish();
   }
 }
 
 void TWordCounter::Add(const std::string_view* words, size_t n)
 {
-  size_t k = 0;
-  while (k < n) {
-    // Fold and hash a group, fetching its slots; then count it in order.
-    size_t g = 0;
-    size_t used = 0;
-    while (k < n && g < Group) {
-      size_t took = 0;
-      if (!makeKey(words[k], buffer_ + used, GroupBytes - used, keys_[g], took)) {
-        if (g > 0)
-          break;
-        // Longer than a whole group's buffer: counted on its own.
-        const size_t length = foldCase_ && codePage_->dbcs ? lowered_.size() : words[k].size();
-        std::string big((length + 7) / 8 * 8 + 16, '\0');
-        WordKey key{};
-        makeKey(words[k], big.data(), big.size(), key, took);
-        countKey(key);
-        ++k;
-        continue;
-      }
-      __builtin_prefetch(&slots_[size_t(keys_[g].slotHash >> shift_)]);
-      used += took;
-      ++g;
-      ++k;
-    }
-    for (size_t j = 0; j < g; ++j)
-      countKey(keys_[j]);
-  }
+  add<false>(words, n);
+}
+
+void TWordCounter::AddPadded(const std::string_view* words, size_t n)
+{
+  add<true>(words, n);
 }
 
 void TWordCounter::MoveTo(THashStrings& table)
@@ -607,35 +734,26 @@ void TWordCounter::MoveTo(THashStrings& table)
     bool fold;
     ~FoldAside() { table.FoldCase = fold; }
   } aside{table, table.FoldCase};
+  finish();
   table.FoldCase = false;
-  for (const Slot& o : order_) {
-    WordKey key;
-    char head[8];
+  for (const Seen& o : order_) {
+    WordKey key{o.a, o.b, nullptr, 0, o.hash};
+    char head[16];
     std::string_view word;
-    if (o.ref & LongWord) {
-      const LongEntry& w = long_[o.ref & ~LongWord];
+    if (o.ref & Spill) {
+      const Spilled& w = spilled_[o.ref & ~Spill];
       word = std::string_view(bytes_.data() + w.offset, w.length);
       key.data = word.data();
-      key.hash = w.hash;
-      key.slotHash = longHash(w.hash, w.length);
     } else {
-      std::memcpy(head, &o.head, 8);
+      std::memcpy(head, &o.a, 8);
+      std::memcpy(head + 8, &o.b, 8);
       word = std::string_view(head, o.ref & 0xFF);
-      key.data = nullptr;
-      key.hash = 0;
-      key.slotHash = shortHash(o.head, o.ref & 0xFF);
     }
-    key.head = o.head;
     key.length = uint32_t(word.size());
-    const uint32_t count = slotOf(key)->count;
+    const uint32_t count = *countOf(key);
     table.AddCount(word, int32_t(std::min<uint32_t>(count, uint32_t(std::numeric_limits<int32_t>::max()))));
   }
-  slots_.assign(size_t(1) << FirstCounterBits, Slot{0, 0, 0});
-  shift_ = 64 - FirstCounterBits;
-  used_ = 0;
-  long_.clear();
-  bytes_.clear();
-  order_.clear();
+  reset();
 }
 
 void THashStrings::changeCount(Item& item, int32_t n)

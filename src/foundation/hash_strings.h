@@ -221,68 +221,92 @@ private:
 // MoveTo adds each distinct word once, in the order of first sight, with its
 // count, so the table ends as Add(word, true) one word at a time would leave
 // it. The words are folded as the table given at construction folds them
-// (FoldCase, language). A word of at most 8 bytes after folding is counted
-// within one 16-byte slot that holds its bytes and count, so most words touch
-// one cache line; a longer word's slot holds its first 8 bytes and leads to
-// the rest. Each group of words is folded and hashed first, with the slots
-// fetched ahead, then counted in order.
+// (FoldCase, language). Words of up to 8 bytes after folding are counted in
+// 16-byte slots that hold their bytes and count, longer ones in 32-byte slots
+// that hold their first 16 bytes, their hash and count (and lead to the rest
+// of a word longer than 16), so nearly every word touches one cache line.
+//
+// Add folds and hashes the words into a block of keys; a full block is
+// counted with the slots fetched a few words ahead.
 class TWordCounter {
 public:
   explicit TWordCounter(const THashStrings& like);
+  ~TWordCounter();
   TWordCounter(const TWordCounter&) = delete;
   TWordCounter& operator=(const TWordCounter&) = delete;
 
   void Add(const std::string_view* words, size_t n);
   void Add(std::string_view word) { Add(&word, 1); }
+  // Add, for words whose first 16 bytes can be read even where a word is
+  // shorter (words in a padded buffer, such as the reader's window).
+  void AddPadded(const std::string_view* words, size_t n);
   // Distinct words counted so far.
-  size_t Count() const { return order_.size(); }
+  size_t Count();
   // AddCount(word, count) into the table for every word counted, in the
   // order of first sight (the table's FoldCase is set aside meanwhile: the
   // words are folded already); then the counter is empty.
   void MoveTo(THashStrings& table);
 
 private:
-  struct Slot {
-    uint64_t head;   // the first 8 bytes after folding, zero-padded
-    uint32_t count;  // at most 2^31 (the table clamps to int32)
-    uint32_t ref;    // 0 empty; ShortWord | length; LongWord | index into long_
+  struct ShortSlot {  // a word of 0 to 8 bytes
+    uint64_t a;       // its bytes, zero-padded
+    uint32_t count;   // at most 2^31 (the table clamps to int32)
+    uint32_t ref;     // 0 empty, else Inline | length
   };
-  struct LongEntry {
+  struct LongSlot {   // a word of 9 bytes or more
+    uint64_t a, b;    // its first 16 bytes, zero-padded
+    uint32_t count;
+    uint32_t ref;     // 0 empty; Inline | length up to 16; Spilled | index into spilled_
+    uint32_t hash;
+    uint32_t unused;
+  };
+  struct Spilled {    // a word longer than 16 bytes
     uint64_t offset;  // of its bytes in bytes_
     uint32_t length;
     uint32_t hash;
   };
   struct WordKey {
-    uint64_t head;
-    uint64_t slotHash;  // its top bits pick the slot
-    const char* data;   // folded bytes, for words longer than 8
+    uint64_t a, b;     // the first 16 bytes, folded and zero-padded
+    const char* data;  // all the folded bytes of a word longer than 16
     uint32_t length;
-    uint32_t hash;  // of a long word
+    uint32_t hash;     // its top bits pick the slot
   };
-  static constexpr uint32_t ShortWord = 0x40000000u;
-  static constexpr uint32_t LongWord = 0x80000000u;
-  static constexpr size_t Group = 32;
-  static constexpr size_t GroupBytes = Group * 80;
+  struct Seen {        // a word in the order of first sight
+    uint64_t a, b;
+    uint32_t ref;
+    uint32_t hash;
+  };
+  struct Block;
+  static constexpr uint32_t Inline = 0x40000000u;
+  static constexpr uint32_t Spill = 0x80000000u;
 
-  // The key of a word, its folded bytes at out when longer than 8; false when
-  // it needs more than room bytes there.
+  template <bool Padded>
+  void add(const std::string_view* words, size_t n);
+  // The key of a word, its folded bytes at out when longer than 16; false
+  // when it needs more than room bytes there.
+  template <bool Padded>
   bool makeKey(std::string_view word, char* out, size_t room, WordKey& key, size_t& used);
   void countKey(const WordKey& key);
-  Slot* slotOf(const WordKey& key);  // the word's slot, or the empty one where it goes
-  void grow();
-  static uint64_t shortHash(uint64_t head, uint32_t length);
-  static uint64_t longHash(uint32_t hash, uint32_t length);
+  void countBlock(Block& block);
+  uint32_t* countOf(const WordKey& key);  // the word's count; nullptr when it is new
+  void insert(const WordKey& key);
+  void growShort();
+  void growLong();
+  void finish();  // every word added so far counted
+  void reset();
 
   const platform::CodePage* codePage_;
   bool foldCase_;
   bool asciiLower_;
-  std::vector<Slot> slots_;
-  unsigned shift_ = 64;  // 64 - log2(slot count)
-  size_t used_ = 0;
-  std::vector<LongEntry> long_;
-  std::string bytes_;          // the bytes of long words
-  std::vector<Slot> order_;    // head and ref of each word, in the order of first sight
+  std::vector<ShortSlot> short_;
+  unsigned shortShift_ = 32;  // 32 - log2(slot count)
+  size_t shortUsed_ = 0;
+  std::vector<LongSlot> long_;
+  unsigned longShift_ = 32;
+  size_t longUsed_ = 0;
+  std::vector<Spilled> spilled_;
+  std::string bytes_;          // the bytes of spilled words
+  std::vector<Seen> order_;    // every word, in the order of first sight
   std::string lowered_;        // double-byte text folded whole
-  WordKey keys_[Group];
-  char buffer_[GroupBytes + 16];
+  std::unique_ptr<Block> block_;  // keys not counted yet
 };

@@ -497,14 +497,16 @@ TEST(HashStringsTest, WordCounterAgreesWithARecountInTheOrderOfFirstSight)
 {
   // Random words around every block length, with upper case, high bytes,
   // NULs, double-byte pairs, empty words, long words alike in their first
-  // bytes and words longer than a group's buffer, handed over in runs of random length; against a plain map of
-  // the words folded whole by the code page, in the order they were first seen.
+  // bytes and words longer than the counter's whole block, handed over in
+  // runs of random length, padded or not; against a plain map of the words
+  // folded whole by the code page, in the order they were first seen.
   std::mt19937 random(5);
   std::vector<std::string> words;
   for (int i = 0; i < 30000; ++i) {
     const uint32_t kind = random() % 1000;
     if (kind == 0) {
-      words.push_back(std::string(2600 + random() % 2000, char('A' + random() % 3)));
+      const size_t length = random() % 2 ? 17000 + random() % 3000 : 2600 + random() % 2000;
+      words.push_back(std::string(length, char('A' + random() % 3)));
       continue;
     }
     if (kind == 1) {
@@ -540,10 +542,26 @@ TEST(HashStringsTest, WordCounterAgreesWithARecountInTheOrderOfFirstSight)
       table.FoldCase = fold;
       TWordCounter counter(table);
       for (size_t i = 0; i < words.size();) {
+        // Every other run from a padded buffer: each word followed by 16
+        // bytes that are no part of it.
+        const bool padded = random() % 2;
         std::vector<std::string_view> run;
-        for (size_t n = 1 + random() % 100; n > 0 && i < words.size(); --n)
-          run.push_back(words[i++]);
-        counter.Add(run.data(), run.size());
+        std::string storage;
+        std::vector<size_t> starts;
+        for (size_t n = 1 + random() % 100; n > 0 && i < words.size(); --n) {
+          run.push_back(words[i]);
+          starts.push_back(storage.size());
+          storage += words[i++];
+          for (int junk = 0; junk < 16; ++junk)
+            storage += char(random());
+        }
+        if (padded) {
+          for (size_t k = 0; k < run.size(); ++k)
+            run[k] = std::string_view(storage.data() + starts[k], run[k].size());
+          counter.AddPadded(run.data(), run.size());
+        } else {
+          counter.Add(run.data(), run.size());
+        }
       }
       EXPECT_EQ(counter.Count(), order.size());
       counter.MoveTo(table);
