@@ -852,3 +852,32 @@ size_t THashStrings::MemoryUsed() const
          smallHist_.capacity() * sizeof(int32_t) + smallBits_.capacity() * sizeof(uint64_t) +
          bigHist_.capacity() * sizeof(bigHist_[0]);
 }
+
+void THashStrings::PrefetchWordPointers(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    if (keys[k].length <= 8)
+      continue;
+    const Slot& slot = slots_[keys[k].hash & slotMask_];
+    if (slot.item != 0)
+      __builtin_prefetch(&words_[slot.item - 1]);
+  }
+}
+
+void THashStrings::PrefetchWordBytes(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    if (keys[k].length <= 8)
+      continue;
+    const Slot& slot = slots_[keys[k].hash & slotMask_];
+    if (slot.item == 0)
+      continue;
+    const char* word = words_[slot.item - 1];
+    __builtin_prefetch(word + 8);
+    __builtin_prefetch(word + keys[k].length - 1);
+  }
+}

@@ -114,6 +114,13 @@ public:
   // Bytes of heap the table holds (items, index, word storage); for benchmarks.
   size_t MemoryUsed() const;
 
+  // Two more steps of fetching ahead, for words longer than 8 bytes, whose
+  // bytes past the first 8 a lookup compares in the word storage: once the
+  // slots have arrived (with PrefetchItems), where the keys' items keep
+  // their words; once that has arrived, the words' bytes.
+  void PrefetchWordPointers(const Key* keys, size_t n) const;
+  void PrefetchWordBytes(const Key* keys, size_t n) const;
+
 private:
   friend class TWordBatch;
   bool makeKey(std::string_view word, char* out, Key& key) const;  // MakeKey, inlined where it is hot
