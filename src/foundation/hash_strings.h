@@ -114,11 +114,13 @@ public:
   // Bytes of heap the table holds (items, index, word storage); for benchmarks.
   size_t MemoryUsed() const;
 
-  // Two more steps of fetching ahead, for words longer than 8 bytes, whose
-  // bytes past the first 8 a lookup compares in the word storage: once the
-  // slots have arrived (with PrefetchItems), where the keys' items keep
-  // their words; once that has arrived, the words' bytes.
-  void PrefetchWordPointers(const Key* keys, size_t n) const;
+  // Fetching ahead in three steps, for callers that look up few keys at a
+  // time (and so cannot hide one step's wait behind the others'): after
+  // PrefetchSlots, once the slots have arrived, the items of the slots that
+  // hold each key's hash, along the probe, and where those items keep their
+  // words; once that has arrived, the bytes of words longer than 8, which a
+  // lookup compares past the first 8 in the word storage.
+  void PrefetchMatchingItems(const Key* keys, size_t n) const;
   void PrefetchWordBytes(const Key* keys, size_t n) const;
 
 private:

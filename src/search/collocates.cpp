@@ -320,11 +320,8 @@ void TConcordItems::queueCollocates(TConcordItem& hit)
   if (collocWaiting_ >= 1) {
     const TCollocQueue::TEntry& previous = queue.at(collocWaiting_ - 1);
     for (int p = CollocFirst; p <= CollocLast; ++p)
-      if ((previous.keyed >> p) & 1u) {
-        const THashStrings& table = *CollocTables[size_t(p)];
-        table.PrefetchItems(&previous.keys[p], 1);
-        table.PrefetchWordPointers(&previous.keys[p], 1);
-      }
+      if ((previous.keyed >> p) & 1u)
+        CollocTables[size_t(p)]->PrefetchMatchingItems(&previous.keys[p], 1);
   }
   TCollocQueue::TEntry& entry = queue.at(collocWaiting_);
   entry.hit = &hit;
