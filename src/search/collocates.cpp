@@ -140,8 +140,17 @@ public:
         k = (k + 1) & mask_;
       slots_[k] = TSlot{key.hash, uint32_t(word.size()), uint32_t(bytes_.size()), RankOfCount(table, table.Counts(i))};
       bytes_.append(word);
+      const uint32_t sketch = Sketch(word);
+      sketches_[sketch / 64] |= uint64_t(1) << (sketch % 64);
     }
     return true;
+  }
+  // False for most words that have no rank, without hashing them: their
+  // length and first, second and last bytes match no ranked word's.
+  bool MayHave(std::string_view word) const
+  {
+    const uint32_t sketch = Sketch(word);
+    return (sketches_[sketch / 64] >> (sketch % 64)) & 1u;
   }
   int8_t RankOf(const THashStrings::Key& key) const
   {
@@ -157,6 +166,18 @@ public:
 
 private:
   static constexpr size_t MaxWords = 4096;
+  static constexpr uint32_t SketchBits = 4096;
+  static uint32_t Sketch(std::string_view word)
+  {
+    const auto* b = reinterpret_cast<const unsigned char*>(word.data());
+    const size_t n = word.size();
+    if (n == 0)
+      return 0;
+    const uint32_t x = uint32_t(n) * 0x9E3779B1u ^ uint32_t(b[0]) * 0x85EBCA77u ^
+                       uint32_t(b[n > 1 ? 1 : 0]) * 0xC2B2AE3Du ^ uint32_t(b[n - 1]) * 0x27D4EB2Fu;
+    return (x ^ (x >> 15)) % SketchBits;
+  }
+  uint64_t sketches_[SketchBits / 64] = {};
   struct TSlot {
     uint32_t hash = 0;
     uint32_t length = 0;
@@ -408,6 +429,8 @@ void TConcordItems::RankAllCollocates()
           continue;
         const std::string_view word = folder.Fold(hit.Word(p), buffer);
         if ((small >> p) & 1u) {
+          if (!ranked[p].MayHave(word))
+            continue;
           const THashStrings& table = *CollocTables[size_t(p)];
           hit.CollocRanks[size_t(p)] = table.MakeKey(word, keyBytes, key)
                                          ? ranked[p].RankOf(key)
