@@ -33,6 +33,13 @@ public:
     : lower_(FrequencySettings.IgnoreCase ? &platform::codePage(AnsiCodePage) : nullptr)
   {
   }
+  // The folder of the current settings, made again only when they changed
+  // since this one was made (finding the code page takes a lock).
+  void Refresh()
+  {
+    if (FrequencySettings.IgnoreCase != (lower_ != nullptr) || (lower_ && lower_->id != AnsiCodePage))
+      *this = TWordFolder();
+  }
   // The folded word, in buffer (room for 255 bytes) when it changed.
   std::string_view Fold(std::string_view word, char* buffer) const
   {
@@ -283,6 +290,7 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
 // while the search builds the next hit.
 struct TConcordItems::TCollocQueue {
   static constexpr int32_t Depth = 3;  // hits waiting at most
+  static constexpr int32_t Ring = 4;   // entries: Depth, rounded up to a power of two
   struct TEntry {
     TConcordItem* hit = nullptr;
     uint16_t counted = 0;  // positions whose word is counted
@@ -292,9 +300,10 @@ struct TConcordItems::TCollocQueue {
     // The folded words; each key's bytes are written over its word.
     alignas(8) char bytes[TConcordItem::SlotCount][MaxCollocWordLength + 17];
   };
-  TEntry entries[Depth];
+  TEntry entries[Ring];
   int32_t oldest = 0;
-  TEntry& at(int32_t age) { return entries[(oldest + age) % Depth]; }
+  TWordFolder folder;
+  TEntry& at(int32_t age) { return entries[(oldest + age) & (Ring - 1)]; }
 };
 
 void TConcordItems::TCollocQueueDeleter::operator()(TCollocQueue* queue) const
@@ -348,7 +357,8 @@ void TConcordItems::queueCollocates(TConcordItem& hit)
   entry.hit = &hit;
   entry.counted = 0;
   entry.keyed = 0;
-  const TWordFolder folder;
+  queue.folder.Refresh();
+  const TWordFolder& folder = queue.folder;
   for (int p = CollocFirst; p <= CollocLast; ++p) {
     if (!hit.HasWord(p))
       continue;
@@ -374,7 +384,7 @@ void TConcordItems::countOldestPending() const
   // Counted and ranked by the new counts; the keys made for fetching ahead
   // are the lookups' keys, so no word is folded and hashed twice.
   TCollocQueue::TEntry& entry = collocQueue_->at(0);
-  collocQueue_->oldest = (collocQueue_->oldest + 1) % TCollocQueue::Depth;
+  collocQueue_->oldest = (collocQueue_->oldest + 1) & (TCollocQueue::Ring - 1);
   --collocWaiting_;
   TConcordItem& hit = *entry.hit;
   hit.CollocRanks.fill(-1);
