@@ -145,7 +145,8 @@ public:
       uint32_t k = key.hash & mask_;
       while (slots_[k].rank >= 0)
         k = (k + 1) & mask_;
-      slots_[k] = TSlot{key.hash, uint32_t(word.size()), uint32_t(bytes_.size()), RankOfCount(table, table.Counts(i))};
+      slots_[k] = TSlot{key.hash, uint32_t(word.size()), uint32_t(bytes_.size()),
+                        RankOfCount(table, table.Counts(i))};
       bytes_.append(word);
       const uint32_t sketch = Sketch(word);
       sketches_[sketch / 64] |= uint64_t(1) << (sketch % 64);
