@@ -284,13 +284,13 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
 }
 
 // Hits waiting to be counted, oldest first, with their words folded and
-// keyed. Each append takes every waiting hit one step on: a hit's table
-// slots are fetched when it arrives, its items (and where long words keep
-// their bytes) when the next hit arrives, those bytes with the next, and it
-// is counted when the one after that arrives. Each step's memory comes in
-// while the search builds the next hit.
+// keyed. Each append takes the waiting hits a step on: a hit's table slots
+// are fetched when it arrives, its items (and where long words keep their
+// bytes) when the next hit arrives, those bytes with the next, and it is
+// counted two appends later. Each step's memory comes in while the search
+// builds the next hits.
 struct TConcordItems::TCollocQueue {
-  static constexpr int32_t Depth = 3;  // hits waiting at most
+  static constexpr int32_t Depth = 4;  // hits waiting at most
   static constexpr int32_t Ring = 4;   // entries: Depth, rounded up to a power of two
   struct TEntry {
     TConcordItem* hit = nullptr;
