@@ -9,8 +9,6 @@
 // 2, the 5 highest counts marked, case ignored). after_search_ms is the end
 // of the search (ranking every hit), which runs without letting events
 // through.
-#include "forms/frequency_config.h"
-#include "platform/ini_file.h"
 #include "ui_bench_support.h"
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/windows/concordance_form.h"
@@ -43,7 +41,10 @@ void LoadCorpus(bool highlight)
   ConcordSettings.FrequencyOfHits = 1;
   ConcordSettings.HighlightCollocates = highlight;
   // What a settings file without a frequency section reads as.
-  ReadFrequencySettings(platform::IniFile::empty(corpusgen::tempPath("quill_fill_bench.ini")));
+  FrequencySettings.CollocationSpan = 2;
+  FrequencySettings.CollocHighliteFirst = 5;
+  FrequencySettings.IgnoreCase = true;
+  FrequencySettings.MinimumFrequency = 3;
 }
 
 double GrepSeconds()

@@ -900,3 +900,14 @@ void THashStrings::PrefetchWordBytes(const Key* keys, size_t n) const
     __builtin_prefetch(word + keys[k].length - 1);
   }
 }
+
+bool THashStrings::MakeLoweredKey(std::string_view word, const platform::CodePage& cp, char* out,
+                                  Key& key) const
+{
+  if (FoldCase || cp.dbcs)
+    return false;
+  // ASCII blocks skip the table when it lower-cases ASCII as ASCII does.
+  const bool asciiFast = &cp == codePage_ ? asciiLower_ : false;
+  key = foldKey(word.data(), word.size(), out, cp.lower.data(), asciiFast, true);
+  return true;
+}

@@ -122,6 +122,12 @@ public:
   // lookup compares past the first 8 in the word storage.
   void PrefetchMatchingItems(const Key* keys, size_t n) const;
   void PrefetchWordBytes(const Key* keys, size_t n) const;
+  // For a table that does not fold case itself: the key MakeKey gives for
+  // the word lower-cased through the single-byte code page cp (each byte
+  // mapped by cp.lower), made in one pass; the lower-cased bytes go to out
+  // as MakeKey writes them. False, with nothing made, for a table that
+  // folds case or a double-byte code page.
+  bool MakeLoweredKey(std::string_view word, const platform::CodePage& cp, char* out, Key& key) const;
 
 private:
   friend class TWordBatch;

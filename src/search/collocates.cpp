@@ -40,6 +40,8 @@ public:
     if (FrequencySettings.IgnoreCase != (lower_ != nullptr) || (lower_ && lower_->id != AnsiCodePage))
       *this = TWordFolder();
   }
+  // The code page that lower-cases, or nullptr when case is kept.
+  const platform::CodePage* Lower() const { return lower_; }
   // The folded word, in buffer (room for 255 bytes) when it changed.
   std::string_view Fold(std::string_view word, char* buffer) const
   {
@@ -363,12 +365,23 @@ void TConcordItems::queueCollocates(TConcordItem& hit)
   for (int p = CollocFirst; p <= CollocLast; ++p) {
     if (!hit.HasWord(p))
       continue;
-    const std::string_view word = folder.Fold(hit.Word(p), entry.bytes[p]);
+    const THashStrings& table = *CollocTables[size_t(p)];
+    // Single-byte text is lower-cased and keyed in one pass.
+    const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+    std::string_view word;
+    bool keyed = false;
+    if (folder.Lower() && table.MakeLoweredKey(raw, *folder.Lower(), entry.bytes[p], entry.keys[p])) {
+      word = {entry.bytes[p], raw.size()};
+      keyed = true;
+    } else {
+      word = folder.Fold(raw, entry.bytes[p]);
+    }
     if (GlobalStopList.IsFoldedStopWord(word))
       continue;  // never counted, so never ranked
     entry.counted |= uint16_t(1u << p);
-    const THashStrings& table = *CollocTables[size_t(p)];
-    if (table.MakeKey(word, entry.bytes[p], entry.keys[p])) {
+    if (!keyed)
+      keyed = table.MakeKey(word, entry.bytes[p], entry.keys[p]);
+    if (keyed) {
       entry.keyed |= uint16_t(1u << p);
       table.PrefetchSlots(&entry.keys[p], 1);
     } else {
