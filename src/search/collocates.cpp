@@ -150,16 +150,17 @@ public:
       slots_[k] = TSlot{key.hash, uint32_t(word.size()), uint32_t(bytes_.size()),
                         RankOfCount(table, table.Counts(i))};
       bytes_.append(word);
-      const uint32_t sketch = Sketch(word);
+      const uint32_t sketch = Sketch(word, nullptr);
       sketches_[sketch / 64] |= uint64_t(1) << (sketch % 64);
     }
     return true;
   }
   // False for most words that have no rank, without hashing them: their
-  // length and first, second and last bytes match no ranked word's.
-  bool MayHave(std::string_view word) const
+  // length and first, second and last bytes match no ranked word's. With a
+  // lower-case map, for a word not yet folded byte by byte through it.
+  bool MayHave(std::string_view word, const unsigned char* lower) const
   {
-    const uint32_t sketch = Sketch(word);
+    const uint32_t sketch = Sketch(word, lower);
     return (sketches_[sketch / 64] >> (sketch % 64)) & 1u;
   }
   int8_t RankOf(const THashStrings::Key& key) const
@@ -177,14 +178,15 @@ public:
 private:
   static constexpr size_t MaxWords = 4096;
   static constexpr uint32_t SketchBits = 4096;
-  static uint32_t Sketch(std::string_view word)
+  static uint32_t Sketch(std::string_view word, const unsigned char* lower)
   {
     const auto* b = reinterpret_cast<const unsigned char*>(word.data());
     const size_t n = word.size();
     if (n == 0)
       return 0;
-    const uint32_t x = uint32_t(n) * 0x9E3779B1u ^ uint32_t(b[0]) * 0x85EBCA77u ^
-                       uint32_t(b[n > 1 ? 1 : 0]) * 0xC2B2AE3Du ^ uint32_t(b[n - 1]) * 0x27D4EB2Fu;
+    const auto at = [&](size_t i) { return uint32_t(lower ? lower[b[i]] : b[i]); };
+    const uint32_t x = uint32_t(n) * 0x9E3779B1u ^ at(0) * 0x85EBCA77u ^ at(n > 1 ? 1 : 0) * 0xC2B2AE3Du ^
+                       at(n - 1) * 0x27D4EB2Fu;
     return (x ^ (x >> 15)) % SketchBits;
   }
   uint64_t sketches_[SketchBits / 64] = {};
@@ -442,26 +444,46 @@ void TConcordItems::RankAllCollocates()
       if (!((small >> p) & 1u))
         batches[p].emplace(*CollocTables[size_t(p)]);
     const TWordFolder folder;
+    // Single-byte text is lower-cased byte by byte, so a word's sketch is
+    // taken from its bytes as they stand and only the words that pass are
+    // lower-cased (and keyed in the same pass).
+    const platform::CodePage* lower = folder.Lower();
+    const bool byteWise = !lower || !lower->dbcs;
+    const unsigned char* lowerMap = lower ? lower->lower.data() : nullptr;
     char buffer[MaxCollocWordLength];
     alignas(8) char keyBytes[MaxCollocWordLength + 17];
     THashStrings::Key key;
+    constexpr size_t Ahead = 8;  // hits whose records are fetched ahead
     for (size_t i = begin; i < end; ++i) {
+      if (i + 2 * Ahead < end)
+        __builtin_prefetch(items_[i + 2 * Ahead].get());
+      if (i + Ahead < end) {
+        const std::string_view ahead = items_[i + Ahead]->Word(0);
+        __builtin_prefetch(ahead.data());
+        __builtin_prefetch(ahead.data() + 64);
+      }
       TConcordItem& hit = *items_[i];
       hit.CollocRanks.fill(-1);
       for (int p = CollocFirst; p <= CollocLast; ++p) {
         if (!hit.HasWord(p))
           continue;
-        const std::string_view word = folder.Fold(hit.Word(p), buffer);
-        if ((small >> p) & 1u) {
-          if (!ranked[p].MayHave(word))
-            continue;
-          const THashStrings& table = *CollocTables[size_t(p)];
-          hit.CollocRanks[size_t(p)] = table.MakeKey(word, keyBytes, key)
-                                         ? ranked[p].RankOf(key)
-                                         : RankOfCount(table, table.CountOf(word));
-        } else {
-          batches[p]->Add(word, &hit.CollocRanks[size_t(p)]);
+        const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+        if (!((small >> p) & 1u)) {
+          batches[p]->Add(folder.Fold(raw, buffer), &hit.CollocRanks[size_t(p)]);
+          continue;
         }
+        if (byteWise && !ranked[p].MayHave(raw, lowerMap))
+          continue;
+        const THashStrings& table = *CollocTables[size_t(p)];
+        if (lower && table.MakeLoweredKey(raw, *lower, keyBytes, key)) {
+          hit.CollocRanks[size_t(p)] = ranked[p].RankOf(key);
+          continue;
+        }
+        const std::string_view word = folder.Fold(raw, buffer);
+        if (!byteWise && !ranked[p].MayHave(word, nullptr))
+          continue;
+        hit.CollocRanks[size_t(p)] = table.MakeKey(word, keyBytes, key) ? ranked[p].RankOf(key)
+                                                                       : RankOfCount(table, table.CountOf(word));
       }
     }
   };
