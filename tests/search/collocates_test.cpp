@@ -8,6 +8,7 @@
 #include "foundation/hash_strings.h"
 #include "foundation/stop_list.h"
 #include "foundation/text_sink.h"
+#include "platform/codepage.h"
 #include "search/concord_items.h"
 #include "search_fixture.h"
 
@@ -539,6 +540,45 @@ TEST_F(CollocatesOfMadeHits, ReRankingEveryHitAgreesWithARecount)
         ASSERT_EQ(list_->GetItem(j)->CollocRanks, RanksOf(*list_->GetItem(j), counts, limit)) << "hit " << j;
     }
   }
+}
+
+// A word lower-cased and keyed in one pass has the key, and the bytes, of
+// the word lower-cased byte by byte first and then keyed; with the table's
+// own code page (whose ASCII blocks skip the table) and with another.
+TEST(CollocateKeys, LoweredKeysEqualTheKeysOfWordsLowerCasedFirst)
+{
+  std::mt19937 random(7);
+  const platform::CodePage& page = platform::codePage(1252);
+  for (const int32_t lcid : {0x409, 0x419}) {  // code pages 1252 and 1251
+    SCOPED_TRACE(lcid);
+    THashStrings table(256, lcid);
+    table.FoldCase = false;
+    for (int i = 0; i < 3000; ++i) {
+      std::string word(random() % 40, ' ');
+      const bool ascii = random() % 2 == 0;
+      for (char& c : word)
+        c = char(ascii ? 'A' + random() % 58 : 0x20 + random() % 224);
+      std::string lowered = word;
+      for (char& c : lowered)
+        c = char(page.lower[static_cast<unsigned char>(c)]);
+      alignas(8) char expectedBytes[64], bytes[64];
+      THashStrings::Key expected, key;
+      ASSERT_TRUE(table.MakeKey(lowered, expectedBytes, expected));
+      ASSERT_TRUE(table.MakeLoweredKey(word, page, bytes, key));
+      ASSERT_EQ(std::string_view(key.data, key.length), std::string_view(expected.data, expected.length)) << word;
+      ASSERT_EQ(key.hash, expected.hash) << word;
+      ASSERT_EQ(key.head, expected.head) << word;
+    }
+    table.FoldCase = true;
+    alignas(8) char bytes[64];
+    THashStrings::Key key;
+    EXPECT_FALSE(table.MakeLoweredKey("Word", page, bytes, key));  // the table folds for itself
+  }
+  THashStrings japanese(256, 0x411);
+  japanese.FoldCase = false;
+  alignas(8) char bytes[64];
+  THashStrings::Key key;
+  EXPECT_FALSE(japanese.MakeLoweredKey("Word", platform::codePage(932), bytes, key));
 }
 
 }  // namespace
