@@ -1178,3 +1178,62 @@ size_t THashStrings::MemoryUsed() const
          smallHist_.capacity() * sizeof(int32_t) + smallBits_.capacity() * sizeof(uint64_t) +
          bigHist_.capacity() * sizeof(bigHist_[0]);
 }
+
+// The item index + 1 of the first slot along the key's probe that holds its
+// hash (0 when an empty slot comes first), looking at most a few slots on.
+namespace {
+template <class Slots>
+uint32_t probeByHash(const Slots& slots, uint32_t mask, uint32_t hash)
+{
+  constexpr int Reach = 4;
+  uint32_t i = hash & mask;
+  for (int step = 0; step < Reach; ++step, i = (i + 1) & mask) {
+    if (slots[i].item == 0)
+      return 0;
+    if (slots[i].hash == hash)
+      return slots[i].item;
+  }
+  return 0;
+}
+}  // namespace
+
+void THashStrings::PrefetchMatchingItems(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t item = probeByHash(slots_, slotMask_, keys[k].hash);
+    if (item == 0)
+      continue;
+    __builtin_prefetch(&items_[item - 1]);
+    if (keys[k].length > 8)
+      __builtin_prefetch(&words_[item - 1]);
+  }
+}
+
+void THashStrings::PrefetchWordBytes(const Key* keys, size_t n) const
+{
+  if (slots_.empty())
+    return;
+  for (size_t k = 0; k < n; ++k) {
+    if (keys[k].length <= 8)
+      continue;
+    const uint32_t item = probeByHash(slots_, slotMask_, keys[k].hash);
+    if (item == 0)
+      continue;
+    const char* word = words_[item - 1];
+    __builtin_prefetch(word + 8);
+    __builtin_prefetch(word + keys[k].length - 1);
+  }
+}
+
+bool THashStrings::MakeLoweredKey(std::string_view word, const platform::CodePage& cp, char* out,
+                                  Key& key) const
+{
+  if (FoldCase || cp.dbcs)
+    return false;
+  // ASCII blocks skip the table when it lower-cases ASCII as ASCII does.
+  const bool asciiFast = &cp == codePage_ ? asciiLower_ : false;
+  key = foldKey(word.data(), word.size(), out, cp.lower.data(), asciiFast, true);
+  return true;
+}

@@ -114,6 +114,21 @@ public:
   // Bytes of heap the table holds (items, index, word storage); for benchmarks.
   size_t MemoryUsed() const;
 
+  // Fetching ahead in three steps, for callers that look up few keys at a
+  // time (and so cannot hide one step's wait behind the others'): after
+  // PrefetchSlots, once the slots have arrived, the items of the slots that
+  // hold each key's hash, along the probe, and where those items keep their
+  // words; once that has arrived, the bytes of words longer than 8, which a
+  // lookup compares past the first 8 in the word storage.
+  void PrefetchMatchingItems(const Key* keys, size_t n) const;
+  void PrefetchWordBytes(const Key* keys, size_t n) const;
+  // For a table that does not fold case itself: the key MakeKey gives for
+  // the word lower-cased through the single-byte code page cp (each byte
+  // mapped by cp.lower), made in one pass; the lower-cased bytes go to out
+  // as MakeKey writes them. False, with nothing made, for a table that
+  // folds case or a double-byte code page.
+  bool MakeLoweredKey(std::string_view word, const platform::CodePage& cp, char* out, Key& key) const;
+
 private:
   friend class TWordBatch;
   friend class TWordCounter;

@@ -33,6 +33,15 @@ public:
     : lower_(FrequencySettings.IgnoreCase ? &platform::codePage(AnsiCodePage) : nullptr)
   {
   }
+  // The folder of the current settings, made again only when they changed
+  // since this one was made (finding the code page takes a lock).
+  void Refresh()
+  {
+    if (FrequencySettings.IgnoreCase != (lower_ != nullptr) || (lower_ && lower_->id != AnsiCodePage))
+      *this = TWordFolder();
+  }
+  // The code page that lower-cases, or nullptr when case is kept.
+  const platform::CodePage* Lower() const { return lower_; }
   // The folded word, in buffer (room for 255 bytes) when it changed.
   std::string_view Fold(std::string_view word, char* buffer) const
   {
@@ -105,6 +114,93 @@ private:
   alignas(8) char buffer_[BufferBytes + 24];  // room for the padding of the last key
 };
 
+// The words of one table that have a rank, found by their keys in a small
+// table of their own: ranking a hit's word then touches only memory that
+// stays in the cache, and a word that is not here ranks -1. Made only when
+// the ranked words are few; with many (small tables, where low counts are
+// among the top counts) the table itself is looked up.
+class TRankedWords {
+public:
+  // False when the words are too many, or one cannot be keyed.
+  bool Build(const THashStrings& table)
+  {
+    std::vector<int32_t> ranked;
+    for (int32_t i = 0; i < table.Count(); ++i) {
+      const int32_t count = table.Counts(i);
+      if (count > 1 && RankOfCount(table, count) >= 0) {
+        if (ranked.size() == MaxWords)
+          return false;
+        ranked.push_back(i);
+      }
+    }
+    size_t size = 16;
+    while (size < ranked.size() * 4)
+      size *= 2;
+    slots_.assign(size, TSlot{});
+    mask_ = uint32_t(size - 1);
+    alignas(8) char buffer[MaxCollocWordLength + 17];
+    for (const int32_t i : ranked) {
+      const std::string_view word = table.Strings(i);
+      THashStrings::Key key;
+      if (word.size() > MaxCollocWordLength || !table.MakeKey(word, buffer, key))
+        return false;
+      uint32_t k = key.hash & mask_;
+      while (slots_[k].rank >= 0)
+        k = (k + 1) & mask_;
+      slots_[k] = TSlot{key.hash, uint32_t(word.size()), uint32_t(bytes_.size()),
+                        RankOfCount(table, table.Counts(i))};
+      bytes_.append(word);
+      const uint32_t sketch = Sketch(word, nullptr);
+      sketches_[sketch / 64] |= uint64_t(1) << (sketch % 64);
+    }
+    return true;
+  }
+  // False for most words that have no rank, without hashing them: their
+  // length and first, second and last bytes match no ranked word's. With a
+  // lower-case map, for a word not yet folded byte by byte through it.
+  bool MayHave(std::string_view word, const unsigned char* lower) const
+  {
+    const uint32_t sketch = Sketch(word, lower);
+    return (sketches_[sketch / 64] >> (sketch % 64)) & 1u;
+  }
+  int8_t RankOf(const THashStrings::Key& key) const
+  {
+    for (uint32_t k = key.hash & mask_;; k = (k + 1) & mask_) {
+      const TSlot& slot = slots_[k];
+      if (slot.rank < 0)
+        return -1;
+      if (slot.hash == key.hash && slot.length == key.length &&
+          std::memcmp(bytes_.data() + slot.offset, key.data, key.length) == 0)
+        return slot.rank;
+    }
+  }
+
+private:
+  static constexpr size_t MaxWords = 4096;
+  static constexpr uint32_t SketchBits = 4096;
+  static uint32_t Sketch(std::string_view word, const unsigned char* lower)
+  {
+    const auto* b = reinterpret_cast<const unsigned char*>(word.data());
+    const size_t n = word.size();
+    if (n == 0)
+      return 0;
+    const auto at = [&](size_t i) { return uint32_t(lower ? lower[b[i]] : b[i]); };
+    const uint32_t x = uint32_t(n) * 0x9E3779B1u ^ at(0) * 0x85EBCA77u ^ at(n > 1 ? 1 : 0) * 0xC2B2AE3Du ^
+                       at(n - 1) * 0x27D4EB2Fu;
+    return (x ^ (x >> 15)) % SketchBits;
+  }
+  uint64_t sketches_[SketchBits / 64] = {};
+  struct TSlot {
+    uint32_t hash = 0;
+    uint32_t length = 0;
+    uint32_t offset = 0;
+    int8_t rank = -1;  // -1: empty
+  };
+  std::vector<TSlot> slots_;
+  uint32_t mask_ = 0;
+  std::string bytes_;
+};
+
 void AppendNumber(std::string& out, int32_t value)
 {
   char digits[16];
@@ -161,18 +257,13 @@ TCollocRows LayOutCollocRows(const TConcordItems::TCollocTableArray& tables, uin
 
 // --- TConcordItems: collocate tables --------------------------------------------
 
-bool TConcordItems::CollocTablesValid(uint8_t first, uint8_t last) const
-{
-  if (first != CollocFirst || last != CollocLast || first < ctx4L || last > ctx4R || first > last)
-    return false;
-  for (int p = first; p <= last; ++p)
-    if (!CollocTables[size_t(p)])
-      return false;
-  return collocCounted_ == Count();
-}
-
 void TConcordItems::FreeCollocTables()
 {
+  try {
+    CountPendingCollocates();
+  } catch (...) {
+    // The tables go; the hits they could not count are not waited for.
+  }
   for (auto& table : CollocTables)
     table.reset();
   collocCounted_ = 0;
@@ -180,6 +271,7 @@ void TConcordItems::FreeCollocTables()
 
 void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit)
 {
+  dropPendingCollocates();
   CollocFirst = first;
   CollocLast = last;
   collocCounted_ = 0;
@@ -195,41 +287,142 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
   }
 }
 
-void TConcordItems::countAndRankCollocates(TConcordItem& hit)
+// Hits waiting to be counted, oldest first, with their words folded and
+// keyed. Each append takes the waiting hits a step on: a hit's table slots
+// are fetched when it arrives, its items (and where long words keep their
+// bytes) when the next hit arrives, those bytes with the next, and it is
+// counted two appends later. Each step's memory comes in while the search
+// builds the next hits.
+struct TConcordItems::TCollocQueue {
+  static constexpr int32_t Depth = 4;  // hits waiting at most
+  static constexpr int32_t Ring = 4;   // entries: Depth, rounded up to a power of two
+  struct TEntry {
+    TConcordItem* hit = nullptr;
+    uint16_t counted = 0;  // positions whose word is counted
+    uint16_t keyed = 0;    // of those, the ones with a key
+    THashStrings::Key keys[TConcordItem::SlotCount];
+    std::string_view words[TConcordItem::SlotCount];  // folded, for the ones without a key
+    // The folded words; each key's bytes are written over its word.
+    alignas(8) char bytes[TConcordItem::SlotCount][MaxCollocWordLength + 17];
+  };
+  TEntry entries[Ring];
+  int32_t oldest = 0;
+  TWordFolder folder;
+  TEntry& at(int32_t age) { return entries[(oldest + age) & (Ring - 1)]; }
+};
+
+void TConcordItems::TCollocQueueDeleter::operator()(TCollocQueue* queue) const
 {
-  // The eight tables' memory is fetched for all words at once, then each
-  // word is counted and ranked by its new count.
-  const TWordFolder folder;
-  std::string_view words[TConcordItem::SlotCount];
-  char folded[TConcordItem::SlotCount][MaxCollocWordLength];
-  alignas(8) char keyBytes[TConcordItem::SlotCount][MaxCollocWordLength + 17];
-  THashStrings::Key keys[TConcordItem::SlotCount];
-  bool counted[TConcordItem::SlotCount] = {};
-  bool keyed[TConcordItem::SlotCount] = {};
-  hit.CollocRanks.fill(-1);
+  delete queue;
+}
+
+bool TConcordItems::tablesComplete(uint8_t first, uint8_t last) const
+{
+  if (first != CollocFirst || last != CollocLast || first < ctx4L || last > ctx4R || first > last)
+    return false;
+  for (int p = first; p <= last; ++p)
+    if (!CollocTables[size_t(p)])
+      return false;
+  return collocCounted_ + collocWaiting_ == Count();
+}
+
+bool TConcordItems::CollocTablesValid(uint8_t first, uint8_t last) const
+{
+  countPending();
+  return tablesComplete(first, last);
+}
+
+void TConcordItems::queueCollocates(TConcordItem& hit)
+{
+  if (!collocQueue_)
+    collocQueue_.reset(new TCollocQueue);
+  TCollocQueue& queue = *collocQueue_;
+  if (collocWaiting_ == TCollocQueue::Depth) {
+    // The oldest hit's items were fetched when the last hit arrived.
+    try {
+      countOldestPending();
+    } catch (...) {
+      dropPendingCollocates();
+      throw;
+    }
+  }
+  if (collocWaiting_ >= 2) {
+    const TCollocQueue::TEntry& older = queue.at(collocWaiting_ - 2);
+    for (int p = CollocFirst; p <= CollocLast; ++p)
+      if ((older.keyed >> p) & 1u)
+        CollocTables[size_t(p)]->PrefetchWordBytes(&older.keys[p], 1);
+  }
+  if (collocWaiting_ >= 1) {
+    const TCollocQueue::TEntry& previous = queue.at(collocWaiting_ - 1);
+    for (int p = CollocFirst; p <= CollocLast; ++p)
+      if ((previous.keyed >> p) & 1u)
+        CollocTables[size_t(p)]->PrefetchMatchingItems(&previous.keys[p], 1);
+  }
+  TCollocQueue::TEntry& entry = queue.at(collocWaiting_);
+  entry.hit = &hit;
+  entry.counted = 0;
+  entry.keyed = 0;
+  queue.folder.Refresh();
+  const TWordFolder& folder = queue.folder;
   for (int p = CollocFirst; p <= CollocLast; ++p) {
     if (!hit.HasWord(p))
       continue;
-    words[p] = folder.Fold(hit.Word(p), folded[p]);
-    if (GlobalStopList.IsFoldedStopWord(words[p]))
-      continue;  // never counted, so never ranked
-    counted[p] = true;
     const THashStrings& table = *CollocTables[size_t(p)];
-    keyed[p] = table.MakeKey(words[p], keyBytes[p], keys[p]);
-    if (keyed[p])
-      table.PrefetchSlots(&keys[p], 1);
+    // Single-byte text is lower-cased and keyed in one pass.
+    const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+    std::string_view word;
+    bool keyed = false;
+    if (folder.Lower() && table.MakeLoweredKey(raw, *folder.Lower(), entry.bytes[p], entry.keys[p])) {
+      word = {entry.bytes[p], raw.size()};
+      keyed = true;
+    } else {
+      word = folder.Fold(raw, entry.bytes[p]);
+    }
+    if (GlobalStopList.IsFoldedStopWord(word))
+      continue;  // never counted, so never ranked
+    entry.counted |= uint16_t(1u << p);
+    if (!keyed)
+      keyed = table.MakeKey(word, entry.bytes[p], entry.keys[p]);
+    if (keyed) {
+      entry.keyed |= uint16_t(1u << p);
+      table.PrefetchSlots(&entry.keys[p], 1);
+    } else {
+      // Not keyed: the word is counted as it is, from these bytes.
+      std::memmove(entry.bytes[p], word.data(), word.size());
+      entry.words[p] = {entry.bytes[p], word.size()};
+    }
   }
+  ++collocWaiting_;
+}
+
+void TConcordItems::countOldestPending() const
+{
+  // Counted and ranked by the new counts; the keys made for fetching ahead
+  // are the lookups' keys, so no word is folded and hashed twice.
+  TCollocQueue::TEntry& entry = collocQueue_->at(0);
+  collocQueue_->oldest = (collocQueue_->oldest + 1) & (TCollocQueue::Ring - 1);
+  --collocWaiting_;
+  TConcordItem& hit = *entry.hit;
+  hit.CollocRanks.fill(-1);
   for (int p = CollocFirst; p <= CollocLast; ++p)
-    if (keyed[p])
-      CollocTables[size_t(p)]->PrefetchItems(&keys[p], 1);
-  // The keys made for fetching ahead are the lookups' keys: no word is
-  // folded and hashed twice.
-  for (int p = CollocFirst; p <= CollocLast; ++p)
-    if (counted[p]) {
+    if ((entry.counted >> p) & 1u) {
       THashStrings& table = *CollocTables[size_t(p)];
-      const int32_t count = keyed[p] ? table.AddCountOfKey(keys[p], 1) : table.AddCount(words[p], 1);
+      const int32_t count = ((entry.keyed >> p) & 1u) ? table.AddCountOfKey(entry.keys[p], 1)
+                                                       : table.AddCount(entry.words[p], 1);
       hit.CollocRanks[size_t(p)] = RankOfCount(table, count);
     }
+  ++collocCounted_;
+}
+
+void TConcordItems::CountPendingCollocates() const
+{
+  try {
+    while (collocWaiting_ > 0)
+      countOldestPending();
+  } catch (...) {
+    dropPendingCollocates();
+    throw;
+  }
 }
 
 void TConcordItems::RankAllCollocates()
@@ -239,18 +432,59 @@ void TConcordItems::RankAllCollocates()
   // The tables are only read, and each hit's ranks are written by one
   // thread: parts of the list are ranked side by side. Double-byte text is
   // lower-cased through the locale and stays on this thread.
-  const auto rankPart = [this](size_t begin, size_t end) {
+  // Positions whose ranked words are few are looked up among those alone.
+  TRankedWords ranked[TConcordItem::SlotCount];
+  uint16_t small = 0;
+  for (int p = CollocFirst; p <= CollocLast; ++p)
+    if (ranked[p].Build(*CollocTables[size_t(p)]))
+      small |= uint16_t(1u << p);
+  const auto rankPart = [this, &ranked, small](size_t begin, size_t end) {
     std::optional<TRankBatch> batches[TConcordItem::SlotCount];
     for (int p = CollocFirst; p <= CollocLast; ++p)
-      batches[p].emplace(*CollocTables[size_t(p)]);
+      if (!((small >> p) & 1u))
+        batches[p].emplace(*CollocTables[size_t(p)]);
     const TWordFolder folder;
+    // Single-byte text is lower-cased byte by byte, so a word's sketch is
+    // taken from its bytes as they stand and only the words that pass are
+    // lower-cased (and keyed in the same pass).
+    const platform::CodePage* lower = folder.Lower();
+    const bool byteWise = !lower || !lower->dbcs;
+    const unsigned char* lowerMap = lower ? lower->lower.data() : nullptr;
     char buffer[MaxCollocWordLength];
+    alignas(8) char keyBytes[MaxCollocWordLength + 17];
+    THashStrings::Key key;
+    constexpr size_t Ahead = 8;  // hits whose records are fetched ahead
     for (size_t i = begin; i < end; ++i) {
+      if (i + 2 * Ahead < end)
+        __builtin_prefetch(items_[i + 2 * Ahead].get());
+      if (i + Ahead < end) {
+        const std::string_view ahead = items_[i + Ahead]->Word(0);
+        __builtin_prefetch(ahead.data());
+        __builtin_prefetch(ahead.data() + 64);
+      }
       TConcordItem& hit = *items_[i];
       hit.CollocRanks.fill(-1);
-      for (int p = CollocFirst; p <= CollocLast; ++p)
-        if (hit.HasWord(p))
-          batches[p]->Add(folder.Fold(hit.Word(p), buffer), &hit.CollocRanks[size_t(p)]);
+      for (int p = CollocFirst; p <= CollocLast; ++p) {
+        if (!hit.HasWord(p))
+          continue;
+        const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+        if (!((small >> p) & 1u)) {
+          batches[p]->Add(folder.Fold(raw, buffer), &hit.CollocRanks[size_t(p)]);
+          continue;
+        }
+        if (byteWise && !ranked[p].MayHave(raw, lowerMap))
+          continue;
+        const THashStrings& table = *CollocTables[size_t(p)];
+        if (lower && table.MakeLoweredKey(raw, *lower, keyBytes, key)) {
+          hit.CollocRanks[size_t(p)] = ranked[p].RankOf(key);
+          continue;
+        }
+        const std::string_view word = folder.Fold(raw, buffer);
+        if (!byteWise && !ranked[p].MayHave(word, nullptr))
+          continue;
+        hit.CollocRanks[size_t(p)] = table.MakeKey(word, keyBytes, key) ? ranked[p].RankOf(key)
+                                                                       : RankOfCount(table, table.CountOf(word));
+      }
     }
   };
   const size_t n = items_.size();
@@ -270,6 +504,7 @@ void TConcordItems::RankAllCollocates()
 
 void TConcordItems::generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup)
 {
+  CountPendingCollocates();  // the waiting hits keep the ranks they arrived with
   const int32_t n = Count();
   std::unique_ptr<ProgressDialog> progress = CreateProgressForm(false);
   try {
@@ -347,6 +582,7 @@ void TConcordItems::SetHighlightCollocates(bool on, const TProgressSetup& setup)
 
 void TConcordItems::WriteCollocationTable(TTextSink& file, int32_t maxRows, std::string_view patternText)
 {
+  countPending();
   const uint8_t first = CollocFirst;
   const uint8_t last = CollocLast;
   bool complete = first >= ctx4L && last <= ctx4R && first <= last;

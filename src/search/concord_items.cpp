@@ -433,31 +433,33 @@ TConcordItems::~TConcordItems() = default;
 
 void TConcordItems::PutItem(int32_t index, std::unique_ptr<TConcordItem> hit)
 {
+  countPending();
   items_.at(size_t(index)) = std::move(hit);
 }
 
 void TConcordItems::AddItem(std::unique_ptr<TConcordItem> hit)
 {
   // While highlighting over valid tables, the new hit is counted and ranked
-  // at once (the tables are not re-sorted, nor earlier hits re-ranked).
+  // as it arrives (the tables are not re-sorted, nor earlier hits
+  // re-ranked); the counting itself may wait for the next appends.
   // Otherwise it is not counted, and the tables stop being valid.
-  const bool count = HighlightCollocates && CollocTablesValid(CollocFirst, CollocLast);
+  const bool count = HighlightCollocates && tablesComplete(CollocFirst, CollocLast);
   items_.push_back(std::move(hit));
-  if (count) {
-    countAndRankCollocates(*items_.back());
-    ++collocCounted_;
-  }
+  if (count)
+    queueCollocates(*items_.back());
 }
 
 void TConcordItems::DeleteItem(int32_t index)
 {
   if (index < 0 || index >= Count())
     throw std::out_of_range("TConcordItems::DeleteItem: index out of range");
+  countPending();
   items_.erase(items_.begin() + index);
 }
 
 int32_t TConcordItems::DeleteItemsIf(const TItemPicker& pick)
 {
+  countPending();
   std::vector<bool> doomed(items_.size());
   int32_t count = 0;
   for (size_t i = 0; i < items_.size(); ++i)
@@ -487,6 +489,7 @@ int32_t TConcordItems::DeleteItems(std::vector<int32_t> indices)
 
 void TConcordItems::Compact(const std::vector<bool>& doomed)
 {
+  countPending();
   size_t kept = 0;
   for (size_t i = 0; i < items_.size(); ++i) {
     if (doomed[i]) {
@@ -550,6 +553,7 @@ int TConcordItems::CompareItems(const TConcordItem& a, const TConcordItem& b) co
 
 void TConcordItems::SortItems(const TAdvancedSortColOptions& sortSpec, const std::vector<TAdvancedSortColItem>* customKeys)
 {
+  countPending();
   SortKeys = {TSortKey{sortSpec.First, sortSpec.FirstReverse}, TSortKey{sortSpec.Second, sortSpec.SecondReverse},
               TSortKey{sortSpec.Third, sortSpec.ThirdReverse}};
   // An empty customised list counts as none.

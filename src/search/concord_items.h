@@ -110,7 +110,13 @@ public:
   TConcordItems& operator=(const TConcordItems&) = delete;
 
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
-  TConcordItem* GetItem(int32_t index) const { return items_.at(static_cast<size_t>(index)).get(); }
+  // Every way to a hit or a table first brings the collocate counts up to
+  // date with every appended hit (see CountPendingCollocates).
+  TConcordItem* GetItem(int32_t index) const
+  {
+    countPending();
+    return items_.at(static_cast<size_t>(index)).get();
+  }
   // Replaces the entry (the old hit is freed).
   void PutItem(int32_t index, std::unique_ptr<TConcordItem> hit);
   // Appends the hit, which the list then owns.
@@ -128,7 +134,11 @@ public:
   // The same for the hits at the given indices (any order, repeats allowed).
   // An index out of range raises std::out_of_range and frees nothing.
   int32_t DeleteItems(std::vector<int32_t> indices);
-  const TItemList& Items() const { return items_; }
+  const TItemList& Items() const
+  {
+    countPending();
+    return items_;
+  }
 
   // Sorts by the three keys of sortSpec, or by the customised key list when one
   // with entries is given (the list keeps its own copy). Not stable: hits
@@ -177,6 +187,15 @@ public:
   void RankAllCollocates();
   // Frees the eight tables.
   void FreeCollocTables();
+  // While highlighting, AddItem counts and ranks a hit up to two appends
+  // later, so that the table memory its words need is fetched while the
+  // next hits are built. The counts and ranks are exactly those of counting
+  // each hit as it arrives: this counts the hits still waiting, in arrival
+  // order, and every reader of hits or tables in this class calls it first.
+  // Code that reaches CollocTables without such a reader calls it itself.
+  // A failure leaves the tables short of those hits (so no longer valid)
+  // and passes on.
+  void CountPendingCollocates() const;
   // The CollocationReport of the valid tables (sorted by count first), at
   // most maxRows data rows when maxRows > 0. Raises before writing when a
   // table of the window is missing; the sink is neither opened nor closed.
@@ -211,11 +230,29 @@ private:
   void Compact(const std::vector<bool>& doomed);
   void prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit);
   void generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup);
-  // A new hit: its words counted, then ranked by their new counts.
-  void countAndRankCollocates(TConcordItem& hit);
+  // The window's tables exist and have counted (or hold waiting) every hit.
+  bool tablesComplete(uint8_t first, uint8_t last) const;
+  // A new hit: its words folded and keyed and their slots fetched; the
+  // oldest waiting hit is counted and ranked by its new counts.
+  void queueCollocates(TConcordItem& hit);
+  void countPending() const
+  {
+    if (collocWaiting_ != 0)
+      CountPendingCollocates();
+  }
+  // Counts and ranks the oldest waiting hit.
+  void countOldestPending() const;
+  // Forgets the waiting hits without counting them.
+  void dropPendingCollocates() const { collocWaiting_ = 0; }
 
   TItemList items_;
-  int32_t collocCounted_ = 0;  // hits the tables have counted
+  mutable int32_t collocCounted_ = 0;  // hits the tables have counted
+  struct TCollocQueue;
+  struct TCollocQueueDeleter {
+    void operator()(TCollocQueue* queue) const;
+  };
+  mutable std::unique_ptr<TCollocQueue, TCollocQueueDeleter> collocQueue_;
+  mutable int32_t collocWaiting_ = 0;  // hits appended but not counted yet
 };
 
 // The line view's string list over a hit list, which it does not own.

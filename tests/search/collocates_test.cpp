@@ -8,12 +8,14 @@
 #include "foundation/hash_strings.h"
 #include "foundation/stop_list.h"
 #include "foundation/text_sink.h"
+#include "platform/codepage.h"
 #include "search/concord_items.h"
 #include "search_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <random>
@@ -355,6 +357,228 @@ TEST_F(Collocates, IgnoreCaseFoldsDoubleByteCodePageText)
   ASSERT_EQ(right.Count(), 1);
   EXPECT_EQ(right.Strings(0), "abc");
   EXPECT_EQ(right.Counts(0), 3);
+}
+
+// Hits made directly, with words drawn from a skewed vocabulary of short,
+// 8-byte, long and mixed-case words (so lookups compare past the first 8
+// bytes and ignoring case folds), a stop word among them.
+class CollocatesOfMadeHits : public Collocates {
+protected:
+  // n words; when distinct, no two fold to the same word.
+  void MakeVocabulary(size_t n, unsigned seed, bool distinct = false)
+  {
+    std::mt19937 random(seed);
+    vocabulary_ = {"the", "The", "a"};
+    std::set<std::string> folded;
+    while (vocabulary_.size() < n) {
+      // Distinct words are never shorter than 7 bytes, so there are enough.
+      constexpr size_t Lengths[] = {1, 3, 7, 8, 12, 30};
+      const size_t length = distinct ? Lengths[2 + random() % 4] : Lengths[random() % 6];
+      std::string w;
+      for (size_t i = 0; i < length; ++i)
+        w += char((random() % 3 == 0 ? 'A' : 'a') + random() % 4);
+      if (!distinct || folded.insert(Fold(w)).second)
+        vocabulary_.push_back(w);
+    }
+  }
+  // Words drawn skewed towards the first of the vocabulary, or evenly.
+  std::unique_ptr<TConcordItem> MakeHit(std::mt19937& random, bool evenly = false) const
+  {
+    auto hit = std::make_unique<TConcordItem>();
+    hit->HitStart = 1000;
+    hit->HitEnd = 1003;
+    std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> words;
+    words[0] = {true, "cat", 0, 0};
+    // Each side stops at a random point, as at the start or end of a file.
+    const int left = int(random() % 6), right = int(random() % 6);
+    for (int p = 1; p < TConcordItem::SlotCount; ++p) {
+      const int distance = p <= ctx1L ? ctx1L - p + 1 : p - ctx1L;
+      if (distance > (p <= ctx1L ? left : right))
+        continue;
+      const size_t r = random() % vocabulary_.size();
+      const size_t k = evenly ? r : std::min(r, random() % vocabulary_.size());
+      const int32_t at = p <= ctx1L ? 1000 - 40 * distance : 1003 + 40 * distance;
+      words[size_t(p)] = {true, vocabulary_[k], at, at + int32_t(vocabulary_[k].size())};
+    }
+    hit->SetWords(words);
+    return hit;
+  }
+  // A running recount: per position each word's count, and the number of
+  // words per count (highest first), whose place is a count's rank.
+  struct Counts {
+    std::map<int, std::map<std::string, int32_t>> words;
+    std::map<int, std::map<int32_t, int32_t, std::greater<>>> perCount;
+  };
+  std::array<int8_t, TConcordItem::SlotCount> RanksOf(const TConcordItem& hit, const Counts& counts,
+                                                     int32_t limit) const
+  {
+    std::array<int8_t, TConcordItem::SlotCount> ranks;
+    ranks.fill(-1);
+    for (int p = ctx4L; p <= ctx4R; ++p) {
+      if (!hit.HasWord(p) || !counts.words.count(p))
+        continue;
+      const auto& table = counts.words.at(p);
+      const auto it = table.find(Fold(std::string(hit.Word(p))));
+      if (it == table.end() || it->second <= 1)
+        continue;
+      const auto& perCount = counts.perCount.at(p);
+      const auto above = std::distance(perCount.begin(), perCount.find(it->second));
+      ranks[size_t(p)] = above < limit ? int8_t(above) : int8_t(-1);
+    }
+    return ranks;
+  }
+  void Count(const TConcordItem& hit, Counts& counts) const
+  {
+    for (int p = ctx4L; p <= ctx4R; ++p) {
+      if (!hit.HasWord(p))
+        continue;
+      const std::string w = Fold(std::string(hit.Word(p)));
+      if (GlobalStopList.Active() && GlobalStopList.IsFoldedStopWord(w))
+        continue;
+      auto& perCount = counts.perCount[p];
+      const int32_t c = ++counts.words[p][w];
+      if (c > 1 && --perCount[c - 1] == 0)
+        perCount.erase(c - 1);
+      ++perCount[c];
+    }
+  }
+
+  std::vector<std::string> vocabulary_;
+};
+
+// Readers coming at any moment, with any number of hits appended since the
+// last, see every hit's ranks as if each had been counted and ranked as it
+// arrived (a running recount); so do re-rankings, deletions and the tables.
+TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItArrives)
+{
+  FrequencySettings.CollocationSpan = 4;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    FrequencySettings.IgnoreCase = seed % 2 == 0;
+    FrequencySettings.CollocHighliteFirst = int32_t(1 + random() % 8);
+    GlobalStopList.SetActive(seed % 3 != 0);
+    MakeVocabulary(40 + 60 * seed, seed);
+    list_ = std::make_unique<TConcordItems>();
+    list_->SetHighlightCollocates(true);
+    const int32_t limit = FrequencySettings.CollocHighliteFirst;
+    Counts counts;
+    std::vector<std::array<int8_t, TConcordItem::SlotCount>> expected;
+    // The tables count a new hit while they have counted every hit of the
+    // list: not after a deletion, until a hit left uncounted evens the numbers.
+    size_t counted = 0;
+    for (int i = 0; i < 2500; ++i) {
+      auto hit = MakeHit(random);
+      const bool valid = counted == expected.size();
+      if (valid) {
+        ++counted;
+        Count(*hit, counts);
+        expected.push_back(RanksOf(*hit, counts, limit));
+      } else {
+        expected.emplace_back().fill(-1);
+      }
+      list_->AddItem(std::move(hit));
+      const unsigned action = random() % 100;
+      if (action < 10) {
+        const auto j = int32_t(random() % expected.size());
+        ASSERT_EQ(list_->GetItem(j)->CollocRanks, expected[size_t(j)]) << "hit " << j << " after " << i;
+      } else if (action < 12) {
+        list_->RankAllCollocates();  // nothing while the tables are not valid
+        for (int32_t j = 0; j < list_->Count() && counted == expected.size(); ++j)
+          expected[size_t(j)] = RanksOf(*list_->GetItem(j), counts, limit);
+      } else if (action < 14) {
+        ASSERT_EQ(list_->CollocTablesValid(ctx4L, ctx4R), counted == expected.size());
+        for (int p = ctx4L; p <= ctx4R; ++p) {
+          const THashStrings& t = *list_->CollocTables[size_t(p)];
+          std::map<std::string, int32_t> words;
+          for (int32_t k = 0; k < t.Count(); ++k)
+            words[std::string(t.Strings(k))] = t.Counts(k);
+          ASSERT_EQ(words, counts.words[p]) << "position " << p << " after " << i;
+        }
+      } else if (action == 14) {
+        // The tables keep the deleted hit's words.
+        const auto j = int32_t(random() % expected.size());
+        list_->DeleteItem(j);
+        expected.erase(expected.begin() + j);
+      }
+    }
+    ASSERT_EQ(list_->Count(), int32_t(expected.size()));
+    for (int32_t j = 0; j < list_->Count(); ++j)
+      ASSERT_EQ(list_->GetItem(j)->CollocRanks, expected[size_t(j)]) << "hit " << j;
+  }
+}
+
+// Re-ranking every hit looks words up among each table's ranked words, or
+// in the whole table when those are many: both agree with a recount, for
+// every top limit, with long words and ties.
+TEST_F(CollocatesOfMadeHits, ReRankingEveryHitAgreesWithARecount)
+{
+  FrequencySettings.CollocationSpan = 4;
+  for (unsigned seed = 1; seed <= 5; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    FrequencySettings.IgnoreCase = seed % 2 == 1;
+    GlobalStopList.SetActive(seed % 2 == 0);
+    // The last runs draw so many words a few times each that, with many
+    // counts tracked, a table has thousands of ranked words.
+    const bool many = seed > 3;
+    MakeVocabulary(many ? 6000 : 200 * seed, seed, many);
+    list_ = std::make_unique<TConcordItems>();
+    Counts counts;
+    for (int i = 0; i < (many ? 20000 : 3000); ++i) {
+      auto hit = MakeHit(random, many);
+      Count(*hit, counts);
+      list_->AddItem(std::move(hit));
+    }
+    for (int32_t limit : {1, 3, 32}) {
+      SCOPED_TRACE(limit);
+      FrequencySettings.CollocHighliteFirst = limit;
+      list_->SetHighlightCollocates(false);
+      list_->FreeCollocTables();
+      list_->SetHighlightCollocates(true);
+      for (int32_t j = 0; j < list_->Count(); ++j)
+        ASSERT_EQ(list_->GetItem(j)->CollocRanks, RanksOf(*list_->GetItem(j), counts, limit)) << "hit " << j;
+    }
+  }
+}
+
+// A word lower-cased and keyed in one pass has the key, and the bytes, of
+// the word lower-cased byte by byte first and then keyed; with the table's
+// own code page (whose ASCII blocks skip the table) and with another.
+TEST(CollocateKeys, LoweredKeysEqualTheKeysOfWordsLowerCasedFirst)
+{
+  std::mt19937 random(7);
+  const platform::CodePage& page = platform::codePage(1252);
+  for (const int32_t lcid : {0x409, 0x419}) {  // code pages 1252 and 1251
+    SCOPED_TRACE(lcid);
+    THashStrings table(256, lcid);
+    table.FoldCase = false;
+    for (int i = 0; i < 3000; ++i) {
+      std::string word(random() % 40, ' ');
+      const bool ascii = random() % 2 == 0;
+      for (char& c : word)
+        c = char(ascii ? 'A' + random() % 58 : 0x20 + random() % 224);
+      std::string lowered = word;
+      for (char& c : lowered)
+        c = char(page.lower[static_cast<unsigned char>(c)]);
+      alignas(8) char expectedBytes[64], bytes[64];
+      THashStrings::Key expected, key;
+      ASSERT_TRUE(table.MakeKey(lowered, expectedBytes, expected));
+      ASSERT_TRUE(table.MakeLoweredKey(word, page, bytes, key));
+      ASSERT_EQ(std::string_view(key.data, key.length), std::string_view(expected.data, expected.length)) << word;
+      ASSERT_EQ(key.hash, expected.hash) << word;
+      ASSERT_EQ(key.head, expected.head) << word;
+    }
+    table.FoldCase = true;
+    alignas(8) char bytes[64];
+    THashStrings::Key key;
+    EXPECT_FALSE(table.MakeLoweredKey("Word", page, bytes, key));  // the table folds for itself
+  }
+  THashStrings japanese(256, 0x411);
+  japanese.FoldCase = false;
+  alignas(8) char bytes[64];
+  THashStrings::Key key;
+  EXPECT_FALSE(japanese.MakeLoweredKey("Word", platform::codePage(932), bytes, key));
 }
 
 }  // namespace

@@ -964,6 +964,7 @@ void TConcordanceForm::ReRankCollocates(int32_t n)
 {
   if (!highlightCollocates_)
     return;
+  items_->CountPendingCollocates();  // the tables are changed directly below
   for (int p = items_->CollocFirst; p <= items_->CollocLast && p < TConcordItem::SlotCount; ++p)
     if (p >= 1 && items_->CollocTables[size_t(p)])
       items_->CollocTables[size_t(p)]->SetTopLimit(n);
