@@ -963,7 +963,6 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
   const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
   const unsigned char* fold = finder.Fold;
   const int32_t k1 = finder.First;
-  const int32_t k2 = finder.Second;
 
   auto matchesAt = [&](const unsigned char* p) {
     for (int32_t i = 0; i < len; ++i)
@@ -985,29 +984,9 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     const unsigned char* p = cur_;
     const unsigned char* last = limit_ - len;
     if (finder.Simple) {
-#if defined(__SSE2__)
-      const __m128i t1 = _mm_set1_epi8(char(finder.Target[0]));
-      const __m128i m1 = _mm_set1_epi8(char(finder.Mask[0]));
-      const __m128i t2 = _mm_set1_epi8(char(finder.Target[1]));
-      const __m128i m2 = _mm_set1_epi8(char(finder.Mask[1]));
-      // Sixteen candidates at a time; every byte loaded lies before limit_.
-      for (; p + 15 <= last; p += 16) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k1)), m1);
-        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k2)), m2);
-        auto bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, t1), _mm_cmpeq_epi8(b, t2))));
-        while (bits) {
-          const unsigned char* c = p + __builtin_ctz(bits);
-          if (matchesAt(c)) {
-            cur_ = c;
-            return GetPosition();
-          }
-          bits &= bits - 1;
-        }
-      }
-#endif
-      for (; p <= last; ++p)
-        if ((p[k1] | finder.Mask[0]) == finder.Target[0] && (p[k2] | finder.Mask[1]) == finder.Target[1] &&
-            matchesAt(p)) {
+      const TBytePairScan pair = PairScanOf(finder);
+      for (; (p = pair.FindFirst(p, last)) != nullptr; ++p)
+        if (matchesAt(p)) {
           cur_ = p;
           return GetPosition();
         }
@@ -1018,12 +997,84 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
           return GetPosition();
         }
     }
-    // Nothing here: the next window keeps the bytes that could still begin a
-    // word with the prefix.
-    if (LimitPos() >= rangeEnd_ || !AdvanceSearchWindow(LimitPos() - (len - 1))) {
+    // Nothing here: the search goes on from the bytes that could still begin
+    // a word with the prefix.
+    if (LimitPos() >= rangeEnd_) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
     }
+    if (finder.Simple)
+      return FindWordStartInBlocks(finder, delimiters, onWindow, LimitPos() - (len - 1));
+    if (!AdvanceSearchWindow(LimitPos() - (len - 1))) {
+      Seek(std::max(GetPosition(), rangeEnd_));
+      return -1;
+    }
+  }
+}
+
+TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
+{
+  TBytePairScan pair;
+  pair.Offset[0] = finder.First;
+  pair.Offset[1] = finder.Second;
+  pair.Target[0] = finder.Target[0];
+  pair.Target[1] = finder.Target[1];
+  pair.Mask[0] = finder.Mask[0];
+  pair.Mask[1] = finder.Mask[1];
+  return pair;
+}
+
+// Text far from the cursor is read in blocks larger than the window (up to
+// 128 windows), straight into a buffer of the search's own, and only the
+// window around a word found is filled again: one read of the text, with
+// few calls to the stream. onWindow is still called once per window's worth
+// of bytes, so stop requests and progress come as often as before.
+int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
+                                          const std::function<bool(int32_t)>& onWindow, int32_t from)
+{
+  const auto len = int32_t(finder.Prefix.size());
+  const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
+  const unsigned char* fold = finder.Fold;
+  const TBytePairScan pair = PairScanOf(finder);
+  const int32_t most = windowSize_ * 128;
+  if (!block_)
+    block_.reset(new unsigned char[size_t(most) + 1]);
+  auto toEnd = [this]() {
+    Seek(std::max(GetPosition(), rangeEnd_));
+    return -1;
+  };
+  // Blocks start at two windows and double, so that a word a little way
+  // ahead costs no large read.
+  for (int32_t size = windowSize_ * 2;; size = std::min(size * 2, most)) {
+    // The byte before the block comes too, for the test of the byte before
+    // a word at its start.
+    const int32_t lead = from > 0 ? 1 : 0;
+    const int32_t want = int32_t(std::min<int64_t>(size, int64_t(rangeEnd_) - from));
+    int32_t at = from - lead;
+    const int32_t got = stream_->ReadAt(at, block_.get(), want + lead) - lead;
+    ++lockedReads_;
+    if (got < len)
+      return toEnd();
+    const unsigned char* data = block_.get() + lead;
+    const unsigned char* lastStart = data + (got - len);
+    for (const unsigned char* piece = data; piece <= lastStart; piece += windowSize_) {
+      if (onWindow && !onWindow(from + int32_t(piece - data)))
+        return -1;
+      const unsigned char* last = std::min(lastStart, piece + (windowSize_ - 1));
+      for (const unsigned char* p = piece; (p = pair.FindFirst(p, last)) != nullptr; ++p) {
+        int32_t i = 0;
+        while (i < len && (fold ? fold[p[i]] : p[i]) == lit[i])
+          ++i;
+        if (i < len || !delimiters[p > block_.get() ? p[-1] : 0])
+          continue;
+        const int32_t pos = from + int32_t(p - data);
+        Seek(pos);
+        return pos;
+      }
+    }
+    if (int64_t(from) + got >= rangeEnd_)
+      return toEnd();
+    from += got - (len - 1);
   }
 }
 

@@ -347,6 +347,10 @@ private:
   // Moves the window to start at keepFrom (bytes already held are kept) and
   // fills it; false when that brought no new byte.
   bool AdvanceSearchWindow(int32_t keepFrom);
+  // FindWordStart past the window, from the candidate position from on.
+  int32_t FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
+                                const std::function<bool(int32_t)>& onWindow, int32_t from);
+  static TBytePairScan PairScanOf(const TWordStartFinder& finder);
 
   TSynchroStream* stream_;
   int32_t windowSize_;
@@ -355,6 +359,8 @@ private:
   int32_t rangeStart_ = 0;
   int32_t rangeEnd_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
+  // Blocks read by FindWordStart beyond the window (made on first use).
+  std::unique_ptr<unsigned char[]> block_;
   bool shortRead_ = false;
   int32_t bufLen_ = 0;
   const unsigned char* cur_ = nullptr;
