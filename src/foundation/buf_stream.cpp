@@ -973,7 +973,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     return delimiters[ByteBefore(p)];
   };
 
-  for (;;) {
+  for (int windows = 1;; ) {
     if (!Ensure(len)) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
@@ -1003,13 +1003,36 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
     }
-    if (finder.Simple)
+    // A word a window or two ahead is read with the window; past that, in
+    // blocks.
+    if (finder.Simple && ++windows > 2)
       return FindWordStartInBlocks(finder, delimiters, onWindow, LimitPos() - (len - 1));
     if (!AdvanceSearchWindow(LimitPos() - (len - 1))) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
     }
   }
+}
+
+// Seek(pos) with the window's bytes taken from block_, which holds count
+// bytes from position at, where it holds them all.
+void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
+{
+  const int32_t from = std::max(0, pos - lookBehind_);
+  const auto to = int32_t(std::min<int64_t>(int64_t(from) + windowSize_, rangeEnd_));
+  if ((bufPos_ >= 0 && pos >= bufPos_ && pos <= bufPos_ + bufLen_) || from < at || to > at + count) {
+    Seek(pos);
+    return;
+  }
+  maskBlock_ = nullptr;
+  std::memcpy(buffer_.get(), block_.get() + (from - at), size_t(to - from));
+  bufPos_ = from;
+  bufLen_ = to - from;
+  buffer_[bufLen_] = 0;
+  streamPos_ = to;
+  shortRead_ = false;
+  cur_ = buffer_.get() + (pos - from);
+  UpdateLimit();
 }
 
 TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
@@ -1068,7 +1091,7 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
         if (i < len || !delimiters[p > block_.get() ? p[-1] : 0])
           continue;
         const int32_t pos = from + int32_t(p - data);
-        Seek(pos);
+        SeekFromBlock(pos, from - lead, got + lead);
         return pos;
       }
     }

@@ -351,6 +351,7 @@ private:
   int32_t FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
                                 const std::function<bool(int32_t)>& onWindow, int32_t from);
   static TBytePairScan PairScanOf(const TWordStartFinder& finder);
+  void SeekFromBlock(int32_t pos, int32_t at, int32_t count);
 
   TSynchroStream* stream_;
   int32_t windowSize_;

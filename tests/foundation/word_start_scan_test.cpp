@@ -150,6 +150,14 @@ protected:
         break;
       }
       EXPECT_EQ(reader.GetPosition(), found);
+      // The window around the word holds the text, both ways from it.
+      std::string ahead;
+      for (int32_t i = found; i < std::min(hi, found + reader.WindowSize() + 5); ++i)
+        ahead += reader.NextChar();
+      ASSERT_EQ(ahead, text.substr(size_t(found), ahead.size())) << "after " << found;
+      reader.SetPosition(found);
+      for (int32_t i = found - 1; i >= std::max(lo, found - 300); --i)
+        ASSERT_EQ(reader.PrevChar(), text[size_t(i)]) << "before " << found << " at " << i;
       EXPECT_LE(found - last, reader.WindowSize()) << "a window passed unannounced";
       // The next attempt starts one byte on, or a word or two further.
       start = found + 1 + int32_t(rng() % 3 == 0 ? rng() % 40 : 0);
