@@ -1,6 +1,7 @@
 #include "foundation/buf_stream.h"
 
 #include "foundation/buf_stream_config.h"
+#include "platform/mapped_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -1014,6 +1015,28 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
   }
 }
 
+// Whether the mapped view holds count bytes from position at (the stream's
+// bytes, wherever the range ends); when it does not, the view moves there,
+// over 1024 windows where the file is that long. False where the stream's
+// file cannot be mapped.
+bool TBufStream::MapAhead(int32_t at, int32_t count)
+{
+  if (view_.Data() && at >= viewPos_ && int64_t(at) + count <= viewEnd_)
+    return true;
+  std::lock_guard lock(stream_->Mutex());
+  const int fd = stream_->MappableHandle();
+  const int64_t size = std::min<int64_t>(stream_->GetSize(), int64_t(at) + int64_t(windowSize_) * 1024);
+  if (fd < 0 || size < int64_t(at) + count || !view_.Map(fd, at, size - at)) {
+    // Not a file that can be mapped: blocks are read from here on.
+    mapFailed_ = mapFailed_ || fd < 0 || size >= int64_t(at) + count;
+    view_.Unmap();
+    return false;
+  }
+  viewPos_ = at;
+  viewEnd_ = int32_t(size);
+  return true;
+}
+
 // Seek(pos) with the window's bytes taken from block_, which holds count
 // bytes from position at, where it holds them all.
 void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
@@ -1047,18 +1070,54 @@ TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
   return pair;
 }
 
+namespace {
+
+// One window's worth of a block: the first position in [piece, last] that
+// begins a word with the prefix, into found (nullptr when none). It reads
+// bytes only, so that it can run over a mapped file under a bus-error guard.
+struct TPieceScan {
+  const TBytePairScan* pair;
+  const unsigned char* lit;
+  int32_t len;
+  const unsigned char* fold;
+  const bool* delimiters;
+  const unsigned char* blockStart;  // no byte before it: a word there follows #0
+  const unsigned char* piece;
+  const unsigned char* last;
+  const unsigned char* found;
+};
+
+void scanPiece(void* arg)
+{
+  auto& s = *static_cast<TPieceScan*>(arg);
+  s.found = nullptr;
+  for (const unsigned char* p = s.piece; (p = s.pair->FindFirst(p, s.last)) != nullptr; ++p) {
+    int32_t i = 0;
+    while (i < s.len && (s.fold ? s.fold[p[i]] : p[i]) == s.lit[i])
+      ++i;
+    if (i == s.len && s.delimiters[p > s.blockStart ? p[-1] : 0]) {
+      s.found = p;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 // Text far from the cursor is read in blocks larger than the window (up to
 // 128 windows), straight into a buffer of the search's own, and only the
 // window around a word found is filled again: one read of the text, with
-// few calls to the stream. onWindow is still called once per window's worth
-// of bytes, so stop requests and progress come as often as before.
+// few calls to the stream. Where much is left of a file that can be mapped,
+// larger blocks are scanned where they lie in the system's file cache, with
+// no copy at all. onWindow is still called once per window's worth of
+// bytes, so stop requests and progress come as often as before.
 int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
                                           const std::function<bool(int32_t)>& onWindow, int32_t from)
 {
   const auto len = int32_t(finder.Prefix.size());
-  const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
-  const unsigned char* fold = finder.Fold;
   const TBytePairScan pair = PairScanOf(finder);
+  TPieceScan scan{&pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
+                  delimiters, nullptr, nullptr, nullptr, nullptr};
   const int32_t most = windowSize_ * 128;
   if (!block_)
     block_.reset(new unsigned char[size_t(most) + 1]);
@@ -1072,29 +1131,52 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
     // The byte before the block comes too, for the test of the byte before
     // a word at its start.
     const int32_t lead = from > 0 ? 1 : 0;
-    const int32_t want = int32_t(std::min<int64_t>(size, int64_t(rangeEnd_) - from));
-    int32_t at = from - lead;
-    const int32_t got = stream_->ReadAt(at, block_.get(), want + lead) - lead;
-    ++lockedReads_;
-    if (got < len)
-      return toEnd();
-    const unsigned char* data = block_.get() + lead;
+    const int64_t left = int64_t(rangeEnd_) - from;
+    const unsigned char* base = nullptr;
+    int32_t got = 0;
+    if (!mapFailed_ && MapAhead(from - lead, int32_t(std::min<int64_t>(left, most)) + lead)) {
+      base = view_.Data() + (from - lead - viewPos_);
+      got = int32_t(std::min<int64_t>(viewEnd_, rangeEnd_) - from);
+    } else {
+      const int32_t want = int32_t(std::min<int64_t>(size, left));
+      int32_t at = from - lead;
+      got = stream_->ReadAt(at, block_.get(), want + lead) - lead;
+      ++lockedReads_;
+      if (got < len)
+        return toEnd();
+      base = block_.get();
+    }
+    const bool mapped = base != block_.get();
+    const unsigned char* data = base + lead;
     const unsigned char* lastStart = data + (got - len);
+    scan.blockStart = base;
+    bool cutShort = false;
     for (const unsigned char* piece = data; piece <= lastStart; piece += windowSize_) {
       if (onWindow && !onWindow(from + int32_t(piece - data)))
         return -1;
-      const unsigned char* last = std::min(lastStart, piece + (windowSize_ - 1));
-      for (const unsigned char* p = piece; (p = pair.FindFirst(p, last)) != nullptr; ++p) {
-        int32_t i = 0;
-        while (i < len && (fold ? fold[p[i]] : p[i]) == lit[i])
-          ++i;
-        if (i < len || !delimiters[p > block_.get() ? p[-1] : 0])
-          continue;
-        const int32_t pos = from + int32_t(p - data);
-        SeekFromBlock(pos, from - lead, got + lead);
+      scan.piece = piece;
+      scan.last = std::min(lastStart, piece + (windowSize_ - 1));
+      if (mapped) {
+        // The file was cut short under the view: its own reads from here on.
+        if (!platform::CallCatchingBusError(scanPiece, &scan)) {
+          mapFailed_ = cutShort = true;
+          view_.Unmap();
+          break;
+        }
+      } else {
+        scanPiece(&scan);
+      }
+      if (scan.found) {
+        const int32_t pos = from + int32_t(scan.found - data);
+        if (mapped)
+          Seek(pos);
+        else
+          SeekFromBlock(pos, from - lead, got + lead);
         return pos;
       }
     }
+    if (cutShort)
+      continue;
     if (int64_t(from) + got >= rangeEnd_)
       return toEnd();
     from += got - (len - 1);

@@ -37,6 +37,7 @@
 #pragma once
 
 #include "foundation/byte_scan.h"
+#include "platform/mapped_file.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
 
@@ -352,6 +353,7 @@ private:
                                 const std::function<bool(int32_t)>& onWindow, int32_t from);
   static TBytePairScan PairScanOf(const TWordStartFinder& finder);
   void SeekFromBlock(int32_t pos, int32_t at, int32_t count);
+  bool MapAhead(int32_t at, int32_t count);
 
   TSynchroStream* stream_;
   int32_t windowSize_;
@@ -362,6 +364,12 @@ private:
   std::unique_ptr<unsigned char[]> buffer_;
   // Blocks read by FindWordStart beyond the window (made on first use).
   std::unique_ptr<unsigned char[]> block_;
+  // A view of the stream's file mapped for the same search, bytes
+  // [viewPos_, viewEnd_).
+  platform::TMappedRange view_;
+  int32_t viewPos_ = 0;
+  int32_t viewEnd_ = 0;
+  bool mapFailed_ = false;  // the file cannot be mapped, or was cut short
   bool shortRead_ = false;
   int32_t bufLen_ = 0;
   const unsigned char* cur_ = nullptr;

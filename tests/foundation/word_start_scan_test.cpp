@@ -2,21 +2,28 @@
 // the next word that can begin a hit) against a plain position-by-position
 // reference: random text with the prefix's letters in mixed case, every
 // line-end style, NUL bytes, words far apart (read in blocks beyond the
-// window) and close together, windows from tiny to full size.
+// window, or through a mapped view of a file) and close together, windows
+// from tiny to full size, over a stream in memory and over a file.
 #include "foundation/buf_stream.h"
 #include "foundation/byte_scan.h"
 
+#include "foundation/sync_stream.h"
 #include "support/memory_stream.h"
+#include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 using testsupport::MemoryStream;
+using testsupport::ScratchFolder;
 
 namespace {
 
@@ -126,7 +133,16 @@ protected:
 
   void ExpectSameStarts(const std::string& text, const Case& c, int32_t lo, int32_t hi, std::mt19937& rng)
   {
-    MemoryStream stream(text);
+    MemoryStream memory(text);
+    ExpectSameStarts(memory, text, c, lo, hi, rng);
+    ScratchFolder folder;
+    TFileSynchroStream file(folder.write("text.txt", text), CorpusFileMode);
+    ExpectSameStarts(file, text, c, lo, hi, rng);
+  }
+
+  void ExpectSameStarts(TSynchroStream& stream, const std::string& text, const Case& c, int32_t lo, int32_t hi,
+                        std::mt19937& rng)
+  {
     TBufStream reader(&stream, delimiters_, GetParam());
     if (int64_t(c.prefix.size()) * 2 + 16 > reader.WindowSize())
       return;  // the search walks word by word then
@@ -139,6 +155,7 @@ protected:
       last = position;
       return true;
     };
+    int checks = 0;
     for (int32_t start = lo; start < hi;) {
       reader.SetPosition(start);
       last = start;
@@ -152,11 +169,12 @@ protected:
       EXPECT_EQ(reader.GetPosition(), found);
       // The window around the word holds the text, both ways from it.
       std::string ahead;
-      for (int32_t i = found; i < std::min(hi, found + reader.WindowSize() + 5); ++i)
+      const int32_t span = ++checks % 64 == 1 ? reader.WindowSize() + 5 : 40;
+      for (int32_t i = found; i < std::min(hi, found + span); ++i)
         ahead += reader.NextChar();
       ASSERT_EQ(ahead, text.substr(size_t(found), ahead.size())) << "after " << found;
       reader.SetPosition(found);
-      for (int32_t i = found - 1; i >= std::max(lo, found - 300); --i)
+      for (int32_t i = found - 1; i >= std::max(lo, found - (span > 40 ? 300 : 20)); --i)
         ASSERT_EQ(reader.PrevChar(), text[size_t(i)]) << "before " << found << " at " << i;
       EXPECT_LE(found - last, reader.WindowSize()) << "a window passed unannounced";
       // The next attempt starts one byte on, or a word or two further.
@@ -177,7 +195,7 @@ TEST_P(WordStartScanTest, FindsEveryWordStartThePlainScanFinds)
   std::mt19937 rng{uint32_t(GetParam())};
   const Case cases[] = {{"melchizedek", true}, {"zq", true}, {"walk", true}, {"Walk", false}, {"x7", true}};
   // Blocks grow to 128 windows: the texts reach beyond a few of them.
-  const size_t size = std::min<size_t>(size_t(GetParam()) * 700, 3 << 20);
+  const size_t size = std::min<size_t>(size_t(GetParam()) * 700, 5 << 19);
   for (const Case& c : cases)
     for (size_t gap : {size_t(30), size_t(GetParam()) * 3, size_t(GetParam()) * 150}) {
       const std::string text = Text(rng, c.prefix, size, gap);
@@ -205,6 +223,50 @@ TEST_P(WordStartScanTest, AStopRequestEndsTheSearchWithinAWindow)
   reader.SetPosition(0);
   EXPECT_EQ(reader.FindWordStart(finder, table_, [&](int32_t) { return ++calls > 0; }), int32_t(text.size()) - 2);
   EXPECT_GE(calls, int(text.size()) / GetParam());
+}
+
+}  // namespace
+
+namespace {
+
+// A file cut short by another program while a mapped view of it is being
+// scanned: the search goes on with the file's own reads and ends where the
+// file now ends, as a search over a file cut short before it began.
+TEST(WordStartScanFileTest, AFileCutShortUnderTheScanEndsTheSearchWhereItNowEnds)
+{
+  TCharSet delimiters;
+  bool table[256] = {};
+  for (int c = 0; c <= 32; ++c)
+    delimiters.set(size_t(c)), table[c] = true;
+  std::string text;
+  while (text.size() < (size_t(24) << 20))
+    text += "abc de\r\nfgh ";
+  text.replace(text.size() - (size_t(4) << 20), 3, "zqx");  // a word 4 MiB before the end
+  ScratchFolder folder;
+  const std::string path = folder.write("cut.txt", text);
+  const TBufStream::TWordStartFinder finder("zq", nullptr);
+
+  // Uncut, the word is found, the text read through a view, not block by block.
+  {
+    TFileSynchroStream stream(path, CorpusFileMode);
+    TBufStream reader(&stream, delimiters);
+    EXPECT_EQ(reader.FindWordStart(finder, table, nullptr), int32_t(text.size() - (size_t(4) << 20)));
+    EXPECT_LT(reader.LockedReads(), 8);
+  }
+  // Cut to 6 MiB when the scan passes 8 MiB: nothing more is found.
+  TFileSynchroStream stream(path, CorpusFileMode);
+  TBufStream reader(&stream, delimiters);
+  bool cut = false;
+  const auto onWindow = [&](int32_t position) {
+    if (!cut && position >= (8 << 20)) {
+      cut = true;
+      EXPECT_EQ(::truncate(path.c_str(), 6 << 20), 0);
+    }
+    return true;
+  };
+  EXPECT_EQ(reader.FindWordStart(finder, table, onWindow), -1);
+  EXPECT_TRUE(cut);
+  EXPECT_EQ(reader.GetPosition(), int32_t(text.size()));
 }
 
 }  // namespace
