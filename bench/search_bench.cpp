@@ -9,6 +9,8 @@
 // /tmp). Remove it by hand when done.
 //
 //   (a) a rare word: the two counts agree (it occurs at most once per line);
+//       each run of the program is paired with a run of grep and the ratio
+//       reported is the median of the pairs', as for (f);
 //   (b) walk*, whose words are common; grep runs -E 'walk[a-z]*' and counts
 //       lines, so its count is lower;
 //   (c) a Tag-mode word&tag search over the tagged variant; grep looks for
