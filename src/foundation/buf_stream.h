@@ -37,9 +37,9 @@
 #pragma once
 
 #include "foundation/byte_scan.h"
-#include "platform/mapped_file.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
+#include "platform/mapped_file.h"
 
 #include <cstdint>
 #include <functional>
