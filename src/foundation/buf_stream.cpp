@@ -1,6 +1,7 @@
 #include "foundation/buf_stream.h"
 
 #include "foundation/buf_stream_config.h"
+#include "platform/mapped_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -963,7 +964,6 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
   const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
   const unsigned char* fold = finder.Fold;
   const int32_t k1 = finder.First;
-  const int32_t k2 = finder.Second;
 
   auto matchesAt = [&](const unsigned char* p) {
     for (int32_t i = 0; i < len; ++i)
@@ -974,7 +974,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     return delimiters[ByteBefore(p)];
   };
 
-  for (;;) {
+  for (int windows = 1;; ) {
     if (!Ensure(len)) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
@@ -985,29 +985,9 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     const unsigned char* p = cur_;
     const unsigned char* last = limit_ - len;
     if (finder.Simple) {
-#if defined(__SSE2__)
-      const __m128i t1 = _mm_set1_epi8(char(finder.Target[0]));
-      const __m128i m1 = _mm_set1_epi8(char(finder.Mask[0]));
-      const __m128i t2 = _mm_set1_epi8(char(finder.Target[1]));
-      const __m128i m2 = _mm_set1_epi8(char(finder.Mask[1]));
-      // Sixteen candidates at a time; every byte loaded lies before limit_.
-      for (; p + 15 <= last; p += 16) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k1)), m1);
-        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k2)), m2);
-        auto bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, t1), _mm_cmpeq_epi8(b, t2))));
-        while (bits) {
-          const unsigned char* c = p + __builtin_ctz(bits);
-          if (matchesAt(c)) {
-            cur_ = c;
-            return GetPosition();
-          }
-          bits &= bits - 1;
-        }
-      }
-#endif
-      for (; p <= last; ++p)
-        if ((p[k1] | finder.Mask[0]) == finder.Target[0] && (p[k2] | finder.Mask[1]) == finder.Target[1] &&
-            matchesAt(p)) {
+      const TBytePairScan pair = PairScanOf(finder);
+      for (; (p = pair.FindFirst(p, last)) != nullptr; ++p)
+        if (matchesAt(p)) {
           cur_ = p;
           return GetPosition();
         }
@@ -1018,12 +998,188 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
           return GetPosition();
         }
     }
-    // Nothing here: the next window keeps the bytes that could still begin a
-    // word with the prefix.
-    if (LimitPos() >= rangeEnd_ || !AdvanceSearchWindow(LimitPos() - (len - 1))) {
+    // Nothing here: the search goes on from the bytes that could still begin
+    // a word with the prefix.
+    if (LimitPos() >= rangeEnd_) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
     }
+    // A word a window or two ahead is read with the window; past that, in
+    // blocks.
+    if (finder.Simple && ++windows > 2)
+      return FindWordStartInBlocks(finder, delimiters, onWindow, LimitPos() - (len - 1));
+    if (!AdvanceSearchWindow(LimitPos() - (len - 1))) {
+      Seek(std::max(GetPosition(), rangeEnd_));
+      return -1;
+    }
+  }
+}
+
+// Whether the mapped view holds count bytes from position at (the stream's
+// bytes, wherever the range ends); when it does not, the view moves there,
+// over 1024 windows where the file is that long. False where the stream's
+// file cannot be mapped.
+bool TBufStream::MapAhead(int32_t at, int32_t count)
+{
+  if (view_.Data() && at >= viewPos_ && int64_t(at) + count <= viewEnd_)
+    return true;
+  std::lock_guard lock(stream_->Mutex());
+  const int fd = stream_->MappableHandle();
+  const int64_t size = std::min<int64_t>(stream_->GetSize(), int64_t(at) + int64_t(windowSize_) * 1024);
+  if (fd < 0 || size < int64_t(at) + count || !view_.Map(fd, at, size - at)) {
+    // Not a file that can be mapped: blocks are read from here on.
+    mapFailed_ = mapFailed_ || fd < 0 || size >= int64_t(at) + count;
+    view_.Unmap();
+    return false;
+  }
+  viewPos_ = at;
+  viewEnd_ = int32_t(size);
+  return true;
+}
+
+// Seek(pos) with the window's bytes taken from block_, which holds count
+// bytes from position at, where it holds them all.
+void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
+{
+  const int32_t from = std::max(0, pos - lookBehind_);
+  const auto to = int32_t(std::min<int64_t>(int64_t(from) + windowSize_, rangeEnd_));
+  if ((bufPos_ >= 0 && pos >= bufPos_ && pos <= bufPos_ + bufLen_) || from < at || to > at + count) {
+    Seek(pos);
+    return;
+  }
+  maskBlock_ = nullptr;
+  std::memcpy(buffer_.get(), block_.get() + (from - at), size_t(to - from));
+  bufPos_ = from;
+  bufLen_ = to - from;
+  buffer_[bufLen_] = 0;
+  streamPos_ = to;
+  shortRead_ = false;
+  cur_ = buffer_.get() + (pos - from);
+  UpdateLimit();
+}
+
+TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
+{
+  TBytePairScan pair;
+  pair.Offset[0] = finder.First;
+  pair.Offset[1] = finder.Second;
+  pair.Target[0] = finder.Target[0];
+  pair.Target[1] = finder.Target[1];
+  pair.Mask[0] = finder.Mask[0];
+  pair.Mask[1] = finder.Mask[1];
+  return pair;
+}
+
+namespace {
+
+// One window's worth of a block: the first position in [piece, last] that
+// begins a word with the prefix, into found (nullptr when none). It reads
+// bytes only, so that it can run over a mapped file under a bus-error guard.
+struct TPieceScan {
+  const TBytePairScan* pair;
+  const unsigned char* lit;
+  int32_t len;
+  const unsigned char* fold;
+  const bool* delimiters;
+  const unsigned char* blockStart;  // no byte before it: a word there follows #0
+  const unsigned char* piece;
+  const unsigned char* last;
+  const unsigned char* found;
+};
+
+void scanPiece(void* arg)
+{
+  auto& s = *static_cast<TPieceScan*>(arg);
+  s.found = nullptr;
+  for (const unsigned char* p = s.piece; (p = s.pair->FindFirst(p, s.last)) != nullptr; ++p) {
+    int32_t i = 0;
+    while (i < s.len && (s.fold ? s.fold[p[i]] : p[i]) == s.lit[i])
+      ++i;
+    if (i == s.len && s.delimiters[p > s.blockStart ? p[-1] : 0]) {
+      s.found = p;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+// Text far from the cursor is read in blocks larger than the window (up to
+// 128 windows), straight into a buffer of the search's own, and only the
+// window around a word found is filled again: one read of the text, with
+// few calls to the stream. Where much is left of a file that can be mapped,
+// larger blocks are scanned where they lie in the system's file cache, with
+// no copy at all. onWindow is still called once per window's worth of
+// bytes, so stop requests and progress come as often as before.
+int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
+                                          const std::function<bool(int32_t)>& onWindow, int32_t from)
+{
+  const auto len = int32_t(finder.Prefix.size());
+  const TBytePairScan pair = PairScanOf(finder);
+  TPieceScan scan{&pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
+                  delimiters, nullptr, nullptr, nullptr, nullptr};
+  const int32_t most = windowSize_ * 128;
+  if (!block_)
+    block_.reset(new unsigned char[size_t(most) + 1]);
+  auto toEnd = [this]() {
+    Seek(std::max(GetPosition(), rangeEnd_));
+    return -1;
+  };
+  // Blocks start at two windows and double, so that a word a little way
+  // ahead costs no large read.
+  for (int32_t size = windowSize_ * 2;; size = std::min(size * 2, most)) {
+    // The byte before the block comes too, for the test of the byte before
+    // a word at its start.
+    const int32_t lead = from > 0 ? 1 : 0;
+    const int64_t left = int64_t(rangeEnd_) - from;
+    const unsigned char* base = nullptr;
+    int32_t got = 0;
+    if (!mapFailed_ && MapAhead(from - lead, int32_t(std::min<int64_t>(left, most)) + lead)) {
+      base = view_.Data() + (from - lead - viewPos_);
+      got = int32_t(std::min<int64_t>(viewEnd_, rangeEnd_) - from);
+    } else {
+      const int32_t want = int32_t(std::min<int64_t>(size, left));
+      int32_t at = from - lead;
+      got = stream_->ReadAt(at, block_.get(), want + lead) - lead;
+      ++lockedReads_;
+      if (got < len)
+        return toEnd();
+      base = block_.get();
+    }
+    const bool mapped = base != block_.get();
+    const unsigned char* data = base + lead;
+    const unsigned char* lastStart = data + (got - len);
+    scan.blockStart = base;
+    bool cutShort = false;
+    for (const unsigned char* piece = data; piece <= lastStart; piece += windowSize_) {
+      if (onWindow && !onWindow(from + int32_t(piece - data)))
+        return -1;
+      scan.piece = piece;
+      scan.last = std::min(lastStart, piece + (windowSize_ - 1));
+      if (mapped) {
+        // The file was cut short under the view: its own reads from here on.
+        if (!platform::CallCatchingBusError(scanPiece, &scan)) {
+          mapFailed_ = cutShort = true;
+          view_.Unmap();
+          break;
+        }
+      } else {
+        scanPiece(&scan);
+      }
+      if (scan.found) {
+        const int32_t pos = from + int32_t(scan.found - data);
+        if (mapped)
+          Seek(pos);
+        else
+          SeekFromBlock(pos, from - lead, got + lead);
+        return pos;
+      }
+    }
+    if (cutShort)
+      continue;
+    if (int64_t(from) + got >= rangeEnd_)
+      return toEnd();
+    from += got - (len - 1);
   }
 }
 

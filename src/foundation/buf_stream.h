@@ -39,6 +39,7 @@
 #include "foundation/byte_scan.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
+#include "platform/mapped_file.h"
 
 #include <cstdint>
 #include <functional>
@@ -360,6 +361,12 @@ private:
   // Moves the window to start at keepFrom (bytes already held are kept) and
   // fills it; false when that brought no new byte.
   bool AdvanceSearchWindow(int32_t keepFrom);
+  // FindWordStart past the window, from the candidate position from on.
+  int32_t FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
+                                const std::function<bool(int32_t)>& onWindow, int32_t from);
+  static TBytePairScan PairScanOf(const TWordStartFinder& finder);
+  void SeekFromBlock(int32_t pos, int32_t at, int32_t count);
+  bool MapAhead(int32_t at, int32_t count);
 
   TSynchroStream* stream_;
   int32_t windowSize_;
@@ -368,6 +375,14 @@ private:
   int32_t rangeStart_ = 0;
   int32_t rangeEnd_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
+  // Blocks read by FindWordStart beyond the window (made on first use).
+  std::unique_ptr<unsigned char[]> block_;
+  // A view of the stream's file mapped for the same search, bytes
+  // [viewPos_, viewEnd_).
+  platform::TMappedRange view_;
+  int32_t viewPos_ = 0;
+  int32_t viewEnd_ = 0;
+  bool mapFailed_ = false;  // the file cannot be mapped, or was cut short
   bool shortRead_ = false;
   int32_t bufLen_ = 0;
   const unsigned char* cur_ = nullptr;

@@ -5,6 +5,8 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define QUILL_HAVE_AVX2_SCAN 1
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace {
@@ -65,6 +67,45 @@ __attribute__((target("avx2"))) void masks64Avx2(const unsigned char* p, const u
   }
 }
 
+// Which of the 32 positions from q are candidates of a byte pair (0xFF each).
+__attribute__((target("avx2"))) inline __m256i pairAt(const unsigned char* q, int32_t k1, int32_t k2, __m256i t1,
+                                                      __m256i m1, __m256i t2, __m256i m2)
+{
+  const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + k1)), m1);
+  const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + k2)), m2);
+  return _mm256_and_si256(_mm256_cmpeq_epi8(a, t1), _mm256_cmpeq_epi8(b, t2));
+}
+
+// Candidates of a byte pair, 64 and then 32 positions at a time: the first
+// candidate in [p, last], or the position where fewer than 32 are left.
+__attribute__((target("avx2"))) const unsigned char* pairAvx2(const unsigned char* p, const unsigned char* last,
+                                                              const TBytePairScan& pair)
+{
+  const __m256i t1 = _mm256_set1_epi8(char(pair.Target[0]));
+  const __m256i m1 = _mm256_set1_epi8(char(pair.Mask[0]));
+  const __m256i t2 = _mm256_set1_epi8(char(pair.Target[1]));
+  const __m256i m2 = _mm256_set1_epi8(char(pair.Mask[1]));
+  const int32_t k1 = pair.Offset[0];
+  const int32_t k2 = pair.Offset[1];
+  auto at = [&](const unsigned char* q) __attribute__((target("avx2"))) { return pairAt(q, k1, k2, t1, m1, t2, m2); };
+  // Every byte loaded lies at or before last plus the larger offset.
+  for (; last - p >= 63; p += 64) {
+    const __m256i lo = at(p);
+    const __m256i hi = at(p + 32);
+    if (!_mm256_testz_si256(_mm256_or_si256(lo, hi), _mm256_or_si256(lo, hi))) {
+      const uint64_t bits = uint64_t(uint32_t(_mm256_movemask_epi8(lo))) |
+                            (uint64_t(uint32_t(_mm256_movemask_epi8(hi))) << 32);
+      return p + __builtin_ctzll(bits);
+    }
+  }
+  for (; last - p >= 31; p += 32) {
+    const auto bits = uint32_t(_mm256_movemask_epi8(at(p)));
+    if (bits)
+      return p + __builtin_ctz(bits);
+  }
+  return p;
+}
+
 bool detectAvx2()
 {
   __builtin_cpu_init();  // this runs before main
@@ -102,6 +143,35 @@ bool ByteScanSet::Masks64(const unsigned char* p, const ByteScanSet& a, const By
 #endif
   (void)p, (void)a, (void)b, (void)c, (void)ma, (void)mb, (void)mc;
   return false;
+}
+
+const unsigned char* TBytePairScan::FindFirst(const unsigned char* p, const unsigned char* last) const
+{
+  if (p > last)
+    return nullptr;
+#ifdef QUILL_HAVE_AVX2_SCAN
+  if (avx2)
+    p = pairAvx2(p, last, *this);
+#endif
+#if defined(__SSE2__)
+  {
+    const __m128i t1 = _mm_set1_epi8(char(Target[0]));
+    const __m128i m1 = _mm_set1_epi8(char(Mask[0]));
+    const __m128i t2 = _mm_set1_epi8(char(Target[1]));
+    const __m128i m2 = _mm_set1_epi8(char(Mask[1]));
+    for (; last - p >= 15; p += 16) {
+      const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + Offset[0])), m1);
+      const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + Offset[1])), m2);
+      const auto bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, t1), _mm_cmpeq_epi8(b, t2))));
+      if (bits)
+        return p + __builtin_ctz(bits);
+    }
+  }
+#endif
+  for (; p <= last; ++p)
+    if (Matches(p))
+      return p;
+  return nullptr;
 }
 
 void ByteScanSet::Clear()

@@ -94,6 +94,8 @@ public:
   // The total size is known (GetSize() gives it); until then the size is
   // not part of any sum.
   virtual bool SizeKnown() const = 0;
+  // Bytes still arriving are read with the stream's own reads only.
+  int MappableHandle() override { return -1; }
 };
 
 // Makes the download stream of a URL, starting the download. Throws with a

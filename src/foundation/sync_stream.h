@@ -52,6 +52,11 @@ public:
   // The new position, or -1 when the seek fails.
   virtual int32_t Seek(int32_t offset, int origin) = 0;
 
+  // A descriptor of the file the stream reads, open for reading, whose bytes
+  // up to the size are all there, so that they may be mapped into memory
+  // (under the lock); -1 when the stream has no such file.
+  virtual int MappableHandle() { return -1; }
+
   // The stream's critical section; re-entrant for its owner.
   void Lock() { CriticalSection.lock(); }
   void Unlock() { CriticalSection.unlock(); }
@@ -81,6 +86,7 @@ public:
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void* buffer, int32_t count) override;
   int32_t Seek(int32_t offset, int origin) override;
+  int MappableHandle() override { return (Mode & 3) == fmOpenWrite ? -1 : Handle; }
 
   // Under the lock: writes a copy of the whole file to newName (created or
   // emptied). Every write is checked; on failure the partial copy is deleted
