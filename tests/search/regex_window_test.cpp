@@ -378,3 +378,84 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
 }
 
 }  // namespace
+
+namespace {
+
+// The raw scan (possible starts looked for in the file's bytes, a short
+// window normalised from each) against the window scan: the same hits, and
+// the same word ends counted, on random text with every line-end style, NUL
+// bytes, lines longer than a window, hits across window and block edges,
+// ranges inside the file and scans that start inside a range.
+TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
+{
+  std::mt19937 rng(2024);
+  // Each takes the raw scan: bounded matches beginning with bytes other than
+  // blank and line breaks.
+  const char* const patterns[] = {"ab",        "ba",         "a[ab]b",     "ab(a|bb)", "\\<ab",   "ab\\>",
+                                  "ab$",       "^ba",        "b\\b",       "a{3}b",    "(ab){2,4}", "ab\\s?a",
+                                  "a(b|x) a",  "b\\'",       "\\`a",       "a[ab]{0,300}b",          "b(a|x)\\s{1,3}b"};
+  const char* const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n", "\n\r"};
+  for (int round = 0; round < 10; ++round) {
+    std::string text;
+    const size_t size = round == 9 ? 600000 : 5000 + rng() % 40000;
+    const int style = round % 5;
+    while (text.size() < size) {
+      const unsigned r = rng() % 100;
+      if (r < 40)
+        text += 'a';
+      else if (r < 75)
+        text += 'b';
+      else if (r < 88)
+        text += ' ';
+      else if (r < 90)
+        text += '\0';
+      else if (r < 92)
+        text += '.';
+      else if (r < 97 || round < 2)
+        text += ends[r % 2 ? style : rng() % 5];
+      // Some lines far longer than a window (no line break for a while).
+      if (round >= 7 && rng() % 4000 == 0)
+        text.append(9000 + rng() % 8000, rng() % 2 ? 'a' : 'b');
+    }
+    open(text);
+    const int32_t n = int32_t(text.size());
+    const std::pair<int32_t, int32_t> ranges[] = {{0, n}, {int32_t(rng() % 1000), n - int32_t(rng() % 1000)}};
+    for (const auto& range : ranges) {
+      const int32_t from = range.first + int32_t(rng() % 3 == 0 ? rng() % 20000 : 0);
+      for (const char* pattern : patterns) {
+        TRegexWindow raw;
+        TRegexWindow window;
+        window.RawScan = false;
+        ASSERT_TRUE(raw.UsesRawScan(TRegExp(pattern), text_)) << pattern;
+        reader_->SetRange(range.first, range.second);
+        owner_ = FakeOwner();
+        const Hits expected = scan(pattern, &window, from);
+        const int expectedChecks = owner_.stopChecks;
+        reader_->SetRange(range.first, range.second);
+        owner_ = FakeOwner();
+        EXPECT_EQ(scan(pattern, &raw, from), expected) << pattern << " round " << round;
+        EXPECT_EQ(owner_.stopChecks, expectedChecks) << pattern << " round " << round;
+        EXPECT_EQ(owner_.giveUps, 0);
+      }
+    }
+  }
+}
+
+// Expressions the raw scan leaves to the window scan: matches that may
+// begin with a blank or a line break, unbounded or long matches,
+// back-references; text with skipped characters or double-byte pairs.
+TEST_F(RegexWindowTest, RawScanOnlyWhereItsStartsHold)
+{
+  TRegexWindow w;
+  for (const char* pattern : {"a.b", " ab", "a b", "ab+", "a[ab]{0,2000}b", "(a)\\1", "[^x]a", "x*a"})
+    EXPECT_FALSE(w.UsesRawScan(TRegExp(pattern), text_)) << pattern;
+  EXPECT_TRUE(w.UsesRawScan(TRegExp("walk(ed|ing)"), text_));
+  TRegexScanText skip = text_;
+  skip.SkipSet.set('-');
+  EXPECT_FALSE(w.UsesRawScan(TRegExp("ab"), skip));
+  TRegexScanText pairs = text_;
+  pairs.DoubleByte = true;
+  EXPECT_FALSE(w.UsesRawScan(TRegExp("ab"), pairs));
+}
+
+}  // namespace

@@ -133,6 +133,52 @@ bool Nullable(const Tree& tree)
   return nullable[tree.root] != 0;
 }
 
+int32_t LongestMatch(const Tree& tree, int32_t cap)
+{
+  // Bottom-up over the post-order nodes; -1 stands for "more than cap".
+  std::vector<int64_t> longest(tree.nodes.size(), 0);
+  auto bounded = [cap](int64_t v) { return v < 0 || v > cap ? int64_t(-1) : v; };
+  for (size_t i = 0; i < tree.nodes.size(); ++i) {
+    const Node& node = tree.nodes[i];
+    int64_t v = 0;
+    switch (node.kind) {
+    case NodeKind::Empty:
+    case NodeKind::Assert: v = 0; break;
+    case NodeKind::Set: v = 1; break;
+    case NodeKind::Group: v = longest[size_t(node.kids[0])]; break;
+    case NodeKind::Concat:
+      for (int32_t k : node.kids) {
+        const int64_t kid = longest[size_t(k)];
+        v = kid < 0 ? -1 : bounded(v + kid);
+        if (v < 0)
+          break;
+      }
+      break;
+    case NodeKind::Alt:
+      for (int32_t k : node.kids) {
+        const int64_t kid = longest[size_t(k)];
+        v = kid < 0 ? -1 : std::max(v, kid);
+        if (v < 0)
+          break;
+      }
+      break;
+    case NodeKind::Repeat: {
+      const int64_t kid = longest[size_t(node.kids[0])];
+      if (node.max == 0 || kid == 0)
+        v = 0;
+      else if (node.max == Unbounded || kid < 0)
+        v = -1;
+      else
+        v = bounded(kid * node.max);
+      break;
+    }
+    case NodeKind::BackRef: v = -1; break;
+    }
+    longest[i] = v;
+  }
+  return tree.root < 0 ? 0 : int32_t(longest[size_t(tree.root)]);
+}
+
 void Prefilter::Build(const Tree& tree)
 {
   std::vector<char> nullable;
@@ -183,6 +229,10 @@ void Prefilter::Build(const Tree& tree)
     }
   }
   pureLiteral_ = exact && !prefix.empty();
+  lead_ = first[tree.root];
+  for (const ByteSet& set : prefix)
+    for (int w = 0; w < 4; ++w)
+      lead_.bits[w] |= set.bits[w];
   prefixLength_ = static_cast<int32_t>(prefix.size());
   for (size_t j = 0; j < prefix.size(); ++j)
     for (int b = 0; b < 256; ++b)
