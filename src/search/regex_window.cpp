@@ -409,6 +409,17 @@ void TRegexWindow::NormaliseFrom(int32_t q, int32_t chars)
   }
   const int32_t limit = n + chars;
   int32_t p = q;
+  // Mostly no line break is near: the bytes as they are.
+  if (int64_t(q) + chars < rawEnd) {
+    const auto* from = raw + (q - rawPos_);
+    const auto* stop = special_.FindIn(from, from + chars + 1);
+    if (stop == from + chars + 1) {
+      std::memcpy(shortText_.data() + n, from, size_t(chars));
+      FillPositions(shortPos_.data() + n, q, chars);
+      n += chars;
+      p += chars;
+    }
+  }
   while (n < limit && p < textEnd) {
     const unsigned char c = at(p);
     int32_t last = p;
@@ -461,7 +472,7 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
   auto stopped = [owner] { return owner && owner->Stopped(); };
   const int32_t lo = rangeStart_;
   const int32_t span = expression.StartSpan();
-  const int32_t freshChars = std::max(64, 2 * expression.LongestMatch() + 32);
+  const int32_t freshChars = std::max(32, 2 * expression.LongestMatch() + 16);
   int32_t from = scanPos;
   for (;;) {
     if (stopped())
@@ -474,8 +485,8 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
     // Possible starts whose bytes are all at hand.
     const int32_t stepEnd = std::min(from + RawStep, rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
     if (countedTo_ < stepEnd) {
-      const int32_t ends = CountWordEnds(reinterpret_cast<const unsigned char*>(raw_.data()) + (countedTo_ - rawPos_),
-                                         stepEnd - countedTo_, rawAfter_);
+      const int32_t ends = delimiterSet_.CountRunStarts(
+          reinterpret_cast<const unsigned char*>(raw_.data()) + (countedTo_ - rawPos_), stepEnd - countedTo_, rawAfter_);
       countedTo_ = stepEnd;
       if (owner) {
         if (ends > 0)
