@@ -484,7 +484,8 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
       return false;
     // Possible starts whose bytes are all at hand.
     const int32_t stepEnd = std::min(from + RawStep, rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
-    if (countedTo_ < stepEnd) {
+    // Word ends are counted well ahead, in large steps.
+    if (countedTo_ < stepEnd && (countedTo_ < from + RawStep / 4 || stepEnd == textEnd)) {
       const int32_t ends = delimiterSet_.CountRunStarts(
           reinterpret_cast<const unsigned char*>(raw_.data()) + (countedTo_ - rawPos_), stepEnd - countedTo_, rawAfter_);
       countedTo_ = stepEnd;
