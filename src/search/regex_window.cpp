@@ -566,7 +566,8 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
         while (end > start + 1 && IsLineBreak(raw[end - 1 - rawPos_]))
           --end;
       end = std::max(end, start + 1);
-      reader.Seek(end);
+      // The caller's reader only carries the position on to the next call.
+      reader.SeekLazily(end);
       hitStart = start;
       hitEnd = end;
       lastEnd_ = end;

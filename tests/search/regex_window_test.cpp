@@ -441,6 +441,37 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
   }
 }
 
+// The raw scan reads the text once, in large blocks; the caller's reader
+// is only moved to each hit's end, and reads the right bytes from there
+// when asked.
+TEST_F(RegexWindowTest, RawScanReadsTheTextOnceInLargeBlocks)
+{
+  std::string text;
+  while (text.size() < 1000000)
+    text += "she walked and he is walking\r\n";
+  testsupport::MemoryStream stream(text);
+  TBufStream reader(&stream);
+  TRegExp re("walk(ed|ing)");
+  TRegexWindow window;
+  ASSERT_TRUE(window.UsesRawScan(re, text_));
+  int hits = 0;
+  int32_t s = 0;
+  int32_t e = 0;
+  while (window.FindNext(reader, re, text_, &owner_, false, s, e)) {
+    ++hits;
+    ASSERT_EQ(reader.GetPosition(), e);
+    ASSERT_EQ(text.substr(size_t(s), 4), "walk");
+    if (hits % 5000 == 0) {
+      EXPECT_EQ(reader.NextChar(), text[size_t(e)]);
+      reader.Seek(e);
+      EXPECT_EQ(reader.PrevChar(), text[size_t(e) - 1]);
+      reader.Seek(e);
+    }
+  }
+  EXPECT_EQ(hits, 2 * int(text.size() / 30));
+  EXPECT_LT(stream.Reads(), 60);
+}
+
 // Expressions the raw scan leaves to the window scan: matches that may
 // begin with a blank or a line break, unbounded or long matches,
 // back-references; text with skipped characters or double-byte pairs.
