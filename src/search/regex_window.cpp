@@ -442,12 +442,12 @@ void TRegexWindow::NormaliseFrom(int32_t q, int32_t chars)
   normalised_ += n;
 }
 
-bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
-                               TRegexScanOwner* owner, bool reportProgress, int32_t& hitStart, int32_t& hitEnd)
+int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
+                              TRegexScanOwner* owner, bool reportProgress, int32_t& hitStart, int32_t& hitEnd)
 {
   const int32_t scanPos = reader.GetPosition();
   if (scanPos < 0 || scanPos >= reader.RangeEnd())
-    return false;
+    return 0;
   const bool sameRange = &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
                          reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_;
   if (!sameRange) {
@@ -476,12 +476,12 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
   int32_t from = scanPos;
   for (;;) {
     if (stopped())
-      return false;
+      return 0;
     LoadRaw(std::max(lo, std::min(from - 1, countedTo_)), from + span + RawAhead);
     const int32_t rawEnd = rawPos_ + rawLen_;
     const int32_t textEnd = rawShort_ ? rawEnd : rangeEnd_;
     if (from >= textEnd)
-      return false;
+      return 0;
     // Possible starts whose bytes are all at hand.
     const int32_t stepEnd = std::min(from + RawStep, rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
     // Word ends are counted well ahead, in large steps.
@@ -496,7 +496,7 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
           owner->UpdateProgress(from, true);
       }
       if (stopped())
-        return false;
+        return 0;
     }
     int32_t q = expression.NextStart(raw_.data(), rawLen_, from - rawPos_, stepEnd - rawPos_);
     if (q < 0) {
@@ -516,6 +516,10 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
           i = int32_t(it - shortPos_.data());
       }
       if (i < 0) {
+        // Long line-break runs can make a short window stand for many
+        // bytes: beyond a bound this call is left to the window scan.
+        if (4 * int64_t(chars) + 64 > RawBlockMost)
+          return -1;
         LoadRaw(std::max(lo, std::min(q - 1, countedTo_)), q + 4 * chars + 64);
         NormaliseFrom(q, chars);
         i = q > lo ? 1 : 0;
@@ -531,7 +535,7 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
       int32_t touch = -1;
       const bool found = expression.Search(shortText_.data(), shortCount_, i, s, e, touch, shortGoesOn_);
       switch (expression.LastOutcome()) {
-      case TRegExpOutcome::Cancelled: return false;
+      case TRegExpOutcome::Cancelled: return 0;
       case TRegExpOutcome::GaveUp:
         if (owner)
           owner->CountGiveUp();
@@ -539,7 +543,7 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
       default: break;
       }
       if (stopped())
-        return false;
+        return 0;
       if (shortGoesOn_ && touch >= 0) {
         if (touch > i) {
           // Every place before the attempt that ran into the end is done.
@@ -573,7 +577,7 @@ bool TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TR
       lastEnd_ = end;
       if (reportProgress && owner)
         owner->UpdateProgress(start, false);
-      return true;
+      return 1;
     }
   }
 }
@@ -587,9 +591,13 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
       reader_ = nullptr;
       count_ = 0;
     }
-    return FindNextRaw(reader, expression, text, owner, reportProgress, hitStart, hitEnd);
-  }
-  if (rawMode_) {
+    const int found = FindNextRaw(reader, expression, text, owner, reportProgress, hitStart, hitEnd);
+    if (found >= 0)
+      return found > 0;
+    // The window scan from the same place: with matches this short its hits
+    // do not depend on where its windows fall.
+    count_ = 0;
+  } else if (rawMode_) {
     rawMode_ = false;
     reader_ = nullptr;
     rawLen_ = 0;

@@ -114,12 +114,17 @@ public:
   bool BulkFill = true;
   // Off: never the raw scan (the reference it is tested against).
   bool RawScan = true;
+  // The most bytes a short window may ask the raw block to hold (long
+  // line-break runs make a few characters stand for many bytes); beyond it
+  // a call is left to the window scan.
+  int32_t RawBlockMost = 16 << 20;
   // Whether the raw scan serves this expression and text.
   bool UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const;
 
 private:
-  bool FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text, TRegexScanOwner* owner,
-                   bool reportProgress, int32_t& hitStart, int32_t& hitEnd);
+  // 1 a hit, 0 none, -1 left to the window scan.
+  int FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text, TRegexScanOwner* owner,
+                  bool reportProgress, int32_t& hitStart, int32_t& hitEnd);
   // The raw block holds [keep, want) of the range, or as much of it as the
   // stream has.
   void LoadRaw(int32_t keep, int32_t want);

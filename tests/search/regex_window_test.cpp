@@ -472,6 +472,26 @@ TEST_F(RegexWindowTest, RawScanReadsTheTextOnceInLargeBlocks)
   EXPECT_LT(stream.Reads(), 60);
 }
 
+// A match across a line-break run longer than the raw block may hold: the
+// call is left to the window scan, and the hits stay the same.
+TEST_F(RegexWindowTest, RawScanLeavesLongRunsToTheWindowScan)
+{
+  std::string text = "xab " + std::string(300000, '\n') + "b ab\r\nb ab " + std::string(5000, '\r') + "x ab";
+  open(text);
+  const char* const pattern = "a(b|x)\\s{1,3}b";
+  TRegexWindow window;
+  window.RawScan = false;
+  const Hits expected = scan(pattern, &window);
+  ASSERT_EQ(expected.size(), 2u);
+  EXPECT_EQ(expected[0], (Hits::value_type{1, 300005}));
+  for (int32_t most : {16 << 20, 100000, 1000}) {
+    TRegexWindow raw;
+    raw.RawBlockMost = most;
+    ASSERT_TRUE(raw.UsesRawScan(TRegExp(pattern), text_));
+    EXPECT_EQ(scan(pattern, &raw), expected) << most;
+  }
+}
+
 // Expressions the raw scan leaves to the window scan: matches that may
 // begin with a blank or a line break, unbounded or long matches,
 // back-references; text with skipped characters or double-byte pairs.
