@@ -18,11 +18,9 @@ namespace {
 // so that the text moves to the front only once per window.
 constexpr int32_t Capacity = 2 * TRegexWindow::WindowSize + 8;
 
-// Raw scan: the bytes read from the stream at a time; the bytes looked at
-// between two stop checks; the bytes kept ahead of the scan position; the
-// longest match it takes on (far below half a window, so that the window
-// scan never cuts one either).
-constexpr int32_t RawBlock = 256 * 1024;
+// Raw scan: the bytes looked at between two stop checks; the bytes kept
+// ahead of the scan position; the longest match it takes on (far below half
+// a window, so that the window scan never cuts one either).
 constexpr int32_t RawStep = 64 * 1024;
 constexpr int32_t RawAhead = 4096;
 constexpr int32_t RawLongest = 1024;
@@ -373,7 +371,7 @@ void TRegexWindow::LoadRaw(int32_t keep, int32_t want)
   }
   rawPos_ = keep;
   rawLen_ = kept;
-  const auto room = size_t(std::max<int64_t>(RawBlock, int64_t(want) - keep));
+  const auto room = size_t(std::max<int64_t>(RawReadSize, int64_t(want) - keep));
   if (raw_.size() < room)
     raw_.resize(room);
   const auto readEnd = int32_t(std::min<int64_t>(rangeEnd_, int64_t(rawPos_) + int64_t(raw_.size())));
@@ -465,7 +463,22 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
     shortCount_ = 0;
   }
   if (!sameRange || scanPos != lastEnd_) {
-    countedTo_ = scanPos;
+    // Word ends are counted from where the window scan's text would begin:
+    // the nearest byte before the scan position that is not a line break.
+    countedTo_ = rangeStart_;
+    char back[256];
+    for (int32_t p = scanPos; p > rangeStart_ && countedTo_ == rangeStart_;) {
+      int32_t at = std::max(rangeStart_, p - int32_t(sizeof back));
+      const int32_t from = at;
+      if (rawStream_->ReadAt(at, back, p - from) != p - from)
+        break;
+      for (int32_t i = p - from; i-- > 0;)
+        if (!IsLineBreak(static_cast<unsigned char>(back[i]))) {
+          countedTo_ = from + i;
+          break;
+        }
+      p = from;
+    }
     rawAfter_ = 1;
   }
   BuildTables(text);

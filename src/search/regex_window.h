@@ -114,6 +114,9 @@ public:
   bool BulkFill = true;
   // Off: never the raw scan (the reference it is tested against).
   bool RawScan = true;
+  // The bytes the raw scan reads from the stream at a time (tests make it
+  // small, so that hits and line-break runs straddle the block's edges).
+  int32_t RawReadSize = 256 * 1024;
   // The most bytes a short window may ask the raw block to hold (long
   // line-break runs make a few characters stand for many bytes); beyond it
   // a call is left to the window scan.

@@ -397,7 +397,8 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
   const char* const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n", "\n\r"};
   for (int round = 0; round < 10; ++round) {
     std::string text;
-    const size_t size = round == 9 ? 600000 : 5000 + rng() % 40000;
+    // The last text runs over several raw blocks.
+    const size_t size = round == 9 ? 300000 : 3000 + rng() % 15000;
     const int style = round % 5;
     while (text.size() < size) {
       const unsigned r = rng() % 100;
@@ -423,6 +424,8 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
     for (const auto& range : ranges) {
       const int32_t from = range.first + int32_t(rng() % 3 == 0 ? rng() % 20000 : 0);
       for (const char* pattern : patterns) {
+        if (round == 9 && pattern != patterns[0] && pattern != patterns[6] && pattern != patterns[12])
+          continue;
         TRegexWindow raw;
         TRegexWindow window;
         window.RawScan = false;
@@ -431,11 +434,15 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
         owner_ = FakeOwner();
         const Hits expected = scan(pattern, &window, from);
         const int expectedChecks = owner_.stopChecks;
-        reader_->SetRange(range.first, range.second);
-        owner_ = FakeOwner();
-        EXPECT_EQ(scan(pattern, &raw, from), expected) << pattern << " round " << round;
-        EXPECT_EQ(owner_.stopChecks, expectedChecks) << pattern << " round " << round;
-        EXPECT_EQ(owner_.giveUps, 0);
+        // The stream read in large blocks, and in small ones.
+        for (int32_t readSize : {256 * 1024, 700}) {
+          raw.RawReadSize = readSize;
+          reader_->SetRange(range.first, range.second);
+          owner_ = FakeOwner();
+          EXPECT_EQ(scan(pattern, &raw, from), expected) << pattern << " round " << round << " " << readSize;
+          EXPECT_EQ(owner_.stopChecks, expectedChecks) << pattern << " round " << round << " " << readSize;
+          EXPECT_EQ(owner_.giveUps, 0);
+        }
       }
     }
   }
