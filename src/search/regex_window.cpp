@@ -6,6 +6,7 @@
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -24,6 +25,12 @@ constexpr int32_t Capacity = 2 * TRegexWindow::WindowSize + 8;
 constexpr int32_t RawStep = 64 * 1024;
 constexpr int32_t RawAhead = 4096;
 constexpr int32_t RawLongest = 1024;
+
+// pos + n, at most the largest position.
+int32_t Ahead(int32_t pos, int64_t n)
+{
+  return int32_t(std::min<int64_t>(int64_t(pos) + n, INT32_MAX));
+}
 
 bool IsLineBreak(unsigned char c)
 {
@@ -462,26 +469,37 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
     rawShort_ = false;
     shortCount_ = 0;
   }
+  BuildTables(text);
   if (!sameRange || scanPos != lastEnd_) {
-    // Word ends are counted from where the window scan's text would begin:
-    // the nearest byte before the scan position that is not a line break.
-    countedTo_ = rangeStart_;
+    // Word ends are counted as the window scan counts them from a fresh
+    // start: from the nearest byte before the scan position that is not a
+    // line break (a run of them between ends a word there at most once).
+    int32_t context = -1;
+    unsigned char contextByte = 0;
     char back[256];
-    for (int32_t p = scanPos; p > rangeStart_ && countedTo_ == rangeStart_;) {
+    for (int32_t p = scanPos; p > rangeStart_ && context < 0;) {
       int32_t at = std::max(rangeStart_, p - int32_t(sizeof back));
       const int32_t from = at;
       if (rawStream_->ReadAt(at, back, p - from) != p - from)
         break;
       for (int32_t i = p - from; i-- > 0;)
         if (!IsLineBreak(static_cast<unsigned char>(back[i]))) {
-          countedTo_ = from + i;
+          context = from + i;
+          contextByte = static_cast<unsigned char>(back[i]);
           break;
         }
       p = from;
     }
+    countedTo_ = scanPos;
     rawAfter_ = 1;
+    if (context == scanPos - 1) {
+      countedTo_ = context;
+    } else if (context >= 0 && !isDelimiter_[contextByte] && owner) {
+      owner->StopChecks(1);
+      if (owner->Stopped())
+        return 0;
+    }
   }
-  BuildTables(text);
   auto stopped = [owner] { return owner && owner->Stopped(); };
   const int32_t lo = rangeStart_;
   const int32_t span = expression.StartSpan();
@@ -490,15 +508,15 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
   for (;;) {
     if (stopped())
       return 0;
-    LoadRaw(std::max(lo, std::min(from - 1, countedTo_)), from + span + RawAhead);
+    LoadRaw(std::max(lo, std::min(from - 1, countedTo_)), Ahead(from, span + RawAhead));
     const int32_t rawEnd = rawPos_ + rawLen_;
     const int32_t textEnd = rawShort_ ? rawEnd : rangeEnd_;
     if (from >= textEnd)
       return 0;
     // Possible starts whose bytes are all at hand.
-    const int32_t stepEnd = std::min(from + RawStep, rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
+    const int32_t stepEnd = std::min(Ahead(from, RawStep), rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
     // Word ends are counted well ahead, in large steps.
-    if (countedTo_ < stepEnd && (countedTo_ < from + RawStep / 4 || stepEnd == textEnd)) {
+    if (countedTo_ < stepEnd && (countedTo_ < Ahead(from, RawStep / 4) || stepEnd == textEnd)) {
       const int32_t ends = delimiterSet_.CountRunStarts(
           reinterpret_cast<const unsigned char*>(raw_.data()) + (countedTo_ - rawPos_), stepEnd - countedTo_, rawAfter_);
       countedTo_ = stepEnd;
@@ -533,7 +551,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
         // bytes: beyond a bound this call is left to the window scan.
         if (4 * int64_t(chars) + 64 > RawBlockMost)
           return -1;
-        LoadRaw(std::max(lo, std::min(q - 1, countedTo_)), q + 4 * chars + 64);
+        LoadRaw(std::max(lo, std::min(q - 1, countedTo_)), Ahead(q, 4 * chars + 64));
         NormaliseFrom(q, chars);
         i = q > lo ? 1 : 0;
         if (i >= shortCount_) {

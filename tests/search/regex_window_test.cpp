@@ -499,6 +499,25 @@ TEST_F(RegexWindowTest, RawScanLeavesLongRunsToTheWindowScan)
   }
 }
 
+// From every start, before, inside and after line-break runs: the same
+// hits and word ends as the window scan.
+TEST_F(RegexWindowTest, RawScanFromAnyStart)
+{
+  const std::string text = "one ab\r\n\r\n\r\nab three,\n\n, ab\r\rx. ab";
+  open(text);
+  for (int32_t from = 0; from < int32_t(text.size()); ++from) {
+    TRegexWindow raw;
+    TRegexWindow window;
+    window.RawScan = false;
+    owner_ = FakeOwner();
+    const Hits expected = scan("ab", &window, from);
+    const int expectedChecks = owner_.stopChecks;
+    owner_ = FakeOwner();
+    EXPECT_EQ(scan("ab", &raw, from), expected) << from;
+    EXPECT_EQ(owner_.stopChecks, expectedChecks) << from;
+  }
+}
+
 // Expressions the raw scan leaves to the window scan: matches that may
 // begin with a blank or a line break, unbounded or long matches,
 // back-references; text with skipped characters or double-byte pairs.
