@@ -82,8 +82,8 @@ public:
   // Next() whether the filter is active or not): a match might start there
   // in a longer text. `length` when it passes over none.
   int32_t TailStart(int32_t length) const;
-  // The bytes a match may begin with at the first position or at some
-  // position of the literal prefix (everything when the filter is off).
+  // The bytes a match may have at its first position or at some position
+  // of the literal prefix (every byte for a pattern that can match empty).
   const ByteSet& LeadBytes() const { return lead_; }
 
 private:
