@@ -492,7 +492,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
     }
     countedTo_ = scanPos;
     rawAfter_ = 1;
-    if (context == scanPos - 1) {
+    if (context >= 0 && context == scanPos - 1) {
       countedTo_ = context;
     } else if (context >= 0 && !isDelimiter_[contextByte] && owner) {
       owner->StopChecks(1);
