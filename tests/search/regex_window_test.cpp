@@ -518,6 +518,41 @@ TEST_F(RegexWindowTest, RawScanFromAnyStart)
   }
 }
 
+// A stream still arriving: what has arrived is the text for now, and the
+// scan goes on from the same place once more is there.
+TEST_F(RegexWindowTest, RawScanOverAStreamStillArriving)
+{
+  std::mt19937 rng(5);
+  std::string text;
+  while (text.size() < 40000)
+    text += "ab ba\r\nab\n"[rng() % 11];
+  for (const char* pattern : {"ab", "\\<ba", "b\\'", "a(b|x)\\s{1,3}b"}) {
+    Hits results[2];
+    for (int raw = 0; raw < 2; ++raw) {
+      testsupport::MemoryStream stream(text.substr(0, 7000));
+      TBufStream reader(&stream);
+      reader.SetRange(0, int32_t(text.size()));
+      TRegExp re(pattern);
+      TRegexWindow window;
+      window.RawScan = raw == 1;
+      window.RawReadSize = 3000;
+      int32_t s = 0;
+      int32_t e = 0;
+      for (size_t arrived = 7000;;) {
+        while (window.FindNext(reader, re, text_, &owner_, false, s, e))
+          results[raw].emplace_back(s, e);
+        if (arrived == text.size())
+          break;
+        const size_t more = std::min(text.size() - arrived, size_t(5000));
+        stream.Append(std::string_view(text).substr(arrived, more));
+        arrived += more;
+      }
+    }
+    EXPECT_FALSE(results[0].empty()) << pattern;
+    EXPECT_EQ(results[1], results[0]) << pattern;
+  }
+}
+
 // Expressions the raw scan leaves to the window scan: matches that may
 // begin with a blank or a line break, unbounded or long matches,
 // back-references; text with skipped characters or double-byte pairs.
