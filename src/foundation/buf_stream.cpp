@@ -122,6 +122,23 @@ void TBufStream::Seek(int32_t pos)
   Reposition(std::max(0, pos - lookBehind_), pos);
 }
 
+void TBufStream::SeekLazily(int32_t pos)
+{
+  if (pos < 0 || (bufPos_ >= 0 && pos >= bufPos_ && pos <= bufPos_ + bufLen_)) {
+    Seek(pos);
+    return;
+  }
+  // An empty window at pos: the next read fills it as after a read that
+  // brought nothing yet.
+  maskBlock_ = nullptr;
+  bufPos_ = pos;
+  bufLen_ = 0;
+  shortRead_ = false;
+  buffer_[0] = 0;
+  cur_ = buffer_.get();
+  UpdateLimit();
+}
+
 void TBufStream::SetRange(int32_t lo, int32_t hi)
 {
   rangeStart_ = lo;

@@ -107,6 +107,9 @@ public:
   int32_t GetPosition() const { return bufPos_ < 0 ? -1 : bufPos_ + int32_t(cur_ - buffer_.get()); }
   void SetPosition(int32_t pos) { Seek(pos); }
   void Seek(int32_t pos);
+  // The same, but a position outside the window reads nothing until a byte
+  // is asked for (for a caller that only hands the position on).
+  void SeekLazily(int32_t pos);
   // True when no byte can be read at the cursor: it is unset, at or past the
   // range end, or the stream has no more bytes.
   bool AtEnd() { return !(cur_ < limit_) && !Ensure(1); }

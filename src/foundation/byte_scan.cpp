@@ -106,6 +106,23 @@ __attribute__((target("avx2"))) const unsigned char* pairAvx2(const unsigned cha
   return p;
 }
 
+__attribute__((target("avx2,popcnt"))) int32_t countRunStartsAvx2(const unsigned char* p, int32_t n,
+                                                                  const uint8_t* rowsLow, const uint8_t* rowsHigh,
+                                                                  uint64_t& carry)
+{
+  const __m256i tLow = _mm256_load_si256(reinterpret_cast<const __m256i*>(rowsLow));
+  const __m256i tHigh = _mm256_load_si256(reinterpret_cast<const __m256i*>(rowsHigh));
+  int32_t starts = 0;
+  for (int32_t t = 0; t + 64 <= n; t += 64) {
+    const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + t));
+    const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + t + 32));
+    const uint64_t m = uint64_t(memberMask32(v0, tLow, tHigh)) | (uint64_t(memberMask32(v1, tLow, tHigh)) << 32);
+    starts += int32_t(__builtin_popcountll(m & ~((m << 1) | carry)));
+    carry = m >> 63;
+  }
+  return starts;
+}
+
 bool detectAvx2()
 {
   __builtin_cpu_init();  // this runs before main
@@ -172,6 +189,26 @@ const unsigned char* TBytePairScan::FindFirst(const unsigned char* p, const unsi
     if (Matches(p))
       return p;
   return nullptr;
+}
+
+int32_t ByteScanSet::CountRunStarts(const unsigned char* p, int32_t n, uint32_t& after) const
+{
+  int32_t starts = 0;
+  int32_t t = 0;
+#ifdef QUILL_HAVE_AVX2_SCAN
+  if (avx2 && n >= 64) {
+    uint64_t carry = after & 1;
+    starts = countRunStartsAvx2(p, n, rowsLow_, rowsHigh_, carry);
+    t = n & ~63;
+    after = uint32_t(carry);
+  }
+#endif
+  for (; t < n; ++t) {
+    const uint32_t m = members_[p[t]] ? 1 : 0;
+    starts += int32_t(m & (after ^ 1));
+    after = m;
+  }
+  return starts;
 }
 
 void ByteScanSet::Clear()

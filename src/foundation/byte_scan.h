@@ -52,6 +52,11 @@ public:
   // The first position in [p, end) whose byte is not in the set, or end.
   const unsigned char* FindNotIn(const unsigned char* p, const unsigned char* end) const;
 
+  // The members among n bytes at p that follow a byte that is not one (the
+  // byte before p counts as one when after is 1): where runs of members
+  // begin. after becomes 1 when the last byte is a member, else 0.
+  int32_t CountRunStarts(const unsigned char* p, int32_t n, uint32_t& after) const;
+
   // Whether the many-at-a-time scan is in use on this processor.
   static bool Vectorised();
 

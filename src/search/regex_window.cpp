@@ -2,9 +2,11 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
+#include "foundation/sync_stream.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -16,6 +18,19 @@ namespace {
 // Room for a window, the character after it and a double-byte pair, twice,
 // so that the text moves to the front only once per window.
 constexpr int32_t Capacity = 2 * TRegexWindow::WindowSize + 8;
+
+// Raw scan: the bytes looked at between two stop checks; the bytes kept
+// ahead of the scan position; the longest match it takes on (far below half
+// a window, so that the window scan never cuts one either).
+constexpr int32_t RawStep = 64 * 1024;
+constexpr int32_t RawAhead = 4096;
+constexpr int32_t RawLongest = 1024;
+
+// pos + n, at most the largest position.
+int32_t Ahead(int32_t pos, int64_t n)
+{
+  return int32_t(std::min<int64_t>(int64_t(pos) + n, INT32_MAX));
+}
 
 bool IsLineBreak(unsigned char c)
 {
@@ -248,10 +263,8 @@ void TRegexWindow::FillOne(TBufStream& reader, const TRegexScanText& text, int32
   wordCheck(text.Delimiters.test(c));
 }
 
-int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
+void TRegexWindow::BuildTables(const TRegexScanText& text)
 {
-  if (text.DoubleByte || firstSingle_)
-    return 0;
   if (!kindsBuilt_ || kindSkip_ != text.SkipSet || kindDelimiters_ != text.Delimiters) {
     special_.Clear();
     for (int c = 0; c < 256; ++c) {
@@ -272,6 +285,13 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     kindDelimiters_ = text.Delimiters;
     kindsBuilt_ = true;
   }
+}
+
+int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
+{
+  if (text.DoubleByte || firstSingle_)
+    return 0;
+  BuildTables(text);
   const std::string_view bytes = reader.Readable();
   const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* const end = p + bytes.size();
@@ -331,9 +351,289 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   return taken;
 }
 
+bool TRegexWindow::UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const
+{
+  // Line breaks among the delimiters: the raw bytes end words where the
+  // window's text does.
+  if (!RawScan || text.DoubleByte || text.SkipSet.any() || !text.Delimiters.test('\r') ||
+      !text.Delimiters.test('\n'))
+    return false;
+  const int32_t longest = expression.LongestMatch();
+  return expression.Matcher() != TRegExpMatcher::Backtracker && expression.HasStartFilter() && longest >= 1 &&
+         longest <= RawLongest && expression.StartAvoids(" \r\n");
+}
+
+void TRegexWindow::LoadRaw(int32_t keep, int32_t want)
+{
+  want = std::min(want, rangeEnd_);
+  const int32_t end = rawPos_ + rawLen_;
+  const bool holdsKeep = rawLen_ > 0 && keep >= rawPos_ && keep <= end;
+  if (holdsKeep && (want <= end || rawShort_))
+    return;
+  int32_t kept = 0;
+  if (holdsKeep) {
+    kept = end - keep;
+    if (keep > rawPos_ && kept > 0)
+      std::memmove(raw_.data(), raw_.data() + (keep - rawPos_), size_t(kept));
+  }
+  rawPos_ = keep;
+  rawLen_ = kept;
+  const auto room = size_t(std::max<int64_t>(RawReadSize, int64_t(want) - keep));
+  if (raw_.size() < room)
+    raw_.resize(room);
+  const auto readEnd = int32_t(std::min<int64_t>(rangeEnd_, int64_t(rawPos_) + int64_t(raw_.size())));
+  rawShort_ = false;
+  while (rawPos_ + rawLen_ < readEnd) {
+    int32_t at = rawPos_ + rawLen_;
+    const int32_t got = rawStream_ ? rawStream_->ReadAt(at, raw_.data() + rawLen_, readEnd - at) : 0;
+    if (got <= 0) {
+      rawShort_ = true;
+      break;
+    }
+    rawLen_ += got;
+  }
+}
+
+void TRegexWindow::NormaliseFrom(int32_t q, int32_t chars)
+{
+  const int32_t rawEnd = rawPos_ + rawLen_;
+  const int32_t textEnd = rawShort_ ? rawEnd : rangeEnd_;
+  if (shortText_.size() < size_t(chars) + 2) {
+    shortText_.resize(size_t(chars) + 2);
+    shortPos_.resize(size_t(chars) + 2);
+  }
+  const auto* raw = reinterpret_cast<const unsigned char*>(raw_.data());
+  auto at = [&](int32_t pos) { return raw[pos - rawPos_]; };
+  int32_t n = 0;
+  if (q > rangeStart_) {
+    // The character before: a line break there ends a run (q holds none).
+    const unsigned char c = at(q - 1);
+    shortText_[0] = IsLineBreak(c) ? ' ' : char(c);
+    shortPos_[0] = q - 1;
+    n = 1;
+  }
+  const int32_t limit = n + chars;
+  int32_t p = q;
+  // Mostly no line break is near: the bytes as they are.
+  if (int64_t(q) + chars < rawEnd) {
+    const auto* from = raw + (q - rawPos_);
+    const auto* stop = special_.FindIn(from, from + chars + 1);
+    if (stop == from + chars + 1) {
+      std::memcpy(shortText_.data() + n, from, size_t(chars));
+      FillPositions(shortPos_.data() + n, q, chars);
+      n += chars;
+      p += chars;
+    }
+  }
+  while (n < limit && p < textEnd) {
+    const unsigned char c = at(p);
+    int32_t last = p;
+    if (IsLineBreak(c))
+      while (last + 1 < rawEnd && IsLineBreak(at(last + 1)))
+        ++last;
+    // What follows must be known too: a run may go on past the bytes at
+    // hand, and the expression sees the character after the text.
+    if (last + 1 < textEnd && last + 1 >= rawEnd)
+      break;
+    shortText_[size_t(n)] = IsLineBreak(c) ? ' ' : char(c);
+    shortPos_[size_t(n)] = last;
+    ++n;
+    p = last + 1;
+  }
+  shortGoesOn_ = p < textEnd;
+  shortText_[size_t(n)] = shortGoesOn_ ? (IsLineBreak(at(p)) ? ' ' : char(at(p))) : 0;
+  shortPos_[size_t(n)] = p;
+  shortCount_ = n;
+  normalised_ += n;
+}
+
+int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
+                              TRegexScanOwner* owner, bool reportProgress, int32_t& hitStart, int32_t& hitEnd)
+{
+  const int32_t scanPos = reader.GetPosition();
+  if (scanPos < 0 || scanPos >= reader.RangeEnd())
+    return 0;
+  const bool sameRange = &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
+                         reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_;
+  if (!sameRange) {
+    reader_ = &reader;
+    stream_ = reader.Stream();
+    rawStream_ = reader.Stream();
+    rangeStart_ = reader.RangeStart();
+    rangeEnd_ = reader.RangeEnd();
+    rawLen_ = 0;
+    rawShort_ = false;
+    shortCount_ = 0;
+  } else if (rawShort_) {
+    // A download may have brought more.
+    rawShort_ = false;
+    shortCount_ = 0;
+  }
+  BuildTables(text);
+  if (!sameRange || scanPos != lastEnd_) {
+    // Word ends are counted as the window scan counts them from a fresh
+    // start: from the nearest byte before the scan position that is not a
+    // line break (a run of them between ends a word there at most once).
+    int32_t context = -1;
+    unsigned char contextByte = 0;
+    char back[256];
+    for (int32_t p = scanPos; p > rangeStart_ && context < 0;) {
+      int32_t at = std::max(rangeStart_, p - int32_t(sizeof back));
+      const int32_t from = at;
+      if (rawStream_->ReadAt(at, back, p - from) != p - from)
+        break;
+      for (int32_t i = p - from; i-- > 0;)
+        if (!IsLineBreak(static_cast<unsigned char>(back[i]))) {
+          context = from + i;
+          contextByte = static_cast<unsigned char>(back[i]);
+          break;
+        }
+      p = from;
+    }
+    countedTo_ = scanPos;
+    rawAfter_ = 1;
+    if (context >= 0 && context == scanPos - 1) {
+      countedTo_ = context;
+    } else if (context >= 0 && !isDelimiter_[contextByte] && owner) {
+      owner->StopChecks(1);
+      if (owner->Stopped())
+        return 0;
+    }
+  }
+  auto stopped = [owner] { return owner && owner->Stopped(); };
+  const int32_t lo = rangeStart_;
+  const int32_t span = expression.StartSpan();
+  const int32_t freshChars = std::max(32, 2 * expression.LongestMatch() + 16);
+  int32_t from = scanPos;
+  for (;;) {
+    if (stopped())
+      return 0;
+    LoadRaw(std::max(lo, std::min(from - 1, countedTo_)), Ahead(from, span + RawAhead));
+    const int32_t rawEnd = rawPos_ + rawLen_;
+    const int32_t textEnd = rawShort_ ? rawEnd : rangeEnd_;
+    if (from >= textEnd)
+      return 0;
+    // Possible starts whose bytes are all at hand.
+    const int32_t stepEnd = std::min(Ahead(from, RawStep), rawEnd == textEnd ? textEnd : rawEnd - (span - 1));
+    // Word ends are counted well ahead, in large steps.
+    if (countedTo_ < stepEnd && (countedTo_ < Ahead(from, RawStep / 4) || stepEnd == textEnd)) {
+      const int32_t ends = delimiterSet_.CountRunStarts(
+          reinterpret_cast<const unsigned char*>(raw_.data()) + (countedTo_ - rawPos_), stepEnd - countedTo_, rawAfter_);
+      countedTo_ = stepEnd;
+      if (owner) {
+        if (ends > 0)
+          owner->StopChecks(ends);
+        if (reportProgress)
+          owner->UpdateProgress(from, true);
+      }
+      if (stopped())
+        return 0;
+    }
+    int32_t q = expression.NextStart(raw_.data(), rawLen_, from - rawPos_, stepEnd - rawPos_);
+    if (q < 0) {
+      from = stepEnd;
+      continue;
+    }
+    q += rawPos_;
+    // The expression over a short window from q on, grown while an attempt
+    // runs into its end; a window already made from an earlier place serves
+    // when it holds q.
+    int32_t chars = freshChars;
+    for (;;) {
+      int32_t i = -1;
+      if (shortCount_ > 0 && q > shortPos_[0] && q <= shortPos_[size_t(shortCount_) - 1]) {
+        const auto* it = std::lower_bound(shortPos_.data(), shortPos_.data() + shortCount_, q);
+        if (*it == q)
+          i = int32_t(it - shortPos_.data());
+      }
+      if (i < 0) {
+        // Long line-break runs can make a short window stand for many
+        // bytes: beyond a bound this call is left to the window scan.
+        if (4 * int64_t(chars) + 64 > RawBlockMost)
+          return -1;
+        LoadRaw(std::max(lo, std::min(q - 1, countedTo_)), Ahead(q, 4 * chars + 64));
+        NormaliseFrom(q, chars);
+        i = q > lo ? 1 : 0;
+        if (i >= shortCount_) {
+          shortCount_ = 0;
+          from = q + 1;
+          break;
+        }
+      }
+      ++searches_;
+      int32_t s = -1;
+      int32_t e = -1;
+      int32_t touch = -1;
+      const bool found = expression.Search(shortText_.data(), shortCount_, i, s, e, touch, shortGoesOn_);
+      switch (expression.LastOutcome()) {
+      case TRegExpOutcome::Cancelled: return 0;
+      case TRegExpOutcome::GaveUp:
+        if (owner)
+          owner->CountGiveUp();
+        break;
+      default: break;
+      }
+      if (stopped())
+        return 0;
+      if (shortGoesOn_ && touch >= 0) {
+        if (touch > i) {
+          // Every place before the attempt that ran into the end is done.
+          from = shortPos_[size_t(touch)];
+          break;
+        }
+        chars *= 2;
+        shortCount_ = 0;
+        continue;
+      }
+      if (!found) {
+        from = shortPos_[size_t(shortCount_) - 1] + 1;
+        break;
+      }
+      int32_t start = shortPos_[size_t(s)];
+      int32_t end = e < shortCount_ ? shortPos_[size_t(e)] : shortPos_[size_t(e) - 1] + 1;
+      const int32_t rangeEnd = reader.RangeEnd();
+      if (start >= rangeEnd)
+        start = rangeEnd - 1;
+      end = std::min(end, rangeEnd);
+      // A hit ends at the last character before a line break.
+      const auto* raw = reinterpret_cast<const unsigned char*>(raw_.data());
+      if (end < rangeEnd && end > start + 1 && end < rawPos_ + rawLen_ && IsLineBreak(raw[end - rawPos_]))
+        while (end > start + 1 && IsLineBreak(raw[end - 1 - rawPos_]))
+          --end;
+      end = std::max(end, start + 1);
+      // The caller's reader only carries the position on to the next call.
+      reader.SeekLazily(end);
+      hitStart = start;
+      hitEnd = end;
+      lastEnd_ = end;
+      if (reportProgress && owner)
+        owner->UpdateProgress(start, false);
+      return 1;
+    }
+  }
+}
+
 bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRegexScanText& text,
                             TRegexScanOwner* owner, bool reportProgress, int32_t& hitStart, int32_t& hitEnd)
 {
+  if (UsesRawScan(expression, text)) {
+    if (!rawMode_) {
+      rawMode_ = true;
+      reader_ = nullptr;
+      count_ = 0;
+    }
+    const int found = FindNextRaw(reader, expression, text, owner, reportProgress, hitStart, hitEnd);
+    if (found >= 0)
+      return found > 0;
+    // The window scan from the same place: with matches this short its hits
+    // do not depend on where its windows fall.
+    count_ = 0;
+  } else if (rawMode_) {
+    rawMode_ = false;
+    reader_ = nullptr;
+    rawLen_ = 0;
+    shortCount_ = 0;
+  }
   const int32_t scanPos = reader.GetPosition();
   if (scanPos < 0 || scanPos >= reader.RangeEnd())
     return false;

@@ -22,6 +22,16 @@
 // sees the character after a full window, so end anchors and word ends never
 // hold at a window's cut, only at the range's end.
 //
+// Raw scan: when every match begins with bytes that are none of blank, CR
+// and LF (at its first position and through its literal prefix), matches
+// are bounded in length, the expression runs on an automaton and nothing is
+// left out or paired, a match can begin only where those bytes stand in the
+// file just as they would in the window. The file is then read in large
+// blocks and searched for such places where its bytes lie; only a short
+// stretch from each place on is normalised and searched, and grown while an
+// attempt runs into its end. The hits are those of the window scan: with
+// matches far shorter than a window, neither depends on where windows fall.
+//
 // The normalised text read for one call is kept for the next call on the
 // same range, so dense hits do not normalise the same 8 KB again. The window
 // fills from a reader of its own over the caller's stream and range, so the
@@ -39,6 +49,7 @@
 
 class TBufStream;
 class TRegExp;
+class TSynchroStream;
 
 // What the scan needs of the search run that owns it.
 class TRegexScanOwner {
@@ -101,8 +112,30 @@ public:
   // Off: every byte goes through the one-character step (the reference the
   // bulk copy is tested against).
   bool BulkFill = true;
+  // Off: never the raw scan (the reference it is tested against).
+  bool RawScan = true;
+  // The bytes the raw scan reads from the stream at a time (tests make it
+  // small, so that hits and line-break runs straddle the block's edges).
+  int32_t RawReadSize = 256 * 1024;
+  // The most bytes a short window may ask the raw block to hold (long
+  // line-break runs make a few characters stand for many bytes); beyond it
+  // a call is left to the window scan.
+  int32_t RawBlockMost = 16 << 20;
+  // Whether the raw scan serves this expression and text.
+  bool UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const;
 
 private:
+  // 1 a hit, 0 none, -1 left to the window scan.
+  int FindNextRaw(TBufStream& reader, TRegExp& expression, const TRegexScanText& text, TRegexScanOwner* owner,
+                  bool reportProgress, int32_t& hitStart, int32_t& hitEnd);
+  // The raw block holds [keep, want) of the range, or as much of it as the
+  // stream has.
+  void LoadRaw(int32_t keep, int32_t want);
+  // Normalises from file position q (a possible match start) on, at most
+  // `chars` characters, into the short window, with the character before q
+  // in front when q is above the range start.
+  void NormaliseFrom(int32_t q, int32_t chars);
+  void BuildTables(const TRegexScanText& text);
   bool Continues(const TBufStream& reader, int32_t pos) const;
   // The window's own reader over the caller's stream and range.
   TBufStream& fillReader(const TBufStream& reader);
@@ -152,4 +185,24 @@ private:
 
   int64_t searches_ = 0;
   int64_t normalised_ = 0;
+
+  // Raw scan state: a block of the file's bytes, [rawPos_, rawPos_ +
+  // rawLen_); rawShort_ when the stream had no more (the text ends there for
+  // now).
+  std::vector<char> raw_;
+  int32_t rawPos_ = 0;
+  int32_t rawLen_ = 0;
+  bool rawShort_ = false;
+  TSynchroStream* rawStream_ = nullptr;
+  int32_t countedTo_ = 0;  // word ends are counted up to here
+  uint32_t rawAfter_ = 1;  // the byte before countedTo_ is a delimiter
+  // The short window: its characters with their file positions (a blank
+  // at its line break run's last byte), the index of its first possible
+  // match start, and whether the text goes on after it (its next character
+  // then stands at index shortCount_).
+  std::vector<char> shortText_;
+  std::vector<int32_t> shortPos_;
+  int32_t shortCount_ = 0;
+  bool shortGoesOn_ = false;
+  bool rawMode_ = false;  // the last call took the raw scan
 };

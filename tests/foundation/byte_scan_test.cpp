@@ -48,6 +48,37 @@ TEST(ByteScanSetTest, FindsTheSameBytesAsAPlainLoopForAnySet)
   }
 }
 
+// Where runs of members begin, across 64-byte blocks and with the state the
+// call before left.
+TEST(ByteScanSetTest, CountsRunStartsAsAPlainLoop)
+{
+  std::mt19937 rng(3);
+  std::vector<unsigned char> data(1000);
+  for (int round = 0; round < 30; ++round) {
+    ByteScanSet set;
+    bool member[256] = {};
+    for (int c = 0; c < 256; ++c)
+      if (int(rng() % 100) < 5 + round * 3) {
+        set.Add(uint8_t(c));
+        member[c] = true;
+      }
+    for (auto& b : data)
+      b = uint8_t(rng() % (round % 2 ? 256 : 40));
+    for (int32_t len : {0, 1, 63, 64, 65, 128, 200, 999}) {
+      uint32_t after = uint32_t(round % 3 == 0);
+      uint32_t expectedAfter = after;
+      int32_t expected = 0;
+      for (int32_t i = 0; i < len; ++i) {
+        const uint32_t m = member[data[size_t(i)]];
+        expected += int32_t(m && !expectedAfter);
+        expectedAfter = m;
+      }
+      ASSERT_EQ(set.CountRunStarts(data.data(), len, after), expected) << round << " " << len;
+      ASSERT_EQ(after, expectedAfter) << round << " " << len;
+    }
+  }
+}
+
 TEST(PopCount64Test, AgreesWithCountingBitByBit)
 {
   std::mt19937_64 rng(11);

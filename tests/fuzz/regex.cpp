@@ -98,6 +98,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (settled(a) && settled(c))
       fuzz::check(a.found == c.found && a.start == c.start && a.end == c.end,
                   "auto and automaton differ at start " + std::to_string(start));
+    // What callers that look for starts in the raw text rely on: the start
+    // filter admits the match's start and passes over none before it, the
+    // first byte is not one the filter says no match begins with, and the
+    // match is no longer than the bound.
+    if (a.found) {
+      if (automatic->HasStartFilter()) {
+        fuzz::check(automatic->NextStart(text.data(), length, start, length) <= a.start &&
+                        automatic->NextStart(text.data(), length, a.start, length) == a.start,
+                    "the start filter passes over the match at " + std::to_string(a.start));
+      }
+      const char first = text[size_t(a.start)];
+      fuzz::check(first == '\0' || !automatic->StartAvoids(std::string(1, first).c_str()),
+                  "a match begins with a byte the start filter avoids");
+      const int32_t longest = automatic->LongestMatch();
+      fuzz::check(longest < 0 || a.end - a.start <= longest, "a match longer than the bound");
+    }
   }
   return 0;
 }

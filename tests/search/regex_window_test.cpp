@@ -378,3 +378,196 @@ TEST_F(RegexWindowTest, WindowsAgreeWithOneSearchOverTheWholeText)
 }
 
 }  // namespace
+
+namespace {
+
+// The raw scan (possible starts looked for in the file's bytes, a short
+// window normalised from each) against the window scan: the same hits, and
+// the same word ends counted, on random text with every line-end style, NUL
+// bytes, lines longer than a window, hits across window and block edges,
+// ranges inside the file and scans that start inside a range.
+TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
+{
+  std::mt19937 rng(2024);
+  // Each takes the raw scan: bounded matches beginning with bytes other than
+  // blank and line breaks.
+  const char* const patterns[] = {"ab",        "ba",         "a[ab]b",     "ab(a|bb)", "\\<ab",   "ab\\>",
+                                  "ab$",       "^ba",        "b\\b",       "a{3}b",    "(ab){2,4}", "ab\\s?a",
+                                  "a(b|x) a",  "b\\'",       "\\`a",       "a[ab]{0,300}b",          "b(a|x)\\s{1,3}b"};
+  const char* const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n", "\n\r"};
+  for (int round = 0; round < 10; ++round) {
+    std::string text;
+    // The last text runs over several raw blocks.
+    const size_t size = round == 9 ? 300000 : 3000 + rng() % 15000;
+    const int style = round % 5;
+    while (text.size() < size) {
+      const unsigned r = rng() % 100;
+      if (r < 40)
+        text += 'a';
+      else if (r < 75)
+        text += 'b';
+      else if (r < 88)
+        text += ' ';
+      else if (r < 90)
+        text += '\0';
+      else if (r < 92)
+        text += '.';
+      else if (r < 97 || round < 2)
+        text += ends[r % 2 ? style : rng() % 5];
+      // Some lines far longer than a window (no line break for a while).
+      if (round >= 7 && rng() % 4000 == 0)
+        text.append(9000 + rng() % 8000, rng() % 2 ? 'a' : 'b');
+    }
+    open(text);
+    const int32_t n = int32_t(text.size());
+    const std::pair<int32_t, int32_t> ranges[] = {{0, n}, {int32_t(rng() % 1000), n - int32_t(rng() % 1000)}};
+    for (const auto& range : ranges) {
+      const int32_t from = range.first + int32_t(rng() % 3 == 0 ? rng() % 20000 : 0);
+      for (const char* pattern : patterns) {
+        if (round == 9 && pattern != patterns[0] && pattern != patterns[6] && pattern != patterns[12])
+          continue;
+        TRegexWindow raw;
+        TRegexWindow window;
+        window.RawScan = false;
+        ASSERT_TRUE(raw.UsesRawScan(TRegExp(pattern), text_)) << pattern;
+        reader_->SetRange(range.first, range.second);
+        owner_ = FakeOwner();
+        const Hits expected = scan(pattern, &window, from);
+        const int expectedChecks = owner_.stopChecks;
+        // The stream read in large blocks, and in small ones.
+        for (int32_t readSize : {256 * 1024, 700}) {
+          raw.RawReadSize = readSize;
+          reader_->SetRange(range.first, range.second);
+          owner_ = FakeOwner();
+          EXPECT_EQ(scan(pattern, &raw, from), expected) << pattern << " round " << round << " " << readSize;
+          EXPECT_EQ(owner_.stopChecks, expectedChecks) << pattern << " round " << round << " " << readSize;
+          EXPECT_EQ(owner_.giveUps, 0);
+        }
+      }
+    }
+  }
+}
+
+// The raw scan reads the text once, in large blocks; the caller's reader
+// is only moved to each hit's end, and reads the right bytes from there
+// when asked.
+TEST_F(RegexWindowTest, RawScanReadsTheTextOnceInLargeBlocks)
+{
+  std::string text;
+  while (text.size() < 1000000)
+    text += "she walked and he is walking\r\n";
+  testsupport::MemoryStream stream(text);
+  TBufStream reader(&stream);
+  TRegExp re("walk(ed|ing)");
+  TRegexWindow window;
+  ASSERT_TRUE(window.UsesRawScan(re, text_));
+  int hits = 0;
+  int32_t s = 0;
+  int32_t e = 0;
+  while (window.FindNext(reader, re, text_, &owner_, false, s, e)) {
+    ++hits;
+    ASSERT_EQ(reader.GetPosition(), e);
+    ASSERT_EQ(text.substr(size_t(s), 4), "walk");
+    if (hits % 5000 == 0) {
+      EXPECT_EQ(reader.NextChar(), text[size_t(e)]);
+      reader.Seek(e);
+      EXPECT_EQ(reader.PrevChar(), text[size_t(e) - 1]);
+      reader.Seek(e);
+    }
+  }
+  EXPECT_EQ(hits, 2 * int(text.size() / 30));
+  EXPECT_LT(stream.Reads(), 60);
+}
+
+// A match across a line-break run longer than the raw block may hold: the
+// call is left to the window scan, and the hits stay the same.
+TEST_F(RegexWindowTest, RawScanLeavesLongRunsToTheWindowScan)
+{
+  std::string text = "xab " + std::string(300000, '\n') + "b ab\r\nb ab " + std::string(5000, '\r') + "x ab";
+  open(text);
+  const char* const pattern = "a(b|x)\\s{1,3}b";
+  TRegexWindow window;
+  window.RawScan = false;
+  const Hits expected = scan(pattern, &window);
+  ASSERT_EQ(expected.size(), 2u);
+  EXPECT_EQ(expected[0], (Hits::value_type{1, 300005}));
+  for (int32_t most : {16 << 20, 100000, 1000}) {
+    TRegexWindow raw;
+    raw.RawBlockMost = most;
+    ASSERT_TRUE(raw.UsesRawScan(TRegExp(pattern), text_));
+    EXPECT_EQ(scan(pattern, &raw), expected) << most;
+  }
+}
+
+// From every start, before, inside and after line-break runs: the same
+// hits and word ends as the window scan.
+TEST_F(RegexWindowTest, RawScanFromAnyStart)
+{
+  const std::string text = "one ab\r\n\r\n\r\nab three,\n\n, ab\r\rx. ab";
+  open(text);
+  for (int32_t from = 0; from < int32_t(text.size()); ++from) {
+    TRegexWindow raw;
+    TRegexWindow window;
+    window.RawScan = false;
+    owner_ = FakeOwner();
+    const Hits expected = scan("ab", &window, from);
+    const int expectedChecks = owner_.stopChecks;
+    owner_ = FakeOwner();
+    EXPECT_EQ(scan("ab", &raw, from), expected) << from;
+    EXPECT_EQ(owner_.stopChecks, expectedChecks) << from;
+  }
+}
+
+// A stream still arriving: what has arrived is the text for now, and the
+// scan goes on from the same place once more is there.
+TEST_F(RegexWindowTest, RawScanOverAStreamStillArriving)
+{
+  std::mt19937 rng(5);
+  std::string text;
+  while (text.size() < 40000)
+    text += "ab ba\r\nab\n"[rng() % 11];
+  for (const char* pattern : {"ab", "\\<ba", "b\\'", "a(b|x)\\s{1,3}b"}) {
+    Hits results[2];
+    for (int raw = 0; raw < 2; ++raw) {
+      testsupport::MemoryStream stream(text.substr(0, 7000));
+      TBufStream reader(&stream);
+      reader.SetRange(0, int32_t(text.size()));
+      TRegExp re(pattern);
+      TRegexWindow window;
+      window.RawScan = raw == 1;
+      window.RawReadSize = 3000;
+      int32_t s = 0;
+      int32_t e = 0;
+      for (size_t arrived = 7000;;) {
+        while (window.FindNext(reader, re, text_, &owner_, false, s, e))
+          results[raw].emplace_back(s, e);
+        if (arrived == text.size())
+          break;
+        const size_t more = std::min(text.size() - arrived, size_t(5000));
+        stream.Append(std::string_view(text).substr(arrived, more));
+        arrived += more;
+      }
+    }
+    EXPECT_FALSE(results[0].empty()) << pattern;
+    EXPECT_EQ(results[1], results[0]) << pattern;
+  }
+}
+
+// Expressions the raw scan leaves to the window scan: matches that may
+// begin with a blank or a line break, unbounded or long matches,
+// back-references; text with skipped characters or double-byte pairs.
+TEST_F(RegexWindowTest, RawScanOnlyWhereItsStartsHold)
+{
+  TRegexWindow w;
+  for (const char* pattern : {"a.b", " ab", "a b", "ab+", "a[ab]{0,2000}b", "(a)\\1", "[^x]a", "x*a"})
+    EXPECT_FALSE(w.UsesRawScan(TRegExp(pattern), text_)) << pattern;
+  EXPECT_TRUE(w.UsesRawScan(TRegExp("walk(ed|ing)"), text_));
+  TRegexScanText skip = text_;
+  skip.SkipSet.set('-');
+  EXPECT_FALSE(w.UsesRawScan(TRegExp("ab"), skip));
+  TRegexScanText pairs = text_;
+  pairs.DoubleByte = true;
+  EXPECT_FALSE(w.UsesRawScan(TRegExp("ab"), pairs));
+}
+
+}  // namespace

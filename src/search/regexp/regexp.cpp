@@ -87,6 +87,7 @@ struct TRegExp::TImpl {
   TRegExpOutcome outcome = TRegExpOutcome::NoMatch;
   bool emptyMatch = false;
   int64_t giveUps = 0;
+  int32_t longest = -1;
 
   void Compile(const char* pattern, TRegExpMatcher requested);
   // endTouch, when given, receives the earliest start (at most the match's)
@@ -109,6 +110,7 @@ void TRegExp::TImpl::Compile(const char* pattern, TRegExpMatcher requested)
   }
   const regexp::Tree tree = regexp::ParsePattern(pattern ? pattern : "", tables);
   prefilter.Build(tree);
+  longest = regexp::LongestMatch(tree, 65536);
   const bool automaton = !tree.hasBackRefs && requested != TRegExpMatcher::Backtracker &&
                          regexp::ExpandedSize(tree) <= AutomatonBudget &&
                          regexp::BuildProgram(tree, regexp::BuildMode::Forward, AutomatonBudget,
@@ -338,4 +340,36 @@ void TRegExp::ResetGiveUpCount()
 TRegExpMatcher TRegExp::Matcher() const
 {
   return Impl->matcher;
+}
+
+int32_t TRegExp::LongestMatch() const
+{
+  return Impl->longest;
+}
+
+bool TRegExp::HasStartFilter() const
+{
+  return Impl->prefilter.Active();
+}
+
+bool TRegExp::StartAvoids(const char* bytes) const
+{
+  for (; bytes && *bytes; ++bytes)
+    if (Impl->prefilter.LeadBytes().Has(static_cast<uint8_t>(*bytes)))
+      return false;
+  return true;
+}
+
+int32_t TRegExp::StartSpan() const
+{
+  return std::max<int32_t>(1, Impl->prefilter.LiteralLength());
+}
+
+int32_t TRegExp::NextStart(const char* text, int32_t length, int32_t from, int32_t limit) const
+{
+  if (!text || from < 0 || from >= std::min(limit, length))
+    return -1;
+  const regexp::Text t{reinterpret_cast<const uint8_t*>(text), length, Impl->ctxOf};
+  const int32_t q = Impl->prefilter.Next(t, from, limit);
+  return q >= 0 ? q : -1;
 }

@@ -139,6 +139,20 @@ public:
   // The matcher this expression runs on (never Auto).
   TRegExpMatcher Matcher() const;
 
+  // For callers that look for match starts in text before they prepare it:
+  // the most bytes a match can span (-1 when unbounded or above 65536);
+  // whether a start filter is in use; whether it lets a match begin with
+  // none of the given bytes at its first position or anywhere in its
+  // literal prefix; how many bytes from a position the filter looks at
+  // (at least 1); and the first position in [from, limit) that the filter
+  // admits, all its bytes inside text[0..length), else -1. Every match
+  // starts at a position the filter admits.
+  int32_t LongestMatch() const;
+  bool HasStartFilter() const;
+  bool StartAvoids(const char* bytes) const;
+  int32_t StartSpan() const;
+  int32_t NextStart(const char* text, int32_t length, int32_t from, int32_t limit) const;
+
 private:
   bool SearchFrom(const char* text, int32_t length, int32_t start, int32_t& matchStart,
                   int32_t& matchEnd, int32_t* endTouch, bool textGoesOn = false);

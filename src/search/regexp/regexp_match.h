@@ -82,6 +82,9 @@ public:
   // Next() whether the filter is active or not): a match might start there
   // in a longer text. `length` when it passes over none.
   int32_t TailStart(int32_t length) const;
+  // The bytes a match may have at its first position or at some position
+  // of the literal prefix (every byte for a pattern that can match empty).
+  const ByteSet& LeadBytes() const { return lead_; }
 
 private:
   static constexpr int32_t ScanChunk = 1 << 20;  // bytes scanned between polls
@@ -106,6 +109,7 @@ private:
   int rare2Count_ = 0;
   uint8_t rare2Bytes_[3] = {};
   bool first_[256] = {};
+  ByteSet lead_{{~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)}};
 };
 
 // Partition of the byte values into classes the automaton cannot tell apart.
@@ -279,5 +283,8 @@ private:
 
 // Whether the tree can match the empty string (assertions taken as true).
 bool Nullable(const Tree& tree);
+// The most bytes a match of the tree can span, or -1 when there is no bound
+// (an unbounded repeat, a back-reference) or it is above `cap`.
+int32_t LongestMatch(const Tree& tree, int32_t cap);
 
 }  // namespace regexp

@@ -8,6 +8,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define REGEXP_HAVE_AVX2 1
+#endif
 
 namespace regexp {
 
@@ -74,6 +78,41 @@ const uint8_t* FindAny(const uint8_t* p, const uint8_t* end, const uint8_t* need
   return end;
 }
 
+#if defined(REGEXP_HAVE_AVX2)
+const bool hasAvx2 = [] {
+  __builtin_cpu_init();
+  return bool(__builtin_cpu_supports("avx2"));
+}();
+
+__attribute__((target("avx2"))) inline __m256i SetMask32(__m256i x, const uint8_t* bytes, int n)
+{
+  __m256i m = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(static_cast<char>(bytes[0])));
+  for (int k = 1; k < n; ++k)
+    m = _mm256_or_si256(m, _mm256_cmpeq_epi8(x, _mm256_set1_epi8(static_cast<char>(bytes[k]))));
+  return m;
+}
+
+// From q on, 32 positions at a time while q < end: the first block whose
+// positions have a byte of the first set at off1 and of the second at off2
+// (its positions at or past end left out), q moved to it; mask 0 and q at
+// or past end when there is none. Both loads of a block must be readable.
+__attribute__((target("avx2"))) uint32_t PairBlockAvx2(const uint8_t* base, int32_t& q, int32_t end, int32_t off1,
+                                                       const uint8_t* set1, int n1, int32_t off2,
+                                                       const uint8_t* set2, int n2)
+{
+  for (; q < end; q += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + q + off1));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + q + off2));
+    auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(SetMask32(a, set1, n1), SetMask32(b, set2, n2))));
+    if (end - q < 32)
+      mask &= (1u << (end - q)) - 1;
+    if (mask)
+      return mask;
+  }
+  return 0;
+}
+#endif
+
 // Bottom-up: whether each node can match empty, and the bytes it can begin with.
 void Analyse(const Tree& tree, std::vector<char>& nullable, std::vector<ByteSet>& first)
 {
@@ -133,6 +172,52 @@ bool Nullable(const Tree& tree)
   return nullable[tree.root] != 0;
 }
 
+int32_t LongestMatch(const Tree& tree, int32_t cap)
+{
+  // Bottom-up over the post-order nodes; -1 stands for "more than cap".
+  std::vector<int64_t> longest(tree.nodes.size(), 0);
+  auto bounded = [cap](int64_t v) { return v < 0 || v > cap ? int64_t(-1) : v; };
+  for (size_t i = 0; i < tree.nodes.size(); ++i) {
+    const Node& node = tree.nodes[i];
+    int64_t v = 0;
+    switch (node.kind) {
+    case NodeKind::Empty:
+    case NodeKind::Assert: v = 0; break;
+    case NodeKind::Set: v = 1; break;
+    case NodeKind::Group: v = longest[size_t(node.kids[0])]; break;
+    case NodeKind::Concat:
+      for (int32_t k : node.kids) {
+        const int64_t kid = longest[size_t(k)];
+        v = kid < 0 ? -1 : bounded(v + kid);
+        if (v < 0)
+          break;
+      }
+      break;
+    case NodeKind::Alt:
+      for (int32_t k : node.kids) {
+        const int64_t kid = longest[size_t(k)];
+        v = kid < 0 ? -1 : std::max(v, kid);
+        if (v < 0)
+          break;
+      }
+      break;
+    case NodeKind::Repeat: {
+      const int64_t kid = longest[size_t(node.kids[0])];
+      if (node.max == 0 || kid == 0)
+        v = 0;
+      else if (node.max == Unbounded || kid < 0)
+        v = -1;
+      else
+        v = bounded(kid * node.max);
+      break;
+    }
+    case NodeKind::BackRef: v = -1; break;
+    }
+    longest[i] = v;
+  }
+  return tree.root < 0 ? 0 : int32_t(longest[size_t(tree.root)]);
+}
+
 void Prefilter::Build(const Tree& tree)
 {
   std::vector<char> nullable;
@@ -183,6 +268,10 @@ void Prefilter::Build(const Tree& tree)
     }
   }
   pureLiteral_ = exact && !prefix.empty();
+  lead_ = first[tree.root];
+  for (const ByteSet& set : prefix)
+    for (int w = 0; w < 4; ++w)
+      lead_.bits[w] |= set.bits[w];
   prefixLength_ = static_cast<int32_t>(prefix.size());
   for (size_t j = 0; j < prefix.size(); ++j)
     for (int b = 0; b < 256; ++b)
@@ -270,6 +359,23 @@ int32_t Prefilter::NextPair(const Text& text, int32_t& pos, int32_t limit) const
     return m;
   };
   int32_t q = pos;
+#if defined(REGEXP_HAVE_AVX2)
+  if (hasAvx2) {
+    const int64_t wideEnd = std::min<int64_t>(limit, int64_t(text.length) - far - 32 + 1);
+    while (q < wideEnd) {
+      uint32_t mask = PairBlockAvx2(base, q, int32_t(wideEnd), rareOffset_, rareBytes_, rareCount_, rare2Offset_,
+                                    rare2Bytes_, rare2Count_);
+      for (; mask != 0; mask &= mask - 1) {
+        const int32_t c = q + __builtin_ctz(mask);
+        if (Verify(text, c))
+          return c;
+      }
+      if (q < wideEnd)
+        q += 32;
+    }
+    q = std::max(pos, std::min<int32_t>(q, int32_t(std::max<int64_t>(wideEnd, pos))));
+  }
+#endif
   for (; q < vectorEnd; q += 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + q + rareOffset_));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + q + rare2Offset_));
