@@ -194,6 +194,26 @@ public:
   // start chosen.
   int32_t ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi);
   bool Validated() const { return validated_; }
+  // The bytes [lo, hi) held in the window all at once, made the reading range
+  // as SetRange(lo, hi) makes it; nullptr when they cannot be (more than the
+  // window holds, or past the data). The bytes stay valid until the window
+  // next moves.
+  const unsigned char* HoldRange(int32_t lo, int32_t hi);
+  // Whether no byte of [p, end) can begin a tag, so that outside tags each of
+  // them is classified by its value (and the byte before an LF) alone.
+  bool NoTagBegins(const unsigned char* p, const unsigned char* end) const
+  {
+    return tagBeginSet_.FindIn(p, end) == end;
+  }
+  // Whether c is a word character that begins no tag (class 4 outside tags).
+  bool IsPlainWordByte(unsigned char c) const { return fastClass_[c] == ccWord; }
+  // The first position of the run of such word characters that ends at pos
+  // (pos itself when the byte before it is none); bytes the window does not
+  // hold are read from the stream, and the window stays as it is.
+  int32_t PlainWordRunStart(int32_t pos);
+  // Up to n bytes of the stream from pos into out, from the window where it
+  // holds them; the window stays as it is. Returns the bytes copied.
+  int32_t CopyBytes(int32_t pos, char* out, int32_t n);
   // Class of a position of the validated range (hi included); ccNone outside.
   TCharClass ClassAt(int32_t pos) const;
   void ResetTagState() { inTag_ = false; inWordTag_ = false; }
@@ -305,6 +325,11 @@ public:
 
   // --- stream -------------------------------------------------------------
   TSynchroStream* Stream() const { return stream_; }
+  // Another reader of the same stream (nullptr: none) whose window this
+  // reader copies bytes from, instead of reading the stream, wherever that
+  // window holds what a fill needs. The bytes are the same either way; a
+  // donor of another stream is ignored. The donor must outlive the reads.
+  void SetDonor(const TBufStream* donor) { donor_ = donor && donor->stream_ == stream_ ? donor : nullptr; }
   int32_t StreamSize() { return stream_->ReadableSize(); }
   int32_t WindowSize() const { return windowSize_; }
   // Window facts, for tests and benchmarks.
@@ -322,7 +347,14 @@ private:
   TCharClass ClassifyOnTheFly(unsigned char c);
   bool Ensure(int32_t n);
   void Slide(int32_t need);
-  void Reposition(int32_t from, int32_t cursorPos);
+  // Moves the window to begin at from (bytes already held are kept) with the
+  // cursor at cursorPos, and fills it. need >= 0: the fill may stop once need
+  // bytes from the cursor are held, when the donor holds them; -1: a full
+  // window.
+  void Reposition(int32_t from, int32_t cursorPos, int32_t need = -1);
+  // The bytes [pos, pos + n) from the donor's window into dest; how many of
+  // them it held (0 when it does not hold pos).
+  int32_t FromDonor(int32_t pos, unsigned char* dest, int32_t n) const;
   void Unset();
   void UpdateLimit();
   unsigned char ByteBefore(const unsigned char* p);
@@ -349,6 +381,7 @@ private:
   bool AdvanceSearchWindow(int32_t keepFrom);
 
   TSynchroStream* stream_;
+  const TBufStream* donor_ = nullptr;
   int32_t windowSize_;
   int32_t lookBehind_;
   int32_t streamPos_ = 0;

@@ -204,6 +204,13 @@ struct TWordsSeen {
   bool operator==(const TWordsSeen&) const = default;
 };
 
+void PrintTo(const TWordsSeen& seen, std::ostream* os)
+{
+  for (size_t i = 0; i < seen.texts.size(); ++i)
+    *os << "[" << seen.texts[i].substr(0, 20) << "(" << seen.texts[i].size() << ") " << seen.spans[i].first << ".."
+        << seen.spans[i].second << "] ";
+}
+
 TWordsSeen WordsOfItem(const TConcordItem& item)
 {
   TWordsSeen seen;
@@ -223,6 +230,11 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
   const int32_t lo = reader.RangeStart();
   const int32_t hi = reader.RangeEnd();
   auto word = [&](int32_t at) { return reader.ClassAt(at) == ccWord; };
+  auto plain = [&](unsigned char c) {
+    return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
+           !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
+           !(reader.WordTagStyle() == 2 && c == '<');
+  };
   for (int n = 0; n < 4; ++n) {
     int32_t start = pos;
     int32_t end = pos;
@@ -234,6 +246,11 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
       for (start = end - 1; start > lo && word(start - 1);)
         --start;
       pos = start;
+      // A word the range cuts is read whole: back over word characters that
+      // begin no tag.
+      if (start == lo)
+        while (start > 0 && plain(static_cast<unsigned char>(text[size_t(start - 1)])))
+          --start;
     } else {
       while (start < hi && !word(start))
         ++start;
