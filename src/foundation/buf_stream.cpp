@@ -585,6 +585,18 @@ const unsigned char* TBufStream::HoldRange(int32_t lo, int32_t hi)
   return cur_;
 }
 
+bool TBufStream::HeldTagBegin(int32_t lo, int32_t hi) const
+{
+  if (bufPos_ < 0)
+    return false;
+  lo = std::max(lo, bufPos_);
+  hi = std::min(hi, bufPos_ + bufLen_);
+  if (lo >= hi)
+    return false;
+  const unsigned char* p = buffer_.get() + (lo - bufPos_);
+  return !NoTagBegins(p, p + (hi - lo));
+}
+
 int32_t TBufStream::PlainWordRunStart(int32_t pos)
 {
   while (pos > 0) {

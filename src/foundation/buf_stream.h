@@ -205,6 +205,9 @@ public:
   {
     return tagBeginSet_.FindIn(p, end) == end;
   }
+  // Whether a byte of [lo, hi) that the window holds now can begin a tag;
+  // nothing is read.
+  bool HeldTagBegin(int32_t lo, int32_t hi) const;
   // Whether c is a word character that begins no tag (class 4 outside tags).
   bool IsPlainWordByte(unsigned char c) const { return fastClass_[c] == ccWord; }
   // The first position of the run of such word characters that ends at pos

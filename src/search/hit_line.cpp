@@ -384,7 +384,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
 {
   const int32_t lo = std::max(0, hitStart - 255);
   const auto hi = int32_t(std::min<int64_t>(int64_t(hitEnd) + 255, fileSize));
-  if (hi - lo > reader.WindowSize())
+  if (hi - lo > reader.WindowSize() || reader.HeldTagBegin(lo, hi))
     return false;
   const unsigned char* base = reader.HoldRange(lo, hi);
   if (!base || !reader.NoTagBegins(base, base + (hi - lo)))
