@@ -205,6 +205,8 @@ public:
   {
     return tagBeginSet_.FindIn(p, end) == end;
   }
+  // Whether the window holds all of [lo, hi) now.
+  bool Holds(int32_t lo, int32_t hi) const { return bufPos_ >= 0 && lo >= bufPos_ && hi <= bufPos_ + bufLen_; }
   // Whether a byte of [lo, hi) that the window holds now can begin a tag;
   // nothing is read.
   bool HeldTagBegin(int32_t lo, int32_t hi) const;

@@ -386,8 +386,9 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
   const auto hi = int32_t(std::min<int64_t>(int64_t(hitEnd) + 255, fileSize));
   if (hi - lo > reader.WindowSize() || reader.HeldTagBegin(lo, hi))
     return false;
+  const bool checked = reader.Holds(lo, hi);
   const unsigned char* base = reader.HoldRange(lo, hi);
-  if (!base || !reader.NoTagBegins(base, base + (hi - lo)))
+  if (!base || (!checked && !reader.NoTagBegins(base, base + (hi - lo))))
     return false;
   const auto at = [&](int32_t pos) { return base + (pos - lo); };
   const auto word = [&](int32_t pos) { return reader.IsPlainWordByte(*at(pos)); };
