@@ -597,6 +597,16 @@ bool TBufStream::HeldTagBegin(int32_t lo, int32_t hi) const
   return !NoTagBegins(p, p + (hi - lo));
 }
 
+uint64_t TBufStream::PlainWordBits(const unsigned char* p) const
+{
+  uint64_t words = 0, unused1 = 0, unused2 = 0;
+  if (ByteScanSet::Masks64(p, wordSet_, wordSet_, wordSet_, words, unused1, unused2))
+    return words;
+  for (int i = 0; i < 64; ++i)
+    words |= uint64_t(fastClass_[p[i]] == ccWord) << i;
+  return words;
+}
+
 int32_t TBufStream::PlainWordRunStart(int32_t pos)
 {
   while (pos > 0) {

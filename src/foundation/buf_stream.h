@@ -210,8 +210,9 @@ public:
   // Whether a byte of [lo, hi) that the window holds now can begin a tag;
   // nothing is read.
   bool HeldTagBegin(int32_t lo, int32_t hi) const;
-  // Whether c is a word character that begins no tag (class 4 outside tags).
-  bool IsPlainWordByte(unsigned char c) const { return fastClass_[c] == ccWord; }
+  // The 64 bytes at p (all readable) as bits, bit i set when p[i] is a word
+  // character that begins no tag.
+  uint64_t PlainWordBits(const unsigned char* p) const;
   // The first position of the run of such word characters that ends at pos
   // (pos itself when the byte before it is none); bytes the window does not
   // hold are read from the stream, and the window stays as it is.

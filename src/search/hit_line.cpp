@@ -375,6 +375,66 @@ std::string RegexHitText(const unsigned char* p, const unsigned char* end)
   return text;
 }
 
+// Which bytes of [lo, hi) of a held window are word characters, as bits made
+// 64 at a time when first asked for, and the edges of their runs.
+class TWordBits {
+public:
+  TWordBits(const TBufStream& reader, const unsigned char* base, int32_t lo, int32_t hi)
+    : reader_(reader), base_(base), lo_(lo), hi_(hi)
+  {
+  }
+  // The first position in [pos, limit) that is a word character (set) or is
+  // none (!set); limit when there is none.
+  int32_t Next(int32_t pos, int32_t limit, bool set)
+  {
+    while (pos < limit) {
+      const int32_t off = (pos - lo_) & 63;
+      const uint64_t b = (set ? Block(pos) : ~Block(pos)) >> off;
+      if (b)
+        return std::min(limit, pos + int32_t(__builtin_ctzll(b)));
+      pos += 64 - off;
+    }
+    return limit;
+  }
+  // The position after the last one in [floor, pos) that is a word character
+  // (set) or is none (!set); floor when there is none.
+  int32_t PrevEdge(int32_t pos, int32_t floor, bool set)
+  {
+    while (pos > floor) {
+      const int32_t q = pos - 1;
+      const int32_t off = (q - lo_) & 63;
+      const uint64_t b = (set ? Block(q) : ~Block(q)) << (63 - off);
+      if (b) {
+        const int32_t r = q - int32_t(__builtin_clzll(b));
+        return r >= floor ? r + 1 : floor;
+      }
+      pos = q - off;
+    }
+    return floor;
+  }
+
+private:
+  uint64_t Block(int32_t pos)
+  {
+    const auto k = size_t(pos - lo_) >> 6;
+    if (!(have_[k >> 6] >> (k & 63) & 1)) {
+      uint64_t b = reader_.PlainWordBits(base_ + 64 * k);
+      const int64_t valid = int64_t(hi_ - lo_) - int64_t(64 * k);
+      if (valid < 64)
+        b &= (uint64_t(1) << valid) - 1;
+      blocks_[k] = b;
+      have_[k >> 6] |= uint64_t(1) << (k & 63);
+    }
+    return blocks_[k];
+  }
+
+  const TBufStream& reader_;
+  const unsigned char* base_;
+  int32_t lo_, hi_;
+  uint64_t have_[TBufStream::BufferSize / 64 / 64 + 1] = {};
+  uint64_t blocks_[TBufStream::BufferSize / 64 + 1];
+};
+
 // The record's words where no byte within 255 of the hit (the hit included)
 // can begin a tag: then every class is the byte's own, words are the runs of
 // word characters, and all of it is read in place from one window. False,
@@ -391,7 +451,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
   if (!base || (!checked && !reader.NoTagBegins(base, base + (hi - lo))))
     return false;
   const auto at = [&](int32_t pos) { return base + (pos - lo); };
-  const auto word = [&](int32_t pos) { return reader.IsPlainWordByte(*at(pos)); };
+  TWordBits bits(reader, base, lo, hi);
   const auto view = [&](int32_t from, int32_t to) {
     return std::string_view(reinterpret_cast<const char*>(at(from)), size_t(std::min(to - from, 255)));
   };
@@ -400,13 +460,10 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
   // read whole.
   int32_t p = hitStart;
   for (int slot = ctx1L; slot >= ctx4L; --slot) {
-    while (p > lo && !word(p - 1))
-      --p;
+    p = bits.PrevEdge(p, lo, true);
     if (p == lo)
       break;
-    int32_t q = p - 1;
-    while (q > lo && word(q - 1))
-      --q;
+    const int32_t q = bits.PrevEdge(p - 1, lo, false);
     if (q == lo && lo > 0) {
       const int32_t first = reader.PlainWordRunStart(lo);
       if (first < lo) {
@@ -425,13 +482,10 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
   if (mode != TSearchMode::Regex) {
     TJoinedWords joined;
     for (int32_t x = hitStart;;) {
-      while (x < hitEnd && !word(x))
-        ++x;
+      x = bits.Next(x, hitEnd, true);
       if (x >= hitEnd)
         break;
-      int32_t y = x + 1;
-      while (y < hitEnd && word(y))
-        ++y;
+      const int32_t y = bits.Next(x + 1, hitEnd, false);
       joined.Add(view(x, y));
       x = y;
     }
@@ -444,13 +498,10 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
   // Right words.
   int32_t x = hitEnd;
   for (int slot = ctx1R; slot <= ctx4R; ++slot) {
-    while (x < hi && !word(x))
-      ++x;
+    x = bits.Next(x, hi, true);
     if (x >= hi)
       break;
-    int32_t y = x + 1;
-    while (y < hi && word(y))
-      ++y;
+    const int32_t y = bits.Next(x + 1, hi, false);
     kept.Keep(slot, view(x, y), x, y);
     x = y;
   }
