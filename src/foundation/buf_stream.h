@@ -190,8 +190,11 @@ public:
   // ValidateBuffer(lo, hi) for the positions from `from` on: when no byte of
   // [lo, from) can begin a tag, the walk from lo reaches `from` outside any
   // tag, so only [from, hi) is classified (with the same classes) and the
-  // range starts there; otherwise the whole range is. Returns the range
-  // start chosen.
+  // range starts there. Otherwise, without part-of-speech start strings, the
+  // walk is outside any tag after the last delimiter before `from` that
+  // begins no tag, when no markup tag start came before it, and the range
+  // starts after that delimiter; failing both the whole range is classified.
+  // Returns the range start chosen.
   int32_t ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi);
   bool Validated() const { return validated_; }
   // The bytes [lo, hi) held in the window all at once, made the reading range
