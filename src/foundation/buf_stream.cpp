@@ -108,10 +108,20 @@ void TBufStream::Reposition(int32_t from, int32_t cursorPos, int32_t need)
   int32_t got = 0;
   if (want > 0 && need >= 0 && donor_) {
     // The donor's bytes serve when they reach as far as this reader needs;
-    // the window then ends where they end, and a later slide reads on.
-    const int32_t taken = FromDonor(readPos, buffer_.get() + kept, int32_t(want));
-    if (taken > 0 && (taken == want || int64_t(readPos) + taken >= int64_t(cursorPos) + need))
-      got = taken, want = taken;
+    // the window then ends where they end, and a later slide reads on. Bytes
+    // before the donor's window are read from the stream, only those.
+    const TBufStream* d = donor_;
+    int32_t head = 0;
+    if (d->bufPos_ > readPos && int64_t(d->bufPos_) < readPos + want)
+      head = d->bufPos_ - readPos;
+    const int32_t taken = FromDonor(readPos + head, buffer_.get() + kept + head, int32_t(want) - head);
+    if (taken > 0 && (head + taken == want || int64_t(readPos) + head + taken >= int64_t(cursorPos) + need)) {
+      int32_t at = readPos;
+      if (head == 0 || stream_->ReadAt(at, buffer_.get() + kept, head) == head)
+        got = head + taken, want = got;
+      if (head > 0)
+        ++lockedReads_;
+    }
   }
   if (want > 0 && got == 0) {
     streamPos_ = readPos;
