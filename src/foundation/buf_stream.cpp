@@ -83,7 +83,17 @@ void TBufStream::UpdateLimit()
   limit_ = buffer_.get() + n;
 }
 
-void TBufStream::Reposition(int32_t from, int32_t cursorPos)
+int32_t TBufStream::FromDonor(int32_t pos, unsigned char* dest, int32_t n) const
+{
+  const TBufStream* d = donor_;
+  if (!d || d->bufPos_ < 0 || pos < d->bufPos_ || pos >= d->bufPos_ + d->bufLen_ || n <= 0)
+    return 0;
+  const int32_t take = std::min(n, d->bufPos_ + d->bufLen_ - pos);
+  std::memcpy(dest, d->buffer_.get() + (pos - d->bufPos_), size_t(take));
+  return take;
+}
+
+void TBufStream::Reposition(int32_t from, int32_t cursorPos, int32_t need)
 {
   maskBlock_ = nullptr;
   int32_t kept = 0;
@@ -97,7 +107,24 @@ void TBufStream::Reposition(int32_t from, int32_t cursorPos)
   int32_t readPos = from + kept;
   int64_t want = std::min<int64_t>(windowSize_ - kept, int64_t(rangeEnd_) - readPos);
   int32_t got = 0;
-  if (want > 0) {
+  if (want > 0 && need >= 0 && donor_) {
+    // The donor's bytes serve when they reach as far as this reader needs;
+    // the window then ends where they end, and a later slide reads on. Bytes
+    // before the donor's window are read from the stream, only those.
+    const TBufStream* d = donor_;
+    int32_t head = 0;
+    if (d->bufPos_ > readPos && int64_t(d->bufPos_) < readPos + want)
+      head = d->bufPos_ - readPos;
+    const int32_t taken = FromDonor(readPos + head, buffer_.get() + kept + head, int32_t(want) - head);
+    if (taken > 0 && (head + taken == want || int64_t(readPos) + head + taken >= int64_t(cursorPos) + need)) {
+      int32_t at = readPos;
+      if (head == 0 || stream_->ReadAt(at, buffer_.get() + kept, head) == head)
+        got = head + taken, want = got;
+      if (head > 0)
+        ++lockedReads_;
+    }
+  }
+  if (want > 0 && got == 0) {
     streamPos_ = readPos;
     got = stream_->ReadAt(streamPos_, buffer_.get() + kept, int32_t(want));
     ++lockedReads_;
@@ -119,7 +146,10 @@ void TBufStream::Seek(int32_t pos)
     cur_ = buffer_.get() + (pos - bufPos_);
     return;
   }
-  Reposition(std::max(0, pos - lookBehind_), pos);
+  int32_t from = std::max(0, pos - lookBehind_);
+  if (donor_ && donor_->bufPos_ >= 0 && pos >= donor_->bufPos_ && pos < donor_->bufPos_ + donor_->bufLen_)
+    from = std::max(from, donor_->bufPos_);  // less look-behind, but no read
+  Reposition(from, pos, 1);
 }
 
 void TBufStream::SeekLazily(int32_t pos)
@@ -184,7 +214,7 @@ void TBufStream::Slide(int32_t need)
     // Never keep so much behind the cursor that the request cannot fit.
     keepFrom = std::max(keepFrom, pos - (windowSize_ - need));
   }
-  Reposition(keepFrom, pos);
+  Reposition(keepFrom, pos, need);
 }
 
 unsigned char TBufStream::ByteBefore(const unsigned char* p)
@@ -195,6 +225,8 @@ unsigned char TBufStream::ByteBefore(const unsigned char* p)
   if (bufPos_ < 0 || pos < 0)
     return 0;
   unsigned char b = 0;
+  if (FromDonor(pos, &b, 1) == 1)
+    return b;
   int32_t at = pos;
   if (stream_->ReadAt(at, &b, 1) != 1)
     return 0;
@@ -466,11 +498,16 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   bool inWordTag = false;
   TCharClass* out = classes_.data();
   for (int32_t i = 0; i <= n;) {
-    // Runs that need no rule but the table: plain bytes outside tags, and
-    // the inside of a markup tag up to its stop.
-    if (!inWordTag) {
+    // Runs that need no rule but the table: plain bytes outside tags, the
+    // inside of a markup tag up to its stop, and of a part-of-speech tag up
+    // to the character that ends it.
+    {
       const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
-      if (!inTag) {
+      if (inWordTag) {
+        const bool* stops = wordTagStyle_ == 2 ? wordTagStopTable_ : delimTable_;
+        while (i <= end && !stops[p[i]])
+          out[i++] = ccWordTag;
+      } else if (!inTag) {
         for (;;) {
           while (i <= end) {
             const uint8_t k = fastClass_[p[i]];
@@ -541,15 +578,103 @@ int32_t TBufStream::ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi)
   if (from > lo && from < hi) {
     SetRange(lo, hi);
     if (bufPos_ >= 0 && Ensure(hi - lo)) {
+      const unsigned char* begin = cur_;
       const unsigned char* end = cur_ + (from - lo);
-      if (tagBeginSet_.FindIn(cur_, end) == end) {
+      if (tagBeginSet_.FindIn(begin, end) == end) {
         ValidateBuffer(from, hi);
         return from;
+      }
+      // After a delimiter that begins no tag the walk is outside any
+      // part-of-speech tag of style 1, and outside any markup tag when no tag
+      // start came before it: it goes on from there as a walk begun there.
+      if (wordTagStyle_ != 2) {
+        const unsigned char* q = end;
+        while (q > begin && !(delimTable_[q[-1]] && fastClass_[q[-1]] != kSpecial))
+          --q;
+        if (q > begin && (tagStart_ == 0 || !std::memchr(begin, tagStart_, size_t(q - begin)))) {
+          const int32_t at = lo + int32_t(q - begin);
+          ValidateBuffer(at, hi);
+          return at;
+        }
       }
     }
   }
   ValidateBuffer(lo, hi);
   return lo;
+}
+
+const unsigned char* TBufStream::HoldRange(int32_t lo, int32_t hi)
+{
+  if (lo < 0 || hi < lo || hi - lo > windowSize_)
+    return nullptr;
+  SetRange(lo, hi);
+  if (bufPos_ < 0 || (hi > lo && !Ensure(hi - lo)))
+    return nullptr;
+  return cur_;
+}
+
+bool TBufStream::HeldTagBegin(int32_t lo, int32_t hi) const
+{
+  if (bufPos_ < 0)
+    return false;
+  lo = std::max(lo, bufPos_);
+  hi = std::min(hi, bufPos_ + bufLen_);
+  if (lo >= hi)
+    return false;
+  const unsigned char* p = buffer_.get() + (lo - bufPos_);
+  return !NoTagBegins(p, p + (hi - lo));
+}
+
+uint64_t TBufStream::PlainWordBits(const unsigned char* p) const
+{
+  uint64_t words = 0, unused1 = 0, unused2 = 0;
+  if (ByteScanSet::Masks64(p, wordSet_, wordSet_, wordSet_, words, unused1, unused2))
+    return words;
+  for (int i = 0; i < 64; ++i)
+    words |= uint64_t(fastClass_[p[i]] == ccWord) << i;
+  return words;
+}
+
+int32_t TBufStream::PlainWordRunStart(int32_t pos)
+{
+  while (pos > 0) {
+    if (bufPos_ >= 0 && pos > bufPos_ && pos <= bufPos_ + bufLen_) {
+      const unsigned char* first = buffer_.get();
+      const unsigned char* b = first + (pos - bufPos_);
+      while (b > first && fastClass_[b[-1]] == ccWord)
+        --b;
+      pos = bufPos_ + int32_t(b - first);
+      if (b > first)
+        return pos;
+      continue;  // the run may go on before the window
+    }
+    unsigned char chunk[256];
+    const int32_t n = std::min<int32_t>(pos, sizeof chunk);
+    int32_t at = pos - n;
+    if (stream_->ReadAt(at, chunk, n) != n)
+      return pos;
+    ++lockedReads_;
+    int32_t k = n;
+    while (k > 0 && fastClass_[chunk[k - 1]] == ccWord)
+      --k;
+    pos -= n - k;
+    if (k > 0)
+      return pos;
+  }
+  return pos;
+}
+
+int32_t TBufStream::CopyBytes(int32_t pos, char* out, int32_t n)
+{
+  if (n <= 0 || pos < 0)
+    return 0;
+  if (bufPos_ >= 0 && pos >= bufPos_ && int64_t(pos) + n <= int64_t(bufPos_) + bufLen_) {
+    std::memcpy(out, buffer_.get() + (pos - bufPos_), size_t(n));
+    return n;
+  }
+  int32_t at = pos;
+  ++lockedReads_;
+  return std::max(0, stream_->ReadAt(at, out, n));
 }
 
 // --- words ------------------------------------------------------------------

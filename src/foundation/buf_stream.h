@@ -194,10 +194,39 @@ public:
   // ValidateBuffer(lo, hi) for the positions from `from` on: when no byte of
   // [lo, from) can begin a tag, the walk from lo reaches `from` outside any
   // tag, so only [from, hi) is classified (with the same classes) and the
-  // range starts there; otherwise the whole range is. Returns the range
-  // start chosen.
+  // range starts there. Otherwise, without part-of-speech start strings, the
+  // walk is outside any tag after the last delimiter before `from` that
+  // begins no tag, when no markup tag start came before it, and the range
+  // starts after that delimiter; failing both the whole range is classified.
+  // Returns the range start chosen.
   int32_t ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi);
   bool Validated() const { return validated_; }
+  // The bytes [lo, hi) held in the window all at once, made the reading range
+  // as SetRange(lo, hi) makes it; nullptr when they cannot be (more than the
+  // window holds, or past the data). The bytes stay valid until the window
+  // next moves.
+  const unsigned char* HoldRange(int32_t lo, int32_t hi);
+  // Whether no byte of [p, end) can begin a tag, so that outside tags each of
+  // them is classified by its value (and the byte before an LF) alone.
+  bool NoTagBegins(const unsigned char* p, const unsigned char* end) const
+  {
+    return tagBeginSet_.FindIn(p, end) == end;
+  }
+  // Whether the window holds all of [lo, hi) now.
+  bool Holds(int32_t lo, int32_t hi) const { return bufPos_ >= 0 && lo >= bufPos_ && hi <= bufPos_ + bufLen_; }
+  // Whether a byte of [lo, hi) that the window holds now can begin a tag;
+  // nothing is read.
+  bool HeldTagBegin(int32_t lo, int32_t hi) const;
+  // The 64 bytes at p (all readable) as bits, bit i set when p[i] is a word
+  // character that begins no tag.
+  uint64_t PlainWordBits(const unsigned char* p) const;
+  // The first position of the run of such word characters that ends at pos
+  // (pos itself when the byte before it is none); bytes the window does not
+  // hold are read from the stream, and the window stays as it is.
+  int32_t PlainWordRunStart(int32_t pos);
+  // Up to n bytes of the stream from pos into out, from the window where it
+  // holds them; the window stays as it is. Returns the bytes copied.
+  int32_t CopyBytes(int32_t pos, char* out, int32_t n);
   // Class of a position of the validated range (hi included); ccNone outside.
   TCharClass ClassAt(int32_t pos) const;
   void ResetTagState() { inTag_ = false; inWordTag_ = false; }
@@ -319,6 +348,11 @@ public:
 
   // --- stream -------------------------------------------------------------
   TSynchroStream* Stream() const { return stream_; }
+  // Another reader of the same stream (nullptr: none) whose window this
+  // reader copies bytes from, instead of reading the stream, wherever that
+  // window holds what a fill needs. The bytes are the same either way; a
+  // donor of another stream is ignored. The donor must outlive the reads.
+  void SetDonor(const TBufStream* donor) { donor_ = donor && donor->stream_ == stream_ ? donor : nullptr; }
   int32_t StreamSize() { return stream_->ReadableSize(); }
   int32_t WindowSize() const { return windowSize_; }
   // Window facts, for tests and benchmarks.
@@ -336,7 +370,14 @@ private:
   TCharClass ClassifyOnTheFly(unsigned char c);
   bool Ensure(int32_t n);
   void Slide(int32_t need);
-  void Reposition(int32_t from, int32_t cursorPos);
+  // Moves the window to begin at from (bytes already held are kept) with the
+  // cursor at cursorPos, and fills it. need >= 0: the fill may stop once need
+  // bytes from the cursor are held, when the donor holds them; -1: a full
+  // window.
+  void Reposition(int32_t from, int32_t cursorPos, int32_t need = -1);
+  // The bytes [pos, pos + n) from the donor's window into dest; how many of
+  // them it held (0 when it does not hold pos).
+  int32_t FromDonor(int32_t pos, unsigned char* dest, int32_t n) const;
   void Unset();
   void UpdateLimit();
   unsigned char ByteBefore(const unsigned char* p);
@@ -372,6 +413,7 @@ private:
   bool MapAhead(int32_t at, int32_t count);
 
   TSynchroStream* stream_;
+  const TBufStream* donor_ = nullptr;
   int32_t windowSize_;
   int32_t lookBehind_;
   int32_t streamPos_ = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -264,17 +265,264 @@ void ReportHit(TSearchContext& context, int32_t fileIndex, const THitCallback& c
   callback(std::move(item));
 }
 
+namespace {
+
+// The words of a hit record as they are found. A word is kept as a view of
+// the reader's window where it stays put until the record is made, else
+// copied once into the store.
+class THitWords {
+public:
+  std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> Words{};
+
+  void Keep(int slot, std::string_view text, int32_t start, int32_t end)
+  {
+    Words[size_t(slot)] = {true, text.substr(0, 255), start, end};
+  }
+  void KeepCopy(int slot, std::string_view text, int32_t start, int32_t end)
+  {
+    Keep(slot, Copy(text), start, end);
+  }
+  std::string_view Copy(std::string_view text)
+  {
+    const size_t n = std::min<size_t>(text.size(), 255);
+    char* to = Reserve(n);
+    std::memcpy(to, text.data(), n);
+    return {to, n};
+  }
+  char* Reserve(size_t n)
+  {
+    char* to = store_ + used_;
+    used_ += n;
+    return to;
+  }
+  void Reset()
+  {
+    Words = {};
+    used_ = 0;
+  }
+  void Drop(int from, int to)
+  {
+    for (int s = from; s <= to; ++s)
+      Words[size_t(s)] = {};
+  }
+
+private:
+  // Each side keeps at most eight words of 255 (a second classification may
+  // replace the first four), the left one more whole word, and the hit text
+  // 60 characters.
+  char store_[20 * 256];
+  size_t used_ = 0;
+};
+
+// The hit text of Text and Tag mode from its successive words: joined with one
+// blank each, at most 60 characters; when the whole is longer and the last
+// word shorter than 54, the head, " ... " and the last word.
+class TJoinedWords {
+public:
+  void Add(std::string_view w)
+  {
+    full_ += w.size() + (count_ ? 1 : 0);
+    if (len_ < size_t(kMaxHitText)) {
+      if (count_)
+        text_[len_++] = ' ';
+      const size_t n = std::min(w.size(), size_t(kMaxHitText) - len_);
+      std::memcpy(text_ + len_, w.data(), n);
+      len_ += n;
+    }
+    std::memcpy(last_, w.data(), w.size());
+    lastLen_ = w.size();
+    ++count_;
+  }
+  std::string_view Finish()
+  {
+    if (full_ > size_t(kMaxHitText) && lastLen_ < size_t(kLastWordRoom)) {
+      len_ = size_t(kLastWordRoom) - lastLen_;
+      std::memcpy(text_ + len_, kEllipsis.data(), kEllipsis.size());
+      len_ += kEllipsis.size();
+      std::memcpy(text_ + len_, last_, lastLen_);
+      len_ += lastLen_;
+    }
+    return {text_, len_};
+  }
+
+private:
+  char text_[kMaxHitText + 8];
+  size_t len_ = 0;
+  size_t full_ = 0;
+  size_t count_ = 0;
+  char last_[256];
+  size_t lastLen_ = 0;
+};
+
+// The hit text of Regex mode from the hit's bytes [p, end): all of them when
+// fewer than 61, else the first 27 characters, " ... " and the characters from
+// 28 bytes before the end up to 60 in all; line ends folded.
+std::string RegexHitText(const unsigned char* p, const unsigned char* end)
+{
+  std::string text;
+  if (end - p < kMaxHitText + 1) {
+    while (p < end)
+      AppendFolded(text, char(*p++));
+  } else {
+    const unsigned char* tail = end - kTailOfLongHit;
+    while (text.size() < size_t(kHeadOfLongHit) && p < end)
+      AppendFolded(text, char(*p++));
+    text.append(kEllipsis);
+    for (p = tail; text.size() < size_t(kMaxHitText) && p < end;)
+      AppendFolded(text, char(*p++));
+  }
+  CrToBlank(text);
+  return text;
+}
+
+// Which bytes of [lo, hi) of a held window are word characters, as bits made
+// 64 at a time when first asked for, and the edges of their runs.
+class TWordBits {
+public:
+  TWordBits(const TBufStream& reader, const unsigned char* base, int32_t lo, int32_t hi)
+    : reader_(reader), base_(base), lo_(lo), hi_(hi)
+  {
+  }
+  // The first position in [pos, limit) that is a word character (set) or is
+  // none (!set); limit when there is none.
+  int32_t Next(int32_t pos, int32_t limit, bool set)
+  {
+    while (pos < limit) {
+      const int32_t off = (pos - lo_) & 63;
+      const uint64_t b = (set ? Block(pos) : ~Block(pos)) >> off;
+      if (b)
+        return std::min(limit, pos + int32_t(__builtin_ctzll(b)));
+      pos += 64 - off;
+    }
+    return limit;
+  }
+  // The position after the last one in [floor, pos) that is a word character
+  // (set) or is none (!set); floor when there is none.
+  int32_t PrevEdge(int32_t pos, int32_t floor, bool set)
+  {
+    while (pos > floor) {
+      const int32_t q = pos - 1;
+      const int32_t off = (q - lo_) & 63;
+      const uint64_t b = (set ? Block(q) : ~Block(q)) << (63 - off);
+      if (b) {
+        const int32_t r = q - int32_t(__builtin_clzll(b));
+        return r >= floor ? r + 1 : floor;
+      }
+      pos = q - off;
+    }
+    return floor;
+  }
+
+private:
+  uint64_t Block(int32_t pos)
+  {
+    const auto k = size_t(pos - lo_) >> 6;
+    if (!(have_[k >> 6] >> (k & 63) & 1)) {
+      uint64_t b = reader_.PlainWordBits(base_ + 64 * k);
+      const int64_t valid = int64_t(hi_ - lo_) - int64_t(64 * k);
+      if (valid < 64)
+        b &= (uint64_t(1) << valid) - 1;
+      blocks_[k] = b;
+      have_[k >> 6] |= uint64_t(1) << (k & 63);
+    }
+    return blocks_[k];
+  }
+
+  const TBufStream& reader_;
+  const unsigned char* base_;
+  int32_t lo_, hi_;
+  uint64_t have_[TBufStream::BufferSize / 64 / 64 + 1] = {};
+  uint64_t blocks_[TBufStream::BufferSize / 64 + 1];
+};
+
+// The record's words where no byte within 255 of the hit (the hit included)
+// can begin a tag: then every class is the byte's own, words are the runs of
+// word characters, and all of it is read in place from one window. False,
+// with nothing kept, when that does not hold.
+bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int32_t fileSize,
+                       TSearchMode mode, THitWords& kept, std::string& regexText)
+{
+  const int32_t lo = std::max(0, hitStart - 255);
+  const auto hi = int32_t(std::min<int64_t>(int64_t(hitEnd) + 255, fileSize));
+  if (hi - lo > reader.WindowSize() || reader.HeldTagBegin(lo, hi))
+    return false;
+  const bool checked = reader.Holds(lo, hi);
+  const unsigned char* base = reader.HoldRange(lo, hi);
+  if (!base || (!checked && !reader.NoTagBegins(base, base + (hi - lo))))
+    return false;
+  const auto at = [&](int32_t pos) { return base + (pos - lo); };
+  TWordBits bits(reader, base, lo, hi);
+  const auto view = [&](int32_t from, int32_t to) {
+    return std::string_view(reinterpret_cast<const char*>(at(from)), size_t(std::min(to - from, 255)));
+  };
+
+  // Left words, nearest first; a word that reaches the range's first byte is
+  // read whole.
+  int32_t p = hitStart;
+  for (int slot = ctx1L; slot >= ctx4L; --slot) {
+    p = bits.PrevEdge(p, lo, true);
+    if (p == lo)
+      break;
+    const int32_t q = bits.PrevEdge(p - 1, lo, false);
+    if (q == lo && lo > 0) {
+      const int32_t first = reader.PlainWordRunStart(lo);
+      if (first < lo) {
+        const int32_t n = std::min(p - first, 255);
+        char* to = kept.Reserve(size_t(n));
+        const int32_t got = reader.CopyBytes(first, to, n);
+        kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), first, p);
+        break;
+      }
+    }
+    kept.Keep(slot, view(q, p), q, p);
+    p = q;
+  }
+
+  // The hit text.
+  if (mode != TSearchMode::Regex) {
+    TJoinedWords joined;
+    for (int32_t x = hitStart;;) {
+      x = bits.Next(x, hitEnd, true);
+      if (x >= hitEnd)
+        break;
+      const int32_t y = bits.Next(x + 1, hitEnd, false);
+      joined.Add(view(x, y));
+      x = y;
+    }
+    kept.KeepCopy(ctx0, joined.Finish(), 0, 0);
+  } else {
+    regexText = RegexHitText(at(hitStart), at(hitEnd));
+    kept.Keep(ctx0, regexText, 0, 0);
+  }
+
+  // Right words.
+  int32_t x = hitEnd;
+  for (int slot = ctx1R; slot <= ctx4R; ++slot) {
+    x = bits.Next(x, hi, true);
+    if (x >= hi)
+      break;
+    const int32_t y = bits.Next(x + 1, hi, false);
+    kept.Keep(slot, view(x, y), x, y);
+    x = y;
+  }
+  return true;
+}
+
+}  // namespace
+
 void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcordItem& item, TSearchMode mode)
 {
   const int32_t fileSize = reader.StreamSize();
   hitStart = std::clamp(hitStart, 0, fileSize);
   hitEnd = std::clamp(hitEnd, hitStart, fileSize);
-  std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> words;
-  std::array<std::string, TConcordItem::SlotCount> texts;
-  auto keep = [&](int slot, std::string_view text, int32_t start, int32_t end) {
-    texts[size_t(slot)].assign(text);
-    words[size_t(slot)] = {true, texts[size_t(slot)], start, end};
-  };
+  THitWords kept;
+  std::string regexText;
+  if (FillPlainHitWords(reader, hitStart, hitEnd, fileSize, mode, kept, regexText)) {
+    item.SetWords(kept.Words);
+    return;
+  }
+  kept.Reset();
+  std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount>& words = kept.Words;
 
   // Left words, nearest first: slots 4, 3, 2, 1. They nearly always lie in
   // the last few dozen bytes before the hit, so those are classified first;
@@ -290,14 +538,26 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
         const std::string_view w = reader.PrevWord();
         if (w.empty())
           break;
-        keep(slot, w, reader.WordStart(), reader.WordEnd());
+        kept.KeepCopy(slot, w, reader.WordStart(), reader.WordEnd());
       }
       if (from == lo || (slot < ctx4L && words[ctx4L].Start > from))
         break;
-      for (int s = ctx4L; s <= ctx1L; ++s)
-        words[size_t(s)] = {};
+      kept.Drop(ctx4L, ctx1L);
       reader.ValidateBuffer(lo, hi);
       from = lo;
+    }
+    // A word that begins at the range's first byte is read whole.
+    for (int slot = ctx4L; slot <= ctx1L; ++slot) {
+      TConcordItem::TWordEntry& w = words[size_t(slot)];
+      if (!w.Present || w.Start != lo || lo == 0)
+        continue;
+      const int32_t first = reader.PlainWordRunStart(lo);
+      if (first < lo) {
+        const int32_t n = std::min(w.End - first, 255);
+        char* to = kept.Reserve(size_t(n));
+        const int32_t got = reader.CopyBytes(first, to, n);
+        kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), first, w.End);
+      }
     }
   }
 
@@ -307,72 +567,54 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
   reader.NextCharClassified(firstClass);
   reader.SetRange(hitStart, hitEnd);
   reader.SetTagState(firstClass);
-  std::string text;
   if (mode != TSearchMode::Regex) {
-    size_t fullLength = 0;
-    std::string last;
-    for (bool first = true;; first = false) {
+    TJoinedWords joined;
+    for (;;) {
       const std::string_view w = reader.NextWord();
       if (w.empty())
         break;
-      fullLength += w.size() + (first ? 0 : 1);
-      if (text.size() < size_t(kMaxHitText)) {
-        if (!first)
-          text.push_back(' ');
-        text.append(w);
-        if (text.size() > size_t(kMaxHitText))
-          text.resize(size_t(kMaxHitText));
-      }
-      last.assign(w);
+      joined.Add(w);
     }
-    if (fullLength > size_t(kMaxHitText) && last.size() < size_t(kLastWordRoom)) {
-      text.resize(size_t(kLastWordRoom) - last.size());
-      text.append(kEllipsis).append(last);
-    }
-  } else if (hitEnd - hitStart < kMaxHitText + 1) {
-    while (!reader.AtEnd())
-      AppendFolded(text, reader.NextChar());
-    CrToBlank(text);
+    kept.KeepCopy(ctx0, joined.Finish(), 0, 0);
   } else {
-    while (text.size() < size_t(kHeadOfLongHit) && !reader.AtEnd())
-      AppendFolded(text, reader.NextChar());
-    text.append(kEllipsis);
-    reader.Seek(hitEnd - kTailOfLongHit);
-    while (text.size() < size_t(kMaxHitText) && !reader.AtEnd())
-      AppendFolded(text, reader.NextChar());
-    CrToBlank(text);
+    std::string text;
+    if (hitEnd - hitStart < kMaxHitText + 1) {
+      while (!reader.AtEnd())
+        AppendFolded(text, reader.NextChar());
+      CrToBlank(text);
+    } else {
+      while (text.size() < size_t(kHeadOfLongHit) && !reader.AtEnd())
+        AppendFolded(text, reader.NextChar());
+      text.append(kEllipsis);
+      reader.Seek(hitEnd - kTailOfLongHit);
+      while (text.size() < size_t(kMaxHitText) && !reader.AtEnd())
+        AppendFolded(text, reader.NextChar());
+      CrToBlank(text);
+    }
+    kept.KeepCopy(ctx0, text, 0, 0);
   }
-  texts[ctx0] = std::move(text);
-  words[ctx0] = {true, texts[ctx0], 0, 0};
 
-  // Right words: slots 5, 6, 7, 8.
-  if (hitEnd > hitStart) {
-    reader.Seek(hitEnd - 1);
-    TCharClass lastClass;
-    reader.NextCharClassified(lastClass);
-  }
-  // Likewise the right words: first up to kNearWords bytes after the hit.
-  // Part-of-speech start strings are matched only where they fit in the
-  // range, so with them the whole range is classified at once.
+  // Right words: slots 5, 6, 7, 8, first from up to kNearWords bytes after
+  // the hit. Part-of-speech start strings are matched only where they fit in
+  // the range, so with them the whole range is classified at once.
   {
     const int32_t lo = std::max(0, hitEnd - 64);
     const int32_t hi = std::min(hitEnd + 255, fileSize);
     int32_t upTo = reader.WordTagStyle() == 2 ? hi : std::min(hi, hitEnd + kNearWords);
     for (;;) {
-      reader.ValidateBuffer(lo, upTo);
+      reader.ValidateBufferFrom(lo, hitEnd, upTo);
       reader.Seek(hitEnd);
       int slot = ctx1R;
       for (; slot <= ctx4R; ++slot) {
         const std::string_view w = reader.NextWord();
         if (w.empty())
           break;
-        keep(slot, w, reader.WordStart(), reader.WordEnd());
+        kept.KeepCopy(slot, w, reader.WordStart(), reader.WordEnd());
       }
       // A word is whole when the character that ended it was in the range.
       if (upTo == hi || (slot > ctx4R && words[ctx4R].End < upTo))
         break;
-      for (int s = ctx1R; s <= ctx4R; ++s)
-        words[size_t(s)] = {};
+      kept.Drop(ctx1R, ctx4R);
       upTo = hi;
     }
   }

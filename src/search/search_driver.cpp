@@ -362,6 +362,7 @@ void TSearch::Scan(int32_t maxHits, const THitCallback& callback)
     // and the hit records.
     TBufStream scanner(item.Source.get());
     TBufStream hitReader(item.Source.get());
+    hitReader.SetDonor(&scanner);  // the bytes around a hit are mostly in the scanner's window
     ConfigureBufStream(scanner);
     ConfigureBufStream(hitReader);
     if (!CaseSensitive)

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -204,6 +205,13 @@ struct TWordsSeen {
   bool operator==(const TWordsSeen&) const = default;
 };
 
+void PrintTo(const TWordsSeen& seen, std::ostream* os)
+{
+  for (size_t i = 0; i < seen.texts.size(); ++i)
+    *os << "[" << seen.texts[i].substr(0, 20) << "(" << seen.texts[i].size() << ") " << seen.spans[i].first << ".."
+        << seen.spans[i].second << "] ";
+}
+
 TWordsSeen WordsOfItem(const TConcordItem& item)
 {
   TWordsSeen seen;
@@ -223,6 +231,11 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
   const int32_t lo = reader.RangeStart();
   const int32_t hi = reader.RangeEnd();
   auto word = [&](int32_t at) { return reader.ClassAt(at) == ccWord; };
+  auto plain = [&](unsigned char c) {
+    return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
+           !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
+           !(reader.WordTagStyle() == 2 && c == '<');
+  };
   for (int n = 0; n < 4; ++n) {
     int32_t start = pos;
     int32_t end = pos;
@@ -234,6 +247,11 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
       for (start = end - 1; start > lo && word(start - 1);)
         --start;
       pos = start;
+      // A word the range cuts is read whole: back over word characters that
+      // begin no tag.
+      if (start == lo)
+        while (start > 0 && plain(static_cast<unsigned char>(text[size_t(start - 1)])))
+          --start;
     } else {
       while (start < hi && !word(start))
         ++start;
@@ -302,6 +320,198 @@ TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
       FillHitWords(reader, start, end, item, TSearchMode::Text);
       EXPECT_EQ(WordsOfItem(item), WordsByWholeRanges(reference, text, start, end))
           << "round " << round << " hit " << start << ".." << end;
+    }
+  }
+}
+
+// A left word that begins more than 255 bytes before the hit is read whole,
+// in plain text and next to part-of-speech tags.
+TEST(HitWordsTest, ALeftWordBeyondTheLeftRangeIsWhole)
+{
+  const std::string longWord = "a" + std::string(299, 'b');
+  for (const std::string& before : {std::string("x "), std::string(9000, 'c') + " "}) {
+    for (uint8_t style : {0, 1}) {
+      const std::string text = before + (style ? "q_NN " : "") + longWord + " hit";
+      testsupport::MemoryStream stream(text);
+      TCharSet delimiters;
+      for (int c = 0; c <= 32; ++c)
+        delimiters.set(size_t(c));
+      TBufStream reader(&stream, delimiters);
+      reader.SetWordTagStyle(style);
+      reader.SetWordTagDelimiter('_');
+      const auto hitStart = int32_t(text.size() - 3);
+      TConcordItem item;
+      item.HitStart = hitStart;
+      item.HitEnd = hitStart + 3;
+      FillHitWords(reader, hitStart, hitStart + 3, item, TSearchMode::Text);
+      const auto wordStart = int32_t(text.size() - 4 - longWord.size());
+      ASSERT_TRUE(item.HasWord(ctx1L)) << style;
+      EXPECT_EQ(item.Word(ctx1L), longWord.substr(0, 255)) << before.size() << " " << int(style);
+      EXPECT_EQ(item.WordStart(ctx1L), wordStart);
+      EXPECT_EQ(item.WordEnd(ctx1L), hitStart - 1);
+      EXPECT_EQ(item.Word(ctx0), "hit");
+    }
+  }
+}
+
+// The record of a hit as it was always made: each side's whole range
+// classified afresh, words read from the classes one by one (and a left word
+// that the range cuts read whole, over word characters that begin no tag).
+void FreshHitWords(TBufStream& reader, const std::string& text, int32_t hitStart, int32_t hitEnd,
+                   TConcordItem& item, TSearchMode mode)
+{
+  const auto fileSize = int32_t(text.size());
+  std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount> words;
+  std::array<std::string, TConcordItem::SlotCount> texts;
+  auto keep = [&](int slot, std::string_view w, int32_t start, int32_t end) {
+    texts[size_t(slot)].assign(w);
+    words[size_t(slot)] = {true, texts[size_t(slot)], start, end};
+  };
+  auto plain = [&](unsigned char c) {
+    return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
+           !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
+           !(reader.WordTagStyle() == 2 && c == '<');
+  };
+  const int32_t lo = std::max(0, hitStart - 255);
+  reader.ValidateBuffer(lo, std::min(hitStart + 1, fileSize));
+  reader.Seek(hitStart);
+  for (int slot = ctx1L; slot >= ctx4L; --slot) {
+    const std::string_view w = reader.PrevWord();
+    if (w.empty())
+      break;
+    int32_t start = reader.WordStart();
+    if (start == lo)
+      while (start > 0 && plain(static_cast<unsigned char>(text[size_t(start - 1)])))
+        --start;
+    keep(slot, text.substr(size_t(start), size_t(std::min(reader.WordEnd() - start, 255))), start,
+         reader.WordEnd());
+  }
+  reader.Seek(hitStart);
+  TCharClass firstClass;
+  reader.NextCharClassified(firstClass);
+  reader.SetRange(hitStart, hitEnd);
+  reader.SetTagState(firstClass);
+  std::string hit;
+  if (mode != TSearchMode::Regex) {
+    size_t fullLength = 0;
+    std::string last;
+    for (bool first = true;; first = false) {
+      const std::string_view w = reader.NextWord();
+      if (w.empty())
+        break;
+      fullLength += w.size() + (first ? 0 : 1);
+      if (hit.size() < 60) {
+        if (!first)
+          hit.push_back(' ');
+        hit.append(w);
+        hit.resize(std::min<size_t>(hit.size(), 60));
+      }
+      last.assign(w);
+    }
+    if (fullLength > 60 && last.size() < 54)
+      hit = hit.substr(0, 54 - last.size()) + " ... " + last;
+  } else {
+    auto fold = [&](char c) {
+      if (c == '\n') {
+        if (hit.empty() || hit.back() == '\r')
+          return;
+        c = '\r';
+      } else if (c == '\r' && !hit.empty() && hit.back() == '\r') {
+        return;
+      }
+      hit.push_back(c);
+    };
+    if (hitEnd - hitStart < 61) {
+      for (int32_t p = hitStart; p < hitEnd; ++p)
+        fold(text[size_t(p)]);
+    } else {
+      for (int32_t p = hitStart; hit.size() < 27 && p < hitEnd; ++p)
+        fold(text[size_t(p)]);
+      hit += " ... ";
+      for (int32_t p = hitEnd - 28; hit.size() < 60 && p < hitEnd; ++p)
+        fold(text[size_t(p)]);
+    }
+    std::replace(hit.begin(), hit.end(), '\r', ' ');
+  }
+  keep(ctx0, hit, 0, 0);
+  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, fileSize));
+  reader.Seek(hitEnd);
+  for (int slot = ctx1R; slot <= ctx4R; ++slot) {
+    const std::string_view w = reader.NextWord();
+    if (w.empty())
+      break;
+    keep(slot, w, reader.WordStart(), reader.WordEnd());
+  }
+  item.SetWords(words);
+}
+
+std::string RecordOf(const TConcordItem& item)
+{
+  std::string out;
+  for (int s = 0; s < TConcordItem::SlotCount; ++s) {
+    if (item.HasWord(s))
+      out += std::to_string(s) + ":" + std::string(item.Word(s)) + "@" + std::to_string(item.WordStart(s)) + ".." +
+             std::to_string(item.WordEnd(s)) + " ";
+  }
+  return out;
+}
+
+// Hit records read in place, from a classification begun at a later point,
+// or from bytes the scanner's window lends, against the fresh classification
+// of every hit: random text with every line-end style, NUL bytes, bytes of
+// code pages 1252 and 932, markup tags, both styles of part-of-speech tags,
+// long words, hits of every mode anywhere, small windows so that hits lie
+// across window edges.
+TEST(HitWordsTest, RecordsAgreeWithAFreshClassificationOfEveryHit)
+{
+  std::mt19937 rng(11);
+  const std::string endings[] = {"\r\n", "\n", "\r"};
+  for (int round = 0; round < 36; ++round) {
+    const std::string pieces[] = {"ab", "c", "word", "x_NN", "y_VB", std::string(300, 'z'),
+                                  std::string(1, '\0'), "<tag a b>", "<w VB>", " ", " ", "  ",
+                                  endings[round % 3], endings[rng() % 3], ".", ",", "caf\xe9",
+                                  "\x82\xa0\x82\xa2", "\x93\xfa\x96\x7b", "longlonglonglonglonglonglonglonglonglong"};
+    std::string text;
+    const size_t size = 3000 + rng() % 9000;
+    while (text.size() < size)
+      text += pieces[rng() % std::size(pieces)];
+    testsupport::MemoryStream stream(text);
+    TCharSet delimiters;
+    for (int c = 0; c <= 32; ++c)
+      delimiters.set(size_t(c));
+    for (unsigned char c : std::string(round % 2 ? ".,<>" : ".,"))
+      delimiters.set(c);
+    if (round % 4 == 1)
+      delimiters.set('_');  // a tag delimiter that is a delimiter too
+    const int32_t windows[] = {TBufStream::BufferSize, 700, 1500};
+    TBufStream reader(&stream, delimiters, windows[round % 3]);
+    TBufStream scanner(&stream, delimiters, windows[(round / 3) % 3]);
+    TBufStream fresh(&stream, delimiters);
+    if (round % 4 != 3)
+      reader.SetDonor(&scanner);
+    const std::vector<std::string> starts = {"<w "};
+    const auto style = uint8_t((round / 2) % 3);
+    for (TBufStream* r : {&reader, &scanner, &fresh}) {
+      r->SetTagStart(round % 5 == 0 ? '\0' : '<');
+      r->SetTagStop('>');
+      r->SetWordTagStyle(style);
+      r->SetWordTagDelimiter('_');
+      r->SetWordTagStarts(&starts);
+      r->SetWordTagStop('>');
+    }
+    for (int hit = 0; hit < 150; ++hit) {
+      const auto mode = TSearchMode(rng() % 3);
+      const auto start = int32_t(rng() % (text.size() + 1));
+      const int32_t length = rng() % 8 == 0 ? int32_t(rng() % 900) : int32_t(rng() % 16);
+      const auto end = std::min(int32_t(text.size()), start + length);
+      scanner.Seek(std::max(0, start + int32_t(rng() % 1200) - 600));
+      TConcordItem item, expected;
+      item.HitStart = expected.HitStart = start;
+      item.HitEnd = expected.HitEnd = end;
+      FillHitWords(reader, start, end, item, mode);
+      FreshHitWords(fresh, text, start, end, expected, mode);
+      ASSERT_EQ(RecordOf(item), RecordOf(expected))
+          << "round " << round << " mode " << int(mode) << " hit " << start << ".." << end;
     }
   }
 }
