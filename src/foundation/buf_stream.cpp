@@ -1093,8 +1093,10 @@ TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const un
 }
 
 int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
-                                  const std::function<bool(int32_t)>& onWindow)
+                                  const std::function<bool(int32_t)>& onWindow, char watch, int32_t* firstWatch)
 {
+  if (!firstWatch)
+    watch = 0;
   const auto len = int32_t(finder.Prefix.size());
   if (len == 0 || len >= windowSize_ || bufPos_ < 0)
     return -1;
@@ -1123,6 +1125,9 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     }
     if (onWindow && !onWindow(GetPosition()))
       return -1;
+    if (watch && *firstWatch == INT32_MAX)
+      if (const void* at = std::memchr(cur_, watch, size_t(limit_ - cur_)))
+        *firstWatch = GetPosition() + int32_t(static_cast<const unsigned char*>(at) - cur_);
     // Candidates p in [cur_, last].
     const unsigned char* p = cur_;
     const unsigned char* last = limit_ - len;
@@ -1149,7 +1154,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     // A word a window or two ahead is read with the window; past that, in
     // blocks.
     if (finder.Simple && ++windows > 2)
-      return FindWordStartInBlocks(finder, delimiters, onWindow, LimitPos() - (len - 1));
+      return FindWordStartInBlocks(finder, delimiters, onWindow, LimitPos() - (len - 1), watch, firstWatch);
     if (!AdvanceSearchWindow(LimitPos() - (len - 1))) {
       Seek(std::max(GetPosition(), rangeEnd_));
       return -1;
@@ -1227,12 +1232,16 @@ struct TPieceScan {
   const unsigned char* piece;
   const unsigned char* last;
   const unsigned char* found;
+  unsigned char watch;  // 0: none
+  const unsigned char* watchAt;  // its first place in [piece, last]
 };
 
 void scanPiece(void* arg)
 {
   auto& s = *static_cast<TPieceScan*>(arg);
   s.found = nullptr;
+  s.watchAt = s.watch ? static_cast<const unsigned char*>(std::memchr(s.piece, s.watch, size_t(s.last - s.piece) + 1))
+                      : nullptr;
   for (const unsigned char* p = s.piece; (p = s.pair->FindFirst(p, s.last)) != nullptr; ++p) {
     int32_t i = 0;
     while (i < s.len && (s.fold ? s.fold[p[i]] : p[i]) == s.lit[i])
@@ -1254,12 +1263,13 @@ void scanPiece(void* arg)
 // no copy at all. onWindow is still called once per window's worth of
 // bytes, so stop requests and progress come as often as before.
 int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
-                                          const std::function<bool(int32_t)>& onWindow, int32_t from)
+                                          const std::function<bool(int32_t)>& onWindow, int32_t from, char watch,
+                                          int32_t* firstWatch)
 {
   const auto len = int32_t(finder.Prefix.size());
   const TBytePairScan pair = PairScanOf(finder);
   TPieceScan scan{&pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
-                  delimiters, nullptr, nullptr, nullptr, nullptr};
+                  delimiters, nullptr, nullptr, nullptr, nullptr, 0, nullptr};
   const int32_t most = windowSize_ * 128;
   if (!block_)
     block_.reset(new unsigned char[size_t(most) + 1]);
@@ -1298,6 +1308,7 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
         return -1;
       scan.piece = piece;
       scan.last = std::min(lastStart, piece + (windowSize_ - 1));
+      scan.watch = watch && *firstWatch == INT32_MAX ? static_cast<unsigned char>(watch) : 0;
       if (mapped) {
         // The file was cut short under the view: its own reads from here on.
         if (!platform::CallCatchingBusError(scanPiece, &scan)) {
@@ -1308,6 +1319,8 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
       } else {
         scanPiece(&scan);
       }
+      if (scan.watchAt && *firstWatch == INT32_MAX)
+        *firstWatch = from + int32_t(scan.watchAt - data);
       if (scan.found) {
         const int32_t pos = from + int32_t(scan.found - data);
         if (mapped)

@@ -316,9 +316,12 @@ public:
   // delimiters, a 256-entry table). The cursor moves there and the position
   // is returned; -1 when there is none in the range. onWindow is called
   // before each window is searched with the window's first position; when it
-  // returns false the search ends with -1.
+  // returns false the search ends with -1. With watch given, firstWatch
+  // (which the caller sets to INT32_MAX) receives the first position of
+  // that byte in the bytes searched, when one lies before the word found.
   int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
-                        const std::function<bool(int32_t)>& onWindow);
+                        const std::function<bool(int32_t)>& onWindow, char watch = 0,
+                        int32_t* firstWatch = nullptr);
   // Whether byte c occurs in [from, to) of the stream (read from the window
   // where it holds them).
   bool ContainsByte(int32_t from, int32_t to, char c);
@@ -407,7 +410,7 @@ private:
   bool AdvanceSearchWindow(int32_t keepFrom);
   // FindWordStart past the window, from the candidate position from on.
   int32_t FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
-                                const std::function<bool(int32_t)>& onWindow, int32_t from);
+                                const std::function<bool(int32_t)>& onWindow, int32_t from, char watch, int32_t* firstWatch);
   static TBytePairScan PairScanOf(const TWordStartFinder& finder);
   void SeekFromBlock(int32_t pos, int32_t at, int32_t count);
   bool MapAhead(int32_t at, int32_t count);

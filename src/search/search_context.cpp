@@ -789,20 +789,11 @@ bool TSearchContext::JumpToTagCandidate(bool reportProgress)
   reader.SetPosition(from);
   reader.ResetTagState();
   int32_t last = from;
-  // The first tag start in the windows the search passes, looked for while
-  // each window is held: the bytes of a window past the word found are the
-  // prefix's own, never a tag start, so one before the word is one in
-  // [from, word).
+  // The first tag start in the bytes the search passes: one past the word
+  // found does not matter, one before it lies in [from, word).
   int32_t firstTagStart = INT32_MAX;
-  const auto onWindow = [&](int32_t position) {
-    if (tagStart && firstTagStart == INT32_MAX) {
-      const std::string_view held = reader.Readable();
-      if (const void* at = std::memchr(held.data(), tagStart, held.size()))
-        firstTagStart = position + int32_t(static_cast<const char*>(at) - held.data());
-    }
-    return NoteSkipped(position, last, reportProgress);
-  };
-  const int32_t word = reader.FindWordStart(prefilter_, delimiters, onWindow);
+  const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
+  const int32_t word = reader.FindWordStart(prefilter_, delimiters, onWindow, tagStart, &firstTagStart);
   if (word < 0)
     return false;
   if (tagStart && firstTagStart < word) {
