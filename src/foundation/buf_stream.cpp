@@ -664,6 +664,37 @@ int32_t TBufStream::PlainWordRunStart(int32_t pos)
   return pos;
 }
 
+int32_t TBufStream::PlainWordRunEnd(int32_t pos)
+{
+  const int32_t size = StreamSize();
+  while (pos < size) {
+    if (bufPos_ >= 0 && pos >= bufPos_ && pos < bufPos_ + bufLen_) {
+      const unsigned char* end = buffer_.get() + bufLen_;
+      const unsigned char* b = buffer_.get() + (pos - bufPos_);
+      while (b < end && fastClass_[*b] == ccWord)
+        ++b;
+      pos = bufPos_ + int32_t(b - buffer_.get());
+      if (b < end)
+        return pos;
+      continue;  // the run may go on past the window
+    }
+    unsigned char chunk[256];
+    const int32_t n = std::min<int32_t>(size - pos, sizeof chunk);
+    int32_t at = pos;
+    const int32_t got = stream_->ReadAt(at, chunk, n);
+    ++lockedReads_;
+    if (got <= 0)
+      return pos;
+    int32_t k = 0;
+    while (k < got && fastClass_[chunk[k]] == ccWord)
+      ++k;
+    pos += k;
+    if (k < got)
+      return pos;
+  }
+  return pos;
+}
+
 int32_t TBufStream::CopyBytes(int32_t pos, char* out, int32_t n)
 {
   if (n <= 0 || pos < 0)

@@ -224,6 +224,9 @@ public:
   // (pos itself when the byte before it is none); bytes the window does not
   // hold are read from the stream, and the window stays as it is.
   int32_t PlainWordRunStart(int32_t pos);
+  // The end of the run of such word characters that goes on at pos (pos
+  // itself when the byte there is none), read the same way.
+  int32_t PlainWordRunEnd(int32_t pos);
   // Up to n bytes of the stream from pos into out, from the window where it
   // holds them; the window stays as it is. Returns the bytes copied.
   int32_t CopyBytes(int32_t pos, char* out, int32_t n);

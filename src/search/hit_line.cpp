@@ -435,6 +435,17 @@ private:
   uint64_t blocks_[TBufStream::BufferSize / 64 + 1];
 };
 
+// A right word that the range cuts at its end: read on to its true end, its
+// text the first 255 bytes.
+void KeepWholeRightWord(TBufStream& reader, THitWords& kept, int slot, int32_t start, int32_t cut)
+{
+  const int32_t last = reader.PlainWordRunEnd(cut);
+  const int32_t n = std::min(last - start, 255);
+  char* to = kept.Reserve(size_t(n));
+  const int32_t got = reader.CopyBytes(start, to, n);
+  kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), start, last);
+}
+
 // The record's words where no byte within 255 of the hit (the hit included)
 // can begin a tag: then every class is the byte's own, words are the runs of
 // word characters, and all of it is read in place from one window. False,
@@ -495,13 +506,17 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
     kept.Keep(ctx0, regexText, 0, 0);
   }
 
-  // Right words.
+  // Right words; a word that reaches the range's last byte is read whole.
   int32_t x = hitEnd;
   for (int slot = ctx1R; slot <= ctx4R; ++slot) {
     x = bits.Next(x, hi, true);
     if (x >= hi)
       break;
     const int32_t y = bits.Next(x + 1, hi, false);
+    if (y == hi && hi < fileSize) {
+      KeepWholeRightWord(reader, kept, slot, x, y);
+      break;
+    }
     kept.Keep(slot, view(x, y), x, y);
     x = y;
   }
@@ -616,6 +631,12 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
         break;
       kept.Drop(ctx1R, ctx4R);
       upTo = hi;
+    }
+    // A word that ends at the range's last byte is read whole.
+    for (int slot = ctx1R; slot <= ctx4R; ++slot) {
+      const TConcordItem::TWordEntry& w = words[size_t(slot)];
+      if (w.Present && w.End == hi && hi < fileSize)
+        KeepWholeRightWord(reader, kept, slot, w.Start, hi);
     }
   }
   item.SetWords(words);

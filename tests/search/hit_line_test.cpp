@@ -260,6 +260,11 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
       for (end = start + 1; end < hi && word(end);)
         ++end;
       pos = end;
+      if (end == hi) {
+        while (end < int32_t(text.size()) && plain(static_cast<unsigned char>(text[size_t(end)])))
+          ++end;
+        pos = hi;
+      }
     }
     const std::string w = text.substr(size_t(start), size_t(std::min(end - start, 255)));
     const auto at = step < 0 ? 0 : seen.texts.size();
@@ -354,6 +359,34 @@ TEST(HitWordsTest, ALeftWordBeyondTheLeftRangeIsWhole)
   }
 }
 
+// A right word that goes on past 255 bytes after the hit is read whole too.
+TEST(HitWordsTest, ARightWordBeyondTheRightRangeIsWhole)
+{
+  const std::string longWord = "a" + std::string(299, 'b');
+  for (const std::string& gap : {std::string(" "), std::string(" ") + std::string(200, 'c') + " "}) {
+    for (uint8_t style : {0, 1}) {
+      const std::string text = "hit" + gap + longWord + (style ? "_NN q" : " q") + std::string(9000, 'd');
+      testsupport::MemoryStream stream(text);
+      TCharSet delimiters;
+      for (int c = 0; c <= 32; ++c)
+        delimiters.set(size_t(c));
+      TBufStream reader(&stream, delimiters);
+      reader.SetWordTagStyle(style);
+      reader.SetWordTagDelimiter('_');
+      TConcordItem item;
+      item.HitStart = 0;
+      item.HitEnd = 3;
+      FillHitWords(reader, 0, 3, item, TSearchMode::Text);
+      const int slot = gap.size() > 1 ? ctx2R : ctx1R;
+      const auto wordStart = int32_t(3 + gap.size());
+      ASSERT_TRUE(item.HasWord(slot)) << style;
+      EXPECT_EQ(item.Word(slot), longWord.substr(0, 255)) << gap.size() << " " << int(style);
+      EXPECT_EQ(item.WordStart(slot), wordStart);
+      EXPECT_EQ(item.WordEnd(slot), wordStart + int32_t(longWord.size()));
+    }
+  }
+}
+
 // The record of a hit as it was always made: each side's whole range
 // classified afresh, words read from the classes one by one (and a left word
 // that the range cuts read whole, over word characters that begin no tag).
@@ -434,13 +467,19 @@ void FreshHitWords(TBufStream& reader, const std::string& text, int32_t hitStart
     std::replace(hit.begin(), hit.end(), '\r', ' ');
   }
   keep(ctx0, hit, 0, 0);
-  reader.ValidateBuffer(std::max(0, hitEnd - 64), std::min(hitEnd + 255, fileSize));
+  const int32_t hi = std::min(hitEnd + 255, fileSize);
+  reader.ValidateBuffer(std::max(0, hitEnd - 64), hi);
   reader.Seek(hitEnd);
   for (int slot = ctx1R; slot <= ctx4R; ++slot) {
     const std::string_view w = reader.NextWord();
     if (w.empty())
       break;
-    keep(slot, w, reader.WordStart(), reader.WordEnd());
+    int32_t end = reader.WordEnd();
+    if (end == hi)
+      while (end < fileSize && plain(static_cast<unsigned char>(text[size_t(end)])))
+        ++end;
+    keep(slot, text.substr(size_t(reader.WordStart()), size_t(std::min(end - reader.WordStart(), 255))),
+         reader.WordStart(), end);
   }
   item.SetWords(words);
 }
