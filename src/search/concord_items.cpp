@@ -455,6 +455,13 @@ void TConcordItems::DeleteItem(int32_t index)
     throw std::out_of_range("TConcordItems::DeleteItem: index out of range");
   countPending();
   items_.erase(items_.begin() + index);
+  collocHitsDeleted();
+}
+
+void TConcordItems::collocHitsDeleted()
+{
+  if (collocCounted_ > 0)
+    collocStale_ = true;
 }
 
 int32_t TConcordItems::DeleteItemsIf(const TItemPicker& pick)
@@ -501,6 +508,7 @@ void TConcordItems::Compact(const std::vector<bool>& doomed)
     ++kept;
   }
   items_.resize(kept);
+  collocHitsDeleted();
 }
 
 int TConcordItems::CompareByKey(const TConcordItem& a, const TConcordItem& b, uint8_t key, bool reverse)
