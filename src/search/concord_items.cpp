@@ -435,6 +435,7 @@ void TConcordItems::PutItem(int32_t index, std::unique_ptr<TConcordItem> hit)
 {
   countPending();
   items_.at(size_t(index)) = std::move(hit);
+  collocHitsDeleted();  // the old hit's words stay counted, the new hit's are not
 }
 
 void TConcordItems::AddItem(std::unique_ptr<TConcordItem> hit)

@@ -117,7 +117,8 @@ public:
     countPending();
     return items_.at(static_cast<size_t>(index)).get();
   }
-  // Replaces the entry (the old hit is freed).
+  // Replaces the entry (the old hit is freed); the collocate tables go as
+  // for a deletion.
   void PutItem(int32_t index, std::unique_ptr<TConcordItem> hit);
   // Appends the hit, which the list then owns.
   void AddItem(std::unique_ptr<TConcordItem> hit);

@@ -517,16 +517,16 @@ TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItA
   }
 }
 
-// Hits deleted while more are being appended with highlighting on, as from
-// a running search: the tables are never taken as valid unless they hold the
-// counts of exactly the list's hits, and once made anew (as the collocation
-// window does when they are not valid) they do.
+// Hits deleted (or one replaced) while more are being appended with
+// highlighting on, as from a running search: the tables are never taken as
+// valid unless they hold the counts of exactly the list's hits, and once
+// made anew (as the collocation window does when they are not valid) they do.
 TEST_F(CollocatesOfMadeHits, AHitAppendedAfterADeletionLeavesNoTablesThatLookValid)
 {
   FrequencySettings.CollocationSpan = 3;
   FrequencySettings.CollocHighliteFirst = 4;
   MakeVocabulary(30, 5);
-  for (int way = 0; way < 3; ++way) {
+  for (int way = 0; way < 4; ++way) {
     SCOPED_TRACE(way);
     std::mt19937 random(unsigned(40 + way));
     list_ = std::make_unique<TConcordItems>();
@@ -549,8 +549,10 @@ TEST_F(CollocatesOfMadeHits, AHitAppendedAfterADeletionLeavesNoTablesThatLookVal
       list_->DeleteItem(7);
     else if (way == 1)
       list_->DeleteItemsIf([](int32_t index, const TConcordItem&) { return index % 9 == 2; });
-    else
+    else if (way == 2)
       list_->DeleteItems({3, 30});
+    else
+      list_->PutItem(12, MakeHit(random));
     for (int i = 0; i < 3; ++i) {
       list_->AddItem(MakeHit(random));
       if (list_->CollocTablesValid(ctx3L, ctx3R))
