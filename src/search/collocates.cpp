@@ -267,6 +267,7 @@ void TConcordItems::FreeCollocTables()
   for (auto& table : CollocTables)
     table.reset();
   collocCounted_ = 0;
+  collocStale_ = false;
 }
 
 void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit)
@@ -275,6 +276,7 @@ void TConcordItems::prepareCollocTables(uint8_t first, uint8_t last, int32_t top
   CollocFirst = first;
   CollocLast = last;
   collocCounted_ = 0;
+  collocStale_ = false;
   const int32_t buckets = std::max(Count() / 64, 256);
   for (int p = first; p <= last; ++p) {
     auto& table = CollocTables[size_t(p)];
@@ -318,6 +320,8 @@ void TConcordItems::TCollocQueueDeleter::operator()(TCollocQueue* queue) const
 
 bool TConcordItems::tablesComplete(uint8_t first, uint8_t last) const
 {
+  if (collocStale_)
+    return false;
   if (first != CollocFirst || last != CollocLast || first < ctx4L || last > ctx4R || first > last)
     return false;
   for (int p = first; p <= last; ++p)

@@ -435,6 +435,7 @@ void TConcordItems::PutItem(int32_t index, std::unique_ptr<TConcordItem> hit)
 {
   countPending();
   items_.at(size_t(index)) = std::move(hit);
+  collocHitsDeleted();  // the old hit's words stay counted, the new hit's are not
 }
 
 void TConcordItems::AddItem(std::unique_ptr<TConcordItem> hit)
@@ -455,6 +456,13 @@ void TConcordItems::DeleteItem(int32_t index)
     throw std::out_of_range("TConcordItems::DeleteItem: index out of range");
   countPending();
   items_.erase(items_.begin() + index);
+  collocHitsDeleted();
+}
+
+void TConcordItems::collocHitsDeleted()
+{
+  if (collocCounted_ > 0)
+    collocStale_ = true;
 }
 
 int32_t TConcordItems::DeleteItemsIf(const TItemPicker& pick)
@@ -501,6 +509,7 @@ void TConcordItems::Compact(const std::vector<bool>& doomed)
     ++kept;
   }
   items_.resize(kept);
+  collocHitsDeleted();
 }
 
 int TConcordItems::CompareByKey(const TConcordItem& a, const TConcordItem& b, uint8_t key, bool reverse)

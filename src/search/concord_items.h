@@ -117,11 +117,15 @@ public:
     countPending();
     return items_.at(static_cast<size_t>(index)).get();
   }
-  // Replaces the entry (the old hit is freed).
+  // Replaces the entry (the old hit is freed); the collocate tables go as
+  // for a deletion.
   void PutItem(int32_t index, std::unique_ptr<TConcordItem> hit);
   // Appends the hit, which the list then owns.
   void AddItem(std::unique_ptr<TConcordItem> hit);
   // Frees the hit and closes the gap; tables and tag state stay as they are.
+  // Tables that have counted a hit then hold words of a hit the list no
+  // longer has: they stop being valid (and count no appended hit) until they
+  // are generated anew or freed.
   void DeleteItem(int32_t index);
   // Frees every hit the predicate picks and closes the gaps in one pass; the
   // others keep their order. The result is that of deleting the picked hits
@@ -168,7 +172,7 @@ public:
 
   // --- collocate tables ----------------------------------------------------
   // Whether first..last are the prepared window, each of its tables exists
-  // and the tables have counted every hit of the list.
+  // and the tables have counted every hit of the list and no other.
   bool CollocTablesValid(uint8_t first, uint8_t last) const;
   // Switches counting and marking of collocates; nothing when unchanged.
   // Switching on takes the window of the current collocation span: valid
@@ -230,7 +234,8 @@ private:
   void Compact(const std::vector<bool>& doomed);
   void prepareCollocTables(uint8_t first, uint8_t last, int32_t topLimit);
   void generate(uint8_t first, uint8_t last, int32_t topLimit, const TProgressSetup& setup);
-  // The window's tables exist and have counted (or hold waiting) every hit.
+  // The window's tables exist and have counted (or hold waiting) every hit,
+  // and no hit deleted since.
   bool tablesComplete(uint8_t first, uint8_t last) const;
   // A new hit: its words folded and keyed and their slots fetched; the
   // oldest waiting hit is counted and ranked by its new counts.
@@ -247,6 +252,10 @@ private:
 
   TItemList items_;
   mutable int32_t collocCounted_ = 0;  // hits the tables have counted
+  // A hit the tables counted may have been deleted since they were made.
+  bool collocStale_ = false;
+  // Marks the tables stale when they have counted any hit.
+  void collocHitsDeleted();
   struct TCollocQueue;
   struct TCollocQueueDeleter {
     void operator()(TCollocQueue* queue) const;

@@ -465,13 +465,11 @@ TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItA
     Counts counts;
     std::vector<std::array<int8_t, TConcordItem::SlotCount>> expected;
     // The tables count a new hit while they have counted every hit of the
-    // list: not after a deletion, until a hit left uncounted evens the numbers.
-    size_t counted = 0;
+    // list and no other: not after a deletion, until they are made anew.
+    bool valid = true;
     for (int i = 0; i < 2500; ++i) {
       auto hit = MakeHit(random);
-      const bool valid = counted == expected.size();
       if (valid) {
-        ++counted;
         Count(*hit, counts);
         expected.push_back(RanksOf(*hit, counts, limit));
       } else {
@@ -484,10 +482,10 @@ TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItA
         ASSERT_EQ(list_->GetItem(j)->CollocRanks, expected[size_t(j)]) << "hit " << j << " after " << i;
       } else if (action < 12) {
         list_->RankAllCollocates();  // nothing while the tables are not valid
-        for (int32_t j = 0; j < list_->Count() && counted == expected.size(); ++j)
+        for (int32_t j = 0; j < list_->Count() && valid; ++j)
           expected[size_t(j)] = RanksOf(*list_->GetItem(j), counts, limit);
       } else if (action < 14) {
-        ASSERT_EQ(list_->CollocTablesValid(ctx4L, ctx4R), counted == expected.size());
+        ASSERT_EQ(list_->CollocTablesValid(ctx4L, ctx4R), valid);
         for (int p = ctx4L; p <= ctx4R; ++p) {
           const THashStrings& t = *list_->CollocTables[size_t(p)];
           std::map<std::string, int32_t> words;
@@ -500,11 +498,70 @@ TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItA
         const auto j = int32_t(random() % expected.size());
         list_->DeleteItem(j);
         expected.erase(expected.begin() + j);
+        valid = false;
+      } else if (action == 15 && !valid) {
+        // Switching highlighting off and on again makes the tables anew.
+        list_->SetHighlightCollocates(false);
+        list_->SetHighlightCollocates(true);
+        valid = true;
+        counts = Counts{};
+        for (int32_t j = 0; j < list_->Count(); ++j)
+          Count(*list_->GetItem(j), counts);
+        for (int32_t j = 0; j < list_->Count(); ++j)
+          expected[size_t(j)] = RanksOf(*list_->GetItem(j), counts, limit);
       }
     }
     ASSERT_EQ(list_->Count(), int32_t(expected.size()));
     for (int32_t j = 0; j < list_->Count(); ++j)
       ASSERT_EQ(list_->GetItem(j)->CollocRanks, expected[size_t(j)]) << "hit " << j;
+  }
+}
+
+// Hits deleted (or one replaced) while more are being appended with
+// highlighting on, as from a running search: the tables are never taken as
+// valid unless they hold the counts of exactly the list's hits, and once
+// made anew (as the collocation window does when they are not valid) they do.
+TEST_F(CollocatesOfMadeHits, AHitAppendedAfterADeletionLeavesNoTablesThatLookValid)
+{
+  FrequencySettings.CollocationSpan = 3;
+  FrequencySettings.CollocHighliteFirst = 4;
+  MakeVocabulary(30, 5);
+  for (int way = 0; way < 4; ++way) {
+    SCOPED_TRACE(way);
+    std::mt19937 random(unsigned(40 + way));
+    list_ = std::make_unique<TConcordItems>();
+    list_->SetHighlightCollocates(true);
+    const auto expectTrueCounts = [&] {
+      Counts counts;
+      for (int32_t j = 0; j < list_->Count(); ++j)
+        Count(*list_->GetItem(j), counts);
+      for (int p = ctx3L; p <= ctx3R; ++p) {
+        const THashStrings& t = *list_->CollocTables[size_t(p)];
+        std::map<std::string, int32_t> words;
+        for (int32_t k = 0; k < t.Count(); ++k)
+          words[std::string(t.Strings(k))] = t.Counts(k);
+        ASSERT_EQ(words, counts.words[p]) << "position " << p;
+      }
+    };
+    for (int i = 0; i < 60; ++i)
+      list_->AddItem(MakeHit(random));
+    if (way == 0)
+      list_->DeleteItem(7);
+    else if (way == 1)
+      list_->DeleteItemsIf([](int32_t index, const TConcordItem&) { return index % 9 == 2; });
+    else if (way == 2)
+      list_->DeleteItems({3, 30});
+    else
+      list_->PutItem(12, MakeHit(random));
+    for (int i = 0; i < 3; ++i) {
+      list_->AddItem(MakeHit(random));
+      if (list_->CollocTablesValid(ctx3L, ctx3R))
+        expectTrueCounts();
+    }
+    if (!list_->CollocTablesValid(ctx3L, ctx3R))
+      list_->GenerateCollocation(ctx3L, ctx3R);
+    ASSERT_TRUE(list_->CollocTablesValid(ctx3L, ctx3R));
+    expectTrueCounts();
   }
 }
 
