@@ -435,15 +435,14 @@ private:
   uint64_t blocks_[TBufStream::BufferSize / 64 + 1];
 };
 
-// A right word that the range cuts at its end: read on to its true end, its
-// text the first 255 bytes.
-void KeepWholeRightWord(TBufStream& reader, THitWords& kept, int slot, int32_t start, int32_t cut)
+// A word that a range cuts, kept whole: [start, end) of the stream, its text
+// the first 255 bytes.
+void KeepWholeWord(TBufStream& reader, THitWords& kept, int slot, int32_t start, int32_t end)
 {
-  const int32_t last = reader.PlainWordRunEnd(cut);
-  const int32_t n = std::min(last - start, 255);
+  const int32_t n = std::min(end - start, 255);
   char* to = kept.Reserve(size_t(n));
   const int32_t got = reader.CopyBytes(start, to, n);
-  kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), start, last);
+  kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), start, end);
 }
 
 // The record's words where no byte within 255 of the hit (the hit included)
@@ -478,10 +477,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
     if (q == lo && lo > 0) {
       const int32_t first = reader.PlainWordRunStart(lo);
       if (first < lo) {
-        const int32_t n = std::min(p - first, 255);
-        char* to = kept.Reserve(size_t(n));
-        const int32_t got = reader.CopyBytes(first, to, n);
-        kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), first, p);
+        KeepWholeWord(reader, kept, slot, first, p);
         break;
       }
     }
@@ -514,7 +510,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
       break;
     const int32_t y = bits.Next(x + 1, hi, false);
     if (y == hi && hi < fileSize) {
-      KeepWholeRightWord(reader, kept, slot, x, y);
+      KeepWholeWord(reader, kept, slot, x, reader.PlainWordRunEnd(y));
       break;
     }
     kept.Keep(slot, view(x, y), x, y);
@@ -567,12 +563,8 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
       if (!w.Present || w.Start != lo || lo == 0)
         continue;
       const int32_t first = reader.PlainWordRunStart(lo);
-      if (first < lo) {
-        const int32_t n = std::min(w.End - first, 255);
-        char* to = kept.Reserve(size_t(n));
-        const int32_t got = reader.CopyBytes(first, to, n);
-        kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), first, w.End);
-      }
+      if (first < lo)
+        KeepWholeWord(reader, kept, slot, first, w.End);
     }
   }
 
@@ -636,7 +628,7 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
     for (int slot = ctx1R; slot <= ctx4R; ++slot) {
       const TConcordItem::TWordEntry& w = words[size_t(slot)];
       if (w.Present && w.End == hi && hi < fileSize)
-        KeepWholeRightWord(reader, kept, slot, w.Start, hi);
+        KeepWholeWord(reader, kept, slot, w.Start, reader.PlainWordRunEnd(hi));
     }
   }
   item.SetWords(words);
