@@ -9,6 +9,19 @@
 #include <emmintrin.h>
 #endif
 
+bool CpuHasAvx2()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+  static const bool has = [] {
+    __builtin_cpu_init();  // may run before main
+    return bool(__builtin_cpu_supports("avx2"));
+  }();
+  return has;
+#else
+  return false;
+#endif
+}
+
 namespace {
 
 #ifdef QUILL_HAVE_AVX2_SCAN
@@ -123,13 +136,7 @@ __attribute__((target("avx2,popcnt"))) int32_t countRunStartsAvx2(const unsigned
   return starts;
 }
 
-bool detectAvx2()
-{
-  __builtin_cpu_init();  // this runs before main
-  return __builtin_cpu_supports("avx2");
-}
-
-const bool avx2 = detectAvx2();
+const bool avx2 = CpuHasAvx2();
 
 #endif
 

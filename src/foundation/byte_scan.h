@@ -20,6 +20,10 @@ inline int PopCount64(uint64_t x)
 #endif
 }
 
+// Whether the processor runs AVX2 code (asked once; false where the build
+// cannot use it).
+bool CpuHasAvx2();
+
 // The positions p at which two bytes at fixed offsets from p both have the
 // wanted values: (p[Offset[j]] | Mask[j]) == Target[j] for j = 0 and 1. A
 // mask of 0x20 takes a letter in either case. The word-start search uses it

@@ -85,14 +85,7 @@ struct TTagScanner::ByteSets {
     }
   }
 
-  static bool available()
-  {
-#if defined(__x86_64__) && defined(__GNUC__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-  }
+  static bool available() { return CpuHasAvx2(); }
 
   // Counts word starts in whole blocks from j until a block holds a byte of
   // the special set, which it reaches exactly; the new position.

@@ -1,6 +1,8 @@
 // Regular-expression engine: start-position filters and byte classes.
 #include "search/regexp/regexp_match.h"
 
+#include "foundation/byte_scan.h"
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -79,10 +81,7 @@ const uint8_t* FindAny(const uint8_t* p, const uint8_t* end, const uint8_t* need
 }
 
 #if defined(REGEXP_HAVE_AVX2)
-const bool hasAvx2 = [] {
-  __builtin_cpu_init();
-  return bool(__builtin_cpu_supports("avx2"));
-}();
+const bool hasAvx2 = CpuHasAvx2();
 
 __attribute__((target("avx2"))) inline __m256i SetMask32(__m256i x, const uint8_t* bytes, int n)
 {
