@@ -24,6 +24,7 @@
 #include "support/corpus_fixture.h"
 #include "support/net_servers.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -298,13 +299,18 @@ std::vector<TSavePath> savePaths()
          return [dir, stream] {
            return inTempFolder(dir + "../run/", [&] {
              std::string failure;
+             std::atomic<bool> failed{false};
              std::string name;
              {
                TBufStream reader(stream.get());
-               TFileStrings lines(stream.get(), &reader, {}, {},
-                                  [&](TFileStrings&, const std::string& m) { failure = m; });
+               TFileStrings lines(stream.get(), &reader, {}, {}, [&](TFileStrings&, const std::string& m) {
+                 failure = m;
+                 failed.store(true);
+               });
                name = lines.IndexFileName();
-               if (!waitFor([&] { return !lines.IsCounting(); }))
+               // The failure event fires on the counting thread just after
+               // the count shows as ended.
+               if (!waitFor([&] { return !lines.IsCounting() && (lines.CountComplete() || failed.load()); }))
                  return std::string("still counting");
                if (lines.CountComplete() != failure.empty())
                  return failure + " (complete: " + std::to_string(lines.CountComplete()) + ")";
