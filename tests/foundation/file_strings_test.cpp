@@ -53,7 +53,8 @@ std::string referenceText(const std::string& s, int32_t from, int32_t to)
 
 bool waitUntil(const std::function<bool()>& ready)
 {
-  for (int i = 0; i < 2000 && !ready(); ++i)
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!ready() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return ready();
 }

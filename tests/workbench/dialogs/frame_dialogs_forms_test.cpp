@@ -32,7 +32,7 @@ TEST(OpenURLFormTest, HistoryAfterTabAndEscape)
     {
       TOpenURLForm form;
       form.show();
-      ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 1000));
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 10000));
       form.URLCombo->lineEdit()->selectAll();
       QTest::keyClicks(form.URLCombo, QStringLiteral(" typed "));
       QTest::keyClick(form.URLCombo, key);
@@ -96,7 +96,7 @@ TEST(AboutBoxTest, SpinsWhileShownAndStopsWhenClosed)
 {
   TAboutBox box;
   box.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&box, 1000));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&box, 10000));
   EXPECT_TRUE(box.SpinningCube->Continuous());
   QTest::mouseClick(box.SpinningCube, Qt::LeftButton);
   EXPECT_FALSE(box.SpinningCube->Continuous());

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <chrono>
 #include <filesystem>
 
 using frametest::FrameTest;
@@ -97,7 +98,8 @@ TEST_F(PdfPrinterTest, EveryWindowPrintsToTheFileThePdfPrinterAsksFor)
       {"full text", [&] {
          auto* text = dynamic_cast<TFullTextForm*>(Frame().ChildWindows().front());
          ASSERT_TRUE(text);
-         for (int i = 0; i < 200 && !text->TMT_Print->isEnabled(); ++i) {
+         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         while (!text->TMT_Print->isEnabled() && std::chrono::steady_clock::now() < until) {
            QThread::msleep(5);
            QApplication::processEvents();
            text->updateMenus();

@@ -39,7 +39,8 @@ protected:
   // Lets the counting thread's events in until ready holds.
   static bool Until(const std::function<bool()>& ready)
   {
-    for (int i = 0; i < 2000 && !ready(); ++i) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ready() && std::chrono::steady_clock::now() < until) {
       QApplication::processEvents();
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
