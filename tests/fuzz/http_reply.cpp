@@ -30,7 +30,8 @@ struct TDechunked {
   size_t consumed = 0;
 };
 
-// Reads a line end after a CR; false at the end of the body.
+// A chunked body read whole, as HTTP/1.1 has it: the reference the decoder
+// is held to.
 TDechunked dechunk(std::string_view body)
 {
   constexpr size_t MaxLine = 1024;
