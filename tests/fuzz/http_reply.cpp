@@ -9,7 +9,6 @@
 #include "fuzz/fuzz_support.h"
 
 #include <string>
-#include <vector>
 
 namespace {
 

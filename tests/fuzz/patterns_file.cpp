@@ -6,8 +6,6 @@
 #include "fuzz/fuzz_support.h"
 #include "search/search_defaults.h"
 
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
