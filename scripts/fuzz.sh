@@ -39,8 +39,10 @@ run_target() {
   mkdir -p "$work/corpus" "$art"
   local inputs=("$work/corpus" "$build/fuzz-seeds/$t")
   [[ -d tests/fuzz/regress/$t ]] && inputs+=("$root/tests/fuzz/regress/$t")
-  local cmd=("$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -runs="$runs" -timeout=10
-             -rss_limit_mb=2048 -malloc_limit_mb=512 -detect_leaks=1 -print_final_stats=1
+  # The limits go into REPRODUCE too, so a finding is run again under them.
+  local limits=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512)
+  local cmd=("$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -runs="$runs" "${limits[@]}"
+             -detect_leaks=1 -print_final_stats=1
              -dict="$root/tests/fuzz/dict/$t.dict" -artifact_prefix="$art/")
   local rc=0
   (cd "$work" && "${cmd[@]}" "${inputs[@]}") >"$work/log" 2>&1 || rc=$?
@@ -48,7 +50,7 @@ run_target() {
   if ((rc != 0)); then
     cp "$work/log" "$art/log"
     for f in "$art"/crash-* "$art"/leak-* "$art"/timeout-* "$art"/oom-* "$art"/slow-unit-*; do
-      [[ -e $f ]] && echo "$build/tests/fuzz/fuzz_$t -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 $f" >>"$art/REPRODUCE"
+      [[ -e $f ]] && echo "$build/tests/fuzz/fuzz_$t ${limits[*]} $f" >>"$art/REPRODUCE"
     done
     echo "fuzz_$t: FINDING (exit $rc), see $art"
   else

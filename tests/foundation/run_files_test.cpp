@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using testsupport::ScopedEnv;

@@ -12,7 +12,6 @@
 
 #include <map>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using testsupport::CorpusFixture;

@@ -9,7 +9,6 @@
 #include "fuzz/fuzz_support.h"
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -30,7 +29,8 @@ struct TDechunked {
   size_t consumed = 0;
 };
 
-// Reads a line end after a CR; false at the end of the body.
+// A chunked body read whole, as HTTP/1.1 has it: the reference the decoder
+// is held to.
 TDechunked dechunk(std::string_view body)
 {
   constexpr size_t MaxLine = 1024;
@@ -156,7 +156,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const std::string_view header = all.substr(0, std::min(headerEnd, all.size()));
   const std::string body(all.substr(std::min(bodyStart, all.size())));
 
-  bool chunked = false;
   int64_t contentLength = -1;
   size_t lineStart = 0;
   bool first = true;
@@ -186,8 +185,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (name == "Content-Length") {
       contentLength = ParseHeaderLength(value);
       fuzz::check(contentLength >= -1 && contentLength < 1000000000000000000LL, "length " + value);
-    } else if (name == "Transfer-Encoding") {
-      chunked = value.find("chunked") != std::string::npos;
     } else if (name == "Location") {
       checkUrl(ResolveURL("http://host.test/dir/page?q", value));
       checkUrl(ResolveURL("ftp://user:pw@host.test:2121/a/b/", value));
@@ -212,13 +209,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     payload.append(piece.data(), got);
     consumed += used;
     at += count;
-    if (result != TChunkDecoder::TResult::More) {
-      fuzz::check(result == TChunkDecoder::TResult::Bad || used <= count, "end past the piece");
+    if (result != TChunkDecoder::TResult::More)
       break;
-    }
   }
-  if (body.empty())
-    result = TChunkDecoder::TResult::More;
   fuzz::check(result == expected.result, "decoder and reference end differently");
   if (result == TChunkDecoder::TResult::End) {
     fuzz::check(payload == expected.payload, "payload differs from the reference");
@@ -231,6 +224,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   } else if (result == TChunkDecoder::TResult::More) {
     fuzz::check(payload == expected.payload, "partial payload differs from the reference");
   }
-  (void)chunked;
   return 0;
 }

@@ -16,7 +16,6 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/ini_file.h"
 
-#include <climits>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>

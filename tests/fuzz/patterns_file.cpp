@@ -6,31 +6,13 @@
 #include "fuzz/fuzz_support.h"
 #include "search/search_defaults.h"
 
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
-
-namespace {
-
-class TNoServices : public TSearchDialogServices {
-public:
-  bool ChoosePatternsFile(std::string&) override { return false; }
-};
-
-TSearchTemplateModel& model()
-{
-  // One model for the run: it registers its settings area for good.
-  static TNoServices* services = new TNoServices;
-  static TSearchTemplateModel* model = new TSearchTemplateModel(*services);
-  return *model;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   fuzz::resetState();
+  fuzz::registerSettingsAreas();  // the search dialog's model among them
   ApplySearchParameterDefaults();
   fuzz::TInput in(data, size);
   const uint8_t mode = in.byte() % 3;
@@ -46,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   for (const std::string& line : list)
     total += int64_t(line.size()) + 2;
   int32_t previous = -1;
-  TSearchTemplateModel& m = model();
+  TSearchTemplateModel& m = *SearchTemplateModel();
   m.PatternRadio.Checked = syntax == TSearchMode::Text;
   m.GrepRadio.Checked = syntax == TSearchMode::Regex;
   m.TagRadio.Checked = syntax == TSearchMode::Tag;

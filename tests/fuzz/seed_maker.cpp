@@ -165,9 +165,12 @@ void regexSeeds()
       {"ba{2,}*c", "baac bac"},
       {"\\`a.*b\\'", "a\0b"},
   };
+  // Seed i has the options byte i.
   int i = 0;
-  for (const auto& [pattern, subject] : table)
-    put("regex", "r" + std::to_string(i++), join({std::string(1, char(i)), "", pattern, subject}));
+  for (const auto& [pattern, subject] : table) {
+    put("regex", "r" + std::to_string(i), join({std::string(1, char(i)), "", pattern, subject}));
+    ++i;
+  }
   put("regex", "equal", join({"\x01", "aA", "a+", "aAaA bA"}));
 }
 

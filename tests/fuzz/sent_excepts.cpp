@@ -8,7 +8,6 @@
 #include "fuzz/fuzz_support.h"
 #include "search/sentence.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 

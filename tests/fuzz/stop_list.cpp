@@ -3,7 +3,6 @@
 #include "foundation/stop_list.h"
 #include "fuzz/fuzz_support.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
