@@ -61,44 +61,6 @@ void FillPositions(int32_t* to, int32_t first, int32_t n)
 
 }  // namespace
 
-// The delimiters among n bytes that follow a byte that is not one (the byte
-// before p counts as one when after is set); after becomes whether the last
-// byte is one.
-int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const
-{
-  int32_t ends = 0;
-  int32_t t = 0;
-  if (ByteScanSet::Vectorised()) {
-    uint64_t carry = after;
-    alignas(64) unsigned char tail[64];
-    for (; t < n; t += 64) {
-      const int32_t m = std::min(64, n - t);
-      const unsigned char* block = p + t;
-      if (m < 64) {
-        std::memcpy(tail, block, size_t(m));
-        std::memset(tail + m, 0, size_t(64 - m));
-        block = tail;
-      }
-      uint64_t d = 0;
-      uint64_t unused1 = 0;
-      uint64_t unused2 = 0;
-      ByteScanSet::Masks64(block, delimiterSet_, delimiterSet_, delimiterSet_, d, unused1, unused2);
-      if (m < 64)
-        d &= (uint64_t(1) << m) - 1;
-      ends += PopCount64(d & ~((d << 1) | carry));
-      carry = (d >> (m - 1)) & 1;
-    }
-    after = uint32_t(carry);
-    return ends;
-  }
-  for (; t < n; ++t) {
-    const uint32_t d = isDelimiter_[p[t]];
-    ends += int32_t(d & (after ^ 1));
-    after = d;
-  }
-  return ends;
-}
-
 TRegexWindow::TRegexWindow()
   : Window(size_t(Capacity) + 1, 0), WindowOffsets(size_t(Capacity) + 1, 0), WindowKinds(size_t(Capacity) + 1, 0)
 {
@@ -342,7 +304,7 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   }
   const auto taken = int32_t(q - p);
   if (rawWordEnds_)
-    ends = CountWordEnds(p, taken, after);
+    ends = delimiterSet_.CountRunStarts(p, taken, after);
   normalised_ += count_ - before;
   fillPos_ += taken;
   afterDelimiter_ = after != 0;

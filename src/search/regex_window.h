@@ -151,7 +151,6 @@ private:
   // the bytes at hand. Returns the bytes taken.
   int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
   void Append(char c, int32_t pos, uint8_t kind);
-  int32_t CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const;
   void Compact();
   int32_t CharEnd(int32_t i) const;
 
