@@ -59,6 +59,21 @@ void FillPositions(int32_t* to, int32_t first, int32_t n)
     to[t] = first + t;
 }
 
+// After a search: a give-up is counted for the owner; false when the
+// expression was cancelled or the search is stopped.
+bool SearchGoesOn(const TRegExp& expression, TRegexScanOwner* owner)
+{
+  switch (expression.LastOutcome()) {
+  case TRegExpOutcome::Cancelled: return false;
+  case TRegExpOutcome::GaveUp:
+    if (owner)
+      owner->CountGiveUp();
+    break;
+  default: break;
+  }
+  return !(owner && owner->Stopped());
+}
+
 }  // namespace
 
 TRegexWindow::TRegexWindow()
@@ -527,15 +542,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
       int32_t e = -1;
       int32_t touch = -1;
       const bool found = expression.Search(shortText_.data(), shortCount_, i, s, e, touch, shortGoesOn_);
-      switch (expression.LastOutcome()) {
-      case TRegExpOutcome::Cancelled: return 0;
-      case TRegExpOutcome::GaveUp:
-        if (owner)
-          owner->CountGiveUp();
-        break;
-      default: break;
-      }
-      if (stopped())
+      if (!SearchGoesOn(expression, owner))
         return 0;
       if (shortGoesOn_ && touch >= 0) {
         if (touch > i) {
@@ -652,15 +659,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
       if (again >= 0 && (touch < 0 || again < touch))
         touch = again;
     }
-    switch (expression.LastOutcome()) {
-    case TRegExpOutcome::Cancelled: return false;
-    case TRegExpOutcome::GaveUp:
-      if (owner)
-        owner->CountGiveUp();
-      break;
-    default: break;
-    }
-    if (stopped())
+    if (!SearchGoesOn(expression, owner))
       return false;
     if (full && touch >= 2) {
       // The result may change with the text after the window: search again
