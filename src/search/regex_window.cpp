@@ -106,18 +106,28 @@ int32_t TRegexWindow::WindowToFile(int32_t i) const
   return count_ > 0 ? CharEnd(count_ - 1) : fillPos_;
 }
 
-bool TRegexWindow::Continues(const TBufStream& reader, int32_t pos) const
+bool TRegexWindow::SameRange(const TBufStream& reader) const
 {
-  return count_ > 0 && &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
-         reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_ && pos == lastEnd_;
+  return &reader == reader_ && reader.Stream() == stream_ && reader.RangeStart() == rangeStart_ &&
+         reader.RangeEnd() == rangeEnd_;
 }
 
-void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text)
+void TRegexWindow::TakeRange(const TBufStream& reader)
 {
   reader_ = &reader;
   stream_ = reader.Stream();
   rangeStart_ = reader.RangeStart();
   rangeEnd_ = reader.RangeEnd();
+}
+
+bool TRegexWindow::Continues(const TBufStream& reader, int32_t pos) const
+{
+  return count_ > 0 && SameRange(reader) && pos == lastEnd_;
+}
+
+void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text)
+{
+  TakeRange(reader);
   lastEnd_ = -1;
   base_ = 0;
   count_ = 0;
@@ -362,7 +372,7 @@ void TRegexWindow::LoadRaw(int32_t keep, int32_t want)
   rawShort_ = false;
   while (rawPos_ + rawLen_ < readEnd) {
     int32_t at = rawPos_ + rawLen_;
-    const int32_t got = rawStream_ ? rawStream_->ReadAt(at, raw_.data() + rawLen_, readEnd - at) : 0;
+    const int32_t got = stream_ ? stream_->ReadAt(at, raw_.data() + rawLen_, readEnd - at) : 0;
     if (got <= 0) {
       rawShort_ = true;
       break;
@@ -430,14 +440,9 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
   const int32_t scanPos = reader.GetPosition();
   if (scanPos < 0 || scanPos >= reader.RangeEnd())
     return 0;
-  const bool sameRange = &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
-                         reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_;
+  const bool sameRange = SameRange(reader);
   if (!sameRange) {
-    reader_ = &reader;
-    stream_ = reader.Stream();
-    rawStream_ = reader.Stream();
-    rangeStart_ = reader.RangeStart();
-    rangeEnd_ = reader.RangeEnd();
+    TakeRange(reader);
     rawLen_ = 0;
     rawShort_ = false;
     shortCount_ = 0;
@@ -457,7 +462,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
     for (int32_t p = scanPos; p > rangeStart_ && context < 0;) {
       int32_t at = std::max(rangeStart_, p - int32_t(sizeof back));
       const int32_t from = at;
-      if (rawStream_->ReadAt(at, back, p - from) != p - from)
+      if (stream_->ReadAt(at, back, p - from) != p - from)
         break;
       for (int32_t i = p - from; i-- > 0;)
         if (!IsLineBreak(static_cast<unsigned char>(back[i]))) {

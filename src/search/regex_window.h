@@ -136,6 +136,10 @@ private:
   // in front when q is above the range start.
   void NormaliseFrom(int32_t q, int32_t chars);
   void BuildTables(const TRegexScanText& text);
+  // Whether the reader is the one, over the stream and range, that the kept
+  // text belongs to; TakeRange makes it so.
+  bool SameRange(const TBufStream& reader) const;
+  void TakeRange(const TBufStream& reader);
   bool Continues(const TBufStream& reader, int32_t pos) const;
   // The window's own reader over the caller's stream and range.
   TBufStream& fillReader(const TBufStream& reader);
@@ -177,7 +181,7 @@ private:
   std::unique_ptr<TBufStream> fill_;
   // The range the text belongs to, and where the last call left off.
   const TBufStream* reader_ = nullptr;
-  const void* stream_ = nullptr;
+  TSynchroStream* stream_ = nullptr;
   int32_t rangeStart_ = -1;
   int32_t rangeEnd_ = -1;
   int32_t lastEnd_ = -1;
@@ -192,7 +196,6 @@ private:
   int32_t rawPos_ = 0;
   int32_t rawLen_ = 0;
   bool rawShort_ = false;
-  TSynchroStream* rawStream_ = nullptr;
   int32_t countedTo_ = 0;  // word ends are counted up to here
   uint32_t rawAfter_ = 1;  // the byte before countedTo_ is a delimiter
   // The short window: its characters with their file positions (a blank
