@@ -59,45 +59,22 @@ void FillPositions(int32_t* to, int32_t first, int32_t n)
     to[t] = first + t;
 }
 
-}  // namespace
-
-// The delimiters among n bytes that follow a byte that is not one (the byte
-// before p counts as one when after is set); after becomes whether the last
-// byte is one.
-int32_t TRegexWindow::CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const
+// After a search: a give-up is counted for the owner; false when the
+// expression was cancelled or the search is stopped.
+bool SearchGoesOn(const TRegExp& expression, TRegexScanOwner* owner)
 {
-  int32_t ends = 0;
-  int32_t t = 0;
-  if (ByteScanSet::Vectorised()) {
-    uint64_t carry = after;
-    alignas(64) unsigned char tail[64];
-    for (; t < n; t += 64) {
-      const int32_t m = std::min(64, n - t);
-      const unsigned char* block = p + t;
-      if (m < 64) {
-        std::memcpy(tail, block, size_t(m));
-        std::memset(tail + m, 0, size_t(64 - m));
-        block = tail;
-      }
-      uint64_t d = 0;
-      uint64_t unused1 = 0;
-      uint64_t unused2 = 0;
-      ByteScanSet::Masks64(block, delimiterSet_, delimiterSet_, delimiterSet_, d, unused1, unused2);
-      if (m < 64)
-        d &= (uint64_t(1) << m) - 1;
-      ends += PopCount64(d & ~((d << 1) | carry));
-      carry = (d >> (m - 1)) & 1;
-    }
-    after = uint32_t(carry);
-    return ends;
+  switch (expression.LastOutcome()) {
+  case TRegExpOutcome::Cancelled: return false;
+  case TRegExpOutcome::GaveUp:
+    if (owner)
+      owner->CountGiveUp();
+    break;
+  default: break;
   }
-  for (; t < n; ++t) {
-    const uint32_t d = isDelimiter_[p[t]];
-    ends += int32_t(d & (after ^ 1));
-    after = d;
-  }
-  return ends;
+  return !(owner && owner->Stopped());
 }
+
+}  // namespace
 
 TRegexWindow::TRegexWindow()
   : Window(size_t(Capacity) + 1, 0), WindowOffsets(size_t(Capacity) + 1, 0), WindowKinds(size_t(Capacity) + 1, 0)
@@ -129,18 +106,28 @@ int32_t TRegexWindow::WindowToFile(int32_t i) const
   return count_ > 0 ? CharEnd(count_ - 1) : fillPos_;
 }
 
-bool TRegexWindow::Continues(const TBufStream& reader, int32_t pos) const
+bool TRegexWindow::SameRange(const TBufStream& reader) const
 {
-  return count_ > 0 && &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
-         reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_ && pos == lastEnd_;
+  return &reader == reader_ && reader.Stream() == stream_ && reader.RangeStart() == rangeStart_ &&
+         reader.RangeEnd() == rangeEnd_;
 }
 
-void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text)
+void TRegexWindow::TakeRange(const TBufStream& reader)
 {
   reader_ = &reader;
   stream_ = reader.Stream();
   rangeStart_ = reader.RangeStart();
   rangeEnd_ = reader.RangeEnd();
+}
+
+bool TRegexWindow::Continues(const TBufStream& reader, int32_t pos) const
+{
+  return count_ > 0 && SameRange(reader) && pos == lastEnd_;
+}
+
+void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& text)
+{
+  TakeRange(reader);
   lastEnd_ = -1;
   base_ = 0;
   count_ = 0;
@@ -342,7 +329,7 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   }
   const auto taken = int32_t(q - p);
   if (rawWordEnds_)
-    ends = CountWordEnds(p, taken, after);
+    ends = delimiterSet_.CountRunStarts(p, taken, after);
   normalised_ += count_ - before;
   fillPos_ += taken;
   afterDelimiter_ = after != 0;
@@ -385,7 +372,7 @@ void TRegexWindow::LoadRaw(int32_t keep, int32_t want)
   rawShort_ = false;
   while (rawPos_ + rawLen_ < readEnd) {
     int32_t at = rawPos_ + rawLen_;
-    const int32_t got = rawStream_ ? rawStream_->ReadAt(at, raw_.data() + rawLen_, readEnd - at) : 0;
+    const int32_t got = stream_ ? stream_->ReadAt(at, raw_.data() + rawLen_, readEnd - at) : 0;
     if (got <= 0) {
       rawShort_ = true;
       break;
@@ -453,14 +440,9 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
   const int32_t scanPos = reader.GetPosition();
   if (scanPos < 0 || scanPos >= reader.RangeEnd())
     return 0;
-  const bool sameRange = &reader == reader_ && static_cast<const void*>(reader.Stream()) == stream_ &&
-                         reader.RangeStart() == rangeStart_ && reader.RangeEnd() == rangeEnd_;
+  const bool sameRange = SameRange(reader);
   if (!sameRange) {
-    reader_ = &reader;
-    stream_ = reader.Stream();
-    rawStream_ = reader.Stream();
-    rangeStart_ = reader.RangeStart();
-    rangeEnd_ = reader.RangeEnd();
+    TakeRange(reader);
     rawLen_ = 0;
     rawShort_ = false;
     shortCount_ = 0;
@@ -480,7 +462,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
     for (int32_t p = scanPos; p > rangeStart_ && context < 0;) {
       int32_t at = std::max(rangeStart_, p - int32_t(sizeof back));
       const int32_t from = at;
-      if (rawStream_->ReadAt(at, back, p - from) != p - from)
+      if (stream_->ReadAt(at, back, p - from) != p - from)
         break;
       for (int32_t i = p - from; i-- > 0;)
         if (!IsLineBreak(static_cast<unsigned char>(back[i]))) {
@@ -565,15 +547,7 @@ int TRegexWindow::FindNextRaw(TBufStream& reader, TRegExp& expression, const TRe
       int32_t e = -1;
       int32_t touch = -1;
       const bool found = expression.Search(shortText_.data(), shortCount_, i, s, e, touch, shortGoesOn_);
-      switch (expression.LastOutcome()) {
-      case TRegExpOutcome::Cancelled: return 0;
-      case TRegExpOutcome::GaveUp:
-        if (owner)
-          owner->CountGiveUp();
-        break;
-      default: break;
-      }
-      if (stopped())
+      if (!SearchGoesOn(expression, owner))
         return 0;
       if (shortGoesOn_ && touch >= 0) {
         if (touch > i) {
@@ -690,15 +664,7 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
       if (again >= 0 && (touch < 0 || again < touch))
         touch = again;
     }
-    switch (expression.LastOutcome()) {
-    case TRegExpOutcome::Cancelled: return false;
-    case TRegExpOutcome::GaveUp:
-      if (owner)
-        owner->CountGiveUp();
-      break;
-    default: break;
-    }
-    if (stopped())
+    if (!SearchGoesOn(expression, owner))
       return false;
     if (full && touch >= 2) {
       // The result may change with the text after the window: search again

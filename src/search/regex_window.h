@@ -136,6 +136,10 @@ private:
   // in front when q is above the range start.
   void NormaliseFrom(int32_t q, int32_t chars);
   void BuildTables(const TRegexScanText& text);
+  // Whether the reader is the one, over the stream and range, that the kept
+  // text belongs to; TakeRange makes it so.
+  bool SameRange(const TBufStream& reader) const;
+  void TakeRange(const TBufStream& reader);
   bool Continues(const TBufStream& reader, int32_t pos) const;
   // The window's own reader over the caller's stream and range.
   TBufStream& fillReader(const TBufStream& reader);
@@ -151,7 +155,6 @@ private:
   // the bytes at hand. Returns the bytes taken.
   int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
   void Append(char c, int32_t pos, uint8_t kind);
-  int32_t CountWordEnds(const unsigned char* p, int32_t n, uint32_t& after) const;
   void Compact();
   int32_t CharEnd(int32_t i) const;
 
@@ -178,7 +181,7 @@ private:
   std::unique_ptr<TBufStream> fill_;
   // The range the text belongs to, and where the last call left off.
   const TBufStream* reader_ = nullptr;
-  const void* stream_ = nullptr;
+  TSynchroStream* stream_ = nullptr;
   int32_t rangeStart_ = -1;
   int32_t rangeEnd_ = -1;
   int32_t lastEnd_ = -1;
@@ -193,7 +196,6 @@ private:
   int32_t rawPos_ = 0;
   int32_t rawLen_ = 0;
   bool rawShort_ = false;
-  TSynchroStream* rawStream_ = nullptr;
   int32_t countedTo_ = 0;  // word ends are counted up to here
   uint32_t rawAfter_ = 1;  // the byte before countedTo_ is a delimiter
   // The short window: its characters with their file positions (a blank
