@@ -51,37 +51,12 @@ void ListModeTuple(const TConcordItem& hit, std::span<const TAdvancedSortColItem
   }
 }
 
-bool SpanModeTuple(const TConcordItem& hit, int span, int k, std::string& tuple)
-{
-  const int first = HitPlace - k;
-  const int last = first + span - 1;
-  if (first < 0 || last >= PlaceCount)
-    return false;
-  for (int p = first; p <= last; ++p)
-    if (!hit.HasWord(AdvCollocSlot(p)))
-      return false;
-  tuple.clear();
-  for (int p = first; p <= last; ++p) {
-    if (p > first)
-      tuple += ' ';
-    tuple += hit.Word(AdvCollocSlot(p));
-  }
-  return true;
-}
-
-void SpanModeTuples(const TConcordItem& hit, int span, std::vector<std::string>& tuples)
-{
-  std::string tuple;
-  for (int k = 0; k < span; ++k)
-    if (SpanModeTuple(hit, span, k, tuple))
-      tuples.push_back(tuple);
-}
-
 namespace {
 
-// The span-mode tuples of one hit into the batch, as SpanModeTuple builds
-// them, the hit's words read once for all its windows.
-void addSpanTuples(const TConcordItem& hit, int span, std::string& tuple, TWordBatch& batch)
+// Calls add(tuple) for every complete span window of one hit, the hit's own
+// first, the hit's words read once for all its windows.
+template <typename Add>
+void forEachSpanTuple(const TConcordItem& hit, int span, std::string& tuple, Add&& add)
 {
   if (span < 1 || span > PlaceCount)
     return;
@@ -105,11 +80,17 @@ void addSpanTuples(const TConcordItem& hit, int span, std::string& tuple, TWordB
       tuple += ' ';
       tuple += words[p];
     }
-    batch.Add(tuple);
+    add(tuple);
   }
 }
 
 }  // namespace
+
+void SpanModeTuples(const TConcordItem& hit, int span, std::vector<std::string>& tuples)
+{
+  std::string tuple;
+  forEachSpanTuple(hit, span, tuple, [&](const std::string& t) { tuples.push_back(t); });
+}
 
 std::string AdvancedCollocationCaption(const TAdvancedSortColOptions& record,
                                        std::span<const TAdvancedSortColItem> keys)
@@ -161,7 +142,7 @@ std::unique_ptr<THashStrings> CountAdvancedCollocation(const TConcordItems& hits
       }
       const TConcordItem& hit = *hits.GetItem(i);
       if (record.SpanCollocation)
-        addSpanTuples(hit, span, tuple, batch);
+        forEachSpanTuple(hit, span, tuple, [&](const std::string& t) { batch.Add(t); });
       else {
         ListModeTuple(hit, keys, tuple);
         batch.Add(tuple);

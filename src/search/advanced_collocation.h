@@ -30,10 +30,9 @@ int AdvCollocSlot(int place);
 // The tuple of one hit for a key list given in table order (list mode).
 // Absent words are left out; the empty tuple is a tuple.
 void ListModeTuple(const TConcordItem& hit, std::span<const TAdvancedSortColItem> keys, std::string& tuple);
-// The tuple of window k (0..span-1) of one hit in span mode: the span
-// places starting k places left of the hit; false when a word is absent.
-bool SpanModeTuple(const TConcordItem& hit, int span, int k, std::string& tuple);
-// Every complete window of one hit, the hit's own first, appended to tuples.
+// Every complete window of one hit in span mode, the hit's own first,
+// appended to tuples: window k (0..span-1) is the span places starting k
+// places left of the hit, complete when none of its words is absent.
 void SpanModeTuples(const TConcordItem& hit, int span, std::vector<std::string>& tuples);
 
 // "Advanced Collocation - " and "Span N", or the keys' names joined by ", ".

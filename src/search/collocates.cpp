@@ -342,7 +342,8 @@ void TConcordItems::queueCollocates(TConcordItem& hit)
     collocQueue_.reset(new TCollocQueue);
   TCollocQueue& queue = *collocQueue_;
   if (collocWaiting_ == TCollocQueue::Depth) {
-    // The oldest hit's items were fetched when the last hit arrived.
+    // The oldest hit's items and word bytes were fetched with the appends
+    // after it.
     try {
       countOldestPending();
     } catch (...) {

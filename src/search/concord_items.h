@@ -191,7 +191,7 @@ public:
   void RankAllCollocates();
   // Frees the eight tables.
   void FreeCollocTables();
-  // While highlighting, AddItem counts and ranks a hit up to two appends
+  // While highlighting, AddItem counts and ranks a hit up to four appends
   // later, so that the table memory its words need is fetched while the
   // next hits are built. The counts and ranks are exactly those of counting
   // each hit as it arrives: this counts the hits still waiting, in arrival

@@ -282,6 +282,12 @@ public:
   {
     Keep(slot, Copy(text), start, end);
   }
+  // A hit text built apart, kept as it is.
+  void KeepHitText(std::string text)
+  {
+    hitText_ = std::move(text);
+    Keep(ctx0, hitText_, 0, 0);
+  }
   std::string_view Copy(std::string_view text)
   {
     const size_t n = std::min<size_t>(text.size(), 255);
@@ -295,11 +301,6 @@ public:
     used_ += n;
     return to;
   }
-  void Reset()
-  {
-    Words = {};
-    used_ = 0;
-  }
   void Drop(int from, int to)
   {
     for (int s = from; s <= to; ++s)
@@ -312,6 +313,7 @@ private:
   // 60 characters.
   char store_[20 * 256];
   size_t used_ = 0;
+  std::string hitText_;
 };
 
 // The hit text of Text and Tag mode from its successive words: joined with one
@@ -450,7 +452,7 @@ void KeepWholeWord(TBufStream& reader, THitWords& kept, int slot, int32_t start,
 // word characters, and all of it is read in place from one window. False,
 // with nothing kept, when that does not hold.
 bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int32_t fileSize,
-                       TSearchMode mode, THitWords& kept, std::string& regexText)
+                       TSearchMode mode, THitWords& kept)
 {
   const int32_t lo = std::max(0, hitStart - 255);
   const auto hi = int32_t(std::min<int64_t>(int64_t(hitEnd) + 255, fileSize));
@@ -498,8 +500,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
     }
     kept.KeepCopy(ctx0, joined.Finish(), 0, 0);
   } else {
-    regexText = RegexHitText(at(hitStart), at(hitEnd));
-    kept.Keep(ctx0, regexText, 0, 0);
+    kept.KeepHitText(RegexHitText(at(hitStart), at(hitEnd)));
   }
 
   // Right words; a word that reaches the range's last byte is read whole.
@@ -527,12 +528,10 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
   hitStart = std::clamp(hitStart, 0, fileSize);
   hitEnd = std::clamp(hitEnd, hitStart, fileSize);
   THitWords kept;
-  std::string regexText;
-  if (FillPlainHitWords(reader, hitStart, hitEnd, fileSize, mode, kept, regexText)) {
+  if (FillPlainHitWords(reader, hitStart, hitEnd, fileSize, mode, kept)) {
     item.SetWords(kept.Words);
     return;
   }
-  kept.Reset();
   std::array<TConcordItem::TWordEntry, TConcordItem::SlotCount>& words = kept.Words;
 
   // Left words, nearest first: slots 4, 3, 2, 1. They nearly always lie in
@@ -598,7 +597,7 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
         AppendFolded(text, reader.NextChar());
       CrToBlank(text);
     }
-    kept.KeepCopy(ctx0, text, 0, 0);
+    kept.KeepHitText(std::move(text));
   }
 
   // Right words: slots 5, 6, 7, 8, first from up to kNearWords bytes after

@@ -1,10 +1,9 @@
 // Hit records and hit lines: turning a found hit into a TConcordItem, and
 // building a hit's display line and context-pane text from its corpus file.
 //
-// Every read is bounded: 255 bytes on each side for the context words (a left
-// word that begins further back is read back to its start, so that it is
-// whole), 512 on each side for a display line, BigContextSize x 512 for the
-// context pane.
+// Every read is bounded: 255 bytes on each side for the context words (a word
+// that range cuts is read on to its start or end, so that it is whole), 512
+// on each side for a display line, BigContextSize x 512 for the context pane.
 //
 // Line ends in built text are folded: an LF first in the text or after a CR
 // is dropped, any other LF counts as CR, a CR after a CR is dropped, and at

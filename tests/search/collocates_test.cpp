@@ -117,6 +117,16 @@ protected:
     return tables;
   }
 
+  // The words of the list's table at position p, with their counts.
+  std::map<std::string, int32_t> TableWords(int p) const
+  {
+    const THashStrings& t = *list_->CollocTables[size_t(p)];
+    std::map<std::string, int32_t> words;
+    for (int32_t i = 0; i < t.Count(); ++i)
+      words[std::string(t.Strings(i))] = t.Counts(i);
+    return words;
+  }
+
   static bool InRange(int32_t c)
   {
     return c >= FrequencySettings.MinimumFrequency &&
@@ -285,13 +295,8 @@ TEST_F(Collocates, HitsAppendedAreCountedOnlyWhileHighlighting)
     EXPECT_EQ(list_->CollocTablesValid(ctx2L, ctx2R), highlighting);
     if (!highlighting)
       list_->SetHighlightCollocates(true);  // generates anew over every hit
-    for (int p = ctx2L; p <= ctx2R; ++p) {
-      const THashStrings& t = *list_->CollocTables[size_t(p)];
-      std::map<std::string, int32_t> counted;
-      for (int32_t i = 0; i < t.Count(); ++i)
-        counted[std::string(t.Strings(i))] = t.Counts(i);
-      EXPECT_EQ(counted, (std::map<std::string, int32_t>(reference.at(p).begin(), reference.at(p).end()))) << p;
-    }
+    for (int p = ctx2L; p <= ctx2R; ++p)
+      EXPECT_EQ(TableWords(p), (std::map<std::string, int32_t>(reference.at(p).begin(), reference.at(p).end()))) << p;
   }
 }
 
@@ -486,13 +491,8 @@ TEST_F(CollocatesOfMadeHits, ReadersAtAnyMomentSeeTheRanksOfCountingEachHitAsItA
           expected[size_t(j)] = RanksOf(*list_->GetItem(j), counts, limit);
       } else if (action < 14) {
         ASSERT_EQ(list_->CollocTablesValid(ctx4L, ctx4R), valid);
-        for (int p = ctx4L; p <= ctx4R; ++p) {
-          const THashStrings& t = *list_->CollocTables[size_t(p)];
-          std::map<std::string, int32_t> words;
-          for (int32_t k = 0; k < t.Count(); ++k)
-            words[std::string(t.Strings(k))] = t.Counts(k);
-          ASSERT_EQ(words, counts.words[p]) << "position " << p << " after " << i;
-        }
+        for (int p = ctx4L; p <= ctx4R; ++p)
+          ASSERT_EQ(TableWords(p), counts.words[p]) << "position " << p << " after " << i;
       } else if (action == 14) {
         // The tables keep the deleted hit's words.
         const auto j = int32_t(random() % expected.size());
@@ -535,13 +535,8 @@ TEST_F(CollocatesOfMadeHits, AHitAppendedAfterADeletionLeavesNoTablesThatLookVal
       Counts counts;
       for (int32_t j = 0; j < list_->Count(); ++j)
         Count(*list_->GetItem(j), counts);
-      for (int p = ctx3L; p <= ctx3R; ++p) {
-        const THashStrings& t = *list_->CollocTables[size_t(p)];
-        std::map<std::string, int32_t> words;
-        for (int32_t k = 0; k < t.Count(); ++k)
-          words[std::string(t.Strings(k))] = t.Counts(k);
-        ASSERT_EQ(words, counts.words[p]) << "position " << p;
-      }
+      for (int p = ctx3L; p <= ctx3R; ++p)
+        ASSERT_EQ(TableWords(p), counts.words[p]) << "position " << p;
     };
     for (int i = 0; i < 60; ++i)
       list_->AddItem(MakeHit(random));

@@ -197,6 +197,24 @@ TEST_F(HitLineTest, ContextPaneKeepsLineEndsAndMarksTheHit)
 
 namespace {
 
+// Bytes 0 to 32 as delimiters.
+TCharSet ControlDelimiters()
+{
+  TCharSet delimiters;
+  for (int c = 0; c <= 32; ++c)
+    delimiters.set(size_t(c));
+  return delimiters;
+}
+
+// Whether c is a word character that begins no tag for the reader's settings:
+// a word that a bounded range cuts goes on over such bytes.
+bool BeginsNoTag(const TBufStream& reader, unsigned char c)
+{
+  return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
+         !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
+         !(reader.WordTagStyle() == 2 && c == '<');
+}
+
 // The context words of a hit as a fresh classification of the whole bounded
 // range on each side finds them, read from the classes one by one.
 struct TWordsSeen {
@@ -231,11 +249,6 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
   const int32_t lo = reader.RangeStart();
   const int32_t hi = reader.RangeEnd();
   auto word = [&](int32_t at) { return reader.ClassAt(at) == ccWord; };
-  auto plain = [&](unsigned char c) {
-    return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
-           !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
-           !(reader.WordTagStyle() == 2 && c == '<');
-  };
   for (int n = 0; n < 4; ++n) {
     int32_t start = pos;
     int32_t end = pos;
@@ -250,7 +263,7 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
       // A word the range cuts is read whole: back over word characters that
       // begin no tag.
       if (start == lo)
-        while (start > 0 && plain(static_cast<unsigned char>(text[size_t(start - 1)])))
+        while (start > 0 && BeginsNoTag(reader, static_cast<unsigned char>(text[size_t(start - 1)])))
           --start;
     } else {
       while (start < hi && !word(start))
@@ -261,7 +274,7 @@ void RunsOfWords(TBufStream& reader, const std::string& text, int32_t pos, int s
         ++end;
       pos = end;
       if (end == hi) {
-        while (end < int32_t(text.size()) && plain(static_cast<unsigned char>(text[size_t(end)])))
+        while (end < int32_t(text.size()) && BeginsNoTag(reader, static_cast<unsigned char>(text[size_t(end)])))
           ++end;
         pos = hi;
       }
@@ -300,9 +313,7 @@ TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
     while (text.size() < size)
       text += pieces[rng() % std::size(pieces)];
     testsupport::MemoryStream stream(text);
-    TCharSet delimiters;
-    for (int c = 0; c <= 32; ++c)
-      delimiters.set(size_t(c));
+    TCharSet delimiters = ControlDelimiters();
     for (unsigned char c : std::string(".,<>"))
       delimiters.set(c);
     TBufStream reader(&stream, delimiters);
@@ -329,6 +340,19 @@ TEST(HitWordsTest, NearClassificationAgreesWithTheWholeRanges)
   }
 }
 
+// item made the record of a Text-mode hit in text whose part-of-speech tags
+// (style 1) follow "_".
+void MakeTextHitRecord(const std::string& text, uint8_t style, int32_t hitStart, int32_t hitEnd, TConcordItem& item)
+{
+  testsupport::MemoryStream stream(text);
+  TBufStream reader(&stream, ControlDelimiters());
+  reader.SetWordTagStyle(style);
+  reader.SetWordTagDelimiter('_');
+  item.HitStart = hitStart;
+  item.HitEnd = hitEnd;
+  FillHitWords(reader, hitStart, hitEnd, item, TSearchMode::Text);
+}
+
 // A left word that begins more than 255 bytes before the hit is read whole,
 // in plain text and next to part-of-speech tags.
 TEST(HitWordsTest, ALeftWordBeyondTheLeftRangeIsWhole)
@@ -337,18 +361,9 @@ TEST(HitWordsTest, ALeftWordBeyondTheLeftRangeIsWhole)
   for (const std::string& before : {std::string("x "), std::string(9000, 'c') + " "}) {
     for (uint8_t style : {0, 1}) {
       const std::string text = before + (style ? "q_NN " : "") + longWord + " hit";
-      testsupport::MemoryStream stream(text);
-      TCharSet delimiters;
-      for (int c = 0; c <= 32; ++c)
-        delimiters.set(size_t(c));
-      TBufStream reader(&stream, delimiters);
-      reader.SetWordTagStyle(style);
-      reader.SetWordTagDelimiter('_');
       const auto hitStart = int32_t(text.size() - 3);
       TConcordItem item;
-      item.HitStart = hitStart;
-      item.HitEnd = hitStart + 3;
-      FillHitWords(reader, hitStart, hitStart + 3, item, TSearchMode::Text);
+      MakeTextHitRecord(text, style, hitStart, hitStart + 3, item);
       const auto wordStart = int32_t(text.size() - 4 - longWord.size());
       ASSERT_TRUE(item.HasWord(ctx1L)) << style;
       EXPECT_EQ(item.Word(ctx1L), longWord.substr(0, 255)) << before.size() << " " << int(style);
@@ -366,17 +381,8 @@ TEST(HitWordsTest, ARightWordBeyondTheRightRangeIsWhole)
   for (const std::string& gap : {std::string(" "), std::string(" ") + std::string(200, 'c') + " "}) {
     for (uint8_t style : {0, 1}) {
       const std::string text = "hit" + gap + longWord + (style ? "_NN q" : " q") + std::string(9000, 'd');
-      testsupport::MemoryStream stream(text);
-      TCharSet delimiters;
-      for (int c = 0; c <= 32; ++c)
-        delimiters.set(size_t(c));
-      TBufStream reader(&stream, delimiters);
-      reader.SetWordTagStyle(style);
-      reader.SetWordTagDelimiter('_');
       TConcordItem item;
-      item.HitStart = 0;
-      item.HitEnd = 3;
-      FillHitWords(reader, 0, 3, item, TSearchMode::Text);
+      MakeTextHitRecord(text, style, 0, 3, item);
       const int slot = gap.size() > 1 ? ctx2R : ctx1R;
       const auto wordStart = int32_t(3 + gap.size());
       ASSERT_TRUE(item.HasWord(slot)) << style;
@@ -400,11 +406,6 @@ void FreshHitWords(TBufStream& reader, const std::string& text, int32_t hitStart
     texts[size_t(slot)].assign(w);
     words[size_t(slot)] = {true, texts[size_t(slot)], start, end};
   };
-  auto plain = [&](unsigned char c) {
-    return !reader.Delimiters().test(c) && !(reader.TagStart() && c == uint8_t(reader.TagStart())) &&
-           !(reader.WordTagStyle() == 1 && c == uint8_t(reader.WordTagDelimiter())) &&
-           !(reader.WordTagStyle() == 2 && c == '<');
-  };
   const int32_t lo = std::max(0, hitStart - 255);
   reader.ValidateBuffer(lo, std::min(hitStart + 1, fileSize));
   reader.Seek(hitStart);
@@ -414,7 +415,7 @@ void FreshHitWords(TBufStream& reader, const std::string& text, int32_t hitStart
       break;
     int32_t start = reader.WordStart();
     if (start == lo)
-      while (start > 0 && plain(static_cast<unsigned char>(text[size_t(start - 1)])))
+      while (start > 0 && BeginsNoTag(reader, static_cast<unsigned char>(text[size_t(start - 1)])))
         --start;
     keep(slot, text.substr(size_t(start), size_t(std::min(reader.WordEnd() - start, 255))), start,
          reader.WordEnd());
@@ -476,7 +477,7 @@ void FreshHitWords(TBufStream& reader, const std::string& text, int32_t hitStart
       break;
     int32_t end = reader.WordEnd();
     if (end == hi)
-      while (end < fileSize && plain(static_cast<unsigned char>(text[size_t(end)])))
+      while (end < fileSize && BeginsNoTag(reader, static_cast<unsigned char>(text[size_t(end)])))
         ++end;
     keep(slot, text.substr(size_t(reader.WordStart()), size_t(std::min(end - reader.WordStart(), 255))),
          reader.WordStart(), end);
@@ -515,9 +516,7 @@ TEST(HitWordsTest, RecordsAgreeWithAFreshClassificationOfEveryHit)
     while (text.size() < size)
       text += pieces[rng() % std::size(pieces)];
     testsupport::MemoryStream stream(text);
-    TCharSet delimiters;
-    for (int c = 0; c <= 32; ++c)
-      delimiters.set(size_t(c));
+    TCharSet delimiters = ControlDelimiters();
     for (unsigned char c : std::string(round % 2 ? ".,<>" : ".,"))
       delimiters.set(c);
     if (round % 4 == 1)
