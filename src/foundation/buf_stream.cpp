@@ -1369,25 +1369,6 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
   }
 }
 
-bool TBufStream::ContainsByte(int32_t from, int32_t to, char c)
-{
-  from = std::max(from, 0);
-  if (bufPos_ >= 0 && from >= bufPos_ && to <= bufPos_ + bufLen_)
-    return from < to && std::memchr(buffer_.get() + (from - bufPos_), c, size_t(to - from)) != nullptr;
-  char chunk[4096];
-  while (from < to) {
-    int32_t at = from;
-    const int32_t got = stream_->ReadAt(at, chunk, std::min<int32_t>(int32_t(sizeof chunk), to - from));
-    ++lockedReads_;
-    if (got <= 0)
-      return false;
-    if (std::memchr(chunk, c, size_t(got)))
-      return true;
-    from += got;
-  }
-  return false;
-}
-
 int32_t TBufStream::LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters)
 {
   for (int32_t q = pos - 1; q >= floor && q >= 0; --q) {

@@ -325,9 +325,6 @@ public:
   int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
                         const std::function<bool(int32_t)>& onWindow, char watch = 0,
                         int32_t* firstWatch = nullptr);
-  // Whether byte c occurs in [from, to) of the stream (read from the window
-  // where it holds them).
-  bool ContainsByte(int32_t from, int32_t to, char c);
   // The position of the last byte in [floor, pos) that is not in delimiters;
   // -1 when there is none.
   int32_t LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters);
