@@ -1091,18 +1091,20 @@ TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const un
 {
   const auto len = int32_t(Prefix.size());
   const auto* lit = reinterpret_cast<const unsigned char*>(Prefix.data());
+  int32_t& first = Pair.Offset[0];
+  int32_t& second = Pair.Offset[1];
   for (int32_t i = 1; i < len; ++i)
-    if (ByteRarity(lit[i]) > ByteRarity(lit[First]))
-      First = i;
-  Second = First;
+    if (ByteRarity(lit[i]) > ByteRarity(lit[first]))
+      first = i;
+  second = first;
   for (int32_t i = 0; i < len; ++i)
-    if (i != First && (Second == First || ByteRarity(lit[i]) > ByteRarity(lit[Second])))
-      Second = i;
+    if (i != first && (second == first || ByteRarity(lit[i]) > ByteRarity(lit[second])))
+      second = i;
   // Each byte looked for is matched as value | Mask == Target: one spelling,
   // or two that differ in the case bit only; other foldings take the plain
   // byte loop.
   for (int j = 0; j < 2 && len > 0; ++j) {
-    const unsigned char want = lit[j == 0 ? First : Second];
+    const unsigned char want = lit[Pair.Offset[j]];
     unsigned char spellings[256];
     int count = 0;
     for (int b = 0; b < 256; ++b)
@@ -1114,10 +1116,10 @@ TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const un
     if (count == 0)
       Possible = false;
     else if (count == 1)
-      Target[j] = spellings[0];
+      Pair.Target[j] = spellings[0];
     else if (count == 2 && (spellings[0] ^ spellings[1]) == 0x20) {
-      Mask[j] = 0x20;
-      Target[j] = spellings[0] | 0x20;
+      Pair.Mask[j] = 0x20;
+      Pair.Target[j] = spellings[0] | 0x20;
     } else
       Simple = false;
   }
@@ -1138,7 +1140,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
   const int32_t start = GetPosition();
   const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
   const unsigned char* fold = finder.Fold;
-  const int32_t k1 = finder.First;
+  const int32_t k1 = finder.Pair.Offset[0];
 
   auto matchesAt = [&](const unsigned char* p) {
     for (int32_t i = 0; i < len; ++i)
@@ -1163,8 +1165,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     const unsigned char* p = cur_;
     const unsigned char* last = limit_ - len;
     if (finder.Simple) {
-      const TBytePairScan pair = PairScanOf(finder);
-      for (; (p = pair.FindFirst(p, last)) != nullptr; ++p)
+      for (; (p = finder.Pair.FindFirst(p, last)) != nullptr; ++p)
         if (matchesAt(p)) {
           cur_ = p;
           return GetPosition();
@@ -1236,18 +1237,6 @@ void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
   UpdateLimit();
 }
 
-TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
-{
-  TBytePairScan pair;
-  pair.Offset[0] = finder.First;
-  pair.Offset[1] = finder.Second;
-  pair.Target[0] = finder.Target[0];
-  pair.Target[1] = finder.Target[1];
-  pair.Mask[0] = finder.Mask[0];
-  pair.Mask[1] = finder.Mask[1];
-  return pair;
-}
-
 namespace {
 
 // One window's worth of a block: the first position in [piece, last] that
@@ -1298,8 +1287,7 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
                                           int32_t* firstWatch)
 {
   const auto len = int32_t(finder.Prefix.size());
-  const TBytePairScan pair = PairScanOf(finder);
-  TPieceScan scan{&pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
+  TPieceScan scan{&finder.Pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
                   delimiters, nullptr, nullptr, nullptr, nullptr, 0, nullptr};
   const int32_t most = windowSize_ * 128;
   if (!block_)
