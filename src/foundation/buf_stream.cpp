@@ -7,10 +7,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 bool isLineEndOrSpace(unsigned char c)
