@@ -121,8 +121,8 @@ void TBufStream::Reposition(int32_t from, int32_t cursorPos, int32_t need)
     }
   }
   if (want > 0 && got == 0) {
-    streamPos_ = readPos;
-    got = stream_->ReadAt(streamPos_, buffer_.get() + kept, int32_t(want));
+    int32_t at = readPos;
+    got = stream_->ReadAt(at, buffer_.get() + kept, int32_t(want));
     ++lockedReads_;
   }
   shortRead_ = got < want;
@@ -1227,7 +1227,6 @@ void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
   bufPos_ = from;
   bufLen_ = to - from;
   buffer_[bufLen_] = 0;
-  streamPos_ = to;
   shortRead_ = false;
   cur_ = buffer_.get() + (pos - from);
   UpdateLimit();

@@ -417,7 +417,6 @@ private:
   const TBufStream* donor_ = nullptr;
   int32_t windowSize_;
   int32_t lookBehind_;
-  int32_t streamPos_ = 0;
   int32_t rangeStart_ = 0;
   int32_t rangeEnd_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
