@@ -7,10 +7,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 bool isLineEndOrSpace(unsigned char c)
@@ -125,8 +121,8 @@ void TBufStream::Reposition(int32_t from, int32_t cursorPos, int32_t need)
     }
   }
   if (want > 0 && got == 0) {
-    streamPos_ = readPos;
-    got = stream_->ReadAt(streamPos_, buffer_.get() + kept, int32_t(want));
+    int32_t at = readPos;
+    got = stream_->ReadAt(at, buffer_.get() + kept, int32_t(want));
     ++lockedReads_;
   }
   shortRead_ = got < want;
@@ -1091,18 +1087,20 @@ TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const un
 {
   const auto len = int32_t(Prefix.size());
   const auto* lit = reinterpret_cast<const unsigned char*>(Prefix.data());
+  int32_t& first = Pair.Offset[0];
+  int32_t& second = Pair.Offset[1];
   for (int32_t i = 1; i < len; ++i)
-    if (ByteRarity(lit[i]) > ByteRarity(lit[First]))
-      First = i;
-  Second = First;
+    if (ByteRarity(lit[i]) > ByteRarity(lit[first]))
+      first = i;
+  second = first;
   for (int32_t i = 0; i < len; ++i)
-    if (i != First && (Second == First || ByteRarity(lit[i]) > ByteRarity(lit[Second])))
-      Second = i;
+    if (i != first && (second == first || ByteRarity(lit[i]) > ByteRarity(lit[second])))
+      second = i;
   // Each byte looked for is matched as value | Mask == Target: one spelling,
   // or two that differ in the case bit only; other foldings take the plain
   // byte loop.
   for (int j = 0; j < 2 && len > 0; ++j) {
-    const unsigned char want = lit[j == 0 ? First : Second];
+    const unsigned char want = lit[Pair.Offset[j]];
     unsigned char spellings[256];
     int count = 0;
     for (int b = 0; b < 256; ++b)
@@ -1114,10 +1112,10 @@ TBufStream::TWordStartFinder::TWordStartFinder(std::string_view prefix, const un
     if (count == 0)
       Possible = false;
     else if (count == 1)
-      Target[j] = spellings[0];
+      Pair.Target[j] = spellings[0];
     else if (count == 2 && (spellings[0] ^ spellings[1]) == 0x20) {
-      Mask[j] = 0x20;
-      Target[j] = spellings[0] | 0x20;
+      Pair.Mask[j] = 0x20;
+      Pair.Target[j] = spellings[0] | 0x20;
     } else
       Simple = false;
   }
@@ -1138,7 +1136,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
   const int32_t start = GetPosition();
   const auto* lit = reinterpret_cast<const unsigned char*>(finder.Prefix.data());
   const unsigned char* fold = finder.Fold;
-  const int32_t k1 = finder.First;
+  const int32_t k1 = finder.Pair.Offset[0];
 
   auto matchesAt = [&](const unsigned char* p) {
     for (int32_t i = 0; i < len; ++i)
@@ -1163,8 +1161,7 @@ int32_t TBufStream::FindWordStart(const TWordStartFinder& finder, const bool* de
     const unsigned char* p = cur_;
     const unsigned char* last = limit_ - len;
     if (finder.Simple) {
-      const TBytePairScan pair = PairScanOf(finder);
-      for (; (p = pair.FindFirst(p, last)) != nullptr; ++p)
+      for (; (p = finder.Pair.FindFirst(p, last)) != nullptr; ++p)
         if (matchesAt(p)) {
           cur_ = p;
           return GetPosition();
@@ -1230,22 +1227,9 @@ void TBufStream::SeekFromBlock(int32_t pos, int32_t at, int32_t count)
   bufPos_ = from;
   bufLen_ = to - from;
   buffer_[bufLen_] = 0;
-  streamPos_ = to;
   shortRead_ = false;
   cur_ = buffer_.get() + (pos - from);
   UpdateLimit();
-}
-
-TBytePairScan TBufStream::PairScanOf(const TWordStartFinder& finder)
-{
-  TBytePairScan pair;
-  pair.Offset[0] = finder.First;
-  pair.Offset[1] = finder.Second;
-  pair.Target[0] = finder.Target[0];
-  pair.Target[1] = finder.Target[1];
-  pair.Mask[0] = finder.Mask[0];
-  pair.Mask[1] = finder.Mask[1];
-  return pair;
 }
 
 namespace {
@@ -1298,8 +1282,7 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
                                           int32_t* firstWatch)
 {
   const auto len = int32_t(finder.Prefix.size());
-  const TBytePairScan pair = PairScanOf(finder);
-  TPieceScan scan{&pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
+  TPieceScan scan{&finder.Pair, reinterpret_cast<const unsigned char*>(finder.Prefix.data()), len, finder.Fold,
                   delimiters, nullptr, nullptr, nullptr, nullptr, 0, nullptr};
   const int32_t most = windowSize_ * 128;
   if (!block_)
@@ -1367,25 +1350,6 @@ int32_t TBufStream::FindWordStartInBlocks(const TWordStartFinder& finder, const 
       return toEnd();
     from += got - (len - 1);
   }
-}
-
-bool TBufStream::ContainsByte(int32_t from, int32_t to, char c)
-{
-  from = std::max(from, 0);
-  if (bufPos_ >= 0 && from >= bufPos_ && to <= bufPos_ + bufLen_)
-    return from < to && std::memchr(buffer_.get() + (from - bufPos_), c, size_t(to - from)) != nullptr;
-  char chunk[4096];
-  while (from < to) {
-    int32_t at = from;
-    const int32_t got = stream_->ReadAt(at, chunk, std::min<int32_t>(int32_t(sizeof chunk), to - from));
-    ++lockedReads_;
-    if (got <= 0)
-      return false;
-    if (std::memchr(chunk, c, size_t(got)))
-      return true;
-    from += got;
-  }
-  return false;
 }
 
 int32_t TBufStream::LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters)

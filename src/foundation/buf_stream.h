@@ -74,12 +74,11 @@ public:
     TWordStartFinder(std::string_view prefix, const unsigned char* fold);
     std::string Prefix;
     const unsigned char* Fold = nullptr;  // nullptr: exact bytes
-    int32_t First = 0;    // index of the rarest byte of the prefix
-    int32_t Second = 0;   // and of the next rarest
+    // Offset[0]: index of the rarest byte of the prefix, Offset[1]: of the
+    // next rarest; their spellings as Target and Mask where Simple.
+    TBytePairScan Pair;
     bool Simple = true;   // each is one byte, or two that differ in the case bit
     bool Possible = true; // some byte folds to each prefix byte looked for
-    unsigned char Target[2] = {};
-    unsigned char Mask[2] = {};
     bool IsFirst[256] = {};  // the bytes that fold to the rarest one
   };
 
@@ -325,9 +324,6 @@ public:
   int32_t FindWordStart(const TWordStartFinder& finder, const bool* delimiters,
                         const std::function<bool(int32_t)>& onWindow, char watch = 0,
                         int32_t* firstWatch = nullptr);
-  // Whether byte c occurs in [from, to) of the stream (read from the window
-  // where it holds them).
-  bool ContainsByte(int32_t from, int32_t to, char c);
   // The position of the last byte in [floor, pos) that is not in delimiters;
   // -1 when there is none.
   int32_t LastNonDelimiterBefore(int32_t pos, int32_t floor, const bool* delimiters);
@@ -414,7 +410,6 @@ private:
   // FindWordStart past the window, from the candidate position from on.
   int32_t FindWordStartInBlocks(const TWordStartFinder& finder, const bool* delimiters,
                                 const std::function<bool(int32_t)>& onWindow, int32_t from, char watch, int32_t* firstWatch);
-  static TBytePairScan PairScanOf(const TWordStartFinder& finder);
   void SeekFromBlock(int32_t pos, int32_t at, int32_t count);
   bool MapAhead(int32_t at, int32_t count);
 
@@ -422,7 +417,6 @@ private:
   const TBufStream* donor_ = nullptr;
   int32_t windowSize_;
   int32_t lookBehind_;
-  int32_t streamPos_ = 0;
   int32_t rangeStart_ = 0;
   int32_t rangeEnd_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;

@@ -19,7 +19,6 @@
 #include <limits>
 #include <stdexcept>
 #include <thread>
-#include <unistd.h>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>

@@ -6,19 +6,31 @@
 #include <random>
 #include <vector>
 
+namespace {
+
+// Each byte a member with the given chance in percent; member[] marks the
+// same bytes.
+ByteScanSet randomSet(std::mt19937& rng, int percent, bool (&member)[256])
+{
+  ByteScanSet set;
+  for (int c = 0; c < 256; ++c)
+    if (int(rng() % 100) < percent) {
+      set.Add(uint8_t(c));
+      member[c] = true;
+    }
+  return set;
+}
+
+}  // namespace
+
 TEST(ByteScanSetTest, FindsTheSameBytesAsAPlainLoopForAnySet)
 {
   std::mt19937 rng(7);
   std::vector<unsigned char> data(300);
   for (int round = 0; round < 40; ++round) {
-    ByteScanSet set;
     bool member[256] = {};
     const int density = round % 4 == 0 ? 2 : round % 4 == 1 ? 50 : round % 4 == 2 ? 97 : 10;
-    for (int c = 0; c < 256; ++c)
-      if (int(rng() % 100) < density) {
-        set.Add(uint8_t(c));
-        member[c] = true;
-      }
+    const ByteScanSet set = randomSet(rng, density, member);
     for (auto& b : data)
       b = uint8_t(rng());
     for (size_t from = 0; from < 70; from += 3) {
@@ -55,13 +67,8 @@ TEST(ByteScanSetTest, CountsRunStartsAsAPlainLoop)
   std::mt19937 rng(3);
   std::vector<unsigned char> data(1000);
   for (int round = 0; round < 30; ++round) {
-    ByteScanSet set;
     bool member[256] = {};
-    for (int c = 0; c < 256; ++c)
-      if (int(rng() % 100) < 5 + round * 3) {
-        set.Add(uint8_t(c));
-        member[c] = true;
-      }
+    const ByteScanSet set = randomSet(rng, 5 + round * 3, member);
     for (auto& b : data)
       b = uint8_t(rng() % (round % 2 ? 256 : 40));
     for (int32_t len : {0, 1, 63, 64, 65, 128, 200, 999}) {
