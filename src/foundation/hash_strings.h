@@ -305,8 +305,6 @@ private:
   void countBlock(Block& block);
   uint32_t* countOf(const WordKey& key);  // the word's count; nullptr when it is new
   void insert(const WordKey& key);
-  void growShort();
-  void growLong();
   void finish();  // every word added so far counted
   void reset();
 
