@@ -636,7 +636,7 @@ void TWordCounter::insert(const WordKey& key)
     if (spilled_.size() >= Spill)
       throw std::length_error("Too many words in one table.");
     ref = Spill | uint32_t(spilled_.size());
-    spilled_.push_back(Spilled{bytes_.size(), key.length, key.hash});
+    spilled_.push_back(Spilled{bytes_.size(), key.length});
     bytes_.append(key.data, key.length);
   }
   placeSlot(long_, longShift_, key.hash, LongSlot{key.a, key.b, 1, ref, key.hash, 0});
