@@ -69,26 +69,8 @@ int32_t TBufStream::NextPlainWords(std::string_view* out, int32_t max)
         continue;
       }
       // A run of 64 word characters or more from b.
-      const unsigned char* q = b + 64;
-      const unsigned char* end = nullptr;
-      bool special = false;
-      while (q < lim) {
-        uint64_t w, st;
-        PlainWordMasks(q, w, st);
-        const ptrdiff_t avail = lim - q;
-        const uint64_t v = avail >= 64 ? ~uint64_t(0) : (uint64_t(1) << avail) - 1;
-        const uint64_t e = ~w & v;
-        if (e != 0) {
-          const unsigned at = unsigned(__builtin_ctzll(e));
-          end = q + at;
-          special = (st >> at) & 1;
-          break;
-        }
-        if (v != ~uint64_t(0))
-          break;
-        q += 64;
-      }
-      if (!end || special) {
+      const unsigned char* const end = wordSet_.FindNotIn(b + 64, lim);
+      if (end == lim || fastClass_[*end] == kSpecial) {
         cur_ = b;
         return n;
       }

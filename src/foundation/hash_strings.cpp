@@ -458,6 +458,30 @@ inline uint32_t hash16(uint64_t a, uint64_t b, uint32_t n)
   return uint32_t(h >> 32);
 }
 
+// Open addressing by the hash's top bits (shift: 32 - log2 of the slot
+// count): the slot goes to the first free place from its hash's.
+template <class Slot>
+void placeSlot(std::vector<Slot>& slots, unsigned shift, uint32_t hash, const Slot& slot)
+{
+  const size_t mask = slots.size() - 1;
+  size_t i = hash >> shift;
+  while (slots[i].ref != 0)
+    i = (i + 1) & mask;
+  slots[i] = slot;
+}
+
+// The slots in use moved to an array twice as large.
+template <class Slot, class HashOf>
+void doubleSlots(std::vector<Slot>& slots, unsigned& shift, HashOf hashOf)
+{
+  std::vector<Slot> old(slots.size() * 2, Slot{});
+  old.swap(slots);
+  --shift;
+  for (const Slot& s : old)
+    if (s.ref != 0)
+      placeSlot(slots, shift, hashOf(s), s);
+}
+
 }  // namespace
 
 // Keys wait in blocks, small enough to stay in the nearest caches while the
@@ -601,14 +625,10 @@ template <bool Padded>
 void TWordCounter::insert(const WordKey& key)
 {
   if (key.length <= 8) {
-    const size_t mask = short_.size() - 1;
-    size_t i = key.hash >> shortShift_;
-    while (short_[i].ref != 0)
-      i = (i + 1) & mask;
-    short_[i] = ShortSlot{key.a, 1, Inline | key.length};
+    placeSlot(short_, shortShift_, key.hash, ShortSlot{key.a, 1, Inline | key.length});
     order_.push_back(Seen{key.a, 0, Inline | key.length, key.hash});
     if (++shortUsed_ * 4 > short_.size() * 3)
-      growShort();
+      doubleSlots(short_, shortShift_, [](const ShortSlot& s) { return hash16(s.a, 0, s.ref & 0xFF); });
     return;
   }
   uint32_t ref = Inline | key.length;
@@ -616,17 +636,13 @@ void TWordCounter::insert(const WordKey& key)
     if (spilled_.size() >= Spill)
       throw std::length_error("Too many words in one table.");
     ref = Spill | uint32_t(spilled_.size());
-    spilled_.push_back(Spilled{bytes_.size(), key.length, key.hash});
+    spilled_.push_back(Spilled{bytes_.size(), key.length});
     bytes_.append(key.data, key.length);
   }
-  const size_t mask = long_.size() - 1;
-  size_t i = key.hash >> longShift_;
-  while (long_[i].ref != 0)
-    i = (i + 1) & mask;
-  long_[i] = LongSlot{key.a, key.b, 1, ref, key.hash, 0};
+  placeSlot(long_, longShift_, key.hash, LongSlot{key.a, key.b, 1, ref, key.hash, 0});
   order_.push_back(Seen{key.a, key.b, ref, key.hash});
   if (++longUsed_ * 4 > long_.size() * 3)
-    growLong();
+    doubleSlots(long_, longShift_, [](const LongSlot& s) { return s.hash; });
 }
 
 [[gnu::always_inline]] inline void TWordCounter::countKey(const WordKey& key)
@@ -636,38 +652,6 @@ void TWordCounter::insert(const WordKey& key)
     return;
   }
   insert(key);
-}
-
-void TWordCounter::growShort()
-{
-  std::vector<ShortSlot> old(short_.size() * 2, ShortSlot{0, 0, 0});
-  old.swap(short_);
-  --shortShift_;
-  const size_t mask = short_.size() - 1;
-  for (const ShortSlot& s : old) {
-    if (s.ref == 0)
-      continue;
-    size_t i = hash16(s.a, 0, s.ref & 0xFF) >> shortShift_;
-    while (short_[i].ref != 0)
-      i = (i + 1) & mask;
-    short_[i] = s;
-  }
-}
-
-void TWordCounter::growLong()
-{
-  std::vector<LongSlot> old(long_.size() * 2, LongSlot{0, 0, 0, 0, 0, 0});
-  old.swap(long_);
-  --longShift_;
-  const size_t mask = long_.size() - 1;
-  for (const LongSlot& s : old) {
-    if (s.ref == 0)
-      continue;
-    size_t i = s.hash >> longShift_;
-    while (long_[i].ref != 0)
-      i = (i + 1) & mask;
-    long_[i] = s;
-  }
 }
 
 void TWordCounter::countBlock(Block& block)

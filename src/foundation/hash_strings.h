@@ -271,14 +271,13 @@ private:
   struct LongSlot {   // a word of 9 bytes or more
     uint64_t a, b;    // its first 16 bytes, zero-padded
     uint32_t count;
-    uint32_t ref;     // 0 empty; Inline | length up to 16; Spilled | index into spilled_
+    uint32_t ref;     // 0 empty; Inline | length up to 16; Spill | index into spilled_
     uint32_t hash;
     uint32_t unused;
   };
   struct Spilled {    // a word longer than 16 bytes
     uint64_t offset;  // of its bytes in bytes_
     uint32_t length;
-    uint32_t hash;
   };
   struct WordKey {
     uint64_t a, b;     // the first 16 bytes, folded and zero-padded
@@ -305,8 +304,6 @@ private:
   void countBlock(Block& block);
   uint32_t* countOf(const WordKey& key);  // the word's count; nullptr when it is new
   void insert(const WordKey& key);
-  void growShort();
-  void growLong();
   void finish();  // every word added so far counted
   void reset();
 
