@@ -176,7 +176,6 @@ private:
   size_t chunkUsed_ = 0;
   size_t chunkBytes_ = 0;  // total bytes of all chunks
   std::string scratch_;
-  std::string batch_;
 
   // Number of words per count value, kept only while a top limit is set:
   // counts below SmallCounts in a flat array with a two-level bit set of the
