@@ -290,6 +290,11 @@ TEST_F(DownloadTest, MissingFtpDataConnectionTimesOutOrStops)
   InetTimeouts.DataConnection = 300ms;
   ScriptedServer server(noDataConnection());
   EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "No response from FTP server to our data connection.");
+  // Equal limits, as the defaults have them: the header's, begun before the
+  // exchange, does not end the data connection's wait first.
+  InetTimeouts.Header = InetTimeouts.DataConnection = 1s;
+  EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "No response from FTP server to our data connection.");
+  InetTimeouts.Header = 10s;
   InetTimeouts.DataConnection = 10s;
   StopSoon stop;
   EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "abort");
