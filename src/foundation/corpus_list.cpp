@@ -298,8 +298,19 @@ bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& fl
     frame.ShowFullText(name);
     return false;
   }
-  if (!isUrl && !IsTextFile(name) && !AskConfirmation(name + "\r\ndoes not seem to be a text file. Open anyway?"))
-    return false;
+  // A file is opened before its bytes are looked at, so one that will be
+  // refused (too large, no regular file) is refused without a question.
+  std::unique_ptr<TFileSynchroStream> file;
+  if (!isUrl) {
+    try {
+      file = std::make_unique<TFileSynchroStream>(name, CorpusFileMode);
+    } catch (const std::exception& e) {
+      showLoadError(e.what());
+      return false;
+    }
+    if (!IsTextFile(name) && !AskConfirmation(name + "\r\ndoes not seem to be a text file. Open anyway?"))
+      return false;
+  }
 
   try {
     auto item = std::make_unique<TCorpusItem>();
@@ -330,7 +341,6 @@ bool AddCorpusItem(TCorpusFrame& frame, std::string& name, const std::string& fl
         item->Source = std::move(download);
       }
     } else {
-      auto file = std::make_unique<TFileSynchroStream>(name, CorpusFileMode);
       file->Saved = true;
       item->Source = std::move(file);
     }

@@ -90,9 +90,13 @@ TInetSynchroStream::TInetSynchroStream(const std::string& url)
     workerDone_ = false;
     Thread = std::thread([this] { workerLoop(); });
 
+    // While the FTP server's data connection is awaited, that wait's own
+    // limit ends the download with its own message; the header's limit,
+    // begun before the exchange, would otherwise always end first.
     platform::UiBridge& bridge = platform::uiBridge();
     const int64_t until = nowMs() + InetTimeouts.Header.count();
-    while (!HeaderReceived && !Complete_ && !Failed && !ended_ && nowMs() < until) {
+    auto awaitingData = [this] { return timeoutKind_.load() == 1 && !workerDone_.load(); };
+    while (!HeaderReceived && !Complete_ && !Failed && !ended_ && (nowMs() < until || awaitingData())) {
       bridge.processMessages();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -117,7 +117,9 @@ private:
 // How long the client waits; tests shorten them.
 struct TInetTimeouts {
   std::chrono::milliseconds Connect{30000};         // the connect
-  std::chrono::milliseconds Header{60000};          // the reply header, in the constructor
+  // The reply header, in the constructor; while the FTP data connection is
+  // awaited, DataConnection alone bounds the wait.
+  std::chrono::milliseconds Header{60000};
   std::chrono::milliseconds DataConnection{60000};  // the FTP server's data connection
   std::chrono::milliseconds Idle{60000};            // no byte in the body or before the transfer reply
   std::chrono::milliseconds WaitPosition{2000};     // WaitForPosition

@@ -271,8 +271,10 @@ bool fileCountFits(const platform::IniFile& ini)
   return true;
 }
 
-// A workspace file must be a readable regular file in INI form holding the
-// corpus section; anything else is refused before anything changes.
+// A workspace file must be a readable regular file in INI form; one without
+// the corpus section opens with its settings and an empty corpus. A NUL byte
+// (no settings file) or a FileCount its keys do not bear is refused before
+// anything changes.
 bool checkWorkspaceFile(const std::string& fileName)
 {
   std::string data;
@@ -281,7 +283,7 @@ bool checkWorkspaceFile(const std::string& fileName)
     return false;
   }
   const platform::IniFile ini(fileName);
-  if (data.find('\0') != std::string::npos || !ini.sectionExists(CorpusFilesSection) || !fileCountFits(ini)) {
+  if (data.find('\0') != std::string::npos || !fileCountFits(ini)) {
     ShowError("Invalid workspace file: " + fileName);
     return false;
   }

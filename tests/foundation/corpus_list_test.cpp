@@ -114,6 +114,12 @@ TEST_F(CorpusTest, OnlyRegularFilesAreOpenedAndOthersAreRefusedAtOnce)
     EXPECT_FALSE(AddCorpusItem(frame, name, "")) << name;
     EXPECT_EQ(errors().back(), "Unable to open file: " + name + ".");
   }
+  // A sparse file of 2 GiB reads as NUL bytes, no text: its size refuses it
+  // before any question is asked.
+  std::string big = files.write("big.txt", "");
+  std::filesystem::resize_file(big, uintmax_t(1) << 31);
+  EXPECT_FALSE(AddCorpusItem(frame, big, ""));
+  EXPECT_EQ(errors().back(), "File is too large (2 GB or more): " + big + ".");
   EXPECT_TRUE(CorpusList.Empty());
   EXPECT_TRUE(questions().empty());
 }

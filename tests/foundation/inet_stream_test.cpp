@@ -255,18 +255,23 @@ struct StopSoon {
 
 TEST_F(DownloadTest, StopEndsAConnectThatIsNeverAnswered)
 {
-  InetTimeouts.Connect = 5s;
+  // The stop, not the connect's own limit, ends the wait: a connect waited
+  // for in one piece would end only at the limit (a generous bound, no
+  // measurement of how quickly the stop acts).
+  InetTimeouts.Connect = 20s;
   testsupport::FullListener silent;
   const std::string unanswered = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/";
   // At once, and at a redirect hop, which connects inside a read step.
   ScriptedServer redirect(replies({"HTTP/1.1 302 Found\r\nLocation: " + unanswered + "\r\n\r\n"}));
   for (const std::string& url : {unanswered, redirect.Url("http", "/")}) {
     Outcome o;
+    const auto start = std::chrono::steady_clock::now();
     {
       StopSoon stop;
       o = fetch(url);
     }
     EXPECT_EQ(o.error, "abort") << url;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << url;
   }
   EXPECT_TRUE(tempFiles().empty());
 }
@@ -290,6 +295,11 @@ TEST_F(DownloadTest, MissingFtpDataConnectionTimesOutOrStops)
   InetTimeouts.DataConnection = 300ms;
   ScriptedServer server(noDataConnection());
   EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "No response from FTP server to our data connection.");
+  // Equal limits, as the defaults have them: the header's, begun before the
+  // exchange, does not end the data connection's wait first.
+  InetTimeouts.Header = InetTimeouts.DataConnection = 1s;
+  EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "No response from FTP server to our data connection.");
+  InetTimeouts.Header = 10s;
   InetTimeouts.DataConnection = 10s;
   StopSoon stop;
   EXPECT_EQ(fetch(server.Url("ftp", "/f")).error, "abort");

@@ -298,6 +298,17 @@ TEST_P(WorkspaceFileCountTest, ACountTheKeysDoNotBearIsRefused)
 
 INSTANTIATE_TEST_SUITE_P(Counts, WorkspaceFileCountTest, testing::Values("2147483647", "-3", "3", "11"));
 
+TEST_F(WorkspaceTest, ASettingsFileWithoutCorpusFilesOpensWithAnEmptyCorpus)
+{
+  LoadCorpusItems(frame, {b});
+  files.write("Novels.QWS", "[GeneralConfiguration]\r\nKeepLinePages=1\r\n");
+  EXPECT_TRUE(OpenWorkspace(ws, qws));
+  EXPECT_TRUE(errors().empty());
+  EXPECT_TRUE(CorpusList.Empty());
+  EXPECT_EQ(ws.name, qws);
+  EXPECT_TRUE(KeepLinePages);
+}
+
 TEST_F(WorkspaceTest, MissingOrDamagedFilesChangeNothing)
 {
   LoadCorpusItems(frame, {a});

@@ -523,7 +523,10 @@ void TFrameForm::FillWindowMenu()
   for (QMdiSubWindow* sub : subs) {
     ++number;
     const QString prefix = number <= 9 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("%1 ").arg(number);
-    QAction* action = menu->addAction(prefix + sub->windowTitle());
+    // A caption's own "&" is text, not a mnemonic marker.
+    QString title = sub->windowTitle();
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* action = menu->addAction(prefix + title);
     action->setCheckable(true);
     action->setChecked(sub == current);
     QPointer<QMdiSubWindow> target(sub);

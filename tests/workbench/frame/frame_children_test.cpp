@@ -196,17 +196,19 @@ TEST_F(FrameChildrenTest, WindowMenuListsTheChildren)
 {
   TTestChild* a = AddChild(mkWordList, QStringLiteral("Alphabetical Word List"));
   AddChild(mkCollocation, QStringLiteral("Collocation"));
+  AddChild(mkFullText, QStringLiteral("Corpus Text - tom&jerry.txt"));  // "&" is shown, not a marker
   QMenu* window = Frame().Menu(QStringLiteral("FM_Window"));
   emit window->aboutToShow();
   QStringList titles;
   for (QAction* action : window->actions())
     if (!action->isSeparator() && action->objectName().isEmpty())
       titles << action->text();
-  EXPECT_EQ(titles.join(QLatin1Char('|')).toStdString(), "&1 Alphabetical Word List|&2 Collocation");
-  window->actions().at(window->actions().size() - 2)->trigger();
+  EXPECT_EQ(titles.join(QLatin1Char('|')).toStdString(),
+            "&1 Alphabetical Word List|&2 Collocation|&3 Corpus Text - tom&&jerry.txt");
+  window->actions().at(window->actions().size() - 3)->trigger();
   EXPECT_EQ(Frame().ActiveChild(), a);
   emit window->aboutToShow();  // the list is rebuilt, not appended to
-  EXPECT_EQ(window->actions().size(), 3 + 1 + 2);
+  EXPECT_EQ(window->actions().size(), 3 + 1 + 3);
 }
 
 TEST_F(FrameChildrenTest, ChildWindowsOpenAtTheirSizeCascadingFromTheLastOne)
