@@ -448,6 +448,38 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
   }
 }
 
+// A possible start whose literal prefix runs past the end of the raw block
+// held: it is looked for again once the block holds all of it, wherever the
+// block's end falls inside the prefix.
+TEST_F(RegexWindowTest, RawScanFindsAPrefixAcrossTheEndOfTheBlockHeld)
+{
+  struct Row {
+    const char* pattern;
+    std::string word;
+  };
+  const Row rows[] = {{"walking", "walking"}, {"walk(ed|ing)", "walked"}, {"melchizedek", "melchizedek"}};
+  constexpr int32_t blockSize = 5000;  // the first block holds [0, 5000)
+  for (const Row& row : rows) {
+    for (int32_t before = 1; before <= int32_t(row.word.size()); ++before) {
+      const int32_t at = blockSize - before;
+      std::string text;
+      while (int32_t(text.size()) < at)
+        text += "xy z\r\n"[text.size() % 6];
+      text.resize(size_t(at));
+      text += row.word + " xy z";
+      open(text);
+      TRegexWindow raw;
+      raw.RawReadSize = blockSize;
+      ASSERT_TRUE(raw.UsesRawScan(TRegExp(row.pattern), text_)) << row.pattern;
+      const Hits expected{{at, at + int32_t(row.word.size())}};
+      EXPECT_EQ(scan(row.pattern, &raw), expected) << row.pattern << " " << before;
+      TRegexWindow window;
+      window.RawScan = false;
+      EXPECT_EQ(scan(row.pattern, &window), expected) << row.pattern << " " << before;
+    }
+  }
+}
+
 // The raw scan reads the text once, in large blocks; the caller's reader
 // is only moved to each hit's end, and reads the right bytes from there
 // when asked.
