@@ -102,7 +102,7 @@ long siblingWriter(std::string_view name)
   name.remove_prefix(1);
   name.remove_suffix(4);
   const size_t lastDot = name.find_last_of('.');
-  if (lastDot == std::string_view::npos)
+  if (lastDot == std::string_view::npos || lastDot + 1 == name.size())
     return 0;
   const size_t pidDot = name.find_last_of('.', lastDot - 1);
   if (pidDot == std::string_view::npos || pidDot + 1 == lastDot || lastDot - pidDot > 10)

@@ -575,3 +575,35 @@ TEST(HashStringsTest, WordCounterAgreesWithARecountInTheOrderOfFirstSight)
     }
   }
 }
+
+TEST(HashStringsTest, WordCounterKeepsAWordThatDoesNotFitTheRestOfItsBlock)
+{
+  // Long words fill part of the counter's 16 KiB block of folded bytes; the
+  // next word does not fit the rest (it fits a fresh block exactly, or by a
+  // few bytes, or not at all), and the same long words follow again.
+  struct Row {
+    size_t fillWords, fillLength, oddLength;
+  };
+  const Row rows[] = {{100, 100, 8000}, {128, 128, 17}, {100, 100, 16384}, {100, 100, 16385}, {150, 100, 16000}};
+  for (const Row& row : rows) {
+    std::vector<std::string> fill;
+    for (size_t i = 0; i < row.fillWords; ++i)
+      fill.push_back(std::to_string(i) + std::string(row.fillLength - std::to_string(i).size(), 'w'));
+    const std::string odd(row.oddLength, 'q');
+    THashStrings table(4096, 0x409);
+    TWordCounter counter(table);
+    for (const std::string& w : fill)
+      counter.Add(w);
+    counter.Add(odd);
+    for (const std::string& w : fill)
+      counter.Add(w);
+    counter.MoveTo(table);
+    ASSERT_EQ(size_t(table.Count()), fill.size() + 1) << row.oddLength;
+    for (size_t i = 0; i < fill.size(); ++i) {
+      EXPECT_EQ(table.Strings(int32_t(i)), fill[i]);
+      EXPECT_EQ(table.Counts(int32_t(i)), 2);
+    }
+    EXPECT_EQ(table.Strings(int32_t(fill.size())), odd) << row.oddLength;
+    EXPECT_EQ(table.Counts(int32_t(fill.size())), 1) << row.oddLength;
+  }
+}

@@ -231,42 +231,61 @@ namespace {
 
 // A file cut short by another program while a mapped view of it is being
 // scanned: the search goes on with the file's own reads and ends where the
-// file now ends, as a search over a file cut short before it began.
-TEST(WordStartScanFileTest, AFileCutShortUnderTheScanEndsTheSearchWhereItNowEnds)
+// file now ends, as a search over a file cut short before it began. A word
+// past the new end is not found; one just before it is, also by a Tag-mode
+// search, which looks for the first tag start as it goes (with none in the
+// text, that reads the whole of each window's worth, so the cut strikes
+// before the word is seen).
+TEST(WordStartScanFileTest, AFileCutShortUnderTheScanIsSearchedToWhereItNowEnds)
 {
+  struct Row {
+    size_t word;     // where the word "zq" begins
+    int32_t cutAt;   // the scan position that makes the cut
+    int32_t cutTo;   // the file's new length
+    char watch;      // the tag start a Tag-mode search notes (none stands in the text), or 0
+    int32_t found;
+  };
+  const Row rows[] = {{size_t(20) << 20, 8 << 20, 6 << 20, 0, -1},
+                      {(size_t(10) << 20) - 2, 9 << 20, 10 << 20, '<', (10 << 20) - 2}};
   TCharSet delimiters;
   bool table[256] = {};
   for (int c = 0; c <= 32; ++c)
     delimiters.set(size_t(c)), table[c] = true;
-  std::string text;
-  while (text.size() < (size_t(24) << 20))
-    text += "abc de\r\nfgh ";
-  text.replace(text.size() - (size_t(4) << 20), 3, "zqx");  // a word 4 MiB before the end
-  ScratchFolder folder;
-  const std::string path = folder.write("cut.txt", text);
-  const TBufStream::TWordStartFinder finder("zq", nullptr);
+  for (const Row& row : rows) {
+    std::string text;
+    while (text.size() < (size_t(24) << 20))
+      text += "abc de\r\nfgh ";
+    text.replace(row.word - 1, 4, " zqx");
+    ScratchFolder folder;
+    const std::string path = folder.write("cut.txt", text);
+    const TBufStream::TWordStartFinder finder("zq", nullptr);
 
-  // Uncut, the word is found, the text read through a view, not block by block.
-  {
+    // Uncut, the word is found, the text read through a view, not block by block.
+    {
+      TFileSynchroStream stream(path, CorpusFileMode);
+      TBufStream reader(&stream, delimiters);
+      int32_t firstWatch = INT32_MAX;
+      EXPECT_EQ(reader.FindWordStart(finder, table, nullptr, row.watch, &firstWatch), int32_t(row.word));
+      EXPECT_LT(reader.LockedReads(), 8);
+      EXPECT_EQ(firstWatch, INT32_MAX);
+    }
+    // Cut when the scan passes cutAt.
     TFileSynchroStream stream(path, CorpusFileMode);
     TBufStream reader(&stream, delimiters);
-    EXPECT_EQ(reader.FindWordStart(finder, table, nullptr), int32_t(text.size() - (size_t(4) << 20)));
-    EXPECT_LT(reader.LockedReads(), 8);
+    bool cut = false;
+    const auto onWindow = [&](int32_t position) {
+      if (!cut && position >= row.cutAt) {
+        cut = true;
+        EXPECT_EQ(::truncate(path.c_str(), row.cutTo), 0);
+      }
+      return true;
+    };
+    int32_t firstWatch = INT32_MAX;
+    EXPECT_EQ(reader.FindWordStart(finder, table, onWindow, row.watch, &firstWatch), row.found) << row.cutTo;
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(reader.GetPosition(), row.found >= 0 ? row.found : int32_t(text.size()));
+    EXPECT_EQ(firstWatch, INT32_MAX);
   }
-  // Cut to 6 MiB when the scan passes 8 MiB: nothing more is found.
-  TFileSynchroStream stream(path, CorpusFileMode);
-  TBufStream reader(&stream, delimiters);
-  bool cut = false;
-  const auto onWindow = [&](int32_t position) {
-    if (!cut && position >= (8 << 20)) {
-      cut = true;
-      EXPECT_EQ(::truncate(path.c_str(), 6 << 20), 0);
-    }
-    return true;
-  };
-  EXPECT_EQ(reader.FindWordStart(finder, table, onWindow), -1);
-  EXPECT_TRUE(cut);
-  EXPECT_EQ(reader.GetPosition(), int32_t(text.size()));
 }
 
 }  // namespace

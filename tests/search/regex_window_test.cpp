@@ -390,10 +390,12 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
 {
   std::mt19937 rng(2024);
   // Each takes the raw scan: bounded matches beginning with bytes other than
-  // blank and line breaks.
+  // blank and line breaks; the last ones end on a line-break run, whose
+  // bytes the hit keeps when more text follows.
   const char* const patterns[] = {"ab",        "ba",         "a[ab]b",     "ab(a|bb)", "\\<ab",   "ab\\>",
                                   "ab$",       "^ba",        "b\\b",       "a{3}b",    "(ab){2,4}", "ab\\s?a",
-                                  "a(b|x) a",  "b\\'",       "\\`a",       "a[ab]{0,300}b",          "b(a|x)\\s{1,3}b"};
+                                  "a(b|x) a",  "b\\'",       "\\`a",       "a[ab]{0,300}b",          "b(a|x)\\s{1,3}b",
+                                  "b(a|x)\\s", "(ab|ba)\\s{1,3}"};
   const char* const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n", "\n\r"};
   for (int round = 0; round < 10; ++round) {
     std::string text;
@@ -444,6 +446,38 @@ TEST_F(RegexWindowTest, RawScanAgreesWithTheWindowScan)
           EXPECT_EQ(owner_.giveUps, 0);
         }
       }
+    }
+  }
+}
+
+// A possible start whose literal prefix runs past the end of the raw block
+// held: it is looked for again once the block holds all of it, wherever the
+// block's end falls inside the prefix.
+TEST_F(RegexWindowTest, RawScanFindsAPrefixAcrossTheEndOfTheBlockHeld)
+{
+  struct Row {
+    const char* pattern;
+    std::string word;
+  };
+  const Row rows[] = {{"walking", "walking"}, {"walk(ed|ing)", "walked"}, {"melchizedek", "melchizedek"}};
+  constexpr int32_t blockSize = 5000;  // the first block holds [0, 5000)
+  for (const Row& row : rows) {
+    for (int32_t before = 1; before <= int32_t(row.word.size()); ++before) {
+      const int32_t at = blockSize - before;
+      std::string text;
+      while (int32_t(text.size()) < at)
+        text += "xy z\r\n"[text.size() % 6];
+      text.resize(size_t(at));
+      text += row.word + " xy z";
+      open(text);
+      TRegexWindow raw;
+      raw.RawReadSize = blockSize;
+      ASSERT_TRUE(raw.UsesRawScan(TRegExp(row.pattern), text_)) << row.pattern;
+      const Hits expected{{at, at + int32_t(row.word.size())}};
+      EXPECT_EQ(scan(row.pattern, &raw), expected) << row.pattern << " " << before;
+      TRegexWindow window;
+      window.RawScan = false;
+      EXPECT_EQ(scan(row.pattern, &window), expected) << row.pattern << " " << before;
     }
   }
 }
