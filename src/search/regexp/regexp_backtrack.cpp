@@ -2,8 +2,9 @@
 //
 // At each start position it follows every path through the program, keeping
 // the longest end, before it moves on to the next position. Choices and undo
-// records go on one failure stack; when that stack would grow past its bound
-// the search gives up rather than answer wrongly.
+// records go on one failure stack; when that stack would grow past its bound,
+// or an attempt takes more steps than its budget, the search gives up rather
+// than answer wrongly or run without end.
 #include "search/regexp/regexp_match.h"
 
 #include "search/regexp/regexp.h"
@@ -91,19 +92,26 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   int32_t pos = at;
   int32_t best = rNone;
   uint64_t work = 0;
+  uint64_t spent = 0;
+  int32_t furthest = at;  // the furthest position the attempt has reached
+  const uint64_t stepsPerPosition = Backtracker::kStepsPerState * prog_.insts.size();
 
   for (;;) {
     if (++work >= StepBatch) {
       if (!steps.Add(work))
         return rCancelled;
+      spent += work;
       work = 0;
+      const auto reached = static_cast<uint64_t>(furthest - at) + 1;
+      if (spent > kAttemptBaseSteps + stepsPerPosition * reached)
+        return rGaveUp;
     }
     const Inst& in = prog_.insts[pc];
     bool ok = true;
     switch (in.op) {
     case Op::Byte:
       if (pos < length && prog_.sets[in.arg].Has(data[pos])) {
-        ++pos;
+        furthest = std::max(furthest, ++pos);
         pc = in.out;
       } else {
         touched_ |= pos >= length;
@@ -144,6 +152,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       work += static_cast<uint64_t>(n);
       if (ok) {
         pos += n;
+        furthest = std::max(furthest, pos);
         pc = in.out;
       }
       break;

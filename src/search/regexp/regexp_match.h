@@ -57,7 +57,7 @@ struct Text {
 enum : int32_t {
   rNone = -1,       // no match
   rCancelled = -2,  // the cancel hook stopped the search
-  rGaveUp = -3,     // the backtracker ran out of failure stack
+  rGaveUp = -3,     // the backtracker ran out of failure stack or of steps
   rThrash = -4,     // the lazy DFA's cache does not pay off; use the NFA
 };
 
@@ -241,16 +241,26 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
                    const Prefilter* prefilter, StepCounter& steps, int32_t& end,
                    int32_t* endTouch = nullptr);
 
-// Backtracking matcher with a bounded failure stack, for back-references and
-// large counted repeats.
+// Backtracking matcher with a bounded failure stack and a step budget per
+// attempt, for back-references and large counted repeats.
 class Backtracker {
 public:
   // Entries of the failure stack before the search gives up.
   static constexpr size_t MaxFailureEntries = size_t(1) << 20;
+  // The steps an attempt may take before the search gives up: a base that
+  // lets any single path the failure stack can hold run and unwind several
+  // times over, and per instruction and position the attempt has reached
+  // as many steps again as a matcher that never revisits a state would need
+  // many times over. Paths that share out the text among nullable repeats
+  // in ever more ways run into it within milliseconds; so does an attempt
+  // over a long text, whose budget grows only with the text it reads.
+  static constexpr uint64_t kAttemptBaseSteps = uint64_t(4) * MaxFailureEntries;
+  static constexpr uint64_t kStepsPerState = 64;
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
-  // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp.
-  // endTouch, when given, receives the earliest start of an attempt that read
+  // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp
+  // (the failure stack or an attempt's budget ran out; the search ends
+  // there, so it costs at most one budget). endTouch, when given, receives the earliest start of an attempt that read
   // or tested the end of the text, or matched up to it (rNone when none).
   int32_t Search(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
                  int32_t& end, int32_t* endTouch = nullptr);

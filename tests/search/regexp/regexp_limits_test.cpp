@@ -107,6 +107,42 @@ TEST_F(RegExpLimitsTest, GiveUpsAreCountedAndNeverAPlainMiss)
   EXPECT_EQ(Extent("(a)b*ca", deep), "0-400003");
 }
 
+TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
+{
+  // Counted repeats too large for the automaton, of parts that can match
+  // empty: the ways to share the text among the passes grow without bound.
+  // The hook would stop a search only long after the budget ran out; polls
+  // count the work (one per 64K steps).
+  const std::string spaced = [] {
+    std::string t;
+    while (t.size() < 1000000)
+      t += "aa ";
+    return t;
+  }();
+  const Case cases[] = {
+    {"(a*){5000}x", "aa", 0, "gave up"},
+    {"h(.*){5000}x", "hab", 0, "gave up"},
+    {"a{0,1}{245}{0,22}b", "aaaa", 0, "gave up"},
+    // The budget grows with the text an attempt reads, not with the text
+    // it could read: one near the start of a long text ends as soon.
+    {"(a*){5000}x", spaced, 0, "gave up"},
+    // Attempts that end within it keep their results.
+    {"(a*){5000}x", "bax", 0, "1-3"},
+    {"(a*){5000}x", "aa", 2, "none"},
+  };
+  for (const Case& c : cases) {
+    TRegExp re(c.pattern);
+    ASSERT_EQ(re.Matcher(), TRegExpMatcher::Backtracker) << c.pattern;
+    int polls = 0;
+    re.SetCancelHook([&] { return ++polls > 1000; });
+    const std::string extent = Extent(re, c.text, c.start);
+    const bool gaveUp = re.LastOutcome() == TRegExpOutcome::GaveUp;
+    EXPECT_EQ(gaveUp ? "gave up" : extent, c.expected) << c.pattern << " on " << c.text.size() << " bytes";
+    EXPECT_EQ(re.GiveUpCount(), gaveUp ? 1 : 0) << c.pattern;
+    EXPECT_LT(polls, 100) << c.pattern;
+  }
+}
+
 TEST_F(RegExpLimitsTest, LongInputOnEveryMatcher)
 {
   // The matchers keep their state on the heap: long texts and long matches
