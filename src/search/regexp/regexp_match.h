@@ -247,14 +247,16 @@ class Backtracker {
 public:
   // Entries of the failure stack before the search gives up.
   static constexpr size_t MaxFailureEntries = size_t(1) << 20;
-  // The steps an attempt may take before the search gives up: a base that
-  // lets any single path the failure stack can hold run and unwind several
-  // times over, and per instruction and position the attempt has reached
-  // as many steps again as a matcher that never revisits a state would need
-  // many times over. Paths that share out the text among nullable repeats
-  // in ever more ways run into it within milliseconds; so does an attempt
-  // over a long text, whose budget grows only with the text it reads.
-  static constexpr uint64_t kAttemptBaseSteps = uint64_t(4) * MaxFailureEntries;
+  // The steps an attempt may take before the search gives up: a base as
+  // large as the failure stack, so that any path the stack can hold runs to
+  // its end (a step pushes at least one entry or moves on in the program),
+  // and per instruction and position the attempt has reached many times
+  // the steps of a matcher that never visits a state twice. Attempts that
+  // share out the text among nullable repeats in ever more ways run out of
+  // it within milliseconds, and an attempt at the start of a long text no
+  // later: its budget grows with the text it has read, not with the text
+  // that lies ahead.
+  static constexpr uint64_t kAttemptBaseSteps = MaxFailureEntries;
   static constexpr uint64_t kStepsPerState = 64;
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
