@@ -23,6 +23,20 @@ constexpr int Registers = 20;  // start and end of groups 0..9
 Backtracker::Backtracker(const Program& program, const uint8_t translate[256], bool nullable)
     : prog_(program), translate_(translate), nullable_(nullable)
 {
+  stepsPerPosition_ = kStepsPerState * prog_.insts.size();
+  backRefs_ = std::any_of(prog_.insts.begin(), prog_.insts.end(),
+                          [](const Inst& in) { return in.op == Op::BackRef; });
+}
+
+uint64_t Backtracker::Budget(int32_t reached) const
+{
+  constexpr uint64_t Most = ~uint64_t(0);
+  const auto n = static_cast<uint64_t>(reached) + 1;
+  // With back-references the text of a group is part of the state.
+  const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
+  if (states > (Most - kAttemptBaseSteps) / stepsPerPosition_)
+    return Most;
+  return kAttemptBaseSteps + stepsPerPosition_ * states;
 }
 
 bool Backtracker::Push(int32_t tag, int32_t a, int32_t b)
@@ -94,7 +108,6 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   uint64_t work = 0;
   uint64_t spent = 0;
   int32_t furthest = at;  // the furthest position the attempt has reached
-  const uint64_t stepsPerPosition = Backtracker::kStepsPerState * prog_.insts.size();
 
   for (;;) {
     if (++work >= StepBatch) {
@@ -102,8 +115,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         return rCancelled;
       spent += work;
       work = 0;
-      const auto reached = static_cast<uint64_t>(furthest - at) + 1;
-      if (spent > kAttemptBaseSteps + stepsPerPosition * reached)
+      if (spent > Budget(furthest - at))
         return rGaveUp;
     }
     const Inst& in = prog_.insts[pc];
@@ -147,9 +159,10 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         break;
       }
       const int32_t n = to - from;
-      for (int32_t i = 0; i < n && ok; ++i)
+      int32_t i = 0;
+      for (; i < n && ok; ++i)
         ok = translate_[data[from + i]] == translate_[data[pos + i]];
-      work += static_cast<uint64_t>(n);
+      work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
         furthest = std::max(furthest, pos);

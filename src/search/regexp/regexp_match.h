@@ -247,16 +247,17 @@ class Backtracker {
 public:
   // Entries of the failure stack before the search gives up.
   static constexpr size_t MaxFailureEntries = size_t(1) << 20;
-  // The steps an attempt may take before the search gives up: a base as
-  // large as the failure stack, so that any path the stack can hold runs to
-  // its end (a step pushes at least one entry or moves on in the program),
-  // and per instruction and position the attempt has reached many times
-  // the steps of a matcher that never visits a state twice. Attempts that
-  // share out the text among nullable repeats in ever more ways run out of
-  // it within milliseconds, and an attempt at the start of a long text no
-  // later: its budget grows with the text it has read, not with the text
-  // that lies ahead.
-  static constexpr uint64_t kAttemptBaseSteps = MaxFailureEntries;
+  // The steps an attempt may take before the search gives up (Budget): a
+  // base of four steps per entry the failure stack can hold, so that any path
+  // the stack can hold runs to its end and back several times, and
+  // kStepsPerState for each state of the attempt's reach: per instruction and
+  // position it has reached, and with back-references, whose groups' text is
+  // part of the state, per instruction and pair of such positions. Attempts
+  // that share out the text among nullable repeats in ever more ways run out
+  // of it within milliseconds, and an attempt at the start of a long text no
+  // later: the budget grows with the text the attempt has read, not with the
+  // text that lies ahead.
+  static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
   static constexpr uint64_t kStepsPerState = 64;
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
@@ -281,10 +282,14 @@ private:
                      StepCounter& steps, int32_t& end, int32_t* endTouch);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
+  // The steps of an attempt that has read `reached` bytes past its start.
+  uint64_t Budget(int32_t reached) const;
 
   const Program& prog_;
   const uint8_t* translate_;
   bool nullable_;
+  uint64_t stepsPerPosition_ = 0;
+  bool backRefs_ = false;  // the budget counts pairs of positions
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text
