@@ -28,7 +28,7 @@ Backtracker::Backtracker(const Program& program, const uint8_t translate[256], b
                           [](const Inst& in) { return in.op == Op::BackRef; });
 }
 
-uint64_t Backtracker::Budget(int32_t reached) const
+uint64_t Backtracker::budget(int32_t reached) const
 {
   constexpr uint64_t Most = ~uint64_t(0);
   const auto n = static_cast<uint64_t>(reached) + 1;
@@ -115,7 +115,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         return rCancelled;
       spent += work;
       work = 0;
-      if (spent > Budget(furthest - at))
+      if (spent > budget(furthest - at))
         return rGaveUp;
     }
     const Inst& in = prog_.insts[pc];

@@ -247,7 +247,7 @@ class Backtracker {
 public:
   // Entries of the failure stack before the search gives up.
   static constexpr size_t MaxFailureEntries = size_t(1) << 20;
-  // The steps an attempt may take before the search gives up (Budget): a
+  // The steps an attempt may take before the search gives up (budget): a
   // base of four steps per entry the failure stack can hold, so that any path
   // the stack can hold runs to its end and back several times, and
   // kStepsPerState for each state of the attempt's reach: per instruction and
@@ -263,8 +263,9 @@ public:
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
   // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp
   // (the failure stack or an attempt's budget ran out; the search ends
-  // there, so it costs at most one budget). endTouch, when given, receives the earliest start of an attempt that read
-  // or tested the end of the text, or matched up to it (rNone when none).
+  // there, so a search spends at most one budget in vain). endTouch, when
+  // given, receives the earliest start of an attempt that read or tested the
+  // end of the text, or matched up to it (rNone when none).
   int32_t Search(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
                  int32_t& end, int32_t* endTouch = nullptr);
 
@@ -283,7 +284,7 @@ private:
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
   // The steps of an attempt that has read `reached` bytes past its start.
-  uint64_t Budget(int32_t reached) const;
+  uint64_t budget(int32_t reached) const;
 
   const Program& prog_;
   const uint8_t* translate_;
