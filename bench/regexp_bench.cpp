@@ -236,6 +236,31 @@ void BM_BacktrackerGiveUp(benchmark::State& state)
   state.counters["give_ups"] = static_cast<double>(re.GiveUpCount());
 }
 
+// Counted repeats of nullable parts, too large for the automaton: the ways
+// to share the text among the passes grow without bound, so an attempt runs
+// out of steps. The time to give up, on the short texts where the fault was
+// found and at the start of 1 MB of such text.
+void BM_BacktrackerStepBudget(benchmark::State& state)
+{
+  SetTables(false);
+  static const char* const patterns[] = {"(a*){5000}x", "h(.*){5000}x", "a{0,1}{245}{0,22}b", "(a*){5000}x"};
+  static const char* const texts[] = {"aa", "hab", "aaaa", nullptr};
+  const int64_t which = state.range(0);
+  std::string text = texts[which] ? texts[which] : "";
+  while (!texts[which] && text.size() < 1000000)
+    text += "aa ";
+  TRegExp re(patterns[which]);
+  re.ResetGiveUpCount();
+  for (auto _ : state) {
+    int32_t s = 0;
+    int32_t e = 0;
+    benchmark::DoNotOptimize(re.Search(text.data(), static_cast<int32_t>(text.size()), 0, s, e));
+  }
+  state.SetLabel(std::string(patterns[which]) + " on " + std::to_string(text.size()) + " bytes");
+  state.counters["gave_up"] = re.LastOutcome() == TRegExpOutcome::GaveUp;
+  state.counters["give_ups"] = static_cast<double>(re.GiveUpCount());
+}
+
 }  // namespace
 
 BENCHMARK(BM_RegExpVsGrep)
@@ -247,3 +272,4 @@ BENCHMARK(BM_RegExpVsGrep)
 BENCHMARK(BM_PathologicalAlternation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BacktrackerCancelLatency)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BacktrackerGiveUp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BacktrackerStepBudget)->ArgName("case")->DenseRange(0, 3)->Unit(benchmark::kMillisecond);

@@ -66,7 +66,8 @@ public:
   }
   virtual bool Stopped() const = 0;
   virtual void UpdateProgress(int32_t position, bool forced) = 0;
-  // The expression gave up on a window (its failure stack ran out).
+  // The expression gave up on a window (its failure stack or an attempt's
+  // step budget ran out).
   virtual void CountGiveUp() = 0;
 };
 

@@ -37,9 +37,10 @@
 // Patterns without back-references run on an automaton (lazy DFA, with an NFA
 // simulation behind it) that needs no limit; patterns with back-references,
 // and patterns whose counted repeats expand beyond the automaton's budget, run
-// on a backtracking matcher with a bounded failure stack. When that stack is
-// used up the search gives up: Search returns false, LastOutcome() tells
-// GaveUp and GiveUpCount() grows, so that a caller can warn the user.
+// on a backtracking matcher with a bounded failure stack and a step budget
+// per attempt (growing with the text the attempt reads). When either is used
+// up the search gives up: Search returns false, LastOutcome() tells GaveUp
+// and GiveUpCount() grows, so that a caller can warn the user.
 //
 // One expression is used by one thread at a time; different expressions are
 // independent of each other and may be searched on different threads at once.
@@ -79,7 +80,7 @@ enum class TRegExpOutcome : uint8_t {
   Found,      // a match of at least one character
   NoMatch,    // no match, or the leftmost match is empty
   Cancelled,  // the cancel hook asked to stop
-  GaveUp,     // the backtracking matcher ran out of failure stack
+  GaveUp,     // the backtracking matcher ran out of failure stack or of steps
 };
 
 // Which matcher runs an expression. Auto picks as described above; the others

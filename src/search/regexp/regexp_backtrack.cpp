@@ -2,8 +2,9 @@
 //
 // At each start position it follows every path through the program, keeping
 // the longest end, before it moves on to the next position. Choices and undo
-// records go on one failure stack; when that stack would grow past its bound
-// the search gives up rather than answer wrongly.
+// records go on one failure stack; when that stack would grow past its bound,
+// or an attempt takes more steps than its budget, the search gives up rather
+// than answer wrongly or run without end.
 #include "search/regexp/regexp_match.h"
 
 #include "search/regexp/regexp.h"
@@ -22,6 +23,20 @@ constexpr int Registers = 20;  // start and end of groups 0..9
 Backtracker::Backtracker(const Program& program, const uint8_t translate[256], bool nullable)
     : prog_(program), translate_(translate), nullable_(nullable)
 {
+  stepsPerPosition_ = kStepsPerState * prog_.insts.size();
+  backRefs_ = std::any_of(prog_.insts.begin(), prog_.insts.end(),
+                          [](const Inst& in) { return in.op == Op::BackRef; });
+}
+
+uint64_t Backtracker::budget(int32_t reached) const
+{
+  constexpr uint64_t Most = ~uint64_t(0);
+  const auto n = static_cast<uint64_t>(reached) + 1;
+  // With back-references the text of a group is part of the state.
+  const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
+  if (states > (Most - kAttemptBaseSteps) / stepsPerPosition_)
+    return Most;
+  return kAttemptBaseSteps + stepsPerPosition_ * states;
 }
 
 bool Backtracker::Push(int32_t tag, int32_t a, int32_t b)
@@ -91,19 +106,24 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   int32_t pos = at;
   int32_t best = rNone;
   uint64_t work = 0;
+  uint64_t spent = 0;
+  int32_t furthest = at;  // the furthest position the attempt has reached
 
   for (;;) {
     if (++work >= StepBatch) {
       if (!steps.Add(work))
         return rCancelled;
+      spent += work;
       work = 0;
+      if (spent > budget(furthest - at))
+        return rGaveUp;
     }
     const Inst& in = prog_.insts[pc];
     bool ok = true;
     switch (in.op) {
     case Op::Byte:
       if (pos < length && prog_.sets[in.arg].Has(data[pos])) {
-        ++pos;
+        furthest = std::max(furthest, ++pos);
         pc = in.out;
       } else {
         touched_ |= pos >= length;
@@ -139,11 +159,13 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         break;
       }
       const int32_t n = to - from;
-      for (int32_t i = 0; i < n && ok; ++i)
+      int32_t i = 0;
+      for (; i < n && ok; ++i)
         ok = translate_[data[from + i]] == translate_[data[pos + i]];
-      work += static_cast<uint64_t>(n);
+      work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
+        furthest = std::max(furthest, pos);
         pc = in.out;
       }
       break;

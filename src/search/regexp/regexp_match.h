@@ -57,7 +57,7 @@ struct Text {
 enum : int32_t {
   rNone = -1,       // no match
   rCancelled = -2,  // the cancel hook stopped the search
-  rGaveUp = -3,     // the backtracker ran out of failure stack
+  rGaveUp = -3,     // the backtracker ran out of failure stack or of steps
   rThrash = -4,     // the lazy DFA's cache does not pay off; use the NFA
 };
 
@@ -241,17 +241,31 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
                    const Prefilter* prefilter, StepCounter& steps, int32_t& end,
                    int32_t* endTouch = nullptr);
 
-// Backtracking matcher with a bounded failure stack, for back-references and
-// large counted repeats.
+// Backtracking matcher with a bounded failure stack and a step budget per
+// attempt, for back-references and large counted repeats.
 class Backtracker {
 public:
   // Entries of the failure stack before the search gives up.
   static constexpr size_t MaxFailureEntries = size_t(1) << 20;
+  // The steps an attempt may take before the search gives up (budget): a
+  // base of four steps per entry the failure stack can hold, so that any path
+  // the stack can hold runs to its end and back several times, and
+  // kStepsPerState for each state of the attempt's reach: per instruction and
+  // position it has reached, and with back-references, whose groups' text is
+  // part of the state, per instruction and pair of such positions. Attempts
+  // that share out the text among nullable repeats in ever more ways run out
+  // of it within milliseconds, and an attempt at the start of a long text no
+  // later: the budget grows with the text the attempt has read, not with the
+  // text that lies ahead.
+  static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
+  static constexpr uint64_t kStepsPerState = 64;
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
-  // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp.
-  // endTouch, when given, receives the earliest start of an attempt that read
-  // or tested the end of the text, or matched up to it (rNone when none).
+  // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp
+  // (the failure stack or an attempt's budget ran out; the search ends
+  // there, so a search spends at most one budget in vain). endTouch, when
+  // given, receives the earliest start of an attempt that read or tested the
+  // end of the text, or matched up to it (rNone when none).
   int32_t Search(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
                  int32_t& end, int32_t* endTouch = nullptr);
 
@@ -269,10 +283,14 @@ private:
                      StepCounter& steps, int32_t& end, int32_t* endTouch);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
+  // The steps of an attempt that has read `reached` bytes past its start.
+  uint64_t budget(int32_t reached) const;
 
   const Program& prog_;
   const uint8_t* translate_;
   bool nullable_;
+  uint64_t stepsPerPosition_ = 0;
+  bool backRefs_ = false;  // the budget counts pairs of positions
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text

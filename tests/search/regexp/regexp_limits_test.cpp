@@ -69,7 +69,7 @@ TEST_F(RegExpLimitsTest, CancelHookStopsEveryMatcher)
 TEST_F(RegExpLimitsTest, ExponentialBacktrackingIsCancelled)
 {
   // A back-reference forces the backtracker, which tries every way of
-  // splitting the run; only the hook ends it.
+  // splitting the run; the hook ends it long before its step budget would.
   const std::string as(10000, 'a');
   TRegExp re("(a|aa)*\\1b");
   ASSERT_EQ(re.Matcher(), TRegExpMatcher::Backtracker);
@@ -105,6 +105,49 @@ TEST_F(RegExpLimitsTest, GiveUpsAreCountedAndNeverAPlainMiss)
 
   // The automaton has no such limit.
   EXPECT_EQ(Extent("(a)b*ca", deep), "0-400003");
+}
+
+TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
+{
+  // Counted repeats too large for the automaton, of parts that can match
+  // empty: the ways to share the text among the passes grow without bound.
+  // The hook would stop a search only long after the budget ran out; polls
+  // count the work (one per 64K steps).
+  const std::string spaced = [] {
+    std::string t;
+    while (t.size() < 1000000)
+      t += "aa ";
+    return t;
+  }();
+  std::string pairs;
+  for (int i = 0; i < 1500; ++i)
+    pairs += "ab";
+  pairs += "c";
+  const Case cases[] = {
+    {"(a*){5000}x", "aa", 0, "gave up"},
+    {"h(.*){5000}x", "hab", 0, "gave up"},
+    {"a{0,1}{245}{0,22}b", "aaaa", 0, "gave up"},
+    // The budget grows with the text an attempt reads, not with the text
+    // it could read: one near the start of a long text ends as soon.
+    {"(a*){5000}x", spaced, 0, "gave up"},
+    // Attempts that end within it keep their results; with back-references
+    // the budget grows with the square of the text read, as the steps of
+    // attempts that try every pair of ends do.
+    {"(a*){5000}x", "bax", 0, "1-3"},
+    {"(a*){5000}x", "aa", 2, "none"},
+    {"(.).*\\1.*\\1", pairs, 0, "0-2999"},
+  };
+  for (const Case& c : cases) {
+    TRegExp re(c.pattern);
+    ASSERT_EQ(re.Matcher(), TRegExpMatcher::Backtracker) << c.pattern;
+    int polls = 0;
+    re.SetCancelHook([&] { return ++polls > 1000; });
+    const std::string extent = Extent(re, c.text, c.start);
+    const bool gaveUp = re.LastOutcome() == TRegExpOutcome::GaveUp;
+    EXPECT_EQ(gaveUp ? "gave up" : extent, c.expected) << c.pattern << " on " << c.text.size() << " bytes";
+    EXPECT_EQ(re.GiveUpCount(), gaveUp ? 1 : 0) << c.pattern;
+    EXPECT_LT(polls, 1000) << c.pattern;
+  }
 }
 
 TEST_F(RegExpLimitsTest, LongInputOnEveryMatcher)
