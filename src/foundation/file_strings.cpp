@@ -297,16 +297,14 @@ int32_t TFileStrings::LineStart(int32_t index) const
   return Entry(index);
 }
 
-std::string TFileStrings::Get(int32_t index) const
+bool TFileStrings::LineBounds(int32_t index, int32_t& start, int32_t& end) const
 {
   // Whether the count still runs is read first: once it has ended, the
   // count read next is final and the last line ends at the data's end.
   const bool counting = IsCounting();
   const int32_t count = Count();
   if (index < 0 || index >= count)
-    return {};
-  int32_t start;
-  int32_t end;
+    return false;
   {
     std::lock_guard lock(Lock);
     start = Entry(index);
@@ -315,11 +313,47 @@ std::string TFileStrings::Get(int32_t index) const
     else
       end = counting ? start : GetFileSize();
   }
-  if (end <= start || !Reader)
+  return end > start && Reader;
+}
+
+std::string TFileStrings::Get(int32_t index) const
+{
+  int32_t start = 0;
+  int32_t end = 0;
+  if (!LineBounds(index, start, end))
     return {};
   if (!Suppress[0] && !Suppress[1] && !Suppress[2])
     return PlainText(start, end);
   return ClassifiedText(start, end);
+}
+
+std::string TFileStrings::textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const
+{
+  length = 0;
+  int32_t start = 0;
+  int32_t end = 0;
+  if (!LineBounds(index, start, end))
+    return {};
+  from = std::max(from, 0);
+  count = std::max(count, 0);
+  if (Suppress[0] || Suppress[1] || Suppress[2]) {
+    length = end - start;
+    return ClassifiedText(start, end, from, count);
+  }
+  // CR and LF occur only at the line's end: the shown text is the line's
+  // bytes less its line end, position for position.
+  int32_t textEnd = end;
+  Reader->SetRange(std::max(start, end - 2), end);
+  while (!Reader->AtEnd()) {
+    const char c = Reader->NextChar();
+    if (c == '\r' || c == '\n')
+      --textEnd;
+  }
+  length = textEnd - start;
+  if (from >= length)
+    return {};
+  const int32_t partStart = start + from;
+  return PlainText(partStart, partStart + std::min(count, textEnd - partStart));
 }
 
 std::string TFileStrings::PlainText(int32_t start, int32_t end) const
@@ -336,14 +370,15 @@ std::string TFileStrings::PlainText(int32_t start, int32_t end) const
   return out;
 }
 
-std::string TFileStrings::ClassifiedText(int32_t start, int32_t end) const
+std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t skip, int32_t limit) const
 {
   // From a little before the line, so that a tag open at its start is known.
   const int32_t from = std::max(0, start - TagLookBehind);
   std::string out;
-  out.reserve(size_t(end - start));
+  out.reserve(size_t(std::min(end - start, limit)));
   Reader->SetRange(from, end);
   bool previousBlank = false;
+  int32_t skipped = 0;
   for (int32_t pos = from; !Reader->AtEnd(); ++pos) {
     TCharClass cls = ccNone;
     const char c = Reader->NextCharClassified(cls);
@@ -357,6 +392,12 @@ std::string TFileStrings::ClassifiedText(int32_t start, int32_t end) const
     previousBlank = cls == ccBlank;
     if (drop || pos < start || c == '\r' || c == '\n')
       continue;
+    if (skipped < skip) {
+      ++skipped;
+      continue;
+    }
+    if (static_cast<int32_t>(out.size()) >= limit)
+      break;
     out += c == '\t' ? ' ' : c;
   }
   return out;

@@ -99,6 +99,10 @@ public:
   // of blanks then shows as one) left out. Reads through the reader; call it
   // on the reader's thread.
   std::string Get(int32_t index) const override;
+  // Reads only the part asked for (with suppression, the line from its start
+  // up to the part's end). The length is exact without suppression, else the
+  // line's byte count, which bounds it.
+  std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const override;
 
   // Editing is refused with std::runtime_error.
   [[noreturn]] void Clear();
@@ -126,8 +130,14 @@ private:
   friend class TCountThread;
   // The offset of entry j, read under the list's lock.
   int32_t Entry(int32_t j) const;
+  // The bytes [start, end) of the data where line index lies; false for an
+  // index out of range or a line without text yet.
+  bool LineBounds(int32_t index, int32_t& start, int32_t& end) const;
   std::string PlainText(int32_t start, int32_t end) const;
-  std::string ClassifiedText(int32_t start, int32_t end) const;
+  // The shown text of the line [start, end) without its first skip bytes,
+  // at most limit bytes of it.
+  std::string ClassifiedText(int32_t start, int32_t end, int32_t skip = 0,
+                             int32_t limit = INT32_MAX) const;
 
   TSynchroStream* Stream;
   int32_t ReadPos = 0;

@@ -4,6 +4,17 @@
 
 #include "platform/codepage.h"
 
+std::string TStrings::textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const
+{
+  std::string text = Get(index);
+  length = static_cast<int32_t>(text.size());
+  const size_t at = std::min(text.size(), static_cast<size_t>(std::max(from, 0)));
+  const size_t n = static_cast<size_t>(std::max(count, 0));
+  if (at == 0 && n >= text.size())
+    return text;
+  return text.substr(at, n);
+}
+
 void FontToSVFontInfo(const TFontRec& font, TSVFontInfo& info)
 {
   info.Name = font.Name;

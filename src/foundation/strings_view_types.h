@@ -28,6 +28,12 @@ public:
   virtual int32_t Count() const = 0;
   // Item index, 0 <= index < Count().
   virtual std::string Get(int32_t index) const = 0;
+  // Up to count bytes of item index from its 0-based byte from, as Get gives
+  // them; length receives the item's length, or an estimate no smaller than
+  // it where knowing it exactly would mean reading the whole item. A list
+  // whose items can be long reads only the part asked for; this default
+  // reads the whole item.
+  virtual std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const;
 };
 
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };

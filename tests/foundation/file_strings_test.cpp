@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -85,7 +86,16 @@ protected:
     for (size_t i = 0; i < starts.size(); ++i) {
       ASSERT_EQ(lines.LineStart(int32_t(i)), starts[i]) << i;
       const int32_t end = i + 1 < starts.size() ? starts[i + 1] : int32_t(bytes.size());
-      ASSERT_EQ(lines.Get(int32_t(i)), referenceText(bytes, starts[i], end)) << i;
+      const std::string text = referenceText(bytes, starts[i], end);
+      ASSERT_EQ(lines.Get(int32_t(i)), text) << i;
+      // A part is read alone, with the length of the whole line.
+      for (const auto& [from, count] : {std::pair{0, 1 << 30}, std::pair{1, 3}, std::pair{int32_t(text.size()) - 2, 5}}) {
+        int32_t length = -1;
+        ASSERT_EQ(lines.textPart(int32_t(i), from, count, length),
+                  text.substr(size_t(std::clamp(from, 0, int32_t(text.size()))), size_t(count)))
+            << i << " " << from;
+        ASSERT_EQ(length, int32_t(text.size())) << i;
+      }
     }
   }
 };
@@ -258,6 +268,9 @@ TEST_F(FileStringsTest, SuppressionLeavesOutTagsPartsOfSpeechAndWords)
     lines.Suppress = row.Suppress;
     EXPECT_EQ(lines.Get(0), row.First);
     EXPECT_EQ(lines.Get(1), row.Second);
+    int32_t length = 0;
+    EXPECT_EQ(lines.textPart(0, 2, 4, length), row.First.substr(2, 4));
+    EXPECT_GE(length, int32_t(row.First.size()));
   }
 }
 

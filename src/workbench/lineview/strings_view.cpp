@@ -181,6 +181,7 @@ void TStringsView::SetStrings(TStrings* source)
   SetTopIndexValue(0);
   maxLineWidth_ = 0;
   maxLineChars_ = 0;
+  longestLine_ = 0;
   horzPos_ = 0;
   itemIndex_ = -1;
   anchor_ = -1;
@@ -331,15 +332,50 @@ void TStringsView::SetTopIndexValue(int32_t value)
 // ---------------------------------------------------------------------------
 // Layout
 
-void TStringsView::FormatItem(int32_t index, std::string& text, TSVFormatArray& format, TSVLabelInfo& label)
+int32_t TStringsView::PartEnd(int32_t pos) const
+{
+  // Enough bytes to cover the window in narrow glyphs.
+  const int64_t end = int64_t(std::max(pos, 0)) + std::max(8 * visibleChars_, LongLineBytes);
+  return static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
+}
+
+bool TStringsView::PartsLaidOut() const
+{
+  std::lock_guard lock(lock_);
+  if (LongLine(itemAbove_.TextLength))
+    return true;
+  return std::any_of(screen_.begin(), screen_.end(),
+                     [this](const TSVScreenDrawInfo& item) { return LongLine(item.TextLength); });
+}
+
+void TStringsView::FormatItem(int32_t index, std::string& text, int32_t& textStart, int32_t& textLength,
+                              TSVFormatArray& format, TSVLabelInfo& label)
 {
   text.clear();
   format.clear();
   label = TSVLabelInfo();
-  if (OnFormatItem)
+  textStart = 0;
+  textLength = -1;
+  if (OnFormatItem) {
     OnFormatItem(this, fonts_->Base().Metrics, index, text, format, label);
-  else
+  } else if (wordWrap_) {
+    // A wrapped item shows from its start and never needs more bytes than
+    // fill the window in narrow glyphs.
+    const int64_t fill = int64_t(8) * (visibleChars_ + 1) * (visibleLines_ + 2);
+    text = strings_->textPart(index, 0, static_cast<int32_t>(std::clamp<int64_t>(fill, LongLineBytes, INT32_MAX)),
+                              textLength);
+  } else if (alignment_ == taLeftJustify) {
+    const int32_t from = std::max(horzPos_, 0);
+    text = strings_->textPart(index, from, PartEnd(horzPos_) - from, textLength);
+    if (LongLine(textLength))
+      textStart = from;
+    else if (from > 0)
+      text = strings_->Get(index);  // from 0 the part holds a short line whole
+  } else {
     text = strings_->Get(index);
+  }
+  if (!LongLine(textLength) && !(wordWrap_ && !OnFormatItem))
+    textLength = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
   SanitizeSVFormat(format, text, &platform::codePage(codePage_ != 0 ? codePage_ : AnsiCodePage));
 }
 
@@ -364,7 +400,7 @@ void TStringsView::WrapItem(const std::string& text, const TSVFormatArray& forma
 void TStringsView::LayoutItem(int32_t index, int y, TSVScreenDrawInfo& info)
 {
   std::string text;
-  FormatItem(index, text, info.Format, info.Label);
+  FormatItem(index, text, info.TextStart, info.TextLength, info.Format, info.Label);
   const int left = LabelColumnShown() ? labelWidth_ + 2 : 0;
   const int bottom = wordWrap_ ? ClientHeight() : y + lineHeight_;
   info.Rect = QRect(left, y, ClientWidth() - left, bottom - y);
@@ -460,9 +496,12 @@ void TStringsView::PaintItems(QPainter& p, const QRect& update)
     if (OnDrawItem)
       OnDrawItem(this, p, item.Rect, height, width, item.Format, index, 0, item.Lines, state);
     else
-      DrawItem(p, item.Rect, height, width, item.Format, 0, item.Lines, state);
+      DrawItem(p, item.Rect, height, width, item.Format, 0, item.Lines, state, item.TextStart, item.TextLength);
     maxLineWidth_ = std::max(maxLineWidth_, width);
-    maxLineChars_ = maxLineWidth_ / charWidth_ + 1;
+    // A line drawn in part reaches as many character widths as it has bytes.
+    if (LongLine(item.TextLength))
+      longestLine_ = std::max(longestLine_, item.TextLength);
+    maxLineChars_ = std::max(maxLineWidth_ / charWidth_ + 1, longestLine_ + 1);
     if (labels) {
       p.setClipRect(labelRegion);
       if (!item.Label.Text.empty()) {
@@ -505,7 +544,8 @@ void TStringsView::PaintItems(QPainter& p, const QRect& update)
 }
 
 void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& width, const TSVFormatArray& format,
-                            int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state)
+                            int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state,
+                            int32_t textStart, int32_t textLength)
 {
   const QPalette& pal = palette();
   const QColor fontColor = pal.color(QPalette::Text);
@@ -545,7 +585,17 @@ void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& wi
   std::vector<Line> laid(lines.size());
   TSVFormatArray runs = format;
   size_t next = 0;
-  int32_t pos = 1;
+  int32_t pos = textStart + 1;
+  // Of a long line only the bytes [partFrom, partTo) from the horizontal
+  // position on are shaped; the first is drawn at the text area's left.
+  const bool part = lines.size() == 1 &&
+                    LongLine(textLength >= 0 ? textLength : static_cast<int32_t>(lines[0].size()));
+  int32_t partFrom = textStart;
+  int32_t partTo = INT32_MAX;
+  if (part) {
+    partFrom = std::max({textStart, horzPos_, 0});
+    partTo = PartEnd(horzPos_);
+  }
   std::vector<TSVSegment> segments;
   const FontCache::Entry& base = fonts_->Base();
   for (size_t k = 0; k < lines.size(); ++k) {
@@ -553,9 +603,13 @@ void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& wi
     SVLineSegments(pos, static_cast<int32_t>(text.size()), runs, next, segments);
     Line& line = laid[k];
     for (const TSVSegment& s : segments) {
+      const int32_t from = std::max(s.Start - 1, partFrom);
+      const int32_t to = static_cast<int32_t>(std::min<int64_t>(int64_t(s.Start) - 1 + s.Length, partTo));
+      if (from >= to)
+        continue;
       Piece piece;
-      piece.Text = ToQString(std::string_view(text).substr(static_cast<size_t>(s.Start - pos),
-                                                            static_cast<size_t>(s.Length)));
+      piece.Text = ToQString(std::string_view(text).substr(static_cast<size_t>(from - (pos - 1)),
+                                                            static_cast<size_t>(to - from)));
       if (s.Run >= 0) {
         const TSVFontInfo& over = format[static_cast<size_t>(s.Run)].Font;
         piece.Font = &fonts_->Get(over);
@@ -593,7 +647,8 @@ void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& wi
       else
         x = (areaWidth - line.HitW) / 2 - (r.x() + line.HitX) + labelShift;
     }
-    x -= horzPos_ * charWidth_;
+    if (!part)
+      x -= horzPos_ * charWidth_;
     const int lineTop = r.y() + static_cast<int>(k) * lineHeight_;
     for (const Piece& piece : line.Pieces) {
       const QFontMetrics& fm = piece.Font->Metrics;
@@ -944,8 +999,17 @@ void TStringsView::SetHorzPos(int32_t x)
   if (x == horzPos_)
     return;
   const int32_t d = horzPos_ - x;
+  // A line drawn in part starts at the position: it is read and shaped again.
+  const bool parts = PartsLaidOut();
   horzPos_ = x;
-  ScrollContents(0, d);
+  if (parts) {
+    LayoutItems();
+    viewport()->update();
+    if (hasFocus() && enableSelect_)
+      RepaintItem(itemIndex_);
+  } else {
+    ScrollContents(0, d);
+  }
   UpdateScrollPos();
 }
 

@@ -5,6 +5,13 @@
 // anchor a centred line is placed on, the key-word-in-context column), a label
 // in a narrow column at the left, and may be word-wrapped.
 //
+// A line longer than LongLineBytes (not wrapped, left-justified) is laid
+// out, measured and drawn only from the horizontal position on: its byte at
+// the position is drawn at the text area's left, as far as the window goes.
+// A paint thus costs the same for a line of any length; the horizontal range
+// counts one character width per byte of the line. Items without
+// OnFormatItem are then read only in part (TStrings::textPart).
+//
 // The view runs on the GUI thread. A worker whose list grows requests the
 // update with PostItemsChanged(), never with ItemsChanged().
 #pragma once
@@ -29,6 +36,10 @@ class QPainter;
 struct TSVScreenDrawInfo {
   QRect Rect;  // item rectangle in viewport coordinates
   TSVStringsArray Lines;
+  // Lines hold the item's text from its 0-based byte TextStart on; of an
+  // item longer than the view lays out whole only a part is read.
+  int32_t TextStart = 0;
+  int32_t TextLength = 0;  // the item's length, or an estimate no smaller
   TSVFormatArray Format;
   TSVLabelInfo Label;
 };
@@ -58,6 +69,8 @@ public:
                                                const TSVLabelInfo& ALabel)>;
   using TSVItemSelectionEvent = std::function<void(TStringsView* Sender, bool ASelected, int32_t AIndex)>;
   using TNotifyEvent = std::function<void(TStringsView* Sender)>;
+
+  static constexpr int32_t LongLineBytes = 4096;
 
   explicit TStringsView(QWidget* parent = nullptr);
   ~TStringsView() override;
@@ -152,6 +165,14 @@ private:
   bool LabelColumnShown() const { return showLabel_ && labelWidth_ >= 1; }
   bool HorzScrollAllowed() const;
   int32_t HorzMax() const { return visibleChars_ / 2 + maxLineChars_; }
+  bool LongLine(int32_t textLength) const
+  {
+    return textLength > LongLineBytes && !wordWrap_ && alignment_ == taLeftJustify;
+  }
+  // The end of the bytes of a long line drawn from horizontal position pos.
+  int32_t PartEnd(int32_t pos) const;
+  // Some laid-out item is drawn only in part.
+  bool PartsLaidOut() const;
 
   void MetricsFromFont();
   void MeasureFonts(const std::vector<QFont>& fonts);
@@ -159,13 +180,15 @@ private:
   void RecreateWnd();
   void SetTopIndexValue(int32_t value);
 
-  void FormatItem(int32_t index, std::string& text, TSVFormatArray& format, TSVLabelInfo& label);
+  void FormatItem(int32_t index, std::string& text, int32_t& textStart, int32_t& textLength,
+                  TSVFormatArray& format, TSVLabelInfo& label);
   void LayoutItem(int32_t index, int y, TSVScreenDrawInfo& info);
   void WrapItem(const std::string& text, const TSVFormatArray& format, QRect& rect, TSVStringsArray& lines);
   void LayoutItems();
   void PaintItems(QPainter& p, const QRect& update);
   void DrawItem(QPainter& p, const QRect& rect, int& height, int& width, const TSVFormatArray& format,
-                int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state);
+                int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state, int32_t textStart = 0,
+                int32_t textLength = -1);
   void DrawLabel(QPainter& p, const QRect& rect, const TSVLabelInfo& label);
   QString ToQString(std::string_view bytes) const;
 
@@ -205,6 +228,7 @@ private:
   int32_t visibleChars_ = 0;
   int32_t maxLineWidth_ = 0;
   int32_t maxLineChars_ = 0;
+  int32_t longestLine_ = 0;  // bytes of the longest line drawn in part
   mutable std::recursive_mutex lock_;  // layout and painting
   int32_t itemIndex_ = -1;
   int32_t anchor_ = -1;

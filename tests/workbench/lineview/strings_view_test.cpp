@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -302,6 +303,36 @@ TEST_F(StringsViewTest, ItemTallerThanTheWindowEndsTheLayoutIncomplete)
   EXPECT_EQ(view->LastLaidOutItem(), 0);
   EXPECT_FALSE(view->LastItemComplete());
   EXPECT_TRUE(view->ViewFull());
+}
+
+TEST_F(StringsViewTest, LineOfMegabytesShowsItsCharactersWhereverItIsScrolled)
+{
+  // Random words and blanks: at each position the row must look as a short
+  // line of the bytes from the position on does.
+  std::mt19937 rng(30);
+  std::string line(size_t(4) << 20, ' ');
+  for (char& c : line)
+    c = rng() % 6 == 0 ? ' ' : char('a' + rng() % 26);
+  MemoryStrings s({line});
+  view->SetStrings(&s);
+  Render();
+  QApplication::processEvents();
+  EXPECT_GE(view->horizontalScrollBar()->maximum(), int32_t(line.size()) - view->VisibleChars());
+
+  TStringsView peer(&parent);
+  peer.setFont(view->font());
+  peer.setGeometry(view->geometry());
+  MemoryStrings part;
+  for (int32_t pos : {5, 3000, 1'000'000, 3'000'000, int32_t(line.size()) - 40}) {
+    view->SetHorzPos(pos);
+    part.Items = {line.substr(size_t(pos), 200)};
+    peer.SetStrings(&part);
+    QApplication::processEvents();
+    const QRect row(0, 0, view->viewport()->width(), view->LineHeight());
+    const QImage drawn = Render().copy(row);
+    const QImage expected = peer.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(row);
+    EXPECT_EQ(drawn, expected) << pos;
+  }
 }
 
 TEST_F(StringsViewTest, LabelWidthIsCheckedAgainstTheClientWidth)
