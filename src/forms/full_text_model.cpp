@@ -66,6 +66,8 @@ bool TFullTextModel::TagsChanged()
   if (!Reader_)
     return false;
   ConfigureBufStream(*Reader_);
+  if (Lines_)
+    Lines_->ClassificationChanged();
   return true;
 }
 

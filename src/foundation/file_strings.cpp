@@ -372,14 +372,35 @@ std::string TFileStrings::PlainText(int32_t start, int32_t end) const
 
 std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t skip, int32_t limit) const
 {
-  // From a little before the line, so that a tag open at its start is known.
-  const int32_t from = std::max(0, start - TagLookBehind);
+  if (marksLine_ != start || marksSuppress_ != Suppress) {
+    marks_.clear();
+    marksLine_ = start;
+    marksSuppress_ = Suppress;
+  }
+  // Resume at the last mark before the part: the text before it is known to
+  // show as many bytes as the mark says.
+  int32_t resume = start;
+  int32_t shown = 0;
+  auto mark = std::upper_bound(marks_.begin(), marks_.end(), skip,
+                               [](int32_t s, const TShownMark& m) { return s < m.Shown; });
+  if (mark != marks_.begin()) {
+    --mark;
+    resume = mark->Pos;
+    shown = mark->Shown;
+  }
+  int32_t nextMark = marks_.empty() ? start + MarkStep : marks_.back().Pos + MarkStep;
+  // From a little before, so that a tag open at the first byte is known.
+  const int32_t from = std::max(0, resume - TagLookBehind);
   std::string out;
   out.reserve(size_t(std::min(end - start, limit)));
   Reader->SetRange(from, end);
   bool previousBlank = false;
-  int32_t skipped = 0;
   for (int32_t pos = from; !Reader->AtEnd(); ++pos) {
+    if (pos >= nextMark && pos >= resume) {
+      if (marks_.empty() || pos > marks_.back().Pos)
+        marks_.push_back({pos, shown});
+      nextMark = pos + MarkStep;
+    }
     TCharClass cls = ccNone;
     const char c = Reader->NextCharClassified(cls);
     bool drop = (Suppress[0] && cls == ccTag) || (Suppress[1] && cls == ccWordTag);
@@ -390,12 +411,10 @@ std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t ski
         drop = true;  // a run of blanks shows as its first
     }
     previousBlank = cls == ccBlank;
-    if (drop || pos < start || c == '\r' || c == '\n')
+    if (drop || pos < resume || c == '\r' || c == '\n')
       continue;
-    if (skipped < skip) {
-      ++skipped;
+    if (shown++ < skip)
       continue;
-    }
     if (static_cast<int32_t>(out.size()) >= limit)
       break;
     out += c == '\t' ? ' ' : c;

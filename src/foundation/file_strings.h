@@ -32,6 +32,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TBufStream;
 class TSynchroStream;
@@ -99,8 +100,9 @@ public:
   // of blanks then shows as one) left out. Reads through the reader; call it
   // on the reader's thread.
   std::string Get(int32_t index) const override;
-  // Reads only the part asked for (with suppression, the line from its start
-  // up to the part's end). The length is exact without suppression, else the
+  // Reads only the part asked for (with suppression, from the last mark
+  // before the part that an earlier read of the line left, else from the
+  // line's start, up to the part's end). The length is exact without suppression, else the
   // line's byte count, which bounds it.
   std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const override;
 
@@ -125,6 +127,9 @@ public:
 
   // Leave out markup tags, part-of-speech tags, words.
   std::array<bool, 3> Suppress{};
+  // The reader's classification changed (tag settings): what was learnt of
+  // where shown text lies in a long line is forgotten.
+  void ClassificationChanged() { marks_.clear(); }
 
 private:
   friend class TCountThread;
@@ -138,6 +143,18 @@ private:
   // at most limit bytes of it.
   std::string ClassifiedText(int32_t start, int32_t end, int32_t skip = 0,
                              int32_t limit = INT32_MAX) const;
+
+  // Marks along the last line read with suppression, about every MarkStep
+  // bytes: the data offset and the shown bytes before it. A part far into a
+  // long line is read from the last mark before it, not from the line's start.
+  struct TShownMark {
+    int32_t Pos;
+    int32_t Shown;
+  };
+  static constexpr int32_t MarkStep = 65536;
+  mutable std::vector<TShownMark> marks_;
+  mutable int32_t marksLine_ = -1;  // the start offset of the line marked
+  mutable std::array<bool, 3> marksSuppress_{};
 
   TSynchroStream* Stream;
   int32_t ReadPos = 0;

@@ -274,6 +274,35 @@ TEST_F(FileStringsTest, SuppressionLeavesOutTagsPartsOfSpeechAndWords)
   }
 }
 
+// Parts far into a long line, read in any order and under each suppression,
+// are the parts of the whole line's shown text.
+TEST_F(FileStringsTest, PartsOfALongSuppressedLineAreTheWholeLinesParts)
+{
+  std::mt19937 rng(45);
+  const char* pieces[] = {"word ", "<tag a=1> ", "said_VBD ", "\t", "  ", "x</b>"};
+  std::string text;
+  while (text.size() < 700000)
+    text += pieces[rng() % 6];
+  const std::string file = files.write("long.txt", text + "\r\nend");
+  TFileSynchroStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  ConfigureBufStream(reader);
+  TFileStrings lines(&stream, &reader);
+  ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+  for (const std::array<bool, 3> suppress : {std::array{true, false, false}, std::array{false, true, true},
+                                             std::array{true, true, false}}) {
+    lines.Suppress = suppress;
+    const std::string whole = lines.Get(0);
+    lines.ClassificationChanged();
+    for (int i = 0; i < 12; ++i) {
+      const auto from = int32_t(rng() % (whole.size() + 10));
+      int32_t length = 0;
+      ASSERT_EQ(lines.textPart(0, from, 300, length), whole.substr(std::min<size_t>(from, whole.size()), 300))
+          << "from " << from;
+    }
+  }
+}
+
 TEST_F(FileStringsTest, EditingIsRefusedWithItsMessages)
 {
   const std::string file = files.write("e.txt", "x");
