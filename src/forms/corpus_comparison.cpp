@@ -340,6 +340,26 @@ std::string CompCellText(const TCorpusCompRec& record, int column)
   }
 }
 
+double CompCellLengthKey(const TCorpusCompRec& record, int column)
+{
+  switch (column) {
+  case 0:
+    return IntegerLengthKey(record.CurCount);
+  case 1:
+    return PercentLengthKey(record.CurPercent);
+  case 2:
+    return double(record.Word.size());
+  case 3:
+    return IntegerLengthKey(record.RefCount);
+  case 4:
+    return PercentLengthKey(record.RefPercent);
+  case 5:
+    return PercentLengthKey(CompPercentChange(record));
+  default:
+    return PercentLengthKey(double(record.LL));
+  }
+}
+
 std::string FormatCompRecord(const TCorpusCompRec& record, uint32_t mask)
 {
   std::string line;
