@@ -30,9 +30,9 @@
 
 namespace {
 
-constexpr int32_t ListWords = 100000;
+constexpr int32_t kListWords = 100000;
 
-const char* const PeerScript = R"(import math, sys
+const char* const kPeerScript = R"(import math, sys
 
 def read(path):
     with open(path, 'rb') as f:
@@ -61,7 +61,7 @@ rows.sort(key=lambda r: r[5], reverse=True)
 )";
 
 // Word number n: 3 to 10 letters of its own, then n.
-std::string Word(int32_t n)
+std::string wordNumber(int32_t n)
 {
   std::minstd_rand random(uint32_t(n) + 1);
   std::string word;
@@ -70,16 +70,16 @@ std::string Word(int32_t n)
   return word + std::to_string(n);
 }
 
-// A list of the ListWords words from number `first` on, Zipf-like counts, in
+// A list of the kListWords words from number `first` on, Zipf-like counts, in
 // the form the word-list window saves.
-std::string WriteList(const std::string& name, int32_t first, int32_t scale)
+std::string writeList(const std::string& name, int32_t first, int32_t scale)
 {
   std::string body;
   int64_t total = 0;
-  for (int32_t i = 0; i < ListWords; ++i) {
+  for (int32_t i = 0; i < kListWords; ++i) {
     const int32_t count = std::max<int32_t>(1, scale / (i + 1));
     total += count;
-    body += std::to_string(count) + "\t0.0000%\t" + Word(first + i) + "\r\n";
+    body += std::to_string(count) + "\t0.0000%\t" + wordNumber(first + i) + "\r\n";
   }
   const std::string path = corpusgen::tempPath(name);
   TFileTextSink file(path);
@@ -90,25 +90,25 @@ std::string WriteList(const std::string& name, int32_t first, int32_t scale)
   return path;
 }
 
-struct Lists {
+struct TLists {
   std::string Current, Reference, Script;
 };
 
-const Lists& TheLists()
+const TLists& theLists()
 {
-  static const Lists lists = [] {
+  static const TLists lists = [] {
     InitProgramState();
-    Lists l;
-    l.Current = WriteList("quill_comparison_window_cur.txt", ListWords / 2, 1500000);
-    l.Reference = WriteList("quill_comparison_window_ref.txt", 0, 2000000);
+    TLists l;
+    l.Current = writeList("quill_comparison_window_cur.txt", kListWords / 2, 1500000);
+    l.Reference = writeList("quill_comparison_window_ref.txt", 0, 2000000);
     l.Script = corpusgen::tempPath("quill_comparison_window_peer.py");
-    std::ofstream(l.Script) << PeerScript;
+    std::ofstream(l.Script) << kPeerScript;
     return l;
   }();
   return lists;
 }
 
-std::unique_ptr<THashStrings> ReadList(const std::string& path, int32_t buckets, int64_t& total)
+std::unique_ptr<THashStrings> readList(const std::string& path, int32_t buckets, int64_t& total)
 {
   std::unique_ptr<THashStrings> table;
   if (!ReadFrequencyFile(path, buckets, total, table))
@@ -119,7 +119,7 @@ std::unique_ptr<THashStrings> ReadList(const std::string& path, int32_t buckets,
 void BM_CorpusComparisonWindow(benchmark::State& state)
 {
   OffscreenApp();
-  const Lists& lists = TheLists();
+  const TLists& lists = theLists();
   QtDialogService dialogs;  // the progress dialogs of reading, as the user sees them
   dialogs.install();
   const std::string peerCommand = "python3 '" + lists.Script + "' '" + lists.Current + "' '" + lists.Reference + "'";
@@ -131,8 +131,8 @@ void BM_CorpusComparisonWindow(benchmark::State& state)
     corpusgen::warmPageCache(lists.Reference);
     const auto t0 = Clock::now();
     int64_t currentTotal = 0, referenceTotal = 0;
-    const std::unique_ptr<THashStrings> current = ReadList(lists.Current, 1, currentTotal);
-    std::unique_ptr<THashStrings> reference = ReadList(lists.Reference, current->Count(), referenceTotal);
+    const std::unique_ptr<THashStrings> current = readList(lists.Current, 1, currentTotal);
+    std::unique_ptr<THashStrings> reference = readList(lists.Reference, current->Count(), referenceTotal);
     TCompRecords built = BuildComparison(*current, currentTotal, *reference, referenceTotal);
     TCorpusCompForm window;
     window.SetComparison(std::move(reference), std::move(built));

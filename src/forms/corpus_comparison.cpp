@@ -340,23 +340,23 @@ std::string CompCellText(const TCorpusCompRec& record, int column)
   }
 }
 
-double CompCellLengthKey(const TCorpusCompRec& record, int column)
+double compCellLengthKey(const TCorpusCompRec& record, int column)
 {
   switch (column) {
   case 0:
-    return IntegerLengthKey(record.CurCount);
+    return integerLengthKey(record.CurCount);
   case 1:
-    return PercentLengthKey(record.CurPercent);
+    return percentLengthKey(record.CurPercent);
   case 2:
     return double(record.Word.size());
   case 3:
-    return IntegerLengthKey(record.RefCount);
+    return integerLengthKey(record.RefCount);
   case 4:
-    return PercentLengthKey(record.RefPercent);
+    return percentLengthKey(record.RefPercent);
   case 5:
-    return PercentLengthKey(CompPercentChange(record));
+    return percentLengthKey(CompPercentChange(record));
   default:
-    return PercentLengthKey(double(record.LL));
+    return percentLengthKey(double(record.LL));
   }
 }
 

@@ -81,7 +81,7 @@ std::string CompCellText(const TCorpusCompRec& record, int column);
 // A key that orders a column's cell texts by length without making them: a
 // longer text never has a smaller key. The word's bytes; for the numbers
 // their length keys (frequency_list.h).
-double CompCellLengthKey(const TCorpusCompRec& record, int column);
+double compCellLengthKey(const TCorpusCompRec& record, int column);
 // The selected columns of the mask, in column order, joined by TAB.
 std::string FormatCompRecord(const TCorpusCompRec& record, uint32_t mask);
 // Rows first..last and columns firstColumn..lastColumn: every cell followed by

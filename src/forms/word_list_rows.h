@@ -54,7 +54,7 @@ public:
   const TWordListRow& Row(int32_t i) const { return rows_[size_t(i)]; }
   // The first row of the largest count (0 without rows), kept by the fill:
   // the row whose count and percentage are the longest texts of theirs.
-  int32_t LargestRow() const { return largestRow_; }
+  int32_t largestRow() const { return largestRow_; }
 
   // "%d" of the count, the percentage with four decimals and "%", the word.
   std::string CellText(int32_t row, int column) const;

@@ -37,9 +37,9 @@ std::string FormatPercent(double value);
 // its point (a "-" counted; an integer's all) has a key from 10^(n+3) up to
 // 10^(n+4).
 // FormatPercent's text of value:
-double PercentLengthKey(double value);
+double percentLengthKey(double value);
 // The text of an integer in decimal:
-double IntegerLengthKey(int64_t value);
+double integerLengthKey(int64_t value);
 
 // One frequency line, without line end: the count right-aligned in 10
 // characters (no digit for 0), ": ", the count as a percentage of

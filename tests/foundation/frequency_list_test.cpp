@@ -294,12 +294,12 @@ TEST(LengthKeyTest, ALongerTextHasAGreaterKey)
   for (double a : percents)
     for (double b : percents)
       if (FormatPercent(a).size() > FormatPercent(b).size()) {
-        EXPECT_GT(PercentLengthKey(a), PercentLengthKey(b)) << FormatPercent(a) << " " << FormatPercent(b);
+        EXPECT_GT(percentLengthKey(a), percentLengthKey(b)) << FormatPercent(a) << " " << FormatPercent(b);
       }
   const std::vector<int64_t> integers = {0, 1, -1, 9, -9, 10, -10, 99, 100, 2147483647, -2147483647 - 1};
   for (int64_t a : integers)
     for (int64_t b : integers)
       if (std::to_string(a).size() > std::to_string(b).size()) {
-        EXPECT_GT(IntegerLengthKey(a), IntegerLengthKey(b)) << a << " " << b;
+        EXPECT_GT(integerLengthKey(a), integerLengthKey(b)) << a << " " << b;
       }
 }

@@ -49,7 +49,7 @@ int ColumnTextWidth(const QTableView& view, int column, std::initializer_list<in
   return width;
 }
 
-std::vector<int32_t> LongestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
+std::vector<int32_t> longestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
                                      int32_t limit)
 {
   // A heap of the rows kept so far with the one to drop first on top: the

@@ -21,13 +21,13 @@ int HeaderTextWidth(const QTableView& view, int column);
 int ColumnTextWidth(const QTableView& view, int column, std::initializer_list<int> rows);
 
 // A column that fits its widest text measures at most this many of its
-// cells, those of the longest texts, so that the work stays the same for a
-// million rows as for a thousand.
+// cells, those of the longest texts: shaping text in the font is what costs,
+// and a word list can hold a million words.
 inline constexpr int32_t kMeasuredCells = 128;
 
 // The rows of the `limit` greatest length keys among rows 0..rowCount - 1,
 // in row order; of equal keys the earlier rows. lengthKey(row) orders the
 // rows' texts by length: a longer text never has a smaller key (the byte
-// length itself, or a number's magnitude).
-std::vector<int32_t> LongestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
+// length itself, or a number's length key).
+std::vector<int32_t> longestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
                                      int32_t limit = kMeasuredCells);

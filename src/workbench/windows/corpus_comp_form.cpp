@@ -344,8 +344,8 @@ void TCorpusCompForm::FitColumns()
     int width = std::max(80, headerMetrics.horizontalAdvance(QString::fromLatin1(CompHeaderTexts[c])) + CellTextExtra);
     // Only the longest texts are measured: for numbers the longest are the
     // widest, and a word list's widest word is among its longest.
-    const auto key = [&](int32_t row) { return CompCellLengthKey(Records[size_t(row)], c); };
-    for (int32_t row : LongestTextRows(int32_t(Records.size()), key))
+    const auto key = [&](int32_t row) { return compCellLengthKey(Records[size_t(row)], c); };
+    for (int32_t row : longestTextRows(int32_t(Records.size()), key))
       width = std::max(width, metrics.horizontalAdvance(ToQString(CompCellText(Records[size_t(row)], c))) + CellTextExtra);
     CompGrid->setColumnWidth(c, width);
   }

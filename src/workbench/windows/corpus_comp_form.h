@@ -110,7 +110,7 @@ private:
   void SetGridFont(const TFontRec& font);
   // Each column at least 80 pixels, and as wide as its header and its
   // widest cell need in the grid's fonts, the cells of its longest texts
-  // measured (LongestTextRows).
+  // measured (longestTextRows).
   void FitColumns();
   TCompGridModel* gridModel_ = nullptr;
 };

@@ -158,11 +158,11 @@ TEST(LongestTextRowsTest, KeepsTheGreatestKeysInRowOrderAndTheEarlierOfEqualKeys
 {
   const std::vector<double> keys = {3, 9, 1, 9, 4, 9, 2};
   const auto key = [&](int32_t row) { return keys[size_t(row)]; };
-  EXPECT_EQ(LongestTextRows(7, key, 2), (std::vector<int32_t>{1, 3}));
-  EXPECT_EQ(LongestTextRows(7, key, 5), (std::vector<int32_t>{0, 1, 3, 4, 5}));
-  EXPECT_EQ(LongestTextRows(7, key, 9).size(), 7u);
-  EXPECT_TRUE(LongestTextRows(7, key, 0).empty());
-  EXPECT_TRUE(LongestTextRows(0, key, 3).empty());
+  EXPECT_EQ(longestTextRows(7, key, 2), (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(longestTextRows(7, key, 5), (std::vector<int32_t>{0, 1, 3, 4, 5}));
+  EXPECT_EQ(longestTextRows(7, key, 9).size(), 7u);
+  EXPECT_TRUE(longestTextRows(7, key, 0).empty());
+  EXPECT_TRUE(longestTextRows(0, key, 3).empty());
 }
 
 // Grids longer than the cells measured: each column as wide as a measure of
