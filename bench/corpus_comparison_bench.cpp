@@ -2,7 +2,9 @@
 // window's form, with its total) against a current table of 1 000 000 words,
 // half of them shared, Zipf-like counts: reading, building and sorting on LL
 // descending; sorting on the word; writing every record with all columns.
-// The peer sorts the saved report with LC_ALL=C sort on the LL column.
+// The peer sorts the saved report with LC_ALL=C sort on the LL column. The
+// window as the user opens it, beside a Python script, is timed in
+// bench/ui/corpus_comparison_window_bench.cpp.
 #include "corpus_files.h"
 #include "forms/corpus_comparison.h"
 #include "foundation/chartables.h"

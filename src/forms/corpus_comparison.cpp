@@ -340,6 +340,26 @@ std::string CompCellText(const TCorpusCompRec& record, int column)
   }
 }
 
+double compCellLengthKey(const TCorpusCompRec& record, int column)
+{
+  switch (column) {
+  case 0:
+    return integerLengthKey(record.CurCount);
+  case 1:
+    return percentLengthKey(record.CurPercent);
+  case 2:
+    return double(record.Word.size());
+  case 3:
+    return integerLengthKey(record.RefCount);
+  case 4:
+    return percentLengthKey(record.RefPercent);
+  case 5:
+    return percentLengthKey(CompPercentChange(record));
+  default:
+    return percentLengthKey(double(record.LL));
+  }
+}
+
 std::string FormatCompRecord(const TCorpusCompRec& record, uint32_t mask)
 {
   std::string line;

@@ -78,6 +78,10 @@ void SortCompRecords(TCompRecords& records, const TCompSortKeys& keys);
 // A cell's text: "%d", the percentages with four decimals and "%", the word,
 // the LL with four decimals; "." is always the point.
 std::string CompCellText(const TCorpusCompRec& record, int column);
+// A key that orders a column's cell texts by length without making them: a
+// longer text never has a smaller key. The word's bytes; for the numbers
+// their length keys (frequency_list.h).
+double compCellLengthKey(const TCorpusCompRec& record, int column);
 // The selected columns of the mask, in column order, joined by TAB.
 std::string FormatCompRecord(const TCorpusCompRec& record, uint32_t mask);
 // Rows first..last and columns firstColumn..lastColumn: every cell followed by

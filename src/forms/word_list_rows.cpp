@@ -22,6 +22,7 @@ void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int
   else if (mode == wlmByCount)
     table.Sort(THashStrings::ssByCount);
   rows_.clear();
+  largestRow_ = 0;
   // Every word's bytes back to back in one block, not one string each.
   size_t bytes = 0;
   for (int32_t i = 0; i < table.Count(); ++i)
@@ -43,6 +44,8 @@ void TWordListRows::Fill(THashStrings& table, int mode, std::string caption, int
     const int32_t count = table.Counts(i);
     if (!PassesFrequencyFilter(word, count))
       continue;
+    if (!rows_.empty() && count > rows_[size_t(largestRow_)].Count)
+      largestRow_ = int32_t(rows_.size());
     rows_.push_back({count, WordListPercent(count, total), std::string(word)});
     if (int64_t(rows_.size()) >= limit)
       break;

@@ -52,6 +52,9 @@ public:
   int64_t Total() const { return total_; }
   int32_t Count() const { return int32_t(rows_.size()); }
   const TWordListRow& Row(int32_t i) const { return rows_[size_t(i)]; }
+  // The first row of the largest count (0 without rows), kept by the fill:
+  // the row whose count and percentage are the longest texts of theirs.
+  int32_t largestRow() const { return largestRow_; }
 
   // "%d" of the count, the percentage with four decimals and "%", the word.
   std::string CellText(int32_t row, int column) const;
@@ -72,6 +75,7 @@ private:
   std::string caption_;
   int64_t total_ = 0;
   std::vector<TWordListRow> rows_;
+  int32_t largestRow_ = 0;
   // Every word of the filled table with its count, in the table's order:
   // its bytes at Offset in wordBytes_.
   struct TWord {

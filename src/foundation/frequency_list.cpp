@@ -60,6 +60,38 @@ std::string FormatPercent(double value)
   return (negative && !zero ? "-" : "") + digits;
 }
 
+namespace {
+
+// The key of a number of `units` ten-thousandths (a text of as many integer
+// digits as units / 10000 has, at least one), ten times more with a "-".
+double lengthKeyOfUnits(double units, bool minus)
+{
+  return std::max(units, 10000.0) * (minus ? 10 : 1);
+}
+
+}  // namespace
+
+double percentLengthKey(double value)
+{
+  if (!std::isfinite(value) || value == 0)
+    return lengthKeyOfUnits(0, false);
+  const double scaled = std::fabs(value) * 10000;
+  if (std::fabs(scaled - std::floor(scaled) - 0.5) > 1e-15 * std::max(scaled, 1.0)) {
+    const double units = std::round(scaled);
+    return lengthKeyOfUnits(units, std::signbit(value) && units > 0);
+  }
+  // Close to a half at the fifth decimal only the exact expansion tells
+  // which way the text rounds.
+  const std::string text = FormatPercent(value);
+  const size_t before = text.find('.');
+  return std::pow(10.0, double(before + 3));
+}
+
+double integerLengthKey(int64_t value)
+{
+  return lengthKeyOfUnits(std::fabs(double(value)) * 10000, value < 0);
+}
+
 std::unique_ptr<THashStrings> CountCorpusWords()
 {
   auto table = std::make_unique<THashStrings>(4096, LanguageId);

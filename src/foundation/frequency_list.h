@@ -32,6 +32,15 @@ bool PassesFrequencyFilter(std::string_view word, int32_t count);
 // percentages through this.
 std::string FormatPercent(double value);
 
+// Length keys: numbers that order texts by length without making them. A
+// text of more characters has a greater key: a text of n characters before
+// its point (a "-" counted; an integer's all) has a key from 10^(n+3) up to
+// 10^(n+4).
+// FormatPercent's text of value:
+double percentLengthKey(double value);
+// The text of an integer in decimal:
+double integerLengthKey(int64_t value);
+
 // One frequency line, without line end: the count right-aligned in 10
 // characters (no digit for 0), ": ", the count as a percentage of
 // TotalWordCount with four decimals (0.0000 when the total is 0 or less),

@@ -87,6 +87,10 @@ TEST_F(WordListRowsTest, FillFiltersSortsAndLimits)
       EXPECT_EQ(reference[rows.Row(i).Word], rows.Row(i).Count);
     }
     rows.Fill(table, wlmAlphabetical, AlphaOrderCaption, 12345);
+    int32_t largest = 0;  // the first row of the largest count
+    for (int32_t i = 1; i < rows.Count(); ++i)
+      largest = rows.Row(i).Count > rows.Row(largest).Count ? i : largest;
+    EXPECT_EQ(rows.largestRow(), largest);
     if (c.lines >= 1000000) {
       ASSERT_EQ(size_t(rows.Count()), expected.size());
       for (int32_t i = 1; i < rows.Count(); ++i)

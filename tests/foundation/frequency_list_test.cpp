@@ -280,3 +280,26 @@ TEST(FormatPercentTest, MatchesExactRoundingOfFloats)
     ASSERT_EQ(FormatPercent(tie), reference(tie)) << tie;
   }
 }
+
+// Length keys order texts by length: of any two values, the one whose text
+// is longer has the greater key, at signs, roundings into a new digit and
+// halves at the fifth decimal alike.
+TEST(LengthKeyTest, ALongerTextHasAGreaterKey)
+{
+  const std::vector<double> percents = {
+      0,       -0.0,      0.00004,  -0.00004,  0.00005,  -0.00005,  0.00006, -0.00006, 0.5,        -0.5,
+      0.99995, -0.99995,  1,        -1,        9.99995,  -9.99995,  9.99996, 10,       -10,        99.99995,
+      100,     -99.99995, 12.34565, -12.34565, 0.03125,  1e-300,    -1e-300, 1e12,     -1e12,      NAN,
+      INFINITY, -INFINITY};
+  for (double a : percents)
+    for (double b : percents)
+      if (FormatPercent(a).size() > FormatPercent(b).size()) {
+        EXPECT_GT(percentLengthKey(a), percentLengthKey(b)) << FormatPercent(a) << " " << FormatPercent(b);
+      }
+  const std::vector<int64_t> integers = {0, 1, -1, 9, -9, 10, -10, 99, 100, 2147483647, -2147483647 - 1};
+  for (int64_t a : integers)
+    for (int64_t b : integers)
+      if (std::to_string(a).size() > std::to_string(b).size()) {
+        EXPECT_GT(integerLengthKey(a), integerLengthKey(b)) << a << " " << b;
+      }
+}

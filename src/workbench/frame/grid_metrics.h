@@ -5,7 +5,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <vector>
 
 class QTableView;
 
@@ -16,3 +19,15 @@ int HeaderTextWidth(const QTableView& view, int column);
 // The widest of the header of the column and the cells of the given rows,
 // as the model gives their texts.
 int ColumnTextWidth(const QTableView& view, int column, std::initializer_list<int> rows);
+
+// A column that fits its widest text measures at most this many of its
+// cells, those of the longest texts: shaping text in the font is what costs,
+// and a word list can hold a million words.
+inline constexpr int32_t kMeasuredCells = 128;
+
+// The rows of the `limit` greatest length keys among rows 0..rowCount - 1,
+// in row order; of equal keys the earlier rows. lengthKey(row) orders the
+// rows' texts by length: a longer text never has a smaller key (the byte
+// length itself, or a number's length key).
+std::vector<int32_t> longestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
+                                     int32_t limit = kMeasuredCells);

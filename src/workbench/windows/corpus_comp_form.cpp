@@ -4,6 +4,7 @@
 #include "foundation/program_state.h"
 #include "workbench/dialogs/progress_form.h"
 #include "workbench/frame/frame_form.h"
+#include "workbench/frame/grid_metrics.h"
 #include "workbench/frame/qt_text.h"
 #include "workbench/output/text_sink.h"
 #include "workbench/windows/concordance_form.h"
@@ -341,17 +342,11 @@ void TCorpusCompForm::FitColumns()
   CompGrid->horizontalHeader()->setFixedHeight(CompGrid->verticalHeader()->defaultSectionSize() + 1);
   for (int c = 0; c < CompColumnCount; ++c) {
     int width = std::max(80, headerMetrics.horizontalAdvance(QString::fromLatin1(CompHeaderTexts[c])) + CellTextExtra);
-    // Numbers: the longest text is the widest (digits are all as wide);
-    // words are measured one by one.
-    std::string longest;
-    for (const TCorpusCompRec& record : Records) {
-      std::string text = CompCellText(record, c);
-      if (c == 2)
-        width = std::max(width, metrics.horizontalAdvance(ToQString(text)) + CellTextExtra);
-      else if (text.size() > longest.size())
-        longest = std::move(text);
-    }
-    width = std::max(width, metrics.horizontalAdvance(ToQString(longest)) + CellTextExtra);
+    // Only the longest texts are measured: for numbers the longest are the
+    // widest, and a word list's widest word is among its longest.
+    const auto key = [&](int32_t row) { return compCellLengthKey(Records[size_t(row)], c); };
+    for (int32_t row : longestTextRows(int32_t(Records.size()), key))
+      width = std::max(width, metrics.horizontalAdvance(ToQString(CompCellText(Records[size_t(row)], c))) + CellTextExtra);
     CompGrid->setColumnWidth(c, width);
   }
 }

@@ -109,7 +109,8 @@ private:
   void WriteTo(TTextSink& file, bool printing, uint32_t mask);
   void SetGridFont(const TFontRec& font);
   // Each column at least 80 pixels, and as wide as its header and its
-  // widest cell need in the grid's fonts.
+  // widest cell need in the grid's fonts, the cells of its longest texts
+  // measured (longestTextRows).
   void FitColumns();
   TCompGridModel* gridModel_ = nullptr;
 };

@@ -135,8 +135,8 @@ void TWordListForm::SetColumnWidths(bool withScrollBar)
   const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
   // Six and ten widths of "0", or what the largest count and percentage
   // need when that is more.
-  const int first = std::max(6 * zero, ColumnTextWidth(*FreqGrid, 0, {largestRow_}));
-  const int second = std::max(10 * zero, ColumnTextWidth(*FreqGrid, 1, {largestRow_}));
+  const int first = std::max(6 * zero, ColumnTextWidth(*FreqGrid, 0, {rows_.largestRow()}));
+  const int second = std::max(10 * zero, ColumnTextWidth(*FreqGrid, 1, {rows_.largestRow()}));
   int rest = FreqGrid->width() - 2 * FreqGrid->frameWidth() - first - second - 2 * GridLineWidth - 3;
   if (withScrollBar)
     rest -= FreqGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FreqGrid);
@@ -151,10 +151,6 @@ void TWordListForm::FillWordList(THashStrings& table, int mode, const std::strin
   setWindowTitle(ToQString(caption));
   SetRowHeight(QFontMetrics(FreqGrid->font()).height() + 4);
   rows_.Fill(table, mode, caption, total, rowLimit);
-  largestRow_ = 0;
-  for (int32_t r = 1; r < rows_.Count(); ++r)
-    if (rows_.Row(r).Count > rows_.Row(largestRow_).Count)
-      largestRow_ = r;
   gridModel_->Reset();
   SetColumnWidths(true);
 }

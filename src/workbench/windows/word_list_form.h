@@ -77,6 +77,5 @@ private:
 
   TWordListRows rows_;
   TWordListGridModel* gridModel_ = nullptr;
-  int32_t largestRow_ = 0;  // the row of the largest count
   TFontRec gridFont_;  // the grid's font, where the font dialog starts
 };

@@ -2,10 +2,12 @@
 // widest cell whole in the grid's real fonts (the collocation, word-list and
 // comparison windows over large counts), the word-list window's word column
 // takes the rest after a resize and after activation, and the comparison
-// grid draws its own cells.
+// grid draws its own cells. A long grid measures only its longest texts,
+// with the widths a measure of every cell gives.
 #include "forms/corpus_comparison.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
+#include "workbench/frame/grid_metrics.h"
 #include "workbench/windows/collocation_form.h"
 #include "workbench/windows/corpus_comp_form.h"
 #include "workbench/windows/word_list_form.h"
@@ -20,6 +22,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -149,4 +152,64 @@ TEST(CompGridDrawingTest, HeaderIsFramedSelectionIsHighlightedAndTheFocusedCellI
   for (int y = header.height() - 3; y < header.height(); ++y)
     dark = dark || top.pixel(x, y) == palette.color(QPalette::Dark).rgb();
   EXPECT_TRUE(dark);
+}
+
+TEST(LongestTextRowsTest, KeepsTheGreatestKeysInRowOrderAndTheEarlierOfEqualKeys)
+{
+  const std::vector<double> keys = {3, 9, 1, 9, 4, 9, 2};
+  const auto key = [&](int32_t row) { return keys[size_t(row)]; };
+  EXPECT_EQ(longestTextRows(7, key, 2), (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(longestTextRows(7, key, 5), (std::vector<int32_t>{0, 1, 3, 4, 5}));
+  EXPECT_EQ(longestTextRows(7, key, 9).size(), 7u);
+  EXPECT_TRUE(longestTextRows(7, key, 0).empty());
+  EXPECT_TRUE(longestTextRows(0, key, 3).empty());
+}
+
+// Grids longer than the cells measured: each column as wide as a measure of
+// its header and every cell gives (80 pixels at least, both margins and the
+// grid line besides the text).
+TEST(CompGridColumnsTest, ALongGridGetsTheWidthsOfAFullMeasure)
+{
+  const auto word = [](int32_t i) { return "w" + std::to_string(i % 1000); };
+  const std::vector<std::pair<const char*, std::function<TCompRecords()>>> cases = {
+      {"the longest word far down",
+       [&] {
+         TCompRecords records;
+         for (int32_t i = 0; i < 3000; ++i)
+           records.push_back({i % 7, 0.5f, word(i), 3, 0.25f, 1.5L});
+         records[2700].Word = "incomprehensibilities";
+         return records;
+       }},
+      {"a wide word shorter than a few narrow ones",
+       [&] {
+         TCompRecords records;
+         for (int32_t i = 0; i < 3000; ++i)
+           records.push_back({1, 0.5f, i % 100 == 0 ? std::string(12, 'i') : word(i), 3, 0.25f, 1.5L});
+         records[2999].Word = "WWWWWWWWWW";
+         return records;
+       }},
+      {"long numbers late, a minus among them",
+       [&] {
+         TCompRecords records;
+         for (int32_t i = 0; i < 3000; ++i)
+           records.push_back({i, float(i % 10), word(i), i % 50, float(i % 7), 1234567.25L});
+         records[2500] = {2147483647, 100.0f, "x", -1234567, 0.00004f, -1234567.25L};
+         records[2600].RefPercent = 99.99995f;
+         return records;
+       }},
+      {"no records", [] { return TCompRecords{}; }},
+  };
+  for (const auto& [name, make] : cases) {
+    TCorpusCompForm form;
+    form.SetComparison(Table({{"x", 1}}), make());
+    QTableView& grid = *form.CompGrid;
+    const QFontMetrics cells(grid.font());
+    const QFontMetrics header(grid.horizontalHeader()->font());
+    for (int c = 0; c < CompColumnCount; ++c) {
+      int full = std::max(80, header.horizontalAdvance(QString::fromLatin1(CompHeaderTexts[c])) + 5);
+      for (const TCorpusCompRec& record : form.Records)
+        full = std::max(full, cells.horizontalAdvance(QString::fromStdString(CompCellText(record, c))) + 5);
+      EXPECT_EQ(grid.columnWidth(c), full) << name << ", column " << c;
+    }
+  }
 }
