@@ -23,6 +23,10 @@
 //       three spellings; written once to english_200m.txt beside the corpus.
 //   (g) th*, a prefix of very many words, every hit kept, against
 //       grep -o -w -i -E 'th[a-z]*' | wc -l.
+//   (h) Regex mode with expressions that give up (counted repeats of
+//       nullable parts, run on the backtracker) over 1 and 10 MB of
+//       repeated "aa ab hab aaaa " and of English prose: the time per MB,
+//       the hits and the give-ups of one run each.
 #include "corpus_generator.h"
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
@@ -233,11 +237,12 @@ const std::vector<std::string>& CorpusFiles(Corpus corpus)
 
 // Puts the files of one corpus into the corpus list (no indexes are needed
 // for searching).
+int LoadedCorpus = -1;  // the corpus in the corpus list, -1 none of these
+
 void LoadCorpus(Corpus corpus)
 {
   SetUpProgram();
-  static int loaded = -1;
-  if (loaded == int(corpus))
+  if (LoadedCorpus == int(corpus))
     return;
   while (CorpusList.Count() > 0)
     CorpusList.Take(CorpusList.Count() - 1);
@@ -249,7 +254,7 @@ void LoadCorpus(Corpus corpus)
     CorpusList.Append(std::move(item));
   }
   ConcordSettings.WordTag = corpus == Corpus::Tagged ? 1 : 0;
-  loaded = int(corpus);
+  LoadedCorpus = int(corpus);
 }
 
 void LoadCorpus(bool tagged)
@@ -456,6 +461,72 @@ void BM_ScanRegexOptionalWalk(benchmark::State& state)
   ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
 }
 
+// Expressions that give up on the backtracker, searched through the run
+// over one file of repeated short words or of English prose (range(0): 0 or
+// 1), of range(1) MB, with the pattern range(2) of GiveUpPatterns.
+constexpr const char* GiveUpPatterns[] = {"(a*){5000}x", "h(.*){5000}x", "a{0,1}{245}{0,22}b"};
+
+void BM_ScanRegexGiveUps(benchmark::State& state)
+{
+  const bool english = state.range(0) != 0;
+  const auto megabytes = uint64_t(state.range(1));
+  const std::string pattern = GiveUpPatterns[state.range(2)];
+  SetUpProgram();
+  const std::string path =
+      Folder() + (english ? "giveup_english_" : "giveup_words_") + std::to_string(megabytes) + "m.txt";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || uint64_t(st.st_size) != (megabytes << 20)) {
+    ::mkdir(Folder().c_str(), 0700);
+    std::string unit = "aa ab hab aaaa ";
+    if (english) {
+      unit.clear();
+      for (const std::string& source : EnglishSources()) {
+        std::ifstream in(source, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.find('\0') == std::string::npos)
+          unit += text;
+        if (unit.size() >= (megabytes << 20))
+          break;
+      }
+    }
+    std::string out;
+    while (out.size() < (megabytes << 20))
+      out += unit;
+    out.resize(megabytes << 20);
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
+  }
+  Warm(path);
+  LoadedCorpus = -1;
+  while (CorpusList.Count() > 0)
+    CorpusList.Take(CorpusList.Count() - 1);
+  auto item = std::make_unique<TCorpusItem>();
+  item->Name = path;
+  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+  item->Reader = std::make_unique<TBufStream>(item->Source.get());
+  CorpusList.Append(std::move(item));
+  ConcordSettings.WordTag = 0;
+  const TSearchRec request = Request(pattern, TSearchMode::Regex);
+  TSearch search;
+  int32_t phase = 0;
+  std::string error;
+  int64_t hits = 0;
+  double seconds = 0;
+  for (auto _ : state) {
+    search.Prepare(request, phase, error);
+    if (phase != 0)
+      throw std::runtime_error(error);
+    hits = 0;
+    const auto t0 = Clock::now();
+    search.RunSearch(INT32_MAX, [&](std::unique_ptr<TConcordItem>) { ++hits; });
+    seconds = Seconds(t0, Clock::now());
+    state.SetIterationTime(seconds);
+  }
+  state.SetLabel(pattern + (english ? " English " : " words ") + std::to_string(megabytes) + " MB");
+  state.counters["s_per_MB"] = seconds / double(megabytes);
+  state.counters["hits"] = double(hits);
+  state.counters["give_ups"] = double(search.RegexGiveUps);
+}
+
 void BM_SortMillionHits(benchmark::State& state)
 {
   LoadCorpus(false);
@@ -496,4 +567,9 @@ BENCHMARK(BM_ScanRegex)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterati
 BENCHMARK(BM_ScanCommonWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanRegexWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanRegexOptionalWalk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanRegexGiveUps)
+    ->ArgsProduct({{0, 1}, {1, 10}, {0, 1, 2}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

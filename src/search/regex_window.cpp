@@ -666,7 +666,11 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     }
     if (!SearchGoesOn(expression, owner))
       return false;
-    if (full && touch >= 2) {
+    // A search that gave up is not searched again from its attempts that
+    // ran into the end: the attempt that gave up would mostly give up
+    // again, a second count for the same text. The window shifts on.
+    const bool gaveUp = expression.LastOutcome() == TRegExpOutcome::GaveUp;
+    if (full && touch >= 2 && !gaveUp) {
       // The result may change with the text after the window: search again
       // from just before the earliest attempt that ran into its end.
       base_ += touch - 1;

@@ -300,6 +300,19 @@ void TSearch::RunSearch(int32_t maxHits, const THitCallback& callback)
   if (!prepared_)
     throw std::logic_error("The search was not prepared.");
   RegexGiveUps = 0;
+  // Each run starts its expressions on their whole step budget: after a
+  // give-up they run on a small one (see TRegExp::GiveUpCount).
+  auto restoreBudgets = [](TSearchContext* context) {
+    if (!context)
+      return;
+    for (TTerm& term : context->Terms)
+      if (term.RegExp)
+        term.RegExp->ResetGiveUpCount();
+  };
+  for (TSearchContext* c : {HeadingContext.get(), LeftContextCtx.get(), RightContextCtx.get()})
+    restoreBudgets(c);
+  for (const auto& c : Contexts)
+    restoreBudgets(c.get());
   Scan(maxHits, callback);
   // The engine gave up on parts of the text: say so rather than pass the
   // hits off as complete.

@@ -232,6 +232,20 @@ TEST_F(RegexWindowTest, DenseHitsReadTheTextOnce)
   EXPECT_LT(stream.Reads(), 3 * int(text.size()) / TBufStream::BufferSize + 10);
 }
 
+TEST_F(RegexWindowTest, AWindowWhereTheExpressionGaveUpIsNotSearchedAgain)
+{
+  // Every attempt at an 'h' reads to the window's end and gives up: each
+  // window is searched and counted once, then shifted.
+  std::string text;
+  while (text.size() < 16 * size_t(TRegexWindow::ShiftSize))
+    text += "aa ab hab aaaa ";
+  open(text);
+  TRegexWindow window;
+  EXPECT_TRUE(scan("h(.*){5000}x", &window).empty());
+  EXPECT_EQ(owner_.giveUps, window.Searches());
+  EXPECT_LE(window.Searches(), int64_t(text.size()) / TRegexWindow::ShiftSize + 1);
+}
+
 TEST_F(RegexWindowTest, StopChecksAtWordEnds)
 {
   std::string text;

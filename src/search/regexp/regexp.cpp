@@ -147,8 +147,11 @@ int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::Ste
   using namespace regexp;
   if (endTouch)
     *endTouch = rNone;
-  if (matcher == TRegExpMatcher::Backtracker)
+  if (matcher == TRegExpMatcher::Backtracker) {
+    // After a give-up, attempts run on a small budget (see setThrifty).
+    backtracker->setThrifty(giveUps > 0);
     return backtracker->Search(text, start, &prefilter, steps, end, endTouch);
+  }
   // A literal match cannot change with more text; positions too close to the
   // end for the literal are the prefilter's tail (see Search).
   if (matcher == TRegExpMatcher::Dfa && prefilter.PureLiteral())

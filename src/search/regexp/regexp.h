@@ -40,7 +40,11 @@
 // on a backtracking matcher with a bounded failure stack and a step budget
 // per attempt (growing with the text the attempt reads). When either is used
 // up the search gives up: Search returns false, LastOutcome() tells GaveUp
-// and GiveUpCount() grows, so that a caller can warn the user.
+// and GiveUpCount() grows, so that a caller can warn the user. While
+// GiveUpCount() is above 0, each attempt gets 1/64 of that budget: a caller
+// that searches part after part of a long text spends little on each part
+// where the expression gives up again, and searches that end within the
+// smaller budget have the same results as ever.
 //
 // One expression is used by one thread at a time; different expressions are
 // independent of each other and may be searched on different threads at once.
@@ -133,7 +137,7 @@ public:
   // position (its outcome is NoMatch).
   bool LastMatchWasEmpty() const;
   // Searches that gave up since the expression was compiled or the count was
-  // reset.
+  // reset; while above 0, attempts run on the smaller budget.
   int64_t GiveUpCount() const;
   void ResetGiveUpCount();
 

@@ -34,9 +34,10 @@ uint64_t Backtracker::budget(int32_t reached) const
   const auto n = static_cast<uint64_t>(reached) + 1;
   // With back-references the text of a group is part of the state.
   const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
-  if (states > (Most - kAttemptBaseSteps) / stepsPerPosition_)
-    return Most;
-  return kAttemptBaseSteps + stepsPerPosition_ * states;
+  const uint64_t full = states > (Most - kAttemptBaseSteps) / stepsPerPosition_
+                            ? Most
+                            : kAttemptBaseSteps + stepsPerPosition_ * states;
+  return thrifty_ ? full / kThriftyShare : full;
 }
 
 bool Backtracker::Push(int32_t tag, int32_t a, int32_t b)

@@ -259,6 +259,9 @@ public:
   // text that lies ahead.
   static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
   static constexpr uint64_t kStepsPerState = 64;
+  // Once the expression has given up, each later attempt gets this share
+  // of that budget (see setThrifty).
+  static constexpr uint64_t kThriftyShare = 64;
 
   Backtracker(const Program& program, const uint8_t translate[256], bool nullable);
   // Returns the match start and sets `end`, or rNone, rCancelled, rGaveUp
@@ -268,6 +271,12 @@ public:
   // end of the text, or matched up to it (rNone when none).
   int32_t Search(const Text& text, int32_t start, const Prefilter* prefilter, StepCounter& steps,
                  int32_t& end, int32_t* endTouch = nullptr);
+  // On: attempts get 1/kThriftyShare of their budget. An expression that
+  // has given up once will mostly give up again on text like that, and a
+  // scan that searches window after window would spend a whole budget on
+  // each; thrifty attempts still finish everything that is cheap, and
+  // whatever ends within its budget has the same result either way.
+  void setThrifty(bool on) { thrifty_ = on; }
 
 private:
   struct Entry {
@@ -291,6 +300,7 @@ private:
   bool nullable_;
   uint64_t stepsPerPosition_ = 0;
   bool backRefs_ = false;  // the budget counts pairs of positions
+  bool thrifty_ = false;
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text

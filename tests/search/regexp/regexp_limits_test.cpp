@@ -150,6 +150,43 @@ TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
   }
 }
 
+TEST_F(RegExpLimitsTest, AfterAGiveUpAttemptsRunOnASmallBudget)
+{
+  // A scan searches part after part of a long text; once the expression has
+  // given up, the parts where it gives up again cost a small share of the
+  // steps (polls count them, one per 64K), and cheap searches keep their
+  // results. Resetting the count brings the whole budget back.
+  struct Row {
+    const char* pattern;
+    const char* hard;
+    const char* cheap;
+    const char* expected;
+  };
+  const Row rows[] = {
+    {"(a*){5000}x", "aa", "aax", "0-3"},
+    {"h(.*){5000}x", "hab", "ab", "none"},
+    {"a{0,1}{245}{0,22}b", "aaaa", "hab", "1-3"},
+  };
+  for (const Row& r : rows) {
+    TRegExp re(r.pattern);
+    int polls = 0;
+    re.SetCancelHook([&] { return ++polls > 1000; });
+    auto pollsToGiveUp = [&] {
+      polls = 0;
+      EXPECT_EQ(Extent(re, r.hard), "none");
+      EXPECT_EQ(re.LastOutcome(), TRegExpOutcome::GaveUp) << r.pattern;
+      return polls;
+    };
+    const int whole = pollsToGiveUp();
+    const int again = pollsToGiveUp();
+    EXPECT_EQ(re.GiveUpCount(), 2);
+    EXPECT_LE(16 * again, whole) << r.pattern;
+    EXPECT_EQ(Extent(re, r.cheap), r.expected) << r.pattern;
+    re.ResetGiveUpCount();
+    EXPECT_GE(2 * pollsToGiveUp(), whole) << r.pattern;
+  }
+}
+
 TEST_F(RegExpLimitsTest, LongInputOnEveryMatcher)
 {
   // The matchers keep their state on the heap: long texts and long matches
