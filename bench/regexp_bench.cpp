@@ -221,22 +221,29 @@ void BM_BacktrackerCancelLatency(benchmark::State& state)
   state.counters["cancelled"] = re.LastOutcome() == TRegExpOutcome::Cancelled;
 }
 
-// A back-reference pattern whose failure stack runs out: the time to give up.
-void BM_BacktrackerGiveUp(benchmark::State& state)
+// Searches text once an iteration, each on the expression's whole step
+// budget, not the small one after a give-up; the give-ups of all of them.
+int64_t searchOnWholeBudget(benchmark::State& state, TRegExp& re, const std::string& text)
 {
-  SetTables(false);
-  const std::string text = "a" + std::string(2000000, 'b') + "ca";
-  TRegExp re("(a)b*c\\1");
   int64_t giveUps = 0;
   for (auto _ : state) {
-    // Each search on the whole budget, not the small one after a give-up.
     giveUps += re.GiveUpCount();
     re.ResetGiveUpCount();
     int32_t s = 0;
     int32_t e = 0;
     benchmark::DoNotOptimize(re.Search(text.data(), static_cast<int32_t>(text.size()), 0, s, e));
   }
-  state.counters["give_ups"] = static_cast<double>(giveUps + re.GiveUpCount());
+  return giveUps + re.GiveUpCount();
+}
+
+// A back-reference pattern whose failure stack runs out: the time to give up.
+void BM_BacktrackerGiveUp(benchmark::State& state)
+{
+  SetTables(false);
+  const std::string text = "a" + std::string(2000000, 'b') + "ca";
+  TRegExp re("(a)b*c\\1");
+  const int64_t giveUps = searchOnWholeBudget(state, re, text);
+  state.counters["give_ups"] = static_cast<double>(giveUps);
 }
 
 // Counted repeats of nullable parts, too large for the automaton: the ways
@@ -253,18 +260,10 @@ void BM_BacktrackerStepBudget(benchmark::State& state)
   while (!texts[which] && text.size() < 1000000)
     text += "aa ";
   TRegExp re(patterns[which]);
-  int64_t giveUps = 0;
-  for (auto _ : state) {
-    // Each search on the whole budget, not the small one after a give-up.
-    giveUps += re.GiveUpCount();
-    re.ResetGiveUpCount();
-    int32_t s = 0;
-    int32_t e = 0;
-    benchmark::DoNotOptimize(re.Search(text.data(), static_cast<int32_t>(text.size()), 0, s, e));
-  }
+  const int64_t giveUps = searchOnWholeBudget(state, re, text);
   state.SetLabel(std::string(patterns[which]) + " on " + std::to_string(text.size()) + " bytes");
   state.counters["gave_up"] = re.LastOutcome() == TRegExpOutcome::GaveUp;
-  state.counters["give_ups"] = static_cast<double>(giveUps + re.GiveUpCount());
+  state.counters["give_ups"] = static_cast<double>(giveUps);
 }
 
 }  // namespace
