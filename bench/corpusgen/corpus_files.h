@@ -13,6 +13,7 @@
 #include "search/search_defaults.h"
 #include "search/search_driver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -33,6 +34,13 @@ inline double peerSeconds(const std::string& command)
   if (std::system(command.c_str()) != 0)
     throw std::runtime_error("peer command failed: " + command);
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The median of paired timings or their ratios (0 for none).
+inline double median(std::vector<double> v)
+{
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 // `name` in $TMPDIR, or in /tmp when TMPDIR is unset or empty.

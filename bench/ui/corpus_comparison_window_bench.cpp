@@ -155,10 +155,7 @@ void BM_CorpusComparisonWindow(benchmark::State& state)
     }
     ratio.push_back(peer.back() / s);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
+  using corpusgen::median;
   state.counters["records"] = double(records);
   state.counters["ours_s"] = median(ours);
   state.counters["python_s"] = median(peer);

@@ -146,10 +146,7 @@ void BM_CorpusWordListFromMenu(benchmark::State& state)
     peer.push_back(corpusgen::peerSeconds(pipeline));  // paired with this run
     ratio.push_back(peer.back() / s);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
+  using corpusgen::median;
   CorpusFreqList.reset();
   UnloadCorpus(frame);
   state.counters["distinct"] = double(distinct);
