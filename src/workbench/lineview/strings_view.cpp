@@ -365,12 +365,14 @@ void TStringsView::FormatItem(int32_t index, std::string& text, int32_t& textSta
     text = strings_->textPart(index, 0, static_cast<int32_t>(std::clamp<int64_t>(fill, LongLineBytes, INT32_MAX)),
                               textLength);
   } else if (alignment_ == taLeftJustify) {
-    const int32_t from = std::max(horzPos_, 0);
+    // Near the start the part is read from byte 0: it then holds a short
+    // line whole, read once. Further on only a long line is read in part.
+    const int32_t from = horzPos_ > LongLineBytes ? horzPos_ : 0;
     text = strings_->textPart(index, from, PartEnd(horzPos_) - from, textLength);
     if (LongLine(textLength))
       textStart = from;
     else if (from > 0)
-      text = strings_->Get(index);  // from 0 the part holds a short line whole
+      text = strings_->Get(index);
   } else {
     text = strings_->Get(index);
   }
