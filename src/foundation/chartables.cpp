@@ -196,6 +196,22 @@ bool IsDoubleByteChar(const char* p)
   return platform::isDoubleByteChar(currentPage(), p);
 }
 
+bool IsLeadByte(unsigned char c)
+{
+  const platform::CodePage& cp = currentPage();
+  return cp.dbcs && cp.lead[c];
+}
+
+size_t CharStartAt(std::string_view text, size_t pos)
+{
+  return platform::charStartAt(currentPage(), text, pos);
+}
+
+size_t CharEndAt(std::string_view text, size_t pos)
+{
+  return platform::charEndAt(currentPage(), text, pos);
+}
+
 void AddLocaleLanguage(const std::string& localeText)
 {
   uint32_t value;

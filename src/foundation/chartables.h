@@ -37,6 +37,12 @@ int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase);
 // A byte string ordering texts as LocaleCompare does (compare the keys).
 std::string LocaleOrderKey(std::string_view text, bool ignoreCase);
 bool IsDoubleByteChar(const char* p);
+// The current language's code page: a DBCS lead byte (false on single-byte
+// pages), and character boundaries in text that starts on one (see
+// platform::charStartAt: the boundary at or before / at or after `pos`).
+bool IsLeadByte(unsigned char c);
+size_t CharStartAt(std::string_view text, size_t pos);
+size_t CharEndAt(std::string_view text, size_t pos);
 
 void InitLanguages();
 void AddLocaleLanguage(const std::string& localeText);

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
@@ -331,6 +333,24 @@ std::string upperText(const CodePage& cp, std::string_view bytes)
 bool isDoubleByteChar(const CodePage& cp, const char* p)
 {
   return cp.dbcs && cp.lead[static_cast<unsigned char>(p[0])] && p[1] != '\0';
+}
+
+size_t charStartAt(const CodePage& cp, std::string_view text, size_t pos)
+{
+  if (!cp.dbcs || pos == 0 || pos >= text.size())
+    return std::min(pos, text.size());
+  // Every byte of [run, pos) can lead; the byte before `run` cannot, so a
+  // character ends there and the run pairs up from `run` on.
+  size_t run = pos;
+  while (run > 0 && cp.lead[static_cast<unsigned char>(text[run - 1])])
+    --run;
+  return (pos - run) % 2 == 0 ? pos : pos - 1;
+}
+
+size_t charEndAt(const CodePage& cp, std::string_view text, size_t pos)
+{
+  const size_t start = charStartAt(cp, text, pos);
+  return start == pos || pos >= text.size() ? std::min(pos, text.size()) : start + 2;
 }
 
 }  // namespace platform

@@ -49,4 +49,21 @@ std::string upperText(const CodePage& cp, std::string_view bytes);
 // True when p[0] is a lead byte of a DBCS page and p[1] is not the end.
 bool isDoubleByteChar(const CodePage& cp, const char* p);
 
+// Character boundaries. On a DBCS page a lead byte and the byte after it are
+// one character (a lead byte at the very end stands alone); on a single-byte
+// page every position is a boundary. `text` starts on a boundary.
+//
+// The boundary at or before `pos`: the start of the character holding the
+// byte at `pos`. It is found by stepping back over the run of lead bytes
+// just before `pos` (a byte that cannot lead always ends a character), so
+// the work is that run's length, not `pos`.
+size_t charStartAt(const CodePage& cp, std::string_view text, size_t pos);
+// The boundary at or after `pos` (at most text.size()).
+size_t charEndAt(const CodePage& cp, std::string_view text, size_t pos);
+// Bytes of the character at text[pos] (pos on a boundary, pos < size): 1 or 2.
+inline size_t charBytesAt(const CodePage& cp, std::string_view text, size_t pos)
+{
+  return cp.dbcs && cp.lead[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size() ? 2 : 1;
+}
+
 }  // namespace platform

@@ -37,12 +37,6 @@ bool IsLineBreak(unsigned char c)
   return c == '\r' || c == '\n';
 }
 
-bool IsLeadByte(unsigned char c)
-{
-  const char pair[2] = {char(c), 'a'};
-  return IsDoubleByteChar(pair);
-}
-
 // to[t] := first + t for t in [0, n).
 void FillPositions(int32_t* to, int32_t first, int32_t n)
 {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 using namespace platform;
 
 namespace {
@@ -110,4 +113,30 @@ TEST(CodePageDbcs, LowerCasingNeverTouchesTrailBytes)
   EXPECT_EQ(lowerText(sjis, "A\x83"), "a\x83");  // a lone lead byte at the end stays
   EXPECT_EQ(toUtf16(sjis, "\x83\x41"), u"ア");
   EXPECT_EQ(fromUtf16(sjis, u"アa"), "\x83\x41" "a");
+}
+
+// Character boundaries found backwards agree with a walk from the start, on
+// every DBCS page and on random bytes heavy in lead bytes.
+TEST(CodePageDbcs, CharBoundariesAgreeWithAForwardWalk)
+{
+  std::mt19937 rng(7);
+  for (uint16_t id : {932, 936, 949, 950, 1252}) {
+    const platform::CodePage& cp = platform::codePage(id);
+    for (int round = 0; round < 200; ++round) {
+      std::string text(rng() % 40, '\0');
+      for (char& c : text)
+        c = static_cast<char>(rng() % 3 ? 0x81 + rng() % 0x7E : 0x20 + rng() % 0x60);
+      std::vector<bool> boundary(text.size() + 1, false);
+      for (size_t i = 0; i < text.size(); i += platform::charBytesAt(cp, text, i))
+        boundary[i] = true;
+      boundary[text.size()] = true;
+      for (size_t pos = 0; pos <= text.size(); ++pos) {
+        size_t start = pos, end = pos;
+        while (!boundary[start]) --start;
+        while (!boundary[end]) ++end;
+        ASSERT_EQ(platform::charStartAt(cp, text, pos), start) << id << " at " << pos;
+        ASSERT_EQ(platform::charEndAt(cp, text, pos), end) << id << " at " << pos;
+      }
+    }
+  }
 }
