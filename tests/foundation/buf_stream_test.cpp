@@ -1,5 +1,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
+#include "platform/codepage.h"
 
 #include "corpus_generator.h"
 #include "support/memory_stream.h"
@@ -250,6 +252,76 @@ TEST_P(BufStreamTest, LongWordsKeepTheirFirst255CharactersBothWays)
   EXPECT_EQ(r.WordStart(), 2);
   EXPECT_EQ(r.WordEnd(), 302);
   EXPECT_EQ(r.GetPosition(), 1) << "the cursor ends on the character before the word";
+}
+
+// In a double-byte code page a lead byte and its trail byte are one character
+// of the lead byte's class, whatever the trail byte's value: on the fly,
+// validated from any position (a trail byte included), both ways, and at the
+// 255-byte cut; a literal is found only where a character begins.
+TEST_P(BufStreamTest, DoubleByteCharactersAreOneUnit)
+{
+  struct Case {
+    int32_t lcid;
+    std::u16string text;
+    std::vector<std::u16string> words;
+  };
+  const std::vector<Case> cases = {
+    // ー = 81 5B, 表 = 95 5C, ソ = 83 5C, ダ = 83 5F, ア = 83 41
+    {0x411, u"コーヒー と ケーキ 表示\\ソ ダンス_NN ア A", {u"コーヒー", u"と", u"ケーキ", u"表示", u"ソ", u"ダンス", u"ア", u"A"}},
+    {0x404, u"許多 成功", {u"許多", u"成功"}},         // 許 = B3 5C, 功 = A5 5C
+    {0x804, u"乗丂|亅", {u"乗丂", u"亅"}},             // 81 5C, 81 40, 81 7C
+    {0x412, u"갂갵 a", {u"갂갵", u"a"}},               // 81 41, 81 61
+  };
+  for (const Case& c : cases) {
+    SetTextLanguage(c.lcid);
+    BuildCharTables();
+    const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+    const std::string text = platform::fromUtf16(cp, c.text);
+    TBufStream& r = open(text);
+    configureWordTags(1, '_');
+    std::vector<std::string> words;
+    for (std::string_view w = r.NextWord(); !w.empty(); w = r.NextWord())
+      words.emplace_back(w);
+    std::vector<std::string> expected;
+    for (const std::u16string& w : c.words)
+      expected.push_back(platform::fromUtf16(cp, w));
+    EXPECT_EQ(words, expected) << c.lcid;
+
+    r.SetRange(0, int32_t(text.size()));
+    const Classified fly = classifyAll(r);
+    const auto n = int32_t(text.size());
+    for (int32_t lo = 0; lo < n && r.WindowSize() >= n; ++lo) {
+      if (fly.classes[size_t(lo)] == ccWordTag)
+        continue;
+      r.ValidateBuffer(lo, n);
+      for (int32_t p = lo; p < n; ++p) {
+        TCharClass cls;
+        r.NextCharClassified(cls);
+        ASSERT_EQ(int(cls), fly.classes[size_t(p)]) << c.lcid << " position " << p << " validated from " << lo;
+      }
+      r.Seek(n);
+      if (size_t(lo) <= text.size() - expected.back().size())
+        EXPECT_EQ(r.PrevWord(), expected.back()) << c.lcid;
+    }
+  }
+  // The 255-byte cut falls between characters.
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  std::string longWord = "ab";
+  for (int i = 0; i < 130; ++i)
+    longWord += "\x95\x5C";
+  TBufStream& r = open(longWord + " x \x83\x41 A");
+  EXPECT_EQ(r.NextWord(), longWord.substr(0, 254));
+  EXPECT_EQ(r.WordEnd(), int32_t(longWord.size()));
+  if (GetParam() > int32_t(longWord.size())) {
+    r.ValidateBuffer(0, int32_t(longWord.size()) + 1);
+    r.Seek(int32_t(longWord.size()));
+    EXPECT_EQ(r.PrevWord(), longWord.substr(0, 254));
+  }
+  if (GetParam() >= 2) {
+    r.SetRange(0, int32_t(longWord.size()) + 8);
+    EXPECT_EQ(r.FindLiteral("A", false, {}, false), int32_t(longWord.size()) + 6) << "not the trail byte of \x83\x41";
+  }
 }
 
 TEST_P(BufStreamTest, PrevWordNeedsAValidatedRange)
