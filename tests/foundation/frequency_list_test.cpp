@@ -71,6 +71,37 @@ TEST_F(FrequencyListTest, CountCorpusWordsKeeps64CharactersAndSkipsTagsWhenAsked
   EXPECT_EQ(TotalWordCount, 8);
 }
 
+// Double-byte words are counted whole: a trail byte that equals a delimiter
+// ends no word, and the 64-byte cut falls between characters.
+TEST_F(FrequencyListTest, DoubleByteWordsAreCountedWhole)
+{
+  struct Case {
+    int32_t lcid;
+    std::u16string text;
+    std::map<std::u16string, int32_t> counts;
+  };
+  std::u16string longWord = u"a";
+  for (int i = 0; i < 40; ++i)
+    longWord += u"表";
+  const std::vector<Case> cases = {
+    // ー = 81 5B, 表 = 95 5C, ソ = 83 5C
+    {0x411, u"コーヒー と ケーキ\r\n表示 ソフト 表示\r\n" + longWord,
+     {{u"コーヒー", 1}, {u"と", 1}, {u"ケーキ", 1}, {u"表示", 2}, {u"ソフト", 1}, {longWord.substr(0, 32), 1}}},
+    {0x404, u"許多 成功 許多", {{u"許多", 2}, {u"成功", 1}}},  // 許 = B3 5C, 功 = A5 5C
+  };
+  for (const Case& c : cases) {
+    SetTextLanguage(c.lcid);
+    const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+    LoadCorpusItems(frame, {files.write("dbcs.txt", platform::fromUtf16(cp, c.text))});
+    const auto table = CountCorpusWords();
+    ASSERT_TRUE(table);
+    std::map<std::u16string, int32_t> counts;
+    for (int32_t i = 0; i < table->Count(); ++i)
+      counts[platform::toUtf16(cp, table->Strings(i))] = table->Counts(i);
+    EXPECT_EQ(counts, c.counts) << c.lcid;
+  }
+}
+
 TEST_F(FrequencyListTest, CancelGivesNoTableAndKeepsTheTotal)
 {
   const std::string big = files.write("big.txt", std::string(1 << 20, 'w') + " " + std::string(100, 'v'));
