@@ -7,6 +7,7 @@
 #include "foundation/hash_strings.h"
 #include "foundation/hit_location.h"
 #include "foundation/tag_scan.h"
+#include "platform/codepage.h"
 #include "search/hit_line.h"
 #include "search/quick_sort.h"
 
@@ -207,6 +208,16 @@ public:
   {
     std::string out;
     out.reserve(word.size());
+    if (page_.dbcs) {
+      // Only characters of one byte are skipped; a trail byte never is.
+      for (size_t i = 0; i < word.size();) {
+        const size_t n = platform::charBytesAt(page_, word, i);
+        if (n == 2 || !skip_[static_cast<unsigned char>(word[i])])
+          out.append(word, i, n);
+        i += n;
+      }
+      return out;
+    }
     for (unsigned char c : word)
       if (!skip_[c])
         out.push_back(char(c));
@@ -216,6 +227,7 @@ public:
 private:
   bool strip_;
   bool skip_[256] = {};
+  const platform::CodePage& page_ = platform::codePage(AnsiCodePage);
 };
 
 // Bytes compared from the end, lower-cased one character at a time when
@@ -223,6 +235,40 @@ private:
 // first.
 int ReverseCompare(std::string_view a, std::string_view b, bool ignoreCase)
 {
+  const platform::CodePage& page = platform::codePage(AnsiCodePage);
+  if (page.dbcs) {
+    // Characters from the end, each compared as its bytes; only characters
+    // of one byte are lower-cased.
+    const auto starts = [&page](std::string_view w) {
+      std::vector<size_t> at;
+      for (size_t i = 0; i < w.size(); i += platform::charBytesAt(page, w, i))
+        at.push_back(i);
+      return at;
+    };
+    const std::vector<size_t> sa = starts(a);
+    const std::vector<size_t> sb = starts(b);
+    // The k-th character of w, whose characters begin at s.
+    const auto charOf = [](std::string_view w, const std::vector<size_t>& s, size_t k) {
+      return std::string(w.substr(s[k], (k + 1 < s.size() ? s[k + 1] : w.size()) - s[k]));
+    };
+    size_t i = sa.size();
+    size_t j = sb.size();
+    while (i > 0 && j > 0) {
+      std::string x = charOf(a, sa, --i);
+      std::string y = charOf(b, sb, --j);
+      if (ignoreCase) {
+        if (x.size() == 1)
+          x[0] = LocaleLowerChar(x[0]);
+        if (y.size() == 1)
+          y[0] = LocaleLowerChar(y[0]);
+      }
+      if (const int c = x.compare(y); c != 0)
+        return c < 0 ? -1 : 1;
+    }
+    if (i == 0 && j == 0)
+      return 0;
+    return i == 0 ? -1 : 1;
+  }
   size_t i = a.size();
   size_t j = b.size();
   while (i > 0 && j > 0) {

@@ -3,6 +3,7 @@
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "foundation/tag_scan.h"
+#include "platform/codepage.h"
 #include "search_fixture.h"
 
 #include <gtest/gtest.h>
@@ -140,6 +141,38 @@ TEST_F(ConcordItemsTest, ReverseKeysCompareBytesFromTheEnd)
   ConcordSettings.IgnoreCase = false;
   list->SortItems(Keys(ctx0, true, ctxOrig), nullptr);
   EXPECT_EQ(Numbers(*list), (std::vector<int32_t>{1, 0, 2}));
+}
+
+// Double-byte words are sorted by characters: the words of the hits are
+// whole, a reverse key compares characters from the end and folds no trail
+// byte, and a skipping character is never a trail byte.
+TEST_F(ConcordItemsTest, DoubleByteWordKeysCompareCharacters)
+{
+  SetTextLanguage(0x411);  // 932: ソ = 83 5C, タ = 83 5E, ア = 83 41, ヂ = 83 61, 表 = 95 5C
+  BuildCharTables();
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  const auto sjis = [&cp](std::u16string_view text) { return platform::fromUtf16(cp, text); };
+  Load({{"a.txt", sjis(u"タあ 鍵\r\nソう 鍵\r\nシえ 鍵\r\nセい 鍵\r\n")}});
+  auto list = ListOf(Run(Request({sjis(u"鍵")})));
+  list->SortItems(Keys(ctx1L, false, ctxOrig), nullptr);
+  std::vector<std::string> left;
+  for (int32_t i = 0; i < list->Count(); ++i)
+    left.emplace_back(list->GetItem(i)->Word(ctx1L));
+  EXPECT_EQ(left, (std::vector<std::string>{sjis(u"シえ"), sjis(u"セい"), sjis(u"ソう"), sjis(u"タあ")}));
+
+  ConcordSettings.IgnoreCase = true;
+  const std::string a = sjis(u"ア"), dzi = sjis(u"ヂ");
+  list = ListWith(ctx0, {dzi.c_str(), a.c_str()});
+  list->SortItems(Keys(ctx0, true, ctxOrig), nullptr);
+  EXPECT_EQ(Numbers(*list), (std::vector<int32_t>{1, 0}));
+
+  ConcordSettings.UseSkipEqualChars = true;
+  ConcordSettings.SkippingChars = "\\";
+  const std::string shown = sjis(u"表示"), cut = "\x95\x8E\xA6";
+  list = ListWith(ctx1L, {shown.c_str(), cut.c_str()});
+  EXPECT_NE(TConcordItems::CompareByKey(*list->GetItem(0), *list->GetItem(1), ctx1L, false), 0);
+  SetTextLanguage(0x409);
+  BuildCharTables();
 }
 
 TEST_F(ConcordItemsTest, SkippingCharactersAreLeftOutAtSortTime)
