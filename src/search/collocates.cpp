@@ -3,6 +3,7 @@
 #include "search/collocates.h"
 
 #include "foundation/abort.h"
+#include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/dialogs.h"
 #include "foundation/hash_strings.h"
@@ -23,6 +24,14 @@ namespace {
 
 constexpr int32_t ProgressStep = 256;   // hits between pumps of the generation
 constexpr size_t MaxCollocWordLength = 255;
+
+// A word cut to the 255 bytes the tables keep, between characters.
+std::string_view TableWord(std::string_view word)
+{
+  if (word.size() <= MaxCollocWordLength)
+    return word;
+  return WholeCharsPrefix(platform::codePage(AnsiCodePage), word, MaxCollocWordLength);
+}
 
 // Words as the tables hold them: at most 255 bytes, lower-cased when
 // FrequencySettings.IgnoreCase is on. The case table is fetched once, not
@@ -45,7 +54,7 @@ public:
   // The folded word, in buffer (room for 255 bytes) when it changed.
   std::string_view Fold(std::string_view word, char* buffer) const
   {
-    word = word.substr(0, MaxCollocWordLength);
+    word = TableWord(word);
     if (!lower_)
       return word;
     if (lower_->dbcs) {
@@ -374,7 +383,7 @@ void TConcordItems::queueCollocates(TConcordItem& hit)
       continue;
     const THashStrings& table = *CollocTables[size_t(p)];
     // Single-byte text is lower-cased and keyed in one pass.
-    const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+    const std::string_view raw = TableWord(hit.Word(p));
     std::string_view word;
     bool keyed = false;
     if (folder.Lower() && table.MakeLoweredKey(raw, *folder.Lower(), entry.bytes[p], entry.keys[p])) {
@@ -472,7 +481,7 @@ void TConcordItems::RankAllCollocates()
       for (int p = CollocFirst; p <= CollocLast; ++p) {
         if (!hit.HasWord(p))
           continue;
-        const std::string_view raw = hit.Word(p).substr(0, MaxCollocWordLength);
+        const std::string_view raw = TableWord(hit.Word(p));
         if (!((small >> p) & 1u)) {
           batches[p]->Add(folder.Fold(raw, buffer), &hit.CollocRanks[size_t(p)]);
           continue;

@@ -364,6 +364,28 @@ TEST_F(Collocates, IgnoreCaseFoldsDoubleByteCodePageText)
   EXPECT_EQ(right.Counts(0), 3);
 }
 
+// Double-byte words are counted whole as collocates: 表 = 95 5C, whose
+// trail byte is a delimiter.
+TEST_F(Collocates, DoubleByteWordsAreWholeCollocates)
+{
+  SetTextLanguage(0x411);
+  FrequencySettings.CollocationSpan = 1;
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  std::u16string text;
+  for (int i = 0; i < 5; ++i)
+    text += u"表示 鍵 ソフト\r\n";
+  Load({{"a.txt", platform::fromUtf16(cp, text)}});
+  list_ = ListOf(Run(Request({platform::fromUtf16(cp, u"鍵")})));
+  ASSERT_EQ(list_->Count(), 5);
+  list_->GenerateCollocation(ctx1L, ctx1R);
+  for (const auto& [slot, word] : {std::pair{ctx1L, u"表示"}, std::pair{ctx1R, u"ソフト"}}) {
+    const THashStrings& table = *list_->CollocTables[size_t(slot)];
+    ASSERT_EQ(table.Count(), 1) << slot;
+    EXPECT_EQ(table.Strings(0), platform::fromUtf16(cp, word));
+    EXPECT_EQ(table.Counts(0), 5);
+  }
+}
+
 // Hits made directly, with words drawn from a skewed vocabulary of short,
 // 8-byte, long and mixed-case words (so lookups compare past the first 8
 // bytes and ignoring case folds), a stop word among them.
