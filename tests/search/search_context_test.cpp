@@ -498,6 +498,22 @@ TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
     EXPECT_EQ(Hits(platform::fromUtf16(cp, c.pattern), platform::fromUtf16(cp, c.text), c.mode), hits)
       << c.lcid << " " << platform::fromUtf16(cp, c.pattern);
   }
+  // Skipping and equal characters are characters of one byte: a trail byte
+  // is never skipped, and two double-byte characters whose trail bytes are
+  // in one group stay different.
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  const auto sjis = [&cp](std::u16string_view text) { return platform::fromUtf16(cp, text); };
+  ConcordSettings.SkippingChars = "-\\";
+  ConcordSettings.UseSkipEqualChars = true;
+  ConcordSettings.EqualCharSets = {SetOf("Aa")};
+  auto skipping = Context("x", TSearchMode::Text, soSkipEqual);
+  EXPECT_TRUE(skipping->MatchWildcard(sjis(u"表示"), sjis(u"表示")));     // 表 = 95 5C
+  EXPECT_TRUE(skipping->MatchWildcard(sjis(u"ソ-フト"), sjis(u"ソフト")));
+  EXPECT_FALSE(skipping->MatchWildcard(sjis(u"ヂ"), sjis(u"ア")));         // 83 61, 83 41
+  EXPECT_TRUE(skipping->MatchWildcard("a", "A"));
+  EXPECT_EQ(Hits(sjis(u"表示"), sjis(u"表示 ソ-フト"), TSearchMode::Text, soSkipEqual), Strings{sjis(u"表示")});
 }
 
 // ---------------------------------------------------------------------------
