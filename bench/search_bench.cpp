@@ -23,6 +23,10 @@
 //       three spellings; written once to english_200m.txt beside the corpus.
 //   (g) th*, a prefix of very many words, every hit kept, against
 //       grep -o -w -i -E 'th[a-z]*' | wc -l.
+//   (i) a rare word in 128 MiB of Japanese text (code page 932): words of
+//       one to four double-byte characters, many with a trail byte that
+//       equals a delimiter, "@" or "_", and the word 表示ソフト put in about
+//       every 400 KB; grep -c -F counts the lines that hold its bytes.
 //   (h) Regex mode with expressions that give up (counted repeats of
 //       nullable parts, run on the backtracker) over 1 and 10 MB of
 //       repeated "aa ab hab aaaa " and of English prose: the time per MB,
@@ -33,6 +37,7 @@
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "platform/codepage.h"
 #include "search/concord_items.h"
 #include "search/search_driver.h"
 
@@ -365,12 +370,12 @@ void ScanVsGrep(benchmark::State& state, bool tagged, const TSearchRec& request,
     state.counters["bytes_per_hit"] = scan.bytesPerHit;
 }
 
-// A rare word, each run of the program paired with a run of grep -c -w -i
-// over the same files; the ratio is the median of the pairs'.
-void RareWordVsGrep(benchmark::State& state, Corpus corpus, const std::string& word)
+// A rare word in the loaded files, each run of the program paired with a run
+// of grep with these options over the same files; the ratio is the median of
+// the pairs'.
+void RareWordVsGrep(benchmark::State& state, const std::vector<std::string>& files, const std::string& word,
+                    const std::string& grepOptions)
 {
-  LoadCorpus(corpus);
-  const std::vector<std::string>& files = CorpusFiles(corpus);
   double megabytes = 0;
   for (const std::string& f : files) {
     struct stat st {};
@@ -386,7 +391,7 @@ void RareWordVsGrep(benchmark::State& state, Corpus corpus, const std::string& w
     scan = Scan(request, false);
     state.SetIterationTime(scan.seconds);
     state.PauseTiming();
-    grep = RunGrep("-c -w -i", word, files);
+    grep = RunGrep(grepOptions, word, files);
     state.ResumeTiming();
     ratios.push_back(grep.seconds / scan.seconds);
     scanTimes.push_back(scan.seconds);
@@ -405,6 +410,12 @@ void RareWordVsGrep(benchmark::State& state, Corpus corpus, const std::string& w
   state.counters["x_grep"] = median(ratios);
 }
 
+void RareWordVsGrep(benchmark::State& state, Corpus corpus, const std::string& word)
+{
+  LoadCorpus(corpus);
+  RareWordVsGrep(state, CorpusFiles(corpus), word, "-c -w -i");
+}
+
 void BM_ScanRareWord(benchmark::State& state)
 {
   RareWordVsGrep(state, Corpus::Plain, WordOfRank(20000));
@@ -413,6 +424,86 @@ void BM_ScanRareWord(benchmark::State& state)
 void BM_ScanRareNameInEnglish(benchmark::State& state)
 {
   RareWordVsGrep(state, Corpus::English, RareName);
+}
+
+// Makes the corpus list hold this one file only.
+void LoadSingleFile(const std::string& path)
+{
+  Warm(path);
+  LoadedCorpus = -1;
+  while (CorpusList.Count() > 0)
+    CorpusList.Take(CorpusList.Count() - 1);
+  auto item = std::make_unique<TCorpusItem>();
+  item->Name = path;
+  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+  item->Reader = std::make_unique<TBufStream>(item->Source.get());
+  CorpusList.Append(std::move(item));
+  ConcordSettings.WordTag = 0;
+}
+
+constexpr uint64_t DoubleByteBytes = uint64_t(128) << 20;
+
+// The Japanese text of (i), written when missing.
+std::string DoubleByteFile(const std::string& rareWord)
+{
+  const std::string path = Folder() + "words_932_128m.txt";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == DoubleByteBytes)
+    return path;
+  ::mkdir(Folder().c_str(), 0700);
+  std::fprintf(stderr, "Writing %s\n", path.c_str());
+  uint64_t seed = 7;
+  auto next = [&seed](uint64_t n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return (seed >> 33) % n;
+  };
+  // Characters: kana (83 40 to 83 96) and kanji of 88 9F to 9F FC; one in
+  // four has a trail byte of 40, 5B, 5C or 5F.
+  auto character = [&]() {
+    std::string c(1, char(next(4) == 0 ? 0x83 : 0x89 + next(0x9F - 0x89)));
+    static const unsigned char awkward[] = {0x40, 0x5B, 0x5C, 0x5F};
+    c += char(next(4) == 0 ? awkward[next(4)] : c[0] == char(0x83) ? 0x41 + next(0x55) : 0x80 + next(0x7C));
+    return c;
+  };
+  std::vector<std::string> vocabulary(20000);
+  for (std::string& w : vocabulary)
+    for (uint64_t n = 1 + next(4); n > 0; --n)
+      w += character();
+  std::string out;
+  out.reserve(DoubleByteBytes);
+  uint64_t nextWord = 0;
+  while (out.size() < DoubleByteBytes) {
+    for (int k = 0; k < 12; ++k) {
+      // Zipf-like: low ranks are much more common.
+      const uint64_t r = next(20000);
+      out += vocabulary[r * r / 20000];
+      out += ' ';
+    }
+    if (out.size() >= nextWord) {
+      out += rareWord + ' ';
+      nextWord = out.size() + 300000 + next(200000);
+    }
+    out += "\r\n";
+  }
+  out.resize(DoubleByteBytes);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(out.data(), std::streamsize(out.size()));
+  if (!file)
+    throw std::runtime_error("cannot write " + path);
+  return path;
+}
+
+void BM_ScanRareDoubleByteWord(benchmark::State& state)
+{
+  SetUpProgram();
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  const std::string word = platform::fromUtf16(platform::codePage(932), u"表示ソフト");
+  const std::string path = DoubleByteFile(word);
+  LoadSingleFile(path);
+  RareWordVsGrep(state, {path}, word, "-c -F");
+  SetTextLanguage(0x409);
+  BuildCharTables();
 }
 
 void BM_ScanWalkStar(benchmark::State& state)
@@ -495,16 +586,7 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
     out.resize(megabytes << 20);
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
   }
-  Warm(path);
-  LoadedCorpus = -1;
-  while (CorpusList.Count() > 0)
-    CorpusList.Take(CorpusList.Count() - 1);
-  auto item = std::make_unique<TCorpusItem>();
-  item->Name = path;
-  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-  item->Reader = std::make_unique<TBufStream>(item->Source.get());
-  CorpusList.Append(std::move(item));
-  ConcordSettings.WordTag = 0;
+  LoadSingleFile(path);
   const TSearchRec request = Request(pattern, TSearchMode::Regex);
   TSearch search;
   int32_t phase = 0;
@@ -560,6 +642,7 @@ void BM_SortMillionHits(benchmark::State& state)
 
 BENCHMARK(BM_ScanRareWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ScanRareNameInEnglish)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ScanRareDoubleByteWord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ScanWalkStar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanTagged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanThStar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
