@@ -1,5 +1,6 @@
 #include "foundation/hash_strings.h"
 
+#include "foundation/buf_stream.h"
 #include "foundation/byte_scan.h"
 #include "platform/codepage.h"
 #include "platform/collator.h"
@@ -1104,7 +1105,11 @@ void THashStrings::SaveToFile(const std::string& fileName) const
   putInt32(data, Count());
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
-    const auto length = static_cast<int32_t>(std::min<size_t>(it.length, MaxStoredWordLength));
+    // A longer word keeps its first 255 bytes, cut between characters.
+    const auto length = static_cast<int32_t>(
+      it.length <= MaxStoredWordLength
+        ? size_t(it.length)
+        : WholeCharsLength(*codePage_, std::string_view(words_[i], MaxStoredWordLength)));
     putInt32(data, length);
     data.append(words_[i], static_cast<size_t>(length));
     putInt32(data, it.count);

@@ -295,6 +295,18 @@ TEST(HashStringsTest, FileRoundTripKeepsOrderCutsLongWordsAndSumsDuplicates)
   EXPECT_EQ(back.Strings(3), std::string("n\0l\xE9", 4));
   EXPECT_EQ(back.CountOf("stale"), 0);
 
+  // In a double-byte code page the cut falls between characters: 表 = 95 5C.
+  std::string kanji;
+  for (int i = 0; i < 150; ++i)
+    kanji += "\x95\x5C";
+  THashStrings japanese(4096, 0x411);
+  japanese.AddCount(kanji, 1);
+  japanese.SaveToFile(name);
+  THashStrings kanjiBack(4096, 0x411);
+  kanjiBack.LoadFromFile(name);
+  ASSERT_EQ(kanjiBack.Count(), 1);
+  EXPECT_EQ(kanjiBack.Strings(0), kanji.substr(0, 254));
+
   // Loading folds like Add: two spellings and a repeat become one item.
   const std::string dup = dir.write("dup.frq", frequencyFile(3, {{"Word", 2}, {"word", 5}, {"WORD", 1}}));
   THashStrings folded(4096, 0x409);
