@@ -235,6 +235,9 @@ private:
   // The code page's lead bytes (none on a single-byte page).
   bool dbcs_ = false;
   bool leadTable_[256] = {};
+  // Lower-cased double-byte characters by their two bytes (0: not yet
+  // known), filled as words are met.
+  std::vector<uint16_t> pairLower_;
 
   // Settings characters taken when the context is made.
   char star_ = '*';

@@ -479,6 +479,7 @@ TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
     {0x411, u"東%", u"東 東京 東京都", {u"東", u"東京"}},
     {0x411, u"*嚴*", kanji, {u"嚴字", u"嚴字", u"嚴字"}},
     {0x411, u"ア", u"ヂ ア", {u"ア"}},                             // ア = 83 41, ヂ = 83 61
+    {0x411, u"ａｂ", u"ＡＢ ａｂ ａＢ", {u"ＡＢ", u"ａｂ", u"ａＢ"}},   // full-width letters have case
     {0x411, u"&NN", u"ダンス_NN 犬_VB", {u"ダンス_NN"}, TSearchMode::Tag},  // ダ = 83 5F
     {0x411, u"ソ*&vb", u"ソフト_VB 表_VB", {u"ソフト_VB"}, TSearchMode::Tag},
     {0x404, u"成功", u"許多 成功", {u"成功"}},                     // 功 = A5 5C
