@@ -87,25 +87,47 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
 void TSearchContext::SetUpPrefilter()
 {
   prefilterOn_ = false;
-  // Skipping characters, equal-character groups and double-byte lower-casing
-  // make the first bytes of a matching word unpredictable: no jumps then.
+  // Skipping characters, equal-character groups and lower-casing outside the
+  // code page's tables make the first bytes of a matching word
+  // unpredictable: no jumps then.
   // In Tag mode only a pair whose word comes first can be tested on its
   // first token.
   const bool wordFirst = Mode == TSearchMode::Tag && TermCount >= 2 && Terms[0].Kind == tkWord;
   if ((Mode != TSearchMode::Text && !wordFirst) || TermCount == 0 || Terms[0].Kind != tkWord || !noSkipping_ ||
-      doubleByteText_ || dbcs_)
+      (doubleByteText_ && !dbcs_))
     return;
   if (ConcordSettings.UseSkipEqualChars)
     for (const TCharSet& group : ConcordSettings.EqualCharSets)
       if (group.any())
         return;
   const std::string& text = Terms[0].Text;
+  const auto wild = [this](char c) { return c != 0 && (c == star_ || c == zeroOrOne_ || c == exactlyOne_); };
   size_t n = 0;
-  while (n < text.size() && !(text[n] != 0 && (text[n] == star_ || text[n] == zeroOrOne_ || text[n] == exactlyOne_)))
-    ++n;
+  auto* fold = CaseSensitive ? nullptr : reinterpret_cast<const unsigned char*>(lowerTable_);
+  if (!dbcs_) {
+    while (n < text.size() && !wild(text[n]))
+      ++n;
+  } else if (CaseSensitive) {
+    while (n < text.size() && !(CharWidth(text, n) == 1 && wild(text[n])))
+      n += CharWidth(text, n);
+  } else if (CharWidth(text, 0) == 1) {
+    // Ignoring case, a trail byte must not fold: characters of one byte,
+    // through the case table ...
+    while (n < text.size() && CharWidth(text, n) == 1 && !wild(text[n]))
+      ++n;
+  } else {
+    // ... or double-byte characters that have no other case, as they are.
+    const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+    while (n < text.size() && CharWidth(text, n) == 2) {
+      const std::string_view pair = std::string_view(text).substr(n, 2);
+      if (platform::lowerText(cp, pair) != pair || platform::upperText(cp, pair) != pair)
+        break;
+      n += 2;
+    }
+    fold = nullptr;
+  }
   if (n == 0)
     return;
-  const auto* fold = CaseSensitive ? nullptr : reinterpret_cast<const unsigned char*>(lowerTable_);
   prefilter_ = TBufStream::TWordStartFinder(std::string_view(text).substr(0, n), fold);
   prefilterOn_ = true;
 }
@@ -141,11 +163,24 @@ bool TSearchContext::JumpToCandidate(bool reportProgress)
   const int32_t from = restart_;
   int32_t last = from;
   const auto onWindow = [&](int32_t position) { return NoteSkipped(position, last, reportProgress); };
-  const int32_t word = reader.FindWordStart(prefilter_, delimiterTable_, onWindow);
+  int32_t word = reader.FindWordStart(prefilter_, delimiterTable_, onWindow);
+  // In double-byte text the byte before a word must be a delimiter of its
+  // own, not the trail byte of a character (a search that goes on from
+  // inside a word may also give its own first position).
+  while (dbcs_ && word > from) {
+    char before = 0;
+    reader.CopyBytes(word - 1, &before, 1);
+    if (delimiterTable_[Byte(before)] && !reader.InsideChar(word - 1))
+      break;
+    reader.SetPosition(word + 1);
+    word = reader.FindWordStart(prefilter_, delimiterTable_, onWindow);
+  }
   if (word < 0)
     return false;
   const int32_t before = reader.LastNonDelimiterBefore(word, from, delimiterTable_);
-  restart_ = before < 0 ? from : before + 2;
+  // The attempt starts behind the delimiter that ended the word before, which
+  // is a double-byte character when its trail byte is a delimiter.
+  restart_ = before < 0 ? from : before + (dbcs_ && reader.InsideChar(before + 1) ? 3 : 2);
   reader.SetPosition(restart_);
   return true;
 }
@@ -924,7 +959,9 @@ bool TSearchContext::JumpToTagCandidate(bool reportProgress)
   const char tagStop = reader.TagStop();
   const uint8_t style = reader.WordTagStyle();
   const char embedded = reader.WordTagDelimiter();
-  bool byBytes = style <= 1 && (!tagStart || tagStop == '#' || delimiters[Byte(tagStop)]) &&
+  // Double-byte text is walked token by token: a trail byte may equal a
+  // delimiter or a tag character.
+  bool byBytes = !dbcs_ && style <= 1 && (!tagStart || tagStop == '#' || delimiters[Byte(tagStop)]) &&
                  !(style == 1 && embedded && delimiters[Byte(embedded)]);
   for (char c : prefilter_.Prefix)
     if (delimiters[Byte(c)] || (tagStart && c == tagStart) || (style == 1 && embedded && c == embedded))

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 #include <tuple>
 #include <vector>
@@ -153,6 +155,43 @@ TEST_F(ScanJumpTest, TagModeWithOutsideTagsWalksTheTokens)
   ConcordSettings.wTagStop = '>';
   Load({{"a.txt", Corpus(5, 2, true)}});
   for (const char* pattern : {"walked&VBD", "walk*"})
+    ExpectSameHits(Request({pattern}, TSearchMode::Tag));
+}
+
+// Double-byte text (932): words of kana and kanji, many with a trail byte
+// that equals a delimiter, "@" or "_", full-width letters (which have case)
+// and ASCII words. A jump never starts an attempt on a trail byte nor takes
+// a trail byte for the delimiter before a word.
+TEST_F(ScanJumpTest, DoubleByteTextFindsTheSameHitsAsTheWordByWordScan)
+{
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  std::mt19937 random(11);
+  const std::vector<std::string> chars = {"\x95\x5C", "\x83\x5C", "\x81\x5B", "\x89\x40", "\x83\x5F",
+                                          "\x8E\xA6", "\x83\x41", "\x83\x61", "\x82\x60", "\x82\x81", "a", "B"};
+  std::vector<std::string> vocabulary;
+  for (int i = 0; i < 40; ++i) {
+    std::string w;
+    for (uint32_t n = 1 + random() % 3; n > 0; --n)
+      w += chars[random() % chars.size()];
+    vocabulary.push_back(w);
+  }
+  const std::vector<std::string> gaps = {" ", "  ", "\\", ", ", "\r\n"};
+  std::string plain, tagged;
+  while (plain.size() < 60000) {
+    const std::string& w = vocabulary[(random() % 40) * (random() % 40) / 40];
+    const std::string& gap = gaps[random() % gaps.size()];
+    plain += w + gap;
+    tagged += w + "_" + (random() % 2 ? "NN" : "\x96\xBC") + gap;  // 名 = 96 BC
+  }
+  Load({{"a.txt", plain}, {"b.txt", tagged}});
+  for (const std::string& pattern : {vocabulary[0], vocabulary[1] + "*", vocabulary[2].substr(0, 2) + "?*",
+                                     vocabulary[3] + " @ " + vocabulary[0], std::string("\x95\x5C*"),
+                                     std::string("a*"), std::string("\x82\x81*")})
+    ExpectSameHits(Request({pattern}));
+  ExpectSameHits(Request({vocabulary[1] + "*"}, TSearchMode::Text, soCaseSensitive));
+  ConcordSettings.WordTag = 1;
+  for (const std::string& pattern : {vocabulary[0] + "&NN", std::string("\x95\x5C*&*")})
     ExpectSameHits(Request({pattern}, TSearchMode::Tag));
 }
 
