@@ -169,9 +169,10 @@ TEST_F(ScanJumpTest, DoubleByteTextFindsTheSameHitsAsTheWordByWordScan)
   std::mt19937 random(11);
   const std::vector<std::string> chars = {"\x95\x5C", "\x83\x5C", "\x81\x5B", "\x89\x40", "\x83\x5F",
                                           "\x8E\xA6", "\x83\x41", "\x83\x61", "\x82\x60", "\x82\x81", "a", "B"};
-  // ソ表 and ア表: 表 after a trail byte of 5C and of 41.
-  std::vector<std::string> vocabulary = {"\x83\x5C\x95\x5C", "\x83\x41\x95\x5C"};
-  for (int i = 2; i < 40; ++i) {
+  // ソ表, ア表 and ーア: 表 after a trail byte of 5C and of 41, ア after one
+  // of 5B.
+  std::vector<std::string> vocabulary = {"\x83\x5C\x95\x5C", "\x83\x41\x95\x5C", "\x81\x5B\x83\x41"};
+  for (int i = 3; i < 40; ++i) {
     std::string w;
     for (uint32_t n = 1 + random() % 3; n > 0; --n)
       w += chars[random() % chars.size()];
@@ -192,7 +193,8 @@ TEST_F(ScanJumpTest, DoubleByteTextFindsTheSameHitsAsTheWordByWordScan)
     ExpectSameHits(Request({pattern}));
   ExpectSameHits(Request({vocabulary[1] + "*"}, TSearchMode::Text, soCaseSensitive));
   ConcordSettings.WordTag = 1;
-  for (const std::string& pattern : {vocabulary[0] + "&NN", std::string("\x95\x5C*&*")})
+  ConcordSettings.TagStart = 0;  // without markup tags single-byte text would jump by bytes
+  for (const std::string& pattern : {vocabulary[0] + "&NN", std::string("\x95\x5C*&*"), std::string("\x83\x41*&*")})
     ExpectSameHits(Request({pattern}, TSearchMode::Tag));
 }
 
