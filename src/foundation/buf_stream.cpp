@@ -478,22 +478,32 @@ bool TBufStream::InsideChar(int32_t pos)
 {
   if (!dbcs_ || pos <= 0)
     return false;
-  // The byte at pos and up to 256 before it: a run of lead bytes that long
-  // is taken to begin on a boundary.
-  const int32_t from = std::max(0, pos - LookBehind);
-  unsigned char chunk[LookBehind + 1];
-  const unsigned char* bytes;
-  if (bufPos_ >= 0 && from >= bufPos_ && pos < bufPos_ + bufLen_) {
-    bytes = buffer_.get() + (from - bufPos_);
-  } else {
-    int32_t at = from;
-    if (stream_->ReadAt(at, chunk, pos + 1 - from) != pos + 1 - from)
-      return false;
-    ++lockedReads_;
-    bytes = chunk;
+  // As platform::charStartAt decides it, by the run of lead bytes just
+  // before pos; the run is counted a chunk at a time, since it may reach
+  // further back than the window.
+  int32_t run = 0;
+  for (int32_t q = pos; q > 0;) {
+    const int32_t from = std::max(0, q - LookBehind);
+    unsigned char chunk[LookBehind];
+    const unsigned char* bytes;
+    if (bufPos_ >= 0 && from >= bufPos_ && q <= bufPos_ + bufLen_) {
+      bytes = buffer_.get() + (from - bufPos_);
+    } else {
+      int32_t at = from;
+      if (stream_->ReadAt(at, chunk, q - from) != q - from)
+        return false;
+      ++lockedReads_;
+      bytes = chunk;
+    }
+    int32_t k = q - from;
+    while (k > 0 && lead_[bytes[k - 1]])
+      --k;
+    run += q - from - k;
+    if (k > 0)
+      break;
+    q = from;
   }
-  const std::string_view text(reinterpret_cast<const char*>(bytes), size_t(pos + 1 - from));
-  return platform::charStartAt(*page_, text, size_t(pos - from)) != size_t(pos - from);
+  return run % 2 == 1;
 }
 
 TCharClass TBufStream::LeadClassBefore(int32_t pos)

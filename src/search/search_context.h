@@ -198,7 +198,9 @@ private:
   // can only succeed at a word that begins with them; after a failed attempt
   // the scan goes on at the next such word instead of at the next word, with
   // the attempt starting where the word-by-word scan would have started it.
-  // Not with skipping characters, equal-character groups or double-byte text.
+  // Not with skipping characters or equal-character groups. In double-byte
+  // text that ignores case the prefix is either characters of one byte or
+  // double-byte characters without case, so that no trail byte is folded.
   void SetUpPrefilter();
   bool NoteSkipped(int32_t position, int32_t& last, bool reportProgress);
   bool JumpToCandidate(bool reportProgress);

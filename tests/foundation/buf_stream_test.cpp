@@ -271,6 +271,9 @@ TEST_P(BufStreamTest, DoubleByteCharactersAreOneUnit)
     {0x404, u"許多 成功", {u"許多", u"成功"}},         // 許 = B3 5C, 功 = A5 5C
     {0x804, u"乗丂|亅", {u"乗丂", u"亅"}},             // 81 5C, 81 40, 81 7C
     {0x412, u"갂갵 a", {u"갂갵", u"a"}},               // 81 41, 81 61
+    // 字 = 8E 9A: both bytes can lead, over more than the 256-byte look-behind
+    // (the word keeps 254 bytes).
+    {0x411, std::u16string(150, u'字') + u" 嚴字", {std::u16string(127, u'字'), u"嚴字"}},
   };
   for (const Case& c : cases) {
     SetTextLanguage(c.lcid);
@@ -322,6 +325,10 @@ TEST_P(BufStreamTest, DoubleByteCharactersAreOneUnit)
     r.SetRange(0, int32_t(longWord.size()) + 8);
     EXPECT_EQ(r.FindLiteral("A", false, {}, false), int32_t(longWord.size()) + 6) << "not the trail byte of \x83\x41";
   }
+  const std::string kanji = platform::fromUtf16(platform::codePage(AnsiCodePage), std::u16string(150, u'字') + u" 嚴字");
+  TBufStream& k = open(kanji);
+  if (GetParam() >= 2)
+    EXPECT_EQ(k.FindLiteral("\x9A\x8E", false, {}, false), 301) << "嚴, not the bytes across two 字";
 }
 
 TEST_P(BufStreamTest, PrevWordNeedsAValidatedRange)
