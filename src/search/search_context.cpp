@@ -3,6 +3,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/utils.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
@@ -19,9 +20,15 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b)
 {
   if (a.size() != b.size())
     return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && LocaleLowerChar(a[i]) != LocaleLowerChar(b[i]))
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  for (size_t i = 0; i < a.size(); i += platform::charBytesAt(cp, a, i)) {
+    // A double-byte character is compared as it is: its trail byte never folds.
+    if (platform::charBytesAt(cp, a, i) == 2) {
+      if (a.compare(i, 2, b, i, 2) != 0)
+        return false;
+    } else if (a[i] != b[i] && LocaleLowerChar(a[i]) != LocaleLowerChar(b[i])) {
       return false;
+    }
   }
   return true;
 }

@@ -468,6 +468,7 @@ struct DoubleByteCase {
 TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
 {
   ConcordSettings.WordTag = 1;  // Tag rows: "_" ends a word and begins its tag
+  ConcordSettings.MetaTags = {{"\x83\x41", {"NN"}}};  // a meta tag named ア (83 41)
   const std::u16string kanji = u"字字字字 嚴字\r\n字字字 嚴字\r\n字字 嚴字";  // 字 = 8E 9A, 嚴 = 9A 8E
   const std::vector<DoubleByteCase> cases = {
     {0x411, u"ケーキ", u"コーヒー と ケーキ", {u"ケーキ"}},  // ー = 81 5B
@@ -482,6 +483,7 @@ TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
     {0x411, u"ａｂ", u"ＡＢ ａｂ ａＢ", {u"ＡＢ", u"ａｂ", u"ａＢ"}},   // full-width letters have case
     {0x411, u"&NN", u"ダンス_NN 犬_VB", {u"ダンス_NN"}, TSearchMode::Tag},  // ダ = 83 5F
     {0x411, u"ソ*&vb", u"ソフト_VB 表_VB", {u"ソフト_VB"}, TSearchMode::Tag},
+    {0x411, u"&ヂ", u"犬_NN 猫_ヂ", {u"猫_ヂ"}, TSearchMode::Tag},  // ヂ (83 61) is no name of ア
     {0x404, u"成功", u"許多 成功", {u"成功"}},                     // 功 = A5 5C
     {0x404, u"許?", u"許多 成功", {u"許多"}},
     {0x804, u"乗?", u"乗丂 亅", {u"乗丂"}},                        // 81 5C, 81 40, 81 7C
