@@ -60,8 +60,28 @@ int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper);
 // position of the delimiter (the cursor is then on it), or -1.
 int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower);
 
+// Character boundaries of the current language's code page in a window of a
+// file: `text` ends on a boundary (it stands before a hit, say) and begins on
+// one when startsOnBoundary (at the start of the file). The first boundary at
+// or after `pos` that the window tells, with work bounded by its length: a
+// byte that cannot lead ends a character, a byte below 0x40 (never a trail
+// byte) begins one, and the lead bytes between pair up from the nearer of
+// those or from the window's end. Where the window cannot tell, the next
+// boundary it can. On a single-byte page, pos itself.
+size_t BoundaryFrom(std::string_view text, size_t pos, bool startsOnBoundary);
+// The same in the reader's file: the first boundary at or after pos among the
+// bytes [lo, anchor), anchor being a boundary; and the last boundary at or
+// before pos after `from`, a boundary.
+int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor);
+int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos);
+
+// In a double-byte code page hitStart, hitEnd and the reader's cursor where a
+// search for sentence delimiters begins are character boundaries, and a
+// delimiter byte that is the trail byte of a character ends no sentence.
+//
 // Where a hit line's left context begins: the reader holds a validated range
-// that covers [lower, hitStart]. Characters: hitStart - size; Words: the first
+// that covers [lower, hitStart]. Characters: size characters before the hit,
+// in a double-byte code page not below the first boundary at or after lower; Words: the first
 // character of the size-th word to the left; Lines: the start of the line
 // size - 1 lines above the hit's; Sentence: the first character above 32 after
 // the last real sentence end before the hit (at or above lower). Never below 0
@@ -69,7 +89,8 @@ int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower);
 int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_t size, int32_t lower,
                    int32_t upper);
 // Where the right context ends: reading forwards from hitEnd, not past `upper`
-// nor the reader's range. Characters: hitEnd + size; Words: after the
+// nor the reader's range. Characters: size characters after the hit (in a
+// double-byte code page none that reaches past upper); Words: after the
 // character that ended the size-th word; Lines: after the size-th line end;
 // Sentence: after the first real sentence end, or where the reading stopped.
 // Never beyond the end of the file.
