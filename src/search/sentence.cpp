@@ -16,8 +16,10 @@ namespace {
 constexpr int32_t SentenceLookBehind = 64;
 // Largest span the sentence test classifies.
 constexpr int32_t SentenceSpan = 8192;
-// Bytes before a cut read to find the character boundary it falls on.
+// Bytes before a cut read to find the character boundary it falls on, and
+// how many more when a run of lead bytes crosses them.
 constexpr int32_t BoundaryLookBehind = 64;
+constexpr int32_t FarLookBehind = 4096;
 
 const platform::CodePage& TextPage()
 {
@@ -52,6 +54,50 @@ private:
   bool trailNext_ = false;
 };
 
+// The first character boundary at or after pos that the bytes [lo, anchor)
+// tell, anchor being a boundary; npos when they cannot. A byte that cannot
+// lead ends a character, a byte below 0x40 (never a trail byte) begins one,
+// and the lead bytes between pair up from the nearer of those, from the file
+// start or from the anchor.
+size_t TellBoundary(const platform::CodePage& page, std::string_view text, size_t pos, bool startsOnBoundary)
+{
+  const auto canLead = [&](size_t i) { return page.lead[static_cast<unsigned char>(text[i])]; };
+  size_t run = pos;  // [run, pos) can lead
+  while (run > 0 && canLead(run - 1))
+    --run;
+  if (run > 0 || startsOnBoundary)
+    return run + platform::charEndAt(page, text.substr(run), pos - run);
+  size_t end = pos;  // [pos, end) can lead
+  while (end < text.size() && canLead(end))
+    ++end;
+  if (end == text.size() || static_cast<unsigned char>(text[end]) < 0x40)
+    return (end - pos) % 2 == 0 ? pos : pos + 1;
+  return std::string_view::npos;
+}
+
+// The first boundary at or after pos, reading the bytes [lo, anchor) into
+// text. When a run of lead bytes crosses lo so that they cannot tell, up to
+// FarLookBehind bytes more before lo are read; failing that, the cut moves on
+// to the first boundary after pos that the bytes tell.
+int32_t FirstBoundary(TBufStream& reader, int32_t& lo, std::string& text, int32_t pos, int32_t anchor)
+{
+  const platform::CodePage& page = TextPage();
+  text = ReadBytes(reader, lo, anchor);
+  size_t at = TellBoundary(page, text, size_t(pos - lo), lo == 0);
+  if (at == std::string_view::npos && lo > 0) {
+    lo = std::max(0, lo - FarLookBehind);
+    text = ReadBytes(reader, lo, anchor);
+    at = TellBoundary(page, text, size_t(pos - lo), lo == 0);
+  }
+  if (at == std::string_view::npos) {
+    at = size_t(pos - lo);
+    while (at < text.size() && page.lead[static_cast<unsigned char>(text[at])])
+      ++at;
+    at = std::min(at + 1, text.size());
+  }
+  return lo + int32_t(at);
+}
+
 // Whether the delimiter byte at pos is a character of its own: a byte below
 // 0x40 always is; on a double-byte page a lead byte or a trail byte is not.
 bool DelimiterStandsAlone(TBufStream& reader, int32_t pos, char c, int32_t lower)
@@ -62,8 +108,8 @@ bool DelimiterStandsAlone(TBufStream& reader, int32_t pos, char c, int32_t lower
     return true;
   if (page.lead[b])
     return false;
-  const int32_t lo = std::max(0, std::min(lower, pos) - BoundaryLookBehind);
-  return BoundaryFrom(ReadBytes(reader, lo, pos + 1), size_t(pos - lo), lo == 0) == size_t(pos - lo);
+  // The byte cannot lead, so a character ends after it.
+  return BoundaryAfter(reader, std::max(0, std::min(lower, pos) - BoundaryLookBehind), pos, pos + 1) == pos;
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
@@ -105,31 +151,12 @@ int32_t FileEnd(TBufStream& reader)
 
 }  // namespace
 
-size_t BoundaryFrom(std::string_view text, size_t pos, bool startsOnBoundary)
-{
-  const platform::CodePage& page = TextPage();
-  pos = std::min(pos, text.size());
-  if (!page.dbcs)
-    return pos;
-  const auto canLead = [&](size_t i) { return page.lead[static_cast<unsigned char>(text[i])]; };
-  size_t run = pos;  // [run, pos) can lead
-  while (run > 0 && canLead(run - 1))
-    --run;
-  if (run > 0 || startsOnBoundary)
-    return run + platform::charEndAt(page, text.substr(run), pos - run);
-  size_t end = pos;  // [pos, end) can lead
-  while (end < text.size() && canLead(end))
-    ++end;
-  if (end == text.size() || static_cast<unsigned char>(text[end]) < 0x40)
-    return (end - pos) % 2 == 0 ? pos : pos + 1;
-  return end + 1;
-}
-
 int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor)
 {
   if (!TextPage().dbcs || pos <= lo || pos >= anchor)
     return pos;
-  return lo + int32_t(BoundaryFrom(ReadBytes(reader, lo, anchor), size_t(pos - lo), lo == 0));
+  std::string text;
+  return FirstBoundary(reader, lo, text, pos, anchor);
 }
 
 int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos)
@@ -256,11 +283,11 @@ int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_
     // The characters from the first boundary at or after lower, counted
     // forwards; the cut is size characters before the hit.
     const int32_t floor = std::clamp(lower, 0, std::max(0, hitStart));
-    const int32_t lo = std::max(0, floor - BoundaryLookBehind);
-    const std::string text = ReadBytes(reader, lo, hitStart);
+    int32_t lo = std::max(0, floor - BoundaryLookBehind);
+    std::string text;
+    const int32_t first = FirstBoundary(reader, lo, text, floor, hitStart);
     std::vector<int32_t> starts;
-    for (size_t i = BoundaryFrom(text, size_t(floor - lo), lo == 0); i < text.size();
-         i += platform::charBytesAt(page, text, i))
+    for (auto i = size_t(first - lo); i < text.size(); i += platform::charBytesAt(page, text, i))
       starts.push_back(lo + int32_t(i));
     return starts.size() > size_t(size) ? starts[starts.size() - size_t(size)]
                                         : starts.empty() ? hitStart : starts.front();

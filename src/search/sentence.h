@@ -60,18 +60,14 @@ int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper);
 // position of the delimiter (the cursor is then on it), or -1.
 int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower);
 
-// Character boundaries of the current language's code page in a window of a
-// file: `text` ends on a boundary (it stands before a hit, say) and begins on
-// one when startsOnBoundary (at the start of the file). The first boundary at
-// or after `pos` that the window tells, with work bounded by its length: a
-// byte that cannot lead ends a character, a byte below 0x40 (never a trail
-// byte) begins one, and the lead bytes between pair up from the nearer of
-// those or from the window's end. Where the window cannot tell, the next
-// boundary it can. On a single-byte page, pos itself.
-size_t BoundaryFrom(std::string_view text, size_t pos, bool startsOnBoundary);
-// The same in the reader's file: the first boundary at or after pos among the
-// bytes [lo, anchor), anchor being a boundary; and the last boundary at or
-// before pos after `from`, a boundary.
+// Character boundaries of the current language's code page in the reader's
+// file (on a single-byte page, pos itself). The first boundary at or after
+// pos that the bytes [lo, anchor) tell, anchor being a boundary (a hit's
+// start): a byte that cannot lead ends a character, a byte below 0x40 (never
+// a trail byte) begins one, and the lead bytes between pair up from the
+// nearer of those; a run of lead bytes across lo is read up to 4 KB further
+// back, and where even that cannot tell, the cut moves on to the next
+// boundary that can be told. The work is bounded by those bytes.
 int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor);
 int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos);
 

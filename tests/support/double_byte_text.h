@@ -1,0 +1,105 @@
+// Generated text of the double-byte code pages for tests that cut text: runs
+// of one character after odd and even numbers of bytes, mixed prose with
+// characters whose trail byte is '\', '[', '@' or an ASCII letter, and hits
+// on a character found nowhere else; and the check that a piece of shown
+// text decodes cleanly into characters the text holds.
+#pragma once
+
+#include "foundation/chartables.h"
+#include "platform/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct TDoubleBytePage {
+  int32_t LanguageId;
+  const char* Name;
+  std::string Run;                 // repeated in the runs
+  std::vector<std::string> Mixed;  // the prose's characters
+  std::string Hit;                 // only at the hits
+};
+
+inline const std::vector<TDoubleBytePage>& DoubleBytePages()
+{
+  // 932: 字 表 ゼ ァ ア あ Ｂ, hit 日; 936: 字 乗 乕 丂 丄 你 乤, hit 日.
+  static const std::vector<TDoubleBytePage> pages = {
+      {0x411, "cp932", "\x8E\x9A", {"\x95\x5C", "\x83\x5B", "\x83\x40", "\x83\x41", "\x82\xA0", "\x82\x61"}, "\x93\xFA"},
+      {0x804, "cp936", "\xD7\xD6", {"\x81\x5C", "\x81\x5B", "\x81\x40", "\x81\x41", "\xC4\xE3", "\x81\x61"}, "\xC8\xD5"},
+  };
+  return pages;
+}
+
+struct TDoubleByteText {
+  std::string Text;
+  std::vector<std::pair<int32_t, int32_t>> Hits;  // [start, end) of each hit
+};
+
+// Each part: a run of 300 to 700 characters, after an odd or an even number
+// of bytes; a hit (every fourth one 41 characters long) straight after the run,
+// after a blank or after an ASCII letter; a short run; then prose of words,
+// blanks, sentence ends and CR LF. No "..." anywhere.
+inline TDoubleByteText MakeDoubleByteText(const TDoubleBytePage& page, unsigned seed)
+{
+  std::mt19937 rng(seed);
+  TDoubleByteText out;
+  std::string& t = out.Text;
+  for (int part = 0; part < 12; ++part) {
+    if (part % 2)
+      t += "x";
+    for (int n = 300 + int(rng() % 400); n > 0; --n)
+      t += page.Run;
+    static const char* const before[] = {"", " ", "a"};
+    t += before[part % 3];
+    const auto start = int32_t(t.size());
+    t += page.Hit;
+    for (int n = part % 4 == 3 ? 40 : 0; n > 0; --n)
+      t += page.Mixed[rng() % page.Mixed.size()];
+    out.Hits.emplace_back(start, int32_t(t.size()));
+    for (int n = 0; n < 15; ++n)
+      t += page.Run;
+    for (int word = 0; word < 60; ++word) {
+      for (int n = 1 + int(rng() % 6); n > 0; --n)
+        t += rng() % 5 ? page.Mixed[rng() % page.Mixed.size()] : std::string(1, char('a' + rng() % 3));
+      static const char* const gaps[] = {" ", " ", " ", ". ", "\r\n", "! "};
+      t += gaps[rng() % 6];
+    }
+  }
+  return out;
+}
+
+// The text as a hit line shows it: CR LF is one blank.
+inline std::u16string DecodedAsShown(const std::string& text)
+{
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text.compare(i, 2, "\r\n") == 0)
+      shown += ' ', ++i;
+    else
+      shown += text[i];
+  return platform::toUtf16(platform::codePage(AnsiCodePage), shown);
+}
+
+// Each piece of the shown line between the writer's " ... " decodes with no
+// lone lead or trail byte into characters that `decoded` holds in that order.
+inline void ExpectWholeCharacters(const std::u16string& decoded, const std::string& line)
+{
+  size_t from = 0;
+  for (;;) {
+    const size_t at = line.find(" ... ", from);
+    const std::u16string piece =
+        platform::toUtf16(platform::codePage(AnsiCodePage), line.substr(from, at == std::string::npos ? at : at - from));
+    EXPECT_EQ(piece.find(u'\uFFFD'), std::u16string::npos) << line;
+    EXPECT_NE(decoded.find(piece), std::u16string::npos) << line;
+    if (at == std::string::npos)
+      return;
+    from = at + 5;
+  }
+}
+
+}  // namespace testsupport
