@@ -68,12 +68,16 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
     testsupport::ExpectWholeCharacters(shown, line);
   }
   if (cut.Type == ctCharacters && cut.Size == 10) {
-    // Hits 0 and 6 stand straight after a run and before a short one.
-    std::string ten;
-    for (int n = 0; n < 10; ++n)
-      ten += Page().Run;
-    EXPECT_EQ(list_.GetLine(0), "... " + ten + Page().Hit + ten + " ...");
-    EXPECT_EQ(list_.GetLine(6), list_.GetLine(0));
+    // Short hits after a run, straight or after a blank or a letter, and
+    // before a run: ten characters on each side.
+    const auto runs = [&](size_t n) {
+      std::string r;
+      while (n-- > 0)
+        r += Page().Run;
+      return r;
+    };
+    for (const auto& [hit, before] : {std::pair<int32_t, std::string>{0, ""}, {1, " "}, {2, "a"}, {6, ""}})
+      EXPECT_EQ(list_.GetLine(hit), "... " + runs(10 - before.size()) + before + Page().Hit + runs(10) + " ...");
   }
 
   // The context pane, whatever the context type (so once per code page):

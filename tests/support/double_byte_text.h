@@ -41,7 +41,8 @@ struct TDoubleByteText {
 };
 
 // Each part: a run of 300 to 700 characters, after an odd or an even number
-// of bytes; a hit (every fourth one 41 characters long) straight after the run,
+// of bytes; a hit (every fourth one long, ending in a
+// single byte, the last one a run longer than 512 bytes) straight after the run,
 // after a blank or after an ASCII letter; a short run; then prose of words,
 // blanks, sentence ends and CR LF. No "..." anywhere.
 inline TDoubleByteText MakeDoubleByteText(const TDoubleBytePage& page, unsigned seed)
@@ -58,8 +59,11 @@ inline TDoubleByteText MakeDoubleByteText(const TDoubleBytePage& page, unsigned 
     t += before[part % 3];
     const auto start = int32_t(t.size());
     t += page.Hit;
-    for (int n = part % 4 == 3 ? 40 : 0; n > 0; --n)
-      t += page.Mixed[rng() % page.Mixed.size()];
+    if (part % 4 == 3) {
+      for (int n = part == 11 ? 300 : 40; n > 0; --n)
+        t += part == 11 ? page.Run : page.Mixed[rng() % page.Mixed.size()];
+      t += "b";
+    }
     out.Hits.emplace_back(start, int32_t(t.size()));
     for (int n = 0; n < 15; ++n)
       t += page.Run;
