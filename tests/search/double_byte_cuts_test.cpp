@@ -98,6 +98,17 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
                                     pane.substr(hitAt + size_t(spans[0].Length))})
       testsupport::ExpectWholeCharacters(whole, part);
   }
+
+  // Part-of-speech tags left out: a trail byte that looks like their
+  // delimiter stays with its lead byte.
+  ConcordSettings.WordTag = 1;
+  ConcordSettings.wTagDelimiter = '_';
+  list_.SuppressPartOfSpeech = true;
+  for (int32_t i = 0; i < list_.Count(); ++i) {
+    const std::string line = list_.GetLine(i);
+    EXPECT_EQ(platform::toUtf16(platform::codePage(AnsiCodePage), line).find(u'\uFFFD'), std::u16string::npos)
+        << line;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
