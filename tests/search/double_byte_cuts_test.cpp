@@ -65,7 +65,8 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
       ASSERT_EQ(line.substr(line.size() - 4), " ...");
       line = line.substr(4, line.size() - 8);
     }
-    testsupport::ExpectWholeCharacters(shown, line);
+    SCOPED_TRACE(i);
+    testsupport::ExpectWholeCharacters(shown, testsupport::Decoded(line));
   }
   if (cut.Type == ctCharacters && cut.Size == 10) {
     // Short hits after a run, straight or after a blank or a letter, and
@@ -85,7 +86,7 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
   if (cut.Type != ctSentence)
     return;
   BigContextSize = 1;
-  const std::u16string whole = platform::toUtf16(platform::codePage(AnsiCodePage), text_.Text);
+  const std::u16string whole = testsupport::Decoded(text_.Text);
   TBufStream& reader = *CorpusList[0].Reader;
   for (const auto& [start, end] : text_.Hits) {
     ConfigureBufStream(reader);
@@ -96,7 +97,7 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
     const auto hitAt = size_t(spans[0].Start - 1);
     for (const std::string& part : {pane.substr(0, hitAt), pane.substr(hitAt, size_t(spans[0].Length)),
                                     pane.substr(hitAt + size_t(spans[0].Length))})
-      testsupport::ExpectWholeCharacters(whole, part);
+      testsupport::ExpectWholeCharacters(whole, testsupport::Decoded(part));
   }
 
   // Part-of-speech tags left out: a trail byte that looks like their
@@ -105,9 +106,7 @@ TEST_P(DoubleByteCutsTest, HitLinesAndTheContextPaneHoldWholeCharacters)
   ConcordSettings.wTagDelimiter = '_';
   list_.SuppressPartOfSpeech = true;
   for (int32_t i = 0; i < list_.Count(); ++i) {
-    const std::string line = list_.GetLine(i);
-    EXPECT_EQ(platform::toUtf16(platform::codePage(AnsiCodePage), line).find(u'\uFFFD'), std::u16string::npos)
-        << line;
+    EXPECT_EQ(testsupport::Decoded(list_.GetLine(i)).find(u'\uFFFD'), std::u16string::npos) << i;
   }
 }
 

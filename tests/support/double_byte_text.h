@@ -77,6 +77,11 @@ inline TDoubleByteText MakeDoubleByteText(const TDoubleBytePage& page, unsigned 
   return out;
 }
 
+inline std::u16string Decoded(const std::string& bytes)
+{
+  return platform::toUtf16(platform::codePage(AnsiCodePage), bytes);
+}
+
 // The text as a hit line shows it: CR LF is one blank.
 inline std::u16string DecodedAsShown(const std::string& text)
 {
@@ -86,21 +91,19 @@ inline std::u16string DecodedAsShown(const std::string& text)
       shown += ' ', ++i;
     else
       shown += text[i];
-  return platform::toUtf16(platform::codePage(AnsiCodePage), shown);
+  return Decoded(shown);
 }
 
-// Each piece of the shown line between the writer's " ... " decodes with no
-// lone lead or trail byte into characters that `decoded` holds in that order.
-inline void ExpectWholeCharacters(const std::u16string& decoded, const std::string& line)
+// The decoded line has no lone lead or trail byte, and each piece of it
+// between the writer's " ... " is characters that `corpus` holds in that
+// order.
+inline void ExpectWholeCharacters(const std::u16string& corpus, const std::u16string& line)
 {
-  size_t from = 0;
-  for (;;) {
-    const size_t at = line.find(" ... ", from);
-    const std::u16string piece =
-        platform::toUtf16(platform::codePage(AnsiCodePage), line.substr(from, at == std::string::npos ? at : at - from));
-    EXPECT_EQ(piece.find(u'\uFFFD'), std::u16string::npos) << line;
-    EXPECT_NE(decoded.find(piece), std::u16string::npos) << line;
-    if (at == std::string::npos)
+  EXPECT_EQ(line.find(u'\uFFFD'), std::u16string::npos);
+  for (size_t from = 0;;) {
+    const size_t at = line.find(u" ... ", from);
+    EXPECT_NE(corpus.find(line.substr(from, at == std::u16string::npos ? at : at - from)), std::u16string::npos);
+    if (at == std::u16string::npos)
       return;
     from = at + 5;
   }
