@@ -29,8 +29,10 @@ inline const std::vector<TDoubleBytePage>& DoubleBytePages()
 {
   // 932: 字 表 ゼ ァ ア あ Ｂ ダ, hit 日; 936: 字 乗 乕 丂 丄 你 乤 乢, hit 日.
   static const std::vector<TDoubleBytePage> pages = {
-      {0x411, "cp932", "\x8E\x9A", {"\x95\x5C", "\x83\x5B", "\x83\x40", "\x83\x41", "\x82\xA0", "\x82\x61", "\x83\x5F"}, "\x93\xFA"},
-      {0x804, "cp936", "\xD7\xD6", {"\x81\x5C", "\x81\x5B", "\x81\x40", "\x81\x41", "\xC4\xE3", "\x81\x61", "\x81\x5F"}, "\xC8\xD5"},
+      {0x411, "cp932", "\x8E\x9A",
+       {"\x95\x5C", "\x83\x5B", "\x83\x40", "\x83\x41", "\x82\xA0", "\x82\x61", "\x83\x5F"}, "\x93\xFA"},
+      {0x804, "cp936", "\xD7\xD6",
+       {"\x81\x5C", "\x81\x5B", "\x81\x40", "\x81\x41", "\xC4\xE3", "\x81\x61", "\x81\x5F"}, "\xC8\xD5"},
   };
   return pages;
 }

@@ -10,7 +10,6 @@
 #include "search/concord_items.h"
 #include "forms/context_options.h"
 #include "search/search_driver.h"
-#include "support/double_byte_text.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 #include "workbench/windows/concordance_form.h"
@@ -445,57 +444,6 @@ TEST(BracketHitRun, BracketsTheHitRunNotACollocateBeforeIt)
   runs[1].Length = 0;
   BracketHitRun(noHit, runs);
   EXPECT_EQ(noHit, "big cat sat");
-}
-
-// Double-byte corpora: the pane of each clicked line and the copied lines
-// decode cleanly into the corpus's characters.
-TEST_F(ConcordanceFormTest, DoubleByteThePaneAndCopiedLinesHoldWholeCharacters)
-{
-  struct TRestore {
-    ~TRestore()
-    {
-      SetTextLanguage(0x409);
-      BuildCharTables();
-    }
-  } restore;
-  ConcordSettings.ContextType = 0;
-  for (const testsupport::TDoubleBytePage& page : testsupport::DoubleBytePages()) {
-    SCOPED_TRACE(page.Name);
-    SetTextLanguage(page.LanguageId);
-    BuildCharTables();
-    windows_.clear();
-    UnloadCorpus(frame);
-    const testsupport::TDoubleByteText gen = testsupport::MakeDoubleByteText(page, 11);
-    Load({{"a.txt", gen.Text}});
-    windows_.push_back(std::make_unique<TConcordanceForm>("hit"));
-    TConcordanceForm& w = *windows_.back();
-    w.resize(1000, 900);
-    w.show();
-    for (const auto& [start, end] : gen.Hits) {
-      auto hit = std::make_unique<TConcordItem>();
-      hit->FileIndex = 0;
-      hit->HitStart = start;
-      hit->HitEnd = end;
-      w.AddHit(std::move(hit));
-    }
-    w.AfterSearch();
-    QApplication::processEvents();
-    const std::u16string paragraphs =
-        QString::fromStdU16String(testsupport::Decoded(gen.Text)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toStdU16String();
-    for (int32_t i = 0; i < 6; ++i) {
-      Click(w, i, i ? Qt::ControlModifier : Qt::NoModifier);
-      testsupport::ExpectWholeCharacters(paragraphs, w.ContextWindow->toPlainText().toStdU16String());
-    }
-    w.ConcordWindow->setFocus();
-    w.CopyConcordance();
-    const QStringList copied = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    EXPECT_EQ(copied.size(), 6);
-    for (QString line : copied) {
-      line.remove(QStringLiteral("[[")).remove(QStringLiteral("]]"));
-      ASSERT_TRUE(line.startsWith(QStringLiteral("... ")) && line.endsWith(QStringLiteral(" ...")));
-      testsupport::ExpectWholeCharacters(testsupport::DecodedAsShown(gen.Text), line.mid(4, line.size() - 8).toStdU16String());
-    }
-  }
 }
 
 TEST_F(ConcordanceFormTest, CopyingFromThePaneBracketsOnlyARealOverlapWithTheHit)
