@@ -31,13 +31,7 @@ protected:
     BuildCharTables();
     text_ = testsupport::MakeDoubleByteText(Page(), 48);
     Load({{"f.txt", text_.Text}});
-    for (const auto& [start, end] : text_.Hits) {
-      auto hit = std::make_unique<TConcordItem>();
-      hit->FileIndex = 0;
-      hit->HitStart = start;
-      hit->HitEnd = end;
-      list_.AddItem(std::move(hit));
-    }
+    testsupport::AddHits(list_, text_);
   }
   void TearDown() override
   {

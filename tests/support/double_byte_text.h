@@ -7,10 +7,12 @@
 
 #include "foundation/chartables.h"
 #include "platform/codepage.h"
+#include "search/concord_items.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,6 +79,18 @@ inline TDoubleByteText MakeDoubleByteText(const TDoubleBytePage& page, unsigned 
     }
   }
   return out;
+}
+
+// The hits as hits of the first corpus file, appended to the list.
+inline void AddHits(TConcordItems& list, const TDoubleByteText& text)
+{
+  for (const auto& [start, end] : text.Hits) {
+    auto hit = std::make_unique<TConcordItem>();
+    hit->FileIndex = 0;
+    hit->HitStart = start;
+    hit->HitEnd = end;
+    list.AddItem(std::move(hit));
+  }
 }
 
 inline std::u16string Decoded(const std::string& bytes)

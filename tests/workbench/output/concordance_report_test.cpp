@@ -416,13 +416,7 @@ TEST_F(ConcordanceReportTest, DoubleByteReportsHoldWholeCharacters)
     const testsupport::TDoubleByteText gen = testsupport::MakeDoubleByteText(page, 7);
     load(gen.Text);
     TConcordItems list;
-    for (const auto& [start, end] : gen.Hits) {
-      auto hit = std::make_unique<TConcordItem>();
-      hit->FileIndex = 0;
-      hit->HitStart = start;
-      hit->HitEnd = end;
-      list.AddItem(std::move(hit));
-    }
+    testsupport::AddHits(list, gen);
     const std::u16string shown = testsupport::DecodedAsShown(gen.Text);
     for (const TContextType type : {ctCharacters, ctWords, ctSentence}) {
       for (const bool html : {false, true}) {
