@@ -70,7 +70,7 @@ TColor RankColour(TColor colour, int32_t rank, int32_t rankCount)
 // trail byte goes where its lead byte went. Reading starts on a boundary.
 class TCharMask {
 public:
-  explicit TCharMask(TClassMask mask) : mask_(mask), page_(platform::codePage(AnsiCodePage)) {}
+  explicit TCharMask(TClassMask mask) : mask_(mask), page_(TextPage()) {}
   bool Keeps(char c, TCharClass cls)
   {
     if (trailNext_) {
@@ -96,7 +96,7 @@ private:
 // text that starts on a boundary at `start`, walked forwards.
 size_t LastBoundaryUpTo(std::string_view text, size_t start, size_t limit)
 {
-  const platform::CodePage& page = platform::codePage(AnsiCodePage);
+  const platform::CodePage& page = TextPage();
   size_t at = start;
   while (at < text.size()) {
     const size_t next = at + platform::charBytesAt(page, text, at);
@@ -109,7 +109,7 @@ size_t LastBoundaryUpTo(std::string_view text, size_t start, size_t limit)
 
 size_t FirstBoundaryFrom(std::string_view text, size_t start, size_t from)
 {
-  const platform::CodePage& page = platform::codePage(AnsiCodePage);
+  const platform::CodePage& page = TextPage();
   size_t at = start;
   while (at < from && at < text.size())
     at += platform::charBytesAt(page, text, at);
