@@ -21,7 +21,6 @@ constexpr int32_t SentenceSpan = 8192;
 constexpr int32_t BoundaryLookBehind = 64;
 constexpr int32_t FarLookBehind = 4096;
 
-
 std::string ReadBytes(TBufStream& reader, int32_t from, int32_t to)
 {
   std::string bytes(size_t(std::max(0, to - from)), '\0');
@@ -29,20 +28,21 @@ std::string ReadBytes(TBufStream& reader, int32_t from, int32_t to)
   return bytes;
 }
 
-// Reads forwards from a character boundary and tells which bytes are trail
-// bytes, which are no characters of their own.
-class TTrailTracker {
+// Reads forwards from a character boundary and tells which bytes are
+// characters of their own: neither a double-byte character's lead byte nor
+// its trail byte.
+class TSingleBytes {
 public:
-  TTrailTracker() : page_(TextPage()) {}
-  // Whether c, the next byte, is the trail byte of the character before it.
-  bool Trail(char c)
+  TSingleBytes() : page_(TextPage()) {}
+  // Whether c, the next byte, is a character of its own.
+  bool Single(char c)
   {
     if (trailNext_) {
       trailNext_ = false;
-      return true;
+      return false;
     }
     trailNext_ = page_.dbcs && page_.lead[static_cast<unsigned char>(c)];
-    return false;
+    return !trailNext_;
   }
 
 private:
@@ -220,22 +220,22 @@ bool CrossesSentence(TBufStream& reader, int32_t hitStart, int32_t hitEnd)
   reader.ValidateBuffer(lo, hitEnd);
   reader.Seek(hitStart);
   TCharClass cls = ccNone;
-  TTrailTracker trail;
+  TSingleBytes bytes;
   // Delimiters before the hit's first word never count.
   do {
     if (reader.AtEnd())
       return false;
-    trail.Trail(reader.NextCharClassified(cls));
+    bytes.Single(reader.NextCharClassified(cls));
   } while (cls != ccWord);
   for (;;) {
     char c;
-    bool inCharacter;
+    bool single;
     do {
       if (reader.AtEnd())
         return false;
       c = reader.NextCharClassified(cls);
-      inCharacter = trail.Trail(c);
-    } while (inCharacter || !IsSentenceDelimiter(c) || !OutsideTags(cls) || IsLeadByte(c));
+      single = bytes.Single(c);
+    } while (!single || !IsSentenceDelimiter(c) || !OutsideTags(cls));
     const int32_t after = reader.GetPosition();
     if (DelimiterAtEndsSentence(reader, after - 1, c))
       return true;
@@ -251,13 +251,13 @@ bool CrossesSentence(TSearchContext& context, int32_t hitStart, int32_t hitEnd)
 int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper)
 {
   TCharClass cls = ccNone;
-  TTrailTracker trail;
+  TSingleBytes bytes;
   for (;;) {
     const int32_t pos = reader.GetPosition();
     if (pos < 0 || pos >= upper || reader.AtEnd())
       return -1;
     const char c = reader.NextCharClassified(cls);
-    if (!trail.Trail(c) && IsSentenceDelimiter(c) && OutsideTags(cls) && !IsLeadByte(static_cast<unsigned char>(c)))
+    if (bytes.Single(c) && IsSentenceDelimiter(c) && OutsideTags(cls))
       return pos;
   }
 }

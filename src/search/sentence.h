@@ -81,12 +81,13 @@ int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos);
 // delimiter byte that is the trail byte of a character ends no sentence.
 //
 // Where a hit line's left context begins: the reader holds a validated range
-// that covers [lower, hitStart]. Characters: size characters before the hit,
-// in a double-byte code page not below the first boundary at or after lower; Words: the first
-// character of the size-th word to the left; Lines: the start of the line
-// size - 1 lines above the hit's; Sentence: the first character above 32 after
-// the last real sentence end before the hit (at or above lower). Never below 0
-// nor below the reader's range start for the reading types.
+// that covers [lower, hitStart]. Characters: size characters before the hit
+// (in a double-byte code page not below the first boundary at or after
+// lower); Words: the first character of the size-th word to the left;
+// Lines: the start of the line size - 1 lines above the hit's; Sentence: the
+// first character above 32 after the last real sentence end before the hit
+// (at or above lower). Never below 0 nor below the reader's range start for
+// the reading types.
 int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_t size, int32_t lower,
                    int32_t upper);
 // Where the right context ends: reading forwards from hitEnd, not past `upper`
