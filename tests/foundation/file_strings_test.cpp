@@ -2,6 +2,8 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
+#include "platform/codepage.h"
 #include "support/corpus_fixture.h"
 #include "support/fake_download.h"
 
@@ -301,6 +303,157 @@ TEST_F(FileStringsTest, PartsOfALongSuppressedLineAreTheWholeLinesParts)
           << "from " << from;
     }
   }
+}
+
+// A file stream that is read, never mapped, and counts the bytes read.
+class CountingStream : public TFileSynchroStream {
+public:
+  using TFileSynchroStream::TFileSynchroStream;
+  std::atomic<int64_t> Bytes{0};
+  int MappableHandle() override { return -1; }
+  int32_t Read(void* buffer, int32_t count) override
+  {
+    const int32_t got = TFileSynchroStream::Read(buffer, count);
+    Bytes += std::max(got, 0);
+    return got;
+  }
+};
+
+// Parts of a 300 KB suppressed line between two short lines.
+class SuppressedLine : public FileStringsTest {
+protected:
+  void SetUp() override
+  {
+    FileStringsTest::SetUp();
+    std::mt19937 rng(50);
+    const char* pieces[] = {"word ", "<tag a=1> ", "[x] ", "said_VBD ", "\t"};
+    std::string text;
+    while (text.size() < 300000)
+      text += pieces[rng() % 5];
+    stream = std::make_unique<CountingStream>(files.write("s.txt", "a\r\n" + text + "\r\nb"), CorpusFileMode);
+    reader = std::make_unique<TBufStream>(stream.get());
+    ConfigureBufStream(*reader);
+    lines = std::make_unique<TFileStrings>(stream.get(), reader.get());
+    ASSERT_TRUE(waitUntil([&] { return !lines->IsCounting(); }));
+    lines->Suppress = {true, false, false};
+  }
+  // 300 bytes of line 1 far in, read before the whole line is.
+  void expectFarPart()
+  {
+    int32_t length = 0;
+    const std::string part = lines->textPart(1, 100000, 300, length);
+    EXPECT_EQ(part, lines->Get(1).substr(100000, 300));
+  }
+  std::unique_ptr<CountingStream> stream;
+  std::unique_ptr<TBufStream> reader;
+  std::unique_ptr<TFileStrings> lines;
+};
+
+TEST_F(SuppressedLine, KeepsItsMarksAndShownLengthWhileShortLinesAreRead)
+{
+  int32_t length = 0;
+  lines->textPart(1, 0, 300, length);
+  EXPECT_GT(length, 300000);  // the line's bytes until it is read to its end
+  const std::string whole = lines->Get(1);
+  lines->textPart(1, 0, 300, length);
+  EXPECT_EQ(length, int32_t(whole.size()));
+  lines->Get(0);
+  lines->Get(2);
+  stream->Bytes = 0;
+  const auto from = int32_t(whole.size() * 4 / 5);
+  EXPECT_EQ(lines->textPart(1, from, 300, length), whole.substr(size_t(from), 300));
+  EXPECT_LT(stream->Bytes, 65536);  // from the mark before the part
+}
+
+TEST_F(SuppressedLine, PartsFollowASwitchOfSuppressionOrOfTheTagSettings)
+{
+  lines->Get(1);  // marks all along the line
+  lines->Suppress = {false, false, true};
+  expectFarPart();
+  lines->Suppress = {true, false, false};
+  lines->Get(1);
+  ConcordSettings.TagStart = '[';
+  ConcordSettings.TagStop = ']';
+  ConfigureBufStream(*reader);
+  lines->ClassificationChanged();
+  expectFarPart();
+}
+
+// Long lines of double-byte text: runs of characters whose bytes can all
+// lead, or prose of ASCII words, tags and characters whose trail byte is \,
+// [, @ or a letter.
+struct DoubleByteRow {
+  int32_t Language;
+  bool Runs;
+  bool SuppressTags;
+};
+
+class DoubleByteLine : public FileStringsTest, public testing::WithParamInterface<DoubleByteRow> {
+protected:
+  void TearDown() override
+  {
+    SetTextLanguage(0x409);
+    BuildCharTables();
+    FileStringsTest::TearDown();
+  }
+};
+
+std::string doubleByteText(const platform::CodePage& cp, bool runs, size_t size, std::mt19937& rng)
+{
+  const std::string ji = platform::fromUtf16(cp, u"\u5B57");     // 字
+  const std::string alpha = platform::fromUtf16(cp, u"\u0391");  // Greek capital alpha
+  std::vector<char> leads;
+  for (int c = 0x80; c < 256; ++c)
+    if (cp.lead[size_t(c)])
+      leads.push_back(char(c));
+  const char trails[] = "\\[@aZq";
+  std::string text = "x";  // so that characters pair up from an odd byte
+  while (text.size() < size) {
+    if (runs) {
+      const std::string& ch = rng() % 2 ? ji : alpha;
+      for (int n = 1 + int(rng() % 300); n > 0; --n)
+        text += ch;
+    } else if (rng() % 3 == 0) {
+      text += rng() % 2 ? "word " : "<b>";
+    } else {
+      text += leads[rng() % leads.size()];
+      text += trails[rng() % 6];
+    }
+  }
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, DoubleByteLine,
+                         testing::Values(DoubleByteRow{0x411, true, false}, DoubleByteRow{0x411, false, true},
+                                         DoubleByteRow{0x804, true, true}, DoubleByteRow{0x804, false, false}));
+
+TEST_P(DoubleByteLine, CharacterStartsFarInAreFoundReadingAboutOneMarkStep)
+{
+  SetTextLanguage(GetParam().Language);
+  BuildCharTables();
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  ASSERT_TRUE(cp.dbcs);
+  std::mt19937 rng(48);
+  const std::string file = files.write("d.txt", "a\r\n" + doubleByteText(cp, GetParam().Runs, 600000, rng));
+  CountingStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  ConfigureBufStream(reader);
+  TFileStrings lines(&stream, &reader);
+  ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+  lines.Suppress = {GetParam().SuppressTags, false, false};
+  const std::string shown = lines.Get(1);
+  std::vector<bool> starts(shown.size(), false);
+  for (size_t i = 0; i < shown.size(); i += platform::charBytesAt(cp, shown, i))
+    starts[i] = true;
+  int trails = 0;
+  for (int i = 0; i < 40; ++i) {
+    const auto pos = int32_t(shown.size() / 4 + rng() % (shown.size() * 3 / 4));
+    stream.Bytes = 0;
+    EXPECT_EQ(lines.charStart(1, pos, cp), starts[size_t(pos)] ? pos : pos - 1) << pos;
+    EXPECT_LT(stream.Bytes, 2 * 65536) << pos;
+    trails += starts[size_t(pos)] ? 0 : 1;
+  }
+  EXPECT_GT(trails, 4);
 }
 
 TEST_F(FileStringsTest, EditingIsRefusedWithItsMessages)
