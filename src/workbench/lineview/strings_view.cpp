@@ -181,8 +181,6 @@ void TStringsView::SetStrings(TStrings* source)
   SetTopIndexValue(0);
   maxLineWidth_ = 0;
   maxLineChars_ = 0;
-  heads_.clear();
-  longWidths_.clear();
   horzPos_ = 0;
   itemIndex_ = -1;
   anchor_ = -1;
@@ -195,7 +193,8 @@ void TStringsView::SetStrings(TStrings* source)
 
 void TStringsView::Relayout()
 {
-  // The texts or their fonts may have changed: long lines are measured again.
+  // The texts or their fonts may have changed (or, from SetStrings, the
+  // list): long lines are measured again.
   heads_.clear();
   longWidths_.clear();
   LayoutItems();
