@@ -177,6 +177,36 @@ public:
   TFullTextForm* Shown = nullptr;
 };
 
+// What every row runs in: the program's state with the default search
+// settings and the dialogs above; the files are deleted at exit.
+class TBenchSession {
+public:
+  TBenchSession()
+  {
+    OffscreenApp();
+    InitProgramState();
+    corpusgen::useDefaultSearchSettings();
+    previous_ = SetDialogService(&dialogs_);
+    static const bool removal = std::atexit(removeFiles) == 0;
+    (void)removal;
+  }
+  ~TBenchSession() { SetDialogService(previous_); }
+  TBenchSession(const TBenchSession&) = delete;
+  TBenchSession& operator=(const TBenchSession&) = delete;
+
+private:
+  TBenchDialogs dialogs_;
+  DialogService* previous_ = nullptr;
+};
+
+// Scrolls the window to horizontal position pos and paints it.
+void showAt(TStringsView* view, int32_t pos)
+{
+  view->SetHorzPos(pos);
+  view->viewport()->repaint();
+  QApplication::processEvents();  // the scroll range follows the paint
+}
+
 // One open of file as the user makes it; returns the milliseconds taken.
 // toEnd: the window is scrolled to the end of the range as well.
 double openFile(const std::string& file, bool toEnd = false)
@@ -191,16 +221,11 @@ double openFile(const std::string& file, bool toEnd = false)
   while (!form->CountDone())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
-  form->TextWindow->viewport()->repaint();
-  QApplication::processEvents();  // the scroll range follows the paint
-  form->TextWindow->SetHorzPos(form->TextWindow->horizontalScrollBar()->maximum() / 2);
-  form->TextWindow->viewport()->repaint();
-  QApplication::processEvents();
-  if (toEnd) {
-    form->TextWindow->SetHorzPos(form->TextWindow->horizontalScrollBar()->maximum());
-    form->TextWindow->viewport()->repaint();
-    QApplication::processEvents();
-  }
+  TStringsView* view = form->TextWindow;
+  showAt(view, 0);
+  showAt(view, view->horizontalScrollBar()->maximum() / 2);
+  if (toEnd)
+    showAt(view, view->horizontalScrollBar()->maximum());
   const double ms = double(clock.nsecsElapsed()) / 1e6;
   delete form;
   RemoveCorpusItem(frame, CorpusList.IndexOf(file));
@@ -209,12 +234,7 @@ double openFile(const std::string& file, bool toEnd = false)
 
 void LongLineOpen(benchmark::State& state)
 {
-  OffscreenApp();
-  InitProgramState();
-  corpusgen::useDefaultSearchSettings();
-  TBenchDialogs dialogs;
-  DialogService* const previous = SetDialogService(&dialogs);
-  std::atexit(removeFiles);
+  TBenchSession session;
   const uint64_t size = megabytes() << 20;
   const std::string oneLine = writeFile("quill_long_line_bench_one.txt", randomWords(size));
   const std::string lined = writeFile("quill_long_line_bench_lined.txt", inLines(randomWords(size)));
@@ -239,21 +259,15 @@ void LongLineOpen(benchmark::State& state)
     state.counters["oneLinePeakMB"] = oneLinePeak;
     state.counters["extraPeakMB"] = oneLinePeak - linedPeak;
   }
-  SetDialogService(previous);
 }
 BENCHMARK(LongLineOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void LongLineDoubleByte(benchmark::State& state)
 {
-  OffscreenApp();
-  InitProgramState();
-  corpusgen::useDefaultSearchSettings();
+  TBenchSession session;
   const int32_t language = LanguageId;
   SetTextLanguage(0x411);  // Japanese, code page 932
   BuildCharTables();
-  TBenchDialogs dialogs;
-  DialogService* const previous = SetDialogService(&dialogs);
-  std::atexit(removeFiles);
   const uint64_t size = megabytes() << 20;
   const std::string oneLine = writeFile("quill_long_line_bench_dbcs_one.txt", doubleByteRun(size));
   const std::string lined = writeFile("quill_long_line_bench_dbcs_lined.txt", pairsInLines(doubleByteRun(size)));
@@ -265,7 +279,6 @@ void LongLineDoubleByte(benchmark::State& state)
     state.counters["oneLineMs"] = oneLineMs;
     state.counters["ratio"] = oneLineMs / linedMs;
   }
-  SetDialogService(previous);
   SetTextLanguage(language);
   BuildCharTables();
 }
@@ -273,12 +286,7 @@ BENCHMARK(LongLineDoubleByte)->UseManualTime()->Unit(benchmark::kMillisecond)->I
 
 void LongLineSuppressedStep(benchmark::State& state)
 {
-  OffscreenApp();
-  InitProgramState();
-  corpusgen::useDefaultSearchSettings();
-  TBenchDialogs dialogs;
-  DialogService* const previous = SetDialogService(&dialogs);
-  std::atexit(removeFiles);
+  TBenchSession session;
   const std::string file = writeFile("quill_long_line_bench_tagged.txt",
                                      "a short line\r\n" + taggedWords(megabytes() << 20) + "\r\nanother short line");
   TBenchFrame frame;
@@ -286,32 +294,26 @@ void LongLineSuppressedStep(benchmark::State& state)
   TFullTextForm* form = frame.Shown;
   if (!form) {
     state.SkipWithError("the file was not shown");
-    SetDialogService(previous);
     return;
   }
   while (!form->CountDone())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   form->SuppressClick(0);
   TStringsView* view = form->TextWindow;
-  const auto show = [view](int32_t pos) {
-    view->SetHorzPos(pos);
-    view->viewport()->repaint();
-    QApplication::processEvents();  // the scroll range follows the paint
-  };
   // Once to the end: the line's shown length is known from then on.
-  show(0);
-  show(view->horizontalScrollBar()->maximum());
+  showAt(view, 0);
+  showAt(view, view->horizontalScrollBar()->maximum());
   const int32_t range = view->horizontalScrollBar()->maximum();
   for (auto _ : state) {
     std::vector<double> steps[3];
     const double fractions[3] = {0.1, 0.5, 0.9};
     for (int k = 0; k < 3; ++k) {
       const auto pos = int32_t(range * fractions[k]);
-      show(pos);
+      showAt(view, pos);
       for (int i = 1; i <= 9; ++i) {
         QElapsedTimer clock;
         clock.start();
-        show(pos + i);
+        showAt(view, pos + i);
         steps[k].push_back(double(clock.nsecsElapsed()) / 1e6);
       }
     }
@@ -326,7 +328,6 @@ void LongLineSuppressedStep(benchmark::State& state)
   }
   delete form;
   RemoveCorpusItem(frame, CorpusList.IndexOf(file));
-  SetDialogService(previous);
 }
 BENCHMARK(LongLineSuppressedStep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
