@@ -285,8 +285,8 @@ void TCountThread::Execute(std::stop_token stop)
 
 TFileStrings::TFileStrings(TSynchroStream* stream, TBufStream* reader, TNotifyEvent onLineCounted,
                            TNotifyEvent onCountDone, TErrorEvent onFailed)
-    : codePage_(&platform::codePage(AnsiCodePage)), Stream(stream), Reader(reader), OnLineCounted(std::move(onLineCounted)),
-      OnCountDone(std::move(onCountDone)), OnFailed(std::move(onFailed))
+    : codePage_(&platform::codePage(AnsiCodePage)), Stream(stream), Reader(reader),
+      OnLineCounted(std::move(onLineCounted)), OnCountDone(std::move(onCountDone)), OnFailed(std::move(onFailed))
 {
   FileSize = stream->GetSize();
   IndexFileName_ = MakeTempFileName("FST");
@@ -430,6 +430,8 @@ int32_t TFileStrings::charStart(int32_t index, int32_t pos, const platform::Code
   // Characters pair up from the count's last note before the byte, or from
   // the line's start.
   const int32_t at = start + pos;
+  if (at >= end)
+    return pos;
   int32_t ref = start;
   {
     std::lock_guard lock(Lock);
@@ -475,7 +477,8 @@ TFileStrings::TLineMarks& TFileStrings::LineMarks(int32_t start) const
     lineMarks_.clear();
     marksSuppress_ = Suppress;
   }
-  auto line = std::find_if(lineMarks_.begin(), lineMarks_.end(), [start](const TLineMarks& m) { return m.Line == start; });
+  auto line =
+      std::find_if(lineMarks_.begin(), lineMarks_.end(), [start](const TLineMarks& m) { return m.Line == start; });
   if (line == lineMarks_.end()) {
     if (lineMarks_.size() >= MarkedLines)
       lineMarks_.erase(lineMarks_.begin());
