@@ -5,6 +5,7 @@
 #include "foundation/chartables.h"
 #include "platform/codepage.h"
 #include "support/corpus_fixture.h"
+#include "support/double_byte_text.h"
 #include "support/fake_download.h"
 
 #include <gtest/gtest.h>
@@ -379,9 +380,7 @@ TEST_F(SuppressedLine, PartsFollowASwitchOfSuppressionOrOfTheTagSettings)
   expectFarPart();
 }
 
-// Long lines of double-byte text: runs of characters whose bytes can all
-// lead, or prose of ASCII words, tags and characters whose trail byte is \,
-// [, @ or a letter.
+// Long lines of double-byte text (testsupport::doubleByteText).
 struct DoubleByteRow {
   int32_t Language;
   bool Runs;
@@ -398,31 +397,6 @@ protected:
   }
 };
 
-std::string doubleByteText(const platform::CodePage& cp, bool runs, size_t size, std::mt19937& rng)
-{
-  const std::string ji = platform::fromUtf16(cp, u"\u5B57");     // 字
-  const std::string alpha = platform::fromUtf16(cp, u"\u0391");  // Greek capital alpha
-  std::vector<char> leads;
-  for (int c = 0x80; c < 256; ++c)
-    if (cp.lead[size_t(c)])
-      leads.push_back(char(c));
-  const char trails[] = "\\[@aZq";
-  std::string text = "x";  // so that characters pair up from an odd byte
-  while (text.size() < size) {
-    if (runs) {
-      const std::string& ch = rng() % 2 ? ji : alpha;
-      for (int n = 1 + int(rng() % 300); n > 0; --n)
-        text += ch;
-    } else if (rng() % 3 == 0) {
-      text += rng() % 2 ? "word " : "<b>";
-    } else {
-      text += leads[rng() % leads.size()];
-      text += trails[rng() % 6];
-    }
-  }
-  return text;
-}
-
 INSTANTIATE_TEST_SUITE_P(Pages, DoubleByteLine,
                          testing::Values(DoubleByteRow{0x411, true, false}, DoubleByteRow{0x411, false, true},
                                          DoubleByteRow{0x804, true, true}, DoubleByteRow{0x804, false, false}));
@@ -434,7 +408,7 @@ TEST_P(DoubleByteLine, CharacterStartsFarInAreFoundReadingAboutOneMarkStep)
   const platform::CodePage& cp = platform::codePage(AnsiCodePage);
   ASSERT_TRUE(cp.dbcs);
   std::mt19937 rng(48);
-  const std::string file = files.write("d.txt", "a\r\n" + doubleByteText(cp, GetParam().Runs, 600000, rng));
+  const std::string file = files.write("d.txt", "a\r\n" + testsupport::doubleByteText(cp, GetParam().Runs, 600000, rng));
   CountingStream stream(file, CorpusFileMode);
   TBufStream reader(&stream);
   ConfigureBufStream(reader);

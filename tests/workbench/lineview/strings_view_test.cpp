@@ -5,6 +5,7 @@
 #include "foundation/chartables.h"
 #include "foundation/file_strings.h"
 #include "platform/codepage.h"
+#include "support/double_byte_text.h"
 #include "support/memory_stream.h"
 
 #include <QApplication>
@@ -408,11 +409,10 @@ TEST_F(StringsViewTest, LineOfMegabytesShowsItsCharactersWhereverItIsScrolled)
   }
 }
 
-// Double-byte lines of 12,000 bytes on 932 and 936: runs of 字 and Α, whose
-// bytes can all lead, or prose of ASCII words and characters whose trail byte
-// is \, [, @ or a letter. Scrolled so that the byte at the left edge is a lead
-// and a trail byte at odd and even places, the row looks as the text from the
-// character holding that byte does.
+// Double-byte lines of 12,000 bytes on 932 and 936 (runs of characters whose
+// bytes can all lead, or prose; testsupport::doubleByteText). Scrolled so
+// that the byte at the left edge is a lead and a trail byte at odd and even
+// places, the row looks as the text from the character holding that byte does.
 struct DoubleByteRow {
   int32_t Language;
   bool Runs;
@@ -436,25 +436,8 @@ TEST_P(StringsViewDoubleByte, LongLineIsDrawnFromACharacterBoundary)
   SetTextLanguage(GetParam().Language);
   BuildCharTables();
   const platform::CodePage& cp = platform::codePage(AnsiCodePage);
-  const std::string ji = platform::fromUtf16(cp, u"\u5B57");
-  const std::string alpha = platform::fromUtf16(cp, u"\u0391");
-  std::vector<char> leads;
-  for (int c = 0x80; c < 256; ++c)
-    if (cp.lead[size_t(c)])
-      leads.push_back(char(c));
   std::mt19937 rng(48);
-  std::string line;
-  while (line.size() < 12000) {
-    if (GetParam().Runs) {
-      for (int n = 1 + int(rng() % 40); n > 0; --n)
-        line += rng() % 4 ? ji : alpha;
-    } else if (rng() % 3 == 0) {
-      line += "word ";
-    } else {
-      line += leads[rng() % leads.size()];
-      line += "\\[@aZq"[rng() % 6];
-    }
-  }
+  const std::string line = testsupport::doubleByteText(cp, GetParam().Runs, 12000, rng);
   std::vector<bool> starts(line.size(), false);
   for (size_t i = 0; i < line.size(); i += platform::charBytesAt(cp, line, i))
     starts[i] = true;
