@@ -392,8 +392,8 @@ std::string TFileStrings::textPart(int32_t index, int32_t from, int32_t count, i
   count = std::max(count, 0);
   if (Suppress[0] || Suppress[1] || Suppress[2]) {
     std::string part = ClassifiedText(start, end, from, count);
-    const int32_t shownLength = LineMarks(start).ShownLength;
-    length = shownLength >= 0 ? shownLength : end - start;
+    const auto known = shownLengths_.find(start);
+    length = known != shownLengths_.end() ? known->second : end - start;
     return part;
   }
   // CR and LF occur only at the line's end: the shown text is the line's
@@ -471,29 +471,36 @@ std::string TFileStrings::PlainText(int32_t start, int32_t end) const
   return out;
 }
 
-TFileStrings::TLineMarks& TFileStrings::LineMarks(int32_t start) const
+void TFileStrings::ForgetOtherSuppression() const
 {
-  if (marksSuppress_ != Suppress) {
-    lineMarks_.clear();
-    marksSuppress_ = Suppress;
-  }
+  if (marksSuppress_ == Suppress)
+    return;
+  lineMarks_.clear();
+  shownLengths_.clear();
+  marksSuppress_ = Suppress;
+}
+
+std::vector<TFileStrings::TShownMark>& TFileStrings::LineMarks(int32_t start) const
+{
   auto line =
       std::find_if(lineMarks_.begin(), lineMarks_.end(), [start](const TLineMarks& m) { return m.Line == start; });
   if (line == lineMarks_.end()) {
     if (lineMarks_.size() >= MarkedLines)
       lineMarks_.erase(lineMarks_.begin());
-    lineMarks_.push_back(TLineMarks{start, {}, -1});
+    lineMarks_.push_back(TLineMarks{start, {}});
   } else {
     std::rotate(line, line + 1, lineMarks_.end());
   }
-  return lineMarks_.back();
+  return lineMarks_.back().Marks;
 }
 
 std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t skip, int32_t limit,
                                          bool* trailAtSkip) const
 {
-  TLineMarks& line = LineMarks(start);
-  std::vector<TShownMark>& marks = line.Marks;
+  ForgetOtherSuppression();
+  // A line of up to one mark step is read from its start.
+  std::vector<TShownMark> unmarked;
+  std::vector<TShownMark>& marks = end - start > MarkStep ? LineMarks(start) : unmarked;
   // Resume at the last mark before the part: the text before it is known to
   // show as many bytes as the mark says.
   int32_t resume = start;
@@ -545,7 +552,10 @@ std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t ski
     }
     out += c == '\t' ? ' ' : c;
   }
-  if (ended)
-    line.ShownLength = shown;
+  if (ended) {
+    if (shownLengths_.size() >= 4096)
+      shownLengths_.clear();  // a bound; lines in view are read again
+    shownLengths_[start] = shown;
+  }
   return out;
 }

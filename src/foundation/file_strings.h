@@ -37,6 +37,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class TBufStream;
@@ -142,7 +143,11 @@ public:
   std::array<bool, 3> Suppress{};
   // The reader's classification changed (tag settings): what was learnt of
   // where shown text lies in long lines is forgotten.
-  void ClassificationChanged() { lineMarks_.clear(); }
+  void ClassificationChanged()
+  {
+    lineMarks_.clear();
+    shownLengths_.clear();
+  }
 
 private:
   friend class TCountThread;
@@ -158,12 +163,11 @@ private:
   std::string ClassifiedText(int32_t start, int32_t end, int32_t skip = 0, int32_t limit = INT32_MAX,
                              bool* trailAtSkip = nullptr) const;
 
-  // Marks along a line read with suppression, about every MarkStep bytes: the
-  // data offset, the shown bytes before it and whether the next shown byte is
-  // a trail byte. A part far into a long line is read from the last mark
-  // before it, not from the line's start. They are kept for the few lines
-  // read last (the lines in view), with the line's shown length once a read
-  // reached its end.
+  // Marks along a line longer than MarkStep read with suppression, about
+  // every MarkStep bytes: the data offset, the shown bytes before it and
+  // whether the next shown byte is a trail byte. A part far into a long line
+  // is read from the last mark before it, not from the line's start. They are
+  // kept for the few long lines read last (the long lines in view).
   struct TShownMark {
     int32_t Pos;
     int32_t Shown;
@@ -172,13 +176,16 @@ private:
   struct TLineMarks {
     int32_t Line = -1;  // the start offset of the line marked
     std::vector<TShownMark> Marks;
-    int32_t ShownLength = -1;  // -1 until known
   };
   static constexpr int32_t MarkStep = 65536;
   static constexpr size_t MarkedLines = 8;
+  // What was learnt with other suppression flags is forgotten.
+  void ForgetOtherSuppression() const;
   // The marks of the line starting at start, made the most recently used.
-  TLineMarks& LineMarks(int32_t start) const;
+  std::vector<TShownMark>& LineMarks(int32_t start) const;
   mutable std::vector<TLineMarks> lineMarks_;  // the most recently used last
+  // The shown length of lines a read took to their end, by start offset.
+  mutable std::unordered_map<int32_t, int32_t> shownLengths_;
   mutable std::array<bool, 3> marksSuppress_{};
 
   // The count's notes on a double-byte page: the data offset and whether the
