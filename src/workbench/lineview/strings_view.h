@@ -10,11 +10,11 @@
 // the window goes, so a paint costs the same for a line of any length. Its
 // first LongLineBytes are measured once while it is in view: within their
 // width the line is drawn as a short line is; further on, the byte drawn at
-// the text area's left is the one that many widths of its first part in,
-// on a character boundary (TStrings::charStart), and its width counts in the
-// horizontal range likewise. So lines under and over the threshold sit at
-// the same horizontal position. Items without OnFormatItem are then read
-// only in part (TStrings::textPart).
+// the text area's left is found from their width per byte, moved back to
+// the start of its character (TStrings::charStart), and the line's width in
+// the horizontal range is its length at that width per byte. So lines under
+// and over the threshold sit at the same horizontal position. Items without
+// OnFormatItem are then read only in part (TStrings::textPart).
 //
 // The view runs on the GUI thread. A worker whose list grows requests the
 // update with PostItemsChanged(), never with ItemsChanged().
@@ -195,8 +195,10 @@ private:
   const TLineHead* FindHead(int32_t index) const;
   // The byte of a long line at horizontal position horzPos_.
   int32_t HeadByte(const TLineHead& head) const;
-  // Reads or cuts the part of a long line drawn at the horizontal position.
+  // Reads from the list the item a left-justified line shows at the
+  // horizontal position: a short line whole, of a long line its part.
   void ReadPart(int32_t index, std::string& text, TSVScreenDrawInfo& info);
+  // The part of a long item given whole (OnFormatItem) drawn there.
   void CutPart(int32_t index, const std::string& text, TSVScreenDrawInfo& info);
   const platform::CodePage& TextCodePage() const;
 
