@@ -6,6 +6,7 @@
 // control. Words, wildcards, phrases, Tag mode and regular expressions are
 // compared by their hits' byte offsets; the word list and the collocates by
 // their words and counts.
+#include "forms/search_dialog_model.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
 #include "foundation/frequency_list.h"
@@ -489,6 +490,48 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
       EXPECT_EQ(Compare(pattern, TSearchMode::Tag, f, ref.TextHits(text, pattern, true), text), "")
           << GetParam().Name << " tag " << Hex(pattern) << " file " << f;
     }
+  }
+}
+
+// Patterns typed into the Search dialog, taken by its OK and searched.
+class DialogPatterns : public testsupport::SearchFixture {
+protected:
+  class NoServices : public TSearchDialogServices {
+  public:
+    bool ChoosePatternsFile(std::string&) override { return false; }
+  };
+  class OkView : public TSearchDialogView {
+  public:
+    int ShowModal() override { return Model->OKBtnClick().Close ? mrOk : mrCancel; }
+    TSearchTemplateModel* Model = nullptr;
+  };
+  void TearDown() override
+  {
+    SearchFixture::TearDown();
+    SetTextLanguage(0x409);
+    BuildCharTables();
+  }
+};
+
+TEST_F(DialogPatterns, TheDialogTakesAndFindsWordsWithOperatorTrailBytes)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  // 表示 病院, コーヒー 院長
+  Load({{"j.txt", "\x95\x5c\x8e\xa6 \x95\x61\x89\x40, \x83\x52\x81\x5b\x83\x71\x81\x5b \x89\x40\x92\xb7\r\n"}});
+  NoServices services;
+  OkView view;
+  TSearchTemplateModel model(services, &view);
+  view.Model = &model;
+  for (const auto& [pattern, start] : {std::pair{"\x95\x5c\x8e\xa6", 0}, std::pair{"\x95\x61\x89\x40", 5},
+                                       std::pair{"\x83\x52\x81\x5b\x83\x71\x81\x5b", 11},
+                                       std::pair{"\x89\x40\x92\xb7", 20}}) {
+    model.TextHistory = {pattern};
+    TSearchRec request;
+    ASSERT_TRUE(ExecuteSearchDialog(request, false)) << Hex(pattern);
+    const auto hits = Run(request);
+    ASSERT_EQ(hits.size(), 1u) << Hex(pattern);
+    EXPECT_EQ(hits[0]->HitStart, start) << Hex(pattern);
   }
 }
 
