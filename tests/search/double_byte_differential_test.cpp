@@ -207,8 +207,9 @@ private:
 
 // Letters of the page without case; on a double-byte page the characters
 // whose trail byte is a delimiter, '@', '_', a regular-expression operator
-// or an ASCII letter come first, then others.
-std::vector<char16_t> LetterPool(const platform::CodePage& cp, std::mt19937& random)
+// or an ASCII letter come first, then others. `casePair`: the index of two
+// characters whose trail bytes are an upper- and a lower-case letter.
+std::vector<char16_t> LetterPool(const platform::CodePage& cp, std::mt19937& random, size_t& casePair)
 {
   const auto letter = [&](const std::string& bytes, char16_t& c) {
     const std::u16string u = platform::toUtf16(cp, bytes);
@@ -219,7 +220,8 @@ std::vector<char16_t> LetterPool(const platform::CodePage& cp, std::mt19937& ran
     return true;
   };
   std::vector<char16_t> pool;
-  char16_t c = 0;
+  char16_t c = 0, d = 0;
+  casePair = 0;
   if (!cp.dbcs) {
     for (int b = 0xA0; b < 0x100; ++b)
       if (letter(std::string(1, char(b)), c))
@@ -229,20 +231,23 @@ std::vector<char16_t> LetterPool(const platform::CodePage& cp, std::mt19937& ran
     std::shuffle(pool.begin(), pool.end(), random);
     return pool;
   }
-  std::vector<char16_t> ordinary;
   for (const std::string trails : {"\x5c", "\x5b", "\x40", "\x5f", "\x7c", "\x3f", "\x2a", "AZagpx", ""}) {
     std::vector<char16_t> found;
-    for (int lead = 0x81; lead < 0xFF; ++lead) {
-      if (!cp.lead[size_t(lead)])
-        continue;
+    for (int lead = 0x81; lead < 0xFF; ++lead)
       for (char t : trails.empty() ? std::string("\x80\x9a\xa1\xb5\xc8\xe4\xfc") : trails)
-        if (letter(std::string{char(lead), t}, c))
+        if (cp.lead[size_t(lead)] && letter(std::string{char(lead), t}, c))
           found.push_back(c);
-    }
     std::shuffle(found.begin(), found.end(), random);
     found.resize(std::min<size_t>(found.size(), trails.empty() ? 12 : trails.size() > 1 ? 4 : 2));
     pool.insert(pool.end(), found.begin(), found.end());
   }
+  for (int lead = 0x81; lead < 0xFF; ++lead)
+    for (char k = 0; k < 26; ++k)
+      if (cp.lead[size_t(lead)] && letter(std::string{char(lead), char('A' + k)}, c) &&
+          letter(std::string{char(lead), char('a' + k)}, d) && casePair == 0) {
+        casePair = std::min<size_t>(pool.size(), 14);
+        pool.insert(pool.begin() + ptrdiff_t(casePair), {c, d});
+      }
   return pool;
 }
 
@@ -372,13 +377,13 @@ protected:
   }
 
   // "" when the search's hits in one file are `want`, else how they differ.
-  std::string Compare(const std::string& pattern, TSearchMode mode, int32_t file, const Hits& want,
-                      const std::string& text)
+  std::string Compare(const std::string& pattern, TSearchMode mode, uint8_t options, int32_t file,
+                      const Hits& want, const std::string& text)
   {
     TSearch search;
     int32_t phase = -1;
     std::string error;
-    search.Prepare(Request({pattern}, mode, soCaseSensitive), phase, error);
+    search.Prepare(Request({pattern}, mode, options), phase, error);
     if (phase != 0)
       return "refused: " + error;
     Hits hits;
@@ -401,7 +406,8 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
 {
   const platform::CodePage& cp = platform::codePage(AnsiCodePage);
   std::mt19937 random(49);
-  const std::vector<char16_t> pool = LetterPool(cp, random);
+  size_t casePair = 0;
+  const std::vector<char16_t> pool = LetterPool(cp, random, casePair);
   ASSERT_GE(pool.size(), 12u);
   const TReference ref(cp);
   const TCorpus corpus = MakeCorpus(ref, pool, random, false);
@@ -418,12 +424,13 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
         break;
       }
   }
-  const std::u16string first(1, v[1][0]), last(1, v[2].back()), other(1, v[4][0]);
+  const std::u16string first(1, v[1][0]), last(1, v[2].back()), other(1, v[4][0]), cased(1, pool[casePair]);
 
   struct Row {
     const char* Kind;
     TSearchMode Mode;
     std::string Pattern;
+    uint8_t Options = soCaseSensitive;
   };
   const std::vector<Row> rows = {
       {"word", TSearchMode::Text, enc(v[0])},
@@ -437,6 +444,7 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
       {"??", TSearchMode::Text, "??"},
       {"%", TSearchMode::Text, enc(first + u"%")},
       {"phrase", TSearchMode::Text, enc(phrase)},
+      {"ignoring case", TSearchMode::Text, enc(u"*" + cased + u"*"), 0},
       {"regex literal", TSearchMode::Regex, enc(v[0])},
       {"regex literal", TSearchMode::Regex, enc(v[5])},
       {"regex straddle", TSearchMode::Regex, enc(straddle)},
@@ -446,6 +454,7 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
       {"regex \\w+", TSearchMode::Regex, "\\w+"},
       {"regex (.)\\1", TSearchMode::Regex, "(.)\\1"},
       {"regex C+", TSearchMode::Regex, enc(first + u"+")},
+      {"regex ignoring case", TSearchMode::Regex, enc(cased), 0},
   };
 
   LoadCorpus(corpus);
@@ -454,7 +463,7 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
       const std::string& text = corpus.Files[size_t(f)];
       const Hits want = row.Mode == TSearchMode::Regex ? ref.RegexHits(text, row.Pattern)
                                                        : ref.TextHits(text, row.Pattern, false);
-      EXPECT_EQ(Compare(row.Pattern, row.Mode, f, want, text), "")
+      EXPECT_EQ(Compare(row.Pattern, row.Mode, row.Options, f, want, text), "")
           << GetParam().Name << " " << row.Kind << " " << Hex(row.Pattern) << " file " << f;
     }
   }
@@ -487,7 +496,7 @@ TEST_P(DoubleByteDifferential, SearchesAndCountsAgreeWithTheDecodedText)
                                      enc(first + u"*&NN*")}) {
     for (int32_t f = 0; f < 2; ++f) {
       const std::string& text = tagged.Files[size_t(f)];
-      EXPECT_EQ(Compare(pattern, TSearchMode::Tag, f, ref.TextHits(text, pattern, true), text), "")
+      EXPECT_EQ(Compare(pattern, TSearchMode::Tag, soCaseSensitive, f, ref.TextHits(text, pattern, true), text), "")
           << GetParam().Name << " tag " << Hex(pattern) << " file " << f;
     }
   }
