@@ -235,6 +235,11 @@ struct TypedCharsRow {
   const char* Message;  // empty: accepted
 };
 
+void PrintTo(const TypedCharsRow& row, std::ostream* out)
+{
+  *out << std::hex << row.Language;
+}
+
 class TypedChars : public SearchDialogTest, public ::testing::WithParamInterface<TypedCharsRow> {
 protected:
   ~TypedChars() override

@@ -361,6 +361,11 @@ struct TPage {
   const char* Name;
 };
 
+void PrintTo(const TPage& page, std::ostream* out)
+{
+  *out << page.Name;
+}
+
 class DoubleByteDifferential : public testsupport::SearchFixture, public ::testing::WithParamInterface<TPage> {
 protected:
   void SetUp() override
