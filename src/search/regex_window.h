@@ -7,7 +7,9 @@
 //     placed at the file position of the run's last character;
 //   - with skipping characters in use, those characters are left out;
 //   - on a double-byte code page a lead byte is kept with its trail byte,
-//     both at the lead byte's position, and a window never ends between them;
+//     both at the lead byte's position, and a window never begins or ends
+//     between them (the expression reads it by characters from its first
+//     place; the context character is read whole);
 //   - everything else, NUL included, is copied as it is (the expression's
 //     translate table does the case folding).
 //
