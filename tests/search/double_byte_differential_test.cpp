@@ -541,7 +541,7 @@ TEST_F(DialogPatterns, TheDialogTakesAndFindsWordsWithOperatorTrailBytes)
   for (const auto& [pattern, start] : {std::pair{"\x95\x5c\x8e\xa6", 0}, std::pair{"\x95\x61\x89\x40", 5},
                                        std::pair{"\x83\x52\x81\x5b\x83\x71\x81\x5b", 11},
                                        std::pair{"\x89\x40\x92\xb7", 20}}) {
-    model.TextHistory = {pattern};
+    model.TextHistory = model.SearchString.Items = {pattern};
     TSearchRec request;
     ASSERT_TRUE(ExecuteSearchDialog(request, false)) << Hex(pattern);
     const auto hits = Run(request);
