@@ -27,12 +27,17 @@
 //       nullable parts, run on the backtracker) over 1 and 10 MB of
 //       repeated "aa ab hab aaaa " and of English prose: the time per MB,
 //       the hits and the give-ups of one run each.
+//   (i) Regex mode over 128 MiB of generated Japanese text (code page 932:
+//       words of kanji and kana, many with trail bytes that are operators
+//       or backslashes), against grep -c -E over the same bytes, which it
+//       reads as single bytes (so its count differs).
 #include "corpus_generator.h"
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/corpus_list.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
+#include "platform/codepage.h"
 #include "search/concord_items.h"
 #include "search/search_driver.h"
 
@@ -527,6 +532,77 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
   state.counters["give_ups"] = double(search.RegexGiveUps);
 }
 
+// The Japanese text of (i), written when missing: words from a fixed list,
+// blanks, commas and full stops, lines of about 30 words.
+std::string JapaneseFile()
+{
+  const std::string path = Folder() + "japanese_128m.txt";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == FileBytes)
+    return path;
+  ::mkdir(Folder().c_str(), 0700);
+  std::fprintf(stderr, "Writing %s\n", path.c_str());
+  const platform::CodePage& page = platform::codePage(932);
+  std::vector<std::string> words;
+  for (const char16_t* w : {u"東京都", u"東京駅", u"表示", u"ソフト", u"能力", u"十分", u"申請", u"病院", u"院長",
+                            u"日本語", u"学生", u"会社", u"電話", u"駅前", u"コーヒー", u"ケーキ", u"ゼミ", u"タクシー",
+                            u"文字", u"予定", u"構造", u"の", u"に", u"は", u"を", u"です", u"ました"})
+    words.push_back(platform::fromUtf16(page, w));
+  std::string out;
+  out.reserve(FileBytes);
+  uint64_t seed = 7;
+  for (int n = 1; out.size() < FileBytes - 64; ++n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    out += words[(seed >> 33) % words.size()];
+    const uint64_t sep = (seed >> 20) % 16;
+    out += n % 30 == 0 ? "\r\n" : sep == 0 ? "\x81\x41" : sep == 1 ? "\x81\x42" : " ";
+  }
+  out.resize(FileBytes, ' ');
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
+  return path;
+}
+
+constexpr const char* DoubleBytePatterns[] = {"\x93\x8C\x8B\x9E(\x93\x73|\x89\x77)",
+                                              "[\x83\x41-\x83\x93]+\x81\x5B"};
+
+// (i): range(0) picks the pattern of DoubleBytePatterns: 東京(都|駅), a
+// literal prefix, and [ア-ン]+ー, katakana before a long vowel mark.
+void BM_ScanRegexDoubleByte(benchmark::State& state)
+{
+  SetUpProgram();
+  const std::string path = JapaneseFile();
+  Warm(path);
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  LoadedCorpus = -1;
+  while (CorpusList.Count() > 0)
+    CorpusList.Take(CorpusList.Count() - 1);
+  auto item = std::make_unique<TCorpusItem>();
+  item->Name = path;
+  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+  item->Reader = std::make_unique<TBufStream>(item->Source.get());
+  CorpusList.Append(std::move(item));
+  ConcordSettings.WordTag = 0;
+  const std::string pattern = DoubleBytePatterns[state.range(0)];
+  const TSearchRec request = Request(pattern, TSearchMode::Regex);
+  Scan(request, false);  // warm-up
+  ScanResult scan;
+  for (auto _ : state) {
+    scan = Scan(request, false);
+    state.SetIterationTime(scan.seconds);
+  }
+  const Grep grep = RunGrep("-c -E", pattern, {path});
+  const double megabytes = double(FileBytes) / (1 << 20);
+  state.SetLabel(state.range(0) == 0 ? "932 東京(都|駅)" : "932 [ア-ン]+ー");
+  state.counters["MBps"] = megabytes / scan.seconds;
+  state.counters["hits"] = double(scan.hits);
+  state.counters["grep_s"] = grep.seconds;
+  state.counters["grep_count"] = double(grep.count);
+  state.counters["x_grep"] = grep.seconds / scan.seconds;
+  SetTextLanguage(0x409);
+  BuildCharTables();
+}
+
 void BM_SortMillionHits(benchmark::State& state)
 {
   LoadCorpus(false);
@@ -572,4 +648,5 @@ BENCHMARK(BM_ScanRegexGiveUps)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+BENCHMARK(BM_ScanRegexDoubleByte)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -1,6 +1,7 @@
 #include "foundation/buf_stream.h"
 
 #include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
 #include "platform/mapped_file.h"
 
 #include <algorithm>
@@ -167,12 +168,15 @@ void TBufStream::SeekLazily(int32_t pos)
 
 void TBufStream::SetRange(int32_t lo, int32_t hi)
 {
+  if (pageId_ != AnsiCodePage)
+    RebuildTables();  // the text language changed since the tables were built
   rangeStart_ = lo;
   rangeEnd_ = hi;
-  validated_ = false;
+  SetValidated(false);
   classes_.clear();
   inTag_ = false;
   inWordTag_ = false;
+  trailPos_ = -1;
   Seek(lo);
   if (bufPos_ >= 0 && lo >= bufPos_ && hi <= bufPos_ + bufLen_)
     shortRead_ = false;
@@ -261,6 +265,12 @@ char TBufStream::PrevChar()
 
 void TBufStream::RebuildTables()
 {
+  pageId_ = AnsiCodePage;
+  page_ = &platform::codePage(pageId_);
+  dbcs_ = page_->dbcs;
+  for (int c = 0; c < 256; ++c)
+    lead_[c] = dbcs_ && page_->lead[c];
+  SetValidated(validated_);
   for (int c = 0; c < 256; ++c) {
     delimTable_[c] = delimiters_.test(size_t(c));
     if (!delimTable_[c])
@@ -271,6 +281,10 @@ void TBufStream::RebuildTables()
       fastClass_[c] = DelimiterClass(0, char(c));
     wordTagFirstTable_[c] = false;
   }
+  // A lead byte needs the rules for its trail byte.
+  for (int c = 0; c < 256; ++c)
+    if (lead_[c])
+      fastClass_[c] = kSpecial;
   if (tagStart_ != 0)
     fastClass_[uint8_t(tagStart_)] = kSpecial;
   if (wordTagStyle_ == 1 && wordTagDelimiter_ != 0)
@@ -440,9 +454,53 @@ char TBufStream::NextCharClassifiedSlow(TCharClass& cls)
     cls = ccDelimiter;
     return 0;
   }
+  if (dbcs_) {
+    // The trail byte of the character just classified shares its class.
+    const int32_t pos = GetPosition();
+    const unsigned char c = *cur_++;
+    if (pos == trailPos_) {
+      cls = trailClass_;
+      return char(c);
+    }
+    cls = ClassifyOnTheFly(c);
+    if (lead_[c] && Ensure(1)) {
+      trailPos_ = pos + 1;
+      trailClass_ = cls;
+    }
+    return char(c);
+  }
   unsigned char c = *cur_++;
   cls = ClassifyOnTheFly(c);
   return char(c);
+}
+
+bool TBufStream::InsideChar(int32_t pos)
+{
+  if (!dbcs_ || pos <= 0)
+    return false;
+  // The byte at pos and up to 256 before it: a run of lead bytes that long
+  // is taken to begin on a boundary.
+  const int32_t from = std::max(0, pos - LookBehind);
+  unsigned char chunk[LookBehind + 1];
+  const unsigned char* bytes;
+  if (bufPos_ >= 0 && from >= bufPos_ && pos < bufPos_ + bufLen_) {
+    bytes = buffer_.get() + (from - bufPos_);
+  } else {
+    int32_t at = from;
+    if (stream_->ReadAt(at, chunk, pos + 1 - from) != pos + 1 - from)
+      return false;
+    ++lockedReads_;
+    bytes = chunk;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(bytes), size_t(pos + 1 - from));
+  return platform::charStartAt(*page_, text, size_t(pos - from)) != size_t(pos - from);
+}
+
+TCharClass TBufStream::LeadClassBefore(int32_t pos)
+{
+  unsigned char b = 0;
+  CopyBytes(pos - 1, reinterpret_cast<char*>(&b), 1);
+  return delimTable_[b] ? ccDelimiter : ccWord;
 }
 
 TCharClass TBufStream::ClassAt(int32_t pos) const
@@ -483,21 +541,27 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   const int32_t n = hi - lo;
   if (bufPos_ < 0 || (n > 0 && !Ensure(n))) {
     classes_.clear();
-    validated_ = false;
+    SetValidated(false);
     throw std::runtime_error(ValidateFailedText);
   }
   classes_.assign(size_t(n) + 1, ccNone);
+  trailPos_ = -1;
   const unsigned char* p = cur_;
   const unsigned char* dataEnd = buffer_.get() + bufLen_;
   const unsigned char* rangeEndPtr = p + n;
   bool inTag = false;
   bool inWordTag = false;
   TCharClass* out = classes_.data();
-  for (int32_t i = 0; i <= n;) {
+  int32_t i = 0;
+  // A range that begins on a trail byte: it belongs to the character before.
+  if (dbcs_ && InsideChar(lo))
+    out[i++] = LeadClassBefore(lo);
+  for (; i <= n;) {
     // Runs that need no rule but the table: plain bytes outside tags, the
     // inside of a markup tag up to its stop, and of a part-of-speech tag up
-    // to the character that ends it.
-    {
+    // to the character that ends it. Double-byte text goes character by
+    // character.
+    if (!dbcs_) {
       const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
       if (inWordTag) {
         const bool* stops = wordTagStyle_ == 2 ? wordTagStopTable_ : delimTable_;
@@ -561,8 +625,10 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
     }
     classes_[size_t(i)] = k;
     ++i;
+    if (lead_[c] && i <= n && p + i < dataEnd)
+      classes_[size_t(i++)] = k;  // the trail byte
   }
-  validated_ = true;
+  SetValidated(true);
 }
 
 int32_t TBufStream::ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi)
@@ -583,7 +649,7 @@ int32_t TBufStream::ValidateBufferFrom(int32_t lo, int32_t from, int32_t hi)
       // After a delimiter that begins no tag the walk is outside any
       // part-of-speech tag of style 1, and outside any markup tag when no tag
       // start came before it: it goes on from there as a walk begun there.
-      if (wordTagStyle_ != 2) {
+      if (wordTagStyle_ != 2 && !dbcs_) {
         const unsigned char* q = end;
         while (q > begin && !(delimTable_[q[-1]] && fastClass_[q[-1]] != kSpecial))
           --q;
@@ -613,6 +679,8 @@ bool TBufStream::HeldTagBegin(int32_t lo, int32_t hi) const
 {
   if (bufPos_ < 0)
     return false;
+  if (dbcs_ && lo > 0)
+    --lo;  // a lead byte before lo makes lo a trail byte
   lo = std::max(lo, bufPos_);
   hi = std::min(hi, bufPos_ + bufLen_);
   if (lo >= hi)
@@ -633,6 +701,25 @@ uint64_t TBufStream::PlainWordBits(const unsigned char* p) const
 
 int32_t TBufStream::PlainWordRunStart(int32_t pos)
 {
+  if (dbcs_) {
+    // Character by character: a double-byte character is a word character
+    // unless its lead byte is a delimiter.
+    while (pos > 0) {
+      unsigned char b = 0;
+      if (CopyBytes(pos - 1, reinterpret_cast<char*>(&b), 1) != 1)
+        return pos;
+      if (InsideChar(pos - 1)) {
+        if (LeadClassBefore(pos - 1) != ccWord)
+          return pos;
+        pos -= 2;
+      } else if (fastClass_[b] == ccWord || (lead_[b] && !delimTable_[b])) {
+        --pos;
+      } else {
+        return pos;
+      }
+    }
+    return pos;
+  }
   while (pos > 0) {
     if (bufPos_ >= 0 && pos > bufPos_ && pos <= bufPos_ + bufLen_) {
       const unsigned char* first = buffer_.get();
@@ -663,6 +750,20 @@ int32_t TBufStream::PlainWordRunStart(int32_t pos)
 int32_t TBufStream::PlainWordRunEnd(int32_t pos)
 {
   const int32_t size = StreamSize();
+  if (dbcs_) {
+    while (pos < size) {
+      unsigned char b[2] = {};
+      if (CopyBytes(pos, reinterpret_cast<char*>(b), 1) != 1)
+        return pos;
+      if (lead_[b[0]] && !delimTable_[b[0]] && pos + 1 < size)
+        pos += 2;
+      else if (fastClass_[b[0]] == ccWord)
+        ++pos;
+      else
+        return pos;
+    }
+    return pos;
+  }
   while (pos < size) {
     if (bufPos_ >= 0 && pos >= bufPos_ && pos < bufPos_ + bufLen_) {
       const unsigned char* end = buffer_.get() + bufLen_;
@@ -798,6 +899,8 @@ std::string_view TBufStream::NextWord()
     wordEnd_ = q;
     wordLen_ = uint32_t(std::min(q - p, 255));
     std::memcpy(wordBuf_, bytes(p), wordLen_);
+    if (dbcs_ && q - p > 255)
+      wordLen_ = uint32_t(WholeCharsLength(*page_, std::string_view(wordBuf_, wordLen_)));
     wordBuf_[wordLen_] = 0;
     cur_ = bytes(q < end ? q + 1 : end);  // the character that ends the run is consumed
     return std::string_view(wordBuf_, wordLen_);
@@ -805,7 +908,7 @@ std::string_view TBufStream::NextWord()
   // Skip to the first word character: whole runs of delimiters and tags at a
   // time, and one classified character where the rules need more.
   for (;;) {
-    if (!validated_) {
+    if (!slow_) {
       SkipNonWordRun();
       if (cur_ < limit_ && !inTag_ && !inWordTag_ && fastClass_[*cur_] == ccWord) {
         wordStart_ = GetPosition();
@@ -827,7 +930,7 @@ std::string_view TBufStream::NextWord()
   wordEnd_ = GetPosition();
   // Collect the run; the character that ends it is consumed too.
   for (;;) {
-    if (!validated_ && !inTag_ && !inWordTag_) {
+    if (!slow_ && !inTag_ && !inWordTag_) {
       const unsigned char* start = cur_;
       const unsigned char* p = Scan(start, limit_, 0);
       const auto run = uint32_t(p - start);
@@ -866,6 +969,8 @@ std::string_view TBufStream::NextWord()
       wordBuf_[wordLen_++] = c;
     wordEnd_ = GetPosition();
   }
+  if (dbcs_ && wordEnd_ - wordStart_ > 255)
+    wordLen_ = uint32_t(WholeCharsLength(*page_, std::string_view(wordBuf_, wordLen_)));
   wordBuf_[wordLen_] = 0;
   return std::string_view(wordBuf_, wordLen_);
 }
@@ -894,6 +999,8 @@ std::string_view TBufStream::PrevWord()
     wordEnd_ = p;
     wordLen_ = uint32_t(std::min(p - q, 255));
     std::memcpy(wordBuf_, bytes(q), wordLen_);
+    if (dbcs_ && p - q > 255)
+      wordLen_ = uint32_t(WholeCharsLength(*page_, std::string_view(wordBuf_, wordLen_)));
     wordBuf_[wordLen_] = 0;
     cur_ = bytes(q > lo ? q - 1 : q);  // on the character before the word
     return std::string_view(wordBuf_, wordLen_);
@@ -927,6 +1034,8 @@ std::string_view TBufStream::PrevWord()
   for (size_t i = 0; i < take; ++i)
     wordBuf_[i] = reversed[len - 1 - i];
   wordLen_ = uint32_t(take);
+  if (dbcs_ && len > 255)
+    wordLen_ = uint32_t(WholeCharsLength(*page_, std::string_view(wordBuf_, wordLen_)));
   wordBuf_[wordLen_] = 0;
   return std::string_view(wordBuf_, wordLen_);
 }
@@ -934,7 +1043,7 @@ std::string_view TBufStream::PrevWord()
 // --- search -----------------------------------------------------------------
 
 const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::string_view lit,
-                                              bool atBlank) const
+                                              bool atBlank)
 {
   const auto len = int32_t(lit.size());
   const unsigned char* lim = limit_;
@@ -944,6 +1053,20 @@ const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::st
     if (!fold)
       return static_cast<const unsigned char*>(memmem(p, size_t(lim - p), lit.data(), size_t(len)));
     const auto* l = reinterpret_cast<const unsigned char*>(lit.data());
+    if (dbcs_) {
+      // Only characters of one byte fold: a trail byte is compared as it is.
+      for (; lim - p >= len; ++p) {
+        int32_t k = 0;
+        while (k < len && fold[p[k]] == l[k]) {
+          if (lead_[l[k]] && k + 1 < len && p[k + 1] != l[k + 1])
+            break;
+          k += lead_[l[k]] ? 2 : 1;
+        }
+        if (k >= len)
+          return p;
+      }
+      return nullptr;
+    }
     for (; lim - p >= len; ++p) {
       int32_t k = 0;
       while (k < len && fold[p[k]] == l[k])
@@ -957,6 +1080,11 @@ const unsigned char* TBufStream::FindInWindow(const unsigned char* from, std::st
     auto* hit = search(from);
     if (!hit)
       break;
+    // An occurrence that begins on a trail byte is none.
+    if (dbcs_ && InsideChar(bufPos_ + int32_t(hit - buffer_.get()))) {
+      from = hit + 1;
+      continue;
+    }
     if (!atBlank || isLineEndOrSpace(hit[len - 1]))
       return hit;
     if (hit + len < lim) {
@@ -989,7 +1117,7 @@ TCharClass TBufStream::NextClassRun(char* out, uint32_t max, uint32_t& length)
   };
   const bool embeddedTags = wordTagStyle_ == 1 && wordTagDelimiter_ != 0;
   for (;;) {
-    if (!validated_ && !inTag_ && !inWordTag_) {
+    if (!slow_ && !inTag_ && !inWordTag_) {
       // Plain bytes that can begin no run are passed over by the table; a
       // word character or an embedded tag's delimiter begins one at once.
       const unsigned char* p = cur_;
@@ -1023,7 +1151,7 @@ TCharClass TBufStream::NextClassRun(char* out, uint32_t max, uint32_t& length)
   }
   keep(reinterpret_cast<const unsigned char*>(&c), 1);
   for (;;) {
-    if (!validated_) {
+    if (!slow_) {
       // The run's inside, where its class cannot change but at these bytes.
       const unsigned char* p = cur_;
       const unsigned char* lim = limit_;

@@ -34,11 +34,19 @@
 //  7. otherwise a word character, 4.
 // A stop character "#" stands for LF, CR and space. A tag start or word-tag
 // delimiter of #0 means "none".
+//
+// In a double-byte code page a lead byte and the byte after it are one
+// character: the lead byte is classified by the rules above and its trail
+// byte takes the same class whatever its value, so a trail byte that equals
+// a delimiter or a tag character never ends a word or begins a tag. Words
+// cut at 255 bytes are cut between characters. Double-byte text takes the
+// byte-by-byte path; single-byte pages keep the table and mask paths.
 #pragma once
 
 #include "foundation/byte_scan.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
+#include "platform/codepage.h"
 #include "platform/mapped_file.h"
 
 #include <cstdint>
@@ -59,6 +67,13 @@ enum TCharClass : uint8_t {
 };
 
 class TBufStream;
+
+// The length of `kept`, the first bytes of a longer text that starts on a
+// character boundary, without a double-byte character that the cut after it
+// splits (a lead byte whose trail byte was cut off).
+size_t WholeCharsLength(const platform::CodePage& cp, std::string_view kept);
+// The first `max` bytes of word at most, cut between characters.
+std::string_view WholeCharsPrefix(const platform::CodePage& cp, std::string_view word, size_t max);
 
 // Called before each window of a literal or heading search with the window's
 // first position (-1 when the caller asked for no positions). Setting stop
@@ -141,7 +156,7 @@ public:
   // At the end of data: #0 with class 1.
   char NextCharClassified(TCharClass& cls)
   {
-    if (cur_ < limit_ && !validated_) {
+    if (cur_ < limit_ && !slow_) {
       unsigned char c = *cur_;
       if (inTag_) {
         ++cur_;
@@ -207,8 +222,13 @@ public:
   const unsigned char* HoldRange(int32_t lo, int32_t hi);
   // Whether no byte of [p, end) can begin a tag, so that outside tags each of
   // them is classified by its value (and the byte before an LF) alone.
+  // In a double-byte code page a lead byte counts as one that can, and so
+  // does the first byte when it may be a trail byte (the byte before it, when
+  // the window holds it, is a lead byte; when it does not, it may be).
   bool NoTagBegins(const unsigned char* p, const unsigned char* end) const
   {
+    if (dbcs_ && p < end && (p == buffer_.get() || lead_[p[-1]]))
+      return false;
     return tagBeginSet_.FindIn(p, end) == end;
   }
   // Whether the window holds all of [lo, hi) now.
@@ -231,14 +251,22 @@ public:
   int32_t CopyBytes(int32_t pos, char* out, int32_t n);
   // Class of a position of the validated range (hi included); ccNone outside.
   TCharClass ClassAt(int32_t pos) const;
-  void ResetTagState() { inTag_ = false; inWordTag_ = false; }
+  void ResetTagState() { inTag_ = false; inWordTag_ = false; trailPos_ = -1; }
   // Puts the on-the-fly state where a byte of this class leaves it: inside a
   // markup tag for 5, inside a part-of-speech tag for 6, outside otherwise.
   void SetTagState(TCharClass cls)
   {
     inTag_ = cls == ccTag;
     inWordTag_ = cls == ccWordTag;
+    trailPos_ = -1;
   }
+  // Whether the reader reads a double-byte code page (fixed when the tables
+  // are built).
+  bool DoubleByte() const { return dbcs_; }
+  // Whether the byte at pos is the trail byte of a double-byte character
+  // (the characters counted from the nearest byte before it that cannot
+  // lead); always false on single-byte pages.
+  bool InsideChar(int32_t pos);
   bool InTag() const { return inTag_; }
   bool InWordTag() const { return inWordTag_; }
   // LF: 2 after CR, else 3; CR: 3; space: 2; anything else: 1.
@@ -384,6 +412,15 @@ private:
   void UpdateLimit();
   unsigned char ByteBefore(const unsigned char* p);
   void RebuildTables();
+  void SetValidated(bool on)
+  {
+    validated_ = on;
+    slow_ = on || dbcs_;
+  }
+  // The class of a byte at pos whose character began before the range
+  // (its lead byte is the byte before): a word character's, or a
+  // delimiter's when the lead byte is one.
+  TCharClass LeadClassBefore(int32_t pos);
   // Steps over delimiters and tags up to a word character, a character that
   // needs the full rules, or the end of the window.
   void SkipNonWordRun();
@@ -403,7 +440,7 @@ private:
   // First counting occurrence of lit in [from, limit_), or nullptr. An
   // occurrence whose following byte lies past the window does not count here.
   const unsigned char* FindInWindow(const unsigned char* from, std::string_view lit,
-                                    bool atBlank) const;
+                                    bool atBlank);
   // Moves the window to start at keepFrom (bytes already held are kept) and
   // fills it; false when that brought no new byte.
   bool AdvanceSearchWindow(int32_t keepFrom);
@@ -445,6 +482,17 @@ private:
   bool inWordTag_ = false;
   TCharSet delimiters_;
   bool validated_ = false;
+  // Classification goes by the slow path: validated, or double-byte text.
+  bool slow_ = false;
+  // Double-byte code page: its lead bytes, and the position of the trail
+  // byte whose lead byte the on-the-fly path classified last (-1: none)
+  // with the class it shares.
+  const platform::CodePage* page_ = nullptr;
+  uint16_t pageId_ = 0;  // the language's code page the tables were built for
+  bool dbcs_ = false;
+  bool lead_[256] = {};
+  int32_t trailPos_ = -1;
+  TCharClass trailClass_ = ccWord;
   std::vector<TCharClass> classes_;
 
   int32_t wordStart_ = 0;

@@ -19,7 +19,8 @@ void TBufStream::PlainWordMasks(const unsigned char* p, uint64_t& word, uint64_t
 
 int32_t TBufStream::NextPlainWords(std::string_view* out, int32_t max)
 {
-  if (validated_ || inTag_ || inWordTag_ || bufPos_ < 0 || max <= 0 || !(cur_ < limit_))
+  // Double-byte text is read by NextWord, a character at a time.
+  if (slow_ || inTag_ || inWordTag_ || bufPos_ < 0 || max <= 0 || !(cur_ < limit_))
     return 0;
   // The window is followed by 64 spare bytes, so the 64 bytes of a block
   // that starts before the limit are always readable; bits at or past the
@@ -94,4 +95,22 @@ int32_t TBufStream::NextPlainWords(std::string_view* out, int32_t max)
   }
   cur_ = b + i;
   return n;
+}
+
+size_t WholeCharsLength(const platform::CodePage& cp, std::string_view kept)
+{
+  if (!cp.dbcs || kept.empty())
+    return kept.size();
+  const size_t last = kept.size() - 1;
+  // A lead byte that stands alone at the end lost its trail byte.
+  if (cp.lead[static_cast<unsigned char>(kept[last])] && platform::charStartAt(cp, kept, last) == last)
+    return last;
+  return kept.size();
+}
+
+std::string_view WholeCharsPrefix(const platform::CodePage& cp, std::string_view word, size_t max)
+{
+  if (word.size() <= max)
+    return word;
+  return word.substr(0, WholeCharsLength(cp, word.substr(0, max)));
 }

@@ -114,6 +114,7 @@ std::unique_ptr<THashStrings> CountCorpusWords()
   // applies (one at a time where one does) and counted apart from the table,
   // which receives them in the order of first sight at the end.
   TWordCounter counter(*table);
+  const platform::CodePage& page = platform::codePage(AnsiCodePage);
   constexpr int32_t Bulk = 1024;
   std::string_view found[Bulk];
   int64_t base = 0;  // characters of the items before this one
@@ -135,7 +136,7 @@ std::unique_ptr<THashStrings> CountCorpusWords()
         const std::string_view word = reader.NextWord();
         if (word.empty())
           break;
-        counter.Add(word.substr(0, MaxCountedWord));
+        counter.Add(WholeCharsPrefix(page, word, MaxCountedWord));
         n = 1;
       }
       words += n;

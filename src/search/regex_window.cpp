@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -143,13 +144,46 @@ void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& 
       if (IsLineBreak(c) || text.SkipSet.test(c))
         continue;
       start = p;
-      // Where a pair begins cannot be told going backwards: the context
-      // character stands alone.
-      firstSingle_ = text.DoubleByte;
+      // On a double-byte page the context character is read whole, from
+      // the start of the character that holds the byte; where that cannot
+      // be read, the byte stands alone.
+      if (text.DoubleByte) {
+        start = FileCharStart(p);
+        firstSingle_ = start < 0;
+        if (start < 0)
+          start = p;
+      }
       break;
     }
   }
   fillPos_ = start;
+}
+
+int32_t TRegexWindow::FileCharStart(int32_t p) const
+{
+  // Read back until a byte before p that cannot lead: the text from there
+  // begins on a character.
+  constexpr int32_t Chunk = 4096;
+  std::string back;
+  int32_t from = p + 1;
+  bool bounded = false;
+  while (!bounded && from > rangeStart_) {
+    const int32_t at = std::max(rangeStart_, from - Chunk);
+    std::string chunk(size_t(from - at), '\0');
+    int32_t readPos = at;
+    if (!stream_ || stream_->ReadAt(readPos, chunk.data(), from - at) != from - at)
+      return -1;
+    for (size_t i = 0; i < chunk.size() && !bounded; ++i)
+      bounded = at + int32_t(i) < p && !IsLeadByte(static_cast<unsigned char>(chunk[i]));
+    back.insert(0, chunk);
+    from = at;
+  }
+  return from + int32_t(CharStartAt(back, size_t(p - from)));
+}
+
+int32_t TRegexWindow::CharStartIndex(int32_t i) const
+{
+  return pairKinds_ && i > 0 && WindowKinds[size_t(i)] == 2 && WindowKinds[size_t(i) - 1] == 1 ? i - 1 : i;
 }
 
 void TRegexWindow::Compact()
@@ -618,15 +652,17 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
                    WindowOffsets.begin());
   };
   int32_t k = firstAtOrAfter();
+  // The window begins on a character: the expression reads it by
+  // characters from its first place.
   while (k == count_ && !ended_ && !stopped()) {
-    base_ = std::max(base_, count_ - 1);
+    base_ = std::max(base_, CharStartIndex(count_ - 1));
     Compact();
     FillWindow(*fill_, count_ + WindowSize, text, owner);
     k = firstAtOrAfter();
   }
   if (k == count_ || stopped())
     return false;
-  base_ = std::max(base_, k - 1);
+  base_ = std::max(base_, CharStartIndex(k - 1));
   int32_t from = k - base_;
 
   for (;;) {
@@ -667,8 +703,9 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     if (full && touch >= 2 && !gaveUp) {
       // The result may change with the text after the window: search again
       // from just before the earliest attempt that ran into its end.
-      base_ += touch - 1;
-      from = 1;
+      const int32_t at = base_ + touch;
+      base_ = CharStartIndex(at - 1);
+      from = at - base_;
       continue;
     }
     if (found) {
@@ -707,7 +744,8 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     // the search goes on where this one stopped.
     const bool settled = touch < 0 && expression.LastOutcome() == TRegExpOutcome::NoMatch &&
                          !expression.LastMatchWasEmpty();
-    base_ += ShiftSize;
-    from = settled ? std::max(1, n - ShiftSize) : 1;
+    const int32_t at = settled ? std::max(base_ + ShiftSize + 1, base_ + n) : base_ + ShiftSize + 1;
+    base_ = CharStartIndex(base_ + ShiftSize);
+    from = at - base_;
   }
 }

@@ -58,6 +58,10 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
     identityTable_[c] = static_cast<char>(c);
   }
   doubleByteText_ = FarEastLanguage;
+  for (int c = 0; c < 256; ++c) {
+    leadTable_[c] = IsLeadByte(static_cast<unsigned char>(c));
+    dbcs_ = dbcs_ || leadTable_[c];
+  }
   star_ = ConcordSettings.WildCard0orMore;
   zeroOrOne_ = ConcordSettings.WildCard0or1;
   exactlyOne_ = ConcordSettings.WildCardExactly1;
@@ -89,7 +93,7 @@ void TSearchContext::SetUpPrefilter()
   // first token.
   const bool wordFirst = Mode == TSearchMode::Tag && TermCount >= 2 && Terms[0].Kind == tkWord;
   if ((Mode != TSearchMode::Text && !wordFirst) || TermCount == 0 || Terms[0].Kind != tkWord || !noSkipping_ ||
-      doubleByteText_)
+      doubleByteText_ || dbcs_)
     return;
   if (ConcordSettings.UseSkipEqualChars)
     for (const TCharSet& group : ConcordSettings.EqualCharSets)
@@ -183,8 +187,9 @@ void TSearchContext::ParsePattern(const std::string& pattern)
       continue;
     }
     const char* start = p;
+    // A trail byte is part of its character, never a gap or a blank.
     while (*p != 0 && *p != '\t' && *p != ' ' && *p != gap)
-      ++p;
+      p += leadTable_[Byte(*p)] && p[1] != 0 ? 2 : 1;
     if (p == start)
       break;
     std::string token(start, p);
@@ -202,7 +207,7 @@ void TSearchContext::AddTagTerms(const std::string& token)
 {
   const char star = star_ != 0 ? star_ : '*';
   const char separator = ConcordSettings.TagSearchSeparator;
-  const size_t split = separator != 0 ? token.find(separator) : std::string::npos;
+  const size_t split = separator != 0 ? FindChar(token, separator) : std::string::npos;
   std::string word;
   std::string tag;
   if (split == std::string::npos) {
@@ -219,9 +224,7 @@ void TSearchContext::AddTagTerms(const std::string& token)
       tag.assign(1, star);
   }
 
-  const bool wild = std::any_of(tag.begin(), tag.end(), [this](char c) {
-    return (c == star_ || c == zeroOrOne_ || c == exactlyOne_) && c != 0;
-  });
+  const bool wild = HasWildcard(tag);
   const uint8_t tagKind = !wild && FindMetaTag(tag) ? tkMetaTag : tkTag;
   if (ConcordSettings.WordTag != 1 && ConcordSettings.wTagBefore) {
     AddTerm(tagKind, std::move(tag));
@@ -257,15 +260,26 @@ bool TSearchContext::WildMatch(std::string_view word, std::string_view pattern)
 // so a call costs at most pattern length x word length steps.
 bool TSearchContext::HasWildcard(std::string_view pattern) const
 {
-  for (char c : pattern) {
-    if ((c == star_ || c == zeroOrOne_ || c == exactlyOne_) && c != 0)
+  for (size_t i = 0; i < pattern.size(); i += CharWidth(pattern, i)) {
+    const char c = pattern[i];
+    if ((c == star_ || c == zeroOrOne_ || c == exactlyOne_) && c != 0 && CharWidth(pattern, i) == 1)
       return true;
   }
   return false;
 }
 
+size_t TSearchContext::FindChar(std::string_view text, char c) const
+{
+  for (size_t i = 0; i < text.size(); i += CharWidth(text, i))
+    if (text[i] == c && CharWidth(text, i) == 1)
+      return i;
+  return std::string_view::npos;
+}
+
 bool TSearchContext::WildRest(size_t pi, size_t wi)
 {
+  if (dbcs_)
+    return WildRestChars(pi, wi);
   const size_t plen = wildPattern_.size();
   const size_t wlen = wildWord_.size();
   while (pi < plen && wi < wlen) {
@@ -308,6 +322,62 @@ bool TSearchContext::WildRest(size_t pi, size_t wi)
   }
   for (; wi < wlen; ++wi) {
     if (!skipTable_[Byte(wildWord_[wi])])
+      return false;
+  }
+  return true;
+}
+
+bool TSearchContext::WildRestChars(size_t pi, size_t wi)
+{
+  const size_t plen = wildPattern_.size();
+  const size_t wlen = wildWord_.size();
+  const auto skipped = [&](size_t i) { return skipTable_[Byte(wildWord_[i])] && CharWidth(wildWord_, i) == 1; };
+  while (pi < plen && wi < wlen) {
+    while (wi < wlen && skipped(wi))
+      ++wi;
+    if (wi == wlen)
+      break;
+    const char pc = wildPattern_[pi];
+    const size_t pw = CharWidth(wildPattern_, pi);
+    const size_t ww = CharWidth(wildWord_, wi);
+    if (pw == 1 && pc == star_ && pc != 0) {
+      if (pi + 1 == plen)
+        return true;
+      if (!memoClean_)
+        ClearMemo();
+      const size_t floor = starFloor_[pi];
+      for (size_t k = wi; k < std::min(wlen, floor); k += CharWidth(wildWord_, k)) {
+        if (WildTry(pi + 1, k))
+          return true;
+      }
+      starFloor_[pi] = std::min(floor, wi);
+      return false;
+    }
+    if (pw == 1 && pc == zeroOrOne_ && pc != 0) {
+      if (pi + 1 == plen)
+        return wlen - wi == ww;
+      return WildTry(pi + 1, wi) || WildTry(pi + 1, wi + ww);
+    }
+    if (!(pw == 1 && pc == exactlyOne_ && pc != 0)) {
+      if (pw != ww)
+        return false;
+      if (pw == 2 ? wildPattern_.compare(pi, 2, wildWord_, wi, 2) != 0
+                  : pc != wildWord_[wi] && !(equalCharsOn_ && CharsEqual(pc, wildWord_[wi])))
+        return false;
+    }
+    pi += pw;
+    wi += ww;
+  }
+  if (pi < plen) {
+    for (; pi < plen; ++pi) {
+      const char pc = wildPattern_[pi];
+      if (pc == 0 || (pc != star_ && pc != zeroOrOne_) || CharWidth(wildPattern_, pi) != 1)
+        return false;
+    }
+    return true;
+  }
+  for (; wi < wlen; ++wi) {
+    if (!skipped(wi))
       return false;
   }
   return true;
@@ -379,7 +449,7 @@ bool TSearchContext::ReadNextWord()
 
 void TSearchContext::LowerCurrentWord()
 {
-  if (doubleByteText_) {
+  if (doubleByteText_ || dbcs_) {
     LocaleLowerBytes(CurrentWord, currentLength_);
     return;
   }
@@ -391,6 +461,8 @@ void TSearchContext::LowerCurrentWord()
 // consumed. Only the range end ends a word or the text: a NUL is a delimiter.
 bool TSearchContext::ReadTextWord()
 {
+  if (dbcs_)
+    return ReadTextWordChars();
   TBufStream& reader = *Reader;
   const bool* delimiters = delimiterTable_;
   char c;
@@ -421,6 +493,56 @@ bool TSearchContext::ReadTextWord()
   CurrentWord[n] = 0;
   currentLength_ = n;
   if (!CaseSensitive && doubleByteText_)
+    LowerCurrentWord();
+  lastTokenEmpty_ = false;
+  lastReadAfterDelimiter_ = afterDelimiter;
+  lastReadEnd_ = reader.GetPosition();
+  return true;
+}
+
+bool TSearchContext::ReadTextWordChars()
+{
+  TBufStream& reader = *Reader;
+  const bool* delimiters = delimiterTable_;
+  const bool* lead = leadTable_;
+  char c;
+  for (;;) {
+    if (reader.AtEnd())
+      return EndOfRange();
+    c = reader.NextChar();
+    if (!delimiters[Byte(c)])
+      break;
+    if (lead[Byte(c)] && !reader.AtEnd())
+      reader.NextChar();  // a delimiter of two bytes
+  }
+  char word[257];
+  uint32_t n = 0;
+  uint32_t whole = 0;  // bytes of whole characters kept
+  bool afterDelimiter = false;
+  for (;;) {
+    if (n < 256)
+      word[n++] = c;
+    if (lead[Byte(c)] && !reader.AtEnd()) {
+      c = reader.NextChar();
+      if (n < 256)
+        word[n++] = c;
+    }
+    if (n <= 255)
+      whole = n;
+    if (reader.AtEnd())
+      break;
+    c = reader.NextChar();
+    if (delimiters[Byte(c)]) {
+      afterDelimiter = true;
+      if (lead[Byte(c)] && !reader.AtEnd())
+        reader.NextChar();
+      break;
+    }
+  }
+  std::memcpy(CurrentWord, word, whole);
+  CurrentWord[whole] = 0;
+  currentLength_ = whole;
+  if (!CaseSensitive)
     LowerCurrentWord();
   lastTokenEmpty_ = false;
   lastReadAfterDelimiter_ = afterDelimiter;
@@ -460,6 +582,8 @@ bool TSearchContext::ReadTagToken()
       truncated = true;
   }
   currentLength_ = n;
+  if (truncated && dbcs_)
+    currentLength_ = uint32_t(WholeCharsLength(platform::codePage(AnsiCodePage), CurrentWordView()));
   if (cls == ccWordTag)
     TrimWordTag(truncated);
   CurrentWord[currentLength_] = 0;

@@ -171,7 +171,17 @@ private:
   void AddTerm(uint8_t kind, std::string text);
   void AddTagTerms(const std::string& token);
   bool ReadTextWord();
+  // ReadTextWord for double-byte text: a lead byte takes its trail byte
+  // along, whatever its value.
+  bool ReadTextWordChars();
   bool ReadTagToken();
+  // Bytes of the character at text[i] (i on a boundary): 1 or 2.
+  size_t CharWidth(std::string_view text, size_t i) const
+  {
+    return leadTable_[static_cast<unsigned char>(text[i])] && i + 1 < text.size() ? 2 : 1;
+  }
+  // The first position of c in text at a character boundary, or npos.
+  size_t FindChar(std::string_view text, char c) const;
   bool EndOfRange();
   void LowerCurrentWord();
   void TrimWordTag(bool truncated);
@@ -199,6 +209,9 @@ private:
   // Wildcard matcher with a memo of failed (pattern index, word index) pairs.
   bool WildMatch(std::string_view word, std::string_view pattern);
   bool WildRest(size_t pi, size_t wi);
+  // WildRest for double-byte text: the pattern and the word step by
+  // characters; only characters of one byte are skipped or made equal.
+  bool WildRestChars(size_t pi, size_t wi);
   bool WildTry(size_t pi, size_t wi);
   void ClearMemo();
   bool HasWildcard(std::string_view pattern) const;
@@ -219,6 +232,9 @@ private:
   char lowerTable_[256];
   char identityTable_[256];
   bool doubleByteText_ = false;
+  // The code page's lead bytes (none on a single-byte page).
+  bool dbcs_ = false;
+  bool leadTable_[256] = {};
 
   // Settings characters taken when the context is made.
   char star_ = '*';

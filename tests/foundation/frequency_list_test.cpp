@@ -1,5 +1,6 @@
 #include "foundation/frequency_list.h"
 
+#include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
 #include "foundation/corpus_list.h"
@@ -213,7 +214,7 @@ TEST_F(FrequencyListTest, CorpusCountAgreesWithARecountOfTheRawText)
         const auto flush = [&] {
           if (word.empty())
             return;
-          std::string key = word.substr(0, 64);
+          std::string key(WholeCharsPrefix(cp, word, 64));
           if (FrequencySettings.IgnoreCase)
             key = platform::lowerText(cp, key);
           if (counts[key]++ == 0)
@@ -221,7 +222,10 @@ TEST_F(FrequencyListTest, CorpusCountAgreesWithARecountOfTheRawText)
           ++total;
           word.clear();
         };
-        for (const char c : text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+          const char c = text[i];
+          // A double-byte character: its trail byte goes with its lead byte.
+          const size_t width = platform::charBytesAt(cp, text, i);
           if (inTag) {
             inTag = c != ConcordSettings.TagStop;
           } else if (skipTags && c == ConcordSettings.TagStart) {
@@ -230,8 +234,9 @@ TEST_F(FrequencyListTest, CorpusCountAgreesWithARecountOfTheRawText)
           } else if (delimiters.test(uint8_t(c))) {
             flush();
           } else {
-            word += c;
+            word.append(text, i, width);
           }
+          i += width - 1;
         }
         flush();
       }

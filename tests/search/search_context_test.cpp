@@ -5,6 +5,7 @@
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "foundation/sync_stream.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 #include "support/scratch_folder.h"
 
@@ -80,6 +81,7 @@ protected:
   void TearDown() override
   {
     ConcordSettings = saved_;
+    SetTextLanguage(0x409);
     BuildCharTables();
   }
 
@@ -448,6 +450,53 @@ TEST_F(SearchContextTest, PatternsOfGapsOnlyStillMoveOn)
     while (context->FindNextHit(reader, true) && starts.size() < 100)
       starts.push_back(context->HitStart);
     EXPECT_EQ(starts, (std::vector<int32_t>{0, 2, 4, 5})) << pattern;
+  }
+}
+
+// Double-byte text: a character is its lead byte with its trail byte, so a
+// trail byte that equals a delimiter, the gap character or a tag delimiter
+// neither ends a word nor begins anything, and wildcards take whole
+// characters.
+struct DoubleByteCase {
+  int32_t lcid;
+  std::u16string pattern;
+  std::u16string text;
+  std::vector<std::u16string> hits;
+  TSearchMode mode = TSearchMode::Text;
+};
+
+TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
+{
+  ConcordSettings.WordTag = 1;  // Tag rows: "_" ends a word and begins its tag
+  const std::u16string kanji = u"字字字字 嚴字\r\n字字字 嚴字\r\n字字 嚴字";  // 字 = 8E 9A, 嚴 = 9A 8E
+  const std::vector<DoubleByteCase> cases = {
+    {0x411, u"ケーキ", u"コーヒー と ケーキ", {u"ケーキ"}},  // ー = 81 5B
+    {0x411, u"コーヒー", u"コーヒー と ケーキ", {u"コーヒー"}},
+    {0x411, u"表示", u"表示 ソフト", {u"表示"}},                   // 表 = 95 5C
+    {0x411, u"院長", u"病院 院長", {u"院長"}},                     // 院 = 89 40, "@" the gap
+    {0x411, u"東?", u"東京 アイ", {u"東京"}},
+    {0x411, u"??", u"東京 ア アイ 東京都", {u"東京", u"アイ"}},
+    {0x411, u"東%", u"東 東京 東京都", {u"東", u"東京"}},
+    {0x411, u"*嚴*", kanji, {u"嚴字", u"嚴字", u"嚴字"}},
+    {0x411, u"ア", u"ヂ ア", {u"ア"}},                             // ア = 83 41, ヂ = 83 61
+    {0x411, u"&NN", u"ダンス_NN 犬_VB", {u"ダンス_NN"}, TSearchMode::Tag},  // ダ = 83 5F
+    {0x411, u"ソ*&vb", u"ソフト_VB 表_VB", {u"ソフト_VB"}, TSearchMode::Tag},
+    {0x404, u"成功", u"許多 成功", {u"成功"}},                     // 功 = A5 5C
+    {0x404, u"許?", u"許多 成功", {u"許多"}},
+    {0x804, u"乗?", u"乗丂 亅", {u"乗丂"}},                        // 81 5C, 81 40, 81 7C
+    {0x804, u"亅", u"乗丂 亅", {u"亅"}},
+    {0x412, u"갂", u"갵 갂", {u"갂"}},                             // 81 41, 81 61
+    {0x412, u"%갂", u"갵갂 갂", {u"갵갂", u"갂"}},
+  };
+  for (const DoubleByteCase& c : cases) {
+    SetTextLanguage(c.lcid);
+    BuildCharTables();
+    const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+    Strings hits;
+    for (const std::u16string& hit : c.hits)
+      hits.push_back(platform::fromUtf16(cp, hit));
+    EXPECT_EQ(Hits(platform::fromUtf16(cp, c.pattern), platform::fromUtf16(cp, c.text), c.mode), hits)
+      << c.lcid << " " << platform::fromUtf16(cp, c.pattern);
   }
 }
 

@@ -1,8 +1,15 @@
-// Generated text of the double-byte code pages for tests that cut text: runs
-// of one character after odd and even numbers of bytes, mixed prose with
-// characters whose trail byte is '\', '[', '@', '_' or an ASCII letter, and hits
-// on a character found nowhere else; and the check that a piece of shown
-// text decodes cleanly into characters the text holds.
+// Double-byte text of a code page for tests of character boundaries.
+//
+// doubleByteText: an ASCII "x" (so characters pair up from an odd byte), then
+// either runs of 字 or of Greek capital alpha, whose bytes can all lead on 932
+// and 936, or prose of ASCII words, tags and characters whose trail byte is
+// \, [, @ or a letter.
+//
+// MakeDoubleByteText, for tests that cut text around hits: runs of one
+// character after odd and even numbers of bytes, mixed prose with characters
+// whose trail byte is '\', '[', '@', '_' or an ASCII letter, and hits on a
+// character found nowhere else; with the check that a piece of shown text
+// decodes cleanly into characters the text holds.
 #pragma once
 
 #include "foundation/chartables.h"
@@ -18,6 +25,30 @@
 #include <vector>
 
 namespace testsupport {
+
+inline std::string doubleByteText(const platform::CodePage& cp, bool runs, size_t size, std::mt19937& rng)
+{
+  const std::string ji = platform::fromUtf16(cp, u"\u5B57");
+  const std::string alpha = platform::fromUtf16(cp, u"\u0391");
+  std::vector<char> leads;
+  for (int c = 0x80; c < 256; ++c)
+    if (cp.lead[size_t(c)])
+      leads.push_back(char(c));
+  std::string text = "x";
+  while (text.size() < size) {
+    if (runs) {
+      const std::string& ch = rng() % 2 ? ji : alpha;
+      for (int n = 1 + int(rng() % 40); n > 0; --n)
+        text += ch;
+    } else if (rng() % 3 == 0) {
+      text += rng() % 2 ? "word " : "<b>";
+    } else {
+      text += leads[rng() % leads.size()];
+      text += "\\[@aZq"[rng() % 6];
+    }
+  }
+  return text;
+}
 
 struct TDoubleBytePage {
   int32_t LanguageId;

@@ -68,6 +68,7 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
     *endTouch = rNone;
   const bool usePrefilter = !nullable_ && prefilter && prefilter->Active();
   int32_t p = start;
+  int32_t charStart = start;  // a character start at or before p
   for (;;) {
     if (usePrefilter) {
       const int32_t q = prefilter->Scan(text, p, steps);
@@ -77,6 +78,12 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
         return rNone;
       p = q;
     }
+    // No attempt begins inside a double-byte character.
+    if (text.InsideChar(charStart, p)) {
+      charStart = ++p;
+      continue;
+    }
+    charStart = p;
     const int32_t r = TryAt(text, p, steps);
     // Attempts that begin at the end itself belong to a longer text.
     if (endTouch && touched_ && *endTouch < 0 && p < text.length)
@@ -161,8 +168,16 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       }
       const int32_t n = to - from;
       int32_t i = 0;
-      for (; i < n && ok; ++i)
-        ok = translate_[data[from + i]] == translate_[data[pos + i]];
+      const platform::CodePage* page = text.page;
+      for (; i < n && ok; ++i) {
+        if (page && page->lead[data[from + i]] && i + 1 < n) {
+          // A double-byte character compares as it is.
+          ok = data[from + i] == data[pos + i] && data[from + i + 1] == data[pos + i + 1];
+          ++i;
+        } else {
+          ok = translate_[data[from + i]] == translate_[data[pos + i]] && !(page && page->lead[data[pos + i]]);
+        }
+      }
       work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
