@@ -17,6 +17,9 @@ namespace {
 
 constexpr uint64_t StepBatch = 4096;
 constexpr int Registers = 20;  // start and end of groups 0..9
+// An attempt that does not note its reach has spent what one that reaches
+// nothing may spend: it runs again, noting it.
+constexpr int32_t rRunNotingReach = -8;
 
 }  // namespace
 
@@ -34,8 +37,8 @@ uint64_t Backtracker::budget(int32_t reached) const
   const auto n = static_cast<uint64_t>(reached) + 1;
   // With back-references the text of a group is part of the state.
   const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
-  const uint64_t full = states > (Most - kAttemptBaseSteps) / stepsPerPosition_
-                            ? Most
+  const uint64_t full = states > (kMaxAttemptSteps - kAttemptBaseSteps) / stepsPerPosition_
+                            ? kMaxAttemptSteps
                             : kAttemptBaseSteps + stepsPerPosition_ * states;
   return thrifty_ ? full / kThriftyShare : full;
 }
@@ -95,6 +98,16 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
 
 int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
+  // The budget depends on how far the attempt has read only once it exceeds
+  // that of an attempt that read nothing, which almost none do; noting the
+  // furthest position at every byte read would slow every attempt down.
+  const int32_t r = Attempt<false>(text, at, steps);
+  return r == rRunNotingReach ? Attempt<true>(text, at, steps) : r;
+}
+
+template <bool NoteReach>
+int32_t Backtracker::Attempt(const Text& text, int32_t at, StepCounter& steps)
+{
   stack_.clear();
   overflow_ = false;
   touched_ = false;
@@ -108,7 +121,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   int32_t best = rNone;
   uint64_t work = 0;
   uint64_t spent = 0;
-  int32_t furthest = at;  // the furthest position the attempt has reached
+  [[maybe_unused]] int32_t furthest = at;  // the furthest position the attempt has reached
 
   for (;;) {
     if (++work >= StepBatch) {
@@ -116,15 +129,21 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         return rCancelled;
       spent += work;
       work = 0;
-      if (spent > budget(furthest - at))
+      if constexpr (!NoteReach) {
+        if (spent > budget(0))
+          return rRunNotingReach;
+      } else if (spent > budget(furthest - at)) {
         return rGaveUp;
+      }
     }
     const Inst& in = prog_.insts[pc];
     bool ok = true;
     switch (in.op) {
     case Op::Byte:
       if (pos < length && prog_.sets[in.arg].Has(data[pos])) {
-        furthest = std::max(furthest, ++pos);
+        ++pos;
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       } else {
         touched_ |= pos >= length;
@@ -166,7 +185,8 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
-        furthest = std::max(furthest, pos);
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       }
       break;
