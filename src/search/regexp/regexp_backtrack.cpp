@@ -17,9 +17,11 @@ namespace {
 
 constexpr uint64_t StepBatch = 4096;
 constexpr int Registers = 20;  // start and end of groups 0..9
-// An attempt that does not note its reach has spent what one that reaches
-// nothing may spend: it runs again, noting it.
+// An attempt that does not note how far it reads runs again, noting it,
+// once it has taken this many steps, fewer than any budget.
+constexpr uint64_t StepsBeforeNotingReach = 4 * StepBatch;
 constexpr int32_t rRunNotingReach = -8;
+static_assert(StepsBeforeNotingReach <= Backtracker::kAttemptBaseSteps / Backtracker::kThriftyShare);
 
 }  // namespace
 
@@ -98,9 +100,10 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
 
 int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
-  // The budget depends on how far the attempt has read only once it exceeds
-  // that of an attempt that read nothing, which almost none do; noting the
-  // furthest position at every byte read would slow every attempt down.
+  // The budget depends on how far the attempt has read, but almost every
+  // attempt ends long before any budget could run out; noting the furthest
+  // position at every byte read would slow them all down. The few long ones
+  // run their first steps twice.
   const int32_t r = Attempt<false>(text, at, steps);
   return r == rRunNotingReach ? Attempt<true>(text, at, steps) : r;
 }
@@ -130,7 +133,7 @@ int32_t Backtracker::Attempt(const Text& text, int32_t at, StepCounter& steps)
       spent += work;
       work = 0;
       if constexpr (!NoteReach) {
-        if (spent > budget(0))
+        if (spent >= StepsBeforeNotingReach)
           return rRunNotingReach;
       } else if (spent > budget(furthest - at)) {
         return rGaveUp;
