@@ -257,7 +257,7 @@ public:
   // of it within milliseconds, and an attempt at the start of a long text no
   // later: the budget grows with the text the attempt has read, not with the
   // text that lies ahead. It never exceeds kMaxAttemptSteps, about a second's
-  // work, far above what any attempt that ends needs (back-reference
+  // work, above what any attempt that ends needs (back-reference
   // searches on real text take up to some 170M steps); without that cap the
   // square of 10 KB read would allow minutes.
   static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
