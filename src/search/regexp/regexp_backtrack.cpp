@@ -102,10 +102,16 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
   // The budget depends on how far the attempt has read, but almost every
   // attempt ends long before any budget could run out; noting the furthest
-  // position at every byte read would slow them all down. The few long ones
-  // run their first steps twice.
-  const int32_t r = Attempt<false>(text, at, steps);
-  return r == rRunNotingReach ? Attempt<true>(text, at, steps) : r;
+  // position at every byte read would slow them all down. The first long
+  // one runs its first steps again, and the expression's later attempts
+  // note it as they go.
+  if (!noteReach_) {
+    const int32_t r = Attempt<false>(text, at, steps);
+    if (r != rRunNotingReach)
+      return r;
+    noteReach_ = true;
+  }
+  return Attempt<true>(text, at, steps);
 }
 
 template <bool NoteReach>

@@ -307,6 +307,7 @@ private:
   uint64_t stepsPerPosition_ = 0;
   bool backRefs_ = false;  // the budget counts pairs of positions
   bool thrifty_ = false;
+  bool noteReach_ = false;  // an attempt ran long: attempts note how far they read
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text
