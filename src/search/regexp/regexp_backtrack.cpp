@@ -17,6 +17,11 @@ namespace {
 
 constexpr uint64_t StepBatch = 4096;
 constexpr int Registers = 20;  // start and end of groups 0..9
+// An attempt that does not note how far it reads runs again, noting it,
+// once it has taken this many steps, fewer than any budget.
+constexpr uint64_t StepsBeforeNotingReach = 4 * StepBatch;
+constexpr int32_t rRunNotingReach = -8;
+static_assert(StepsBeforeNotingReach <= Backtracker::kAttemptBaseSteps / Backtracker::kThriftyShare);
 
 }  // namespace
 
@@ -34,8 +39,8 @@ uint64_t Backtracker::budget(int32_t reached) const
   const auto n = static_cast<uint64_t>(reached) + 1;
   // With back-references the text of a group is part of the state.
   const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
-  const uint64_t full = states > (Most - kAttemptBaseSteps) / stepsPerPosition_
-                            ? Most
+  const uint64_t full = states > (kMaxAttemptSteps - kAttemptBaseSteps) / stepsPerPosition_
+                            ? kMaxAttemptSteps
                             : kAttemptBaseSteps + stepsPerPosition_ * states;
   return thrifty_ ? full / kThriftyShare : full;
 }
@@ -102,6 +107,23 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
 
 int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
+  // The budget depends on how far the attempt has read, but almost every
+  // attempt ends long before any budget could run out; noting the furthest
+  // position at every byte read would slow them all down. The first long
+  // one runs its first steps again, and the expression's later attempts
+  // note it as they go.
+  if (!noteReach_) {
+    const int32_t r = Attempt<false>(text, at, steps);
+    if (r != rRunNotingReach)
+      return r;
+    noteReach_ = true;
+  }
+  return Attempt<true>(text, at, steps);
+}
+
+template <bool NoteReach>
+int32_t Backtracker::Attempt(const Text& text, int32_t at, StepCounter& steps)
+{
   stack_.clear();
   overflow_ = false;
   touched_ = false;
@@ -115,7 +137,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   int32_t best = rNone;
   uint64_t work = 0;
   uint64_t spent = 0;
-  int32_t furthest = at;  // the furthest position the attempt has reached
+  [[maybe_unused]] int32_t furthest = at;  // the furthest position the attempt has reached
 
   for (;;) {
     if (++work >= StepBatch) {
@@ -123,15 +145,21 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         return rCancelled;
       spent += work;
       work = 0;
-      if (spent > budget(furthest - at))
+      if constexpr (!NoteReach) {
+        if (spent >= StepsBeforeNotingReach)
+          return rRunNotingReach;
+      } else if (spent > budget(furthest - at)) {
         return rGaveUp;
+      }
     }
     const Inst& in = prog_.insts[pc];
     bool ok = true;
     switch (in.op) {
     case Op::Byte:
       if (pos < length && prog_.sets[in.arg].Has(data[pos])) {
-        furthest = std::max(furthest, ++pos);
+        ++pos;
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       } else {
         touched_ |= pos >= length;
@@ -181,7 +209,8 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
-        furthest = std::max(furthest, pos);
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       }
       break;

@@ -301,9 +301,13 @@ public:
   // that share out the text among nullable repeats in ever more ways run out
   // of it within milliseconds, and an attempt at the start of a long text no
   // later: the budget grows with the text the attempt has read, not with the
-  // text that lies ahead.
+  // text that lies ahead. It never exceeds kMaxAttemptSteps, about a second's
+  // work, above what any attempt that ends needs (back-reference
+  // searches on real text take up to some 170M steps); without that cap the
+  // square of 10 KB read would allow minutes.
   static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
   static constexpr uint64_t kStepsPerState = 64;
+  static constexpr uint64_t kMaxAttemptSteps = uint64_t(1) << 28;
   // Once the expression has given up, each later attempt gets this share
   // of that budget (see setThrifty).
   static constexpr uint64_t kThriftyShare = 64;
@@ -336,6 +340,8 @@ private:
   int32_t SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
                      StepCounter& steps, int32_t& end, int32_t* endTouch);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
+  template <bool NoteReach>
+  int32_t Attempt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
   // The steps of an attempt that has read `reached` bytes past its start.
   uint64_t budget(int32_t reached) const;
@@ -346,6 +352,7 @@ private:
   uint64_t stepsPerPosition_ = 0;
   bool backRefs_ = false;  // the budget counts pairs of positions
   bool thrifty_ = false;
+  bool noteReach_ = false;  // an attempt ran long: attempts note how far they read
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text
