@@ -466,6 +466,20 @@ void BM_ScanRegexOptionalWalk(benchmark::State& state)
   ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
 }
 
+// Puts one file alone into the corpus list.
+void LoadSingleFile(const std::string& path)
+{
+  LoadedCorpus = -1;
+  while (CorpusList.Count() > 0)
+    CorpusList.Take(CorpusList.Count() - 1);
+  auto item = std::make_unique<TCorpusItem>();
+  item->Name = path;
+  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
+  item->Reader = std::make_unique<TBufStream>(item->Source.get());
+  CorpusList.Append(std::move(item));
+  ConcordSettings.WordTag = 0;
+}
+
 // Expressions that give up on the backtracker, searched through the run
 // over one file of repeated short words or of English prose (range(0): 0 or
 // 1), of range(1) MB, with the pattern range(2) of GiveUpPatterns.
@@ -501,15 +515,7 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
   }
   Warm(path);
-  LoadedCorpus = -1;
-  while (CorpusList.Count() > 0)
-    CorpusList.Take(CorpusList.Count() - 1);
-  auto item = std::make_unique<TCorpusItem>();
-  item->Name = path;
-  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-  item->Reader = std::make_unique<TBufStream>(item->Source.get());
-  CorpusList.Append(std::move(item));
-  ConcordSettings.WordTag = 0;
+  LoadSingleFile(path);
   const TSearchRec request = Request(pattern, TSearchMode::Regex);
   TSearch search;
   int32_t phase = 0;
@@ -574,15 +580,7 @@ void BM_ScanRegexDoubleByte(benchmark::State& state)
   Warm(path);
   SetTextLanguage(0x411);
   BuildCharTables();
-  LoadedCorpus = -1;
-  while (CorpusList.Count() > 0)
-    CorpusList.Take(CorpusList.Count() - 1);
-  auto item = std::make_unique<TCorpusItem>();
-  item->Name = path;
-  item->Source = std::make_unique<TFileSynchroStream>(path, CorpusFileMode);
-  item->Reader = std::make_unique<TBufStream>(item->Source.get());
-  CorpusList.Append(std::move(item));
-  ConcordSettings.WordTag = 0;
+  LoadSingleFile(path);
   const std::string pattern = DoubleBytePatterns[state.range(0)];
   const TSearchRec request = Request(pattern, TSearchMode::Regex);
   Scan(request, false);  // warm-up
