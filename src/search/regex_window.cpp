@@ -3,6 +3,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/sync_stream.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
@@ -304,8 +305,10 @@ void TRegexWindow::BuildTables(const TRegexScanText& text)
 
 int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
 {
-  if (text.DoubleByte || firstSingle_)
+  if (firstSingle_)
     return 0;
+  if (text.DoubleByte)
+    return FillPairs(reader, target, text, wordEnds);
   BuildTables(text);
   const std::string_view bytes = reader.Readable();
   const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -358,6 +361,55 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   const auto taken = int32_t(q - p);
   if (rawWordEnds_)
     ends = delimiterSet_.CountRunStarts(p, taken, after);
+  normalised_ += count_ - before;
+  fillPos_ += taken;
+  afterDelimiter_ = after != 0;
+  wordEnds += ends;
+  reader.Skip(taken);
+  return taken;
+}
+
+int32_t TRegexWindow::FillPairs(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
+{
+  BuildTables(text);
+  const std::string_view bytes = reader.Readable();
+  const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  const int32_t pos = fillPos_;
+  const int32_t before = count_;
+  uint32_t after = afterDelimiter_ ? 1 : 0;
+  int32_t ends = 0;
+  const auto* q = p;
+  // Up to the next line break or skipped character, and never past a lead
+  // byte whose trail byte is not at hand: those go one at a time.
+  const bool* lead = platform::codePage(AnsiCodePage).lead.data();
+  while (q < end && count_ < target && !special_.Contains(*q)) {
+    const auto at = size_t(count_);
+    const int32_t filePos = pos + int32_t(q - p);
+    Window[at] = char(*q);
+    WindowOffsets[at] = filePos;
+    if (lead[*q]) {
+      if (q + 1 == end)
+        break;
+      Window[at + 1] = char(q[1]);
+      WindowOffsets[at + 1] = filePos;
+      WindowKinds[at] = 1;
+      WindowKinds[at + 1] = 2;
+      pairKinds_ = true;
+      count_ += 2;
+      q += 2;
+      after = 0;
+      continue;
+    }
+    if (pairKinds_)
+      WindowKinds[at] = 0;
+    ++count_;
+    ++q;
+    const uint32_t d = isDelimiter_[q[-1]];
+    ends += int32_t(d & (after ^ 1));
+    after = d;
+  }
+  const auto taken = int32_t(q - p);
   normalised_ += count_ - before;
   fillPos_ += taken;
   afterDelimiter_ = after != 0;

@@ -157,6 +157,8 @@ private:
   // `target` characters; stops before a line break whose run may go on past
   // the bytes at hand. Returns the bytes taken.
   int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
+  // The same on a double-byte page: single-byte characters and pairs.
+  int32_t FillPairs(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
   void Append(char c, int32_t pos, uint8_t kind);
   void Compact();
   int32_t CharEnd(int32_t i) const;
