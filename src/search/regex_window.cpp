@@ -307,8 +307,6 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
 {
   if (firstSingle_)
     return 0;
-  if (text.DoubleByte)
-    return FillPairs(reader, target, text, wordEnds);
   BuildTables(text);
   const std::string_view bytes = reader.Readable();
   const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -317,8 +315,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   const int32_t before = count_;
   uint32_t after = afterDelimiter_ ? 1 : 0;
   int32_t ends = 0;
-  const auto* q = p;
-  while (q < end && count_ < target) {
+  const auto* q = text.DoubleByte ? CopyPairs(p, end, pos, target, after, ends) : p;
+  while (!text.DoubleByte && q < end && count_ < target) {
     // Plain characters up to the next line break or skipped character.
     const auto* stop = special_.FindIn(q, std::min(end, q + (target - count_)));
     const auto n = int32_t(stop - q);
@@ -359,7 +357,7 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     q = last + 1;
   }
   const auto taken = int32_t(q - p);
-  if (rawWordEnds_)
+  if (rawWordEnds_ && !text.DoubleByte)
     ends = delimiterSet_.CountRunStarts(p, taken, after);
   normalised_ += count_ - before;
   fillPos_ += taken;
@@ -369,20 +367,13 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   return taken;
 }
 
-int32_t TRegexWindow::FillPairs(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
+const unsigned char* TRegexWindow::CopyPairs(const unsigned char* p, const unsigned char* end, int32_t pos,
+                                             int32_t target, uint32_t& after, int32_t& ends)
 {
-  BuildTables(text);
-  const std::string_view bytes = reader.Readable();
-  const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* const end = p + bytes.size();
-  const int32_t pos = fillPos_;
-  const int32_t before = count_;
-  uint32_t after = afterDelimiter_ ? 1 : 0;
-  int32_t ends = 0;
-  const auto* q = p;
   // Up to the next line break or skipped character, and never past a lead
   // byte whose trail byte is not at hand: those go one at a time.
   const bool* lead = platform::codePage(AnsiCodePage).lead.data();
+  const auto* q = p;
   while (q < end && count_ < target && !special_.Contains(*q)) {
     const auto at = size_t(count_);
     const int32_t filePos = pos + int32_t(q - p);
@@ -404,18 +395,11 @@ int32_t TRegexWindow::FillPairs(TBufStream& reader, int32_t target, const TRegex
     if (pairKinds_)
       WindowKinds[at] = 0;
     ++count_;
-    ++q;
-    const uint32_t d = isDelimiter_[q[-1]];
+    const uint32_t d = isDelimiter_[*q++];
     ends += int32_t(d & (after ^ 1));
     after = d;
   }
-  const auto taken = int32_t(q - p);
-  normalised_ += count_ - before;
-  fillPos_ += taken;
-  afterDelimiter_ = after != 0;
-  wordEnds += ends;
-  reader.Skip(taken);
-  return taken;
+  return q;
 }
 
 bool TRegexWindow::UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const
