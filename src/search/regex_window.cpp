@@ -3,6 +3,7 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/sync_stream.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
@@ -304,7 +305,7 @@ void TRegexWindow::BuildTables(const TRegexScanText& text)
 
 int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
 {
-  if (text.DoubleByte || firstSingle_)
+  if (firstSingle_)
     return 0;
   BuildTables(text);
   const std::string_view bytes = reader.Readable();
@@ -314,8 +315,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   const int32_t before = count_;
   uint32_t after = afterDelimiter_ ? 1 : 0;
   int32_t ends = 0;
-  const auto* q = p;
-  while (q < end && count_ < target) {
+  const auto* q = text.DoubleByte ? CopyPairs(p, end, pos, target, after, ends) : p;
+  while (!text.DoubleByte && q < end && count_ < target) {
     // Plain characters up to the next line break or skipped character.
     const auto* stop = special_.FindIn(q, std::min(end, q + (target - count_)));
     const auto n = int32_t(stop - q);
@@ -356,7 +357,7 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     q = last + 1;
   }
   const auto taken = int32_t(q - p);
-  if (rawWordEnds_)
+  if (rawWordEnds_ && !text.DoubleByte)
     ends = delimiterSet_.CountRunStarts(p, taken, after);
   normalised_ += count_ - before;
   fillPos_ += taken;
@@ -364,6 +365,41 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   wordEnds += ends;
   reader.Skip(taken);
   return taken;
+}
+
+const unsigned char* TRegexWindow::CopyPairs(const unsigned char* p, const unsigned char* end, int32_t pos,
+                                             int32_t target, uint32_t& after, int32_t& ends)
+{
+  // Up to the next line break or skipped character, and never past a lead
+  // byte whose trail byte is not at hand: those go one at a time.
+  const bool* lead = platform::codePage(AnsiCodePage).lead.data();
+  const auto* q = p;
+  while (q < end && count_ < target && !special_.Contains(*q)) {
+    const auto at = size_t(count_);
+    const int32_t filePos = pos + int32_t(q - p);
+    Window[at] = char(*q);
+    WindowOffsets[at] = filePos;
+    if (lead[*q]) {
+      if (q + 1 == end)
+        break;
+      Window[at + 1] = char(q[1]);
+      WindowOffsets[at + 1] = filePos;
+      WindowKinds[at] = 1;
+      WindowKinds[at + 1] = 2;
+      pairKinds_ = true;
+      count_ += 2;
+      q += 2;
+      after = 0;
+      continue;
+    }
+    if (pairKinds_)
+      WindowKinds[at] = 0;
+    ++count_;
+    const uint32_t d = isDelimiter_[*q++];
+    ends += int32_t(d & (after ^ 1));
+    after = d;
+  }
+  return q;
 }
 
 bool TRegexWindow::UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const

@@ -155,8 +155,13 @@ private:
   void FillOne(TBufStream& reader, const TRegexScanText& text, int32_t& wordEnds);
   // Plain single-byte characters straight from the reader's window, up to
   // `target` characters; stops before a line break whose run may go on past
-  // the bytes at hand. Returns the bytes taken.
+  // the bytes at hand. On a double-byte page, characters and pairs up to the
+  // next line break or skipped character. Returns the bytes taken.
   int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
+  // FillRun's copy on a double-byte page: single-byte characters and pairs
+  // from p (file position pos) on; returns where it stopped.
+  const unsigned char* CopyPairs(const unsigned char* p, const unsigned char* end, int32_t pos, int32_t target,
+                                 uint32_t& after, int32_t& ends);
   void Append(char c, int32_t pos, uint8_t kind);
   void Compact();
   int32_t CharEnd(int32_t i) const;

@@ -334,11 +334,19 @@ TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
   std::mt19937 rng(7);
   const char* const patterns[] = {"ab", "b a", "a\\sb", "[^ab]+", "b$", "\\<a", ".+a,$"};
   const std::string alphabet("aabb  .\r\n\r\n-\0", 14);
-  for (int round = 0; round < 8; ++round) {
+  // From round 8 on, 932 text: lead bytes (83, 95) pair with any byte after
+  // them, line breaks and skipped characters too.
+  const std::string pairs("aab  .\r\n-\x83\x95\x5C\x41", 13);
+  for (int round = 0; round < 12; ++round) {
+    if (round == 8) {
+      SetTextLanguage(0x411);
+      text_.DoubleByte = true;
+    }
+    const std::string& units = round < 8 ? alphabet : pairs;
     std::string text;
     const size_t size = 3000 + rng() % 20000;
     while (text.size() < size)
-      text += alphabet[rng() % alphabet.size()];
+      text += units[rng() % units.size()];
     text_.SkipSet.reset();
     if (round % 2)
       text_.SkipSet.set('-');

@@ -401,22 +401,30 @@ int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter
   int32_t best = rNone;
   const uint8_t* data = text.data;
   const uint8_t* classMap = classes_.map;
-  if (page_) {
-    boundary_.assign(static_cast<size_t>(end - start) + 1, 0);
-    for (int32_t i = start; i < end; i += page_->lead[data[i]] && i + 1 < text.length ? 2 : 1)
-      boundary_[static_cast<size_t>(i - start)] = 1;
-    boundary_[static_cast<size_t>(end - start)] = 1;
-  }
+  // On a double-byte page the starts found are kept, and the leftmost of
+  // them that begins a character is the match's (mostly the leftmost one).
+  starts_.clear();
+  auto leftmost = [&]() -> int32_t {
+    if (!page_)
+      return best;
+    for (auto it = starts_.rbegin(); it != starts_.rend(); ++it)
+      if (text.CharStart(start, *it) == *it)
+        return *it;
+    return rNone;
+  };
   for (;;) {
     const uint8_t f = flags_[s];
-    if ((f & fMatchBefore) && (!page_ || boundary_[static_cast<size_t>(p + 1 - start)]))
+    if (f & fMatchBefore) {
       best = p + 1;
+      if (page_)
+        starts_.push_back(best);
+    }
     if (f & fDead)
-      return best;
+      return leftmost();
     if (p == start) {
       if (MatchesAtBoundary(s, text.LeftCtx(start), steps))
-        best = start;
-      return steps.Cancelled() ? rCancelled : best;
+        return steps.Cancelled() ? rCancelled : start;
+      return steps.Cancelled() ? rCancelled : leftmost();
     }
     const int32_t chunkEnd = p - std::min(FastChunk, p - start);
     const int32_t* trans = trans_.data();

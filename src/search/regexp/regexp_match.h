@@ -250,7 +250,7 @@ private:
   const ByteClasses& classes_;
   const uint8_t* ctxOf_;
   const platform::CodePage* page_;
-  std::vector<uint8_t> boundary_;  // backward: per position from the start bound, a character start
+  std::vector<int32_t> starts_;  // backward, on a double-byte page: the match starts found
   bool forward_;
   bool idleIsSpecial_;
   size_t memoryBudget_;

@@ -79,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         DbcsCase{Japanese, u"\\<ア", u"イア ア", {u"ア"}},
         DbcsCase{Japanese, u"\\B.", u"表ソ", {u"ソ"}},
         DbcsCase{Japanese, u"A|\\\\|[|]", u"アA表ポ|", {u"A", u"|"}},
+        DbcsCase{Japanese, u"\\W|\\表", u"表 ソ", {u"表", u" "}},
+        DbcsCase{Japanese, u"\\S", u"表ソ", {u"表", u"ソ"}},
         DbcsCase{Japanese, u"ア", u"ヂア", {u"ア"}, true},
         DbcsCase{Chinese, u"乗.", u"乗亅乗", {u"乗亅"}},
         DbcsCase{Chinese, u"[乗亅]+", u"\\亅乗x", {u"亅乗"}},
