@@ -249,15 +249,18 @@ void BM_BacktrackerGiveUp(benchmark::State& state)
 // Counted repeats of nullable parts, too large for the automaton: the ways
 // to share the text among the passes grow without bound, so an attempt runs
 // out of steps. The time to give up, on the short texts where the fault was
-// found and at the start of 1 MB of such text.
+// found and at the start of 1 MB of such text; and a back-reference pattern
+// on 10 KB of one letter, whose budget, the square of the text read, is
+// capped at about a second.
 void BM_BacktrackerStepBudget(benchmark::State& state)
 {
   SetTables(false);
-  static const char* const patterns[] = {"(a*){5000}x", "h(.*){5000}x", "a{0,1}{245}{0,22}b", "(a*){5000}x"};
-  static const char* const texts[] = {"aa", "hab", "aaaa", nullptr};
+  static const char* const patterns[] = {"(a*){5000}x", "h(.*){5000}x", "a{0,1}{245}{0,22}b", "(a*){5000}x",
+                                         "(e|ee)*\\1d"};
+  static const char* const texts[] = {"aa", "hab", "aaaa", nullptr, nullptr};
   const int64_t which = state.range(0);
-  std::string text = texts[which] ? texts[which] : "";
-  while (!texts[which] && text.size() < 1000000)
+  std::string text = texts[which] ? texts[which] : which == 4 ? std::string(10000, 'e') : "";
+  while (which == 3 && text.size() < 1000000)
     text += "aa ";
   TRegExp re(patterns[which]);
   const int64_t giveUps = searchOnWholeBudget(state, re, text);
@@ -277,4 +280,4 @@ BENCHMARK(BM_RegExpVsGrep)
 BENCHMARK(BM_PathologicalAlternation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BacktrackerCancelLatency)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BacktrackerGiveUp)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BacktrackerStepBudget)->ArgName("case")->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BacktrackerStepBudget)->ArgName("case")->DenseRange(0, 4)->Unit(benchmark::kMillisecond);

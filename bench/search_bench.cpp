@@ -23,14 +23,18 @@
 //       three spellings; written once to english_200m.txt beside the corpus.
 //   (g) th*, a prefix of very many words, every hit kept, against
 //       grep -o -w -i -E 'th[a-z]*' | wc -l.
-//   (i) a rare word in 128 MiB of Japanese text (code page 932): words of
-//       one to four double-byte characters, many with a trail byte that
-//       equals a delimiter, "@" or "_", and the word 表示ソフト put in about
-//       every 400 KB; grep -c -F counts the lines that hold its bytes.
 //   (h) Regex mode with expressions that give up (counted repeats of
 //       nullable parts, run on the backtracker) over 1 and 10 MB of
 //       repeated "aa ab hab aaaa " and of English prose: the time per MB,
 //       the hits and the give-ups of one run each.
+//   (i) Regex mode over 128 MiB of generated Japanese text (code page 932:
+//       words of kanji and kana, many with trail bytes that are operators
+//       or backslashes), against grep -c -E over the same bytes, which it
+//       reads as single bytes (so its count differs).
+//   (j) a rare word in 128 MiB of Japanese text (code page 932): words of
+//       one to four double-byte characters, many with a trail byte that
+//       equals a delimiter, "@" or "_", and the word 表示ソフト put in about
+//       every 400 KB; grep -c -F counts the lines that hold its bytes.
 #include "corpus_generator.h"
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
@@ -426,10 +430,56 @@ void BM_ScanRareNameInEnglish(benchmark::State& state)
   RareWordVsGrep(state, Corpus::English, RareName);
 }
 
-// Makes the corpus list hold this one file only.
+
+void BM_ScanWalkStar(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk*", TSearchMode::Text), "-c -w -i -E", "walk[a-z]*", true);
+}
+
+void BM_ScanTagged(benchmark::State& state)
+{
+  ScanVsGrep(state, true, Request("walked&VBD", TSearchMode::Tag), "-o -w -i", "walked_VBD", false);
+}
+
+// A prefix that begins very many words, every hit kept as a record; grep
+// prints every match, wc counts.
+void BM_ScanThStar(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("th*", TSearchMode::Text), "-o -w -i -E", "th[a-z]*", true);
+}
+
+// Regex mode with a literal prefix, every hit kept in a hit list; grep counts
+// lines, and a line holds at most a few of these hits.
+void BM_ScanRegex(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk(ed|ing)", TSearchMode::Regex), "-c -E", "walk(ed|ing)", true);
+}
+
+// A common word, every hit kept as a record; grep prints every hit, wc counts.
+void BM_ScanCommonWord(benchmark::State& state)
+{
+  // The commonest word of three letters or more in the generated text,
+  // about 4.4 M hits a GiB.
+  const std::string word = "them";
+  ScanVsGrep(state, false, Request(word, TSearchMode::Text), "-o -w -i", word, true);
+}
+
+// Regex mode, once with an expression that must match and once with one
+// whose leftmost match is empty almost everywhere (passed over position by
+// position); grep counts the lines with a non-empty match.
+void BM_ScanRegexWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("walk[a-z]*", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
+}
+
+void BM_ScanRegexOptionalWalk(benchmark::State& state)
+{
+  ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
+}
+
+// Puts one file alone into the corpus list.
 void LoadSingleFile(const std::string& path)
 {
-  Warm(path);
   LoadedCorpus = -1;
   while (CorpusList.Count() > 0)
     CorpusList.Take(CorpusList.Count() - 1);
@@ -443,7 +493,7 @@ void LoadSingleFile(const std::string& path)
 
 constexpr uint64_t DoubleByteBytes = uint64_t(128) << 20;
 
-// The Japanese text of (i), written when missing.
+// The Japanese text of (j), written when missing.
 std::string DoubleByteFile(const std::string& rareWord)
 {
   const std::string path = Folder() + "words_932_128m.txt";
@@ -500,56 +550,11 @@ void BM_ScanRareDoubleByteWord(benchmark::State& state)
   BuildCharTables();
   const std::string word = platform::fromUtf16(platform::codePage(932), u"表示ソフト");
   const std::string path = DoubleByteFile(word);
+  Warm(path);
   LoadSingleFile(path);
   RareWordVsGrep(state, {path}, word, "-c -F");
   SetTextLanguage(0x409);
   BuildCharTables();
-}
-
-void BM_ScanWalkStar(benchmark::State& state)
-{
-  ScanVsGrep(state, false, Request("walk*", TSearchMode::Text), "-c -w -i -E", "walk[a-z]*", true);
-}
-
-void BM_ScanTagged(benchmark::State& state)
-{
-  ScanVsGrep(state, true, Request("walked&VBD", TSearchMode::Tag), "-o -w -i", "walked_VBD", false);
-}
-
-// A prefix that begins very many words, every hit kept as a record; grep
-// prints every match, wc counts.
-void BM_ScanThStar(benchmark::State& state)
-{
-  ScanVsGrep(state, false, Request("th*", TSearchMode::Text), "-o -w -i -E", "th[a-z]*", true);
-}
-
-// Regex mode with a literal prefix, every hit kept in a hit list; grep counts
-// lines, and a line holds at most a few of these hits.
-void BM_ScanRegex(benchmark::State& state)
-{
-  ScanVsGrep(state, false, Request("walk(ed|ing)", TSearchMode::Regex), "-c -E", "walk(ed|ing)", true);
-}
-
-// A common word, every hit kept as a record; grep prints every hit, wc counts.
-void BM_ScanCommonWord(benchmark::State& state)
-{
-  // The commonest word of three letters or more in the generated text,
-  // about 4.4 M hits a GiB.
-  const std::string word = "them";
-  ScanVsGrep(state, false, Request(word, TSearchMode::Text), "-o -w -i", word, true);
-}
-
-// Regex mode, once with an expression that must match and once with one
-// whose leftmost match is empty almost everywhere (passed over position by
-// position); grep counts the lines with a non-empty match.
-void BM_ScanRegexWalk(benchmark::State& state)
-{
-  ScanVsGrep(state, false, Request("walk[a-z]*", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
-}
-
-void BM_ScanRegexOptionalWalk(benchmark::State& state)
-{
-  ScanVsGrep(state, false, Request("(walk[a-z]*)?", TSearchMode::Regex), "-c -w -i -E", "walk[a-z]*", false);
 }
 
 // Expressions that give up on the backtracker, searched through the run
@@ -586,6 +591,7 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
     out.resize(megabytes << 20);
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
   }
+  Warm(path);
   LoadSingleFile(path);
   const TSearchRec request = Request(pattern, TSearchMode::Regex);
   TSearch search;
@@ -607,6 +613,72 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
   state.counters["s_per_MB"] = seconds / double(megabytes);
   state.counters["hits"] = double(hits);
   state.counters["give_ups"] = double(search.RegexGiveUps);
+}
+
+// The Japanese text of (i), written when missing: words from a fixed list,
+// blanks, commas and full stops, lines of about 30 words.
+std::string JapaneseFile()
+{
+  const std::string path = Folder() + "japanese_128m.txt";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == FileBytes)
+    return path;
+  ::mkdir(Folder().c_str(), 0700);
+  std::fprintf(stderr, "Writing %s\n", path.c_str());
+  const platform::CodePage& page = platform::codePage(932);
+  std::vector<std::string> words;
+  for (const char16_t* w : {u"東京都", u"東京駅", u"表示", u"ソフト", u"能力", u"十分", u"申請", u"病院", u"院長",
+                            u"日本語", u"学生", u"会社", u"電話", u"駅前", u"コーヒー", u"ケーキ", u"ゼミ", u"タクシー",
+                            u"文字", u"予定", u"構造", u"の", u"に", u"は", u"を", u"です", u"ました"})
+    words.push_back(platform::fromUtf16(page, w));
+  std::string out;
+  out.reserve(FileBytes);
+  uint64_t seed = 7;
+  for (int n = 1; out.size() < FileBytes - 64; ++n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    out += words[(seed >> 33) % words.size()];
+    const uint64_t sep = (seed >> 20) % 16;
+    out += n % 30 == 0 ? "\r\n" : sep == 0 ? "\x81\x41" : sep == 1 ? "\x81\x42" : " ";
+  }
+  out.resize(FileBytes, ' ');
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(out.data(), std::streamsize(out.size()));
+  return path;
+}
+
+constexpr const char* DoubleBytePatterns[] = {"\x93\x8C\x8B\x9E(\x93\x73|\x89\x77)",
+                                              "[\x83\x41-\x83\x93]+\x81\x5B"};
+// The same for grep, whose bytes the trail byte 5B ('[') would leave open.
+constexpr const char* DoubleByteGrepPatterns[] = {"\x93\x8C\x8B\x9E(\x93\x73|\x89\x77)",
+                                                  "[\x83\x41-\x83\x93]+\x81\\["};
+
+// (i): range(0) picks the pattern of DoubleBytePatterns: 東京(都|駅), a
+// literal prefix, and [ア-ン]+ー, katakana before a long vowel mark.
+void BM_ScanRegexDoubleByte(benchmark::State& state)
+{
+  SetUpProgram();
+  const std::string path = JapaneseFile();
+  Warm(path);
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  LoadSingleFile(path);
+  const std::string pattern = DoubleBytePatterns[state.range(0)];
+  const TSearchRec request = Request(pattern, TSearchMode::Regex);
+  Scan(request, false);  // warm-up
+  ScanResult scan;
+  for (auto _ : state) {
+    scan = Scan(request, false);
+    state.SetIterationTime(scan.seconds);
+  }
+  const Grep grep = RunGrep("-c -E", DoubleByteGrepPatterns[state.range(0)], {path});
+  const double megabytes = double(FileBytes) / (1 << 20);
+  state.SetLabel(state.range(0) == 0 ? "932 東京(都|駅)" : "932 [ア-ン]+ー");
+  state.counters["MBps"] = megabytes / scan.seconds;
+  state.counters["hits"] = double(scan.hits);
+  state.counters["grep_s"] = grep.seconds;
+  state.counters["grep_count"] = double(grep.count);
+  state.counters["x_grep"] = grep.seconds / scan.seconds;
+  SetTextLanguage(0x409);
+  BuildCharTables();
 }
 
 void BM_SortMillionHits(benchmark::State& state)
@@ -655,4 +727,5 @@ BENCHMARK(BM_ScanRegexGiveUps)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+BENCHMARK(BM_ScanRegexDoubleByte)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SortMillionHits)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -10,15 +10,28 @@
 //       lined; nulMs and nulRatio for twice the size of NUL bytes then a
 //       word; the peak resident memory of each pass (linedPeakMB,
 //       oneLinePeakMB) and extraPeakMB = oneLine - lined.
+//   LongLineDoubleByte  the same open on code page 932, also scrolled to the
+//       end, of 100 MB of double-byte characters whose bytes can all lead
+//       (no byte is a character by itself, so no character boundary is seen
+//       without knowing where the run began): linedMs (a line break instead
+//       of a character about every 80 bytes), oneLineMs, ratio = oneLine /
+//       lined.
+//   LongLineSuppressedStep  a 100 MB tagged line between two short lines,
+//       with Suppress > Tags, once read to its end: the median time of one
+//       sideways step (and its repaint) at 10 %, 50 % and 90 % of the
+//       horizontal range (step10Ms, step50Ms, step90Ms) and ratio50,
+//       ratio90 = the step there / the step at 10 %.
 // The files are deleted at exit.
 #include "offscreen_app.h"
 #include "corpus_files.h"
+#include "foundation/chartables.h"
 #include "foundation/corpus_list.h"
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
 #include "workbench/dialogs/qt_dialogs.h"
 #include "workbench/lineview/strings_view.h"
 #include "workbench/windows/full_text_form.h"
+#include "platform/codepage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,6 +99,51 @@ std::string inLines(std::string bytes)
   return bytes;
 }
 
+// Characters of the current language's double-byte page whose bytes can
+// both lead: a run of 字 now and then, else pairs of random lead bytes.
+std::string doubleByteRun(uint64_t size)
+{
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  const std::string ji = platform::fromUtf16(cp, u"\u5B57");
+  std::vector<char> leads;
+  for (int c = 0x80; c < 256; ++c)
+    if (cp.lead[size_t(c)])
+      leads.push_back(char(c));
+  std::mt19937 rng(48);
+  std::string bytes(size & ~uint64_t(1), ' ');
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    const bool run = (i / 64) % 3 == 0;
+    bytes[i] = run ? ji[0] : leads[rng() % leads.size()];
+    bytes[i + 1] = run ? ji[1] : leads[rng() % leads.size()];
+  }
+  return bytes;
+}
+
+// A CR LF pair instead of the character at every 80th byte.
+std::string pairsInLines(std::string bytes)
+{
+  for (size_t at = 78; at + 1 < bytes.size(); at += 80) {
+    bytes[at] = '\r';
+    bytes[at + 1] = '\n';
+  }
+  return bytes;
+}
+
+// Random words with a tag after about every third.
+std::string taggedWords(uint64_t size)
+{
+  std::mt19937 rng(50);
+  std::string bytes;
+  bytes.reserve(size + 32);
+  while (bytes.size() < size) {
+    for (size_t n = 1 + rng() % 9; n > 0; --n)
+      bytes += char('a' + rng() % 26);
+    bytes += rng() % 3 ? " " : " <tag n=1> ";
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
 // The peak resident memory since the last reset, which starts a new peak.
 double peakMegabytes(bool reset)
 {
@@ -119,8 +177,39 @@ public:
   TFullTextForm* Shown = nullptr;
 };
 
+// What every row runs in: the program's state with the default search
+// settings and the dialogs above; the files are deleted at exit.
+class TBenchSession {
+public:
+  TBenchSession()
+  {
+    OffscreenApp();
+    InitProgramState();
+    corpusgen::useDefaultSearchSettings();
+    previous_ = SetDialogService(&dialogs_);
+    static const bool removal = std::atexit(removeFiles) == 0;
+    (void)removal;
+  }
+  ~TBenchSession() { SetDialogService(previous_); }
+  TBenchSession(const TBenchSession&) = delete;
+  TBenchSession& operator=(const TBenchSession&) = delete;
+
+private:
+  TBenchDialogs dialogs_;
+  DialogService* previous_ = nullptr;
+};
+
+// Scrolls the window to horizontal position pos and paints it.
+void showAt(TStringsView* view, int32_t pos)
+{
+  view->SetHorzPos(pos);
+  view->viewport()->repaint();
+  QApplication::processEvents();  // the scroll range follows the paint
+}
+
 // One open of file as the user makes it; returns the milliseconds taken.
-double openFile(const std::string& file)
+// toEnd: the window is scrolled to the end of the range as well.
+double openFile(const std::string& file, bool toEnd = false)
 {
   TBenchFrame frame;
   QElapsedTimer clock;
@@ -132,11 +221,11 @@ double openFile(const std::string& file)
   while (!form->CountDone())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
-  form->TextWindow->viewport()->repaint();
-  QApplication::processEvents();  // the scroll range follows the paint
-  form->TextWindow->SetHorzPos(form->TextWindow->horizontalScrollBar()->maximum() / 2);
-  form->TextWindow->viewport()->repaint();
-  QApplication::processEvents();
+  TStringsView* view = form->TextWindow;
+  showAt(view, 0);
+  showAt(view, view->horizontalScrollBar()->maximum() / 2);
+  if (toEnd)
+    showAt(view, view->horizontalScrollBar()->maximum());
   const double ms = double(clock.nsecsElapsed()) / 1e6;
   delete form;
   RemoveCorpusItem(frame, CorpusList.IndexOf(file));
@@ -145,12 +234,7 @@ double openFile(const std::string& file)
 
 void LongLineOpen(benchmark::State& state)
 {
-  OffscreenApp();
-  InitProgramState();
-  corpusgen::useDefaultSearchSettings();
-  TBenchDialogs dialogs;
-  DialogService* const previous = SetDialogService(&dialogs);
-  std::atexit(removeFiles);
+  TBenchSession session;
   const uint64_t size = megabytes() << 20;
   const std::string oneLine = writeFile("quill_long_line_bench_one.txt", randomWords(size));
   const std::string lined = writeFile("quill_long_line_bench_lined.txt", inLines(randomWords(size)));
@@ -175,8 +259,76 @@ void LongLineOpen(benchmark::State& state)
     state.counters["oneLinePeakMB"] = oneLinePeak;
     state.counters["extraPeakMB"] = oneLinePeak - linedPeak;
   }
-  SetDialogService(previous);
 }
 BENCHMARK(LongLineOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void LongLineDoubleByte(benchmark::State& state)
+{
+  TBenchSession session;
+  const int32_t language = LanguageId;
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  const uint64_t size = megabytes() << 20;
+  const std::string oneLine = writeFile("quill_long_line_bench_dbcs_one.txt", doubleByteRun(size));
+  const std::string lined = writeFile("quill_long_line_bench_dbcs_lined.txt", pairsInLines(doubleByteRun(size)));
+  for (auto _ : state) {
+    const double linedMs = openFile(lined, true);
+    const double oneLineMs = openFile(oneLine, true);
+    state.SetIterationTime(oneLineMs / 1e3);
+    state.counters["linedMs"] = linedMs;
+    state.counters["oneLineMs"] = oneLineMs;
+    state.counters["ratio"] = oneLineMs / linedMs;
+  }
+  SetTextLanguage(language);
+  BuildCharTables();
+}
+BENCHMARK(LongLineDoubleByte)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void LongLineSuppressedStep(benchmark::State& state)
+{
+  TBenchSession session;
+  const std::string file = writeFile("quill_long_line_bench_tagged.txt",
+                                     "a short line\r\n" + taggedWords(megabytes() << 20) + "\r\nanother short line");
+  TBenchFrame frame;
+  LoadCorpusItems(frame, {file});
+  TFullTextForm* form = frame.Shown;
+  if (!form) {
+    state.SkipWithError("the file was not shown");
+    return;
+  }
+  while (!form->CountDone())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  form->SuppressClick(0);
+  TStringsView* view = form->TextWindow;
+  // Once to the end: the line's shown length is known from then on.
+  showAt(view, 0);
+  showAt(view, view->horizontalScrollBar()->maximum());
+  const int32_t range = view->horizontalScrollBar()->maximum();
+  for (auto _ : state) {
+    std::vector<double> steps[3];
+    const double fractions[3] = {0.1, 0.5, 0.9};
+    for (int k = 0; k < 3; ++k) {
+      const auto pos = int32_t(range * fractions[k]);
+      showAt(view, pos);
+      for (int i = 1; i <= 9; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        showAt(view, pos + i);
+        steps[k].push_back(double(clock.nsecsElapsed()) / 1e6);
+      }
+    }
+    const double at10 = corpusgen::median(steps[0]);
+    state.SetIterationTime(corpusgen::median(steps[2]) / 1e3);
+    state.counters["step10Ms"] = at10;
+    state.counters["step50Ms"] = corpusgen::median(steps[1]);
+    state.counters["step90Ms"] = corpusgen::median(steps[2]);
+    state.counters["ratio50"] = corpusgen::median(steps[1]) / at10;
+    state.counters["ratio90"] = corpusgen::median(steps[2]) / at10;
+    state.counters["rangeChars"] = range;
+  }
+  delete form;
+  RemoveCorpusItem(frame, CorpusList.IndexOf(file));
+}
+BENCHMARK(LongLineSuppressedStep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "forms/concord_config.h"
 
+#include "forms/code_page_text.h"
 #include "forms/sentence_options.h"
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
@@ -233,11 +234,11 @@ bool TConcordConfigModel::OKBtnClick()
   bool changed = WordCharBox.Text != c.NonWordChars;
   c.NonWordChars = WordCharBox.Text;
   const char tagDelimiter = c.wTagDelimiter;
-  if (c.WordTag == 1 && tagDelimiter != 0 && c.NonWordChars.find(tagDelimiter) != std::string::npos) {
+  if (c.WordTag == 1 && tagDelimiter != 0 && FindChars(c.NonWordChars, {&tagDelimiter, 1}) != std::string::npos) {
     ShowInfo("\"" + std::string(1, tagDelimiter) +
              "\" is tag delimiter and can't be a word delimiter.\rSymbol will be deleted from word delimiters.");
     // Every occurrence goes, so the delimiter is no word delimiter at all.
-    std::erase(c.NonWordChars, tagDelimiter);
+    EraseChar(c.NonWordChars, tagDelimiter);
     // The delimiters change even when the box was left as shown.
     changed = true;
   }

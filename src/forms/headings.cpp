@@ -1,5 +1,6 @@
 #include "forms/headings.h"
 
+#include "forms/code_page_text.h"
 #include "foundation/config_file.h"
 #include "foundation/dialogs.h"
 #include "foundation/utils.h"
@@ -41,10 +42,10 @@ THeadingEdit::THeadingEdit(bool isNew, int32_t index, std::vector<std::string> n
 void THeadingEdit::Fill(const std::string& name, const THeadRecord& record)
 {
   HeadNameEdit = name;
-  HeadStartEdit = record.HeadStart.substr(0, MaxMarkerLength);
-  HeadStopEdit = record.HeadStop.substr(0, MaxMarkerLength);
-  TextStartEdit = record.TextStart.substr(0, MaxMarkerLength);
-  TextStopEdit = record.TextStop.substr(0, MaxMarkerLength);
+  HeadStartEdit = CharPrefix(record.HeadStart, MaxMarkerLength);
+  HeadStopEdit = CharPrefix(record.HeadStop, MaxMarkerLength);
+  TextStartEdit = CharPrefix(record.TextStart, MaxMarkerLength);
+  TextStopEdit = CharPrefix(record.TextStop, MaxMarkerLength);
   EditChange();
 }
 

@@ -1,5 +1,6 @@
 #include "forms/patterns_editor.h"
 
+#include "forms/code_page_text.h"
 #include "forms/search_dialog_model.h"
 #include "foundation/dialogs.h"
 #include "foundation/text_sink.h"
@@ -55,17 +56,21 @@ std::vector<std::string> PatternsMemoLines(const std::string& text)
 
 int32_t MemoPosition(const std::vector<std::string>& lines, int32_t offset)
 {
-  // Every break that ends before the offset counts one character less.
+  // The memo counts characters: a break is one, and so is a double-byte
+  // character.
   int32_t lineStart = 0;
-  int32_t breaks = 0;
+  int32_t position = 0;
   for (const std::string& line : lines) {
     const int32_t next = lineStart + int32_t(line.size()) + 2;
-    if (next > offset)
-      break;
-    ++breaks;
+    if (next > offset) {
+      const size_t within = size_t(std::clamp(offset - lineStart, 0, int32_t(line.size())));
+      position += int32_t(CharCount(CharPrefix(line, within)));
+      return std::max(0, position + offset - lineStart - int32_t(within));
+    }
+    position += int32_t(CharCount(line)) + 1;
     lineStart = next;
   }
-  return std::max(0, offset - breaks);
+  return std::max(0, position + offset - lineStart);
 }
 
 void TPatternsEditView::ShowException(const std::exception& error)

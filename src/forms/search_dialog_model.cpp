@@ -1,5 +1,7 @@
 #include "forms/search_dialog_model.h"
 
+#include "forms/code_page_text.h"
+
 #include "foundation/chartables.h"
 #include "foundation/config_file.h"
 #include "foundation/dialogs.h"
@@ -29,21 +31,27 @@ std::string CharText(char c)
   return c ? std::string(1, c) : std::string();
 }
 
-// The characters of `set`, in its order and each once, that occur in
-// `pattern`. With `exempt` the first occurrence of `separator` in the set is
-// not tested.
+// The single-byte characters of `set`, in its order and each once, that
+// stand in `pattern` as characters of their own. With `exempt` the first
+// occurrence of `separator` in the set is not tested. A double-byte
+// character is a letter: it is never one of these, and its trail byte never
+// matches one.
 std::string CollectChars(std::string_view set, std::string_view pattern, bool exempt, char separator)
 {
   std::string found;
   bool exempted = false;
-  for (char c : set) {
+  for (size_t i = 0, n = 0; i < set.size(); i += n) {
+    n = CharBytes(set, i);
+    const char c = set[i];
+    if (n > 1)
+      continue;
     if (exempt && !exempted && c == separator) {
       exempted = true;
       continue;
     }
     if (c == 0 || found.find(c) != std::string::npos)
       continue;
-    if (pattern.find(c) != std::string_view::npos)
+    if (FindChars(pattern, set.substr(i, 1)) != std::string_view::npos)
       found += c;
   }
   return found;
@@ -464,7 +472,7 @@ TSearchOkOutcome TSearchTemplateModel::OKBtnClick()
     if (!CheckPatternBox("search term", false, SearchString))
       return outcome;
     if (syntax != TSearchMode::Regex && gap != 0 &&
-        SearchString.Text.find(std::string(2, gap)) != std::string::npos) {
+        FindChars(SearchString.Text, std::string(2, gap)) != std::string::npos) {
       ShowError("You cannot specify " + std::string(2, gap) + " in the search term");
       SearchString.ForgetText();
       FocusPatternBox(SearchString);
@@ -555,7 +563,7 @@ bool TSearchTemplateModel::ValidatePattern(const std::string& pattern, const std
     return false;
   }
   const char gap = c.WildCardMatchWords;
-  if (gap != 0 && !pattern.empty() && (pattern.front() == gap || pattern.back() == gap)) {
+  if (gap != 0 && !pattern.empty() && (pattern.front() == gap || EndsWithChar(pattern, gap))) {
     message = "You cannot begin or end a " + name + " with " + std::string(1, gap);
     return false;
   }
@@ -715,7 +723,7 @@ bool TSearchTemplateModel::CheckBatchPieces(TSearchMode syntax, char gap, TSearc
       ShowError(message);
     } else if (SkippingWarning && !WarnYesNo(message, true)) {
       ok = false;
-    } else if (syntax != TSearchMode::Regex && gap != 0 && piece.Text.find(doubleGap) != std::string::npos) {
+    } else if (syntax != TSearchMode::Regex && gap != 0 && FindChars(piece.Text, doubleGap) != std::string::npos) {
       ShowError("You cannot specify " + doubleGap + " in the search pattern");
       ok = false;
     }

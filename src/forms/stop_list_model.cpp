@@ -1,5 +1,7 @@
 #include "forms/stop_list_model.h"
 
+#include "forms/code_page_text.h"
+
 #include "foundation/buf_stream_config.h"
 #include "foundation/chartables.h"
 #include "foundation/dialogs.h"
@@ -38,13 +40,15 @@ void TViewStopListModel::Add()
   std::string text;
   if (!QueryInput("Add to Stop List", "Enter word(s) to add to stop list:", textFont_, text))
     return;
-  if (text.size() > 255)
-    text.resize(255);
+  // Cut and split between characters: a double-byte character is a letter,
+  // whatever its trail byte.
+  text = std::string(CharPrefix(text, 255));
   TCharSet delimiters;
   BuildDelimiterSet(delimiters);
   size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && !delimiters.test(static_cast<unsigned char>(text[i])))
+  for (size_t i = 0, n = 1; i <= text.size(); i += n) {
+    n = i < text.size() ? CharBytes(text, i) : 1;
+    if (i < text.size() && (n > 1 || !delimiters.test(static_cast<unsigned char>(text[i]))))
       continue;
     if (i > start) {
       std::string word = text.substr(start, i - start);

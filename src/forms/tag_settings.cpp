@@ -1,5 +1,6 @@
 #include "forms/tag_settings.h"
 
+#include "forms/code_page_text.h"
 #include "foundation/chartables.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
@@ -179,7 +180,7 @@ void TTagCfgModel::WrapPageDelimiter()
   if (!text.empty()) {
     if (OldTagStart && text.front() != OldTagStart)
       text.insert(text.begin(), OldTagStart);
-    if (OldTagStop && text.back() != OldTagStop)
+    if (OldTagStop && !EndsWithChar(text, OldTagStop))
       text.push_back(OldTagStop);
   }
   PageDelimiterEdit = text;
@@ -200,7 +201,7 @@ void TTagCfgModel::RewrapTagTexts()
       if (!onlyStrip && newChar)
         text.insert(text.begin(), newChar);
     } else {
-      if (oldChar && text.back() == oldChar)
+      if (oldChar && EndsWithChar(text, oldChar))
         text.pop_back();
       if (!onlyStrip && newChar)
         text.push_back(newChar);
@@ -507,8 +508,8 @@ void TWordTagsCfgModel::StoreSettings()
   if (!Blank(DelimiterEdit))
     c.wTagDelimiter = DelimiterEdit[0];
   DelimiterRemoved = false;
-  if (c.WordTag == 1 && c.wTagDelimiter && c.NonWordChars.find(c.wTagDelimiter) != std::string::npos) {
-    std::erase(c.NonWordChars, c.wTagDelimiter);
+  if (c.WordTag == 1 && c.wTagDelimiter && FindChars(c.NonWordChars, {&c.wTagDelimiter, 1}) != std::string::npos) {
+    EraseChar(c.NonWordChars, c.wTagDelimiter);
     DelimiterRemoved = true;
     BuildCharTables();
   }

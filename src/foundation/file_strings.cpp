@@ -1,9 +1,11 @@
 #include "foundation/file_strings.h"
 
+#include "platform/codepage.h"
 #include "platform/file_ops.h"
 
 #include "foundation/buf_stream.h"
 #include "foundation/byte_scan.h"
+#include "foundation/chartables.h"
 #include "foundation/corpus_list.h"
 #include "foundation/sync_stream.h"
 #include "foundation/utils.h"
@@ -52,6 +54,39 @@ void storeLittleEndian(const int32_t* values, int32_t count, char* out)
     out[4 * i + 2] = char((v >> 16) & 0xFF);
     out[4 * i + 3] = char((v >> 24) & 0xFF);
   }
+}
+
+// Whether the byte after the n bytes at u is the trail byte of a double-byte
+// character, given whether u[0] is one. The last byte that cannot lead ends
+// a character (a line end is such a byte); the lead bytes after it pair up.
+// nonLead holds the bytes that cannot lead.
+bool trailAfter(const platform::CodePage& cp, const ByteScanSet& nonLead, const unsigned char* u, size_t n,
+                bool trailAtStart)
+{
+  size_t at = n;  // the bytes [at, n) can all lead
+  const size_t near = n - std::min<size_t>(n, 64);
+  while (at > near && cp.lead[u[at - 1]])
+    --at;
+  if (at == near) {
+    // A long run of lead bytes: 64 bytes at a time where the processor can.
+    const ByteScanSet none;
+    uint64_t members = 0;
+    uint64_t unused = 0;
+    for (;;) {
+      if (at < 64 || !ByteScanSet::Masks64(u + at - 64, nonLead, none, none, members, unused, unused)) {
+        while (at > 0 && cp.lead[u[at - 1]])
+          --at;
+        break;
+      }
+      if (members != 0) {
+        at = at - 64 + size_t(64 - __builtin_clzll(members));
+        break;
+      }
+      at -= 64;
+    }
+  }
+  const size_t run = n - at - (at == 0 && trailAtStart ? 1 : 0);
+  return run % 2 == 1;
 }
 
 }  // namespace
@@ -112,6 +147,15 @@ void TCountThread::Record(int32_t lineStart)
     throw StopRequested{};
 }
 
+void TCountThread::NoteCharState(int32_t offset, bool trail)
+{
+  std::vector<TFileStrings::TCharMark>& marks = Owner->charMarks_;
+  if (!marks.empty() && offset - marks.back().Pos < TFileStrings::MarkStep)
+    return;
+  std::lock_guard lock(Owner->Lock);
+  marks.push_back({offset, trail});
+}
+
 void TCountThread::Publish(int32_t& published)
 {
   const int32_t count = Owner->LineCount.load(std::memory_order_relaxed);
@@ -147,6 +191,12 @@ void TCountThread::Execute(std::stop_token stop)
   int32_t offset = 0;
   bool afterCr = false;  // the previous chunk ended with a CR
   int32_t published = 0;  // the count the last event told of
+  const platform::CodePage& cp = *Owner->codePage_;
+  ByteScanSet nonLead;
+  for (int c = 0; c < 256; ++c)
+    if (!cp.lead[size_t(c)])
+      nonLead.Add(static_cast<unsigned char>(c));
+  bool trail = false;  // the chunk's first byte is a trail byte
   try {
     for (;;) {
       if (stop.stop_requested())
@@ -210,6 +260,10 @@ void TCountThread::Execute(std::stop_token stop)
       for (size_t at = std::max(base, next); at < n; ++at)
         if (u[at] == '\r' || u[at] == '\n')
           lineEnd(at);
+      if (cp.dbcs) {
+        trail = trailAfter(cp, nonLead, u, n, trail);
+        NoteCharState(offset + got, trail);
+      }
       // One event for the lines of the chunk: the receiver only needs the count.
       Publish(published);
       offset += got;
@@ -231,8 +285,8 @@ void TCountThread::Execute(std::stop_token stop)
 
 TFileStrings::TFileStrings(TSynchroStream* stream, TBufStream* reader, TNotifyEvent onLineCounted,
                            TNotifyEvent onCountDone, TErrorEvent onFailed)
-    : Stream(stream), Reader(reader), OnLineCounted(std::move(onLineCounted)),
-      OnCountDone(std::move(onCountDone)), OnFailed(std::move(onFailed))
+    : codePage_(&platform::codePage(AnsiCodePage)), Stream(stream), Reader(reader),
+      OnLineCounted(std::move(onLineCounted)), OnCountDone(std::move(onCountDone)), OnFailed(std::move(onFailed))
 {
   FileSize = stream->GetSize();
   IndexFileName_ = MakeTempFileName("FST");
@@ -337,8 +391,10 @@ std::string TFileStrings::textPart(int32_t index, int32_t from, int32_t count, i
   from = std::max(from, 0);
   count = std::max(count, 0);
   if (Suppress[0] || Suppress[1] || Suppress[2]) {
-    length = end - start;
-    return ClassifiedText(start, end, from, count);
+    std::string part = ClassifiedText(start, end, from, count);
+    const auto known = shownLengths_.find(start);
+    length = known != shownLengths_.end() ? known->second : end - start;
+    return part;
   }
   // CR and LF occur only at the line's end: the shown text is the line's
   // bytes less its line end, position for position.
@@ -356,6 +412,51 @@ std::string TFileStrings::textPart(int32_t index, int32_t from, int32_t count, i
   return PlainText(partStart, partStart + std::min(count, textEnd - partStart));
 }
 
+int32_t TFileStrings::charStart(int32_t index, int32_t pos, const platform::CodePage& cp) const
+{
+  if (!cp.dbcs || pos <= 0)
+    return std::max(pos, 0);
+  if (cp.id != codePage_->id)
+    return TStrings::charStart(index, pos, cp);
+  int32_t start = 0;
+  int32_t end = 0;
+  if (!LineBounds(index, start, end))
+    return pos;
+  if (Suppress[0] || Suppress[1] || Suppress[2]) {
+    bool trail = false;
+    ClassifiedText(start, end, pos, 1, &trail);
+    return trail ? pos - 1 : pos;
+  }
+  // Characters pair up from the count's last note before the byte, or from
+  // the line's start.
+  const int32_t at = start + pos;
+  if (at >= end)
+    return pos;
+  int32_t ref = start;
+  {
+    std::lock_guard lock(Lock);
+    auto note = std::upper_bound(charMarks_.begin(), charMarks_.end(), at,
+                                 [](int32_t p, const TCharMark& m) { return p < m.Pos; });
+    if (note != charMarks_.begin() && (--note)->Pos > start)
+      ref = note->Pos + (note->Trail ? 1 : 0);
+  }
+  if (ref > at)
+    return pos - 1;
+  // A few bytes before the byte first: a byte among them that cannot lead
+  // ends a character.
+  constexpr int32_t kLookBack = 64;
+  int32_t from = std::max(ref, at - kLookBack);
+  std::string bytes = PlainText(from, at + 1);
+  if (static_cast<int32_t>(bytes.size()) <= at - from)
+    return pos;  // at or past the text's end
+  const auto lead = [&cp](char c) { return cp.lead[static_cast<unsigned char>(c)]; };
+  if (from > ref && std::all_of(bytes.begin(), bytes.begin() + (at - from), lead)) {
+    from = ref;
+    bytes = PlainText(from, at + 1);
+  }
+  return from - start + static_cast<int32_t>(platform::charStartAt(cp, bytes, size_t(at - from)));
+}
+
 std::string TFileStrings::PlainText(int32_t start, int32_t end) const
 {
   std::string out;
@@ -370,35 +471,62 @@ std::string TFileStrings::PlainText(int32_t start, int32_t end) const
   return out;
 }
 
-std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t skip, int32_t limit) const
+void TFileStrings::ForgetOtherSuppression() const
 {
-  if (marksLine_ != start || marksSuppress_ != Suppress) {
-    marks_.clear();
-    marksLine_ = start;
-    marksSuppress_ = Suppress;
+  if (marksSuppress_ == Suppress)
+    return;
+  lineMarks_.clear();
+  shownLengths_.clear();
+  marksSuppress_ = Suppress;
+}
+
+std::vector<TFileStrings::TShownMark>& TFileStrings::LineMarks(int32_t start) const
+{
+  auto line =
+      std::find_if(lineMarks_.begin(), lineMarks_.end(), [start](const TLineMarks& m) { return m.Line == start; });
+  if (line == lineMarks_.end()) {
+    if (lineMarks_.size() >= MarkedLines)
+      lineMarks_.erase(lineMarks_.begin());
+    lineMarks_.push_back(TLineMarks{start, {}});
+  } else {
+    std::rotate(line, line + 1, lineMarks_.end());
   }
+  return lineMarks_.back().Marks;
+}
+
+std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t skip, int32_t limit,
+                                         bool* trailAtSkip) const
+{
+  ForgetOtherSuppression();
+  // A line of up to one mark step is read from its start.
+  std::vector<TShownMark> unmarked;
+  std::vector<TShownMark>& marks = end - start > MarkStep ? LineMarks(start) : unmarked;
   // Resume at the last mark before the part: the text before it is known to
   // show as many bytes as the mark says.
   int32_t resume = start;
   int32_t shown = 0;
-  auto mark = std::upper_bound(marks_.begin(), marks_.end(), skip,
+  bool trail = false;  // the next shown byte is a trail byte
+  auto mark = std::upper_bound(marks.begin(), marks.end(), skip,
                                [](int32_t s, const TShownMark& m) { return s < m.Shown; });
-  if (mark != marks_.begin()) {
+  if (mark != marks.begin()) {
     --mark;
     resume = mark->Pos;
     shown = mark->Shown;
+    trail = mark->Trail;
   }
-  int32_t nextMark = marks_.empty() ? start + MarkStep : marks_.back().Pos + MarkStep;
+  const platform::CodePage& cp = *codePage_;
+  int32_t nextMark = marks.empty() ? start + MarkStep : marks.back().Pos + MarkStep;
   // From a little before, so that a tag open at the first byte is known.
   const int32_t from = std::max(0, resume - TagLookBehind);
   std::string out;
   out.reserve(size_t(std::min(end - start, limit)));
   Reader->SetRange(from, end);
   bool previousBlank = false;
+  bool ended = true;
   for (int32_t pos = from; !Reader->AtEnd(); ++pos) {
     if (pos >= nextMark && pos >= resume) {
-      if (marks_.empty() || pos > marks_.back().Pos)
-        marks_.push_back({pos, shown});
+      if (marks.empty() || pos > marks.back().Pos)
+        marks.push_back({pos, shown, trail});
       nextMark = pos + MarkStep;
     }
     TCharClass cls = ccNone;
@@ -413,11 +541,21 @@ std::string TFileStrings::ClassifiedText(int32_t start, int32_t end, int32_t ski
     previousBlank = cls == ccBlank;
     if (drop || pos < resume || c == '\r' || c == '\n')
       continue;
+    if (shown == skip && trailAtSkip != nullptr)
+      *trailAtSkip = trail;
+    trail = cp.dbcs && !trail && cp.lead[static_cast<unsigned char>(c)];
     if (shown++ < skip)
       continue;
-    if (static_cast<int32_t>(out.size()) >= limit)
+    if (static_cast<int32_t>(out.size()) >= limit) {
+      ended = false;
       break;
+    }
     out += c == '\t' ? ' ' : c;
+  }
+  if (ended) {
+    if (shownLengths_.size() >= 4096)
+      shownLengths_.clear();  // a bound; lines in view are read again
+    shownLengths_[start] = shown;
   }
   return out;
 }

@@ -18,6 +18,11 @@
 // about 50 ms between reads. Destroying the list stops the thread and joins
 // it; no event fires afterwards.
 //
+// On a double-byte code page the thread also notes, about every 64 KB, whether
+// the byte there is the trail byte of a character, so that a character
+// boundary far into a long line is found without reading the line from its
+// start.
+//
 // Locks: the list's lock, then the stream's, never the reverse.
 #pragma once
 
@@ -32,6 +37,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class TBufStream;
@@ -57,6 +63,9 @@ private:
   friend class TFileStrings;
   void Execute(std::stop_token stop);
   void Record(int32_t lineStart);
+  // On a double-byte page, about every 64 KB: notes whether the byte at
+  // offset, after a chunk, is a trail byte.
+  void NoteCharState(int32_t offset, bool trail);
   // Fires the line-counted event when lines were counted since the last one.
   void Publish(int32_t& published);
   bool Flush();
@@ -102,9 +111,14 @@ public:
   std::string Get(int32_t index) const override;
   // Reads only the part asked for (with suppression, from the last mark
   // before the part that an earlier read of the line left, else from the
-  // line's start, up to the part's end). The length is exact without suppression, else the
-  // line's byte count, which bounds it.
+  // line's start, up to the part's end). The length is exact without
+  // suppression; with it, exact once the line has been read to its end, else
+  // the line's byte count, which bounds it.
   std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const override;
+  // Reads at most about one mark step of the line (64 KB) on the code page
+  // the list was made on, whatever pos is: from the count's note before pos,
+  // or with suppression from the last mark before it.
+  int32_t charStart(int32_t index, int32_t pos, const platform::CodePage& cp) const override;
 
   // Editing is refused with std::runtime_error.
   [[noreturn]] void Clear();
@@ -128,8 +142,12 @@ public:
   // Leave out markup tags, part-of-speech tags, words.
   std::array<bool, 3> Suppress{};
   // The reader's classification changed (tag settings): what was learnt of
-  // where shown text lies in a long line is forgotten.
-  void ClassificationChanged() { marks_.clear(); }
+  // where shown text lies in long lines is forgotten.
+  void ClassificationChanged()
+  {
+    lineMarks_.clear();
+    shownLengths_.clear();
+  }
 
 private:
   friend class TCountThread;
@@ -140,21 +158,44 @@ private:
   bool LineBounds(int32_t index, int32_t& start, int32_t& end) const;
   std::string PlainText(int32_t start, int32_t end) const;
   // The shown text of the line [start, end) without its first skip bytes,
-  // at most limit bytes of it.
-  std::string ClassifiedText(int32_t start, int32_t end, int32_t skip = 0,
-                             int32_t limit = INT32_MAX) const;
+  // at most limit bytes of it. trailAtSkip, when given, receives whether the
+  // shown byte skip is the trail byte of a double-byte character.
+  std::string ClassifiedText(int32_t start, int32_t end, int32_t skip = 0, int32_t limit = INT32_MAX,
+                             bool* trailAtSkip = nullptr) const;
 
-  // Marks along the last line read with suppression, about every MarkStep
-  // bytes: the data offset and the shown bytes before it. A part far into a
-  // long line is read from the last mark before it, not from the line's start.
+  // Marks along a line longer than MarkStep read with suppression, about
+  // every MarkStep bytes: the data offset, the shown bytes before it and
+  // whether the next shown byte is a trail byte. A part far into a long line
+  // is read from the last mark before it, not from the line's start. They are
+  // kept for the few long lines read last (the long lines in view).
   struct TShownMark {
     int32_t Pos;
     int32_t Shown;
+    bool Trail;
+  };
+  struct TLineMarks {
+    int32_t Line = -1;  // the start offset of the line marked
+    std::vector<TShownMark> Marks;
   };
   static constexpr int32_t MarkStep = 65536;
-  mutable std::vector<TShownMark> marks_;
-  mutable int32_t marksLine_ = -1;  // the start offset of the line marked
+  static constexpr size_t MarkedLines = 8;
+  // What was learnt with other suppression flags is forgotten.
+  void ForgetOtherSuppression() const;
+  // The marks of the line starting at start, made the most recently used.
+  std::vector<TShownMark>& LineMarks(int32_t start) const;
+  mutable std::vector<TLineMarks> lineMarks_;  // the most recently used last
+  // The shown length of lines a read took to their end, by start offset.
+  mutable std::unordered_map<int32_t, int32_t> shownLengths_;
   mutable std::array<bool, 3> marksSuppress_{};
+
+  // The count's notes on a double-byte page: the data offset and whether the
+  // byte there is a trail byte (the first byte of a line never is).
+  struct TCharMark {
+    int32_t Pos;
+    bool Trail;
+  };
+  const platform::CodePage* codePage_;  // the text language's when the list was made
+  std::vector<TCharMark> charMarks_;    // under the lock
 
   TSynchroStream* Stream;
   int32_t ReadPos = 0;

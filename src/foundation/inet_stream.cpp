@@ -680,7 +680,7 @@ void TInetSynchroStream::transferReply(int32_t code, const std::string& text)
   transferReplied_ = true;
   touch();
   if (dataClosed_)
-    finishComplete();
+    finishTransfer();
 }
 
 // --- body ------------------------------------------------------------------------
@@ -743,6 +743,15 @@ void TInetSynchroStream::finishComplete()
 {
   Complete_ = true;
   end();
+}
+
+void TInetSynchroStream::finishTransfer()
+{
+  // A transfer that ends short of the size its opening reply announced was
+  // cut off, whatever the server replies.
+  if (Received.load() < ContentLength.load())
+    RaiseFtpError(0, kCutShort);
+  finishComplete();
 }
 
 void TInetSynchroStream::end()
@@ -847,7 +856,7 @@ void TInetSynchroStream::controlClosed()
     if (!transferReplied_)
       RaiseFtpError(0, kCutShort);
     if (dataClosed_) {
-      finishComplete();
+      finishTransfer();
       return;
     }
     // The reply came; the data goes on.
@@ -898,7 +907,7 @@ void TInetSynchroStream::dataConnectionClosed()
   }
   dataClosed_ = true;
   if (transferReplied_) {
-    finishComplete();
+    finishTransfer();
     return;
   }
   if (ControlSocket < 0)

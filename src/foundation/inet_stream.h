@@ -191,6 +191,8 @@ private:
   void deliver(char* data, size_t count);
   void append(const char* data, size_t count);
   void finishComplete();
+  // The FTP transfer has ended with its reply and its data connection closed.
+  void finishTransfer();
   void fail(const std::string& text);
   void end();
 

@@ -15,6 +15,25 @@ std::string TStrings::textPart(int32_t index, int32_t from, int32_t count, int32
   return text.substr(at, n);
 }
 
+int32_t TStrings::charStart(int32_t index, int32_t pos, const platform::CodePage& cp) const
+{
+  if (!cp.dbcs || pos <= 0)
+    return std::max(pos, 0);
+  // A few bytes before pos first; where they all can lead, the item from
+  // its start, where a character begins.
+  constexpr int32_t kLookBack = 64;
+  int32_t length = 0;
+  const int32_t back = std::min(pos, kLookBack);
+  std::string bytes = textPart(index, pos - back, back + 1, length);
+  if (static_cast<int32_t>(bytes.size()) <= back)
+    return pos;
+  const auto lead = [&cp](char c) { return cp.lead[static_cast<unsigned char>(c)]; };
+  if (back == pos || !std::all_of(bytes.begin(), bytes.begin() + back, lead))
+    return pos - back + static_cast<int32_t>(platform::charStartAt(cp, bytes, static_cast<size_t>(back)));
+  bytes = textPart(index, 0, pos + 1, length);
+  return static_cast<int32_t>(platform::charStartAt(cp, bytes, static_cast<size_t>(pos)));
+}
+
 void FontToSVFontInfo(const TFontRec& font, TSVFontInfo& info)
 {
   info.Name = font.Name;

@@ -34,6 +34,12 @@ public:
   // whose items can be long reads only the part asked for; this default
   // reads the whole item.
   virtual std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const;
+  // The 0-based start of the character of code page cp that holds byte pos
+  // of item index: pos on a single-byte page, pos - 1 where pos is the trail
+  // byte of a double-byte character. This default reads a few bytes before
+  // pos, and the item from its start where they can all lead; a list whose
+  // items can be long finds it with bounded work.
+  virtual int32_t charStart(int32_t index, int32_t pos, const platform::CodePage& cp) const;
 };
 
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };

@@ -1,6 +1,8 @@
 #include "search/hit_line.h"
 
+#include "foundation/chartables.h"
 #include "foundation/settings.h"
+#include "platform/codepage.h"
 #include "search/concord_items.h"
 #include "search/search_context.h"
 #include "search/sentence.h"
@@ -64,6 +66,56 @@ TColor RankColour(TColor colour, int32_t rank, int32_t rankCount)
   return channel(0) | channel(8) | channel(16);
 }
 
+// Decides which bytes a class mask keeps, a double-byte character whole: its
+// trail byte goes where its lead byte went. Reading starts on a boundary.
+class TCharMask {
+public:
+  explicit TCharMask(TClassMask mask) : mask_(mask), page_(TextPage()) {}
+  bool Keeps(char c, TCharClass cls)
+  {
+    if (trailNext_) {
+      trailNext_ = false;
+      return leadKept_;
+    }
+    const bool keep = mask_ & ClassBit(cls);
+    if (page_.dbcs && page_.lead[static_cast<unsigned char>(c)]) {
+      trailNext_ = true;
+      leadKept_ = keep;
+    }
+    return keep;
+  }
+
+private:
+  TClassMask mask_;
+  const platform::CodePage& page_;
+  bool trailNext_ = false;
+  bool leadKept_ = false;
+};
+
+// The last boundary at or before limit and the first at or after from, in
+// text that starts on a boundary at `start`, walked forwards.
+size_t LastBoundaryUpTo(std::string_view text, size_t start, size_t limit)
+{
+  const platform::CodePage& page = TextPage();
+  size_t at = start;
+  while (at < text.size()) {
+    const size_t next = at + platform::charBytesAt(page, text, at);
+    if (next > limit)
+      break;
+    at = next;
+  }
+  return std::min(at, limit);
+}
+
+size_t FirstBoundaryFrom(std::string_view text, size_t start, size_t from)
+{
+  const platform::CodePage& page = TextPage();
+  size_t at = start;
+  while (at < from && at < text.size())
+    at += platform::charBytesAt(page, text, at);
+  return std::max(at, from);
+}
+
 // Builds a display line from the classified reader, opening a run wherever the
 // kind of the written characters changes.
 class LineBuilder {
@@ -87,7 +139,7 @@ public:
       const int32_t pos = reader_.GetPosition();
       TCharClass cls;
       const char c = reader_.NextCharClassified(cls);
-      if (!(mask_ & ClassBit(cls)) || !FoldKeeps(line_, c))
+      if (!mask_.Keeps(c, cls) || !FoldKeeps(line_, c))
         continue;
       const int kind = SpanKind(pos);
       if (kind != kind_) {
@@ -127,16 +179,19 @@ public:
       for (TSVFormatInfo& run : runs_)
         run.Start += shift;
     } else {
-      const auto keepHead = size_t(hitStart + kHeadOfLongHit);
-      const auto keepTail = size_t(hitEnd - kTailOfLongHit);
+      // Both cuts fall between characters: at most 27 bytes of the head and
+      // 28 of the tail are kept.
+      const size_t keepHead = LastBoundaryUpTo(line_, size_t(hitStart), size_t(hitStart + kHeadOfLongHit));
+      const size_t keepTail = FirstBoundaryFrom(line_, keepHead, size_t(hitEnd - kTailOfLongHit));
       out.append(head).append(line_, 0, keepHead).append(kEllipsis).append(line_, keepTail).append(tail);
-      const int32_t cut = hitLength - kMaxHitText;
+      const auto cut = int32_t(keepTail - keepHead - kEllipsis.size());
+      const auto shownHit = int32_t(keepHead - size_t(hitStart) + kEllipsis.size() + size_t(hitEnd) - keepTail);
       for (TSVFormatArray::size_type i = 0; i < runs_.size(); ++i) {
         TSVFormatInfo& run = runs_[i];
         if (run.Start < hitEnd) {
           run.Start += shift;
           if (run.Hilite)
-            run.Length = kMaxHitText;
+            run.Length = shownHit;
         } else {
           run.Start += shift - cut;
         }
@@ -189,7 +244,7 @@ private:
 
   TBufStream& reader_;
   const TConcordItem& item_;
-  TClassMask mask_;
+  TCharMask mask_;
   bool marking_;
   uint8_t first_, last_;
   bool centre_;
@@ -647,8 +702,13 @@ std::string BuildHitLine(TBufStream& reader, const TConcordItem& item, uint8_t c
   const int32_t hi = std::min(hitEnd + 512, fileSize);
   const bool fits = hi - lo <= TBufStream::BufferSize;
   const bool shortHit = hitEnd - hitStart <= 512;
-  const int32_t leftEnd = fits && shortHit ? hitStart + (hitEnd - hitStart) / 2 : std::min(hitStart + 256, hitEnd);
-  const int32_t rightStart = fits && shortHit ? leftEnd : std::max(hitEnd - 256, leftEnd);
+  int32_t leftEnd = fits && shortHit ? hitStart + (hitEnd - hitStart) / 2 : std::min(hitStart + 256, hitEnd);
+  int32_t rightStart = fits && shortHit ? leftEnd : std::max(hitEnd - 256, leftEnd);
+  if (rightStart > leftEnd) {
+    // The middle of a long hit is left out between characters.
+    leftEnd = BoundaryBefore(reader, hitStart, leftEnd);
+    rightStart = BoundaryAfter(reader, std::max(leftEnd, rightStart - 64), rightStart, hitEnd);
+  }
 
   // Left part: from where the left context begins to the middle of the hit.
   if (fits)
@@ -659,8 +719,9 @@ std::string BuildHitLine(TBufStream& reader, const TConcordItem& item, uint8_t c
   if (!zeroContext) {
     const int32_t lower = lo == 0 ? 0 : lo + 64;
     from = LeftExtent(reader, hitStart, contextType, contextSize, lower, hitStart);
-    // A characters context reaches no further than the classified window.
-    from = std::clamp(from, lower, hitStart);
+    // A characters context reaches no further than the classified window;
+    // the window's first 64 bytes tell where its characters begin.
+    from = BoundaryAfter(reader, lo, std::clamp(from, lower, hitStart), hitStart);
   }
   line.MaskedRead(from, leftEnd);
 
@@ -670,7 +731,7 @@ std::string BuildHitLine(TBufStream& reader, const TConcordItem& item, uint8_t c
   int32_t to = hitEnd;
   if (!zeroContext) {
     to = RightExtent(reader, hitEnd, contextType, contextSize, hitEnd, hi);
-    to = std::clamp(to, hitEnd, hi);
+    to = BoundaryBefore(reader, hitEnd, std::clamp(to, hitEnd, hi));
   }
   line.MaskedRead(rightStart, to);
 
@@ -684,17 +745,21 @@ std::string ContextText(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TS
   const int64_t size = int64_t(BigContextSize) * 512;
   const int32_t fileSize = reader.StreamSize();
   const auto from = int32_t(std::max<int64_t>(0, hitStart - size - 64));
-  const auto to = int32_t(std::min<int64_t>(int64_t(hitEnd) + size, fileSize));
-  const int64_t writeFrom = std::max<int64_t>(0, hitStart - size);
+  // Both ends of the window fall between characters: its first 64 bytes tell
+  // where the characters begin.
+  const int32_t to = BoundaryBefore(reader, hitEnd, int32_t(std::min<int64_t>(int64_t(hitEnd) + size, fileSize)));
+  const auto windowStart = int32_t(std::max<int64_t>(0, hitStart - size));
+  const int32_t writeFrom = BoundaryAfter(reader, from, std::max(from, windowStart - 1), hitStart);
   reader.SetRange(from, std::max(from, to));
   std::string text;
   int32_t lineStart = -1;
   int32_t lineEnd = -1;
+  TCharMask mask(classMask);
   while (!reader.AtEnd()) {
     const int32_t pos = reader.GetPosition();
     TCharClass cls;
     const char c = reader.NextCharClassified(cls);
-    if (pos + 1 < writeFrom || !(classMask & ClassBit(cls)))
+    if (pos < writeFrom || !mask.Keeps(c, cls))
       continue;
     if (pos >= hitStart && lineStart < 0)
       lineStart = int32_t(text.size());

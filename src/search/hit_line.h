@@ -5,6 +5,10 @@
 // that range cuts is read on to its start or end, so that it is whole), 512
 // on each side for a display line, BigContextSize x 512 for the context pane.
 //
+// In a double-byte code page every cut of those ranges falls between
+// characters (a hit starts and ends on a character boundary), and a class
+// mask keeps or drops a character whole.
+//
 // Line ends in built text are folded: an LF first in the text or after a CR
 // is dropped, any other LF counts as CR, a CR after a CR is dropped, and at
 // the end every CR becomes a blank (the context pane keeps its line ends).

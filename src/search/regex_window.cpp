@@ -3,11 +3,13 @@
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
 #include "foundation/sync_stream.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -143,13 +145,46 @@ void TRegexWindow::Reset(TBufStream& reader, int32_t pos, const TRegexScanText& 
       if (IsLineBreak(c) || text.SkipSet.test(c))
         continue;
       start = p;
-      // Where a pair begins cannot be told going backwards: the context
-      // character stands alone.
-      firstSingle_ = text.DoubleByte;
+      // On a double-byte page the context character is read whole, from
+      // the start of the character that holds the byte; where that cannot
+      // be read, the byte stands alone.
+      if (text.DoubleByte) {
+        start = FileCharStart(p);
+        firstSingle_ = start < 0;
+        if (start < 0)
+          start = p;
+      }
       break;
     }
   }
   fillPos_ = start;
+}
+
+int32_t TRegexWindow::FileCharStart(int32_t p) const
+{
+  // Read back until a byte before p that cannot lead: the text from there
+  // begins on a character.
+  constexpr int32_t Chunk = 4096;
+  std::string back;
+  int32_t from = p + 1;
+  bool bounded = false;
+  while (!bounded && from > rangeStart_) {
+    const int32_t at = std::max(rangeStart_, from - Chunk);
+    std::string chunk(size_t(from - at), '\0');
+    int32_t readPos = at;
+    if (!stream_ || stream_->ReadAt(readPos, chunk.data(), from - at) != from - at)
+      return -1;
+    for (size_t i = 0; i < chunk.size() && !bounded; ++i)
+      bounded = at + int32_t(i) < p && !IsLeadByte(static_cast<unsigned char>(chunk[i]));
+    back.insert(0, chunk);
+    from = at;
+  }
+  return from + int32_t(CharStartAt(back, size_t(p - from)));
+}
+
+int32_t TRegexWindow::CharStartIndex(int32_t i) const
+{
+  return pairKinds_ && i > 0 && WindowKinds[size_t(i)] == 2 && WindowKinds[size_t(i) - 1] == 1 ? i - 1 : i;
 }
 
 void TRegexWindow::Compact()
@@ -270,7 +305,7 @@ void TRegexWindow::BuildTables(const TRegexScanText& text)
 
 int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds)
 {
-  if (text.DoubleByte || firstSingle_)
+  if (firstSingle_)
     return 0;
   BuildTables(text);
   const std::string_view bytes = reader.Readable();
@@ -280,8 +315,8 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   const int32_t before = count_;
   uint32_t after = afterDelimiter_ ? 1 : 0;
   int32_t ends = 0;
-  const auto* q = p;
-  while (q < end && count_ < target) {
+  const auto* q = text.DoubleByte ? CopyPairs(p, end, pos, target, after, ends) : p;
+  while (!text.DoubleByte && q < end && count_ < target) {
     // Plain characters up to the next line break or skipped character.
     const auto* stop = special_.FindIn(q, std::min(end, q + (target - count_)));
     const auto n = int32_t(stop - q);
@@ -322,7 +357,7 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
     q = last + 1;
   }
   const auto taken = int32_t(q - p);
-  if (rawWordEnds_)
+  if (rawWordEnds_ && !text.DoubleByte)
     ends = delimiterSet_.CountRunStarts(p, taken, after);
   normalised_ += count_ - before;
   fillPos_ += taken;
@@ -330,6 +365,41 @@ int32_t TRegexWindow::FillRun(TBufStream& reader, int32_t target, const TRegexSc
   wordEnds += ends;
   reader.Skip(taken);
   return taken;
+}
+
+const unsigned char* TRegexWindow::CopyPairs(const unsigned char* p, const unsigned char* end, int32_t pos,
+                                             int32_t target, uint32_t& after, int32_t& ends)
+{
+  // Up to the next line break or skipped character, and never past a lead
+  // byte whose trail byte is not at hand: those go one at a time.
+  const bool* lead = platform::codePage(AnsiCodePage).lead.data();
+  const auto* q = p;
+  while (q < end && count_ < target && !special_.Contains(*q)) {
+    const auto at = size_t(count_);
+    const int32_t filePos = pos + int32_t(q - p);
+    Window[at] = char(*q);
+    WindowOffsets[at] = filePos;
+    if (lead[*q]) {
+      if (q + 1 == end)
+        break;
+      Window[at + 1] = char(q[1]);
+      WindowOffsets[at + 1] = filePos;
+      WindowKinds[at] = 1;
+      WindowKinds[at + 1] = 2;
+      pairKinds_ = true;
+      count_ += 2;
+      q += 2;
+      after = 0;
+      continue;
+    }
+    if (pairKinds_)
+      WindowKinds[at] = 0;
+    ++count_;
+    const uint32_t d = isDelimiter_[*q++];
+    ends += int32_t(d & (after ^ 1));
+    after = d;
+  }
+  return q;
 }
 
 bool TRegexWindow::UsesRawScan(const TRegExp& expression, const TRegexScanText& text) const
@@ -618,15 +688,17 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
                    WindowOffsets.begin());
   };
   int32_t k = firstAtOrAfter();
+  // The window begins on a character: the expression reads it by
+  // characters from its first place.
   while (k == count_ && !ended_ && !stopped()) {
-    base_ = std::max(base_, count_ - 1);
+    base_ = std::max(base_, CharStartIndex(count_ - 1));
     Compact();
     FillWindow(*fill_, count_ + WindowSize, text, owner);
     k = firstAtOrAfter();
   }
   if (k == count_ || stopped())
     return false;
-  base_ = std::max(base_, k - 1);
+  base_ = std::max(base_, CharStartIndex(k - 1));
   int32_t from = k - base_;
 
   for (;;) {
@@ -667,8 +739,9 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     if (full && touch >= 2 && !gaveUp) {
       // The result may change with the text after the window: search again
       // from just before the earliest attempt that ran into its end.
-      base_ += touch - 1;
-      from = 1;
+      const int32_t at = base_ + touch;
+      base_ = CharStartIndex(at - 1);
+      from = at - base_;
       continue;
     }
     if (found) {
@@ -707,7 +780,8 @@ bool TRegexWindow::FindNext(TBufStream& reader, TRegExp& expression, const TRege
     // the search goes on where this one stopped.
     const bool settled = touch < 0 && expression.LastOutcome() == TRegExpOutcome::NoMatch &&
                          !expression.LastMatchWasEmpty();
-    base_ += ShiftSize;
-    from = settled ? std::max(1, n - ShiftSize) : 1;
+    const int32_t at = settled ? std::max(base_ + ShiftSize + 1, base_ + n) : base_ + ShiftSize + 1;
+    base_ = CharStartIndex(base_ + ShiftSize);
+    from = at - base_;
   }
 }

@@ -7,7 +7,9 @@
 //     placed at the file position of the run's last character;
 //   - with skipping characters in use, those characters are left out;
 //   - on a double-byte code page a lead byte is kept with its trail byte,
-//     both at the lead byte's position, and a window never ends between them;
+//     both at the lead byte's position, and a window never begins or ends
+//     between them (the expression reads it by characters from its first
+//     place; the context character is read whole);
 //   - everything else, NUL included, is copied as it is (the expression's
 //     translate table does the case folding).
 //
@@ -153,11 +155,22 @@ private:
   void FillOne(TBufStream& reader, const TRegexScanText& text, int32_t& wordEnds);
   // Plain single-byte characters straight from the reader's window, up to
   // `target` characters; stops before a line break whose run may go on past
-  // the bytes at hand. Returns the bytes taken.
+  // the bytes at hand. On a double-byte page, characters and pairs up to the
+  // next line break or skipped character. Returns the bytes taken.
   int32_t FillRun(TBufStream& reader, int32_t target, const TRegexScanText& text, int32_t& wordEnds);
+  // FillRun's copy on a double-byte page: single-byte characters and pairs
+  // from p (file position pos) on; returns where it stopped.
+  const unsigned char* CopyPairs(const unsigned char* p, const unsigned char* end, int32_t pos, int32_t target,
+                                 uint32_t& after, int32_t& ends);
   void Append(char c, int32_t pos, uint8_t kind);
   void Compact();
   int32_t CharEnd(int32_t i) const;
+  // The index of the character that holds place i (one before i when i is
+  // the trail byte of a pair).
+  int32_t CharStartIndex(int32_t i) const;
+  // The file position of the character that holds the byte at p, on a
+  // double-byte page; -1 when the bytes before it cannot be read.
+  int32_t FileCharStart(int32_t p) const;
 
   int32_t base_ = 0;     // first index of the window
   int32_t count_ = 0;    // characters held

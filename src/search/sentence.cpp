@@ -16,6 +16,97 @@ namespace {
 constexpr int32_t SentenceLookBehind = 64;
 // Largest span the sentence test classifies.
 constexpr int32_t SentenceSpan = 8192;
+// Bytes before a cut read to find the character boundary it falls on, and
+// how many more when a run of lead bytes crosses them.
+constexpr int32_t BoundaryLookBehind = 64;
+constexpr int32_t FarLookBehind = 4096;
+
+std::string ReadBytes(TBufStream& reader, int32_t from, int32_t to)
+{
+  std::string bytes(size_t(std::max(0, to - from)), '\0');
+  bytes.resize(size_t(reader.CopyBytes(from, bytes.data(), int32_t(bytes.size()))));
+  return bytes;
+}
+
+// Reads forwards from a character boundary and tells which bytes are
+// characters of their own: neither a double-byte character's lead byte nor
+// its trail byte.
+class TSingleBytes {
+public:
+  TSingleBytes() : page_(TextPage()) {}
+  // Whether c, the next byte, is a character of its own.
+  bool Single(char c)
+  {
+    if (trailNext_) {
+      trailNext_ = false;
+      return false;
+    }
+    trailNext_ = page_.dbcs && page_.lead[static_cast<unsigned char>(c)];
+    return !trailNext_;
+  }
+
+private:
+  const platform::CodePage& page_;
+  bool trailNext_ = false;
+};
+
+// The first character boundary at or after pos that the bytes [lo, anchor)
+// tell, anchor being a boundary; npos when they cannot. A byte that cannot
+// lead ends a character, a byte below 0x40 (never a trail byte) begins one,
+// and the lead bytes between pair up from the nearer of those, from the file
+// start or from the anchor.
+size_t TellBoundary(const platform::CodePage& page, std::string_view text, size_t pos, bool startsOnBoundary)
+{
+  const auto canLead = [&](size_t i) { return page.lead[static_cast<unsigned char>(text[i])]; };
+  size_t run = pos;  // [run, pos) can lead
+  while (run > 0 && canLead(run - 1))
+    --run;
+  if (run > 0 || startsOnBoundary)
+    return run + platform::charEndAt(page, text.substr(run), pos - run);
+  size_t end = pos;  // [pos, end) can lead
+  while (end < text.size() && canLead(end))
+    ++end;
+  if (end == text.size() || static_cast<unsigned char>(text[end]) < 0x40)
+    return (end - pos) % 2 == 0 ? pos : pos + 1;
+  return std::string_view::npos;
+}
+
+// The first boundary at or after pos, reading the bytes [lo, anchor) into
+// text. When a run of lead bytes crosses lo so that they cannot tell, up to
+// FarLookBehind bytes more before lo are read; failing that, the cut moves on
+// to the first boundary after pos that the bytes tell.
+int32_t FirstBoundary(TBufStream& reader, int32_t& lo, std::string& text, int32_t pos, int32_t anchor)
+{
+  const platform::CodePage& page = TextPage();
+  text = ReadBytes(reader, lo, anchor);
+  size_t at = TellBoundary(page, text, size_t(pos - lo), lo == 0);
+  if (at == std::string_view::npos && lo > 0) {
+    lo = std::max(0, lo - FarLookBehind);
+    text = ReadBytes(reader, lo, anchor);
+    at = TellBoundary(page, text, size_t(pos - lo), lo == 0);
+  }
+  if (at == std::string_view::npos) {
+    at = size_t(pos - lo);
+    while (at < text.size() && page.lead[static_cast<unsigned char>(text[at])])
+      ++at;
+    at = std::min(at + 1, text.size());
+  }
+  return lo + int32_t(at);
+}
+
+// Whether the delimiter byte at pos is a character of its own: a byte below
+// 0x40 always is; on a double-byte page a lead byte or a trail byte is not.
+bool DelimiterStandsAlone(TBufStream& reader, int32_t pos, char c, int32_t lower)
+{
+  const platform::CodePage& page = TextPage();
+  const auto b = static_cast<unsigned char>(c);
+  if (!page.dbcs || b < 0x40)
+    return true;
+  if (page.lead[b])
+    return false;
+  // The byte cannot lead, so a character ends after it.
+  return BoundaryAfter(reader, std::max(0, std::min(lower, pos) - BoundaryLookBehind), pos, pos + 1) == pos;
+}
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -55,6 +146,34 @@ int32_t FileEnd(TBufStream& reader)
 }
 
 }  // namespace
+
+const platform::CodePage& TextPage()
+{
+  // Looked up again only when the language changes: every hit line asks.
+  thread_local uint16_t id = 0;
+  thread_local const platform::CodePage* page = nullptr;
+  if (!page || id != AnsiCodePage) {
+    page = &platform::codePage(AnsiCodePage);
+    id = AnsiCodePage;
+  }
+  return *page;
+}
+
+int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor)
+{
+  if (!TextPage().dbcs || pos <= lo || pos >= anchor)
+    return pos;
+  std::string text;
+  return FirstBoundary(reader, lo, text, pos, anchor);
+}
+
+int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos)
+{
+  const platform::CodePage& page = TextPage();
+  if (!page.dbcs || pos <= from)
+    return pos;
+  return from + int32_t(platform::charStartAt(page, ReadBytes(reader, from, pos + 1), size_t(pos - from)));
+}
 
 bool IsSentenceDelimiter(char c)
 {
@@ -101,19 +220,22 @@ bool CrossesSentence(TBufStream& reader, int32_t hitStart, int32_t hitEnd)
   reader.ValidateBuffer(lo, hitEnd);
   reader.Seek(hitStart);
   TCharClass cls = ccNone;
+  TSingleBytes bytes;
   // Delimiters before the hit's first word never count.
   do {
     if (reader.AtEnd())
       return false;
-    reader.NextCharClassified(cls);
+    bytes.Single(reader.NextCharClassified(cls));
   } while (cls != ccWord);
   for (;;) {
     char c;
+    bool single;
     do {
       if (reader.AtEnd())
         return false;
       c = reader.NextCharClassified(cls);
-    } while (!IsSentenceDelimiter(c) || !OutsideTags(cls));
+      single = bytes.Single(c);
+    } while (!single || !IsSentenceDelimiter(c) || !OutsideTags(cls));
     const int32_t after = reader.GetPosition();
     if (DelimiterAtEndsSentence(reader, after - 1, c))
       return true;
@@ -129,12 +251,13 @@ bool CrossesSentence(TSearchContext& context, int32_t hitStart, int32_t hitEnd)
 int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper)
 {
   TCharClass cls = ccNone;
+  TSingleBytes bytes;
   for (;;) {
     const int32_t pos = reader.GetPosition();
     if (pos < 0 || pos >= upper || reader.AtEnd())
       return -1;
     const char c = reader.NextCharClassified(cls);
-    if (IsSentenceDelimiter(c) && OutsideTags(cls))
+    if (bytes.Single(c) && IsSentenceDelimiter(c) && OutsideTags(cls))
       return pos;
   }
 }
@@ -149,7 +272,7 @@ int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower)
     const char c = reader.PrevCharClassified(cls);
     if (reader.GetPosition() == before)
       return -1;
-    if (IsSentenceDelimiter(c) && OutsideTags(cls))
+    if (IsSentenceDelimiter(c) && OutsideTags(cls) && DelimiterStandsAlone(reader, before - 1, c, lower))
       return before - 1;
   }
 }
@@ -159,8 +282,24 @@ int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_
 {
   (void)upper;
   switch (contextType) {
-  case ctCharacters:
-    return std::max(0, hitStart - std::max(0, size));
+  case ctCharacters: {
+    const platform::CodePage& page = TextPage();
+    if (!page.dbcs)
+      return std::max(0, hitStart - std::max(0, size));
+    if (size <= 0)
+      return hitStart;
+    // The characters from the first boundary at or after lower, counted
+    // forwards; the cut is size characters before the hit.
+    const int32_t floor = std::clamp(lower, 0, std::max(0, hitStart));
+    int32_t lo = std::max(0, floor - BoundaryLookBehind);
+    std::string text;
+    const int32_t first = FirstBoundary(reader, lo, text, floor, hitStart);
+    std::vector<int32_t> starts;
+    for (auto i = size_t(first - lo); i < text.size(); i += platform::charBytesAt(page, text, i))
+      starts.push_back(lo + int32_t(i));
+    return starts.size() > size_t(size) ? starts[starts.size() - size_t(size)]
+                                        : starts.empty() ? hitStart : starts.front();
+  }
   case ctWords:
   case ctLines: {
     if (size <= 0)
@@ -229,8 +368,23 @@ int32_t RightExtent(TBufStream& reader, int32_t hitEnd, int contextType, int32_t
   const int32_t fileEnd = FileEnd(reader);
   const int32_t stop = std::min(upper, reader.RangeEnd());
   switch (contextType) {
-  case ctCharacters:
-    return int32_t(std::min<int64_t>(int64_t(hitEnd) + std::max(0, size), fileEnd));
+  case ctCharacters: {
+    const platform::CodePage& page = TextPage();
+    if (!page.dbcs)
+      return int32_t(std::min<int64_t>(int64_t(hitEnd) + std::max(0, size), fileEnd));
+    // The byte after the last one allowed shows whether a character ends there.
+    const auto limit = int32_t(std::min<int64_t>({int64_t(hitEnd) + 2 * int64_t(std::max(0, size)), upper, fileEnd}));
+    const std::string text = ReadBytes(reader, hitEnd, std::min(limit + 1, fileEnd));
+    const auto room = size_t(std::max(0, limit - hitEnd));
+    size_t at = 0;
+    for (int32_t n = 0; n < size && at < room; ++n) {
+      const size_t step = platform::charBytesAt(page, text, at);
+      if (at + step > room)
+        break;
+      at += step;
+    }
+    return hitEnd + int32_t(at);
+  }
   case ctWords:
   case ctLines: {
     if (size <= 0)

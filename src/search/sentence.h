@@ -25,6 +25,9 @@
 
 class TBufStream;
 class TSearchContext;
+namespace platform {
+struct CodePage;
+}
 
 // Context types of the hit lines and their sizes.
 enum TContextType : uint8_t { ctCharacters = 0, ctWords = 1, ctLines = 2, ctSentence = 3 };
@@ -60,16 +63,36 @@ int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper);
 // position of the delimiter (the cursor is then on it), or -1.
 int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower);
 
+// The current language's code page.
+const platform::CodePage& TextPage();
+// Character boundaries of the current language's code page in the reader's
+// file (on a single-byte page, pos itself). The first boundary at or after
+// pos that the bytes [lo, anchor) tell, anchor being a boundary (a hit's
+// start): a byte that cannot lead ends a character, a byte below 0x40 (never
+// a trail byte) begins one, and the lead bytes between pair up from the
+// nearer of those; a run of lead bytes across lo is read up to 4 KB further
+// back, and where even that cannot tell, the cut moves on to the next
+// boundary that can be told. The work is bounded by those bytes.
+int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor);
+int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos);
+
+// In a double-byte code page hitStart, hitEnd and the reader's cursor where a
+// search for sentence delimiters begins are character boundaries, and a
+// delimiter byte that is the trail byte of a character ends no sentence.
+//
 // Where a hit line's left context begins: the reader holds a validated range
-// that covers [lower, hitStart]. Characters: hitStart - size; Words: the first
-// character of the size-th word to the left; Lines: the start of the line
-// size - 1 lines above the hit's; Sentence: the first character above 32 after
-// the last real sentence end before the hit (at or above lower). Never below 0
-// nor below the reader's range start for the reading types.
+// that covers [lower, hitStart]. Characters: size characters before the hit
+// (in a double-byte code page not below the first boundary at or after
+// lower); Words: the first character of the size-th word to the left;
+// Lines: the start of the line size - 1 lines above the hit's; Sentence: the
+// first character above 32 after the last real sentence end before the hit
+// (at or above lower). Never below 0 nor below the reader's range start for
+// the reading types.
 int32_t LeftExtent(TBufStream& reader, int32_t hitStart, int contextType, int32_t size, int32_t lower,
                    int32_t upper);
 // Where the right context ends: reading forwards from hitEnd, not past `upper`
-// nor the reader's range. Characters: hitEnd + size; Words: after the
+// nor the reader's range. Characters: size characters after the hit (in a
+// double-byte code page none that reaches past upper); Words: after the
 // character that ended the size-th word; Lines: after the size-th line end;
 // Sentence: after the first real sentence end, or where the reading stopped.
 // Never beyond the end of the file.

@@ -1,5 +1,6 @@
 #include "forms/concord_config.h"
 
+#include "foundation/chartables.h"
 #include "foundation/config_file.h"
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
@@ -106,6 +107,21 @@ TEST_F(ConcordConfigTest, TheTagDelimiterLeavesTheDelimitersEverywhereWithOneMes
   EXPECT_EQ(ConcordSettings.NonWordChars, ";:");
   EXPECT_EQ(view_.Resets, 1);
   EXPECT_EQ(dialogs_.Messages.size(), 2u);
+}
+
+TEST_F(ConcordConfigTest, TheTagDelimiterLeavesDoubleByteDelimitersWhole)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  ConcordSettings.WordTag = 1;
+  ConcordSettings.wTagDelimiter = '_';
+  // ＼ (81 5F) has the tag delimiter as its trail byte.
+  const bool ok = Ok([](TConcordConfigModel& m) { m.WordCharBox.Text = ".\x81\x5f_"; });
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(ConcordSettings.NonWordChars, ".\x81\x5f");
+  EXPECT_EQ(dialogs_.Messages.size(), 1u);
 }
 
 TEST_F(ConcordConfigTest, OnlyDelimitersAndWildcardsResetTheCounts)

@@ -2,6 +2,7 @@
 #include "forms/headings.h"
 #include "forms/search_dialog_model.h"
 
+#include "foundation/chartables.h"
 #include "foundation/config_file.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
@@ -226,6 +227,20 @@ TEST_F(HeadingsTest, EditorRefusesMarkersWithoutText)
   // Through the list: a refused editor adds nothing.
   Add("Chapter", {"#", "</h>", "<t>", "</t>"});
   EXPECT_TRUE(list_.Names().empty());
+}
+
+TEST_F(HeadingsTest, EditorCutsLongMarkersBetweenCharacters)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  // 表 would end at byte 256, one past the editor's length.
+  const std::string marker = std::string(254, 'm') + "\x95\x5c";
+  THeadingEdit e(false, 0, {"h"});
+  e.Fill("h", THeadRecord{marker, marker, "<t>", "</t>"});
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_EQ(e.HeadStartEdit, std::string(254, 'm'));
+  EXPECT_EQ(e.TextStartEdit, "<t>");
 }
 
 TEST_F(HeadingsTest, EditMovesToTheEndAndRemoveAsks)

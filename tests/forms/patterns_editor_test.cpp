@@ -1,6 +1,7 @@
 #include "forms/patterns_editor.h"
 
 #include "forms/search_dialog_model.h"
+#include "foundation/chartables.h"
 #include "foundation/dialogs.h"
 #include "foundation/program_state.h"
 #include "support/fake_bridge.h"
@@ -70,6 +71,22 @@ TEST_F(PatternsEditorTest, ListOffsetsBecomeMemoPositions)
   const TPatternsEditModel m({"abc", "defg"}, 7, 1);
   EXPECT_EQ(m.SelStart, 6);
   EXPECT_EQ(m.SelLength, 1);
+}
+
+TEST_F(PatternsEditorTest, ADoubleByteCharacterIsOneMemoPosition)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  // "表示, 病院@" and "x": list offset -> memo position.
+  const Strings lines = {"\x95\x5c\x8e\xa6, \x95\x61\x89\x40@", "x"};
+  const std::pair<int32_t, int32_t> cases[] = {{0, 0}, {2, 1}, {4, 2}, {6, 4}, {10, 6}, {11, 7}, {13, 8}, {14, 9}};
+  for (const auto& [offset, position] : cases)
+    EXPECT_EQ(MemoPosition(lines, offset), position) << offset;
+  const TPatternsEditModel m(lines, 6, 5);  // the piece "病院@"
+  EXPECT_EQ(std::make_pair(m.SelStart, m.SelLength), std::make_pair(4, 3));
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_EQ(MemoPosition(lines, 13), 12);
 }
 
 TEST_F(PatternsEditorTest, BlankListsAreRefused)

@@ -226,6 +226,62 @@ TEST_F(SearchDialogTest, TagAndRegexSyntaxValidation)
                               "Unmatched ( or \\("}));
 }
 
+// A double-byte character is read whole: its trail byte is no invalid
+// character, no gap and no skipping character. Japanese (932) text, with a
+// cp1252 control of the same bytes.
+struct TypedCharsRow {
+  int32_t Language;
+  const char* Pattern;
+  const char* Message;  // empty: accepted
+};
+
+void PrintTo(const TypedCharsRow& row, std::ostream* out)
+{
+  *out << std::hex << row.Language;
+}
+
+class TypedChars : public SearchDialogTest, public ::testing::WithParamInterface<TypedCharsRow> {
+protected:
+  ~TypedChars() override
+  {
+    SetTextLanguage(0x409);
+    BuildCharTables();
+  }
+};
+
+TEST_P(TypedChars, TrailBytesAreNoCharactersOfTheirOwn)
+{
+  SetTextLanguage(GetParam().Language);
+  BuildCharTables();
+  ConcordSettings.SkippingChars = "-=_";
+  TSearchRec request;
+  Run(false, [&](TSearchTemplateModel& m) {
+    m.PaddingCheckClick(true);
+    dialogs_.Answers = {mrNo};
+    EXPECT_EQ(Ok(GetParam().Pattern).Close, !*GetParam().Message);
+    return mrCancel;
+  }, request);
+  EXPECT_EQ(Texts(), *GetParam().Message ? Strings{GetParam().Message} : Strings{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SearchDialog, TypedChars,
+    ::testing::Values(
+        TypedCharsRow{0x411, "\x95\x5c\x8e\xa6", ""},                  // 表示
+        TypedCharsRow{0x411, "\x83\x52\x81\x5b\x83\x71\x81\x5b", ""},  // コーヒー
+        TypedCharsRow{0x411, "\x95\x61\x89\x40", ""},                  // 病院
+        TypedCharsRow{0x411, "\x89\x40@x", ""},                        // 院@x
+        TypedCharsRow{0x411, "\x95\x5c;\x8e\xa6|",
+                      "The following characters in the search term are invalid:\r\n;|"},
+        TypedCharsRow{0x411, "\x95\x61\x89\x40@", "You cannot begin or end a search term with @"},
+        TypedCharsRow{0x411, "\x89\x40 @@ x", "You cannot specify @@ in the search term"},
+        TypedCharsRow{0x411, "\x83\x5f", ""},                          // ダ
+        TypedCharsRow{0x411, "\x83\x5f_", "There are skipping characters in the search term:\r\n_\r\nContinue anyway?"},
+        TypedCharsRow{0x409, "\x95\x5c\x8e\xa6", "The following characters in the search term are invalid:\r\n\\"},
+        TypedCharsRow{0x409, "\x95\x61\x89\x40", "You cannot begin or end a search term with @"},
+        TypedCharsRow{0x409, "\x89\x40@x", "You cannot specify @@ in the search term"},
+        TypedCharsRow{0x409, "\x83\x5f", "There are skipping characters in the search term:\r\n_\r\nContinue anyway?"}));
+
 TEST_F(SearchDialogTest, SkippingWarningOnlyWithPaddingAndNoRefuses)
 {
   TSearchRec request;

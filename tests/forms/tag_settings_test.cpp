@@ -1,5 +1,6 @@
 #include "forms/tag_settings.h"
 
+#include "foundation/chartables.h"
 #include "foundation/config_file.h"
 #include "foundation/program_state.h"
 #include "foundation/tag_scan.h"
@@ -93,6 +94,24 @@ TEST_F(TagSettingsTest, AddedTagsAreWrappedAndRewrappedWhenTheCharactersChange)
   EXPECT_FALSE(tags_.TagStartExit());
   EXPECT_EQ(dialogs_.Messages.back().Text, TTagCfgModel::HashRefused);
   EXPECT_EQ(dialogs_.Messages.back().Kind, mtCustom);
+}
+
+TEST_F(TagSettingsTest, ATrailByteIsNoTagCharacter)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  ConcordSettings.TagStop = '|';
+  view_.Work = [&] {
+    tags_.PageDelimiterEdit = "\x83\x7c";  // ポ, trail byte 7C
+    tags_.WrapPageDelimiter();
+    tags_.TagStopEdit = "]";
+    tags_.TagStopExit();
+  };
+  const bool ok = tags_.ExecuteTagSettings();
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(ConcordSettings.PageSeparator, "<\x83\x7c]");
 }
 
 TEST_F(TagSettingsTest, CancelKeepsTheTagsAndEditMarksOnlyRealChanges)

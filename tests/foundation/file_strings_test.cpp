@@ -2,7 +2,10 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
+#include "platform/codepage.h"
 #include "support/corpus_fixture.h"
+#include "support/double_byte_text.h"
 #include "support/fake_download.h"
 
 #include <gtest/gtest.h>
@@ -301,6 +304,131 @@ TEST_F(FileStringsTest, PartsOfALongSuppressedLineAreTheWholeLinesParts)
           << "from " << from;
     }
   }
+}
+
+// A file stream that is read, never mapped, and counts the bytes read.
+class CountingStream : public TFileSynchroStream {
+public:
+  using TFileSynchroStream::TFileSynchroStream;
+  std::atomic<int64_t> Bytes{0};
+  int MappableHandle() override { return -1; }
+  int32_t Read(void* buffer, int32_t count) override
+  {
+    const int32_t got = TFileSynchroStream::Read(buffer, count);
+    Bytes += std::max(got, 0);
+    return got;
+  }
+};
+
+// Parts of a 300 KB suppressed line between short lines (one before it, 20
+// after it).
+class SuppressedLine : public FileStringsTest {
+protected:
+  void SetUp() override
+  {
+    FileStringsTest::SetUp();
+    std::mt19937 rng(50);
+    const char* pieces[] = {"word ", "<tag a=1> ", "[x] ", "said_VBD ", "\t"};
+    std::string text;
+    while (text.size() < 300000)
+      text += pieces[rng() % 5];
+    stream = std::make_unique<CountingStream>(files.write("s.txt", "a\r\n" + text + std::string(20, '\n') + "b"), CorpusFileMode);
+    reader = std::make_unique<TBufStream>(stream.get());
+    ConfigureBufStream(*reader);
+    lines = std::make_unique<TFileStrings>(stream.get(), reader.get());
+    ASSERT_TRUE(waitUntil([&] { return !lines->IsCounting(); }));
+    lines->Suppress = {true, false, false};
+  }
+  // 300 bytes of line 1 far in, read before the whole line is.
+  void expectFarPart()
+  {
+    int32_t length = 0;
+    const std::string part = lines->textPart(1, 100000, 300, length);
+    EXPECT_EQ(part, lines->Get(1).substr(100000, 300));
+  }
+  std::unique_ptr<CountingStream> stream;
+  std::unique_ptr<TBufStream> reader;
+  std::unique_ptr<TFileStrings> lines;
+};
+
+TEST_F(SuppressedLine, KeepsItsMarksAndShownLengthWhileShortLinesAreRead)
+{
+  int32_t length = 0;
+  lines->textPart(1, 0, 300, length);
+  EXPECT_GT(length, 300000);  // the line's bytes until it is read to its end
+  const std::string whole = lines->Get(1);
+  lines->textPart(1, 0, 300, length);
+  EXPECT_EQ(length, int32_t(whole.size()));
+  for (int32_t i : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 21})
+    lines->Get(i);
+  stream->Bytes = 0;
+  const auto from = int32_t(whole.size() * 4 / 5);
+  EXPECT_EQ(lines->textPart(1, from, 300, length), whole.substr(size_t(from), 300));
+  EXPECT_LT(stream->Bytes, 65536);  // from the mark before the part
+}
+
+TEST_F(SuppressedLine, PartsFollowASwitchOfSuppressionOrOfTheTagSettings)
+{
+  lines->Get(1);  // marks all along the line
+  lines->Suppress = {false, false, true};
+  expectFarPart();
+  lines->Suppress = {true, false, false};
+  lines->Get(1);
+  ConcordSettings.TagStart = '[';
+  ConcordSettings.TagStop = ']';
+  ConfigureBufStream(*reader);
+  lines->ClassificationChanged();
+  expectFarPart();
+}
+
+// Long lines of double-byte text (testsupport::doubleByteText).
+struct DoubleByteRow {
+  int32_t Language;
+  bool Runs;
+  bool SuppressTags;
+};
+
+class DoubleByteLine : public FileStringsTest, public testing::WithParamInterface<DoubleByteRow> {
+protected:
+  void TearDown() override
+  {
+    SetTextLanguage(0x409);
+    BuildCharTables();
+    FileStringsTest::TearDown();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Pages, DoubleByteLine,
+                         testing::Values(DoubleByteRow{0x411, true, false}, DoubleByteRow{0x411, false, true},
+                                         DoubleByteRow{0x804, true, true}, DoubleByteRow{0x804, false, false}));
+
+TEST_P(DoubleByteLine, CharacterStartsFarInAreFoundReadingAboutOneMarkStep)
+{
+  SetTextLanguage(GetParam().Language);
+  BuildCharTables();
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  ASSERT_TRUE(cp.dbcs);
+  std::mt19937 rng(48);
+  const std::string file = files.write("d.txt", "a\r\n" + testsupport::doubleByteText(cp, GetParam().Runs, 600000, rng));
+  CountingStream stream(file, CorpusFileMode);
+  TBufStream reader(&stream);
+  ConfigureBufStream(reader);
+  TFileStrings lines(&stream, &reader);
+  ASSERT_TRUE(waitUntil([&] { return !lines.IsCounting(); }));
+  lines.Suppress = {GetParam().SuppressTags, false, false};
+  const std::string shown = lines.Get(1);
+  std::vector<bool> starts(shown.size(), false);
+  for (size_t i = 0; i < shown.size(); i += platform::charBytesAt(cp, shown, i))
+    starts[i] = true;
+  int trails = 0;
+  for (int i = 0; i < 40; ++i) {
+    const auto pos = int32_t(shown.size() / 4 + rng() % (shown.size() * 3 / 4));
+    stream.Bytes = 0;
+    EXPECT_EQ(lines.charStart(1, pos, cp), starts[size_t(pos)] ? pos : pos - 1) << pos;
+    EXPECT_LT(stream.Bytes, 2 * 65536) << pos;
+    trails += starts[size_t(pos)] ? 0 : 1;
+  }
+  EXPECT_GT(trails, 4);
 }
 
 TEST_F(FileStringsTest, EditingIsRefusedWithItsMessages)

@@ -517,7 +517,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FtpCase{.name = "BadLine", .greeting = "220-Hello\r\n   there\r\n220 Ready\r\n",
                             .error = "Bad server response: \"   there\"."},
                     FtpCase{.name = "AbortedTransfer", .end = "426 Aborted\r\n", .error = "FTP error 426: \"Aborted\""},
-                    FtpCase{.name = "NoTransferReply", .end = "", .error = "FTP error: \"Connection closed before the end of the document.\""}),
+                    FtpCase{.name = "NoTransferReply", .end = "", .error = "FTP error: \"Connection closed before the end of the document.\""},
+                    FtpCase{.name = "ShorterThanAnnounced", .opening = "150 Opening BINARY connection for f (5840 bytes)\r\n",
+                            .error = "FTP error: \"Connection closed before the end of the document.\""}),
     [](const testing::TestParamInfo<FtpCase>& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadTest, AnEmptyTransferWithoutASizeEndsWithSizeZero)

@@ -251,6 +251,23 @@ TEST_F(StopListDialogTest, AddSplitsAtDelimitersAndSkipsWordsAlreadyThere)
   EXPECT_EQ(list_.Words().back(), "THE");
 }
 
+TEST_F(StopListDialogTest, AddKeepsDoubleByteCharactersWhole)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  BuildCharTables();
+  ConcordSettings.NonWordChars = ".,;:!\\[";
+  dlg_.Open();
+  // 表示 and コーヒー have trail bytes 5C and 5B; the cut at 255 bytes would
+  // fall inside 表.
+  Input({"\x95\x5c\x8e\xa6 \x83\x52\x81\x5b\x83\x71\x81\x5b;a\\b", std::string(253, 'x') + " \x95\x5c"});
+  dlg_.Add();
+  dlg_.Add();
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_EQ(list_.Words(), (Words{"\x95\x5c\x8e\xa6", "\x83\x52\x81\x5b\x83\x71\x81\x5b", "a", "b",
+                                   std::string(253, 'x')}));
+}
+
 TEST_F(StopListDialogTest, AddTakesTheFirst255CharactersAndCancelAddsNothing)
 {
   dlg_.Open();

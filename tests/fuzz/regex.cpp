@@ -3,9 +3,12 @@
 // the engine's texts or succeeds; searches from several starts run under a
 // step budget (the cancel hook stops them after a fixed number of polls).
 // Every match lies inside the text from its start on, and the matchers agree
-// on the extents unless one gave up or was stopped.
+// on the extents unless one gave up or was stopped. The top three bits of the
+// options byte pick the language: 4 to 7 a double-byte code page (932, 936,
+// 949, 950), where every match also begins and ends between characters.
 #include "foundation/chartables.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <cstring>
@@ -36,6 +39,9 @@ std::unique_ptr<TRegExp> compile(const std::string& pattern, TRegExpMatcher matc
     return nullptr;
   }
 }
+
+// Double-byte languages by the top bits of the options byte (0: 1252).
+constexpr int32_t Languages[8] = {0, 0, 0, 0, 0x411, 0x804, 0x412, 0x404};
 
 TResult search(TRegExp& re, const std::string& text, int32_t start)
 {
@@ -68,6 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const std::string equal(in.piece().substr(0, 8));
   const std::string pattern(in.piece());
   const std::string text(in.rest());
+  const int32_t language = Languages[options >> 5];
+  if (language != 0) {
+    SetTextLanguage(language);
+    BuildCharTables();
+  }
+  const platform::CodePage& page = platform::codePage(AnsiCodePage);
   if (!(options & 1))
     for (int c = 0; c < 256; ++c)
       FoldTable[c] = char(c);
@@ -103,6 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // first byte is not one the filter says no match begins with, and the
     // match is no longer than the bound.
     if (a.found) {
+      if (page.dbcs)
+        for (int32_t edge : {a.start, a.end})
+          fuzz::check(edge == int32_t(text.size()) || platform::charStartAt(page, text, size_t(edge)) == size_t(edge),
+                      "a match edge inside a character at " + std::to_string(edge));
       if (automatic->HasStartFilter()) {
         fuzz::check(automatic->NextStart(text.data(), length, start, length) <= a.start &&
                         automatic->NextStart(text.data(), length, a.start, length) == a.start,

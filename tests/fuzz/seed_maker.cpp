@@ -172,6 +172,22 @@ void regexSeeds()
     ++i;
   }
   put("regex", "equal", join({"\x01", "aA", "a+", "aAaA bA"}));
+  // Double-byte code pages (the options byte's top bits): trail bytes that
+  // are operators, backslashes, letters and lead bytes.
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"\x95\x5C", "\x95\x5C\x8E\xA6 \x83\x5C\x95\x5C"},          // 932: 表 表示 ソ表
+      {"[\x95\x5C\x83\x5C]+", "A\x95\x5C\x83\x5C\\|"},          // [表ソ]+
+      {"[\x83\x41-\x83\x45]", "\x83\x41\x83\x61\x83\x45"},      // [ア-ウ] over ア ヂ ウ
+      {".\x93\x73", "\x8B\x9E\x93\x73 \x8E\xF1\x93\x73"},       // .都
+      {"(.)\\1", "\x82\x82 \x8E\x9A\x8E\x9A"},                   // (.)\1 over ｂ 字字
+      {"\\<\\w+\\>", "\x95\x5C\x83\x5C a\x83\x7C"},
+  };
+  for (size_t k = 0; k < pairs.size(); ++k)
+    put("regex", "dbcs" + std::to_string(k),
+        join({std::string(1, char(0x80 | (k & 1))), "", pairs[k].first, pairs[k].second}));
+  put("regex", "dbcs936", join({"\xA0", "", "[\x81\x5C\x81\x7C].", "\\\x81\x7C\x81\x5C\x81\x40"}));
+  put("regex", "dbcs949", join({"\xC1", "", "\x81\x41", "\x81\x61\x81\x41"}));
+  put("regex", "dbcs950", join({"\xE0", "", "\\w\\>", "\xB3\x5C\xA6\x68 \xA6\xA8\xA5\x5C"}));
 }
 
 void searchSeeds()

@@ -277,6 +277,55 @@ TEST_F(RegexWindowTest, DoubleBytePairsStayWhole)
   EXPECT_EQ(scan("\x82\x41"), (Hits{{8191, 8193}}));
 }
 
+// On a double-byte page the windows begin on characters, wherever they are
+// cut, shifted or started again: the hits over several windows of generated
+// 932 text are those of one search over the whole normalised text, and a
+// scan that starts behind a pair reads that pair as its context character.
+TEST_F(RegexWindowTest, DoubleByteWindowsBeginOnCharacters)
+{
+  SetTextLanguage(0x411);  // Japanese, code page 932
+  ConcordSettings.NonWordChars += "\\";
+  BuildCharTables();
+  text_.DoubleByte = true;
+  // 表 95 5C and ソ 83 5C end in a backslash (not a word character), 字 8E 9A is two lead bytes,
+  // ア 83 41 ends in 'A'.
+  const char* const units[] = {"\x95\x5C", "\x83\x5C", "\x8E\x9A", "\x83\x41", "A", " ", "\r\n"};
+  std::mt19937 rng(5);
+  std::string text;
+  std::string norm;
+  std::vector<int32_t> pos;
+  while (text.size() < 30000) {
+    const std::string unit = units[rng() % 7];
+    const bool lineBreak = unit == "\r\n";
+    if (!(lineBreak && !norm.empty() && norm.back() == ' ' && text.back() == '\n')) {
+      norm += lineBreak ? std::string(" ") : unit;
+      pos.insert(pos.end(), lineBreak ? 1 : unit.size(), int32_t(text.size() + (lineBreak ? 1 : 0)));
+    } else {
+      pos.back() = int32_t(text.size() + 1);
+    }
+    text += unit;
+  }
+  open(text);
+  for (const char* pattern : {"[\x95\x5C\x83\x5C]+", ".\x83\x5C", "\\w+", "\\<\x83\x41", "\x8E\x9A\\>", "A", "(.)\\1"}) {
+    TRegExp re(pattern);
+    Hits expected;
+    for (int32_t k = 0, s = -1, e = -1; k < int32_t(norm.size()) && re.Search(norm.data(), int32_t(norm.size()), k, s, e);
+         k = e) {
+      int32_t end = e < int32_t(norm.size()) ? pos[size_t(e)] : int32_t(text.size());
+      if (end < int32_t(text.size()) && (text[size_t(end)] == '\r' || text[size_t(end)] == '\n'))
+        while (end > pos[size_t(s)] + 1 && (text[size_t(end - 1)] == '\r' || text[size_t(end - 1)] == '\n'))
+          --end;
+      expected.emplace_back(pos[size_t(s)], end);
+    }
+    EXPECT_EQ(scan(pattern), expected) << pattern;
+  }
+  // 表ソ: behind 表 the scan sees a word character, not a backslash.
+  open("\x95\x5C\x83\x5C \x83\x5C");
+  EXPECT_EQ(scan("\\<\x83\x5C", nullptr, 2), (Hits{{5, 7}}));
+  EXPECT_EQ(scan("\\<\x83\x5C", nullptr, 0), (Hits{{5, 7}}));
+  EXPECT_EQ(scan("\\B\x83\x5C", nullptr, 2), (Hits{{2, 4}}));
+}
+
 // Characters copied in bulk from the reader's window give the same text,
 // positions, hits and word ends as the one-character step, whatever the line
 // ends, NUL bytes, skipped characters and reader window edges.
@@ -285,11 +334,19 @@ TEST_F(RegexWindowTest, BulkFillAgreesWithTheCharacterStep)
   std::mt19937 rng(7);
   const char* const patterns[] = {"ab", "b a", "a\\sb", "[^ab]+", "b$", "\\<a", ".+a,$"};
   const std::string alphabet("aabb  .\r\n\r\n-\0", 14);
-  for (int round = 0; round < 8; ++round) {
+  // From round 8 on, 932 text: lead bytes (83, 95) pair with any byte after
+  // them, line breaks and skipped characters too.
+  const std::string pairs("aab  .\r\n-\x83\x95\x5C\x41", 13);
+  for (int round = 0; round < 12; ++round) {
+    if (round == 8) {
+      SetTextLanguage(0x411);
+      text_.DoubleByte = true;
+    }
+    const std::string& units = round < 8 ? alphabet : pairs;
     std::string text;
     const size_t size = 3000 + rng() % 20000;
     while (text.size() < size)
-      text += alphabet[rng() % alphabet.size()];
+      text += units[rng() % units.size()];
     text_.SkipSet.reset();
     if (round % 2)
       text_.SkipSet.set('-');

@@ -2,6 +2,7 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 
@@ -228,6 +229,28 @@ TEST_F(SentenceTest, SentenceExtents)
   // None after it: where the reading stopped.
   EXPECT_EQ(RightExtent(r2, 14, ctSentence, 1, 0, 19), 19);
   EXPECT_EQ(RightExtent(r2, 14, ctSentence, 1, 0, 16), 16);
+}
+
+TEST_F(SentenceTest, TrailBytesThatLookLikeDelimitersEndNoSentence)
+{
+  // Characters whose trail bytes are a backslash and '@', both made delimiters.
+  struct Row {
+    int32_t LanguageId;
+    std::string Backslash, At;
+  };
+  for (const Row& row : {Row{0x411, "\x95\x5C", "\x83\x40"}, Row{0x804, "\x81\x5C", "\x81\x40"}}) {
+    SetTextLanguage(row.LanguageId);
+    BuildCharTables();
+    SentDelimiters = ".\\@";
+    const std::string pair = row.Backslash + row.At;
+    const std::string text = "one. " + pair + " HIT " + pair + " two. three";
+    TBufStream& r = validated(text);
+    const auto n = int32_t(text.size());
+    EXPECT_EQ(LeftExtent(r, at("HIT"), ctSentence, 1, 0, n), at(pair)) << row.LanguageId;
+    EXPECT_EQ(RightExtent(r, end("HIT"), ctSentence, 1, 0, n), end("two.")) << row.LanguageId;
+    EXPECT_FALSE(crosses(text, "HIT " + pair + " two")) << row.LanguageId;
+    EXPECT_TRUE(crosses("a HIT \\ two", "HIT \\ two")) << row.LanguageId;
+  }
 }
 
 }  // namespace

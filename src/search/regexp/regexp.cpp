@@ -3,6 +3,7 @@
 #include "search/regexp/regexp.h"
 
 #include "foundation/chartables.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp_match.h"
 #include "search/regexp/regexp_program.h"
 #include "search/regexp/regexp_syntax.h"
@@ -68,6 +69,17 @@ namespace {
 // the backtracker.
 constexpr size_t AutomatonBudget = 20000;
 
+// Whether the tree tests word boundaries (\b \B \< \>).
+bool HasWordAssertions(const regexp::Tree& tree)
+{
+  using regexp::Assertion;
+  return std::any_of(tree.nodes.begin(), tree.nodes.end(), [](const regexp::Node& n) {
+    return n.kind == regexp::NodeKind::Assert &&
+           (n.assertion == Assertion::WordBoundary || n.assertion == Assertion::NotWordBoundary ||
+            n.assertion == Assertion::WordStart || n.assertion == Assertion::WordEnd);
+  });
+}
+
 }  // namespace
 
 struct TRegExp::TImpl {
@@ -101,12 +113,15 @@ struct TRegExp::TImpl {
 void TRegExp::TImpl::Compile(const char* pattern, TRegExpMatcher requested)
 {
   InitRegExpSyntaxTable();
+  const platform::CodePage& page = platform::codePage(AnsiCodePage);
+  tables.page = page.dbcs ? &page : nullptr;
   for (int c = 0; c < 256; ++c) {
     tables.translate[c] = static_cast<uint8_t>(FoldTable[c]);
     tables.charTypes[c] = CharTypeTable[c];
     tables.syntax[c] = RegExpSyntaxTable[c];
-    ctxOf[c] = static_cast<uint8_t>((c == '\n' ? regexp::cxNewline : 0) |
-                                    ((tables.syntax[c] & sySword) ? regexp::cxWord : 0));
+    // A lead byte begins a double-byte character, a letter.
+    const bool word = (tables.syntax[c] & sySword) || (tables.page && page.lead[c]);
+    ctxOf[c] = static_cast<uint8_t>((c == '\n' ? regexp::cxNewline : 0) | (word ? regexp::cxWord : 0));
   }
   const regexp::Tree tree = regexp::ParsePattern(pattern ? pattern : "", tables);
   prefilter.Build(tree);
@@ -118,10 +133,16 @@ void TRegExp::TImpl::Compile(const char* pattern, TRegExpMatcher requested)
                          regexp::BuildProgram(tree, regexp::BuildMode::Reverse, AutomatonBudget,
                                               reverse);
   if (automaton) {
-    matcher = requested == TRegExpMatcher::Nfa ? TRegExpMatcher::Nfa : TRegExpMatcher::Dfa;
-    classes.Build(forward, ctxOf);
-    dfaForward = std::make_unique<regexp::Dfa>(forward, classes, ctxOf, true, prefilter.Active());
-    dfaReverse = std::make_unique<regexp::Dfa>(reverse, classes, ctxOf, false, false);
+    // Going backward, the automaton cannot tell a double-byte character
+    // before a position from the single byte its trail byte would be, so
+    // word boundaries on a double-byte page are left to the NFA.
+    const bool nfa = requested == TRegExpMatcher::Nfa || (tables.page && HasWordAssertions(tree));
+    matcher = nfa ? TRegExpMatcher::Nfa : TRegExpMatcher::Dfa;
+    classes.Build(forward, ctxOf, tables.page);
+    dfaForward = std::make_unique<regexp::Dfa>(forward, classes, ctxOf, true, prefilter.Active(),
+                                               regexp::Dfa::DefaultMemoryBudget, tables.page);
+    dfaReverse = std::make_unique<regexp::Dfa>(reverse, classes, ctxOf, false, false,
+                                               regexp::Dfa::DefaultMemoryBudget, tables.page);
     return;
   }
   matcher = TRegExpMatcher::Backtracker;
@@ -135,10 +156,17 @@ void TRegExp::TImpl::Compile(const char* pattern, TRegExpMatcher requested)
 int32_t TRegExp::TImpl::Literal(const regexp::Text& text, int32_t start,
                                 regexp::StepCounter& steps, int32_t& end)
 {
-  const int32_t q = prefilter.Scan(text, start, steps);
-  if (q >= 0)
-    end = q + prefilter.LiteralLength();
-  return q;
+  for (int32_t from = start;;) {
+    const int32_t q = prefilter.Scan(text, from, steps);
+    // Not inside a double-byte character; from there on, the next one.
+    if (q >= 0 && text.InsideChar(from, q)) {
+      from = q + 1;
+      continue;
+    }
+    if (q >= 0)
+      end = q + prefilter.LiteralLength();
+    return q;
+  }
 }
 
 int32_t TRegExp::TImpl::Run(const regexp::Text& text, int32_t start, regexp::StepCounter& steps,
@@ -258,12 +286,17 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
   regexp::Text t{reinterpret_cast<const uint8_t*>(text), length, m.ctxOf};
   if (textGoesOn)
     t.endCtx = m.ctxOf[static_cast<uint8_t>(text[length])];
+  t.page = m.tables.page;
+  // On a double-byte page a match begins only where a character does.
+  if (t.InsideChar(0, start) && ++start >= length)
+    return false;
   regexp::StepCounter steps(&m.cancel);
   int32_t end = regexp::rNone;
   int32_t touch = regexp::rNone;
   int32_t s = regexp::rNone;
   for (int32_t from = start;;) {
     int32_t runTouch = regexp::rNone;
+    t.origin = from;
     s = m.Run(t, from, steps, end, endTouch ? &runTouch : nullptr);
     if (s == regexp::rCancelled || runTouch == regexp::rCancelled) {
       m.outcome = TRegExpOutcome::Cancelled;
@@ -273,9 +306,13 @@ bool TRegExp::SearchFrom(const char* text, int32_t length, int32_t start, int32_
       touch = touch >= 0 ? std::min(touch, runTouch) : runTouch;
     // An empty leftmost match is never a hit: no longer match starts there,
     // so the search goes on at the next position.
-    if (s < 0 || end > s || s + 1 >= length)
+    if (s < 0 || end > s)
       break;
-    from = s + 1;
+    const int32_t next =
+        s + (t.page ? int32_t(platform::charBytesAt(*t.page, std::string_view(text, size_t(length)), size_t(s))) : 1);
+    if (next >= length)
+      break;
+    from = next;
   }
   if (endTouch) {
     // Without a match, the positions the prefilter passed over near the end

@@ -29,6 +29,18 @@
 //     took no part in the match fails it, and a group inside a repeat keeps
 //     the text of the last pass that went through it.
 //
+// On a double-byte code page (932, 936, 949, 950: the current language's at
+// compile time) the pattern and the text are read by characters, a lead byte
+// with the byte after it being one character (a lead byte at the very end
+// stands alone). A double-byte character in the pattern, escaped or not, is
+// itself, compared as it is: the translate table never changes its bytes.
+// '.', lists, ranges (end points compared as lead * 256 + trail), [^...],
+// \w \W \s \S \d \D take one whole character; a double-byte character is a
+// letter, so \w, \S, \D, [:alnum:] [:alpha:] [:graph:] [:lower:] [:print:]
+// [:upper:] and the word assertions count it as a word character. Matches
+// begin and end between characters only: the text must begin on a
+// character, and a start inside one moves to the next character.
+//
 // Matching is leftmost-longest for the whole match: the leftmost start at or
 // after the start position, then the longest end there. Search reports only
 // non-empty matches: where the leftmost match is empty, the search goes on at

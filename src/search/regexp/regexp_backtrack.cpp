@@ -17,6 +17,11 @@ namespace {
 
 constexpr uint64_t StepBatch = 4096;
 constexpr int Registers = 20;  // start and end of groups 0..9
+// An attempt that does not note how far it reads runs again, noting it,
+// once it has taken this many steps, fewer than any budget.
+constexpr uint64_t StepsBeforeNotingReach = 4 * StepBatch;
+constexpr int32_t rRunNotingReach = -8;
+static_assert(StepsBeforeNotingReach <= Backtracker::kAttemptBaseSteps / Backtracker::kThriftyShare);
 
 }  // namespace
 
@@ -34,8 +39,8 @@ uint64_t Backtracker::budget(int32_t reached) const
   const auto n = static_cast<uint64_t>(reached) + 1;
   // With back-references the text of a group is part of the state.
   const uint64_t states = !backRefs_ ? n : n > Most / n ? Most : n * n;
-  const uint64_t full = states > (Most - kAttemptBaseSteps) / stepsPerPosition_
-                            ? Most
+  const uint64_t full = states > (kMaxAttemptSteps - kAttemptBaseSteps) / stepsPerPosition_
+                            ? kMaxAttemptSteps
                             : kAttemptBaseSteps + stepsPerPosition_ * states;
   return thrifty_ ? full / kThriftyShare : full;
 }
@@ -68,6 +73,7 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
     *endTouch = rNone;
   const bool usePrefilter = !nullable_ && prefilter && prefilter->Active();
   int32_t p = start;
+  int32_t charStart = start;  // a character start at or before p
   for (;;) {
     if (usePrefilter) {
       const int32_t q = prefilter->Scan(text, p, steps);
@@ -77,6 +83,12 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
         return rNone;
       p = q;
     }
+    // No attempt begins inside a double-byte character.
+    if (text.InsideChar(charStart, p)) {
+      charStart = ++p;
+      continue;
+    }
+    charStart = p;
     const int32_t r = TryAt(text, p, steps);
     // Attempts that begin at the end itself belong to a longer text.
     if (endTouch && touched_ && *endTouch < 0 && p < text.length)
@@ -95,6 +107,23 @@ int32_t Backtracker::SearchFrom(const Text& text, int32_t start, const Prefilter
 
 int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
 {
+  // The budget depends on how far the attempt has read, but almost every
+  // attempt ends long before any budget could run out; noting the furthest
+  // position at every byte read would slow them all down. The first long
+  // one runs its first steps again, and the expression's later attempts
+  // note it as they go.
+  if (!noteReach_) {
+    const int32_t r = Attempt<false>(text, at, steps);
+    if (r != rRunNotingReach)
+      return r;
+    noteReach_ = true;
+  }
+  return Attempt<true>(text, at, steps);
+}
+
+template <bool NoteReach>
+int32_t Backtracker::Attempt(const Text& text, int32_t at, StepCounter& steps)
+{
   stack_.clear();
   overflow_ = false;
   touched_ = false;
@@ -108,7 +137,7 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
   int32_t best = rNone;
   uint64_t work = 0;
   uint64_t spent = 0;
-  int32_t furthest = at;  // the furthest position the attempt has reached
+  [[maybe_unused]] int32_t furthest = at;  // the furthest position the attempt has reached
 
   for (;;) {
     if (++work >= StepBatch) {
@@ -116,15 +145,21 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
         return rCancelled;
       spent += work;
       work = 0;
-      if (spent > budget(furthest - at))
+      if constexpr (!NoteReach) {
+        if (spent >= StepsBeforeNotingReach)
+          return rRunNotingReach;
+      } else if (spent > budget(furthest - at)) {
         return rGaveUp;
+      }
     }
     const Inst& in = prog_.insts[pc];
     bool ok = true;
     switch (in.op) {
     case Op::Byte:
       if (pos < length && prog_.sets[in.arg].Has(data[pos])) {
-        furthest = std::max(furthest, ++pos);
+        ++pos;
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       } else {
         touched_ |= pos >= length;
@@ -161,12 +196,21 @@ int32_t Backtracker::TryAt(const Text& text, int32_t at, StepCounter& steps)
       }
       const int32_t n = to - from;
       int32_t i = 0;
-      for (; i < n && ok; ++i)
-        ok = translate_[data[from + i]] == translate_[data[pos + i]];
+      const platform::CodePage* page = text.page;
+      for (; i < n && ok; ++i) {
+        if (page && page->lead[data[from + i]] && i + 1 < n) {
+          // A double-byte character compares as it is.
+          ok = data[from + i] == data[pos + i] && data[from + i + 1] == data[pos + i + 1];
+          ++i;
+        } else {
+          ok = translate_[data[from + i]] == translate_[data[pos + i]] && !(page && page->lead[data[pos + i]]);
+        }
+      }
       work += static_cast<uint64_t>(i);  // the bytes compared
       if (ok) {
         pos += n;
-        furthest = std::max(furthest, pos);
+        if constexpr (NoteReach)
+          furthest = std::max(furthest, pos);
         pc = in.out;
       }
       break;

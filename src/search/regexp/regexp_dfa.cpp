@@ -7,6 +7,11 @@
 // match was seen and whether one ended just before the last byte; the kernel
 // is a list of generations, oldest first, separated by -1. Backward, the
 // header holds the right context and the kernel is one set.
+//
+// On a double-byte page the forward header also tells whether the position
+// lies inside a character (after a lead byte that began one): no attempt
+// starts there, and the left context after a double-byte character is a
+// word character. Backward, a match start counts only on a character start.
 #include "search/regexp/regexp_match.h"
 
 #include "search/regexp/regexp.h"
@@ -20,6 +25,7 @@ namespace {
 constexpr int32_t FastChunk = 1 << 16;      // bytes run through the table between polls
 constexpr int32_t HeaderMatched = 8;
 constexpr int32_t HeaderMatchBefore = 16;
+constexpr int32_t HeaderInside = 32;
 
 }  // namespace
 
@@ -34,8 +40,8 @@ size_t Dfa::KeyHash::operator()(const std::vector<int32_t>& k) const
 }
 
 Dfa::Dfa(const Program& program, const ByteClasses& classes, const uint8_t ctxOf[256],
-         bool forward, bool idleIsSpecial, size_t memoryBudget)
-    : prog_(program), classes_(classes), ctxOf_(ctxOf), forward_(forward),
+         bool forward, bool idleIsSpecial, size_t memoryBudget, const platform::CodePage* page)
+    : prog_(program), classes_(classes), ctxOf_(ctxOf), page_(page), forward_(forward),
       idleIsSpecial_(idleIsSpecial), memoryBudget_(memoryBudget), stride_(classes.count)
 {
   visited_.Resize(prog_.insts.size());
@@ -141,6 +147,7 @@ bool Dfa::Step(const std::vector<int32_t>& key, int byte, uint8_t edgeCtx,
   const uint8_t left = forward_ ? static_cast<uint8_t>(key[0] & 7) : byteCtx;
   const uint8_t right = forward_ ? byteCtx : static_cast<uint8_t>(key[0] & 7);
   const bool matched = forward_ && (key[0] & HeaderMatched);
+  const bool inside = forward_ && (key[0] & HeaderInside);
   visited_.Clear();
   kernel_.Clear();
   next.assign(1, 0);
@@ -177,12 +184,18 @@ bool Dfa::Step(const std::vector<int32_t>& key, int byte, uint8_t edgeCtx,
     hitAny = runGeneration(p, genEnd);
     p = genEnd == end ? end : genEnd + 1;
   }
-  if (forward_ && !matched && !hitAny) {
+  if (forward_ && !matched && !hitAny && !inside) {
     const int32_t fresh = prog_.start;
     hitAny = runGeneration(&fresh, &fresh + 1);
   }
   if (byte >= 0) {
     int32_t header = byteCtx;
+    if (forward_ && page_) {
+      if (inside)
+        header = cxWord;  // the trail byte of a double-byte character
+      else if (page_->lead[byte])
+        header = cxWord | HeaderInside;
+    }
     if (forward_ && (matched || hitAny))
       header |= HeaderMatched;
     if (hitAny)
@@ -237,19 +250,20 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
   if (aliveAtEnd)
     *aliveAtEnd = false;
   const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
-  auto idleState = [&](int32_t pos) {
-    const uint8_t left = text.LeftCtx(pos);
-    if (idle_[left] == 0) {
-      std::vector<int32_t> key{left};
+  auto idleState = [&](int32_t from, int32_t pos) {
+    const int32_t header = IdleHeader(text, from, pos);
+    const int slot = (header & 7) | ((header & HeaderInside) ? 8 : 0);
+    if (idle_[slot] == 0) {
+      std::vector<int32_t> key{header};
       bool cleared = false;
       const int32_t s = StateFor(key, cleared);
-      idle_[left] = s;  // after any clear
+      idle_[slot] = s;  // after any clear
     }
-    return idle_[left];
+    return idle_[slot];
   };
   int32_t p = start;
   int32_t lastEnd = rNone;
-  int32_t s = idleState(p);
+  int32_t s = idleState(start, p);
   const uint8_t* data = text.data;
   const uint8_t* classMap = classes_.map;
   for (;;) {
@@ -266,8 +280,8 @@ int32_t Dfa::FindEnd(const Text& text, int32_t start, const Prefilter* prefilter
         if (q < 0)
           return lastEnd;  // idle: nothing has matched
         if (q != p) {
+          s = idleState(CharStartOf(s, p), q);
           p = q;
-          s = idleState(p);
         }
       }
     }
@@ -313,14 +327,14 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
                       StepCounter& steps)
 {
   const bool usePrefilter = prefilter && prefilter->Active() && idleIsSpecial_;
-  auto idleState = [&](int32_t pos) {
-    std::vector<int32_t> key{text.LeftCtx(pos)};
+  auto idleState = [&](int32_t from, int32_t pos) {
+    std::vector<int32_t> key{IdleHeader(text, from, pos)};
     bool cleared = false;
     return StateFor(key, cleared);
   };
   int32_t p = start;
   int32_t last = start;
-  int32_t s = idleState(p);
+  int32_t s = idleState(start, p);
   const uint8_t* data = text.data;
   const uint8_t* classMap = classes_.map;
   for (;;) {
@@ -334,8 +348,8 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
         if (q < 0)
           return last;
         if (q != p) {
+          s = idleState(CharStartOf(s, p), q);
           p = q;
-          s = idleState(p);
           last = p;
         }
       }
@@ -357,6 +371,20 @@ int32_t Dfa::LastIdle(const Text& text, int32_t start, const Prefilter* prefilte
   }
 }
 
+int32_t Dfa::IdleHeader(const Text& text, int32_t from, int32_t pos) const
+{
+  if (!page_)
+    return text.LeftCtx(pos);
+  if (text.InsideChar(from, pos))
+    return cxWord | HeaderInside;
+  return text.LeftCtxFrom(from, pos);
+}
+
+int32_t Dfa::CharStartOf(int32_t state, int32_t pos) const
+{
+  return (keys_[state][0] & HeaderInside) ? pos - 1 : pos;
+}
+
 int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter& steps)
 {
   // The start state is looked up once per right context, not per search
@@ -373,16 +401,30 @@ int32_t Dfa::FindStart(const Text& text, int32_t start, int32_t end, StepCounter
   int32_t best = rNone;
   const uint8_t* data = text.data;
   const uint8_t* classMap = classes_.map;
+  // On a double-byte page the starts found are kept, and the leftmost of
+  // them that begins a character is the match's (mostly the leftmost one).
+  starts_.clear();
+  auto leftmost = [&]() -> int32_t {
+    if (!page_)
+      return best;
+    for (auto it = starts_.rbegin(); it != starts_.rend(); ++it)
+      if (text.CharStart(start, *it) == *it)
+        return *it;
+    return rNone;
+  };
   for (;;) {
     const uint8_t f = flags_[s];
-    if (f & fMatchBefore)
+    if (f & fMatchBefore) {
       best = p + 1;
+      if (page_)
+        starts_.push_back(best);
+    }
     if (f & fDead)
-      return best;
+      return leftmost();
     if (p == start) {
       if (MatchesAtBoundary(s, text.LeftCtx(start), steps))
-        best = start;
-      return steps.Cancelled() ? rCancelled : best;
+        return steps.Cancelled() ? rCancelled : start;
+      return steps.Cancelled() ? rCancelled : leftmost();
     }
     const int32_t chunkEnd = p - std::min(FastChunk, p - start);
     const int32_t* trans = trans_.data();

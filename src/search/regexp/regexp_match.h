@@ -1,6 +1,7 @@
 // Regular-expression engine, internal: the matchers and what they share.
 #pragma once
 
+#include "platform/codepage.h"
 #include "search/regexp/regexp_program.h"
 #include "search/regexp/regexp_syntax.h"
 
@@ -48,8 +49,38 @@ struct Text {
   // What anchors and word boundaries at `length` see: the text's edge, or
   // the context of the character that follows when the text goes on.
   uint8_t endCtx = cxEdge;
+  // A double-byte code page (null on a single-byte one): the text is read
+  // by characters from index 0, and `origin` is a character start that
+  // the search knows, from where the boundaries after it are found.
+  const platform::CodePage* page = nullptr;
+  int32_t origin = 0;
 
-  uint8_t LeftCtx(int32_t pos) const { return pos == 0 ? uint8_t(cxEdge) : ctxOf[data[pos - 1]]; }
+  // Where the character that holds the byte at pos begins, found from a
+  // character start `from` at or before pos (on a single-byte page, pos).
+  int32_t CharStart(int32_t from, int32_t pos) const
+  {
+    if (!page || pos <= from)
+      return pos;
+    return from + static_cast<int32_t>(platform::charStartAt(
+                      *page, std::string_view(reinterpret_cast<const char*>(data) + from, size_t(length - from)),
+                      size_t(pos - from)));
+  }
+  // Whether pos lies inside a character (on its trail byte).
+  bool InsideChar(int32_t from, int32_t pos) const { return pos < length && CharStart(from, pos) != pos; }
+  // The context to the left of pos, a character boundary: on a double-byte
+  // page a double-byte character is a word character. `from` is a character
+  // start at or before pos.
+  uint8_t LeftCtxFrom(int32_t from, int32_t pos) const
+  {
+    if (pos == 0)
+      return cxEdge;
+    const uint8_t b = data[pos - 1];
+    if (page && (page->lead[b] || (pos >= 2 && page->lead[data[pos - 2]] &&
+                                   CharStart(pos - 1 >= from ? from : 0, pos - 1) != pos - 1)))
+      return cxWord;
+    return ctxOf[b];
+  }
+  uint8_t LeftCtx(int32_t pos) const { return page ? LeftCtxFrom(origin, pos) : pos == 0 ? uint8_t(cxEdge) : ctxOf[data[pos - 1]]; }
   uint8_t RightCtx(int32_t pos) const { return pos == length ? endCtx : ctxOf[data[pos]]; }
 };
 
@@ -118,7 +149,8 @@ struct ByteClasses {
   int count = 1;
   uint8_t representative[256] = {};
 
-  void Build(const Program& program, const uint8_t ctxOf[256]);
+  // With a double-byte page, lead bytes are classes of their own.
+  void Build(const Program& program, const uint8_t ctxOf[256], const platform::CodePage* page = nullptr);
 };
 
 // A set of small integers with O(1) clear.
@@ -167,8 +199,12 @@ public:
   // Memory for cached states; when it is used up the cache starts afresh.
   static constexpr size_t DefaultMemoryBudget = size_t(4) << 20;
 
+  // With a double-byte page, the forward automaton starts attempts only at
+  // character boundaries, which its states track (the backward one is told
+  // them by FindStart).
   Dfa(const Program& program, const ByteClasses& classes, const uint8_t ctxOf[256], bool forward,
-      bool idleIsSpecial, size_t memoryBudget = DefaultMemoryBudget);
+      bool idleIsSpecial, size_t memoryBudget = DefaultMemoryBudget,
+      const platform::CodePage* page = nullptr);
   ~Dfa();
 
   // Forward: the end of the leftmost-longest match starting at or after
@@ -193,6 +229,11 @@ private:
   enum : uint8_t { fMatchBefore = 1, fDead = 2, fIdle = 4 };
 
   int32_t Intern(std::vector<int32_t>& key);
+  // Forward: the header of the state with nothing pending at pos, found
+  // from a character start `from` at or before it; and a character start at
+  // or before pos, where the forward scan is in `state`.
+  int32_t IdleHeader(const Text& text, int32_t from, int32_t pos) const;
+  int32_t CharStartOf(int32_t state, int32_t pos) const;
   int32_t StateFor(std::vector<int32_t>& key, bool& cleared);
   // The state after `byte`, filling the table; rThrash or rCancelled when the
   // search must stop.
@@ -208,6 +249,8 @@ private:
   const Program& prog_;
   const ByteClasses& classes_;
   const uint8_t* ctxOf_;
+  const platform::CodePage* page_;
+  std::vector<int32_t> starts_;  // backward, on a double-byte page: the match starts found
   bool forward_;
   bool idleIsSpecial_;
   size_t memoryBudget_;
@@ -219,7 +262,9 @@ private:
   std::vector<std::vector<int32_t>> keys_;
   std::unordered_map<std::vector<int32_t>, int32_t, KeyHash> index_;
   size_t memory_ = 0;
-  int32_t idle_[8] = {};  // forward: the state with nothing pending, per left context
+  // Forward: the state with nothing pending, per left context and whether
+  // the position lies inside a character.
+  int32_t idle_[16] = {};
   int32_t revStart_[8] = {};  // reverse: the start state, per right context
   int clears_ = 0;
   int64_t bytes_ = 0;  // bytes run through the table, for judging the cache
@@ -256,9 +301,13 @@ public:
   // that share out the text among nullable repeats in ever more ways run out
   // of it within milliseconds, and an attempt at the start of a long text no
   // later: the budget grows with the text the attempt has read, not with the
-  // text that lies ahead.
+  // text that lies ahead. It never exceeds kMaxAttemptSteps, about a second's
+  // work, above what any attempt that ends needs (back-reference
+  // searches on real text take up to some 170M steps); without that cap the
+  // square of 10 KB read would allow minutes.
   static constexpr uint64_t kAttemptBaseSteps = 4 * MaxFailureEntries;
   static constexpr uint64_t kStepsPerState = 64;
+  static constexpr uint64_t kMaxAttemptSteps = uint64_t(1) << 28;
   // Once the expression has given up, each later attempt gets this share
   // of that budget (see setThrifty).
   static constexpr uint64_t kThriftyShare = 64;
@@ -291,6 +340,8 @@ private:
   int32_t SearchFrom(const Text& text, int32_t start, const Prefilter* prefilter,
                      StepCounter& steps, int32_t& end, int32_t* endTouch);
   int32_t TryAt(const Text& text, int32_t at, StepCounter& steps);
+  template <bool NoteReach>
+  int32_t Attempt(const Text& text, int32_t at, StepCounter& steps);
   bool Push(int32_t tag, int32_t a, int32_t b);
   // The steps of an attempt that has read `reached` bytes past its start.
   uint64_t budget(int32_t reached) const;
@@ -301,6 +352,7 @@ private:
   uint64_t stepsPerPosition_ = 0;
   bool backRefs_ = false;  // the budget counts pairs of positions
   bool thrifty_ = false;
+  bool noteReach_ = false;  // an attempt ran long: attempts note how far they read
   std::vector<Entry> stack_;
   bool overflow_ = false;
   bool touched_ = false;  // the current attempt reached the end of the text

@@ -33,6 +33,11 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
   int32_t bestStart = rNone;
   int32_t bestEnd = rNone;
   const bool usePrefilter = prefilter && prefilter->Active();
+  // On a double-byte page: whether p lies inside a character (no thread
+  // starts there), and the context to its left, both carried along.
+  const platform::CodePage* page = text.page;
+  bool inside = false;
+  uint8_t leftOfP = text.LeftCtx(start);
 
   int32_t p = start;
   for (;;) {
@@ -45,10 +50,15 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
           return rCancelled;
         if (q < 0)
           break;
+        if (page && q != p) {
+          const int32_t from = inside ? p - 1 : p;
+          inside = text.InsideChar(from, q);
+          leftOfP = inside ? uint8_t(cxWord) : text.LeftCtxFrom(from, q);
+        }
         p = q;
       }
     }
-    const uint8_t left = text.LeftCtx(p);
+    const uint8_t left = page ? leftOfP : text.LeftCtx(p);
     const uint8_t right = text.RightCtx(p);
     const int byte = p < text.length ? text.data[p] : -1;
     visited.Clear();
@@ -107,13 +117,18 @@ int32_t PikeSearch(const Program& program, const Text& text, int32_t start,
         break;
       follow(t.inst, t.start);
     }
-    if (!matched)
+    if (!matched && !inside)
       follow(program.start, p);
     if (!steps.Add(work))
       return rCancelled;
     if (p == text.length)
       break;
     current.swap(next);
+    if (page) {
+      const bool lead = !inside && page->lead[byte];
+      leftOfP = inside || lead ? uint8_t(cxWord) : text.ctxOf[byte];
+      inside = lead;
+    }
     ++p;
   }
   if (!matched)

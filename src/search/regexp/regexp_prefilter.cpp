@@ -456,7 +456,7 @@ int32_t Prefilter::TailStart(int32_t length) const
   return std::max(0, length - prefixLength_ + 1);
 }
 
-void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256])
+void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256], const platform::CodePage* page)
 {
   std::fill(std::begin(map), std::end(map), 0);
   count = 1;
@@ -481,6 +481,8 @@ void ByteClasses::Build(const Program& program, const uint8_t ctxOf[256])
       refine([&](int b) { return program.sets[s].Has(static_cast<uint8_t>(b)); });
   refine([&](int b) { return (ctxOf[b] & cxNewline) != 0; });
   refine([&](int b) { return (ctxOf[b] & cxWord) != 0; });
+  if (page)
+    refine([&](int b) { return page->lead[b]; });
   for (int b = 255; b >= 0; --b)
     representative[map[b]] = static_cast<uint8_t>(b);
 }

@@ -2,6 +2,7 @@
 #include "search/regexp/regexp_syntax.h"
 
 #include "foundation/chartables.h"
+#include "platform/codepage.h"
 #include "search/regexp/regexp.h"
 
 #include <algorithm>
@@ -62,37 +63,54 @@ constexpr size_t SizeList = 2;  // plus the bitmap up to its highest member
 struct ClassName {
   const char* name;
   bool (*has)(uint8_t flags, int ch);
+  bool letters = false;  // admits every double-byte character (a letter)
 };
 
 const ClassName ClassNames[] = {
-  {"alnum", [](uint8_t f, int) { return (f & (ctDigit | ctUpper | ctLower)) != 0; }},
-  {"alpha", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }},
+  {"alnum", [](uint8_t f, int) { return (f & (ctDigit | ctUpper | ctLower)) != 0; }, true},
+  {"alpha", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }, true},
   {"blank", [](uint8_t, int ch) { return ch == 32 || ch == 9; }},
   {"cntrl", [](uint8_t f, int) { return (f & ctControl) != 0; }},
   {"digit", [](uint8_t f, int) { return (f & ctDigit) != 0; }},
   {"graph",
-   [](uint8_t f, int) { return (f & (ctDigit | ctUpper | ctLower | ctHexDigit | ctPunct)) != 0; }},
+   [](uint8_t f, int) { return (f & (ctDigit | ctUpper | ctLower | ctHexDigit | ctPunct)) != 0; },
+   true},
   // With a translate table in use, "lower" and "upper" admit every letter.
-  {"lower", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }},
+  {"lower", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }, true},
   {"print",
    [](uint8_t f, int ch) {
      return (f & (ctDigit | ctUpper | ctLower | ctHexDigit | ctPunct)) != 0 || ch == 32 || ch == 9;
-   }},
+   },
+   true},
   {"punct", [](uint8_t f, int) { return (f & ctPunct) != 0; }},
   {"space", [](uint8_t f, int) { return (f & ctSpace) != 0; }},
-  {"upper", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }},
+  {"upper", [](uint8_t f, int) { return (f & (ctUpper | ctLower)) != 0; }, true},
   {"xdigit", [](uint8_t f, int) { return (f & ctHexDigit) != 0; }},
 };
 
+// On a double-byte page: per lead byte, the trail bytes of the characters a
+// list admits.
+using Trails = std::array<ByteSet, 256>;
+
 class Parser {
 public:
-  Parser(std::string_view pattern, const Tables& tables) : pat_(pattern), t_(tables) {}
+  Parser(std::string_view pattern, const Tables& tables) : pat_(pattern), t_(tables)
+  {
+    if (t_.page)
+      for (int b = 0; b < 256; ++b)
+        if (t_.page->lead[b])
+          leads_.Add(static_cast<uint8_t>(b));
+  }
 
   Tree Run()
   {
     frames_.push_back(Frame{});
     while (pos_ < pat_.size()) {
       const char c = pat_[pos_];
+      if (Lead(c)) {
+        CharLiteral();
+        continue;
+      }
       switch (c) {
       case '(': OpenGroup(); break;
       case ')':
@@ -108,7 +126,7 @@ public:
       case '{': Interval(); break;
       case '^': ++pos_; AddAssertion(Assertion::LineStart); break;
       case '$': ++pos_; AddAssertion(Assertion::LineEnd); break;
-      case '.': ++pos_; AddAtom(MakeSet(AnyButNul()), SizeSimple); break;
+      case '.': ++pos_; AddAtom(ClassAtom(AnyButNul(), true), SizeSimple); break;
       case '[': List(); break;
       case '\\': Escape(); break;
       default: Literal(c); break;
@@ -164,6 +182,98 @@ private:
 
   uint8_t T(uint8_t c) const { return t_.translate[c]; }
 
+  bool Lead(char c) const { return leads_.Has(static_cast<uint8_t>(c)); }
+
+  // The character at pat_[i], and where the next one begins: a byte, or on a
+  // double-byte page a lead byte and the byte after it as lead * 256 + trail.
+  int CharAt(size_t i, size_t& next) const
+  {
+    const auto b = static_cast<uint8_t>(pat_[i]);
+    if (Lead(static_cast<char>(b)) && i + 1 < pat_.size()) {
+      next = i + 2;
+      return b * 256 + static_cast<uint8_t>(pat_[i + 1]);
+    }
+    next = i + 1;
+    return b;
+  }
+
+  // The bytes of a set that stand for single-byte characters: on a
+  // double-byte page a lead byte never does.
+  ByteSet Singles(ByteSet s) const
+  {
+    for (int w = 0; w < 4; ++w)
+      s.bits[w] &= ~leads_.bits[w];
+    return s;
+  }
+
+  // Single-byte characters and double-byte ones (lead byte, then one of its
+  // trail bytes) as one atom: the alternatives of the singles and of the
+  // lead bytes grouped by their trail bytes. Trail bytes are never
+  // translated.
+  int32_t CharSetNode(const ByteSet& singles, const Trails& trails)
+  {
+    std::map<std::array<uint64_t, 4>, ByteSet> leadsByTrails;
+    for (int b = 0; b < 256; ++b) {
+      const ByteSet& t = trails[b];
+      if (leads_.Has(static_cast<uint8_t>(b)) && t.Count() > 0)
+        leadsByTrails[{t.bits[0], t.bits[1], t.bits[2], t.bits[3]}].Add(static_cast<uint8_t>(b));
+    }
+    std::vector<int32_t> kids;
+    if (singles.Count() > 0 || leadsByTrails.empty())
+      kids.push_back(MakeSet(singles));
+    for (const auto& [key, leads] : leadsByTrails) {
+      Node pair;
+      pair.kind = NodeKind::Concat;
+      pair.kids.push_back(MakeSet(leads));
+      pair.kids.push_back(MakeSet(ByteSet{{key[0], key[1], key[2], key[3]}}));
+      kids.push_back(NewNode(std::move(pair)));
+    }
+    if (kids.size() == 1)
+      return kids[0];
+    Node alt;
+    alt.kind = NodeKind::Alt;
+    alt.kids = std::move(kids);
+    return NewNode(std::move(alt));
+  }
+
+  // A set of single bytes; on a double-byte page its single-byte characters,
+  // and with `letters` every double-byte character too.
+  int32_t ClassAtom(const ByteSet& set, bool letters)
+  {
+    if (!t_.page)
+      return MakeSet(set);
+    Trails trails{};
+    if (letters)
+      for (ByteSet& t : trails)
+        t = ByteSet{{~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)}};
+    return CharSetNode(Singles(set), trails);
+  }
+
+  // A double-byte character of the pattern: its two bytes as they are. A
+  // lead byte that ends the pattern stands alone, as it does only at the
+  // end of a text.
+  void CharLiteral()
+  {
+    ByteSet lead;
+    lead.Add(static_cast<uint8_t>(pat_[pos_]));
+    Node n;
+    n.kind = NodeKind::Concat;
+    n.kids.push_back(MakeSet(lead));
+    if (pos_ + 1 < pat_.size()) {
+      ByteSet trail;
+      trail.Add(static_cast<uint8_t>(pat_[pos_ + 1]));
+      n.kids.push_back(MakeSet(trail));
+      pos_ += 2;
+    } else {
+      Node end;
+      end.kind = NodeKind::Assert;
+      end.assertion = Assertion::TextEnd;
+      n.kids.push_back(NewNode(std::move(end)));
+      ++pos_;
+    }
+    AddAtom(NewNode(std::move(n)), 2 * SizeSimple);
+  }
+
   // The raw bytes whose translation is in `members` (translated values).
   ByteSet Preimage(const ByteSet& members, bool negate) const
   {
@@ -210,7 +320,8 @@ private:
     const bool continuesRun = f.literalRun > 0 && f.literalRun < 255 && f.lastAtom >= 0 &&
                               f.lastAtom == static_cast<int32_t>(f.items.size() - 1);
     const int32_t run = continuesRun ? f.literalRun : 0;
-    AddAtom(MakeSet(Preimage(members, false)), SizeSimple + (continuesRun ? 0 : SizeLiteralRun));
+    AddAtom(MakeSet(Singles(Preimage(members, false))),
+            SizeSimple + (continuesRun ? 0 : SizeLiteralRun));
     frames_.back().literalRun = run + 1;
   }
 
@@ -371,13 +482,19 @@ private:
     if (pos_ == pat_.size())
       Fail(reEESCAPE);
     const char c = pat_[pos_];
+    if (Lead(c)) {
+      CharLiteral();  // an escaped double-byte character is itself
+      return;
+    }
+    // A double-byte character is a letter: a word character, neither a
+    // space nor a digit.
     switch (c) {
-    case 'w': ++pos_; AddAtom(MakeSet(SyntaxSet(sySword, false)), SizeSimple); return;
-    case 'W': ++pos_; AddAtom(MakeSet(SyntaxSet(sySword, true)), SizeSimple); return;
-    case 's': ++pos_; AddAtom(MakeSet(SyntaxSet(sySpace, false)), SizeSimple); return;
-    case 'S': ++pos_; AddAtom(MakeSet(SyntaxSet(sySpace, true)), SizeSimple); return;
-    case 'd': ++pos_; AddAtom(MakeSet(SyntaxSet(syDigit, false)), SizeSimple); return;
-    case 'D': ++pos_; AddAtom(MakeSet(SyntaxSet(syDigit, true)), SizeSimple); return;
+    case 'w': ++pos_; AddAtom(ClassAtom(SyntaxSet(sySword, false), true), SizeSimple); return;
+    case 'W': ++pos_; AddAtom(ClassAtom(SyntaxSet(sySword, true), false), SizeSimple); return;
+    case 's': ++pos_; AddAtom(ClassAtom(SyntaxSet(sySpace, false), false), SizeSimple); return;
+    case 'S': ++pos_; AddAtom(ClassAtom(SyntaxSet(sySpace, true), true), SizeSimple); return;
+    case 'd': ++pos_; AddAtom(ClassAtom(SyntaxSet(syDigit, false), false), SizeSimple); return;
+    case 'D': ++pos_; AddAtom(ClassAtom(SyntaxSet(syDigit, true), true), SizeSimple); return;
     case '<': ++pos_; AddAssertion(Assertion::WordStart); return;
     case '>': ++pos_; AddAssertion(Assertion::WordEnd); return;
     case 'b': ++pos_; AddAssertion(Assertion::WordBoundary); return;
@@ -406,12 +523,31 @@ private:
     Literal(c);  // any other escaped character is itself
   }
 
-  void AddRange(uint8_t lo, uint8_t hi, ByteSet& members) const
+  // A member character (see CharAt).
+  void AddMember(int c, ByteSet& members, Trails& pairs) const
+  {
+    if (c < 256)
+      members.Add(T(static_cast<uint8_t>(c)));
+    else
+      pairs[c >> 8].Add(static_cast<uint8_t>(c & 255));
+  }
+
+  // A range between characters (see CharAt): the single bytes from lo on,
+  // and on a double-byte page the pairs up to hi, by lead byte.
+  void AddRange(int lo, int hi, ByteSet& members, Trails& pairs) const
   {
     if (hi < lo)
       Fail(reERANGE);
-    for (int ch = lo; ch <= hi; ++ch)
+    for (int ch = lo; ch <= std::min(hi, 255); ++ch)
       members.Add(T(static_cast<uint8_t>(ch)));
+    for (int lead = std::max(lo >> 8, 1); lead <= (hi >> 8); ++lead) {
+      if (!Lead(static_cast<char>(lead)))
+        continue;
+      const int from = lead == (lo >> 8) ? (lo & 255) : 0;
+      const int to = lead == (hi >> 8) ? (hi & 255) : 255;
+      for (int trail = from; trail <= to; ++trail)
+        pairs[lead].Add(static_cast<uint8_t>(trail));
+    }
   }
 
   void List()
@@ -425,13 +561,17 @@ private:
       ++pos_;
     }
     ByteSet members;  // translated values
+    Trails pairs{};   // double-byte members, untranslated
+    bool letters = false;
     bool first = true;
     bool lastWasClass = false;
     int lastChar = -1;  // the last member character, for "a-c-e"
+    size_t next = 0;
     for (;;) {
       if (pos_ == pat_.size())
         Fail(reEBRACK);
-      uint8_t c = static_cast<uint8_t>(pat_[pos_++]);
+      int c = CharAt(pos_, next);
+      pos_ = next;
       if (c == ']' && !first)
         break;
       const bool wasFirst = first;
@@ -449,6 +589,7 @@ private:
           for (int ch = 0; ch < 256; ++ch)
             if (cls->has(t_.charTypes[ch], ch))
               members.Add(T(static_cast<uint8_t>(ch)));
+          letters |= cls->letters;
           pos_ = close + 2;
           lastWasClass = true;
           lastChar = -1;
@@ -466,8 +607,9 @@ private:
         if (lastWasClass || pos_ == pat_.size())
           Fail(reERANGE);
         if (lastChar >= 0) {
-          const uint8_t end = static_cast<uint8_t>(pat_[pos_++]);
-          AddRange(static_cast<uint8_t>(lastChar), end, members);
+          const int end = CharAt(pos_, next);
+          pos_ = next;
+          AddRange(lastChar, end, members, pairs);
           lastChar = end;
           continue;
         }
@@ -477,13 +619,13 @@ private:
           (pos_ + 1 == pat_.size() || pat_[pos_ + 1] != ']')) {
         if (pos_ + 1 == pat_.size())
           Fail(reERANGE);
-        const uint8_t end = static_cast<uint8_t>(pat_[pos_ + 1]);
-        pos_ += 2;
-        AddRange(c, end, members);
+        const int end = CharAt(pos_ + 1, next);
+        pos_ = next;
+        AddRange(c, end, members, pairs);
         lastChar = end;
         continue;
       }
-      members.Add(T(c));
+      AddMember(c, members, pairs);
       lastChar = c;
     }
     int highest = 0;
@@ -492,7 +634,19 @@ private:
         highest = b;
         break;
       }
-    AddAtom(MakeSet(Preimage(members, negate)), SizeList + static_cast<size_t>(highest / 8 + 1));
+    const size_t size = SizeList + static_cast<size_t>(highest / 8 + 1);
+    if (!t_.page) {
+      AddAtom(MakeSet(Preimage(members, negate)), size);
+      return;
+    }
+    for (ByteSet& t : pairs) {
+      if (letters)
+        t = ByteSet{{~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)}};
+      if (negate)
+        for (uint64_t& w : t.bits)
+          w = ~w;
+    }
+    AddAtom(CharSetNode(Singles(Preimage(members, negate)), pairs), size + SizeList);
   }
 
   std::string_view pat_;
@@ -502,6 +656,7 @@ private:
   Tree tree_;
   std::vector<Frame> frames_;
   std::map<std::array<uint64_t, 4>, int32_t> setIndex_;
+  ByteSet leads_;  // lead bytes of a double-byte page; none on a single-byte one
 };
 
 }  // namespace

@@ -5,6 +5,10 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+struct CodePage;
+}
+
 namespace regexp {
 
 // A set of the 256 byte values.
@@ -53,6 +57,10 @@ struct Tables {
   uint8_t translate[256];
   uint8_t charTypes[256];
   uint8_t syntax[256];
+  // A double-byte code page: the pattern is read by characters, and a
+  // double-byte character compiles to its lead byte followed by its trail
+  // byte. Null on single-byte code pages.
+  const platform::CodePage* page = nullptr;
 };
 
 // The parsed pattern. Nodes are stored children first (post-order): every

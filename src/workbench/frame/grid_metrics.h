@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <string_view>
 #include <vector>
 
+class QFont;
 class QTableView;
 
 // The width a cell of the view needs for text in the view's font.
@@ -31,3 +33,23 @@ inline constexpr int32_t kMeasuredCells = 128;
 // length itself, or a number's length key).
 std::vector<int32_t> longestTextRows(int32_t rowCount, const std::function<double(int32_t)>& lengthKey,
                                      int32_t limit = kMeasuredCells);
+
+// An upper bound of the width of a text of the current code page in a font,
+// without shaping it: the advances of its bytes' characters, each with an
+// eighth more for kerning, and a pixel for rounding. A byte that is no character
+// alone may lead a double-byte one and counts as wide as a line is high.
+class TTextWidthBound {
+public:
+  explicit TTextWidthBound(const QFont& font);
+  double operator()(std::string_view text) const;
+
+private:
+  double byteWidth_[256] = {};
+};
+
+// The greatest measure(row) of rows 0..rowCount - 1, or 0 when there are
+// none. Only the kMeasuredCells rows of greatest bound(row) are measured,
+// and then every other row whose bound exceeds the widest measured, so no
+// row can be wider than the result; bound(row) is never below measure(row).
+int widestOfRows(int32_t rowCount, const std::function<double(int32_t)>& bound,
+                 const std::function<int(int32_t)>& measure);

@@ -181,7 +181,6 @@ void TStringsView::SetStrings(TStrings* source)
   SetTopIndexValue(0);
   maxLineWidth_ = 0;
   maxLineChars_ = 0;
-  longestLine_ = 0;
   horzPos_ = 0;
   itemIndex_ = -1;
   anchor_ = -1;
@@ -194,6 +193,10 @@ void TStringsView::SetStrings(TStrings* source)
 
 void TStringsView::Relayout()
 {
+  // The texts or their fonts may have changed (or, from SetStrings, the
+  // list): long lines are measured again.
+  heads_.clear();
+  longWidths_.clear();
   LayoutItems();
   viewport()->update();
 }
@@ -332,53 +335,129 @@ void TStringsView::SetTopIndexValue(int32_t value)
 // ---------------------------------------------------------------------------
 // Layout
 
-int32_t TStringsView::PartEnd(int32_t pos) const
+int32_t TStringsView::PartBytes() const
 {
-  // Enough bytes to cover the window in narrow glyphs.
-  const int64_t end = int64_t(std::max(pos, 0)) + std::max(8 * visibleChars_, LongLineBytes);
-  return static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
+  return std::max(8 * visibleChars_, LongLineBytes);
 }
 
 bool TStringsView::PartsLaidOut() const
 {
   std::lock_guard lock(lock_);
-  if (LongLine(itemAbove_.TextLength))
+  if (itemAbove_.PartFrom >= 0)
     return true;
-  return std::any_of(screen_.begin(), screen_.end(),
-                     [this](const TSVScreenDrawInfo& item) { return LongLine(item.TextLength); });
+  return std::any_of(screen_.begin(), screen_.end(), [](const TSVScreenDrawInfo& item) { return item.PartFrom >= 0; });
 }
 
-void TStringsView::FormatItem(int32_t index, std::string& text, int32_t& textStart, int32_t& textLength,
-                              TSVFormatArray& format, TSVLabelInfo& label)
+const platform::CodePage& TStringsView::TextCodePage() const
+{
+  return platform::codePage(codePage_ != 0 ? codePage_ : AnsiCodePage);
+}
+
+const TStringsView::TLineHead* TStringsView::FindHead(int32_t index) const
+{
+  for (const TLineHead& head : heads_)
+    if (head.Index == index)
+      return &head;
+  return nullptr;
+}
+
+const TStringsView::TLineHead& TStringsView::MeasureHead(int32_t index, std::string_view head)
+{
+  if (const TLineHead* known = FindHead(index))
+    return *known;
+  const size_t bytes = platform::charStartAt(TextCodePage(), head, std::min<size_t>(head.size(), LongLineBytes));
+  const int64_t width = fonts_->Base().Metrics.horizontalAdvance(ToQString(head.substr(0, bytes)));
+  if (heads_.size() >= 64)
+    heads_.erase(heads_.begin());
+  heads_.push_back({index, std::max<int32_t>(static_cast<int32_t>(bytes), 1), std::max<int64_t>(width, 1)});
+  return heads_.back();
+}
+
+int32_t TStringsView::HeadByte(const TLineHead& head) const
+{
+  const int64_t x = int64_t(horzPos_) * charWidth_;
+  return static_cast<int32_t>(std::min<int64_t>(x * head.Bytes / head.Width, INT32_MAX));
+}
+
+void TStringsView::ReadPart(int32_t index, std::string& text, TSVScreenDrawInfo& info)
+{
+  const int64_t x = int64_t(horzPos_) * charWidth_;
+  const TLineHead* head = FindHead(index);
+  if (head == nullptr || x < head->Width) {
+    // From the start: a short line is read whole, once; of a long line its
+    // head is measured, and within its width drawn as a short line is.
+    const int32_t count = LongLineBytes + PartBytes();
+    text = strings_->textPart(index, 0, count, info.TextLength);
+    if (static_cast<int32_t>(text.size()) < count)
+      info.TextLength = static_cast<int32_t>(text.size());
+    if (!LongLine(info.TextLength))
+      return;
+    head = &MeasureHead(index, text);
+    longWidths_[index] = int64_t(info.TextLength) * head->Width / head->Bytes;
+    if (x < head->Width) {
+      info.PartFrom = 0;
+      info.PartTo = static_cast<int32_t>(text.size());
+      info.PartShift = static_cast<int32_t>(x);
+      return;
+    }
+  }
+  const int32_t from = strings_->charStart(index, HeadByte(*head), TextCodePage());
+  text = strings_->textPart(index, from, PartBytes(), info.TextLength);
+  if (!LongLine(info.TextLength)) {
+    text = strings_->Get(index);  // no longer a long line
+    return;
+  }
+  longWidths_[index] = int64_t(info.TextLength) * head->Width / head->Bytes;
+  info.TextStart = from;
+  info.PartFrom = from;
+  info.PartTo = from + static_cast<int32_t>(text.size());
+}
+
+void TStringsView::CutPart(int32_t index, const std::string& text, TSVScreenDrawInfo& info)
+{
+  const TLineHead& head = MeasureHead(index, text);
+  longWidths_[index] = int64_t(info.TextLength) * head.Width / head.Bytes;
+  const int64_t x = int64_t(horzPos_) * charWidth_;
+  const int64_t size = static_cast<int64_t>(text.size());
+  if (x < head.Width) {
+    info.PartFrom = 0;
+    info.PartTo = static_cast<int32_t>(std::min<int64_t>(size, int64_t(head.Bytes) + PartBytes()));
+    info.PartShift = static_cast<int32_t>(x);
+    return;
+  }
+  const size_t byte = std::min<size_t>(static_cast<size_t>(HeadByte(head)), text.size());
+  info.PartFrom = static_cast<int32_t>(platform::charStartAt(TextCodePage(), text, byte));
+  info.PartTo = static_cast<int32_t>(std::min<int64_t>(size, int64_t(info.PartFrom) + PartBytes()));
+}
+
+void TStringsView::FormatItem(int32_t index, std::string& text, TSVScreenDrawInfo& info)
 {
   text.clear();
-  format.clear();
-  label = TSVLabelInfo();
-  textStart = 0;
-  textLength = -1;
+  info.Format.clear();
+  info.Label = TSVLabelInfo();
+  info.TextStart = 0;
+  info.TextLength = -1;
+  info.PartFrom = -1;
+  info.PartTo = 0;
+  info.PartShift = 0;
   if (OnFormatItem) {
-    OnFormatItem(this, fonts_->Base().Metrics, index, text, format, label);
+    OnFormatItem(this, fonts_->Base().Metrics, index, text, info.Format, info.Label);
   } else if (wordWrap_) {
     // A wrapped item shows from its start and never needs more bytes than
     // fill the window in narrow glyphs.
     const int64_t fill = int64_t(8) * (visibleChars_ + 1) * (visibleLines_ + 2);
     text = strings_->textPart(index, 0, static_cast<int32_t>(std::clamp<int64_t>(fill, LongLineBytes, INT32_MAX)),
-                              textLength);
+                              info.TextLength);
   } else if (alignment_ == taLeftJustify) {
-    // Near the start the part is read from byte 0: it then holds a short
-    // line whole, read once. Further on only a long line is read in part.
-    const int32_t from = horzPos_ > LongLineBytes ? horzPos_ : 0;
-    text = strings_->textPart(index, from, PartEnd(horzPos_) - from, textLength);
-    if (LongLine(textLength))
-      textStart = from;
-    else if (from > 0)
-      text = strings_->Get(index);
+    ReadPart(index, text, info);
   } else {
     text = strings_->Get(index);
   }
-  if (!LongLine(textLength) && !(wordWrap_ && !OnFormatItem))
-    textLength = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
-  SanitizeSVFormat(format, text, &platform::codePage(codePage_ != 0 ? codePage_ : AnsiCodePage));
+  if (!LongLine(info.TextLength) && !(wordWrap_ && !OnFormatItem))
+    info.TextLength = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+  if (OnFormatItem && LongLine(info.TextLength))
+    CutPart(index, text, info);
+  SanitizeSVFormat(info.Format, text, &TextCodePage());
 }
 
 void TStringsView::WrapItem(const std::string& text, const TSVFormatArray& format, QRect& rect,
@@ -402,7 +481,7 @@ void TStringsView::WrapItem(const std::string& text, const TSVFormatArray& forma
 void TStringsView::LayoutItem(int32_t index, int y, TSVScreenDrawInfo& info)
 {
   std::string text;
-  FormatItem(index, text, info.TextStart, info.TextLength, info.Format, info.Label);
+  FormatItem(index, text, info);
   const int left = LabelColumnShown() ? labelWidth_ + 2 : 0;
   const int bottom = wordWrap_ ? ClientHeight() : y + lineHeight_;
   info.Rect = QRect(left, y, ClientWidth() - left, bottom - y);
@@ -498,12 +577,13 @@ void TStringsView::PaintItems(QPainter& p, const QRect& update)
     if (OnDrawItem)
       OnDrawItem(this, p, item.Rect, height, width, item.Format, index, 0, item.Lines, state);
     else
-      DrawItem(p, item.Rect, height, width, item.Format, 0, item.Lines, state, item.TextStart, item.TextLength);
+      DrawItem(p, item.Rect, height, width, item.Format, 0, item.Lines, state, &item);
     maxLineWidth_ = std::max(maxLineWidth_, width);
-    // A line drawn in part reaches as many character widths as it has bytes.
-    if (LongLine(item.TextLength))
-      longestLine_ = std::max(longestLine_, item.TextLength);
-    maxLineChars_ = std::max(maxLineWidth_ / charWidth_ + 1, longestLine_ + 1);
+    // A line drawn in part reaches as far as its head's width per byte gives.
+    int64_t widest = maxLineWidth_;
+    for (const auto& [line, lineWidth] : longWidths_)
+      widest = std::max(widest, lineWidth);
+    maxLineChars_ = static_cast<int32_t>(std::min<int64_t>(widest / charWidth_ + 1, INT32_MAX / 2));
     if (labels) {
       p.setClipRect(labelRegion);
       if (!item.Label.Text.empty()) {
@@ -547,7 +627,7 @@ void TStringsView::PaintItems(QPainter& p, const QRect& update)
 
 void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& width, const TSVFormatArray& format,
                             int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state,
-                            int32_t textStart, int32_t textLength)
+                            const TSVScreenDrawInfo* part)
 {
   const QPalette& pal = palette();
   const QColor fontColor = pal.color(QPalette::Text);
@@ -587,16 +667,16 @@ void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& wi
   std::vector<Line> laid(lines.size());
   TSVFormatArray runs = format;
   size_t next = 0;
+  const int32_t textStart = part != nullptr ? part->TextStart : 0;
   int32_t pos = textStart + 1;
-  // Of a long line only the bytes [partFrom, partTo) from the horizontal
-  // position on are shaped; the first is drawn at the text area's left.
-  const bool part = lines.size() == 1 &&
-                    LongLine(textLength >= 0 ? textLength : static_cast<int32_t>(lines[0].size()));
+  // Of a long line only the bytes [partFrom, partTo) about the horizontal
+  // position are shaped.
+  const bool cut = part != nullptr && part->PartFrom >= 0 && lines.size() == 1;
   int32_t partFrom = textStart;
   int32_t partTo = INT32_MAX;
-  if (part) {
-    partFrom = std::max({textStart, horzPos_, 0});
-    partTo = PartEnd(horzPos_);
+  if (cut) {
+    partFrom = part->PartFrom;
+    partTo = part->PartTo;
   }
   std::vector<TSVSegment> segments;
   const FontCache::Entry& base = fonts_->Base();
@@ -649,8 +729,7 @@ void TStringsView::DrawItem(QPainter& p, const QRect& rect, int& height, int& wi
       else
         x = (areaWidth - line.HitW) / 2 - (r.x() + line.HitX) + labelShift;
     }
-    if (!part)
-      x -= horzPos_ * charWidth_;
+    x -= cut ? part->PartShift : horzPos_ * charWidth_;
     const int lineTop = r.y() + static_cast<int>(k) * lineHeight_;
     for (const Piece& piece : line.Pieces) {
       const QFontMetrics& fm = piece.Font->Metrics;

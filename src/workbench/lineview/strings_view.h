@@ -6,10 +6,14 @@
 // in a narrow column at the left, and may be word-wrapped.
 //
 // A line longer than LongLineBytes (not wrapped, left-justified) is laid
-// out, measured and drawn only from the horizontal position on: its byte at
-// the position is drawn at the text area's left, as far as the window goes.
-// A paint thus costs the same for a line of any length; the horizontal range
-// counts one character width per byte of the line. Items without
+// out, measured and drawn only from the horizontal position on, as far as
+// the window goes, so a paint costs the same for a line of any length. Its
+// first LongLineBytes are measured once while it is in view: within their
+// width the line is drawn as a short line is; further on, the byte drawn at
+// the text area's left is found from their width per byte, moved back to
+// the start of its character (TStrings::charStart), and the line's width in
+// the horizontal range is its length at that width per byte. So lines under
+// and over the threshold sit at the same horizontal position. Items without
 // OnFormatItem are then read only in part (TStrings::textPart).
 //
 // The view runs on the GUI thread. A worker whose list grows requests the
@@ -23,6 +27,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -40,6 +45,12 @@ struct TSVScreenDrawInfo {
   // item longer than the view lays out whole only a part is read.
   int32_t TextStart = 0;
   int32_t TextLength = 0;  // the item's length, or an estimate no smaller
+  // A long line drawn in part: the bytes [PartFrom, PartTo) are shaped and
+  // drawn PartShift pixels left of the text area's left; PartFrom is -1 for
+  // an item drawn whole.
+  int32_t PartFrom = -1;
+  int32_t PartTo = 0;
+  int32_t PartShift = 0;
   TSVFormatArray Format;
   TSVLabelInfo Label;
 };
@@ -169,10 +180,27 @@ private:
   {
     return textLength > LongLineBytes && !wordWrap_ && alignment_ == taLeftJustify;
   }
-  // The end of the bytes of a long line drawn from horizontal position pos.
-  int32_t PartEnd(int32_t pos) const;
+  // Bytes that fill the window in narrow glyphs, at least LongLineBytes.
+  int32_t PartBytes() const;
   // Some laid-out item is drawn only in part.
   bool PartsLaidOut() const;
+  // The bytes and width of a long line's first part, measured from head,
+  // its text from the start on; kept while the line is in view.
+  struct TLineHead {
+    int32_t Index;
+    int32_t Bytes;
+    int64_t Width;
+  };
+  const TLineHead& MeasureHead(int32_t index, std::string_view head);
+  const TLineHead* FindHead(int32_t index) const;
+  // The byte of a long line at horizontal position horzPos_.
+  int32_t HeadByte(const TLineHead& head) const;
+  // Reads from the list the item a left-justified line shows at the
+  // horizontal position: a short line whole, of a long line its part.
+  void ReadPart(int32_t index, std::string& text, TSVScreenDrawInfo& info);
+  // The part of a long item given whole (OnFormatItem) drawn there.
+  void CutPart(int32_t index, const std::string& text, TSVScreenDrawInfo& info);
+  const platform::CodePage& TextCodePage() const;
 
   void MetricsFromFont();
   void MeasureFonts(const std::vector<QFont>& fonts);
@@ -180,15 +208,14 @@ private:
   void RecreateWnd();
   void SetTopIndexValue(int32_t value);
 
-  void FormatItem(int32_t index, std::string& text, int32_t& textStart, int32_t& textLength,
-                  TSVFormatArray& format, TSVLabelInfo& label);
+  void FormatItem(int32_t index, std::string& text, TSVScreenDrawInfo& info);
   void LayoutItem(int32_t index, int y, TSVScreenDrawInfo& info);
   void WrapItem(const std::string& text, const TSVFormatArray& format, QRect& rect, TSVStringsArray& lines);
   void LayoutItems();
   void PaintItems(QPainter& p, const QRect& update);
   void DrawItem(QPainter& p, const QRect& rect, int& height, int& width, const TSVFormatArray& format,
-                int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state, int32_t textStart = 0,
-                int32_t textLength = -1);
+                int32_t startIndex, const TSVStringsArray& lines, TOwnerDrawState state,
+                const TSVScreenDrawInfo* part = nullptr);
   void DrawLabel(QPainter& p, const QRect& rect, const TSVLabelInfo& label);
   QString ToQString(std::string_view bytes) const;
 
@@ -228,7 +255,10 @@ private:
   int32_t visibleChars_ = 0;
   int32_t maxLineWidth_ = 0;
   int32_t maxLineChars_ = 0;
-  int32_t longestLine_ = 0;  // bytes of the longest line drawn in part
+  std::vector<TLineHead> heads_;  // of the long lines laid out last
+  // The width of every long line drawn, by index, as its length and head
+  // give it.
+  std::map<int32_t, int64_t> longWidths_;
   mutable std::recursive_mutex lock_;  // layout and painting
   int32_t itemIndex_ = -1;
   int32_t anchor_ = -1;

@@ -66,6 +66,7 @@ namespace {
 // its widest text: both margins and the grid line.
 constexpr int CellTextMargin = 2;
 constexpr int CellTextExtra = 2 * CellTextMargin + 1;
+constexpr int CompWordColumn = 2;
 
 // One cell of the grid (CompGridDrawCell): the text 2 pixels from the left
 // and centred by the height of "0", clipped to the cell over its filled
@@ -340,13 +341,26 @@ void TCorpusCompForm::FitColumns()
   const QFontMetrics headerMetrics(CompGrid->horizontalHeader()->font());
   // The header row is a row of the grid.
   CompGrid->horizontalHeader()->setFixedHeight(CompGrid->verticalHeader()->defaultSectionSize() + 1);
+  const int32_t rows = int32_t(Records.size());
   for (int c = 0; c < CompColumnCount; ++c) {
     int width = std::max(80, headerMetrics.horizontalAdvance(QString::fromLatin1(CompHeaderTexts[c])) + CellTextExtra);
-    // Only the longest texts are measured: for numbers the longest are the
-    // widest, and a word list's widest word is among its longest.
-    const auto key = [&](int32_t row) { return compCellLengthKey(Records[size_t(row)], c); };
-    for (int32_t row : longestTextRows(int32_t(Records.size()), key))
-      width = std::max(width, metrics.horizontalAdvance(ToQString(CompCellText(Records[size_t(row)], c))) + CellTextExtra);
+    const auto measure = [&](int32_t row) {
+      return metrics.horizontalAdvance(ToQString(CompCellText(Records[size_t(row)], c))) + CellTextExtra;
+    };
+    if (c == CompWordColumn) {
+      // A short word of wide letters can be wider than the longest words:
+      // the words are ranked by a bound of their width, and every word that
+      // could be wider than the widest measured is measured too.
+      const TTextWidthBound bound(CompGrid->font());
+      width = std::max(width, widestOfRows(rows, [&](int32_t row) { return bound(Records[size_t(row)].Word) + CellTextExtra; },
+                                           measure));
+    } else {
+      // Numbers of the same length are equally wide (their digits are), so
+      // only the longest are measured.
+      const auto key = [&](int32_t row) { return compCellLengthKey(Records[size_t(row)], c); };
+      for (int32_t row : longestTextRows(rows, key))
+        width = std::max(width, measure(row));
+    }
     CompGrid->setColumnWidth(c, width);
   }
 }

@@ -3,6 +3,8 @@
 // and the syntax table that BuildCharTables keeps.
 #include "regexp_fixture.h"
 
+#include "search/regexp/regexp_match.h"
+
 #include <cstring>
 #include <string>
 #include <thread>
@@ -112,7 +114,11 @@ TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
   // Counted repeats too large for the automaton, of parts that can match
   // empty: the ways to share the text among the passes grow without bound.
   // The hook would stop a search only long after the budget ran out; polls
-  // count the work (one per 64K steps).
+  // count the work (one per 64K steps). An attempt gets the whole cap at
+  // most, after a run on the base budget.
+  using regexp::Backtracker;
+  constexpr int CapPolls = int((Backtracker::kMaxAttemptSteps + Backtracker::kAttemptBaseSteps) /
+                               regexp::StepCounter::StepsPerPoll) + 2;
   const std::string spaced = [] {
     std::string t;
     while (t.size() < 1000000)
@@ -123,7 +129,17 @@ TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
   for (int i = 0; i < 1500; ++i)
     pairs += "ab";
   pairs += "c";
-  const Case cases[] = {
+  const std::string es(10000, 'e');
+  const std::string as24 = std::string(24, 'a') + "c";
+  const std::string as26 = std::string(26, 'a') + "c";
+  struct Row {
+    const char* pattern;
+    std::string_view text;
+    int32_t start;
+    const char* expected;
+    int mostPolls = 1000;
+  };
+  const Row cases[] = {
     {"(a*){5000}x", "aa", 0, "gave up"},
     {"h(.*){5000}x", "hab", 0, "gave up"},
     {"a{0,1}{245}{0,22}b", "aaaa", 0, "gave up"},
@@ -136,18 +152,45 @@ TEST_F(RegExpLimitsTest, AttemptsGiveUpOnTheirStepBudget)
     {"(a*){5000}x", "bax", 0, "1-3"},
     {"(a*){5000}x", "aa", 2, "none"},
     {"(.).*\\1.*\\1", pairs, 0, "0-2999"},
+    // The base budget: every way to split 26 letters is tried.
+    {"(a|aa)*\\1b|a", as24, 0, "0-1"},
+    {"(a|aa)*\\1b|a", as26, 0, "0-1"},
+    // The square of 10 KB would allow minutes; the cap holds it to a second.
+    {"(e|ee)*\\1d", es, 0, "gave up", CapPolls},
   };
-  for (const Case& c : cases) {
+  for (const Row& c : cases) {
     TRegExp re(c.pattern);
     ASSERT_EQ(re.Matcher(), TRegExpMatcher::Backtracker) << c.pattern;
     int polls = 0;
-    re.SetCancelHook([&] { return ++polls > 1000; });
+    re.SetCancelHook([&] { return ++polls > 2 * c.mostPolls; });
     const std::string extent = Extent(re, c.text, c.start);
     const bool gaveUp = re.LastOutcome() == TRegExpOutcome::GaveUp;
     EXPECT_EQ(gaveUp ? "gave up" : extent, c.expected) << c.pattern << " on " << c.text.size() << " bytes";
     EXPECT_EQ(re.GiveUpCount(), gaveUp ? 1 : 0) << c.pattern;
-    EXPECT_LT(polls, 1000) << c.pattern;
+    EXPECT_LT(polls, c.mostPolls) << c.pattern;
   }
+}
+
+TEST_F(RegExpLimitsTest, AnAttemptFarIntoTheTextGivesUpAsSoonAsOneAtTheStart)
+{
+  // Polls count the steps, one per 64K: those of the scan over the text
+  // before the attempt, and those of the attempt.
+  const std::string before(1000000, 'x');
+  const std::string hard(40, 'e');
+  TRegExp re("(e|ee)*\\1d");
+  int polls = 0;
+  re.SetCancelHook([&] { return ++polls > 20000; });
+  const auto pollsFor = [&](const std::string& text) {
+    polls = 0;
+    re.ResetGiveUpCount();
+    EXPECT_EQ(Extent(re, text), "none");
+    return polls;
+  };
+  const int scan = pollsFor(before);
+  const int atStart = pollsFor(hard);
+  ASSERT_EQ(re.LastOutcome(), TRegExpOutcome::GaveUp);
+  EXPECT_LE(pollsFor(before + hard), scan + atStart + 2);
+  EXPECT_EQ(re.LastOutcome(), TRegExpOutcome::GaveUp);
 }
 
 TEST_F(RegExpLimitsTest, AfterAGiveUpAttemptsRunOnASmallBudget)

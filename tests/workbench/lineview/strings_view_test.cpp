@@ -1,5 +1,13 @@
 #include "workbench/lineview/strings_view.h"
 
+#include "foundation/buf_stream.h"
+#include "foundation/buf_stream_config.h"
+#include "foundation/chartables.h"
+#include "foundation/file_strings.h"
+#include "platform/codepage.h"
+#include "support/double_byte_text.h"
+#include "support/memory_stream.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -8,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <random>
 #include <atomic>
 #include <set>
@@ -50,6 +59,41 @@ public:
   {
     ++Gets;
     return "line " + std::to_string(index);
+  }
+};
+
+// A list that records the largest part asked for and the whole reads of
+// items longer than 64 KB.
+class RecordingStrings : public TStrings {
+public:
+  explicit RecordingStrings(std::vector<std::string> items) : Items(std::move(items)) {}
+  std::vector<std::string> Items;
+  mutable int32_t LargestCount = 0;
+  mutable int LongGets = 0;
+  int32_t Count() const override { return int32_t(Items.size()); }
+  std::string Get(int32_t index) const override
+  {
+    LongGets += Items[size_t(index)].size() > 65536 ? 1 : 0;
+    return Items[size_t(index)];
+  }
+  std::string textPart(int32_t index, int32_t from, int32_t count, int32_t& length) const override
+  {
+    LargestCount = std::max(LargestCount, count);
+    const std::string& item = Items[size_t(index)];
+    length = int32_t(item.size());
+    return item.substr(std::min<size_t>(size_t(from), item.size()), size_t(count));
+  }
+};
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+public:
+  int Paints = 0;
+protected:
+  bool eventFilter(QObject*, QEvent* e) override
+  {
+    Paints += e->type() == QEvent::Paint ? 1 : 0;
+    return false;
   }
 };
 
@@ -143,6 +187,36 @@ protected:
   {
     QApplication::processEvents();
     return view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  // Row k of the view as drawn.
+  QImage RenderRow(int k = 0)
+  {
+    return Render().copy(QRect(0, k * view->LineHeight(), view->viewport()->width(), view->LineHeight()));
+  }
+  // The first row of a view alike showing items from horizontal position pos.
+  QImage PeerRow(std::vector<std::string> items, int32_t pos = 0)
+  {
+    TStringsView peer(&parent);
+    peer.setFont(view->font());
+    peer.setGeometry(view->geometry());
+    MemoryStrings s(std::move(items));
+    peer.SetStrings(&s);
+    peer.SetHorzPos(pos);
+    QApplication::processEvents();
+    const QRect row(0, 0, peer.viewport()->width(), peer.LineHeight());
+    return peer.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(row);
+  }
+  // The horizontal width per byte of a long line's first 4 KB (of up to
+  // bytes bytes, on a character boundary) in the view's font.
+  double HeadWidthPerByte(const std::string& line, size_t* bytes = nullptr)
+  {
+    const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+    const size_t n = platform::charStartAt(cp, line, 4096);
+    const std::u16string u = platform::toUtf16(cp, std::string_view(line).substr(0, n));
+    const QString text(reinterpret_cast<const QChar*>(u.data()), qsizetype(u.size()));
+    if (bytes)
+      *bytes = n;
+    return double(QFontMetrics(view->font()).horizontalAdvance(text)) / double(n);
   }
 };
 
@@ -313,26 +387,197 @@ TEST_F(StringsViewTest, LineOfMegabytesShowsItsCharactersWhereverItIsScrolled)
   std::string line(size_t(4) << 20, ' ');
   for (char& c : line)
     c = rng() % 6 == 0 ? ' ' : char('a' + rng() % 26);
+  // Positions count the width per byte of its first 4 KB; within them the
+  // row looks as a short line of its first bytes scrolled alike does.
   MemoryStrings s({line});
   view->SetStrings(&s);
   Render();
   QApplication::processEvents();
-  EXPECT_GE(view->horizontalScrollBar()->maximum(), int32_t(line.size()) - view->VisibleChars());
+  const double perByte = HeadWidthPerByte(line);
+  const int32_t charWidth = view->CharWidth();
+  EXPECT_GE(view->horizontalScrollBar()->maximum(),
+            int32_t(double(line.size()) * perByte / charWidth) - view->VisibleChars());
 
-  TStringsView peer(&parent);
-  peer.setFont(view->font());
-  peer.setGeometry(view->geometry());
-  MemoryStrings part;
   for (int32_t pos : {5, 3000, 1'000'000, 3'000'000, int32_t(line.size()) - 40}) {
-    view->SetHorzPos(pos);
-    part.Items = {line.substr(size_t(pos), 200)};
-    peer.SetStrings(&part);
-    QApplication::processEvents();
-    const QRect row(0, 0, view->viewport()->width(), view->LineHeight());
-    const QImage drawn = Render().copy(row);
-    const QImage expected = peer.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(row);
-    EXPECT_EQ(drawn, expected) << pos;
+    const auto h = int32_t(std::ceil(pos * perByte / charWidth));  // the first position at or past pos
+    view->SetHorzPos(h);
+    const QImage drawn = RenderRow();
+    bool same = pos < 4096 && drawn == PeerRow({line.substr(0, 4000)}, h);
+    for (int32_t at = pos; pos >= 4096 && at <= pos + 3 && !same; ++at)
+      same = drawn == PeerRow({line.substr(size_t(at), 200)});
+    EXPECT_TRUE(same) << pos;
   }
+}
+
+// Double-byte lines of 12,000 bytes on 932 and 936 (runs of characters whose
+// bytes can all lead, or prose; testsupport::doubleByteText). Scrolled so
+// that the byte at the left edge is a lead and a trail byte at odd and even
+// places, the row looks as the text from the character holding that byte does.
+struct DoubleByteRow {
+  int32_t Language;
+  bool Runs;
+};
+
+class StringsViewDoubleByte : public StringsViewTest, public testing::WithParamInterface<DoubleByteRow> {
+protected:
+  void TearDown() override
+  {
+    SetTextLanguage(0x409);
+    BuildCharTables();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Pages, StringsViewDoubleByte,
+                         testing::Values(DoubleByteRow{0x411, true}, DoubleByteRow{0x411, false},
+                                         DoubleByteRow{0x804, true}, DoubleByteRow{0x804, false}));
+
+TEST_P(StringsViewDoubleByte, LongLineIsDrawnFromACharacterBoundary)
+{
+  SetTextLanguage(GetParam().Language);
+  BuildCharTables();
+  const platform::CodePage& cp = platform::codePage(AnsiCodePage);
+  std::mt19937 rng(48);
+  const std::string line = testsupport::doubleByteText(cp, GetParam().Runs, 12000, rng);
+  std::vector<bool> starts(line.size(), false);
+  for (size_t i = 0; i < line.size(); i += platform::charBytesAt(cp, line, i))
+    starts[i] = true;
+  MemoryStrings s({line});
+  view->SetStrings(&s);
+  Render();
+  size_t headBytes = 0;
+  const double perByte = HeadWidthPerByte(line, &headBytes);
+  const auto headWidth = int64_t(std::llround(perByte * double(headBytes)));
+  // Positions past the head whose byte starts a character or is a trail
+  // byte, at odd and at even places.
+  std::set<bool> kinds;
+  std::set<bool> parities;
+  int checked = 0;
+  for (auto h = int32_t(headWidth / view->CharWidth() + 1); kinds.size() < 2 || parities.size() < 2 || checked < 8;
+       h += 5) {
+    const auto byte = size_t(int64_t(h) * view->CharWidth() * int64_t(headBytes) / headWidth);
+    ASSERT_LT(byte, line.size() - 200);
+    kinds.insert(starts[byte]);
+    parities.insert(byte % 2 == 1);
+    ++checked;
+    view->SetHorzPos(h);
+    const size_t start = starts[byte] ? byte : byte - 1;
+    EXPECT_EQ(RenderRow(), PeerRow({line.substr(start, 200)})) << "byte " << byte;
+  }
+}
+
+// A 4,090- and a 4,100-byte line of the same text show the same byte at the
+// left edge at every position, within three characters.
+TEST_F(StringsViewTest, LinesUnderAndOverTheLongLineThresholdScrollAlike)
+{
+  QFont f(QStringLiteral("DejaVu Sans"));  // glyphs narrower and wider than "0"
+  f.setPixelSize(12);
+  view->setFont(f);
+  std::mt19937 rng(50);
+  std::string prose;
+  while (prose.size() < 4100)
+    prose += std::string(1 + rng() % 9, char('a' + rng() % 26)) + (rng() % 5 ? " " : ", ");
+  const int most = 3 * view->CharWidth();
+  // Whether row b shifted by at most three characters is row a.
+  const auto alike = [most](const QImage& a, const QImage& b) {
+    for (int d = -most; d <= most; ++d) {
+      bool same = true;
+      for (int y = 0; y < a.height() && same; ++y)
+        for (int x = most; x < a.width() - most && same; ++x)
+          same = a.pixel(x, y) == b.pixel(x + d, y);
+      if (same)
+        return true;
+    }
+    return false;
+  };
+  for (const std::string& text : {std::string(4100, 'i'), prose}) {
+    MemoryStrings s({text.substr(0, 4090), text.substr(0, 4100)});
+    view->SetStrings(&s);
+    Render();
+    for (int steps : {1, 10, 33, 60}) {  // half pages, the last window short of the text's end
+      view->SetHorzPos(steps * (view->VisibleChars() / 2));
+      EXPECT_TRUE(alike(RenderRow(0), RenderRow(1))) << steps << " " << text.substr(0, 20);
+    }
+  }
+}
+
+TEST_F(StringsViewTest, LongLinesAreReadOnlyInBoundedParts)
+{
+  RecordingStrings s({"short", std::string(2'000'000, 'w'), "short"});
+  view->SetStrings(&s);
+  Render();
+  for (int32_t pos : {3, 2000, 900'000, 10, 1'500'000})
+    view->SetHorzPos(pos);
+  Render();
+  view->SetHorzPos(view->horizontalScrollBar()->maximum());
+  Render();
+  EXPECT_LE(s.LargestCount, 65536);
+  EXPECT_EQ(s.LongGets, 0);
+}
+
+TEST_F(StringsViewTest, SidewaysStepInALongLineRepaintsIt)
+{
+  MemoryStrings s({std::string(100'000, 'x')});
+  view->SetStrings(&s);
+  Render();
+  PaintCounter counter;
+  view->viewport()->installEventFilter(&counter);
+  for (int32_t pos : {1, 700, 9000}) {
+    counter.Paints = 0;
+    view->SetHorzPos(pos);
+    QApplication::processEvents();
+    EXPECT_GE(counter.Paints, 1) << pos;
+  }
+  view->viewport()->removeEventFilter(&counter);
+}
+
+TEST_F(StringsViewTest, NewShortLinesEndTheRangeOfALongLineShownBefore)
+{
+  MemoryStrings big({std::string(1'000'000, 'x')});
+  view->SetStrings(&big);
+  Render();
+  QApplication::processEvents();
+  ASSERT_GT(view->horizontalScrollBar()->maximum(), 100'000);
+  MemoryStrings small({"short", "lines"});
+  view->SetStrings(&small);
+  Render();
+  QApplication::processEvents();
+  EXPECT_LT(view->horizontalScrollBar()->maximum(), 10);
+}
+
+// A suppressed long line's range ends at its shown end once it has been
+// read to its end, not at its bytes.
+TEST_F(StringsViewTest, RangeOfASuppressedLineEndsAtItsShownEndOnceKnown)
+{
+  const char oldStart = ConcordSettings.TagStart;
+  const char oldStop = ConcordSettings.TagStop;
+  ConcordSettings.TagStart = '<';
+  ConcordSettings.TagStop = '>';
+  std::string line;
+  while (line.size() < 300'000)
+    line += "word <a tag of some length> ";
+  testsupport::MemoryStream stream("a\r\n" + line + "\r\nb");
+  TBufStream reader(&stream);
+  ConfigureBufStream(reader);
+  {
+    TFileStrings lines(&stream, &reader);
+    while (lines.IsCounting())
+      std::this_thread::yield();
+    lines.Suppress = {true, false, false};
+    view->SetStrings(&lines);
+    Render();
+    QApplication::processEvents();
+    QScrollBar* bar = view->horizontalScrollBar();
+    const int bytesRange = bar->maximum();
+    view->SetHorzPos(bar->maximum());
+    Render();
+    QApplication::processEvents();
+    const std::string shown = lines.Get(1);
+    const double shownRange = double(shown.size()) * HeadWidthPerByte(shown) / view->CharWidth();
+    EXPECT_NEAR(bar->maximum(), shownRange, shownRange / 100 + 3) << bytesRange;
+    view->SetStrings(nullptr);
+  }
+  ConcordSettings.TagStart = oldStart;
+  ConcordSettings.TagStop = oldStop;
 }
 
 TEST_F(StringsViewTest, LabelWidthIsCheckedAgainstTheClientWidth)

@@ -9,6 +9,8 @@
 #include "foundation/program_state.h"
 #include "foundation/tag_scan.h"
 #include "search/concord_items.h"
+#include "search/sentence.h"
+#include "support/double_byte_text.h"
 #include "support/scoped_env.h"
 #include "support/scratch_folder.h"
 #include "support/text_checks.h"
@@ -399,6 +401,56 @@ TEST_F(ConcordanceReportTest, HtmlReportHasHeadRowsAndTailAndPrintingGivesPlainT
   EXPECT_EQ(printed.find('<'), printed.find("<dog>"));  // the corpus's own text only
   EXPECT_EQ(printed.find("<html>"), std::string::npos);
   EXPECT_NE(printed.find("[[cat]]"), std::string::npos);
+}
+
+// Text and HTML report files of double-byte corpora: every line decodes
+// cleanly, and without the writer's decoration holds only the corpus's
+// characters.
+TEST_F(ConcordanceReportTest, DoubleByteReportsHoldWholeCharacters)
+{
+  for (const testsupport::TDoubleBytePage& page : testsupport::DoubleBytePages()) {
+    SCOPED_TRACE(page.Name);
+    SetTextLanguage(page.LanguageId);
+    BuildCharTables();
+    UnloadCorpus(frame_);
+    const testsupport::TDoubleByteText gen = testsupport::MakeDoubleByteText(page, 7);
+    load(gen.Text);
+    TConcordItems list;
+    testsupport::AddHits(list, gen);
+    const std::u16string shown = testsupport::DecodedAsShown(gen.Text);
+    for (const TContextType type : {ctCharacters, ctWords, ctSentence}) {
+      for (const bool html : {false, true}) {
+        TOutputOptions o;
+        o.SaveAsHTML = html;
+        const std::string path = corpus_.file(html ? "report.htm" : "report.txt");
+        TFileTextSink file(path);
+        WriteConcordance(file, list, nullptr, "hit", o, {false, false, false}, sizes(type, 10), type, false);
+        file.Close();
+        int32_t rows = 0;
+        for (const std::string& bytes : splitCrLf(readFile(path))) {
+          std::u16string line = testsupport::Decoded(bytes);
+          if (line.find(html ? u"hilite>" : u"[[") == std::u16string::npos)
+            continue;
+          ++rows;
+          // Less the number, tags, hit brackets, indent and frame.
+          if (!html)
+            line.erase(0, line.find(u". ") + 2);
+          for (const std::u16string mark : {u"[[", u"]]"})
+            if (const size_t at = line.find(mark); at != std::u16string::npos)
+              line.erase(at, 2);
+          for (size_t tag; (tag = line.find(u'<')) != std::u16string::npos;)
+            line.erase(tag, line.find(u'>', tag) + 1 - tag);
+          line.erase(0, line.find_first_not_of(u' '));
+          if (line.starts_with(u"... "))
+            line.erase(0, 4);
+          if (line.ends_with(u" ..."))
+            line.resize(line.size() - 4);
+          testsupport::ExpectWholeCharacters(shown, line);
+        }
+        EXPECT_EQ(rows, list.Count());
+      }
+    }
+  }
 }
 
 // --- ending early ---------------------------------------------------------------------

@@ -2,12 +2,14 @@
 // widest cell whole in the grid's real fonts (the collocation, word-list and
 // comparison windows over large counts), the word-list window's word column
 // takes the rest after a resize and after activation, and the comparison
-// grid draws its own cells. A long grid measures only its longest texts,
+// grid draws its own cells. A long grid measures only its longest texts (its
+// words by a bound of their width that no word exceeds),
 // with the widths a measure of every cell gives.
 #include "forms/corpus_comparison.h"
 #include "foundation/chartables.h"
 #include "foundation/settings.h"
 #include "workbench/frame/grid_metrics.h"
+#include "workbench/frame/qt_text.h"
 #include "workbench/windows/collocation_form.h"
 #include "workbench/windows/corpus_comp_form.h"
 #include "workbench/windows/word_list_form.h"
@@ -22,6 +24,7 @@
 
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +52,13 @@ const std::vector<std::function<std::unique_ptr<QWidget>()>> Windows = {
       auto form = std::make_unique<TWordListForm>();
       form->FillWordList(*Table({{"the", 1234567}, {"wilderness", 40}}), wlmByCount, "Corpus Frequency List",
                          1234607);
+      return std::unique_ptr<QWidget>(std::move(form));
+    },
+    [] {
+      // Alphabetical: the largest count is on the last row.
+      auto form = std::make_unique<TWordListForm>();
+      form->FillWordList(*Table({{"zebra", 12345678}, {"aardvark", 3}}), wlmAlphabetical, "Corpus Frequency List",
+                         12345681);
       return std::unique_ptr<QWidget>(std::move(form));
     },
     [] {
@@ -171,7 +181,12 @@ TEST(LongestTextRowsTest, KeepsTheGreatestKeysInRowOrderAndTheEarlierOfEqualKeys
 TEST(CompGridColumnsTest, ALongGridGetsTheWidthsOfAFullMeasure)
 {
   const auto word = [](int32_t i) { return "w" + std::to_string(i % 1000); };
-  const std::vector<std::pair<const char*, std::function<TCompRecords()>>> cases = {
+  struct Case {
+    const char* name;
+    std::function<TCompRecords()> make;
+    int pixels = 0;  // the grid font's size; 0: the default font
+  };
+  const std::vector<Case> cases = {
       {"the longest word far down",
        [&] {
          TCompRecords records;
@@ -197,10 +212,32 @@ TEST(CompGridColumnsTest, ALongGridGetsTheWidthsOfAFullMeasure)
          records[2600].RefPercent = 99.99995f;
          return records;
        }},
+      {"a short word of wide letters after 300 longer narrow ones",
+       [] {
+         TCompRecords records(300, {1, 0.5f, "fillitjiltrift", 3, 0.25f, 1.5L});
+         records.push_back({1, 0.5f, "wmwmwmwmwm", 3, 0.25f, 1.5L});
+         return records;
+       }},
+      {"the longest reference count, reference and change percentages each alone far down",
+       [&] {
+         TCompRecords records;
+         for (int32_t i = 0; i < 3000; ++i)
+           records.push_back({i % 9, 1.0f, word(i), i % 9, 1.5f, 2.5L});
+         records[2000].RefCount = -2147483647;
+         records[2400].RefPercent = 1234567.0f;
+         records[2800].CurPercent = -7654321.0f;
+         return records;
+       },
+       24},
       {"no records", [] { return TCompRecords{}; }},
   };
-  for (const auto& [name, make] : cases) {
+  for (const auto& [name, make, pixels] : cases) {
     TCorpusCompForm form;
+    if (pixels > 0) {
+      QFont font = form.CompGrid->font();
+      font.setPixelSize(pixels);
+      form.CompGrid->setFont(font);
+    }
     form.SetComparison(Table({{"x", 1}}), make());
     QTableView& grid = *form.CompGrid;
     const QFontMetrics cells(grid.font());
@@ -212,4 +249,31 @@ TEST(CompGridColumnsTest, ALongGridGetsTheWidthsOfAFullMeasure)
       EXPECT_EQ(grid.columnWidth(c), full) << name << ", column " << c;
     }
   }
+}
+
+TEST(TextWidthBoundTest, NoTextIsWiderThanItsBound)
+{
+  // Random texts of every byte but the controls, at two sizes, in a
+  // single-byte and a double-byte code page.
+  std::mt19937 random(5);
+  const auto savedLanguage = LanguageId;
+  for (const int language : {0x409, 0x411}) {
+    SetTextLanguage(language);
+    BuildCharTables();
+    for (const int pixels : {0, 24}) {
+      QFont font = QApplication::font();
+      if (pixels > 0)
+        font.setPixelSize(pixels);
+      const TTextWidthBound bound(font);
+      const QFontMetrics metrics(font);
+      for (int t = 0; t < 2000; ++t) {
+        std::string text;
+        for (int n = 1 + int(random() % 16); n > 0; --n)
+          text += char(0x20 + random() % 0xE0);
+        EXPECT_GE(bound(text), metrics.horizontalAdvance(ToQString(text))) << text << " at " << pixels;
+      }
+    }
+  }
+  SetTextLanguage(savedLanguage);
+  BuildCharTables();
 }
