@@ -76,6 +76,16 @@ void EraseChar(std::string& text, char c)
   text = std::move(kept);
 }
 
+bool StartsWithDoubleByteChar(std::string_view text)
+{
+  return !text.empty() && CharBytes(text, 0) == 2;
+}
+
+char SingleByteCharOr(std::string_view text, char kept)
+{
+  return text.empty() || StartsWithDoubleByteChar(text) ? kept : text[0];
+}
+
 std::string_view CharPrefix(std::string_view text, size_t size)
 {
   return size >= text.size() ? text : text.substr(0, CharStartAt(text, size));

@@ -31,6 +31,12 @@ bool EndsWithChar(std::string_view text, char c);
 // Removes every single-byte character `c` from `text`; a trail byte of that
 // value stays with its character.
 void EraseChar(std::string& text, char c);
+// `text` begins with a double-byte character.
+bool StartsWithDoubleByteChar(std::string_view text);
+// What a one-character box stores: the first character of `text` when it is
+// a single-byte one; `kept` when `text` is empty or begins with a
+// double-byte character, which one byte cannot hold.
+char SingleByteCharOr(std::string_view text, char kept);
 // The first `size` bytes of `text`, or fewer so that the cut falls between
 // characters.
 std::string_view CharPrefix(std::string_view text, size_t size);

@@ -215,9 +215,9 @@ void TConcordConfigModel::EditHeadingsBtnClick()
     view_->ShowHeadings();
 }
 
-char TConcordConfigModel::FirstChar(const TControlState& edit)
+char TConcordConfigModel::FirstChar(const TControlState& edit, char kept)
 {
-  return edit.Caption.empty() ? '\0' : edit.Caption[0];
+  return edit.Caption.empty() ? '\0' : SingleByteCharOr(edit.Caption, kept);
 }
 
 bool TConcordConfigModel::OKBtnClick()
@@ -249,14 +249,13 @@ bool TConcordConfigModel::OKBtnClick()
   for (auto [edit, target] : {std::pair{&Char0orMore, &c.WildCard0orMore}, std::pair{&Char0or1, &c.WildCard0or1},
                               std::pair{&CharExactly1, &c.WildCardExactly1},
                               std::pair{&CharWordMatch, &c.WildCardMatchWords}}) {
-    const char ch = FirstChar(*edit);
+    const char ch = FirstChar(*edit, *target);
     changed = changed || ch != *target;
     *target = ch;
   }
   c.MatchWordsLo = uint8_t(WordMatchLoUpDown.Position);
   c.MatchWordsHi = uint8_t(WordMatchHiUpDown.Position);
-  if (!TagSearchEdit.Caption.empty())
-    c.TagSearchSeparator = TagSearchEdit.Caption[0];
+  c.TagSearchSeparator = SingleByteCharOr(TagSearchEdit.Caption, c.TagSearchSeparator);
   c.HighlightCollocates = HiliteCollocatesCB.Checked;
 
   if (changed && view_)

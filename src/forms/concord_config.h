@@ -118,7 +118,9 @@ public:
   int ModalResult = 0;
 
 private:
-  static char FirstChar(const TControlState& edit);
+  // A wildcard box: its first character, none when empty; kept when it
+  // begins with a double-byte character.
+  static char FirstChar(const TControlState& edit, char kept);
 
   TConcordConfigView* view_;
   TConcordConfigModel* previous_ = nullptr;

@@ -188,8 +188,8 @@ void TTagCfgModel::WrapPageDelimiter()
 
 void TTagCfgModel::RewrapTagTexts()
 {
-  const char newStart = TagStartEdit.empty() ? OldTagStart : TagStartEdit[0];
-  const char newStop = TagStopEdit.empty() ? OldTagStop : TagStopEdit[0];
+  const char newStart = SingleByteCharOr(TagStartEdit, OldTagStart);
+  const char newStop = SingleByteCharOr(TagStopEdit, OldTagStop);
   // One end of one text: the old character comes off when present, the new
   // one goes on unless onlyStrip.
   const auto rewrap = [](std::string& text, bool atFront, char oldChar, char newChar, bool onlyStrip) {
@@ -220,9 +220,14 @@ void TTagCfgModel::RewrapTagTexts()
   }
 }
 
+bool TTagCfgModel::TagStartRefused() const
+{
+  return TagStartEdit == "#" || StartsWithDoubleByteChar(TagStartEdit);
+}
+
 bool TTagCfgModel::TagStartExit()
 {
-  if (TagStartEdit == "#") {
+  if (TagStartRefused()) {
     PlainMessage(HashRefused);
     return false;
   }
@@ -235,7 +240,7 @@ bool TTagCfgModel::TagStartExit()
 
 void TTagCfgModel::TagStopExit()
 {
-  if (TagStopEdit.empty())
+  if (TagStopEdit.empty() || StartsWithDoubleByteChar(TagStopEdit))
     return;
   RewrapTagTexts();
   OldTagStop = TagStopEdit[0];
@@ -307,8 +312,8 @@ bool TTagCfgModel::ExecuteTagSettings()
   if (!view_ || !view_->ShowModal())
     return false;
   ConcordConfig& c = ConcordSettings;
-  const char start = TagStartEdit.empty() ? c.TagStart : TagStartEdit[0];
-  const char stop = TagStopEdit.empty() ? c.TagStop : TagStopEdit[0];
+  const char start = SingleByteCharOr(TagStartEdit, c.TagStart);
+  const char stop = SingleByteCharOr(TagStopEdit, c.TagStop);
   const bool changed = GridChanged || start != c.TagStart || stop != c.TagStop;
   if (changed)
     BuildWatchedTags();
@@ -417,7 +422,7 @@ bool TWordTagsCfgModel::OkBtnClick()
   if (OutsideCB && StartStrings().empty())
     ActiveControl = "TagStartGrid";
   // A blank delimiter would read back as "_", an empty one as nothing.
-  else if (EmbededCB && Blank(DelimiterEdit))
+  else if (EmbededCB && (Blank(DelimiterEdit) || StartsWithDoubleByteChar(DelimiterEdit)))
     ActiveControl = "DelimiterEdit";
   if (ActiveControl.empty())
     return true;
@@ -495,9 +500,9 @@ bool TWordTagsCfgModel::TagSettingsDiffer() const
   if (style != c.WordTag)
     return true;
   if (style == 1)
-    return !Blank(DelimiterEdit) && DelimiterEdit[0] != c.wTagDelimiter;
+    return !Blank(DelimiterEdit) && SingleByteCharOr(DelimiterEdit, c.wTagDelimiter) != c.wTagDelimiter;
   if (style == 2)
-    return (!TagStopEdit.empty() && TagStopEdit[0] != c.wTagStop) || StartStrings() != c.wTagStarts;
+    return SingleByteCharOr(TagStopEdit, c.wTagStop) != c.wTagStop || StartStrings() != c.wTagStarts;
   return false;
 }
 
@@ -506,15 +511,14 @@ void TWordTagsCfgModel::StoreSettings()
   ConcordConfig& c = ConcordSettings;
   c.WordTag = Style();
   if (!Blank(DelimiterEdit))
-    c.wTagDelimiter = DelimiterEdit[0];
+    c.wTagDelimiter = SingleByteCharOr(DelimiterEdit, c.wTagDelimiter);
   DelimiterRemoved = false;
   if (c.WordTag == 1 && c.wTagDelimiter && FindChars(c.NonWordChars, {&c.wTagDelimiter, 1}) != std::string::npos) {
     EraseChar(c.NonWordChars, c.wTagDelimiter);
     DelimiterRemoved = true;
     BuildCharTables();
   }
-  if (!TagStopEdit.empty())
-    c.wTagStop = TagStopEdit[0];
+  c.wTagStop = SingleByteCharOr(TagStopEdit, c.wTagStop);
   c.wTagBefore = OutsideBeforeCB;
   c.wTagStarts = StartStrings();
 }

@@ -122,9 +122,14 @@ public:
   void LoadTagDialog();
   void WrapPageDelimiter();
   void RewrapTagTexts();
-  // Leaving the tag start edit: false when "#" was refused (the focus goes
+  // The tag start edit holds what it refuses: "#" or a double-byte
+  // character.
+  bool TagStartRefused() const;
+  // Leaving the tag start edit: false when it was refused (the focus goes
   // back to the edit).
   bool TagStartExit();
+  // Leaving the tag stop edit: a double-byte character is not taken, the
+  // old stop character stays.
   void TagStopExit();
   void AddBtnClick();
   void EditBtnClick();
@@ -178,7 +183,9 @@ public:
   // --- handlers ---
   void EmbededCBClick();
   void OutsideCBClick();
-  // False (after the beep, with ActiveControl set) when the dialog stays open.
+  // False (after the beep, with ActiveControl set) when the dialog stays open:
+  // no tag start string, or an embedded delimiter that is blank or a
+  // double-byte character.
   bool OkBtnClick();
   void AddBtnClick();
   void EditBtnClick();

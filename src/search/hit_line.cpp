@@ -116,6 +116,13 @@ size_t FirstBoundaryFrom(std::string_view text, size_t start, size_t from)
   return std::max(at, from);
 }
 
+// The first `size` bytes of text that starts on a boundary, or fewer so that
+// the cut falls between characters.
+std::string_view CharsWithin(std::string_view text, size_t size)
+{
+  return text.size() <= size ? text : text.substr(0, CharStartAt(text, size));
+}
+
 // Builds a display line from the classified reader, opening a run wherever the
 // kind of the written characters changes.
 class LineBuilder {
@@ -331,7 +338,7 @@ public:
 
   void Keep(int slot, std::string_view text, int32_t start, int32_t end)
   {
-    Words[size_t(slot)] = {true, text.substr(0, 255), start, end};
+    Words[size_t(slot)] = {true, CharsWithin(text, 255), start, end};
   }
   void KeepCopy(int slot, std::string_view text, int32_t start, int32_t end)
   {
@@ -345,7 +352,8 @@ public:
   }
   std::string_view Copy(std::string_view text)
   {
-    const size_t n = std::min<size_t>(text.size(), 255);
+    text = CharsWithin(text, 255);
+    const size_t n = text.size();
     char* to = Reserve(n);
     std::memcpy(to, text.data(), n);
     return {to, n};
@@ -379,12 +387,14 @@ public:
   void Add(std::string_view w)
   {
     full_ += w.size() + (count_ ? 1 : 0);
-    if (len_ < size_t(kMaxHitText)) {
+    if (len_ < size_t(kMaxHitText) && !cut_) {
       if (count_)
         text_[len_++] = ' ';
-      const size_t n = std::min(w.size(), size_t(kMaxHitText) - len_);
+      const size_t n = CharsWithin(w, size_t(kMaxHitText) - len_).size();
       std::memcpy(text_ + len_, w.data(), n);
       len_ += n;
+      // A character that does not fit ends the text, even with room left.
+      cut_ = n < w.size();
     }
     std::memcpy(last_, w.data(), w.size());
     lastLen_ = w.size();
@@ -393,7 +403,7 @@ public:
   std::string_view Finish()
   {
     if (full_ > size_t(kMaxHitText) && lastLen_ < size_t(kLastWordRoom)) {
-      len_ = size_t(kLastWordRoom) - lastLen_;
+      len_ = CharsWithin({text_, len_}, size_t(kLastWordRoom) - lastLen_).size();
       std::memcpy(text_ + len_, kEllipsis.data(), kEllipsis.size());
       len_ += kEllipsis.size();
       std::memcpy(text_ + len_, last_, lastLen_);
@@ -407,26 +417,46 @@ private:
   size_t len_ = 0;
   size_t full_ = 0;
   size_t count_ = 0;
+  bool cut_ = false;
   char last_[256];
   size_t lastLen_ = 0;
 };
 
-// The hit text of Regex mode from the hit's bytes [p, end): all of them when
-// fewer than 61, else the first 27 characters, " ... " and the characters from
-// 28 bytes before the end up to 60 in all; line ends folded.
-std::string RegexHitText(const unsigned char* p, const unsigned char* end)
+// Appends the characters that `next` gives (the bytes of one each, empty at
+// the end), line ends folded, while the text stays within `limit` bytes: a
+// character that does not fit ends it.
+template <typename NextChar>
+void AppendCharsWithin(std::string& text, size_t limit, NextChar next)
+{
+  for (std::string_view c; !(c = next()).empty() && text.size() + c.size() <= limit;)
+    for (char b : c)
+      AppendFolded(text, b);
+}
+
+// The characters of bytes that start on a boundary, one by one.
+auto CharsOf(std::string_view bytes)
+{
+  return [bytes, page = &TextPage(), i = size_t(0)]() mutable {
+    const size_t n = i < bytes.size() ? platform::charBytesAt(*page, bytes, i) : 0;
+    i += n;
+    return bytes.substr(i - n, n);
+  };
+}
+
+// The hit text of Regex mode from the hit's bytes: all of them when fewer
+// than 61, else the characters in the first 27 bytes, " ... " and those from
+// the first boundary in the last 28 bytes up to 60 in all; line ends folded.
+std::string RegexHitText(std::string_view hit)
 {
   std::string text;
-  if (end - p < kMaxHitText + 1) {
-    while (p < end)
-      AppendFolded(text, char(*p++));
+  if (hit.size() < size_t(kMaxHitText) + 1) {
+    for (char c : hit)
+      AppendFolded(text, c);
   } else {
-    const unsigned char* tail = end - kTailOfLongHit;
-    while (text.size() < size_t(kHeadOfLongHit) && p < end)
-      AppendFolded(text, char(*p++));
+    AppendCharsWithin(text, size_t(kHeadOfLongHit), CharsOf(hit));
     text.append(kEllipsis);
-    for (p = tail; text.size() < size_t(kMaxHitText) && p < end;)
-      AppendFolded(text, char(*p++));
+    const size_t tail = CharEndAt(hit, hit.size() - size_t(kTailOfLongHit));
+    AppendCharsWithin(text, size_t(kMaxHitText), CharsOf(hit.substr(tail)));
   }
   CrToBlank(text);
   return text;
@@ -493,10 +523,10 @@ private:
 };
 
 // A word that a range cuts, kept whole: [start, end) of the stream, its text
-// the first 255 bytes.
+// the characters in its first 255 bytes (one byte more is read to tell them).
 void KeepWholeWord(TBufStream& reader, THitWords& kept, int slot, int32_t start, int32_t end)
 {
-  const int32_t n = std::min(end - start, 255);
+  const int32_t n = std::min(end - start, 256);
   char* to = kept.Reserve(size_t(n));
   const int32_t got = reader.CopyBytes(start, to, n);
   kept.Keep(slot, std::string_view(to, size_t(std::max(got, 0))), start, end);
@@ -519,9 +549,10 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
     return false;
   const auto at = [&](int32_t pos) { return base + (pos - lo); };
   TWordBits bits(reader, base, lo, hi);
-  const auto view = [&](int32_t from, int32_t to) {
-    return std::string_view(reinterpret_cast<const char*>(at(from)), size_t(std::min(to - from, 255)));
+  const auto bytes = [&](int32_t from, int32_t to) {
+    return std::string_view(reinterpret_cast<const char*>(at(from)), size_t(to - from));
   };
+  const auto view = [&](int32_t from, int32_t to) { return CharsWithin(bytes(from, to), 255); };
 
   // Left words, nearest first; a word that reaches the range's first byte is
   // read whole.
@@ -555,7 +586,7 @@ bool FillPlainHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, int
     }
     kept.KeepCopy(ctx0, joined.Finish(), 0, 0);
   } else {
-    kept.KeepHitText(RegexHitText(at(hitStart), at(hitEnd)));
+    kept.KeepHitText(RegexHitText(bytes(hitStart, hitEnd)));
   }
 
   // Right words; a word that reaches the range's last byte is read whole.
@@ -644,12 +675,21 @@ void FillHitWords(TBufStream& reader, int32_t hitStart, int32_t hitEnd, TConcord
         AppendFolded(text, reader.NextChar());
       CrToBlank(text);
     } else {
-      while (text.size() < size_t(kHeadOfLongHit) && !reader.AtEnd())
-        AppendFolded(text, reader.NextChar());
+      const platform::CodePage& page = TextPage();
+      char bytes[2];
+      const auto next = [&] {
+        size_t n = 0;
+        if (!reader.AtEnd())
+          bytes[n++] = reader.NextChar();
+        if (n && page.dbcs && page.lead[static_cast<unsigned char>(bytes[0])] && !reader.AtEnd())
+          bytes[n++] = reader.NextChar();
+        return std::string_view(bytes, n);
+      };
+      AppendCharsWithin(text, size_t(kHeadOfLongHit), next);
       text.append(kEllipsis);
-      reader.Seek(hitEnd - kTailOfLongHit);
-      while (text.size() < size_t(kMaxHitText) && !reader.AtEnd())
-        AppendFolded(text, reader.NextChar());
+      const int32_t tail = hitEnd - kTailOfLongHit;
+      reader.Seek(BoundaryAfter(reader, std::max(hitStart, tail - 64), tail, hitEnd));
+      AppendCharsWithin(text, size_t(kMaxHitText), next);
       CrToBlank(text);
     }
     kept.KeepHitText(std::move(text));

@@ -6,8 +6,9 @@
 // on each side for a display line, BigContextSize x 512 for the context pane.
 //
 // In a double-byte code page every cut of those ranges falls between
-// characters (a hit starts and ends on a character boundary), and a class
-// mask keeps or drops a character whole.
+// characters (a hit starts and ends on a character boundary), and so do the
+// cuts of a word's text at 255 bytes and of the hit text; a class mask keeps
+// or drops a character whole.
 //
 // Line ends in built text are folded: an LF first in the text or after a CR
 // is dropped, any other LF counts as CR, a CR after a CR is dropped, and at

@@ -112,6 +112,10 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
   if (a.size() != b.size())
     return false;
+  // On a double-byte page the text is folded by characters, so a trail byte
+  // is never folded as the letter of the same value.
+  if (TextPage().dbcs)
+    return a == b || LocaleLowerStr(a) == LocaleLowerStr(b);
   for (size_t i = 0; i < a.size(); ++i)
     if (a[i] != b[i] && LocaleLowerChar(a[i]) != LocaleLowerChar(b[i]))
       return false;
@@ -177,7 +181,15 @@ int32_t BoundaryBefore(TBufStream& reader, int32_t from, int32_t pos)
 
 bool IsSentenceDelimiter(char c)
 {
-  return SentDelimiters.find(c) != std::string::npos;
+  const platform::CodePage& page = TextPage();
+  if (!page.dbcs)
+    return SentDelimiters.find(c) != std::string::npos;
+  // Only the single-byte characters of the settings text delimit: a
+  // double-byte one ends no sentence, and neither of its bytes does.
+  for (size_t i = 0; i < SentDelimiters.size(); i += platform::charBytesAt(page, SentDelimiters, i))
+    if (SentDelimiters[i] == c && !page.lead[static_cast<unsigned char>(c)])
+      return true;
+  return false;
 }
 
 bool IsAbbreviation(std::string_view w)

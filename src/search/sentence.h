@@ -32,7 +32,8 @@ struct CodePage;
 // Context types of the hit lines and their sizes.
 enum TContextType : uint8_t { ctCharacters = 0, ctWords = 1, ctLines = 2, ctSentence = 3 };
 
-// c is one of SentDelimiters.
+// c is one of SentDelimiters. On a double-byte page only its single-byte
+// characters count: a double-byte one adds neither of its bytes.
 bool IsSentenceDelimiter(char c);
 // Only with SmartAbbrDetect: w is shorter than five characters, begins with an
 // upper-case letter of the text language and ends in ".".

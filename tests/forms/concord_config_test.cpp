@@ -124,6 +124,27 @@ TEST_F(ConcordConfigTest, TheTagDelimiterLeavesDoubleByteDelimitersWhole)
   EXPECT_EQ(dialogs_.Messages.size(), 1u);
 }
 
+// A one-byte setting cannot hold ＊ (81 96): each box keeps its character.
+TEST_F(ConcordConfigTest, OneCharacterBoxesKeepTheirCharacterForADoubleByteOne)
+{
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  const ConcordConfig before = ConcordSettings;
+  const bool ok = Ok([](TConcordConfigModel& m) {
+    for (TControlState* box : {&m.Char0orMore, &m.Char0or1, &m.CharExactly1, &m.CharWordMatch, &m.TagSearchEdit})
+      box->Caption = "\x81\x96";
+  });
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_TRUE(ok);
+  const ConcordConfig& c = ConcordSettings;
+  EXPECT_EQ(std::string({c.WildCard0orMore, c.WildCard0or1, c.WildCardExactly1, c.WildCardMatchWords,
+                         c.TagSearchSeparator}),
+            std::string({before.WildCard0orMore, before.WildCard0or1, before.WildCardExactly1,
+                         before.WildCardMatchWords, before.TagSearchSeparator}));
+  EXPECT_EQ(view_.Resets, 0);
+}
+
 TEST_F(ConcordConfigTest, OnlyDelimitersAndWildcardsResetTheCounts)
 {
   const std::pair<std::function<void(TConcordConfigModel&)>, int> cases[] = {

@@ -1,5 +1,6 @@
 #include "forms/sentence_options.h"
 
+#include "foundation/chartables.h"
 #include "foundation/program_state.h"
 #include "foundation/settings.h"
 #include "forms/stop_list_model.h"
@@ -148,6 +149,22 @@ TEST_F(SentenceOptionsTest, AddNormalisesAndRefusesDuplicates)
   Input("E.G..");
   m.Add();
   EXPECT_EQ(SentDelimitersExcepts.back(), "e.g.");
+}
+
+// On a double-byte page ヂ (83 61) is no case variant of ア (83 41).
+TEST_F(SentenceOptionsTest, AddTellsDoubleByteWordsApartByCharacters)
+{
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  SentDelimitersExcepts = {"\x83\x41"};
+  TViewSentExceptsModel m(chooser_);
+  m.Open();
+  Input("\x83\x61");
+  m.Add();
+  const Words kept = SentDelimitersExcepts;
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_EQ(kept, (Words{"\x83\x41", "\x83\x61"}));
 }
 
 TEST_F(SentenceOptionsTest, RemoveGoesFromTheLastSelectedToTheFirst)

@@ -114,6 +114,36 @@ TEST_F(TagSettingsTest, ATrailByteIsNoTagCharacter)
   EXPECT_EQ(ConcordSettings.PageSeparator, "<\x83\x7c]");
 }
 
+// A tag character is one byte: 〈 (81 71) as the tag start is refused with
+// its message, as the part-of-speech delimiter like a blank one, and as a
+// stop character it is not taken.
+TEST_F(TagSettingsTest, ADoubleByteTagCharacterIsRefusedOrNotTaken)
+{
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  ConcordSettings.wTagDelimiter = '_', ConcordSettings.wTagStop = '>';
+  bool startTaken = true, okTaken = true;
+  view_.Work = [&] {
+    tags_.TagStartEdit = tags_.TagStopEdit = "\x81\x71";
+    startTaken = tags_.TagStartExit();
+    tags_.TagStopExit();
+    words_.EmbededCB = true;
+    words_.DelimiterEdit = words_.TagStopEdit = "\x81\x71";
+    okTaken = words_.OkBtnClick();
+  };
+  tags_.ExecuteTagSettings();
+  words_.EditWordTagSettings();
+  SetTextLanguage(0x409);
+  BuildCharTables();
+  EXPECT_FALSE(startTaken);
+  EXPECT_FALSE(okTaken);
+  EXPECT_EQ(words_.ActiveControl, "DelimiterEdit");
+  const ConcordConfig& c = ConcordSettings;
+  EXPECT_EQ(std::string({c.TagStart, c.TagStop, c.wTagDelimiter, c.wTagStop}), "<>_>");
+  ASSERT_FALSE(dialogs_.Messages.empty());
+  EXPECT_EQ(dialogs_.Messages.back().Text, TTagCfgModel::HashRefused);
+}
+
 TEST_F(TagSettingsTest, CancelKeepsTheTagsAndEditMarksOnlyRealChanges)
 {
   view_.Work = [&] { view_.Tag = Types("p", "<p>", "</p>"), tags_.AddBtnClick(); };

@@ -116,4 +116,57 @@ INSTANTIATE_TEST_SUITE_P(
              "_size" + std::to_string(cut.Size);
     });
 
+// The words of a hit record are its sort keys: a word of 300 bytes on each
+// side of a hit and in it is cut between characters, and so are the hit
+// texts of Text mode (its words joined, with the last after " ... ") and of
+// Regex mode (its head and tail).
+class DoubleByteHitWordsTest : public testsupport::SearchFixture, public testing::WithParamInterface<size_t> {
+protected:
+  void TearDown() override
+  {
+    SearchFixture::TearDown();
+    SetTextLanguage(0x409);
+    BuildCharTables();
+  }
+};
+
+TEST_P(DoubleByteHitWordsTest, LongWordsAndHitTextsAreCutBetweenCharacters)
+{
+  const TDoubleBytePage& page = DoubleBytePages()[GetParam()];
+  SetTextLanguage(page.LanguageId);
+  BuildCharTables();
+  std::string run;
+  for (int n = 0; n < 150; ++n)
+    run += page.Run;
+  const std::string text = "q " + run + " xy " + run + " ab " + run + " z";
+  Load({{"f.txt", text}});
+  TBufStream& reader = *CorpusList[0].Reader;
+  const auto abEnd = int32_t(text.find(" ab ") + 3);
+  const auto runEnd = int32_t(text.size() - 2);
+  const struct {
+    TSearchMode Mode;
+    const char* From;
+    int32_t End;
+  } hits[] = {{TSearchMode::Text, "xy", abEnd}, {TSearchMode::Text, "xy", runEnd}, {TSearchMode::Regex, "y ", abEnd}};
+  for (const auto& hit : hits) {
+    ConfigureBufStream(reader);
+    TConcordItem item;
+    item.HitStart = int32_t(text.find(hit.From));
+    item.HitEnd = hit.End;
+    FillHitWords(reader, item.HitStart, item.HitEnd, item, hit.Mode);
+    for (int slot = 0; slot < TConcordItem::SlotCount; ++slot) {
+      const std::u16string word = testsupport::Decoded(std::string(item.Word(slot)));
+      EXPECT_EQ(word.find(u'\uFFFD'), std::u16string::npos) << page.Name << " " << hit.From << hit.End << " " << slot;
+    }
+    // A cut word ends the joined words, even with a byte of room left.
+    if (hit.End == runEnd)
+      EXPECT_EQ(item.Word(0), "xy " + run.substr(0, 56)) << page.Name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, DoubleByteHitWordsTest, testing::Values(size_t(0), size_t(1)),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                           return std::string(DoubleBytePages()[info.param].Name);
+                         });
+
 }  // namespace

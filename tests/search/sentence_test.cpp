@@ -254,3 +254,20 @@ TEST_F(SentenceTest, TrailBytesThatLookLikeDelimitersEndNoSentence)
 }
 
 }  // namespace
+
+// The settings texts on a double-byte page are read by characters: the
+// exception ア (83 41) is not ヂ (83 61), and the delimiter 。 (81 42) makes
+// no 'B' a sentence end.
+TEST_F(SentenceTest, DoubleByteSettingsTextsAreReadByCharacters)
+{
+  SetTextLanguage(0x411);
+  BuildCharTables();
+  SentDelimitersExcepts = {"\x83\x41"};
+  EXPECT_NE(FindSentException("\x83\x41"), SentDelimitersExcepts.end());
+  EXPECT_EQ(FindSentException("\x83\x61"), SentDelimitersExcepts.end());
+  EXPECT_TRUE(EndsSentence("\x83\x61.", '.'));
+  SentDelimiters = ".\x81\x42";
+  EXPECT_TRUE(IsSentenceDelimiter('.'));
+  EXPECT_FALSE(IsSentenceDelimiter('B'));
+  EXPECT_FALSE(crosses("a HIT B two", "HIT B two"));
+}

@@ -313,7 +313,7 @@ bool TTagCfgDialog::LeaveEdit(QObject* edit)
   bool ok = true;
   if (edit == TagStartEdit) {
     // The refusal was shown when the focus left; OK does not show it again.
-    if (model_.TagStartEdit == "#" && hashShown_)
+    if (model_.TagStartRefused() && hashShown_)
       ok = false;
     else
       ok = model_.TagStartExit();

@@ -89,7 +89,11 @@ TTextWidthBound::TTextWidthBound(const QFont& font)
     const char byte = char(b);
     const QString text = ToQString(std::string_view(&byte, 1));
     double width = metrics.horizontalAdvance(text);
-    if (text.size() != 1 || text[0] == QChar::ReplacementCharacter || (text[0] == QChar(0x1A) && b != 0x1A))
+    // A lead byte, an undefined byte or a control character: alone it may
+    // measure narrow, while in a text it becomes a wide glyph or a box drawn
+    // from a fallback font.
+    if (text.size() != 1 || text[0] == QChar::ReplacementCharacter || (text[0] == QChar(0x1A) && b != 0x1A) ||
+        !text[0].isPrint())
       width = std::max(width, metrics.height());
     // Kerning moves a pair of glyphs apart by far less than an eighth of
     // their widths (under 5 % in the fonts tried).

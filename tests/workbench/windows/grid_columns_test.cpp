@@ -22,6 +22,8 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <functional>
 #include <memory>
 #include <random>
@@ -251,6 +253,17 @@ TEST(CompGridColumnsTest, ALongGridGetsTheWidthsOfAFullMeasure)
   }
 }
 
+static std::string hexBytes(const std::string& text)
+{
+  std::string hex;
+  for (const unsigned char c : text) {
+    char byte[4];
+    std::snprintf(byte, sizeof byte, "%02X ", c);
+    hex += byte;
+  }
+  return hex;
+}
+
 TEST(TextWidthBoundTest, NoTextIsWiderThanItsBound)
 {
   // Random texts of every byte but the controls, at two sizes, in a
@@ -270,7 +283,7 @@ TEST(TextWidthBoundTest, NoTextIsWiderThanItsBound)
         std::string text;
         for (int n = 1 + int(random() % 16); n > 0; --n)
           text += char(0x20 + random() % 0xE0);
-        EXPECT_GE(bound(text), metrics.horizontalAdvance(ToQString(text))) << text << " at " << pixels;
+        EXPECT_GE(bound(text), metrics.horizontalAdvance(ToQString(text))) << hexBytes(text) << " lang " << language << " at " << pixels;
       }
     }
   }
