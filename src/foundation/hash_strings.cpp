@@ -498,7 +498,7 @@ struct TWordCounter::Block {
 
 TWordCounter::TWordCounter(const THashStrings& like)
   : codePage_(like.codePage_), foldCase_(like.FoldCase), asciiLower_(like.asciiLower_),
-    block_(std::make_unique<Block>())
+    lower_(*like.codePage_), block_(std::make_unique<Block>())
 {
   reset();
 }
@@ -541,7 +541,7 @@ template <bool Padded>
   if (foldCase_) {
     if (codePage_->dbcs) {
       // Double-byte characters are lower-cased whole, never byte by byte.
-      lowered_ = platform::lowerText(*codePage_, word);
+      lower_.Lower(word, lowered_);
       word = lowered_;
       padded = false;
     } else {
@@ -1225,4 +1225,36 @@ bool THashStrings::MakeLoweredKey(std::string_view word, const platform::CodePag
   const bool asciiFast = &cp == codePage_ ? asciiLower_ : false;
   key = foldKey(word.data(), word.size(), out, cp.lower.data(), asciiFast, true);
   return true;
+}
+
+void TDoubleByteLower::Lower(char* text, size_t n)
+{
+  if (!cp_->dbcs) {
+    for (size_t i = 0; i < n; ++i)
+      text[i] = char(cp_->lower[uint8_t(text[i])]);
+    return;
+  }
+  if (pairs_.empty())
+    pairs_.assign(65536, 0);
+  for (size_t i = 0; i < n;) {
+    const auto c = uint8_t(text[i]);
+    if (!cp_->lead[c] || i + 1 == n) {
+      text[i++] = char(cp_->lower[c]);
+      continue;
+    }
+    uint16_t& lowered = pairs_[size_t(c) << 8 | uint8_t(text[i + 1])];
+    if (lowered == 0) {
+      const std::string pair = platform::lowerText(*cp_, std::string_view(text + i, 2));
+      lowered = uint16_t(uint8_t(pair[0]) << 8 | uint8_t(pair[1]));
+    }
+    text[i] = char(lowered >> 8);
+    text[i + 1] = char(lowered & 0xFF);
+    i += 2;
+  }
+}
+
+void TDoubleByteLower::Lower(std::string_view word, std::string& out)
+{
+  out.assign(word);
+  Lower(out.data(), out.size());
 }

@@ -242,6 +242,24 @@ private:
 //
 // Add folds and hashes the words into a block of keys; a full block is
 // counted with the slots fetched a few words ahead.
+// Lower-cases double-byte text as platform::lowerText does, without its
+// converter for every word: characters of one byte through the code page's
+// table, each double-byte character through the converter the first time it
+// is met and from a table of the characters met after that. Not shared
+// between threads.
+class TDoubleByteLower {
+public:
+  explicit TDoubleByteLower(const platform::CodePage& cp) : cp_(&cp) {}
+  // text[0, n) in place.
+  void Lower(char* text, size_t n);
+  // The lower-cased word into out.
+  void Lower(std::string_view word, std::string& out);
+
+private:
+  const platform::CodePage* cp_;
+  std::vector<uint16_t> pairs_;  // by the character's two bytes; 0: not met yet
+};
+
 class TWordCounter {
 public:
   explicit TWordCounter(const THashStrings& like);
@@ -319,5 +337,6 @@ private:
   std::string bytes_;          // the bytes of spilled words
   std::vector<Seen> order_;    // every word, in the order of first sight
   std::string lowered_;        // double-byte text folded whole
+  TDoubleByteLower lower_;
   std::unique_ptr<Block> block_;  // keys not counted yet
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -39,7 +40,8 @@ std::string_view TableWord(std::string_view word)
 class TWordFolder {
 public:
   TWordFolder()
-    : lower_(FrequencySettings.IgnoreCase ? &platform::codePage(AnsiCodePage) : nullptr)
+    : lower_(FrequencySettings.IgnoreCase ? &platform::codePage(AnsiCodePage) : nullptr),
+      pairs_(lower_ && lower_->dbcs ? std::make_shared<TDoubleByteLower>(*lower_) : nullptr)
   {
   }
   // The folder of the current settings, made again only when they changed
@@ -59,7 +61,7 @@ public:
       return word;
     if (lower_->dbcs) {
       std::memcpy(buffer, word.data(), word.size());
-      LocaleLowerBytes(buffer, word.size());
+      pairs_->Lower(buffer, word.size());
     } else {
       for (size_t i = 0; i < word.size(); ++i)
         buffer[i] = char(lower_->lower[static_cast<unsigned char>(word[i])]);
@@ -69,6 +71,7 @@ public:
 
 private:
   const platform::CodePage* lower_;
+  std::shared_ptr<TDoubleByteLower> pairs_;  // double-byte words, a character at a time
 };
 
 // The rank of a count among the table's tracked top counts; -1 for a count

@@ -2,6 +2,7 @@
 
 #include "foundation/buf_stream.h"
 #include "foundation/chartables.h"
+#include "foundation/hash_strings.h"
 #include "foundation/utils.h"
 #include "platform/codepage.h"
 #include "search/regexp/regexp.h"
@@ -492,26 +493,7 @@ bool TSearchContext::ReadNextWord()
 void TSearchContext::LowerCurrentWord()
 {
   if (dbcs_) {
-    // Characters of one byte through the table; each double-byte character
-    // is lower-cased once by the code page and then looked up.
-    if (pairLower_.empty())
-      pairLower_.assign(65536, 0);
-    for (uint32_t i = 0; i < currentLength_;) {
-      const unsigned char c = Byte(CurrentWord[i]);
-      if (!leadTable_[c] || i + 1 == currentLength_) {
-        CurrentWord[i++] = lowerTable_[c];
-        continue;
-      }
-      uint16_t& lowered = pairLower_[size_t(c) << 8 | Byte(CurrentWord[i + 1])];
-      if (lowered == 0) {
-        char pair[2] = {CurrentWord[i], CurrentWord[i + 1]};
-        LocaleLowerBytes(pair, 2);
-        lowered = uint16_t(Byte(pair[0]) << 8 | Byte(pair[1]));
-      }
-      CurrentWord[i] = char(lowered >> 8);
-      CurrentWord[i + 1] = char(lowered & 0xFF);
-      i += 2;
-    }
+    pairLower_.Lower(CurrentWord, currentLength_);
     return;
   }
   if (doubleByteText_) {

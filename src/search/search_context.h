@@ -15,6 +15,8 @@
 #pragma once
 
 #include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
+#include "foundation/hash_strings.h"
 #include "foundation/settings.h"
 #include "search/search_rec.h"
 
@@ -237,9 +239,8 @@ private:
   // The code page's lead bytes (none on a single-byte page).
   bool dbcs_ = false;
   bool leadTable_[256] = {};
-  // Lower-cased double-byte characters by their two bytes (0: not yet
-  // known), filled as words are met.
-  std::vector<uint16_t> pairLower_;
+  // Lower-cases the words of double-byte text.
+  TDoubleByteLower pairLower_{platform::codePage(AnsiCodePage)};
 
   // Settings characters taken when the context is made.
   char star_ = '*';

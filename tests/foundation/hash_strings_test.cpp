@@ -619,3 +619,23 @@ TEST(HashStringsTest, WordCounterKeepsAWordThatDoesNotFitTheRestOfItsBlock)
     EXPECT_EQ(table.Counts(int32_t(fill.size())), 1) << row.oddLength;
   }
 }
+
+// The lower-casing of double-byte words, a character at a time from the
+// characters met, agrees with the code page's on random text of every byte
+// pair (full-width, Greek and Cyrillic letters among them), met twice.
+TEST(DoubleByteLowerTest, AgreesWithTheCodePage)
+{
+  std::mt19937 random(5);
+  for (uint16_t id : {932, 936, 949, 950, 1252}) {
+    const platform::CodePage& cp = platform::codePage(id);
+    TDoubleByteLower lower(cp);
+    std::string text;
+    for (int i = 0; i < 4000; ++i)
+      text += char(0x40 + random() % 0xBF);
+    for (int round = 0; round < 2; ++round) {
+      std::string out;
+      lower.Lower(text, out);
+      ASSERT_EQ(out, platform::lowerText(cp, text)) << id << " round " << round;
+    }
+  }
+}
