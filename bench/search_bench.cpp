@@ -491,17 +491,24 @@ void LoadSingleFile(const std::string& path)
   ConcordSettings.WordTag = 0;
 }
 
-constexpr uint64_t DoubleByteBytes = uint64_t(128) << 20;
+// Whether the file at path is to be written: it is missing or not of this
+// size. When it is, its folder is made and the writing announced.
+bool MustWrite(const std::string& path, uint64_t size)
+{
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == size)
+    return false;
+  ::mkdir(Folder().c_str(), 0700);
+  std::fprintf(stderr, "Writing %s\n", path.c_str());
+  return true;
+}
 
 // The Japanese text of (j), written when missing.
 std::string DoubleByteFile(const std::string& rareWord)
 {
   const std::string path = Folder() + "words_932_128m.txt";
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == DoubleByteBytes)
+  if (!MustWrite(path, FileBytes))
     return path;
-  ::mkdir(Folder().c_str(), 0700);
-  std::fprintf(stderr, "Writing %s\n", path.c_str());
   uint64_t seed = 7;
   auto next = [&seed](uint64_t n) {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -520,9 +527,9 @@ std::string DoubleByteFile(const std::string& rareWord)
     for (uint64_t n = 1 + next(4); n > 0; --n)
       w += character();
   std::string out;
-  out.reserve(DoubleByteBytes);
+  out.reserve(FileBytes);
   uint64_t nextWord = 0;
-  while (out.size() < DoubleByteBytes) {
+  while (out.size() < FileBytes) {
     for (int k = 0; k < 12; ++k) {
       // Zipf-like: low ranks are much more common.
       const uint64_t r = next(20000);
@@ -535,7 +542,7 @@ std::string DoubleByteFile(const std::string& rareWord)
     }
     out += "\r\n";
   }
-  out.resize(DoubleByteBytes);
+  out.resize(FileBytes);
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(out.data(), std::streamsize(out.size()));
   if (!file)
@@ -620,11 +627,8 @@ void BM_ScanRegexGiveUps(benchmark::State& state)
 std::string JapaneseFile()
 {
   const std::string path = Folder() + "japanese_128m.txt";
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == FileBytes)
+  if (!MustWrite(path, FileBytes))
     return path;
-  ::mkdir(Folder().c_str(), 0700);
-  std::fprintf(stderr, "Writing %s\n", path.c_str());
   const platform::CodePage& page = platform::codePage(932);
   std::vector<std::string> words;
   for (const char16_t* w : {u"東京都", u"東京駅", u"表示", u"ソフト", u"能力", u"十分", u"申請", u"病院", u"院長",
