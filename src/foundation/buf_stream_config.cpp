@@ -1,13 +1,14 @@
 #include "foundation/buf_stream_config.h"
 
 #include "foundation/buf_stream.h"
+#include "foundation/chartables.h"
 
 void BuildDelimiterSet(TCharSet& set)
 {
   set.reset();
   for (int c = 0; c <= 32; ++c)
     set.set(size_t(c));
-  for (char c : ConcordSettings.NonWordChars)
+  for (char c : SingleByteChars(ConcordSettings.NonWordChars))
     set.set(uint8_t(c));
   for (char c : {ConcordSettings.WildCard0orMore, ConcordSettings.WildCard0or1,
                  ConcordSettings.WildCardExactly1, ConcordSettings.WildCardMatchWords})

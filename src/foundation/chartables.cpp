@@ -212,6 +212,11 @@ size_t CharEndAt(std::string_view text, size_t pos)
   return platform::charEndAt(currentPage(), text, pos);
 }
 
+std::string SingleByteChars(std::string_view text)
+{
+  return platform::singleByteChars(currentPage(), text);
+}
+
 void AddLocaleLanguage(const std::string& localeText)
 {
   uint32_t value;
@@ -284,7 +289,7 @@ void BuildFoldTable()
 void BuildCharTables()
 {
   const platform::CodePage& cp = platform::codePage(LanguageCodePage());
-  const std::string& nonWord = ConcordSettings.NonWordChars;
+  const std::string nonWord = platform::singleByteChars(cp, ConcordSettings.NonWordChars);
   bool inNonWord[256] = {};
   for (char c : nonWord)
     inNonWord[static_cast<unsigned char>(c)] = true;

@@ -43,6 +43,8 @@ bool IsDoubleByteChar(const char* p);
 bool IsLeadByte(unsigned char c);
 size_t CharStartAt(std::string_view text, size_t pos);
 size_t CharEndAt(std::string_view text, size_t pos);
+// The one-byte characters of a settings text (see platform::singleByteChars).
+std::string SingleByteChars(std::string_view text);
 
 void InitLanguages();
 void AddLocaleLanguage(const std::string& localeText);

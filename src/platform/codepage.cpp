@@ -347,6 +347,20 @@ size_t charStartAt(const CodePage& cp, std::string_view text, size_t pos)
   return (pos - run) % 2 == 0 ? pos : pos - 1;
 }
 
+std::string singleByteChars(const CodePage& cp, std::string_view text)
+{
+  if (!cp.dbcs)
+    return std::string(text);
+  std::string single;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = charBytesAt(cp, text, i);
+    if (n == 1)
+      single += text[i];
+    i += n;
+  }
+  return single;
+}
+
 size_t charEndAt(const CodePage& cp, std::string_view text, size_t pos)
 {
   const size_t start = charStartAt(cp, text, pos);

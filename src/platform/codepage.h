@@ -60,6 +60,11 @@ bool isDoubleByteChar(const CodePage& cp, const char* p);
 size_t charStartAt(const CodePage& cp, std::string_view text, size_t pos);
 // The boundary at or after `pos` (at most text.size()).
 size_t charEndAt(const CodePage& cp, std::string_view text, size_t pos);
+// The characters of `text` that are one byte long: the double-byte
+// characters are left out. A box of single characters (non-word or skipping
+// characters, sentence delimiters) becomes a set of bytes; a double-byte
+// character typed into it must not make its lead and trail bytes members.
+std::string singleByteChars(const CodePage& cp, std::string_view text);
 // Bytes of the character at text[pos] (pos on a boundary, pos < size): 1 or 2.
 inline size_t charBytesAt(const CodePage& cp, std::string_view text, size_t pos)
 {

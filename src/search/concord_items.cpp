@@ -200,7 +200,7 @@ public:
   WordKeyText()
     : strip_(ConcordSettings.UseSkipEqualChars && !ConcordSettings.SkippingChars.empty())
   {
-    for (unsigned char c : ConcordSettings.SkippingChars)
+    for (unsigned char c : SingleByteChars(ConcordSettings.SkippingChars))
       skip_[c] = true;
   }
   bool Strips() const { return strip_; }

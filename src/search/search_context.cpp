@@ -76,7 +76,7 @@ TSearchContext::TSearchContext(const std::string& pattern, bool caseSensitive,
 
   for (int c = 0; c <= 32; ++c)
     Delimiters.set(c);
-  for (char c : ConcordSettings.NonWordChars)
+  for (char c : SingleByteChars(ConcordSettings.NonWordChars))
     Delimiters.set(Byte(c));
   Delimiters.set(Byte(star_));
   Delimiters.set(Byte(zeroOrOne_));

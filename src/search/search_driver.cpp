@@ -86,7 +86,7 @@ void TSearch::Prepare(const TSearchRec& request, int32_t& phase, std::string& er
   CaseSensitive = (request.Options & soCaseSensitive) != 0;
   SkipSet.reset();
   if (request.Options & soSkipEqual)
-    for (char c : request.SkipChars)
+    for (char c : SingleByteChars(request.SkipChars))
       SkipSet.set(static_cast<unsigned char>(CaseSensitive ? c : LocaleLowerChar(c)));
   for (int c = 0; c < 256; ++c)
     lowerTable_[c] = static_cast<unsigned char>(LocaleLowerChar(static_cast<char>(c)));

@@ -517,6 +517,12 @@ TEST_F(SearchContextTest, DoubleByteTextIsMatchedByCharacters)
   EXPECT_FALSE(skipping->MatchWildcard(sjis(u"ヂ"), sjis(u"ア")));         // 83 61, 83 41
   EXPECT_TRUE(skipping->MatchWildcard("a", "A"));
   EXPECT_EQ(Hits(sjis(u"表示"), sjis(u"表示 ソ-フト"), TSearchMode::Text, soSkipEqual), Strings{sjis(u"表示")});
+  // A double-byte non-word character delimits none of its bytes: 、 (81 41)
+  // leaves "A" a letter.
+  ConcordSettings.NonWordChars += sjis(u"、");
+  BuildCharTables();
+  EXPECT_EQ(Hits("BAD", "BAD CAB", TSearchMode::Text), Strings{"BAD"});
+  EXPECT_EQ(Hits("AB", "BAD CAB AB", TSearchMode::Text), Strings{"AB"});
 }
 
 // ---------------------------------------------------------------------------
