@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -209,6 +210,44 @@ const Built& builtFor(const CodePage& cp)
 
 // Maps double-byte characters through ICU's full case mapping, keeping the
 // bytes unchanged whenever the result would not be one double-byte character.
+// Per thread, each character goes through the converter the first time the
+// thread meets it and comes from a table after that, so mapping a word costs
+// no converter.
+struct PairCases {
+  Converter conv;
+  std::vector<uint16_t> lower, upper;  // by the character's two bytes; 0: not met yet
+};
+
+uint16_t mapPair(PairCases& cases, const CodePage& cp, const char* pair, bool toLower)
+{
+  std::vector<uint16_t>& table = toLower ? cases.lower : cases.upper;
+  if (table.empty())
+    table.assign(65536, 0);
+  const uint16_t key = static_cast<uint16_t>(static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]));
+  if (table[key] != 0)
+    return table[key];
+  uint16_t result = key;
+  if (!cases.conv)
+    cases.conv = openStrict(cp.id);
+  if (cases.conv) {
+    std::u16string u = decodeOne(cases.conv.get(), pair, 2);
+    if (!u.empty()) {
+      UChar mapped[8];
+      UErrorCode status = U_ZERO_ERROR;
+      const UChar* src = reinterpret_cast<const UChar*>(u.data());
+      int32_t n = toLower ? u_strToLower(mapped, 8, src, static_cast<int32_t>(u.size()), "", &status)
+                          : u_strToUpper(mapped, 8, src, static_cast<int32_t>(u.size()), "", &status);
+      if (U_SUCCESS(status) && n > 0) {
+        std::string back = encodeOne(cases.conv.get(), reinterpret_cast<const char16_t*>(mapped), n);
+        if (back.size() == 2)
+          result = static_cast<uint16_t>(static_cast<unsigned char>(back[0]) << 8 | static_cast<unsigned char>(back[1]));
+      }
+    }
+  }
+  table[key] = result;
+  return result;
+}
+
 std::string caseText(const CodePage& cp, std::string_view bytes, bool toLower)
 {
   const auto& table = toLower ? cp.lower : cp.upper;
@@ -218,7 +257,8 @@ std::string caseText(const CodePage& cp, std::string_view bytes, bool toLower)
       c = static_cast<char>(table[static_cast<unsigned char>(c)]);
     return out;
   }
-  Converter conv = openStrict(cp.id);
+  thread_local std::map<uint16_t, PairCases> casesByPage;
+  PairCases* cases = nullptr;
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(out[i]);
     if (!cp.lead[b]) {
@@ -227,23 +267,11 @@ std::string caseText(const CodePage& cp, std::string_view bytes, bool toLower)
     }
     if (i + 1 >= out.size())
       break;  // a lone lead byte at the end stays as it is
-    if (conv) {
-      std::u16string u = decodeOne(conv.get(), &out[i], 2);
-      if (!u.empty()) {
-        UChar mapped[8];
-        UErrorCode status = U_ZERO_ERROR;
-        const UChar* src = reinterpret_cast<const UChar*>(u.data());
-        int32_t n = toLower ? u_strToLower(mapped, 8, src, static_cast<int32_t>(u.size()), "", &status)
-                            : u_strToUpper(mapped, 8, src, static_cast<int32_t>(u.size()), "", &status);
-        if (U_SUCCESS(status) && n > 0) {
-          std::string back = encodeOne(conv.get(), reinterpret_cast<const char16_t*>(mapped), n);
-          if (back.size() == 2) {
-            out[i] = back[0];
-            out[i + 1] = back[1];
-          }
-        }
-      }
-    }
+    if (!cases)
+      cases = &casesByPage[cp.id];
+    const uint16_t mapped = mapPair(*cases, cp, &out[i], toLower);
+    out[i] = static_cast<char>(mapped >> 8);
+    out[i + 1] = static_cast<char>(mapped & 0xFF);
     ++i;  // never touch a trail byte
   }
   return out;

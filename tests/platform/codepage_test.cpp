@@ -111,6 +111,11 @@ TEST(CodePageDbcs, LowerCasingNeverTouchesTrailBytes)
   EXPECT_EQ(lowerText(sjis, "\x82\x60"), "\x82\x81");
   EXPECT_EQ(upperText(sjis, "\x82\x81"), "\x82\x60");
   EXPECT_EQ(lowerText(sjis, "A\x83"), "a\x83");  // a lone lead byte at the end stays
+  // Met a second time, each direction still maps by its own rule.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(lowerText(sjis, "\x82\x60\x82\x81\x83\x41"), "\x82\x81\x82\x81\x83\x41");
+    EXPECT_EQ(upperText(sjis, "\x82\x60\x82\x81\x83\x41"), "\x82\x60\x82\x60\x83\x41");
+  }
   EXPECT_EQ(toUtf16(sjis, "\x83\x41"), u"ア");
   EXPECT_EQ(fromUtf16(sjis, u"アa"), "\x83\x41" "a");
 }
