@@ -110,7 +110,5 @@ size_t WholeCharsLength(const platform::CodePage& cp, std::string_view kept)
 
 std::string_view WholeCharsPrefix(const platform::CodePage& cp, std::string_view word, size_t max)
 {
-  if (word.size() <= max)
-    return word;
-  return word.substr(0, WholeCharsLength(cp, word.substr(0, max)));
+  return platform::charsWithin(cp, word, max);
 }

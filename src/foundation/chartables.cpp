@@ -212,6 +212,11 @@ size_t CharEndAt(std::string_view text, size_t pos)
   return platform::charEndAt(currentPage(), text, pos);
 }
 
+std::string_view CharsWithin(std::string_view text, size_t size)
+{
+  return platform::charsWithin(currentPage(), text, size);
+}
+
 std::string SingleByteChars(std::string_view text)
 {
   return platform::singleByteChars(currentPage(), text);

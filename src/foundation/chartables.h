@@ -43,6 +43,9 @@ bool IsDoubleByteChar(const char* p);
 bool IsLeadByte(unsigned char c);
 size_t CharStartAt(std::string_view text, size_t pos);
 size_t CharEndAt(std::string_view text, size_t pos);
+// The first `size` bytes of text that starts on a boundary, or fewer so that
+// the cut falls between characters.
+std::string_view CharsWithin(std::string_view text, size_t size);
 // The one-byte characters of a settings text (see platform::singleByteChars).
 std::string SingleByteChars(std::string_view text);
 

@@ -65,6 +65,12 @@ size_t charEndAt(const CodePage& cp, std::string_view text, size_t pos);
 // characters, sentence delimiters) becomes a set of bytes; a double-byte
 // character typed into it must not make its lead and trail bytes members.
 std::string singleByteChars(const CodePage& cp, std::string_view text);
+// The longest prefix of `text` (which starts on a boundary) of at most
+// `size` bytes that ends between characters.
+inline std::string_view charsWithin(const CodePage& cp, std::string_view text, size_t size)
+{
+  return text.size() <= size ? text : text.substr(0, charStartAt(cp, text, size));
+}
 // Bytes of the character at text[pos] (pos on a boundary, pos < size): 1 or 2.
 inline size_t charBytesAt(const CodePage& cp, std::string_view text, size_t pos)
 {

@@ -116,13 +116,6 @@ size_t FirstBoundaryFrom(std::string_view text, size_t start, size_t from)
   return std::max(at, from);
 }
 
-// The first `size` bytes of text that starts on a boundary, or fewer so that
-// the cut falls between characters.
-std::string_view CharsWithin(std::string_view text, size_t size)
-{
-  return text.size() <= size ? text : text.substr(0, CharStartAt(text, size));
-}
-
 // Builds a display line from the classified reader, opening a run wherever the
 // kind of the written characters changes.
 class LineBuilder {
