@@ -9,7 +9,7 @@ namespace {
 
 const platform::CodePage& CurrentPage()
 {
-  return platform::codePage(AnsiCodePage);
+  return TextPage();
 }
 
 }  // namespace
@@ -88,5 +88,5 @@ char SingleByteCharOr(std::string_view text, char kept)
 
 std::string_view CharPrefix(std::string_view text, size_t size)
 {
-  return size >= text.size() ? text : text.substr(0, CharStartAt(text, size));
+  return CharsWithin(text, size);
 }

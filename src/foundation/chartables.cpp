@@ -72,7 +72,7 @@ std::vector<std::function<void()>>& charTablesListeners()
 
 const platform::CodePage& currentPage()
 {
-  return platform::codePage(AnsiCodePage);
+  return TextPage();
 }
 
 bool parseHex(const std::string& text, uint32_t& value)
@@ -189,6 +189,17 @@ int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase)
 std::string LocaleOrderKey(std::string_view text, bool ignoreCase)
 {
   return platform::orderKey(static_cast<uint16_t>(LanguageId & 0xFFFF), text, ignoreCase);
+}
+
+const platform::CodePage& TextPage()
+{
+  thread_local uint16_t id = 0;
+  thread_local const platform::CodePage* page = nullptr;
+  if (!page || id != AnsiCodePage) {
+    page = &platform::codePage(AnsiCodePage);
+    id = AnsiCodePage;
+  }
+  return *page;
 }
 
 bool IsDoubleByteChar(const char* p)

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+struct CodePage;
+}
+
 // Flags of CharTypeTable.
 enum : uint8_t {
   ctSpace = 1, ctDigit = 2, ctUpper = 4, ctLower = 8, ctHexDigit = 16,
@@ -37,6 +41,9 @@ int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase);
 // A byte string ordering texts as LocaleCompare does (compare the keys).
 std::string LocaleOrderKey(std::string_view text, bool ignoreCase);
 bool IsDoubleByteChar(const char* p);
+// The current language's code page (looked up again only when the language
+// changes, so it is cheap to ask for every line or word).
+const platform::CodePage& TextPage();
 // The current language's code page: a DBCS lead byte (false on single-byte
 // pages), and character boundaries in text that starts on one (see
 // platform::charStartAt: the boundary at or before / at or after `pos`).

@@ -151,17 +151,6 @@ int32_t FileEnd(TBufStream& reader)
 
 }  // namespace
 
-const platform::CodePage& TextPage()
-{
-  // Looked up again only when the language changes: every hit line asks.
-  thread_local uint16_t id = 0;
-  thread_local const platform::CodePage* page = nullptr;
-  if (!page || id != AnsiCodePage) {
-    page = &platform::codePage(AnsiCodePage);
-    id = AnsiCodePage;
-  }
-  return *page;
-}
 
 int32_t BoundaryAfter(TBufStream& reader, int32_t lo, int32_t pos, int32_t anchor)
 {

@@ -64,8 +64,6 @@ int32_t NextSentenceDelimiter(TBufStream& reader, int32_t upper);
 // position of the delimiter (the cursor is then on it), or -1.
 int32_t PrevSentenceDelimiter(TBufStream& reader, int32_t lower);
 
-// The current language's code page.
-const platform::CodePage& TextPage();
 // Character boundaries of the current language's code page in the reader's
 // file (on a single-byte page, pos itself). The first boundary at or after
 // pos that the bytes [lo, anchor) tell, anchor being a boundary (a hit's
