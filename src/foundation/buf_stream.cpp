@@ -297,6 +297,9 @@ void TBufStream::RebuildTables()
       fastClass_[uint8_t(s[0])] = kSpecial;
     }
   }
+  for (int c = 0; c < 256; ++c)
+    wordLead_[c] = lead_[c] && !delimTable_[c] && c != uint8_t(tagStart_) &&
+                   !(wordTagStyle_ == 1 && c == uint8_t(wordTagDelimiter_)) && !wordTagFirstTable_[c];
   maskBlock_ = nullptr;
   wordSet_.Clear();
   skipStopSet_.Clear();
@@ -569,8 +572,34 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   for (; i <= n;) {
     // Runs that need no rule but the table: plain bytes outside tags, the
     // inside of a markup tag up to its stop, and of a part-of-speech tag up
-    // to the character that ends it. Double-byte text goes character by
-    // character.
+    // to the character that ends it. Double-byte text outside tags takes
+    // its plain characters a whole character at a time; the rest of it goes
+    // through the rules below.
+    if (dbcs_ && !inTag && !inWordTag) {
+      const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
+      for (;;) {
+        while (i <= end) {
+          const uint8_t c = p[i];
+          if (wordLead_[c]) {
+            if (i + 1 > end)
+              break;
+            out[i] = out[i + 1] = ccWord;  // the trail byte goes with its lead
+            i += 2;
+            continue;
+          }
+          const uint8_t k = fastClass_[c];
+          if (uint8_t(k - ccDelimiter) > uint8_t(ccWord - ccDelimiter))
+            break;
+          out[i++] = TCharClass(k);
+        }
+        if (i > end || i == 0 || fastClass_[p[i]] != kLineFeed)
+          break;
+        out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
+        ++i;
+      }
+      if (i > n)
+        break;
+    }
     if (!dbcs_) {
       const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
       if (inWordTag) {

@@ -491,6 +491,7 @@ private:
   uint16_t pageId_ = 0;  // the language's code page the tables were built for
   bool dbcs_ = false;
   bool lead_[256] = {};
+  bool wordLead_[256] = {};  // a lead byte whose character is a plain word character
   int32_t trailPos_ = -1;
   TCharClass trailClass_ = ccWord;
   std::vector<TCharClass> classes_;
