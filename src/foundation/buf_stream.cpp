@@ -544,6 +544,35 @@ char TBufStream::PrevCharClassified(TCharClass& cls)
   return c;
 }
 
+// Classes of the plain characters from p[i] on, up to p[end] at most, by the
+// table alone, line ends included; returns where a byte needs the rules. A
+// double-byte character whose lead byte is a plain word character takes both
+// its bytes at once.
+template <bool DoubleByte>
+int32_t TBufStream::ClassifyPlainRun(const unsigned char* p, int32_t i, int32_t end, TCharClass* out) const
+{
+  for (;;) {
+    while (i <= end) {
+      const uint8_t c = p[i];
+      if (DoubleByte && wordLead_[c]) {
+        if (i + 1 > end)
+          return i;
+        out[i] = out[i + 1] = ccWord;  // the trail byte goes with its lead
+        i += 2;
+        continue;
+      }
+      const uint8_t k = fastClass_[c];
+      if (uint8_t(k - ccDelimiter) > uint8_t(ccWord - ccDelimiter))
+        break;
+      out[i++] = TCharClass(k);
+    }
+    if (i > end || i == 0 || fastClass_[p[i]] != kLineFeed)
+      return i;
+    out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
+    ++i;
+  }
+}
+
 void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
 {
   if (hi < lo)
@@ -570,62 +599,23 @@ void TBufStream::ValidateBuffer(int32_t lo, int32_t hi)
   if (dbcs_ && InsideChar(lo))
     out[i++] = LeadClassBefore(lo);
   for (; i <= n;) {
-    // Runs that need no rule but the table: plain bytes outside tags, the
-    // inside of a markup tag up to its stop, and of a part-of-speech tag up
-    // to the character that ends it. Double-byte text outside tags takes
-    // its plain characters a whole character at a time; the rest of it goes
+    // Runs that need no rule but the table: plain characters outside tags,
+    // the inside of a markup tag up to its stop, and of a part-of-speech tag
+    // up to the character that ends it. Inside tags, double-byte text goes
     // through the rules below.
-    if (dbcs_ && !inTag && !inWordTag) {
-      const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
-      for (;;) {
-        while (i <= end) {
-          const uint8_t c = p[i];
-          if (wordLead_[c]) {
-            if (i + 1 > end)
-              break;
-            out[i] = out[i + 1] = ccWord;  // the trail byte goes with its lead
-            i += 2;
-            continue;
-          }
-          const uint8_t k = fastClass_[c];
-          if (uint8_t(k - ccDelimiter) > uint8_t(ccWord - ccDelimiter))
-            break;
-          out[i++] = TCharClass(k);
-        }
-        if (i > end || i == 0 || fastClass_[p[i]] != kLineFeed)
-          break;
-        out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
-        ++i;
-      }
-      if (i > n)
-        break;
+    const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
+    if (!inTag && !inWordTag) {
+      i = dbcs_ ? ClassifyPlainRun<true>(p, i, end, out) : ClassifyPlainRun<false>(p, i, end, out);
+    } else if (!dbcs_ && inWordTag) {
+      const bool* stops = wordTagStyle_ == 2 ? wordTagStopTable_ : delimTable_;
+      while (i <= end && !stops[p[i]])
+        out[i++] = ccWordTag;
+    } else if (!dbcs_) {
+      while (i <= end && !tagStopTable_[p[i]])
+        out[i++] = ccTag;
     }
-    if (!dbcs_) {
-      const int32_t end = int32_t(std::min<int64_t>(n, dataEnd - p - 1));
-      if (inWordTag) {
-        const bool* stops = wordTagStyle_ == 2 ? wordTagStopTable_ : delimTable_;
-        while (i <= end && !stops[p[i]])
-          out[i++] = ccWordTag;
-      } else if (!inTag) {
-        for (;;) {
-          while (i <= end) {
-            const uint8_t k = fastClass_[p[i]];
-            if (uint8_t(k - ccDelimiter) > uint8_t(ccWord - ccDelimiter))
-              break;
-            out[i++] = TCharClass(k);
-          }
-          if (i > end || i == 0 || fastClass_[p[i]] != kLineFeed)
-            break;
-          out[i] = p[i - 1] == '\r' ? ccBlank : ccEndOfLine;
-          ++i;
-        }
-      } else {
-        while (i <= end && !tagStopTable_[p[i]])
-          out[i++] = ccTag;
-      }
-      if (i > n)
-        break;
-    }
+    if (i > n)
+      break;
     const unsigned char c = p + i < dataEnd ? p[i] : 0;
     auto prevByte = [&] { return char(i == 0 ? ByteBefore(p) : p[i - 1]); };
     TCharClass k;

@@ -492,6 +492,8 @@ private:
   bool dbcs_ = false;
   bool lead_[256] = {};
   bool wordLead_[256] = {};  // a lead byte whose character is a plain word character
+  template <bool DoubleByte>
+  int32_t ClassifyPlainRun(const unsigned char* p, int32_t i, int32_t end, TCharClass* out) const;
   int32_t trailPos_ = -1;
   TCharClass trailClass_ = ccWord;
   std::vector<TCharClass> classes_;

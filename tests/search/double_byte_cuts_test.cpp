@@ -159,8 +159,9 @@ TEST_P(DoubleByteHitWordsTest, LongWordsAndHitTextsAreCutBetweenCharacters)
       EXPECT_EQ(word.find(u'\uFFFD'), std::u16string::npos) << page.Name << " " << hit.From << hit.End << " " << slot;
     }
     // A cut word ends the joined words, even with a byte of room left.
-    if (hit.End == runEnd)
+    if (hit.End == runEnd) {
       EXPECT_EQ(item.Word(0), "xy " + run.substr(0, 56)) << page.Name;
+    }
   }
 }
 
