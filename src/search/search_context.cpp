@@ -504,6 +504,18 @@ void TSearchContext::LowerCurrentWord()
     CurrentWord[i] = lowerTable_[Byte(CurrentWord[i])];
 }
 
+// The word in CurrentWord is the token just read: lower-cased when `lower`
+// says so, with where and how the read ended noted.
+bool TSearchContext::TokenRead(bool lower, bool afterDelimiter)
+{
+  if (lower)
+    LowerCurrentWord();
+  lastTokenEmpty_ = false;
+  lastReadAfterDelimiter_ = afterDelimiter;
+  lastReadEnd_ = Reader->GetPosition();
+  return true;
+}
+
 // A run of characters outside Delimiters; the delimiter that ends it is
 // consumed. Only the range end ends a word or the text: a NUL is a delimiter.
 bool TSearchContext::ReadTextWord()
@@ -539,12 +551,7 @@ bool TSearchContext::ReadTextWord()
   std::memcpy(CurrentWord, word, n);
   CurrentWord[n] = 0;
   currentLength_ = n;
-  if (!CaseSensitive && doubleByteText_)
-    LowerCurrentWord();
-  lastTokenEmpty_ = false;
-  lastReadAfterDelimiter_ = afterDelimiter;
-  lastReadEnd_ = reader.GetPosition();
-  return true;
+  return TokenRead(!CaseSensitive && doubleByteText_, afterDelimiter);
 }
 
 bool TSearchContext::ReadTextWordChars()
@@ -589,12 +596,7 @@ bool TSearchContext::ReadTextWordChars()
   std::memcpy(CurrentWord, word, whole);
   CurrentWord[whole] = 0;
   currentLength_ = whole;
-  if (!CaseSensitive)
-    LowerCurrentWord();
-  lastTokenEmpty_ = false;
-  lastReadAfterDelimiter_ = afterDelimiter;
-  lastReadEnd_ = reader.GetPosition();
-  return true;
+  return TokenRead(!CaseSensitive, afterDelimiter);
 }
 
 // A run of word characters or of part-of-speech tag characters, by the
@@ -634,12 +636,7 @@ bool TSearchContext::ReadTagToken()
   if (cls == ccWordTag)
     TrimWordTag(truncated);
   CurrentWord[currentLength_] = 0;
-  if (!CaseSensitive)
-    LowerCurrentWord();
-  lastTokenEmpty_ = false;
-  lastReadAfterDelimiter_ = false;
-  lastReadEnd_ = reader.GetPosition();
-  return true;
+  return TokenRead(!CaseSensitive, false);
 }
 
 // Cuts the tag text out of a tag token. Outside tags (style 2) lose their

@@ -186,6 +186,7 @@ private:
   size_t FindChar(std::string_view text, char c) const;
   bool EndOfRange();
   void LowerCurrentWord();
+  bool TokenRead(bool lower, bool afterDelimiter);
   void TrimWordTag(bool truncated);
   bool ReadGapWord();
   bool MatchTagPair(int32_t i);
